@@ -1,0 +1,1 @@
+// Placeholder translation unit until the first real source of this library lands.

@@ -1,0 +1,38 @@
+#pragma once
+// How the program talks to the person at the screen: message boxes, status windows and the
+// message pump. The reader and the analysis only see this interface; the application
+// installs a windowed or a console implementation at start-up, tests a recording one.
+#include <memory>
+#include <string>
+
+namespace ovista {
+
+// An open status window; closing (destroying) it makes the one below the top again.
+class StatusWindow {
+public:
+    virtual ~StatusWindow() = default;
+};
+
+class UserServices {
+public:
+    virtual ~UserServices() = default;
+    // Information message with an OK button; returns when the person has closed it.
+    virtual void ShowInfo(const std::string& message) = 0;
+    // Opens a status window showing the text; the caller destroys it when the step is done.
+    virtual std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) = 0;
+    // Lets pending window messages run (repaint, input), then returns.
+    virtual void PumpMessages() = 0;
+};
+
+// The services in force; a silent implementation until one is installed.
+UserServices& Services();
+// Installs services (not owned); nullptr restores the silent one.
+void InstallServices(UserServices* services);
+
+inline void ShowInfo(const std::string& message) { Services().ShowInfo(message); }
+inline std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) {
+    return Services().ShowStatus(message);
+}
+inline void PumpMessages() { Services().PumpMessages(); }
+
+}  // namespace ovista
