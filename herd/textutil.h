@@ -50,16 +50,20 @@ bool IsMissingValue(double x);
 
 // General text of a floating value, padded to 23 characters (or cut to 12 when its first
 // space stands at position 12 or earlier). shortVariant: 10 significant digits, else 14.
+// Empty text for the missing value.
 std::string FormatNumber(double x, bool shortVariant = true);
 // The same without the padding: the form used for counts, day numbers and line numbers.
 std::string FormatNumberTrimmed(double x, bool shortVariant = true);
+// Fixed-point text with the given decimals (0..30), the exact binary value rounded to the
+// nearest, exact ties to the even digit: 0.125 with 2 decimals is "0.12". Never localised.
+std::string FormatFixed(double x, int decimals);
 // Decimal text of an integer.
 std::string IntToText(std::int64_t value);
 // Decimal text of a 16-bit integer; empty for -32768 (a missing 16-bit value).
 std::string Int16ToText(std::int16_t value);
 
 // Parses a floating number after trimming spaces and NULs: [+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?
-// Returns false for anything else.
+// Returns false for anything else. Read in the "C" locale; too large a value gives infinity.
 bool ParseFloat(std::string_view text, double& out);
 // Trimmed text as a number rounded half to even and clamped to +-2147483647; 0 when not a number.
 std::int32_t TextToInt(std::string_view text);
@@ -75,8 +79,14 @@ std::int16_t CheckedInt16(std::int64_t value);
 
 // ---- dates ----------------------------------------------------------------------------
 
+// The first and last day numbers we can write: 01/01/0001 and 31/12/9999.
+inline constexpr Date kFirstDate = -693593;
+inline constexpr Date kLastDate = 2958465;
+// A computed day number as a Date; RangeError when it lies outside kFirstDate..kLastDate.
+Date CheckedDate(std::int64_t dayNumber);
+
 // Day number of a date; a year below 100 is 2000 + year when at most 60, else 1900 + year.
-// DateError for an impossible date (text "d/m/y").
+// DateError for an impossible date (text "d/m/y"); RangeError for a year outside 1..9999.
 Date MakeDate(int day, int month, int year);
 // True when the date exists (years 1 to 9999).
 bool IsValidDate(int day, int month, int year);
@@ -95,7 +105,7 @@ struct CalendarDate {
     int month;
     int day;
 };
-// Calendar parts of a day number (day 0 = 30/12/1899).
+// Calendar parts of a day number (day 0 = 30/12/1899); RangeError outside kFirstDate..kLastDate.
 CalendarDate DecodeDate(Date date);
 int YearOf(Date date);
 int MonthOf(Date date);
