@@ -1,0 +1,155 @@
+#include "app/command_line.h"
+
+#include <array>
+
+namespace ovista {
+namespace {
+
+enum class Effect {
+    StoredResultFile,
+    HerdCsvFile,
+    ReportCsvFile,
+    None,
+    TransferFolder,
+    BatchFile,
+    Preview,
+    NoDialogs,
+    PdfFolder,
+};
+
+struct KeyEntry {
+    std::string_view text;
+    Effect effect;
+    std::string_view explanation;
+};
+
+// The order is the order in which each argument is tried; it matters only for which value
+// an argument that matches two keys gives first.
+constexpr std::array<KeyEntry, 9> kKeys = {{
+    {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
+    {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
+    {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
+    {"DUMPBMP", Effect::None, "Accepted; has no effect."},
+    {"XFERFOLDER=", Effect::TransferFolder, "Folder for the log and summary files of a batch."},
+    {"QMRBATCHFILE=", Effect::BatchFile, "Batch file of herds; with XFERFOLDER= runs the batch."},
+    {"QMRPREVIEW", Effect::Preview, "Show reports in the preview window, not on the printer."},
+    {"NODIALOGS", Effect::NoDialogs, "Open no window; messages go to standard error."},
+    {"PDFFOLDER=", Effect::PdfFolder, "Write each report as a PDF file into this folder."},
+}};
+
+std::string UpperAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& values) {
+    switch (key.effect) {
+        case Effect::StoredResultFile: values.storedResultFile = KeyValue(argument); break;
+        case Effect::HerdCsvFile: values.herdCsvFile = KeyValue(argument); break;
+        case Effect::ReportCsvFile: values.reportCsvFile = KeyValue(argument); break;
+        case Effect::None: break;
+        case Effect::TransferFolder:
+            values.transferFolder = KeyValue(argument);
+            ++values.folderAndBatchCount;
+            break;
+        case Effect::BatchFile:
+            values.batchFile = KeyValue(argument);
+            ++values.folderAndBatchCount;
+            break;
+        case Effect::Preview: values.preview = 1; break;
+        case Effect::NoDialogs: values.noDialogs = true; break;
+        case Effect::PdfFolder: values.pdfFolder = KeyValue(argument); break;
+    }
+}
+
+}  // namespace
+
+const std::vector<CommandLineKey>& CommandLineKeys() {
+    static const std::vector<CommandLineKey> keys = [] {
+        std::vector<CommandLineKey> list;
+        for (const KeyEntry& key : kKeys) list.push_back({key.text, key.explanation});
+        return list;
+    }();
+    return keys;
+}
+
+std::string KeyValue(std::string_view argument) {
+    const auto equals = argument.find('=');
+    if (equals == std::string_view::npos) return {};
+    std::string_view value = argument.substr(equals + 1);
+    // Paths arrive as UTF-8: count characters, and never cut one in half.
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (IsUtf8Continuation(value[i])) continue;
+        if (++characters > kMaxKeyValueLength) {
+            value = value.substr(0, i);
+            break;
+        }
+    }
+    return std::string(value);
+}
+
+CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLineValues values;
+    for (const std::string& argument : arguments) {
+        const std::string upper = UpperAscii(argument);
+        for (const KeyEntry& key : kKeys) {
+            if (upper.find(key.text) != std::string::npos) Apply(key, argument, values);
+        }
+    }
+    return values;
+}
+
+RunMode ChooseRunMode(const CommandLineValues& values) {
+    if (values.folderAndBatchCount == 2) return RunMode::Batch;
+    if (!values.reportCsvFile.empty()) return RunMode::ReportFromSummaryCsv;
+    if (!values.storedResultFile.empty()) return RunMode::ReportFromStoredResult;
+    if (!values.herdCsvFile.empty()) return RunMode::SingleHerdCsv;
+    return RunMode::Interactive;
+}
+
+InfoRequest FindInfoRequest(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        const std::string upper = UpperAscii(argument);
+        if (upper == "--HELP" || upper == "-H" || upper == "/?") return InfoRequest::Help;
+        if (upper == "--VERSION") return InfoRequest::Version;
+    }
+    return InfoRequest::None;
+}
+
+std::string HelpText() {
+    std::string text =
+        "Usage: ovista [KEY...]\n"
+        "Analyses the fertility of dairy herds and prints a two-page report per herd.\n"
+        "Without keys the main window opens.\n"
+        "\n"
+        "Keys (case-blind, found anywhere in an argument; a value is what follows the first\n"
+        "\"=\", case kept, at most 255 characters; a later argument overwrites an earlier one):\n";
+    for (const KeyEntry& key : kKeys) {
+        std::string name(key.text);
+        if (name.ends_with('=')) name += "<path>";
+        text += "  " + name;
+        text += std::string(name.size() < 22 ? 22 - name.size() : 1, ' ');
+        text += std::string(key.explanation) + "\n";
+    }
+    text +=
+        "  --help, -h, /?        Show this help and end.\n"
+        "  --version             Show the version and end.\n"
+        "\n"
+        "The first run that applies is made: XFERFOLDER= together with QMRBATCHFILE= (batch),\n"
+        "then QMRREP=, QMRSUMMARY=, CSVFILE=; otherwise the main window opens. Without a\n"
+        "display, or with NODIALOGS, no window opens and messages go to standard error.\n"
+        "\n"
+        "Exit status: 0 when the run went to its end (a herd that failed in a batch is in the\n"
+        "batch log), 1 when it stopped on a failure that it reported.\n";
+    return text;
+}
+
+std::string VersionText() { return "Version 2.H\n"; }
+
+}  // namespace ovista

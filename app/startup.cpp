@@ -1,0 +1,68 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "app/main_window.h"
+#include "app/runs.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+bool EnvironmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+bool DisplayNamedInEnvironment() {
+#if defined(_WIN32) || defined(__APPLE__)
+    return true;
+#else
+    return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY");
+#endif
+}
+
+void ChooseOffscreenPlatformWhenHeadless(bool noDialogs) {
+    if (EnvironmentSet("QT_QPA_PLATFORM")) return;
+    if (noDialogs || !DisplayNamedInEnvironment()) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool displayNamed) {
+    return noDialogs || platformName == "offscreen" || platformName == "minimal" ||
+           !displayNamed;
+}
+
+int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
+    const ReportOutput output{keys.preview == 1, keys.pdfFolder};
+    bool ranToEnd = false;
+    switch (ChooseRunMode(keys)) {
+        case RunMode::Batch:
+            ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output);
+            break;
+        case RunMode::ReportFromSummaryCsv:
+            ranToEnd = RunReportFromSummaryCsv(keys.reportCsvFile, output);
+            break;
+        case RunMode::ReportFromStoredResult:
+            ranToEnd = RunReportFromStoredResult(keys.storedResultFile, output);
+            break;
+        case RunMode::SingleHerdCsv:
+            ranToEnd = RunSingleHerdCsv(keys.herdCsvFile, output);
+            break;
+        case RunMode::Interactive: {
+            if (consoleServices) {
+                ShowInfo("The main window needs a display; give the keys of a run "
+                         "(ovista --help lists them).");
+                return 1;
+            }
+            TfrmMain window(keys);
+            window.show();
+            return QApplication::exec();
+        }
+    }
+    return ranToEnd ? 0 : 1;
+}
+
+}  // namespace ovista

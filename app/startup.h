@@ -1,0 +1,27 @@
+#pragma once
+// Start-up choices that do not depend on the application object: whether a person can see
+// windows, and running the chosen mode.
+#include <string_view>
+
+#include "app/command_line.h"
+
+namespace ovista {
+
+// True when the environment names a display to open windows on: always on Windows and macOS,
+// elsewhere when DISPLAY or WAYLAND_DISPLAY is set and not empty.
+bool DisplayNamedInEnvironment();
+
+// Before the application object exists: selects Qt's offscreen platform when no window may
+// or can open (NODIALOGS, or no display), unless QT_QPA_PLATFORM already chooses one.
+void ChooseOffscreenPlatformWhenHeadless(bool noDialogs);
+
+// Messages go to standard error instead of boxes when NODIALOGS was given, when the platform
+// draws nowhere ("offscreen", "minimal") or when no display is named.
+bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool displayNamed);
+
+// Runs the mode the keys choose and returns the exit status: 0 when it went to its end, 1
+// when it stopped on a failure it reported. The interactive mode needs windows: with console
+// services it says so and fails instead of waiting for a window nobody can close.
+int RunChosenMode(const CommandLineValues& keys, bool consoleServices);
+
+}  // namespace ovista

@@ -1,0 +1,55 @@
+#include "herd/cow_record.h"
+
+#include <ostream>
+
+namespace ovista {
+
+void PrintTo(const ServiceRecord& s, std::ostream* os) {
+    *os << "{Date=" << s.Date << " AI=" << s.AI << " Sire='" << s.Sire << "' Tech='" << s.Tech
+        << "' Counted=" << s.CountedService << " Conception=" << s.ConceptionService
+        << " Inferred=" << s.InferredFailure << "}";
+}
+
+void PrintTo(const PregTestRecord& t, std::ostream* os) {
+    *os << "{Date=" << t.Date << " Weeks=" << t.Weeks << "}";
+}
+
+void PrintTo(const CowRecord& r, std::ostream* os) {
+    *os << "{Key='" << r.Key << "' Calved=" << r.Calved << " InducedCode=" << r.InducedCode
+        << " Induced=" << r.Induced << " Dryoff=" << r.Dryoff << " Culled=" << r.Culled
+        << " Age=" << r.Age << " NextCalve=" << r.NextCalve
+        << " NextInducedCode=" << r.NextInducedCode << " NextInduced=" << r.NextInduced
+        << " Days=" << r.Days << " Litres=" << r.Litres << " ETCow=" << r.ETCow;
+    for (int k = 0; k < kServiceSlots; ++k) {
+        const ServiceRecord& s = r.Services[static_cast<std::size_t>(k)];
+        if (!(s == ServiceRecord{})) {
+            *os << " S" << k + 1 << "=";
+            PrintTo(s, os);
+        }
+    }
+    for (int k = 0; k < kPregTestSlots; ++k) {
+        const PregTestRecord& t = r.PregTests[static_cast<std::size_t>(k)];
+        if (!(t == PregTestRecord{})) {
+            *os << " PD" << k + 1 << "=";
+            PrintTo(t, os);
+        }
+    }
+    *os << " FirstService=" << r.FirstService << " LastService=" << r.LastService
+        << " LastHeat=" << r.LastHeat << " FirstServiceAI=" << r.FirstServiceAI
+        << " ConceptionDate=" << r.ConceptionDate << " TestConception=" << r.TestConception
+        << " PrevTestConception=" << r.PrevTestConception
+        << " SubmittedDate=" << r.SubmittedDate << " DaysToConception=" << r.DaysToConception
+        << " Conceived=" << r.Conceived << " OptDays=" << r.OptDays
+        << " OptConceived=" << r.OptConceived << " PessDays=" << r.PessDays
+        << " PessConceived=" << r.PessConceived << " ServedBy100d=" << r.ServedBy100d
+        << " Served101To130=" << r.Served101To130
+        << " DaysToFirstService=" << r.DaysToFirstService << " CulledFlag=" << r.CulledFlag
+        << " DaysToCull=" << r.DaysToCull << " PrevCulledFlag=" << r.PrevCulledFlag
+        << " DaysToCullPrev=" << r.DaysToCullPrev << " PrevDays=" << r.PrevDays
+        << " PrevConceived=" << r.PrevConceived << " PrevOptDays=" << r.PrevOptDays
+        << " PrevOptConceived=" << r.PrevOptConceived << " PrevPessDays=" << r.PrevPessDays
+        << " PrevPessConceived=" << r.PrevPessConceived << " LogisticTerm=" << r.LogisticTerm
+        << "}";
+}
+
+}  // namespace ovista

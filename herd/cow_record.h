@@ -1,0 +1,101 @@
+#pragma once
+// One lactation of one cow: a calving and what followed it (induction, dry-off, culling,
+// yield, heats and services, pregnancy tests), plus the working fields that the analysis
+// fills for it. Records are plain values: a new one is all zero (texts empty, no dates),
+// so a field that no step sets reads 0.
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "herd/textutil.h"
+
+namespace ovista {
+
+inline constexpr int kServiceSlots = 14;   // heat/service entries per lactation
+inline constexpr int kPregTestSlots = 6;   // pregnancy tests per lactation
+inline constexpr std::size_t kKeyMaxLength = 20;   // cow identifier (11) + calving day (9)
+inline constexpr std::size_t kSireMaxLength = 12;
+inline constexpr std::size_t kTechMaxLength = 12;
+
+// One heat or service. A heat with an empty sire is a heat without mating; date 0 is no date.
+struct ServiceRecord {
+    ovista::Date Date = 0;
+    bool AI = false;            // the AI column held "TRUE"
+    std::string Sire;           // at most kSireMaxLength characters
+    std::string Tech;           // technician, at most kTechMaxLength characters, as read
+    // Conception-rate marks, set by the conception analysis:
+    bool CountedService = false;     // AI service counted by the conception rate
+    bool ConceptionService = false;  // the counted service that led to the conception
+    bool InferredFailure = false;    // counted as failed because later events show it
+
+    bool operator==(const ServiceRecord&) const = default;
+};
+
+// One pregnancy test; an unused slot has date 0 and weeks 0.
+struct PregTestRecord {
+    ovista::Date Date = 0;
+    std::int16_t Weeks = 0;  // weeks pregnant found at the test
+
+    bool operator==(const PregTestRecord&) const = default;
+};
+
+struct CowRecord {
+    // ---- from the herd file ----
+    std::string Key;  // at most kKeyMaxLength: cow id cut/filled to 11, calving day right-aligned in 9
+    ovista::Date Calved = 0;
+    std::int16_t InducedCode = 0;  // 0, 1 (induced), 2, 3 or a number from the file
+    bool Induced = false;
+    ovista::Date Dryoff = 0;       // cleared by the analysis driver
+    ovista::Date Culled = 0;
+    std::int16_t Age = 0;          // years at this calving; 2 marks a two-year-old
+    ovista::Date NextCalve = 0;    // cleared by the analysis driver
+    std::int16_t NextInducedCode = 0;
+    bool NextInduced = false;
+    std::int16_t Days = 0;         // days in milk
+    std::int16_t Litres = 0;
+    bool ETCow = false;            // never set from the herd file
+    std::array<ServiceRecord, kServiceSlots> Services{};    // file order, from slot 1 without gaps
+    std::array<PregTestRecord, kPregTestSlots> PregTests{};  // file order
+
+    // ---- derived by the analysis driver ----
+    ovista::Date FirstService = 0;    // lowest slot with a date and a sire
+    ovista::Date LastService = 0;     // highest slot with a date and a sire
+    ovista::Date LastHeat = 0;        // highest slot with a date
+    bool FirstServiceAI = false;
+    ovista::Date ConceptionDate = 0;  // from the first usable pregnancy test
+
+    // ---- analysis working fields ----
+    ovista::Date TestConception = 0;      // from the first positive pregnancy test
+    ovista::Date PrevTestConception = 0;  // the same for the previous mating period (split herds)
+    ovista::Date SubmittedDate = 0;
+    std::int16_t DaysToConception = 0;  // central estimate: day of conception or censoring
+    std::int16_t Conceived = 0;
+    std::int16_t OptDays = 0;           // optimistic estimate
+    std::int16_t OptConceived = 0;
+    std::int16_t PessDays = 0;          // pessimistic estimate
+    std::int16_t PessConceived = 0;
+    std::int16_t ServedBy100d = 0;      // year-round herds
+    std::int16_t Served101To130 = 0;
+    std::int16_t DaysToFirstService = 0;
+    std::int16_t CulledFlag = 0;        // culled before the next calving
+    std::int16_t DaysToCull = 0;
+    std::int16_t PrevCulledFlag = 0;    // the same for the previous mating period
+    std::int16_t DaysToCullPrev = 0;
+    std::int16_t PrevDays = 0;          // the three estimates for the previous mating period
+    std::int16_t PrevConceived = 0;
+    std::int16_t PrevOptDays = 0;
+    std::int16_t PrevOptConceived = 0;
+    std::int16_t PrevPessDays = 0;
+    std::int16_t PrevPessConceived = 0;
+    double LogisticTerm = 0.0;          // year-round herds: e^z of the 100-day estimate term
+
+    bool operator==(const CowRecord&) const = default;
+};
+
+// Field-by-field text of a record, so a failed comparison in a test shows what differs.
+void PrintTo(const ServiceRecord& service, std::ostream* os);
+void PrintTo(const PregTestRecord& test, std::ostream* os);
+void PrintTo(const CowRecord& record, std::ostream* os);
+
+}  // namespace ovista

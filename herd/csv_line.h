@@ -1,0 +1,31 @@
+#pragma once
+// Lines and comma-separated fields of the 8-bit text files we read: herd files and batch
+// files. Both come from other programs, so the rules are lenient: LF or CR LF line ends,
+// a last line without one, double quotes around fields that hold commas.
+#include <array>
+#include <istream>
+#include <string>
+#include <string_view>
+
+namespace ovista {
+
+inline constexpr int kCsvFields = 100;            // fields kept per line; later ones are ignored
+inline constexpr std::size_t kCsvFieldMax = 255;  // characters kept per field; the rest is cut
+
+// Fields of one line, numbered from 0 here (column 1 is fields[0]).
+using CsvFields = std::array<std::string, kCsvFields>;
+
+// Reads the next line into line, without its terminator; false (line empty) when the
+// stream was already at its end. A line feed ends a line; a carriage return is dropped and
+// the byte after it read in its place (so CR LF ends a line, CR CR LF keeps one CR and a
+// lone CR joins its neighbours). The end of the stream also ends a line. Lines of any
+// length are read whole.
+bool ReadTextLine(std::istream& in, std::string& line);
+
+// Splits line at commas outside double quotes into fields. Every slot is cleared first, so
+// missing trailing fields are empty. A double quote toggles quoting and is dropped; the scan
+// stops at a NUL character. Each field keeps at most kCsvFieldMax characters and is then
+// trimmed of spaces and NULs (tabs stay). Fields after the 100th are ignored.
+void SplitCsvLine(std::string_view line, CsvFields& fields);
+
+}  // namespace ovista

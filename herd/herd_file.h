@@ -1,0 +1,43 @@
+#pragma once
+// The herd CSV file: an optional farm identification row ("FARMER ID", herd number, owner,
+// address), optional column-heading rows ("COWID", ...) and one row per lactation with
+// 79 used columns: cow, calving, induction, dry-off, next calving, culling, age, days,
+// litres, 14 heat/service entries (date, AI, sire, technician) and 6 pregnancy tests
+// (date, weeks pregnant).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "herd/csv_line.h"
+#include "herd/herd_list.h"
+#include "herd/textutil.h"
+
+namespace ovista {
+
+// All fields of the farm identification row: [0] "FARMER ID", [1] herd number, [2] owner,
+// [3] address, as read (the caller cuts them to its own maxima).
+using HerdHeaderFields = CsvFields;
+
+// Reads a herd file into a new list of lactations keyed by cow and calving date.
+// list: replaced by a new list in every case, also when the file cannot be opened.
+// header: cleared once the file is open, then set from each identification row (the last
+// one wins); untouched when the file cannot be opened.
+// herdLabel: shown in the progress text until an identification row gives its herd number.
+// Returns true when the file was read to its end, false when it could not be opened (no
+// message; the caller reports it). A row that cannot be parsed is reported in a message box
+// with its line number and skipped; reading goes on.
+bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
+                  std::unique_ptr<HerdList>& list, HerdHeaderFields& header);
+
+// The key of a lactation: cow identifier cut or space-filled to 11 characters, then the
+// calving day number right-aligned in 9 (20 characters in all). One cow's lactations stand
+// together in calving order.
+std::string MakeHerdKey(std::string_view cowId, Date calved);
+
+// Induction code of an upper-cased, trimmed induction text: "TRUE" or I.. 1, A.. 2, L.. 3,
+// N.. 0, a number its value; any other text leaves code as it was. IntegerError for text
+// that starts with a digit but is not an integer, RangeError when it exceeds 16 bits.
+void DecodeInductionCode(std::string_view text, std::int16_t& code);
+
+}  // namespace ovista

@@ -1,0 +1,462 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "herd/herd_file.h"
+#include "recording_services.h"
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Reads every line of text the way the herd reader does.
+std::vector<std::string> Lines(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    std::string line;
+    while (ReadTextLine(in, line)) lines.push_back(line);
+    return lines;
+}
+
+TEST(ReadTextLine, AcceptsLfCrLfAndALastLineWithoutTerminator) {
+    EXPECT_EQ(Lines("a\nb\r\nc"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(Lines("a\n\nb\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(Lines(""), std::vector<std::string>{});
+    EXPECT_EQ(Lines("\n"), std::vector<std::string>{""});
+}
+
+TEST(ReadTextLine, ReplacesACarriageReturnOnceByTheByteAfterIt) {
+    EXPECT_EQ(Lines("a\r\r\nb"), (std::vector<std::string>{"a\r", "b"}));
+    EXPECT_EQ(Lines("ab\rcd\n"), (std::vector<std::string>{"abcd"}));
+    EXPECT_EQ(Lines("end\r"), (std::vector<std::string>{"end"}));
+}
+
+TEST(ReadTextLine, ReadsAVeryLongLineWhole) {
+    const std::string longLine(100000, 'x');
+    EXPECT_EQ(Lines(longLine + "\r\nnext"), (std::vector<std::string>{longLine, "next"}));
+}
+
+TEST(SplitCsvLine, QuotesProtectCommasAndAreDropped) {
+    CsvFields f;
+    SplitCsvLine(R"(FARMER ID,"Smith, J",""," 12 ""Main"" Rd ",,x)", f);
+    EXPECT_EQ(f[0], "FARMER ID");
+    EXPECT_EQ(f[1], "Smith, J");
+    EXPECT_EQ(f[2], "");
+    EXPECT_EQ(f[3], "12 Main Rd");  // a doubled quote yields nothing, not a quote
+    EXPECT_EQ(f[4], "");
+    EXPECT_EQ(f[5], "x");
+    EXPECT_EQ(f[6], "");
+}
+
+TEST(SplitCsvLine, TrimsSpacesAndNulsButKeepsTabs) {
+    CsvFields f;
+    SplitCsvLine(std::string_view("  a  ,\tb\t, c d "), f);
+    EXPECT_EQ(f[0], "a");
+    EXPECT_EQ(f[1], "\tb\t");
+    EXPECT_EQ(f[2], "c d");
+}
+
+TEST(SplitCsvLine, StopsAtANulCharacter) {
+    CsvFields f;
+    SplitCsvLine(std::string_view("a,b\0,c", 6), f);
+    EXPECT_EQ(f[1], "b");
+    EXPECT_EQ(f[2], "");
+}
+
+TEST(SplitCsvLine, CutsLongFieldsAndIgnoresFieldsAfterTheHundredth) {
+    CsvFields f;
+    std::string line = std::string(300, 'y') + ",z";
+    for (int i = 3; i <= 120; ++i) line += "," + std::to_string(i);
+    SplitCsvLine(line, f);
+    EXPECT_EQ(f[0], std::string(255, 'y'));
+    EXPECT_EQ(f[1], "z");
+    EXPECT_EQ(f[99], "100");
+
+    SplitCsvLine("only", f);  // every slot is cleared for the next line
+    EXPECT_EQ(f[1], "");
+    EXPECT_EQ(f[99], "");
+}
+
+// ---- herd files -------------------------------------------------------------------------
+
+// A lactation row of 79 columns; columns are numbered from 1 as in the file.
+std::string Row(const std::map<int, std::string>& columns) {
+    std::string row;
+    for (int col = 1; col <= 79; ++col) {
+        if (col > 1) row += ',';
+        auto it = columns.find(col);
+        if (it != columns.end()) row += it->second;
+    }
+    return row;
+}
+
+// Column of service entry k (1..14) field f (0 date, 1 AI, 2 sire, 3 technician).
+int ServiceCol(int k, int f) { return 12 + 4 * (k - 1) + f; }
+int TestCol(int k, int f) { return 68 + 2 * (k - 1) + f; }
+
+class HerdFile : public ::testing::Test {
+protected:
+    HerdFile() {
+        SetToday(2026, 6, 1);
+        dir_ = fs::path(::testing::TempDir()) /
+               ("herd_file_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::create_directories(dir_);
+    }
+    ~HerdFile() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    std::string Write(const std::string& text, const std::string& name = "herd.csv") {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    bool Load(const std::string& text) {
+        return LoadHerdFile(Write(text), "H1", list, header);
+    }
+
+    CowRecord Record(int index) {
+        CowRecord record;
+        list->GetRecord(index, record);
+        return record;
+    }
+
+    CowRecord Find(const std::string& cow, Date calved) {
+        CowRecord record;
+        int index = 0;
+        EXPECT_TRUE(list->LocateRecord(MakeHerdKey(cow, calved), record, index))
+            << cow << " calved " << calved;
+        return record;
+    }
+
+    testing::RecordingServices services;
+    std::unique_ptr<HerdList> list;
+    HerdHeaderFields header;
+    fs::path dir_;
+};
+
+TEST_F(HerdFile, KeyIsTheCowCutOrFilledToElevenThenTheCalvingDayInNine) {
+    EXPECT_EQ(MakeHerdKey("12345", 38000), "12345          38000");
+    EXPECT_EQ(MakeHerdKey("ABCDEFGHIJKLMN", 0), "ABCDEFGHIJK        0");
+}
+
+TEST_F(HerdFile, IdentificationAndHeadingRowsAloneGiveAnEmptyHerd) {
+    ASSERT_TRUE(Load("Farmer Id,H1234,\"Smith, J\",\"1 Road, Town\"\r\ncowid,Calved,Induced\r\n"));
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(header[0], "Farmer Id");
+    EXPECT_EQ(header[1], "H1234");
+    EXPECT_EQ(header[2], "Smith, J");
+    EXPECT_EQ(header[3], "1 Road, Town");
+    EXPECT_TRUE(services.statuses.empty());  // no lactation row, no progress window
+    EXPECT_TRUE(services.infos.empty());
+    EXPECT_EQ(services.pumps, 2);
+}
+
+TEST_F(HerdFile, AFileThatCannotBeOpenedGivesFalseAnEmptyListAndLeavesTheHeader) {
+    header[1] = "kept";
+    EXPECT_FALSE(LoadHerdFile((dir_ / "missing.csv").string(), "H1", list, header));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(header[1], "kept");
+    EXPECT_FALSE(LoadHerdFile(dir_.string(), "H1", list, header));  // a folder is no file
+    EXPECT_TRUE(services.infos.empty());
+}
+
+TEST_F(HerdFile, ProgressNamesTheHerdFromTheLatestIdentificationRow) {
+    ASSERT_TRUE(Load("FARMER ID,First\nFARMER ID,Second,Owner\nCOWID\n" +
+                     Row({{1, "C1"}, {2, "01/08/25"}}) + "\n" + Row({{1, "C2"}, {2, "02/08/25"}})));
+    EXPECT_EQ(services.statuses, std::vector<std::string>{"Extracting Tamsel data for Second"});
+    EXPECT_EQ(services.openStatusWindows, 0);  // closed at the end of the read
+    EXPECT_EQ(header[1], "Second");
+    EXPECT_EQ(header[2], "Owner");
+    EXPECT_EQ(list->Count(), 2);
+}
+
+TEST_F(HerdFile, ALactationRowFillsEveryColumnItUses) {
+    std::map<int, std::string> row{{1, "Daisy"}, {2, "15/08/25"}, {3, "i"},  {4, "01/05/26"},
+                                   {7, "TRUE"},  {8, "20/05/26"}, {9, "3"},  {10, "270"},
+                                   {11, "4500.5"}};
+    row[ServiceCol(1, 0)] = "01/10/25";
+    row[ServiceCol(1, 1)] = " true ";
+    row[ServiceCol(1, 2)] = "SIRE-0123456789";
+    row[ServiceCol(1, 3)] = "tech01";
+    row[ServiceCol(2, 0)] = "22-10-25";
+    row[ServiceCol(2, 1)] = "FALSE";
+    row[TestCol(1, 0)] = "15.12.2025";
+    row[TestCol(1, 1)] = "9";
+    ASSERT_TRUE(Load(Row(row)));
+    ASSERT_EQ(list->Count(), 1);
+    const CowRecord r = Record(1);
+    EXPECT_EQ(r.Key, MakeHerdKey("Daisy", MakeDate(15, 8, 2025)));
+    EXPECT_EQ(r.Calved, MakeDate(15, 8, 2025));
+    EXPECT_EQ(r.InducedCode, 1);
+    EXPECT_TRUE(r.Induced);
+    EXPECT_EQ(r.Dryoff, MakeDate(1, 5, 2026));
+    EXPECT_EQ(r.NextCalve, 0);
+    EXPECT_EQ(r.Culled, MakeDate(20, 5, 2026));
+    EXPECT_FALSE(r.ETCow);  // column 7 is never read
+    EXPECT_EQ(r.Age, 3);
+    EXPECT_EQ(r.Days, 270);
+    EXPECT_EQ(r.Litres, 4500);  // halves to the even neighbour
+    EXPECT_EQ(r.Services[0].Date, MakeDate(1, 10, 2025));
+    EXPECT_TRUE(r.Services[0].AI);
+    EXPECT_EQ(r.Services[0].Sire, "SIRE-0123456");
+    EXPECT_EQ(r.Services[0].Tech, "tech01");  // technicians are kept as written
+    EXPECT_EQ(r.Services[1].Date, MakeDate(22, 10, 2025));
+    EXPECT_FALSE(r.Services[1].AI);
+    EXPECT_EQ(r.Services[2], ServiceRecord{});
+    EXPECT_EQ(r.PregTests[0].Date, MakeDate(15, 12, 2025));
+    EXPECT_EQ(r.PregTests[0].Weeks, 9);
+}
+
+TEST_F(HerdFile, CalvingDateDecidesWhetherTheRowIsKept) {
+    ASSERT_TRUE(Load(Row({{1, "NoDate"}, {2, "--/--/--"}}) + "\n" + Row({{1, "Dropped"}}) + "\n" +
+                     Row({{2, "01/08/25"}})));
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(Record(1).Key, MakeHerdKey("NoDate", 0));
+    EXPECT_EQ(Record(1).Calved, 0);
+    EXPECT_TRUE(services.infos.empty());
+}
+
+TEST_F(HerdFile, DateSpellingsOfOneDayMakeOneLactation) {
+    ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "12-05-05"}, {10, "100"}}) + "\n" +
+                     Row({{1, "C1"}, {2, "12.05.05"}, {11, "3000"}}) + "\n" +
+                     Row({{1, "c1"}, {2, "12/05/2005"}, {9, "4"}})));
+    ASSERT_EQ(list->Count(), 1);
+    const CowRecord r = Record(1);
+    EXPECT_EQ(r.Calved, MakeDate(12, 5, 2005));
+    // Later rows overwrite what they carry and keep the rest.
+    EXPECT_EQ(r.Days, 100);
+    EXPECT_EQ(r.Litres, 3000);
+    EXPECT_EQ(r.Age, 4);
+    EXPECT_EQ(r.Key, MakeHerdKey("c1", MakeDate(12, 5, 2005)));  // the last row's key text
+}
+
+TEST_F(HerdFile, CowIdsAgreeingInTheirFirstElevenCharactersShareALactation) {
+    ASSERT_TRUE(Load(Row({{1, "ABCDEFGHIJK-1"}, {2, "01/08/25"}}) + "\n" +
+                     Row({{1, "ABCDEFGHIJK-2"}, {2, "01/08/25"}})));
+    EXPECT_EQ(list->Count(), 1);
+}
+
+TEST_F(HerdFile, ALaterRowRefillsServiceSlotsFromTheFirst) {
+    std::map<int, std::string> first{{1, "C1"}, {2, "01/08/25"}};
+    for (int k = 1; k <= 3; ++k) {
+        first[ServiceCol(k, 0)] = std::to_string(k) + "/10/25";
+        first[ServiceCol(k, 2)] = "S" + std::to_string(k);
+    }
+    std::map<int, std::string> second{{1, "C1"}, {2, "01/08/25"}};
+    second[ServiceCol(1, 0)] = "--/--/--";  // leaves no gap
+    second[ServiceCol(2, 0)] = "20/10/25";
+    second[ServiceCol(2, 2)] = "NEW";
+    ASSERT_TRUE(Load(Row(first) + "\n" + Row(second)));
+    ASSERT_EQ(list->Count(), 1);
+    const CowRecord r = Record(1);
+    EXPECT_EQ(r.Services[0].Date, MakeDate(20, 10, 2025));
+    EXPECT_EQ(r.Services[0].Sire, "NEW");
+    EXPECT_EQ(r.Services[1].Sire, "S2");
+    EXPECT_EQ(r.Services[2].Sire, "S3");
+}
+
+TEST_F(HerdFile, AServiceDatedWithDotDashesTakesASlotWithoutADate) {
+    std::map<int, std::string> row{{1, "C1"}, {2, "01/08/25"}};
+    row[ServiceCol(1, 0)] = "--.--.--";
+    row[ServiceCol(1, 2)] = "HEAT";
+    row[ServiceCol(2, 0)] = "05/10/25";
+    ASSERT_TRUE(Load(Row(row)));
+    const CowRecord r = Record(1);
+    EXPECT_EQ(r.Services[0].Date, 0);
+    EXPECT_EQ(r.Services[0].Sire, "HEAT");
+    EXPECT_EQ(r.Services[1].Date, MakeDate(5, 10, 2025));
+}
+
+TEST_F(HerdFile, ATestWithoutWeeksUsesUpItsSlotWithoutWritingIt) {
+    std::map<int, std::string> first{{1, "C1"}, {2, "01/08/25"}};
+    first[TestCol(1, 0)] = "01/11/25";
+    first[TestCol(1, 1)] = "6";
+    std::map<int, std::string> second{{1, "C1"}, {2, "01/08/25"}};
+    second[TestCol(1, 0)] = "not even a date";  // not read when the weeks are empty
+    second[TestCol(2, 0)] = "01/12/25";
+    second[TestCol(2, 1)] = "10";
+    ASSERT_TRUE(Load(Row(first) + "\n" + Row(second)));
+    const CowRecord r = Record(1);
+    EXPECT_EQ(r.PregTests[0], (PregTestRecord{MakeDate(1, 11, 2025), 6}));
+    EXPECT_EQ(r.PregTests[1], (PregTestRecord{MakeDate(1, 12, 2025), 10}));
+    EXPECT_TRUE(services.infos.empty());
+}
+
+TEST_F(HerdFile, NextCalvingMakesTheFollowingLactation) {
+    std::map<int, std::string> row{{1, "C1"},         {2, "01/08/05"}, {5, "10/03/2006"},
+                                   {6, "A"},          {8, "01/09/06"}, {9, "3"},
+                                   {10, "250"},       {11, "4000"}};
+    row[ServiceCol(1, 0)] = "01/11/05";
+    ASSERT_TRUE(Load(Row(row)));
+    ASSERT_EQ(list->Count(), 2);
+    const CowRecord first = Find("C1", MakeDate(1, 8, 2005));
+    EXPECT_EQ(first.NextCalve, MakeDate(10, 3, 2006));
+    EXPECT_EQ(first.NextInducedCode, 2);
+    EXPECT_TRUE(first.NextInduced);
+
+    CowRecord expected;
+    expected.Key = MakeHerdKey("C1", MakeDate(10, 3, 2006));
+    expected.Calved = MakeDate(10, 3, 2006);
+    expected.InducedCode = 2;
+    expected.Induced = true;
+    expected.Culled = MakeDate(1, 9, 2006);
+    expected.Age = 4;
+    EXPECT_EQ(Find("C1", MakeDate(10, 3, 2006)), expected);
+}
+
+TEST_F(HerdFile, NextCalvingOverwritesCullingAndInductionOfAnExistingLactation) {
+    const std::string later = Row({{1, "C1"}, {2, "10/03/06"}, {3, "L"}, {8, "01/01/07"},
+                                   {9, "4"}, {10, "280"}});
+    const std::string earlier = Row({{1, "C1"}, {2, "01/08/05"}, {5, "10/03/06"}, {9, "0"}});
+    ASSERT_TRUE(Load(later + "\n" + earlier));
+    ASSERT_EQ(list->Count(), 2);
+    const CowRecord next = Find("C1", MakeDate(10, 3, 2006));
+    EXPECT_EQ(next.Culled, 0);        // the earlier row had no culling date
+    EXPECT_EQ(next.InducedCode, 3);   // empty induction leaves the code
+    EXPECT_EQ(next.Age, 4);           // age 0 is not carried on
+    EXPECT_EQ(next.Days, 280);
+}
+
+TEST_F(HerdFile, NextCalvingWithoutADateMakesNoLactation) {
+    ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "01/08/05"}, {5, "--/--/----"}, {6, "I"}})));
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(Record(1).NextInducedCode, 1);
+    EXPECT_TRUE(Record(1).NextInduced);  // the flag follows the text of the column
+}
+
+TEST_F(HerdFile, InductionTextsGiveCodesAndFlags) {
+    struct Case {
+        const char* text;
+        int code;
+        bool flag;
+    };
+    const Case cases[] = {{"2", 2, true},    {"FALSE", 0, false}, {"N", 0, true},
+                          {"no", 0, true},   {"true", 1, true},   {"Induced", 1, true},
+                          {"a", 2, true},    {"L", 3, true},      {"0", 0, false},
+                          {"?", 0, true},    {"", 0, false},      {"-5", 0, true}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "01/08/25"}, {3, c.text}, {6, c.text}})));
+        const CowRecord r = Record(1);
+        EXPECT_EQ(r.InducedCode, c.code) << c.text;
+        EXPECT_EQ(r.Induced, c.flag) << c.text;
+        EXPECT_EQ(r.NextInducedCode, c.code) << c.text;
+        EXPECT_FALSE(r.NextInduced) << "no next calving: " << c.text;
+    }
+}
+
+TEST_F(HerdFile, BadRowsAreReportedWithTheirLineAndTheRestLoads) {
+    const std::string text =
+        "FARMER ID,H1\r\n"                                                          // line 1
+        "COWID,Calved\r\n"                                                          // line 2
+        + Row({{1, "Bad1"}, {2, "31/02/06"}, {3, "I"}, {7, "X"}}) + "\r\n"          // line 3
+        + Row({{1, "Good"}, {2, "01/08/25"}}) + "\r\n"                              // line 4
+        + "\r\n"                                                                    // line 5
+        + Row({{1, "Bad2"}, {2, "01/08/25"}, {9, "2yo"}}) + "\r\n"                  // line 6
+        + Row({{1, "Bad3"}, {2, "01/08/25"}, {5, "01/05/26"}, {9, "32767"}}) + "\r\n"  // 7
+        + Row({{1, "Bad4"}, {2, "01/08/25"}, {11, "40000"}});                       // line 8
+    ASSERT_TRUE(Load(text));
+    ASSERT_EQ(services.infos.size(), 4u);
+    EXPECT_EQ(services.infos[0],
+              "Error '31/02/2006' is not a valid date at line 3\r\nBad1\r\n31/02/06\r\nI\r\n\r\n"
+              "\r\n\r\nX");
+    EXPECT_EQ(services.infos[1],
+              "Error '2yo' is not a valid integer value at line 6\r\nBad2\r\n01/08/25\r\n\r\n\r\n"
+              "\r\n\r\n");
+    EXPECT_EQ(services.infos[2].substr(0, 34), "Error Range check error at line 7\r");
+    EXPECT_EQ(services.infos[3].substr(0, 33), "Error Range check error at line 8");
+
+    // What a bad row had stored stays: a bare key before the record was written back, the
+    // complete first lactation when only the next one failed.
+    CowRecord bare;
+    bare.Key = MakeHerdKey("Bad2", MakeDate(1, 8, 2025));
+    EXPECT_EQ(Find("Bad2", MakeDate(1, 8, 2025)), bare);
+    EXPECT_EQ(Find("Bad3", MakeDate(1, 8, 2025)).Age, 32767);
+    EXPECT_EQ(Find("Bad3", MakeDate(1, 5, 2026)).Calved, 0);
+    EXPECT_EQ(Find("Good", MakeDate(1, 8, 2025)).Calved, MakeDate(1, 8, 2025));
+    EXPECT_EQ(list->Count(), 5);  // Good, Bad2, Bad3, Bad3's next, Bad4 (no Bad1: no key)
+}
+
+TEST_F(HerdFile, ASampleExportLoads) {
+    ASSERT_TRUE(LoadHerdFile(std::string(OVISTA_TEST_DATA) + "/herd/sample_herd.csv", "label",
+                             list, header));
+    EXPECT_EQ(header[2], "Brown, A & B");
+    EXPECT_EQ(services.statuses, std::vector<std::string>{"Extracting Tamsel data for 10045"});
+    EXPECT_TRUE(services.infos.empty());
+    ASSERT_EQ(list->Count(), 5);
+    // Lactations of one cow stand together in calving order.
+    EXPECT_EQ(Record(1).Key, MakeHerdKey("101", MakeDate(20, 7, 2024)));
+    EXPECT_EQ(Record(2).Key, MakeHerdKey("101", MakeDate(28, 7, 2025)));
+    EXPECT_EQ(Record(3).Key, MakeHerdKey("102", MakeDate(2, 8, 2025)));
+    EXPECT_EQ(Record(4).Key, MakeHerdKey("a7", MakeDate(5, 8, 2025)));
+    EXPECT_EQ(Record(5).Key, MakeHerdKey("B12", MakeDate(1, 8, 2025)));
+    EXPECT_EQ(Record(2).Services[1].Sire, "FR2231");
+    EXPECT_EQ(Record(2).PregTests[0].Weeks, 8);
+}
+
+TEST_F(HerdFile, AHugeLineIsOneRowAndDoesNoHarm) {
+    std::string huge = Row({{1, "C1"}, {2, "01/08/25"}, {10, "200"}});
+    huge += std::string(100000, 'x');  // far beyond the last column
+    ASSERT_TRUE(Load(huge + "\n" + Row({{1, "C2"}, {2, "02/08/25"}})));
+    EXPECT_EQ(list->Count(), 2);
+    EXPECT_EQ(Record(1).Days, 200);
+}
+
+TEST_F(HerdFile, RandomBytesAreReadWithoutACrash) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        std::string junk(20000, '\0');
+        for (char& c : junk) c = static_cast<char>(random() % 256);
+        if (round % 2) {  // sprinkle separators so that rows reach the parser
+            for (int i = 0; i < 3000; ++i) junk[random() % junk.size()] = ",/\n"[random() % 3];
+        }
+        ASSERT_TRUE(Load(junk));
+        for (int i = 1; i <= list->Count(); ++i) {
+            EXPECT_EQ(Record(i).Key.size(), 20u);
+        }
+    }
+}
+
+TEST_F(HerdFile, FiveThousandLactationsLoadQuickly) {
+    std::string text = "FARMER ID,Big\r\nCOWID\r\n";
+    for (int cow = 0; cow < 1250; ++cow) {
+        for (int year = 0; year < 4; ++year) {
+            std::map<int, std::string> row{{1, "COW" + std::to_string(cow)},
+                                           {2, std::to_string(1 + cow % 28) + "/08/" +
+                                                   std::to_string(21 + year)},
+                                           {9, std::to_string(2 + year)},
+                                           {10, "280"},
+                                           {11, "5123.4"}};
+            for (int k = 1; k <= 3; ++k) {
+                row[ServiceCol(k, 0)] = std::to_string(k * 5) + "/11/" + std::to_string(21 + year);
+                row[ServiceCol(k, 1)] = "TRUE";
+                row[ServiceCol(k, 2)] = "SIRE" + std::to_string(k);
+                row[ServiceCol(k, 3)] = "T1";
+            }
+            row[TestCol(1, 0)] = "01/02/" + std::to_string(22 + year);
+            row[TestCol(1, 1)] = "12";
+            text += Row(row) + "\r\n";
+        }
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Load(text));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(list->Count(), 5000);
+    EXPECT_LT(took, std::chrono::seconds(2));  // in the order of tens of milliseconds
+    std::printf("5000 lactations loaded in %lld ms\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+}
+
+}  // namespace
+}  // namespace ovista

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "herd/errors.h"
+#include "herd/herd_list.h"
+
+namespace ovista {
+namespace {
+
+std::vector<std::string> Keys(const HerdList& list) {
+    std::vector<std::string> keys;
+    for (int i = 1; i <= list.Count(); ++i) keys.push_back(list.KeyAt(i));
+    return keys;
+}
+
+TEST(HerdList, FirstAddOnAnEmptyListGivesIndexOneAndAZeroedRecordHoldingTheKey) {
+    HerdList list;
+    CowRecord record;
+    record.Age = 7;  // must be overwritten by the new record
+    int index = 0;
+    EXPECT_TRUE(list.FindOrAddRecord("COW1", record, index));
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(list.Count(), 1);
+    CowRecord expected;
+    expected.Key = "COW1";
+    EXPECT_EQ(record, expected);
+    CowRecord stored;
+    list.GetRecord(1, stored);
+    EXPECT_EQ(stored, expected);
+}
+
+TEST(HerdList, KeysStayInAscendingOrderAndIndexesFollowInsertions) {
+    HerdList list;
+    CowRecord record;
+    int index = 0;
+    list.FindOrAddRecord("B1", record, index);
+    EXPECT_EQ(index, 1);
+    list.FindOrAddRecord("A1", record, index);
+    EXPECT_EQ(index, 1);
+    CowRecord found;
+    ASSERT_TRUE(list.LocateRecord("B1", found, index));
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(found.Key, "B1");
+}
+
+TEST(HerdList, KeysDifferingOnlyInLetterCaseAreTheSameLactation) {
+    HerdList list;
+    CowRecord record;
+    int first = 0;
+    list.FindOrAddRecord("Buttercup", record, first);
+    record.Litres = 5000;
+    list.PutRecord(first, record);
+
+    int again = 0;
+    CowRecord found;
+    EXPECT_TRUE(list.FindOrAddRecord("BUTTERCUP", found, again));
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(found.Litres, 5000);
+    EXPECT_EQ(found.Key, "Buttercup");  // the stored key text is the first one given
+    EXPECT_TRUE(list.LocateRecord("buttercup", found, again));
+}
+
+TEST(HerdList, OrderIgnoresLetterCaseInsteadOfFollowingByteValues) {
+    HerdList list;
+    CowRecord record;
+    int index = 0;
+    for (const char* key : {"cherry", "Banana", "apple", "APRICOT", "banana2"}) {
+        list.FindOrAddRecord(key, record, index);
+    }
+    EXPECT_EQ(Keys(list),
+              (std::vector<std::string>{"apple", "APRICOT", "Banana", "banana2", "cherry"}));
+}
+
+TEST(HerdList, KeysTheCollatorIgnoresPartsOfAreStillDifferentCows) {
+    // Control characters are ignorable in collation; merging two such ids would lose a cow.
+    EXPECT_NE(CompareKeysCaseBlind("COW\x01" "1", "COW1"), 0);
+    EXPECT_EQ(CompareKeysCaseBlind("cow1", "COW1"), 0);
+    EXPECT_LT(CompareKeysCaseBlind("COW 12", "COW112"), 0);  // space before digits
+    // Windows-1252 letters fold their case too.
+    EXPECT_EQ(CompareKeysCaseBlind("\xC9T\xC9", "\xE9t\xE9"), 0);
+}
+
+TEST(HerdList, ComparatorCanBeReplaced) {
+    HerdList list([](std::string_view a, std::string_view b) { return a.compare(b); });
+    CowRecord record;
+    int index = 0;
+    list.FindOrAddRecord("apple", record, index);
+    list.FindOrAddRecord("Banana", record, index);
+    EXPECT_EQ(index, 1);  // plain byte order puts upper case first
+    EXPECT_FALSE(list.LocateRecord("APPLE", record, index));
+}
+
+TEST(HerdList, LocatingAnAbsentKeyLeavesTheDestinationUntouched) {
+    HerdList list;
+    CowRecord record;
+    int index = 0;
+    list.FindOrAddRecord("A", record, index);
+    CowRecord destination;
+    destination.Key = "unchanged";
+    destination.Age = 5;
+    const CowRecord before = destination;
+    EXPECT_FALSE(list.LocateRecord("B", destination, index));
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(destination, before);
+}
+
+TEST(HerdList, FreeRecordsEmptiesTheListAndDoesNothingWhenEmpty) {
+    HerdList list;
+    list.FreeRecords();
+    EXPECT_EQ(list.Count(), 0);
+    CowRecord record;
+    int index = 0;
+    list.FindOrAddRecord("A", record, index);
+    list.FindOrAddRecord("B", record, index);
+    list.FreeRecords();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_FALSE(list.LocateRecord("A", record, index));
+}
+
+TEST(HerdList, IndexesOutsideTheListAreRangeErrors) {
+    HerdList list;
+    CowRecord record;
+    int index = 0;
+    EXPECT_THROW(list.GetRecord(1, record), RangeError);
+    list.FindOrAddRecord("A", record, index);
+    EXPECT_THROW(list.GetRecord(0, record), RangeError);
+    EXPECT_THROW(list.PutRecord(2, record), RangeError);
+    EXPECT_NO_THROW(list.PutRecord(1, record));
+}
+
+TEST(HerdList, ManyKeysInRandomOrderComeOutSortedAndFindable) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 3000; ++i) {
+        char id[32];
+        std::snprintf(id, sizeof id, "C%05d%9d", (i * 7919) % 3000, 38000 + i % 5);
+        keys.push_back(id);
+    }
+    std::mt19937 random(42);
+    std::shuffle(keys.begin(), keys.end(), random);
+    HerdList list;
+    CowRecord record;
+    int index = 0;
+    for (const std::string& key : keys) list.FindOrAddRecord(key, record, index);
+    ASSERT_EQ(list.Count(), 3000);
+    std::vector<std::string> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(Keys(list), sorted);
+    for (int i = 1; i <= list.Count(); i += 97) {
+        EXPECT_TRUE(list.LocateRecord(sorted[static_cast<std::size_t>(i - 1)], record, index));
+        EXPECT_EQ(index, i);
+    }
+}
+
+}  // namespace
+}  // namespace ovista

@@ -1,0 +1,45 @@
+#pragma once
+// User services for tests: records every message box, status window and message pump
+// instead of showing anything. Installed for the lifetime of the object.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "herd/services.h"
+
+namespace ovista::testing {
+
+class RecordingServices : public UserServices {
+public:
+    RecordingServices() { InstallServices(this); }
+    ~RecordingServices() override { InstallServices(nullptr); }
+    RecordingServices(const RecordingServices&) = delete;
+    RecordingServices& operator=(const RecordingServices&) = delete;
+
+    void ShowInfo(const std::string& message) override { infos.push_back(message); }
+
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        statuses.push_back(message);
+        ++openStatusWindows;
+        return std::make_unique<Window>(*this);
+    }
+
+    void PumpMessages() override { ++pumps; }
+
+    std::vector<std::string> infos;     // message box texts, in order
+    std::vector<std::string> statuses;  // status window texts, in order of opening
+    int openStatusWindows = 0;          // status windows not yet closed
+    int pumps = 0;
+
+private:
+    class Window : public StatusWindow {
+    public:
+        explicit Window(RecordingServices& owner) : owner_(owner) {}
+        ~Window() override { --owner_.openStatusWindows; }
+
+    private:
+        RecordingServices& owner_;
+    };
+};
+
+}  // namespace ovista::testing
