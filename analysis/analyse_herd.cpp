@@ -1,0 +1,389 @@
+#include "analysis/analyse_herd.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/calving_pattern.h"
+#include "herd/errors.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+constexpr int kCappedDay = kHistogramDays;          // older events all count on the last day
+constexpr int kServiceWindowDays = 200;             // services counted after calving
+constexpr int kConceptionTestWindowDays = 250;      // tests that date a conception
+constexpr int kCulledEarlyDays = 200;
+constexpr int kCulledInYearDays = 365;
+constexpr int kEarlyTestWeeks = 17;
+constexpr int kBatchCalvingsPerDay = 10;
+constexpr double kBatchShareOfWindow = 0.5;
+constexpr double kBatchShareOfHerd = 0.25;
+constexpr int kSufficientCalvings = 50;
+constexpr double kSufficientShareOfLargest = 0.7;
+constexpr double kMatedShare = 0.5;
+constexpr double kTestedShare = 0.8;
+constexpr double kEarlyShare = 0.8;
+constexpr double kRecalvedShare = 0.7;
+constexpr std::size_t kMessageKeyLength = 57;
+
+// Day number of a calendar date (proleptic Gregorian), day 0 being 30/12/1899.
+std::int64_t DayNumber(std::int64_t year, int month, int day) {
+    const std::int64_t y = month <= 2 ? year - 1 : year;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t mp = (month + 9) % 12;
+    const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    constexpr std::int64_t kCivilDayOf18991230 = 693899;  // counted from 01/03/0000
+    return era * 146097 + doe - kCivilDayOf18991230;
+}
+
+Date FirstOfMonth(std::int64_t year, int month) { return CheckedDate(DayNumber(year, month, 1)); }
+
+int CappedDay(int n) { return std::min(n, kCappedDay); }
+
+// True when the calving can be placed in the day histograms: it has a date within 16-bit
+// day counts of the analysis date.
+bool CalvingPlaceable(const CowRecord& record, Date analysisDate) {
+    if (record.Calved == 0) return false;
+    const std::int64_t n = static_cast<std::int64_t>(analysisDate) - record.Calved;
+    return std::llabs(n) <= 32767;
+}
+
+void AddCount(std::int16_t& count) { count = CheckedInt16(static_cast<std::int64_t>(count) + 1); }
+
+// The calving, at n days before the analysis date. Calvings expected within the next
+// year are counted too, except those of heifers (two-year-olds), whose due dates are less sure.
+void CountCalving(AnalysisContext& context, const CowRecord& record) {
+    const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - record.Calved));
+    if (n > 0) {
+        ++context.DailyCalvings[n];
+    } else if (n >= -kFutureCalvingDays && record.Age != 2) {
+        ++context.DailyCalvings[n];
+    }
+}
+
+// Services with a sire within 200 days after calving.
+void CountServices(AnalysisContext& context, const CowRecord& record) {
+    for (const ServiceRecord& service : record.Services) {
+        if (service.Date == 0 || service.Sire.empty()) continue;
+        if (static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
+        const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - service.Date));
+        if (n > 0) ++context.DailyServices[n];
+    }
+}
+
+// The last heat, last and first service with a sire.
+void DeriveServiceDates(CowRecord& record) {
+    record.LastHeat = 0;
+    record.LastService = 0;
+    for (int slot = kServiceSlots - 1; slot >= 0; --slot) {
+        const ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
+        if (service.Date == 0) continue;
+        if (record.LastHeat == 0) record.LastHeat = service.Date;
+        if (record.LastService == 0 && !service.Sire.empty()) record.LastService = service.Date;
+    }
+    record.FirstService = 0;
+    record.FirstServiceAI = false;
+    for (const ServiceRecord& service : record.Services) {
+        if (service.Date != 0 && !service.Sire.empty()) {
+            record.FirstService = service.Date;
+            record.FirstServiceAI = service.AI;
+            break;
+        }
+    }
+}
+
+// The conception dated by the first test that found the cow pregnant within 250
+// days of calving.
+void CountConception(AnalysisContext& context, CowRecord& record) {
+    for (const PregTestRecord& test : record.PregTests) {
+        if (test.Date == 0 || test.Weeks == 0) continue;
+        if (static_cast<std::int64_t>(test.Date) - record.Calved > kConceptionTestWindowDays) continue;
+        record.ConceptionDate = test.Date - 7 * test.Weeks;
+        const std::int64_t n = static_cast<std::int64_t>(context.AnalysisDate) - record.ConceptionDate;
+        if (n < -32768 || n > 32767) {
+            ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
+        } else if (n > -kFutureConceptionDays && n <= kHistogramDays) {
+            ++context.DailyConceptions[static_cast<int>(n)];
+        }
+        return;
+    }
+}
+
+// The lactation in every 12-month period that holds its calving.
+void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
+    const std::int64_t calved = record.Calved;
+    for (int r = 0; r < kPeriodCount; ++r) {
+        PeriodSummary& period = context.Period(r);
+        if (calved < period.start || calved > period.end) continue;
+        AddCount(period.Calved);
+        if (record.Culled != 0) {
+            if (record.Culled - calved <= kCulledEarlyDays) AddCount(period.Culled);
+            if (record.Culled - calved <= kCulledInYearDays) AddCount(period.Cul365);
+        }
+        if (record.NextCalve != 0) AddCount(period.ReCalv);
+        const Date firstService = record.Services[0].Date;
+        if (firstService != 0 && firstService <= calved + kServiceWindowDays) AddCount(period.Mated);
+        const Date firstTest = record.PregTests[0].Date;
+        if (firstTest != 0 && firstTest <= calved + kCulledInYearDays) AddCount(period.Tested);
+        for (const PregTestRecord& test : record.PregTests) {
+            if (test.Date == 0) continue;
+            AddCount(period.TotPD);
+            if (test.Weeks <= kEarlyTestWeeks) AddCount(period.Early);
+        }
+    }
+}
+
+void TraceSummaries(AnalysisContext& context) {
+    TraceWriter& trace = context.trace;
+    if (!trace.Tracing()) return;
+    trace.Line("Herd ID = ", context.report.SHNO);
+    trace.Line("   Summary              Calved  Culled  Cul365  ReCalv   Mated  Tested   Early  Tot PD");
+    for (int r = 0; r < kPeriodCount; ++r) {
+        const PeriodSummary& p = context.Period(r);
+        std::string line = RightAligned(r, 2) + " " + FormatDateText(p.start) + " " + FormatDateText(p.end) + " ";
+        for (const std::int16_t count : {p.Calved, p.Culled, p.Cul365, p.ReCalv, p.Mated, p.Tested, p.Early, p.TotPD}) {
+            line += RightAligned(count, 8);
+        }
+        trace.Line(line);
+    }
+}
+
+void SmoothCalvings(AnalysisContext& context) {
+    context.SmoothedCalvings.Clear();
+    for (int n = 1; n <= kSmoothedDays; ++n) {
+        std::int32_t sum = 0;
+        for (int day = std::max(1, n - 7); day <= n + 7; ++day) sum += context.DailyCalvings[day];
+        context.SmoothedCalvings[n] = sum;
+    }
+}
+
+// Calvings recorded in batches, many on one day against few around it, mean the
+// calving dates are not the cows' own.
+bool CalvingsBatchRecorded(AnalysisContext& context) {
+    std::int64_t total = 0;
+    std::int64_t funny = 0;
+    for (int n = 1; n <= kHistogramDays; ++n) {
+        const std::int32_t calvings = context.DailyCalvings[n];
+        const std::int32_t smoothed = context.SmoothedCalvings[n];
+        total += calvings;
+        if (calvings > kBatchCalvingsPerDay && smoothed > 0 &&
+            static_cast<double>(calvings) / smoothed > kBatchShareOfWindow) {
+            funny += calvings;
+        }
+    }
+    context.trace.Line("Funny calvings = ", funny);
+    return total > 0 && static_cast<double>(funny) / static_cast<double>(total) > kBatchShareOfHerd;
+}
+
+// The most recent period with more than 50 calvings and over 70% of the largest.
+std::int16_t FindSufficientPeriod(const AnalysisContext& context) {
+    std::int16_t largest = 0;
+    for (int r = 0; r < kPeriodCount; ++r) largest = std::max(largest, context.Period(r).Calved);
+    if (largest == 0) return -1;
+    for (int r = 0; r < kPeriodCount; ++r) {
+        const std::int16_t calved = context.Period(r).Calved;
+        if (calved > kSufficientCalvings && static_cast<double>(calved) / largest > kSufficientShareOfLargest) {
+            return static_cast<std::int16_t>(r);
+        }
+    }
+    return -1;
+}
+
+void TakeFirst(std::int16_t& index, int r, bool flag) {
+    if (flag && index == -1) index = static_cast<std::int16_t>(r);
+}
+
+// Which periods, from the sufficient one back, carry each kind of information.
+void FlagInformation(AnalysisContext& context) {
+    for (int r = context.SufficientPeriod; r < kPeriodCount; ++r) {
+        PeriodSummary& p = context.Period(r);
+        const double kept = static_cast<double>(p.Calved) - p.Culled;
+        if (kept > 0) {
+            p.MatingOK = p.Mated / kept > kMatedShare;
+            p.PregTestOK = p.Tested / kept > kTestedShare;
+            p.EarlyPDOK = p.Tested / kept > kTestedShare && p.TotPD > 0 &&
+                          static_cast<double>(p.Early) / p.TotPD > kEarlyShare;
+            TakeFirst(context.MatingPeriod, r, p.MatingOK);
+            TakeFirst(context.PregTestPeriod, r, p.PregTestOK);
+            TakeFirst(context.EarlyPDPeriod, r, p.EarlyPDOK);
+        }
+        const double keptYear = static_cast<double>(p.Calved) - p.Cul365;
+        if (keptYear > 0) {
+            p.RecalvingOK = p.ReCalv / keptYear > kRecalvedShare;
+            TakeFirst(context.RecalvingPeriod, r, p.RecalvingOK);
+        }
+    }
+}
+
+void ResetDriverState(AnalysisContext& context) {
+    context.DailyCalvings.Clear();
+    context.SmoothedCalvings.Clear();
+    context.DailyServices.Clear();
+    context.DailyConceptions.Clear();
+    context.PeriodSummaries.Clear();
+    context.SufficientPeriod = -1;
+    context.RecalvingPeriod = -1;
+    context.EarlyPDPeriod = -1;
+    context.PregTestPeriod = -1;
+    context.MatingPeriod = -1;
+    context.AnalysisPeriod = -1;
+}
+
+// Walks the herd once, completing each lactation; returns the keys of the lactations whose calving
+// could not be placed in the histograms.
+std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
+    std::vector<std::string> unplaced;
+    HerdList& herd = context.herd;
+    CowRecord record;
+    for (int index = 1; index <= herd.Count(); ++index) {
+        herd.GetRecord(index, record);
+        CullTrim(record);
+        const bool placeable = CalvingPlaceable(record, context.AnalysisDate);
+        if (placeable) {
+            CountCalving(context, record);
+            CountServices(context, record);
+        } else {
+            unplaced.push_back(record.Key);
+        }
+        DeriveServiceDates(record);
+        if (placeable) {
+            CountConception(context, record);
+            CountInPeriods(context, record);
+        }
+        herd.PutRecord(index, record);
+    }
+    return unplaced;
+}
+
+// Everything after the identity is stored: periods, the walk, the checks, the hand-over.
+void AnalyseClearedHerd(AnalysisContext& context) {
+    HerdReport& report = context.report;
+    for (int r = 0; r < kPeriodCount; ++r) {
+        const PeriodBounds bounds = AnalysisPeriodBounds(context.AnalysisDate, r);
+        context.Period(r).start = bounds.start;
+        context.Period(r).end = bounds.end;
+    }
+    const std::vector<std::string> unplaced = AnalyseLactations(context);
+    TraceSummaries(context);
+    // A calving without a date, or too far from the analysis date for 16-bit day counts
+    // (a mistyped year), cannot be placed; the rest of the herd is analysed without it.
+    for (const std::string& key : unplaced) {
+        context.trace.Line("Calving date out of range, lactation not counted: ", key);
+    }
+    SmoothCalvings(context);
+
+    if (CalvingsBatchRecorded(context)) {
+        report.Error = kErrorImplausibleCalvings;
+        return;
+    }
+    context.SufficientPeriod = FindSufficientPeriod(context);
+    context.trace.Line("Summary with sufficient calvings = ", context.SufficientPeriod);
+    if (context.SufficientPeriod == -1) {
+        report.Error = kErrorNoCalvingPeriod;
+        return;
+    }
+    FlagInformation(context);
+    context.trace.Line("Summary with recalving info = ", context.RecalvingPeriod);
+    context.trace.Line("Summary with early PD info = ", context.EarlyPDPeriod);
+    context.trace.Line("Summary with preg test info = ", context.PregTestPeriod);
+    context.trace.Line("Summary with mating info = ", context.MatingPeriod);
+
+    std::int16_t period = -1;
+    for (const std::int16_t index :
+         {context.RecalvingPeriod, context.EarlyPDPeriod, context.PregTestPeriod, context.MatingPeriod}) {
+        if (index != -1 && (period == -1 || index < period)) period = index;
+    }
+    if (period == -1) {
+        report.Error = kErrorNoSufficientInformation;
+        return;
+    }
+    context.AnalysisPeriod = period;
+    AnalysePeriod(context, period);
+}
+
+// Holds the trace files and the work areas for the length of one analysis, whatever way it ends.
+class AnalysisResources {
+public:
+    AnalysisResources(AnalysisContext& context, const std::string& workingFolder) : context_(context) {
+        context_.TakeWorkAreas();
+        context_.trace.Open(workingFolder);
+    }
+    ~AnalysisResources() {
+        context_.trace.Close();
+        context_.ReleaseWorkAreas();
+    }
+    AnalysisResources(const AnalysisResources&) = delete;
+    AnalysisResources& operator=(const AnalysisResources&) = delete;
+
+private:
+    AnalysisContext& context_;
+};
+
+}  // namespace
+
+PeriodBounds AnalysisPeriodBounds(Date analysisDate, int r) {
+    if (r < 0 || r >= kPeriodCount) throw RangeError();
+    const CalendarDate date = DecodeDate(analysisDate);
+    std::int64_t year = date.year;
+    if (year < 100) year += year < 50 ? 2000 : 1900;
+    int month = date.month + 1;
+    if (month > 12) {
+        month = 1;
+        ++year;
+    }
+    month -= r;
+    while (month < 1) {
+        month += 12;
+        --year;
+    }
+    return PeriodBounds{FirstOfMonth(year - 1, month), FirstOfMonth(year, month) - 1};
+}
+
+void CullTrim(CowRecord& record) {
+    if (record.Culled == 0) return;
+    if (record.Culled < record.Dryoff) record.Dryoff = 0;
+    if (record.NextCalve > record.Culled) record.NextCalve = 0;
+    for (ServiceRecord& service : record.Services) {
+        if (service.Date > record.Culled) {
+            service.Date = 0;
+            service.AI = false;
+            service.Sire.clear();
+            service.Tech.clear();
+            service.CountedService = false;
+            service.ConceptionService = false;
+        }
+    }
+    for (PregTestRecord& test : record.PregTests) {
+        if (test.Date > record.Culled) test = PregTestRecord{};
+    }
+}
+
+void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const std::string& owner,
+                 const std::string& address, const std::string& workingFolder) {
+    if (context.AnalysisDate == 0) throw OvistaError(kZeroAnalysisDateMessage);
+    AnalysisResources resources(context, workingFolder);
+    ResetDriverState(context);
+    HerdReport& report = context.report;
+    ClearHerdReport(report);
+    report.AnalysisDate = context.AnalysisDate;
+    report.Owner = owner.substr(0, kOwnerMax);
+    report.Address = address.substr(0, kAddressMax);
+    report.SHNO = herdNumber.substr(0, kSHNOMax);
+    AnalyseClearedHerd(context);
+}
+
+void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
+                 const std::string& address, HerdList& herd, HerdReport& report,
+                 const std::string& workingFolder, const SummaryWriter& writeSummary) {
+    if (analysisDate == 0) throw OvistaError(kZeroAnalysisDateMessage);
+    auto context = std::make_unique<AnalysisContext>(herd, report, analysisDate, writeSummary);
+    AnalyseHerd(*context, herdNumber, owner, address, workingFolder);
+}
+
+}  // namespace ovista

@@ -1,0 +1,503 @@
+#include "analysis/calving_pattern.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "analysis/calving_system.h"
+#include "herd/cow_record.h"
+#include "herd/errors.h"
+
+namespace ovista {
+namespace {
+
+constexpr int kLastPatternWeek = kPatternWeeks - 1;     // 104: last week of the following year
+constexpr int kLastYearWeek = kFirstYearWeeks - 1;      // 52: last (part) week of the period
+constexpr int kLastFullWeek = 51;                       // clusters are sought in weeks 0..51
+// Going back past week 0 while filling gaps lands this many weeks on: the ring has 105
+// weeks, but gaps are filled as if it had 104.
+constexpr int kFillWrap = 104;
+// Clearing short clusters wraps within the first year.
+constexpr int kClearWrap = 52;
+constexpr double kClusterWeekPercent = 1.0;      // a week of a cluster holds at least 1%
+constexpr double kFollowingYearMinPercent = 2.5;  // smaller weeks of the next year are noise
+constexpr double kCalvedShare = 80.0;
+constexpr int kYearRoundWeeksTo80 = 21;
+constexpr int kLongestSeasonalCluster = 36;
+constexpr double kSeasonalClusterShare = 0.9;
+constexpr int kMaxGapWeeks = 3;
+constexpr int kGestationDays = 282;
+constexpr int kCalvingToMatingDays = 83;  // from the first calvings to the mating start
+// Pregnancy-test conceptions: a mating start is a busy day after a quiet month.
+constexpr int kBusyConceptions = 3;
+constexpr int kQuietDays = 30;
+constexpr int kPDWalkDays = 366;
+constexpr int kPrevPDWalkDays = 346;
+constexpr int kEarlyTestMaxWeeks = 17;
+constexpr int kSeasonalGroupDays = 130;  // seasonal mating group calves from MSD - 130
+constexpr int kSplitGroupDays = 120;     // split mating group calves from MSD - 120
+
+bool IsLeapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+// Days since 1 January 1970 of a calendar date (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+Date AddDays(Date date, std::int64_t days) { return CheckedDate(static_cast<std::int64_t>(date) + days); }
+
+// The same day and month `years` later (earlier when negative); 29 February becomes
+// 28 February in a common year. RangeError outside years 1 to 9999.
+Date SameDayYearsLater(Date date, int years) {
+    const CalendarDate c = DecodeDate(date);
+    const std::int64_t year = static_cast<std::int64_t>(c.year) + years;
+    if (year < 1 || year > 9999) throw RangeError();
+    const int day = (c.month == 2 && c.day == 29 && !IsLeapYear(year)) ? 28 : c.day;
+    return AddDays(date, DaysFromCivil(year, c.month, day) - DaysFromCivil(c.year, c.month, c.day));
+}
+
+// Last day of the year that starts on first.
+Date YearEnd(Date first) { return AddDays(SameDayYearsLater(first, 1), -1); }
+
+int RingBack(int week, int weeksBack, int wrap) {
+    const int w = week - weeksBack;
+    return w < 0 ? w + wrap : w;
+}
+
+Date WeekStart(const AnalysisContext& context, int week) {
+    return AddDays(context.report.CalvingStart, 7 * static_cast<std::int64_t>(week));
+}
+
+std::string PercentLine(const AnalysisContext& context, int week, int width) {
+    return FormatDateText(WeekStart(context, week)) + " " +
+           FixedPoint(context.WeeklyCalvingPattern[week], 1, width) + "%";
+}
+
+void TraceClusterMap(AnalysisContext& context, const char* title) {
+    context.trace.Line(title);
+    if (!context.trace.Tracing()) return;
+    for (int w = 0; w <= kLastPatternWeek; ++w) {
+        context.trace.Line(TraceText(PercentLine(context, w, 4), "  ", context.ClusterMap[w]));
+    }
+}
+
+std::int32_t ConceptionsOn(const AnalysisContext& context, std::int64_t n) {
+    // Days beyond the histogram (the oldest periods) had no conceptions recorded.
+    if (n < decltype(context.DailyConceptions)::kFirst || n > decltype(context.DailyConceptions)::kLast) return 0;
+    return context.DailyConceptions[static_cast<int>(n)];
+}
+
+// Walks forward from day offset n for at most `days` days, never past the analysis date, and
+// returns the offset of the first (or, with keepLast, the last) day with at least 3
+// conceptions after at least 30 quieter days; -1 when there is none.
+std::int64_t FindConceptionStart(const AnalysisContext& context, std::int64_t n, int days, bool keepLast) {
+    std::int64_t found = -1;
+    int quiet = 0;
+    for (int k = 0; k < days; ++k, --n) {
+        if (n < 0) break;
+        if (ConceptionsOn(context, n) < kBusyConceptions) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= kQuietDays) found = n;
+        quiet = 0;
+        if (found >= 0 && !keepLast) break;
+    }
+    return found;
+}
+
+// Weekly percentages of the reference window. Returns false when the period has no calving.
+bool BuildWeeklyPattern(AnalysisContext& context) {
+    auto& pattern = context.WeeklyCalvingPattern;
+    pattern.Clear();
+    std::int64_t periodTotal = 0;
+    std::int64_t followingTotal = 0;
+    const int from = context.ReferenceFrom;
+    for (int n = from; n >= context.ReferenceTo; --n) {
+        const int w = (from - n) / 7;
+        if (w < 0 || w > kLastPatternWeek) continue;
+        const std::int32_t calvings = context.DailyCalvings[n];
+        pattern[w] += calvings;
+        (w <= kLastYearWeek ? periodTotal : followingTotal) += calvings;
+    }
+    if (periodTotal == 0) return false;
+    for (int w = 0; w <= kLastYearWeek; ++w) {
+        pattern[w] = pattern[w] * 100 / static_cast<double>(periodTotal);
+    }
+    if (followingTotal > 0) {
+        for (int w = kLastYearWeek + 1; w <= kLastPatternWeek; ++w) {
+            const double percent = pattern[w] * 100 / static_cast<double>(followingTotal);
+            pattern[w] = percent < kFollowingYearMinPercent ? 0.0 : percent;
+        }
+    }
+    return true;
+}
+
+// Marks every week of at least 1% in the map, bridging gaps of up to 3 quieter weeks, going
+// once round the ring from the week after `first`.
+void FillFirstClusterMap(AnalysisContext& context, int first) {
+    auto& map = context.ClusterMap;
+    int gap = 0;
+    for (int step = 1; step <= kPatternWeeks; ++step) {
+        const int w = (first + step) % kPatternWeeks;
+        if (context.WeeklyCalvingPattern[w] >= kClusterWeekPercent) {
+            map[w] = 1;
+            if (gap >= 1 && gap <= kMaxGapWeeks) {
+                for (int k = 1; k <= gap; ++k) map[RingBack(w, k, kFillWrap)] = 1;
+            }
+            gap = 0;
+        } else {
+            ++gap;
+        }
+    }
+}
+
+// The two passes that tidy the map, each once round the ring from the week after start.
+// The count runs on through gaps and clusters alike and is reset only above 3, so what it
+// fills or clears depends on all the weeks walked since.
+void JoinClusters(AnalysisContext& context, int start) {
+    auto& map = context.ClusterMap;
+    int c = 0;
+    for (int step = 1; step <= kPatternWeeks; ++step) {
+        const int w = (start + step) % kPatternWeeks;
+        const int prev = w == 0 ? kLastPatternWeek : w - 1;
+        if (map[w] == 1 && map[prev] == 0) {
+            if (c > kMaxGapWeeks) {
+                c = 0;
+            } else {
+                ++c;
+                for (int k = 1; k <= c; ++k) map[RingBack(w, k, kFillWrap)] = 1;
+            }
+        } else if (map[w] == 0) {
+            ++c;
+        }
+    }
+}
+
+void RemoveShortClusters(AnalysisContext& context, int start) {
+    auto& map = context.ClusterMap;
+    int c = 0;
+    for (int step = 1; step <= kPatternWeeks; ++step) {
+        const int w = (start + step) % kPatternWeeks;
+        const int prev = w == 0 ? kLastPatternWeek : w - 1;
+        if (map[w] == 0 && map[prev] == 1) {
+            if (c > kMaxGapWeeks) {
+                c = 0;
+            } else {
+                ++c;
+                for (int k = 1; k <= c; ++k) map[RingBack(w, k, kClearWrap)] = 0;
+            }
+        } else if (map[w] == 1) {
+            ++c;
+        }
+    }
+}
+
+struct ClusterCount {
+    int clusters = 0;
+    int longest = 0;          // weeks a cluster ran on after its first week
+    double largestShare = 0;  // 0 when no cluster holds any calvings
+};
+
+// Counts the clusters of the first year, walking it twice so that a cluster running over the
+// end of the year is completed, and shares the year's calvings out among them.
+ClusterCount CountClusters(AnalysisContext& context) {
+    const auto& map = context.ClusterMap;
+    auto& shares = context.ClusterShares;
+    shares.Clear();
+    ClusterCount count;
+    int run = 0;
+    for (int i = 0; i <= 2 * (kLastFullWeek + 1) - 1; ++i) {
+        const int w = i > kLastFullWeek ? i - (kLastFullWeek + 1) : i;
+        const int prev = w == 0 ? kLastFullWeek : w - 1;
+        if (map[w] == 1 && map[prev] == 0) {
+            ++count.clusters;
+            run = 0;
+        } else if (map[w] == 1) {
+            ++run;
+        } else {
+            count.longest = std::max(count.longest, run);
+            run = 0;
+            if (i >= kLastFullWeek) break;
+        }
+        if (count.clusters >= 1 && count.clusters <= kMaxClusters) {
+            shares[count.clusters] += context.WeeklyCalvingPattern[w];
+        }
+    }
+    double sum = 0;
+    for (int k = 1; k <= kMaxClusters; ++k) sum += shares[k];
+    if (sum > 0) {
+        for (int k = 1; k <= kMaxClusters; ++k) shares[k] /= sum;
+    }
+    for (int k = 1; k <= kMaxClusters; ++k) count.largestShare = std::max(count.largestShare, shares[k]);
+    return count;
+}
+
+std::int16_t PatternOf(int weeksTo80, const ClusterCount& count) {
+    if (weeksTo80 > kYearRoundWeeksTo80) return kYearRoundCalving;
+    if (count.clusters == 1) {
+        return count.longest > kLongestSeasonalCluster ? kYearRoundCalving : kSeasonalCalving;
+    }
+    if (count.clusters == 2 || count.clusters == 3) {
+        return count.largestShare > kSeasonalClusterShare ? kSeasonalCalving : kSplitCalving;
+    }
+    return kYearRoundCalving;
+}
+
+// Mating start from the calving dates: 282 days before the recalvings of the following year
+// began, or else 83 days after this year's calvings began; 0 when neither shows a start.
+Date EstimateCdateMSD(AnalysisContext& context) {
+    const auto& map = context.ClusterMap;
+    const auto& pattern = context.WeeklyCalvingPattern;
+    const auto rising = [&](int w) { return pattern[w + 1] > pattern[w] ? 7 : 3; };
+    Date msd = 0;
+    bool found = false;
+    for (int w = 41; w <= 92; ++w) {
+        if (map[w] == 1 && map[w - 1] == 0) {
+            msd = AddDays(WeekStart(context, w), rising(w) - kGestationDays);
+            context.trace.Line("CDate MSD estimate from recalvings = ", FormatDateText(msd));
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        for (int w = kLastYearWeek; w >= 0; --w) {
+            const int prev = w == 0 ? kLastYearWeek + 1 : w - 1;
+            if (map[w] == 1 && map[prev] == 0) {
+                msd = AddDays(WeekStart(context, w), kCalvingToMatingDays + rising(w));
+                context.trace.Line("CDate MSD estimate from calvings = ", FormatDateText(msd));
+                found = true;
+                break;
+            }
+        }
+    }
+    if (found && msd > context.report.CalvingStop) msd = SameDayYearsLater(msd, -1);
+    return msd;
+}
+
+// Mating starts from the pregnancy-test conceptions: PD MSD, and for split herds the start
+// of the mating before it (PrevPdMsd).
+void EstimatePDMSD(AnalysisContext& context, std::int16_t pattern) {
+    HerdReport& report = context.report;
+    const Date today = context.AnalysisDate;
+    const bool split = pattern == kSplitCalving;
+    const std::int64_t n =
+        FindConceptionStart(context, static_cast<std::int64_t>(today) - report.CalvingStart, kPDWalkDays, split);
+    if (n < 0) return;
+    Date pdMsd = AddDays(today, -n);
+    if (pdMsd > report.CalvingStop) pdMsd = SameDayYearsLater(pdMsd, -1);
+    report.PDMSD = pdMsd;
+    if (!split) return;
+    const Date walkStart = AddDays(pdMsd, -365);
+    const std::int64_t prev =
+        FindConceptionStart(context, static_cast<std::int64_t>(today) - walkStart, kPrevPDWalkDays, true);
+    if (prev >= 0) report.PrevPdMsd = AddDays(today, -prev);
+}
+
+// Ranks the technician table by inseminations, highest first, keeping the table order among
+// equal counts; entries with a negative count are dropped and their places left empty.
+void RankTechnicians(HerdReport& report) {
+    std::vector<TechnicianEntry> ranked;
+    for (const TechnicianEntry& entry : report.Technicians) {
+        if (entry.Insems >= 0) ranked.push_back(entry);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const TechnicianEntry& a, const TechnicianEntry& b) { return a.Insems > b.Insems; });
+    ranked.resize(kTechnicianCount);
+    std::copy(ranked.begin(), ranked.end(), report.Technicians.begin());
+}
+
+void Increment(std::int16_t& count) { count = CheckedInt16(static_cast<std::int64_t>(count) + 1); }
+
+// Counts one lactation's events dated first..last (date 0 is no event): by month of the
+// cross-check year and into its total, or into the total of the latest period.
+void CountEvents(HerdReport& report, const CowRecord& cow, Date first, Date last, bool byMonth) {
+    const auto within = [&](Date d) { return d != 0 && d >= first && d <= last; };
+    const auto count = [&](std::size_t group, Date d) {
+        auto& counts = report.RecordsCrossCheck[group];
+        if (byMonth) {
+            Increment(counts[static_cast<std::size_t>(MonthsBetween(d, report.CrossCheckStart) - 1)]);
+            Increment(counts[kCrossCheckYearTotal]);
+        } else {
+            Increment(counts[kCrossCheckPeriodTotal]);
+        }
+    };
+    if (within(cow.Calved)) count(kCrossCheckCalvings, cow.Calved);
+    for (const ServiceRecord& service : cow.Services) {
+        if (service.AI && within(service.Date)) count(kCrossCheckAIMatings, service.Date);
+    }
+    if (within(cow.Culled)) count(kCrossCheckCulledOrDied, cow.Culled);
+    for (const PregTestRecord& test : cow.PregTests) {
+        if (!within(test.Date)) continue;
+        count(test.Weeks <= kEarlyTestMaxWeeks ? kCrossCheckEarlyPregTests : kCrossCheckLatePregTests, test.Date);
+    }
+}
+
+void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
+    HerdReport& report = context.report;
+    const PeriodSummary& latest = context.Period(0);
+    CowRecord cow;
+    for (int i = 1; i <= context.herd.Count(); ++i) {
+        context.herd.GetRecord(i, cow);
+        CountEvents(report, cow, report.CrossCheckStart, yearEnd, true);
+        CountEvents(report, cow, latest.start, latest.end, false);
+    }
+}
+
+}  // namespace
+
+int MonthsBetween(Date a, Date b) {
+    int month = MonthOf(a) - MonthOf(b) + 1;
+    if (month < 1) month += 12;
+    if (month > 12) month -= 12;
+    return month;
+}
+
+bool ClassifyCalvingPattern(AnalysisContext& context) {
+    HerdReport& report = context.report;
+    TraceWriter& trace = context.trace;
+    const auto& pattern = context.WeeklyCalvingPattern;
+    context.ClusterMap.Clear();
+    context.ClusterShares.Clear();
+
+    if (!BuildWeeklyPattern(context)) {
+        report.Error = kErrorNoCalvingPeriod;
+        return false;
+    }
+    trace.Line("Weekly calving pattern");
+    for (int w = 0; w <= kLastPatternWeek; ++w) {
+        if (pattern[w] != 0) trace.Line(PercentLine(context, w, 5));
+    }
+    trace.Line("Conception pattern");
+    for (int n = decltype(context.DailyConceptions)::kFirst; n <= decltype(context.DailyConceptions)::kLast; ++n) {
+        const std::int32_t conceptions = context.DailyConceptions[n];
+        if (conceptions > 0) trace.Line(FormatDateText(AddDays(context.AnalysisDate, -n)), "  ", conceptions);
+    }
+
+    auto& sorted = context.SortedWeeks;
+    std::iota(sorted.begin(), sorted.end(), std::int16_t{0});
+    std::stable_sort(sorted.begin(), sorted.end(), [&](std::int16_t a, std::int16_t b) { return pattern[a] > pattern[b]; });
+    trace.Line("Sorted weekly calving pattern");
+    for (const std::int16_t w : sorted) {
+        if (pattern[w] != 0) trace.Line(PercentLine(context, w, 5));
+    }
+
+    int weeksTo80 = 0;
+    double calved = 0;
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+        calved += pattern[sorted[k]];
+        if (calved >= kCalvedShare) {
+            weeksTo80 = static_cast<int>(k) + 1;
+            break;
+        }
+    }
+    report.Weekto80PC = CheckedInt16(weeksTo80);
+    trace.Line("Weeks to get 80% calved = ", weeksTo80);
+
+    int first = -1;
+    for (int w = 0; w <= kLastFullWeek; ++w) {
+        if (pattern[w] >= kClusterWeekPercent) {
+            first = w;
+            break;
+        }
+    }
+    if (first < 0) return true;  // no week stands out: the pattern stays unknown
+    FillFirstClusterMap(context, first);
+    TraceClusterMap(context, "First cluster map");
+
+    int start = -1;
+    for (int w = 0; w <= kLastFullWeek; ++w) {
+        const int prev = w == 0 ? kLastFullWeek : w - 1;
+        if (context.ClusterMap[w] == 1 && context.ClusterMap[prev] == 0) {
+            start = w;
+            break;
+        }
+    }
+    trace.Line("Start of cluster = ", FormatDateText(WeekStart(context, start)));
+    if (start >= 0) {
+        JoinClusters(context, start);
+        TraceClusterMap(context, "Joined cluster map");
+        RemoveShortClusters(context, start);
+    }
+
+    const ClusterCount count = CountClusters(context);
+    report.Clusters = CheckedInt16(count.clusters);
+    trace.Line("Number of calving clusters = ", count.clusters);
+    trace.Line("Maximum cluster legnth = ", count.longest);
+    const std::int16_t calvingPattern = PatternOf(weeksTo80, count);
+
+    report.CdateMSD = EstimateCdateMSD(context);
+    EstimatePDMSD(context, calvingPattern);
+
+    report.ActCalvingPattern = calvingPattern;
+    report.AnalysisCalvingPattern = calvingPattern;
+    trace.Line("Actual calving pattern = ", calvingPattern);
+    trace.Line("CDate Estimated MSD = ", FormatDateText(report.CdateMSD));
+    trace.Line("PD Estimated MSD = ", FormatDateText(report.PDMSD));
+    trace.Line("PD Estimated PRev MSD = ", FormatDateText(report.PrevPdMsd));
+    return true;
+}
+
+bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
+    HerdReport& report = context.report;
+    const PeriodSummary& summary = context.Period(period);
+    report.CalvingStart = summary.start;
+    report.CalvingStop = summary.end;
+    const std::int64_t today = context.AnalysisDate;
+    context.ReferenceFrom = CheckedInt16(std::clamp<std::int64_t>(today - summary.start, 0, kHistogramDays));
+    context.ReferenceTo = CheckedInt16(
+        std::clamp<std::int64_t>(today - AddDays(summary.end, 365), -kFutureCalvingDays, kHistogramDays));
+
+    TraceWriter& trace = context.trace;
+    trace.Line("Most recent summary for analysis = ", period);
+    trace.Line("12 month calving period for analysis = ", FormatDateText(summary.start), " to ",
+               FormatDateText(summary.end));
+    trace.Line("Calving array reference from = ", context.ReferenceFrom, " to ", context.ReferenceTo);
+
+    if (!ClassifyCalvingPattern(context)) return false;
+
+    // The cross-check year follows the analysed mating group where there is one.
+    Date yearStart = report.CalvingStart;
+    Date yearEnd = YearEnd(yearStart);
+    switch (report.AnalysisCalvingPattern) {
+        case kSeasonalCalving:
+            AnalyseSeasonal(context, false);
+            if (report.AnalType != kBasisRecalving && report.ICR6wk == 0 && context.RecalvingPeriod != -1) {
+                AnalyseSeasonal(context, true);
+            }
+            yearStart = AddDays(report.MSD, -kSeasonalGroupDays);
+            yearEnd = YearEnd(yearStart);
+            break;
+        case kSplitCalving:
+            AnalyseSplit(context);
+            if (report.MSD == 0) {
+                yearStart = context.AnalysisDate;
+                yearEnd = context.AnalysisDate;
+            } else {
+                yearStart = AddDays(report.MSD, -kSplitGroupDays);
+                yearEnd = YearEnd(yearStart);
+            }
+            break;
+        case kYearRoundCalving:
+            AnalyseYearRound(context);
+            break;
+        default:
+            break;  // pattern unknown: no analysis by calving system
+    }
+    report.CrossCheckStart = yearStart;
+
+    RankTechnicians(report);
+    FillRecordsCrossCheck(context, yearEnd);
+
+    if (context.writeSummary) context.writeSummary(report);
+    return true;
+}
+
+}  // namespace ovista
