@@ -1,9 +1,18 @@
 #pragma once
 // The unattended runs that the command line (and, for the batch, the main window) starts.
-// Each reports its own failures through ShowInfo and returns false when it stopped on one.
+// Each reports its own failures through ShowInfo and returns false when it stopped on one;
+// true when it went to its end, also when single herds of a batch failed (they are logged).
+#include <functional>
 #include <string>
 
+#include "analysis/analysis_context.h"
+#include "analysis/herd_report.h"
+#include "herd/herd_list.h"
+#include "herd/textutil.h"
+
 namespace ovista {
+
+inline constexpr const char* kBatchLogFileName = "QMRBATCH.REP";
 
 // How each report of a run is put out.
 struct ReportOutput {
@@ -11,10 +20,37 @@ struct ReportOutput {
     std::string pdfFolder;  // not empty: a PDF file per report into this folder, no dialog
 };
 
+// The analysis and the report of the runs. The standard steps are AnalyseHerd and
+// PrintReport; tests put their own in to steer what follows them.
+struct RunSteps {
+    std::function<void(const std::string& herdNumber, Date analysisDate,
+                       const std::string& owner, const std::string& address, HerdList& herd,
+                       HerdReport& report, const std::string& workingFolder,
+                       const SummaryWriter& writeSummary)>
+        analyse;
+    std::function<void(const HerdReport& report, const ReportOutput& output)> print;
+};
+const RunSteps& StandardRunSteps();
+
+// Every herd of the batch file, with the log, traces, summary and conception files in the
+// transfer folder (which becomes the working folder). A herd that cannot be loaded, analysed
+// or printed is logged and the batch goes on. False when the log, the batch file or the
+// summary file cannot be opened (after a message).
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output);
-bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output);
-bool RunReportFromStoredResult(const std::string& path, const ReportOutput& output);
-bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output);
+              const ReportOutput& output, const RunSteps& steps = StandardRunSteps());
+
+// The report of the row below the header of a summary CSV file; nothing is analysed.
+bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,
+                             const RunSteps& steps = StandardRunSteps());
+
+// The report of one stored result record (up to 2428 bytes; a shorter file leaves the rest
+// zero). Its dates count from 1 January 0001, so the stored-date offset is switched on.
+bool RunReportFromStoredResult(const std::string& path, const ReportOutput& output,
+                               const RunSteps& steps = StandardRunSteps());
+
+// One herd CSV file: analysis as of the date of its identification row, summary and
+// conception lines in the working folder, report. Nothing is logged; failures are shown.
+bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
+                      const RunSteps& steps = StandardRunSteps());
 
 }  // namespace ovista

@@ -1,0 +1,338 @@
+#include "app/runs.h"
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "analysis/analyse_herd.h"
+#include "analysis/trace.h"
+#include "app/summary_file.h"
+#include "app/working_folder.h"
+#include "herd/csv_line.h"
+#include "herd/errors.h"
+#include "herd/herd_file.h"
+#include "herd/services.h"
+#include "report/qt/print_report.h"
+#include "report/stored_date.h"
+
+namespace ovista {
+namespace {
+
+constexpr std::ios::openmode kWrite = std::ios::out | std::ios::binary | std::ios::trunc;
+constexpr std::ios::openmode kRead = std::ios::in | std::ios::binary;
+
+int OutputKind(const ReportOutput& output) {
+    if (!output.pdfFolder.empty()) return kOutputPdf;
+    return output.preview ? kOutputPreview : kOutputPrinter;
+}
+
+// The summary and conception files of a herd run, with the traces emptied beside them.
+class OutputFiles {
+public:
+    // False when a trace could not be emptied, or a file created or given its header.
+    bool Create(const std::string& folder) {
+        const bool tracesEmptied = std::ofstream(folder + kTraceFileName, kWrite).is_open() &&
+                                   std::ofstream(folder + kDetailTraceFileName, kWrite).is_open();
+        summary_.open(folder + kSummaryFileName, kWrite);
+        conception_.open(folder + kConceptionFileName, kWrite);
+        if (!tracesEmptied || !summary_.is_open() || !conception_.is_open()) return false;
+        try {
+            WriteSummaryHeader(summary_);
+        } catch (const OvistaError&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Appends lines that WriteSummaryRow composed; OvistaError when a file fails.
+    void Append(const std::string& summaryLines, const std::string& conceptionLines) {
+        Append(summary_, summaryLines, kSummaryFileName);
+        Append(conception_, conceptionLines, kConceptionFileName);
+    }
+
+private:
+    std::ofstream summary_;
+    std::ofstream conception_;
+
+    static void Append(std::ofstream& out, const std::string& text, const char* fileName) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) throw OvistaError(std::string("Could not write ") + fileName);
+    }
+};
+
+bool IsFarmerIdRow(const HerdHeaderFields& header) {
+    std::string first = header[0];
+    for (char& c : first) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return first == "FARMER ID";
+}
+
+// A stream opened for reading, or nothing when the path cannot be read as a file.
+std::optional<std::ifstream> OpenForReading(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
+    std::ifstream in(path, kRead);
+    if (!in.is_open()) return std::nullopt;
+    return in;
+}
+
+// What became of one herd's analysis.
+enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed };
+
+struct HerdResult {
+    HerdOutcome outcome = HerdOutcome::NoReport;
+    std::int16_t error = 0;  // the record's Error when there is no report
+    std::string message;     // the error's text for a failed analysis or print
+};
+
+// Analyses a loaded herd and prints its report when the record allows one. An error of the
+// analysis (a date that is 0 or no date, a count beyond 16 bits, an output file that cannot
+// be written) leaves the herd without report and summary row instead of ending the run, and
+// an error of the report output does not undo the analysis. The herd's summary and
+// conception lines are held back until its analysis has ended, so a failed herd leaves none.
+HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
+                           const std::string& owner, const std::string& address,
+                           HerdList& herd, const std::string& folder, OutputFiles& files,
+                           const ReportOutput& output, const RunSteps& steps) {
+    HerdReport report;
+    ClearHerdReport(report);
+    try {
+        std::ostringstream summaryLines;
+        std::ostringstream conceptionLines;
+        const SummaryWriter writer = [&](HerdReport& analysed) {
+            WriteSummaryRow(analysed, summaryLines, conceptionLines);
+        };
+        steps.analyse(herdNumber, analysisDate, owner, address, herd, report, folder, writer);
+        files.Append(summaryLines.str(), conceptionLines.str());
+    } catch (const std::exception& e) {
+        return {HerdOutcome::AnalysisFailed, 0, e.what()};
+    }
+    if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
+    try {
+        steps.print(report, output);
+    } catch (const std::exception& e) {
+        return {HerdOutcome::PrintFailed, 0, e.what()};
+    }
+    return {HerdOutcome::Printed, 0, {}};
+}
+
+class BatchLog {
+public:
+    explicit BatchLog(const std::string& path) : path_(path), out_(path, kWrite) {}
+    bool IsOpen() const { return out_.is_open(); }
+    const std::string& Path() const { return path_; }
+    void Line(const std::string& text) { WriteCrLfLine(out_, text, kBatchLogFileName); }
+
+private:
+    std::string path_;
+    std::ofstream out_;
+};
+
+// One line of the batch file: path, herd number, owner, address, analysis date.
+void RunBatchLine(const std::string& line, const std::string& folder, OutputFiles& files,
+                  BatchLog& log, const ReportOutput& output, const RunSteps& steps) {
+    CsvFields fields;
+    SplitCsvLine(line, fields);
+    const std::string& path = fields[0];
+    if (path.empty()) return;
+
+    std::unique_ptr<HerdList> herd;
+    HerdHeaderFields header;
+    bool loaded = false;
+    std::string loadError;
+    try {
+        loaded = LoadHerdFile(path, fields[1], herd, header);
+    } catch (const std::exception& e) {
+        loadError = std::string(": ") + e.what();
+    }
+    if (!loaded || herd == nullptr) {
+        log.Line("Could not load data from " + path + loadError);
+        return;
+    }
+    if (IsFarmerIdRow(header)) {
+        for (int i = 1; i <= 3; ++i) fields[i] = header[i];
+    }
+
+    HerdResult result;
+    try {
+        const Date analysisDate = ParseDateText(fields[4]);
+        result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, folder,
+                                 files, output, steps);
+    } catch (const std::exception& e) {
+        result = {HerdOutcome::AnalysisFailed, 0, e.what()};
+    }
+    switch (result.outcome) {
+        case HerdOutcome::Printed:
+            log.Line("Data analysed from " + path);
+            break;
+        case HerdOutcome::PrintFailed:
+            log.Line("Could not print report for " + path + ": " + result.message);
+            break;
+        case HerdOutcome::NoReport:
+            if (output.preview) ShowInfo("No report possible for " + path);
+            log.Line("Analysis failes for " + path + " with error code " +
+                     IntToText(result.error));
+            break;
+        case HerdOutcome::AnalysisFailed:
+            if (output.preview) ShowInfo("No report possible for " + path);
+            log.Line("Analysis failes for " + path + ": " + result.message);
+            break;
+    }
+    PumpMessages();
+}
+
+}  // namespace
+
+const RunSteps& StandardRunSteps() {
+    static const RunSteps steps{
+        [](const std::string& herdNumber, Date analysisDate, const std::string& owner,
+           const std::string& address, HerdList& herd, HerdReport& report,
+           const std::string& workingFolder, const SummaryWriter& writeSummary) {
+            AnalyseHerd(herdNumber, analysisDate, owner, address, herd, report, workingFolder,
+                        writeSummary);
+        },
+        [](const HerdReport& report, const ReportOutput& output) {
+            PrintReport(report, OutputKind(output), output.pdfFolder);
+        }};
+    return steps;
+}
+
+bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
+              const ReportOutput& output, const RunSteps& steps) {
+    SetWorkingFolder(transferFolder);
+    const std::string folder = WorkingFolderPath();
+
+    BatchLog log(folder + kBatchLogFileName);
+    if (!log.IsOpen()) {
+        ShowInfo("Could not open " + log.Path());
+        return false;
+    }
+    std::optional<std::ifstream> batch = OpenForReading(batchFile);
+    if (!batch) {
+        ShowInfo("Could not open " + batchFile);
+        return false;
+    }
+    OutputFiles files;
+    if (!files.Create(folder)) {
+        ShowInfo(std::string("Could not create ") + kSummaryFileName);
+        return false;
+    }
+
+    std::string line;
+    try {
+        while (ReadTextLine(*batch, line)) RunBatchLine(line, folder, files, log, output, steps);
+    } catch (const OvistaError& e) {
+        // Only the log itself failing gets here: without it the batch cannot say what it did.
+        ShowInfo(e.what());
+        return false;
+    }
+    return true;
+}
+
+bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
+                      const RunSteps& steps) {
+    const std::string folder = WorkingFolderPath();
+    OutputFiles files;
+    if (!files.Create(folder)) {
+        ShowInfo(std::string("Could not create ") + kSummaryFileName);
+        return false;
+    }
+
+    std::unique_ptr<HerdList> herd;
+    HerdHeaderFields header;
+    bool loaded = false;
+    try {
+        loaded = LoadHerdFile(path, path, herd, header);
+    } catch (const std::exception&) {
+        loaded = false;
+    }
+    if (!loaded || herd == nullptr) {
+        // A caller that checks the exit status learns of it; a person reads the message.
+        ShowInfo("Could not load data from " + path);
+        return false;
+    }
+
+    std::string herdNumber, owner, address;
+    if (IsFarmerIdRow(header)) {
+        herdNumber = header[1];
+        owner = header[2];
+        address = header[3];
+    }
+    HerdResult result;
+    try {
+        const Date analysisDate = ParseDateText(header[4]);
+        result = AnalyseAndPrint(herdNumber, analysisDate, owner, address, *herd, folder, files,
+                                 output, steps);
+    } catch (const std::exception& e) {
+        result = {HerdOutcome::AnalysisFailed, 0, e.what()};
+    }
+    PumpMessages();
+    switch (result.outcome) {
+        case HerdOutcome::Printed:
+            return true;
+        case HerdOutcome::NoReport:
+            if (output.preview) ShowInfo("No report possible for " + path);
+            return true;
+        case HerdOutcome::AnalysisFailed:
+            ShowInfo("Analysis failes for " + path + ": " + result.message);
+            return false;
+        case HerdOutcome::PrintFailed:
+            ShowInfo("Could not print report for " + path + ": " + result.message);
+            return false;
+    }
+    return false;
+}
+
+bool RunReportFromStoredResult(const std::string& path, const ReportOutput& output,
+                               const RunSteps& steps) {
+    SetStoredDateOffset(true);
+    try {
+        std::optional<std::ifstream> in = OpenForReading(path);
+        if (!in) {
+            ShowInfo("Could not open " + path);
+            return false;
+        }
+        HerdReportBytes bytes{};
+        in->read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (in->bad()) {
+            ShowInfo("Could not read " + path);
+            return false;
+        }
+        const auto size = static_cast<std::size_t>(in->gcount());
+        steps.print(LoadHerdReport(bytes.data(), size), output);
+    } catch (const std::exception&) {
+        ShowInfo("Could not analyse report from " + path);
+        return false;
+    }
+    return true;
+}
+
+bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,
+                             const RunSteps& steps) {
+    std::optional<std::ifstream> in = OpenForReading(path);
+    if (!in) {
+        ShowInfo("Could not open " + path);
+        return false;
+    }
+    try {
+        std::string header, row;
+        // A file without a row below its header has no report to give.
+        if (!ReadTextLine(*in, header) || !ReadTextLine(*in, row) || in->bad()) {
+            ShowInfo("Could not read " + path);
+            return false;
+        }
+        steps.print(ReadSummaryRow(row), output);
+    } catch (const std::exception&) {
+        ShowInfo("Could not analyse report from " + path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ovista

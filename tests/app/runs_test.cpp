@@ -1,0 +1,387 @@
+#include "app/runs.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/summary_file.h"
+#include "app/working_folder.h"
+#include "herd/errors.h"
+#include "recording_services.h"
+#include "report/stored_date.h"
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of this test alone: other builds may run the same tests at the same time.
+fs::path PrivateFolder(const std::string& prefix) {
+    return fs::temp_directory_path() /
+           (prefix + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// What a stand-in analysis makes of a herd, chosen by its herd number.
+struct FakeOutcome {
+    std::int16_t pattern = 1;
+    std::int16_t error = 0;
+    std::string raise;  // not empty: the analysis throws OvistaError with this text
+};
+
+struct AnalysisCall {
+    std::string herdNumber;
+    Date analysisDate;
+    std::string owner;
+    std::string address;
+    int lactations;
+};
+
+class Runs : public ::testing::Test {
+protected:
+    Runs() {
+        SetToday(2024, 6, 15);
+        folder_ = PrivateFolder("ovista_runs_");
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        steps_.analyse = [this](const std::string& herdNumber, Date analysisDate,
+                                const std::string& owner, const std::string& address,
+                                HerdList& herd, HerdReport& report, const std::string&,
+                                const SummaryWriter& writeSummary) {
+            calls_.push_back({herdNumber, analysisDate, owner, address, herd.Count()});
+            const FakeOutcome outcome = outcomes_[herdNumber];
+            ClearHerdReport(report);
+            report.SHNO = herdNumber;
+            report.Owner = owner;
+            report.AnalysisCalvingPattern = outcome.pattern;
+            report.Error = outcome.error;
+            if (writeSummary) writeSummary(report);
+            // A failure after the row was handed over must still leave no row.
+            if (!outcome.raise.empty()) throw OvistaError(outcome.raise);
+        };
+        steps_.print = [this](const HerdReport& report, const ReportOutput&) {
+            if (report.SHNO == failingPrint_) throw OvistaError("No default printer");
+            printed_.push_back(report);
+        };
+    }
+    ~Runs() override {
+        ResetWorkingFolder();
+        SetStoredDateOffset(false);
+        fs::remove_all(folder_);
+    }
+
+    // A herd file of two cows; with an identification row when farmerId is not empty.
+    fs::path Herd(const std::string& name, const std::string& farmerId = "") {
+        std::string text;
+        if (!farmerId.empty()) text += farmerId + "\r\n";
+        text += "CowID,Calved\r\nA1,01/08/2023\r\nB2,05/08/2023\r\n";
+        WriteFile(folder_ / name, text);
+        return folder_ / name;
+    }
+
+    fs::path Batch(const std::string& text) {
+        WriteFile(folder_ / "batch.txt", text);
+        return folder_ / "batch.txt";
+    }
+
+    std::string Log() const { return ReadFile(folder_ / kBatchLogFileName); }
+    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+    testing::RecordingServices services_;
+    fs::path folder_;
+    RunSteps steps_;
+    std::map<std::string, FakeOutcome> outcomes_;
+    std::vector<AnalysisCall> calls_;
+    std::vector<HerdReport> printed_;
+    std::string failingPrint_ = "(no herd)";
+};
+
+TEST_F(Runs, BatchDecidesEachHerdLogsOneLineAndSkipsBlankLines) {
+    Herd("a.csv");
+    Herd("b.csv");
+    Herd("c.csv");
+    outcomes_["HA"] = {1, 0, ""};
+    outcomes_["HB"] = {3, 7, ""};  // year-round herd without recalvings: no report
+    outcomes_["HC"] = {1, 5, ""};  // seasonal herd with an estimate gap: still reported
+    outcomes_["HD"] = {1, 4, ""};  // no analysis basis: no report, whatever the pattern
+    const std::string a = Path("a.csv"), b = Path("b.csv"), c = Path("c.csv");
+    const fs::path batch = Batch(a + ",HA,Owner A,Addr A,15/06/2024\r\n"
+                                 "\r\n"
+                                 ",HX,Nobody,,15/06/2024\r\n" +
+                                 b + ",HB,Owner B,Addr B,15/06/2024\r\n" +
+                                 c + ",HC,Owner C,Addr C,15/06/2024\n" +
+                                 c + ",HD,Owner D,Addr D,15/06/2024\r\n" +
+                                 Path("missing.csv") + ",HE,Owner E,,15/06/2024");
+
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+
+    EXPECT_EQ(Log(), "Data analysed from " + a + "\r\n" +
+                         "Analysis failes for " + b + " with error code 7\r\n" +
+                         "Data analysed from " + c + "\r\n" +
+                         "Analysis failes for " + c + " with error code 4\r\n" +
+                         "Could not load data from " + Path("missing.csv") + "\r\n");
+    ASSERT_EQ(printed_.size(), 2u);
+    EXPECT_EQ(printed_[0].SHNO, "HA");
+    EXPECT_EQ(printed_[1].SHNO, "HC");
+    ASSERT_EQ(calls_.size(), 4u);
+    EXPECT_EQ(calls_[0].analysisDate, MakeDate(15, 6, 2024));
+    EXPECT_EQ(calls_[0].lactations, 2);
+    EXPECT_TRUE(services_.infos.empty());  // printing runs never stop on a dialog
+    EXPECT_GE(services_.pumps, 4);
+}
+
+TEST_F(Runs, PreviewSaysWhenAHerdHasNoReport) {
+    Herd("b.csv");
+    outcomes_["HB"] = {3, 7, ""};
+    const fs::path batch = Batch(Path("b.csv") + ",HB,Owner B,Addr B,15/06/2024\r\n");
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {true, ""}, steps_));
+    EXPECT_EQ(services_.infos, std::vector<std::string>{"No report possible for " + Path("b.csv")});
+}
+
+TEST_F(Runs, TheFarmerIdRowWinsOverTheBatchLine) {
+    Herd("id.csv", "farmer id,H77,\"Rosebank, Mrs K\",2 Farm Rd,01/01/2020");
+    const fs::path batch =
+        Batch("\"" + Path("id.csv") + "\", H1 ,Batch Owner,Batch Addr, 15/06/2024 \r\n");
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    ASSERT_EQ(calls_.size(), 1u);
+    EXPECT_EQ(calls_[0].herdNumber, "H77");
+    EXPECT_EQ(calls_[0].owner, "Rosebank, Mrs K");
+    EXPECT_EQ(calls_[0].address, "2 Farm Rd");
+    EXPECT_EQ(calls_[0].analysisDate, MakeDate(15, 6, 2024));  // the date stays the batch's
+}
+
+TEST_F(Runs, AHerdWhoseAnalysisFailsIsLoggedWithoutRowAndTheBatchGoesOn) {
+    Herd("a.csv");
+    outcomes_["HR"] = {1, 0, "Range check error"};
+    const std::string a = Path("a.csv");
+    const fs::path batch = Batch(a + ",HZ,Owner,Addr,\r\n" +         // no date
+                                 a + ",HI,Owner,Addr,31/02/2024\r\n" + // no such day
+                                 a + ",HR,Owner,Addr,15/06/2024\r\n" +
+                                 a + ",HA,Owner,Addr,15/06/2024\r\n");
+    RunSteps steps = steps_;
+    const auto fake = steps_.analyse;
+    steps.analyse = [fake](const std::string& herdNumber, Date date, const std::string& owner,
+                           const std::string& address, HerdList& herd, HerdReport& report,
+                           const std::string& folder, const SummaryWriter& writer) {
+        // The refusal of a zero date is the real analysis's.
+        if (date == 0) StandardRunSteps().analyse(herdNumber, date, owner, address, herd,
+                                                  report, folder, writer);
+        fake(herdNumber, date, owner, address, herd, report, folder, writer);
+    };
+
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
+
+    EXPECT_EQ(Log(), "Analysis failes for " + a + ": Analysis date must not be zero.\r\n" +
+                         "Analysis failes for " + a + ": '31/02/2024' is not a valid date\r\n" +
+                         "Analysis failes for " + a + ": Range check error\r\n" +
+                         "Data analysed from " + a + "\r\n");
+    const std::string summary = ReadFile(folder_ / kSummaryFileName);
+    EXPECT_EQ(summary.substr(0, SummaryHeaderText().size() + 2), SummaryHeaderText() + "\r\n");
+    EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 2);  // header and HA only
+    ASSERT_EQ(printed_.size(), 1u);
+    EXPECT_EQ(printed_[0].SHNO, "HA");
+}
+
+TEST_F(Runs, AReportThatCannotBePrintedIsLoggedAndTheBatchGoesOn) {
+    Herd("a.csv");
+    failingPrint_ = "HP";
+    const std::string a = Path("a.csv");
+    const fs::path batch =
+        Batch(a + ",HP,Owner,Addr,15/06/2024\r\n" + a + ",HA,Owner,Addr,15/06/2024\r\n");
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    EXPECT_EQ(Log(), "Could not print report for " + a + ": No default printer\r\n" +
+                         "Data analysed from " + a + "\r\n");
+}
+
+TEST_F(Runs, BatchWritesItsFilesIntoTheTransferFolderGivenWithoutSeparator) {
+    Herd("a.csv");
+    WriteFile(folder_ / "DbugQMR.TXT", "old trace\r\n");
+    WriteFile(folder_ / "DbugQM1.TXT", "old detail\r\n");
+    const fs::path batch = Batch(Path("a.csv") + ",HA,Owner,Addr,15/06/2024\r\n");
+
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+
+    EXPECT_EQ(WorkingFolderPath(), folder_.string() + "/");
+    EXPECT_EQ(ReadFile(folder_ / "DbugQMR.TXT"), "");
+    EXPECT_EQ(ReadFile(folder_ / "DbugQM1.TXT"), "");
+    HerdReport row;
+    ClearHerdReport(row);
+    row.SHNO = "HA";
+    row.Owner = "Owner";
+    row.AnalysisCalvingPattern = 1;
+    row.ReportDate = Today();
+    EXPECT_EQ(ReadFile(folder_ / kSummaryFileName),
+              SummaryHeaderText() + "\r\n" + SummaryRowText(row) + "\r\n");
+    EXPECT_EQ(ReadFile(folder_ / kConceptionFileName), ConceptionLineText(row) + "\r\n");
+}
+
+TEST_F(Runs, WorkingFolderGetsOneSeparatorKeeps250CharactersAndTheDefaultIsCreated) {
+    EXPECT_EQ(WithTrailingSeparator("/tmp/x"), "/tmp/x/");
+    EXPECT_EQ(WithTrailingSeparator("/"), "/");
+    EXPECT_EQ(WithTrailingSeparator(""), "");
+    SetWorkingFolder(std::string(300, 'd'));
+    EXPECT_EQ(WorkingFolder(), std::string(250, 'd'));
+
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", folder_.c_str(), 1);
+    ResetWorkingFolder();
+    EXPECT_EQ(WorkingFolderPath(), folder_.string() + "/TAMSEL/");
+    EXPECT_TRUE(fs::is_directory(folder_ / "TAMSEL"));
+    setenv("HOME", home.c_str(), 1);
+}
+
+TEST_F(Runs, BatchStopsWithAMessageWhenItsFilesCannotBeOpened) {
+    const fs::path batch = Batch("");
+    const std::string absent = Path("absent");
+    EXPECT_FALSE(RunBatch(absent, batch.string(), {}, steps_));
+    EXPECT_FALSE(RunBatch(folder_.string(), Path("no-batch.txt"), {}, steps_));
+    EXPECT_EQ(services_.infos,
+              (std::vector<std::string>{"Could not open " + absent + "/QMRBATCH.REP",
+                                        "Could not open " + Path("no-batch.txt")}));
+}
+
+TEST_F(Runs, RelativeHerdPathsAreOpenedFromTheCurrentFolder) {
+    Herd("a.csv");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder_);
+    const fs::path batch = Batch("a.csv,HA,Owner,Addr,15/06/2024\r\n");
+    const bool ran = RunBatch(folder_.string(), batch.string(), {}, steps_);
+    fs::current_path(previous);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(Log(), "Data analysed from a.csv\r\n");
+}
+
+TEST_F(Runs, TheRealAnalysisLogsTheErrorCodeOfAHerdTooSmallToAnalyse) {
+    Herd("a.csv");
+    const fs::path batch = Batch(Path("a.csv") + ",HA,Owner,Addr,15/06/2024\r\n");
+    RunSteps steps = StandardRunSteps();
+    steps.print = steps_.print;
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
+    EXPECT_EQ(Log(), "Analysis failes for " + Path("a.csv") + " with error code 2\r\n");
+    EXPECT_TRUE(printed_.empty());
+}
+
+TEST_F(Runs, SingleHerdCsvTakesHerdAndDateFromTheIdentificationRowOnly) {
+    SetWorkingFolder(folder_.string());
+    const fs::path withId = Herd("id.csv", "FARMER ID,H77,Mrs K,Farm Rd,14/05/2024");
+    EXPECT_TRUE(RunSingleHerdCsv(withId.string(), {}, steps_));
+    const fs::path withoutId = Herd("plain.csv");
+    EXPECT_TRUE(RunSingleHerdCsv(withoutId.string(), {}, steps_));
+    ASSERT_EQ(calls_.size(), 2u);
+    EXPECT_EQ(calls_[0].herdNumber, "H77");
+    EXPECT_EQ(calls_[0].owner, "Mrs K");
+    EXPECT_EQ(calls_[0].address, "Farm Rd");
+    EXPECT_EQ(calls_[0].analysisDate, MakeDate(14, 5, 2024));
+    EXPECT_EQ(calls_[1].herdNumber, "");
+    EXPECT_EQ(calls_[1].analysisDate, 0);
+    EXPECT_FALSE(fs::exists(folder_ / kBatchLogFileName));
+}
+
+TEST_F(Runs, SingleHerdCsvWithoutIdentificationRowIsRefusedByTheAnalysis) {
+    SetWorkingFolder(folder_.string());
+    const fs::path plain = Herd("plain.csv");
+    RunSteps steps = StandardRunSteps();
+    steps.print = steps_.print;
+    EXPECT_FALSE(RunSingleHerdCsv(plain.string(), {}, steps));
+    EXPECT_EQ(services_.infos, std::vector<std::string>{"Analysis failes for " + plain.string() +
+                                                        ": Analysis date must not be zero."});
+    EXPECT_EQ(ReadFile(folder_ / kSummaryFileName), SummaryHeaderText() + "\r\n");
+    EXPECT_TRUE(printed_.empty());
+}
+
+TEST_F(Runs, SingleHerdCsvReportsWhatStoppedIt) {
+    SetWorkingFolder(folder_.string());
+    EXPECT_FALSE(RunSingleHerdCsv(Path("missing.csv"), {}, steps_));
+    outcomes_["H7"] = {3, 7, ""};
+    const fs::path herd = Herd("h7.csv", "FARMER ID,H7,Owner,Addr,14/05/2024");
+    EXPECT_TRUE(RunSingleHerdCsv(herd.string(), {false, ""}, steps_));  // printing: silent
+    EXPECT_TRUE(RunSingleHerdCsv(herd.string(), {true, ""}, steps_));
+    SetWorkingFolder(Path("absent"));
+    EXPECT_FALSE(RunSingleHerdCsv(herd.string(), {}, steps_));
+    EXPECT_EQ(services_.infos,
+              (std::vector<std::string>{"Could not load data from " + Path("missing.csv"),
+                                        "No report possible for " + herd.string(),
+                                        "Could not create TAMSLREP.CSV"}));
+}
+
+TEST_F(Runs, AStoredResultOf100BytesPrintsWithTheRestZeroAndStoredDates) {
+    HerdReport full;
+    ClearHerdReport(full);
+    full.Owner = "J Smith";
+    full.Address = "12 Long Rd";
+    full.SHNO = "H1";  // at byte 292: beyond the file
+    full.Error = 5;
+    const HerdReportBytes bytes = StoreHerdReport(full);
+    WriteFile(folder_ / "short.qmr",
+              std::string(reinterpret_cast<const char*>(bytes.data()), 100));
+
+    EXPECT_TRUE(RunReportFromStoredResult(Path("short.qmr"), {}, steps_));
+    ASSERT_EQ(printed_.size(), 1u);
+    HerdReport expected;
+    ClearHerdReport(expected);
+    expected.Owner = "J Smith";
+    expected.Address = "12 Long Rd";
+    EXPECT_EQ(printed_[0], expected);
+    EXPECT_TRUE(StoredDateOffsetOn());
+    EXPECT_EQ(StoredDateToDate(kStoredDateOffset + 45000), 45000);
+}
+
+TEST_F(Runs, ReportFromFilesSaysWhyThereIsNone) {
+    EXPECT_FALSE(RunReportFromStoredResult(Path("none.qmr"), {}, steps_));
+    EXPECT_FALSE(RunReportFromSummaryCsv(Path("none.csv"), {}, steps_));
+    WriteFile(folder_ / "header.csv", SummaryHeaderText() + "\r\n");
+    EXPECT_FALSE(RunReportFromSummaryCsv(Path("header.csv"), {}, steps_));
+    WriteFile(folder_ / "bad.csv", SummaryHeaderText() + "\r\n\"o\",\"a\",H,0,\"31/02/06\"\r\n");
+    EXPECT_FALSE(RunReportFromSummaryCsv(Path("bad.csv"), {}, steps_));
+    EXPECT_EQ(services_.infos,
+              (std::vector<std::string>{"Could not open " + Path("none.qmr"),
+                                        "Could not open " + Path("none.csv"),
+                                        "Could not read " + Path("header.csv"),
+                                        "Could not analyse report from " + Path("bad.csv")}));
+    EXPECT_TRUE(printed_.empty());
+}
+
+TEST_F(Runs, ReportFromSummaryCsvRebuildsTheSecondLine) {
+    HerdReport r;
+    ClearHerdReport(r);
+    r.Owner = "J Smith";
+    r.SHNO = "H1";
+    r.Yield2yo = 12.6;
+    r.MSD = MakeDate(1, 10, 2023);
+    r.Technicians[0] = {"AB", 30, 12};
+    r.Technicians[1] = {"CD", 5, 2};
+    r.Technicians[10] = {"", 4, 1};
+    HerdReport other = r;
+    other.SHNO = "H2";
+    WriteFile(folder_ / "rows.csv", SummaryHeaderText() + "\r\n" + SummaryRowText(r) + "\r\n" +
+                                        SummaryRowText(other) + "\r\n");
+
+    EXPECT_TRUE(RunReportFromSummaryCsv(Path("rows.csv"), {}, steps_));
+    ASSERT_EQ(printed_.size(), 1u);
+    EXPECT_EQ(printed_[0].SHNO, "H1");
+    EXPECT_EQ(printed_[0].Yield2yo, 13.0);
+    EXPECT_EQ(printed_[0].MSD, MakeDate(1, 10, 2023));
+    EXPECT_EQ(printed_[0].Technicians[2], (TechnicianEntry{"UNSPEC", 4, 1}));
+    EXPECT_FALSE(StoredDateOffsetOn());
+}
+
+}  // namespace
+}  // namespace ovista
