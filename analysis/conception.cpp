@@ -40,7 +40,7 @@ std::int16_t DayFrom(Date origin, Date date) { return CheckedInt16(std::int64_t{
 // The conception date a positive test points to, moved to the date of a service (latest
 // slot first) that lies from 10 days before to 14 days after it.
 Date ConceptionFromTest(const CowRecord& cow, const PregTestRecord& test) {
-    const Date fromTest = test.Date - 7 * test.Weeks;
+    const Date fromTest = CheckedDate(std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
     for (int slot = kServiceSlots - 1; slot >= 0; --slot) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0 || !HasSire(service)) continue;
@@ -343,8 +343,10 @@ std::int16_t InCalf(const LifeTable& table, int d) { return RoundToInt16(table[d
 }  // namespace
 
 void ComputeConceptionTimes(AnalysisContext& context) {
-    if (context.EOAI == 0) context.EOAI = context.EOMating > 0 ? context.EOMating : context.MSD + kNICRDay;
-    if (context.EOMating == 0) context.EOMating = context.MSD + kNICRDay;
+    if (context.EOAI == 0) {
+        context.EOAI = context.EOMating > 0 ? context.EOMating : CheckedDate(std::int64_t{context.MSD} + kNICRDay);
+    }
+    if (context.EOMating == 0) context.EOMating = CheckedDate(std::int64_t{context.MSD} + kNICRDay);
     if (context.PrevMatingEnd == 0) context.PrevMatingEnd = context.EOMating;
     if (context.PrevEOAI == 0) context.PrevEOAI = context.EOAI;
 

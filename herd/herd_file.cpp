@@ -1,8 +1,8 @@
 #include "herd/herd_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <new>
 
 #include "herd/errors.h"
@@ -66,16 +66,10 @@ std::int16_t ParseInt16(const std::string& text) {
         if (c < '0' || c > '9') {
             throw IntegerError(text);
         }
-        value = value * 10 + (c - '0');
-        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) {
-            throw IntegerError(text);  // beyond any integer the column could hold
-        }
+        // Saturated: any whole number beyond 16 bits is a range error, however long.
+        value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{1} << 32);
     }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<std::int32_t>::max()) {
-        throw IntegerError(text);
-    }
-    return CheckedInt16(value);
+    return CheckedInt16(negative ? -value : value);
 }
 
 // Set for any text but empty, "FALSE" and "0" (so "N" is flagged with code 0).

@@ -282,7 +282,7 @@ bool IsValidDate(int day, int month, int year) {
 }
 
 Date MakeDate(int day, int month, int year) {
-    if (year >= 0 && year < 100) year += year <= 60 ? 2000 : 1900;
+    if (year < 100) year += year <= 60 ? 2000 : 1900;
     if (year < 1 || year > 9999) throw RangeError();
     if (!IsValidDate(day, month, year)) {
         throw DateError(std::to_string(day) + "/" + std::to_string(month) + "/" + std::to_string(year));

@@ -461,5 +461,18 @@ TEST_F(Conception, ConceptionDayBeyondSixteenBitsIsARangeError) {
     EXPECT_THROW(ComputeConceptionTimes(context), RangeError);
 }
 
+TEST_F(Conception, DatesComputedBeyondTheCalendarAreRangeErrors) {
+    context.MSD = kLastDate - 100;  // the default end of mating, MSD + 147, is past 31/12/9999
+    context.EOMating = context.EOAI = 0;
+    EXPECT_THROW(ComputeConceptionTimes(context), RangeError);
+
+    context.MSD = kFirstDate + 10;  // 5 weeks before a test on MSD + 10 lies before 01/01/0001
+    context.EOMating = context.EOAI = 0;
+    CowRecord cow = Cow("COW", kFirstDate);
+    AddTest(cow, kFirstDate + 20, 5);
+    Store(cow);
+    EXPECT_THROW(ComputeConceptionTimes(context), RangeError);
+}
+
 }  // namespace
 }  // namespace ovista

@@ -214,6 +214,22 @@ TEST_F(MatingStarts, StartsMustBeSixtyDaysApart) {
     EXPECT_TRUE(Flagged(940));
 }
 
+TEST_F(MatingStarts, ANewSeasonNeedsMoreThanThreeWeeksWithoutServices) {
+    // Daily services through days 1000..950, then 21 empty days: no new season.
+    for (int n = 1000; n >= 950; --n) context.DailyServices[n] = 1;
+    for (int n = 928; n >= 925; --n) context.DailyServices[n] = 1;
+    FindMatingStarts(context, false);
+    EXPECT_TRUE(Flagged(1000));
+    EXPECT_FALSE(Flagged(928));
+    EXPECT_FALSE(Flagged(927));
+
+    // 22 empty days: the next service day starts one.
+    context.DailyServices[928] = 0;
+    context.DailyServices[924] = 1;
+    FindMatingStarts(context, false);
+    EXPECT_TRUE(Flagged(927));
+}
+
 TEST_F(MatingStarts, NewestStartInABasisPeriodIsTheMSDWithItsNeighbours) {
     ServiceDays({900, 899, 898, 897, 500, 499, 498, 497, 300, 299, 298, 297});
     FindMatingStarts(context, false);
@@ -357,6 +373,40 @@ TEST_F(MatingArrays, EndOfMatingFromConceptionsIsTheLastBusyDayBeforeThirtyQuiet
     for (int n = s; n > s - 200; --n) context.DailyConceptions[n] = 2;
     BuildServiceArrays(context);
     EXPECT_EQ(context.PDMatingEnd, kMSD + 147);
+}
+
+TEST_F(MatingArrays, PreviousGroupGivesTheLastHeatAndAIBeforeTheMSD) {
+    context.PrevMSD = kMSD - 365;
+    const Date prev = context.PrevMSD;
+    Add(prev - 60, {{prev + 10}, {prev + 30, false}, {prev + 50, false, ""}, {kMSD + 5}});
+    Add(kMSD - 60, {{kMSD - 3}});  // the current group only
+    Store();
+    BuildServiceArrays(context);
+    EXPECT_EQ(context.PrevMatingEnd, prev + 50);  // a heat counts
+    EXPECT_EQ(context.PrevEOAI, prev + 10);
+}
+
+TEST_F(MatingArrays, SplitHerdsFindBothMatingEndsFromConceptions) {
+    report.AnalysisCalvingPattern = kSplitCalving;
+    report.PDMSD = kMSD + 60;
+    report.PrevPdMsd = kMSD - 200;
+    const auto conceptions = [&](Date from, Date to, int count) {
+        for (Date d = from; d <= to; ++d) context.DailyConceptions[kAnalysisDate - d] = count;
+    };
+    conceptions(kMSD - 200, kMSD + 5, 2);
+    conceptions(kMSD + 60, kMSD + 69, 1);  // one conception a day keeps a split herd mating
+    BuildServiceArrays(context);
+    EXPECT_EQ(context.PDMatingEnd, kMSD + 69);
+    EXPECT_EQ(context.EOMating, kMSD + 69);
+    // The previous mating ran past the MSD, so it ends three weeks before it.
+    EXPECT_EQ(context.PrevPDMatingEnd, kMSD - 21);
+    EXPECT_EQ(context.PrevMatingEnd, kMSD - 21);
+
+    conceptions(kMSD - 200, kMSD + 5, 0);
+    conceptions(kMSD - 200, kMSD - 181, 2);
+    context.EOMating = 0;
+    BuildServiceArrays(context);
+    EXPECT_EQ(context.PrevPDMatingEnd, kMSD - 181);
 }
 
 TEST_F(MatingArrays, CulledCowsAreMarkedWithTheirDaysFromTheMatingStart) {

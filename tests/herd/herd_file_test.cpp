@@ -387,6 +387,16 @@ TEST_F(HerdFile, BadRowsAreReportedWithTheirLineAndTheRestLoads) {
     EXPECT_EQ(list->Count(), 5);  // Good, Bad2, Bad3, Bad3's next, Bad4 (no Bad1: no key)
 }
 
+TEST_F(HerdFile, AWholeNumberBeyondSixteenBitsIsARangeErrorHoweverLong) {
+    ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "01/08/25"}, {9, "99999999999999999999"}}) + "\n" +
+                     Row({{1, "C2"}, {2, "01/08/25"}, {3, "-40000"}, {6, "40000"}}) + "\n" +
+                     Row({{1, "C3"}, {2, "01/08/25"}, {10, "-99999999999x"}})));
+    ASSERT_EQ(services.infos.size(), 3u);
+    EXPECT_EQ(services.infos[0].substr(0, 33), "Error Range check error at line 1");
+    EXPECT_EQ(services.infos[1].substr(0, 33), "Error Range check error at line 2");
+    EXPECT_EQ(services.infos[2].substr(0, 54), "Error '-99999999999x' is not a valid integer value at ");
+}
+
 TEST_F(HerdFile, ASampleExportLoads) {
     ASSERT_TRUE(LoadHerdFile(std::string(OVISTA_TEST_DATA) + "/herd/sample_herd.csv", "label",
                              list, header));

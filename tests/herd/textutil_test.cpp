@@ -223,6 +223,7 @@ TEST(Dates, MakeDateTakesItsOwnTwoDigitYearRule) {
     EXPECT_EQ(MakeDate(1, 1, 60), MakeDate(1, 1, 2060));
     EXPECT_EQ(MakeDate(1, 1, 61), MakeDate(1, 1, 1961));
     EXPECT_EQ(MakeDate(1, 1, 0), MakeDate(1, 1, 2000));
+    EXPECT_EQ(MakeDate(1, 1, -5), MakeDate(1, 1, 1995));  // every year below 100
     EXPECT_EQ(ErrorText<DateError>([] { MakeDate(29, 2, 2100); }), "'29/2/2100' is not a valid date");
     EXPECT_THROW(MakeDate(1, 13, 2006), DateError);
     EXPECT_THROW(MakeDate(1, 1, 10000), RangeError);
