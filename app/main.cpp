@@ -14,7 +14,7 @@
 
 int main(int argc, char* argv[]) {
     using namespace ovista;
-    SetTodayFromClock();
+    if (!SetTodayForRun()) return 2;
 
     // Taken before the application object, which removes the Qt options it knows.
     const std::vector<std::string> arguments(argv + 1, argv + argc);

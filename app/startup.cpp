@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <iostream>
 
 #include "app/main_window.h"
 #include "app/runs.h"
+#include "herd/errors.h"
 #include "herd/services.h"
+#include "herd/textutil.h"
 
 namespace ovista {
 namespace {
@@ -28,6 +31,20 @@ bool DisplayNamedInEnvironment() {
 void ChooseOffscreenPlatformWhenHeadless(bool noDialogs) {
     if (EnvironmentSet("QT_QPA_PLATFORM")) return;
     if (noDialogs || !DisplayNamedInEnvironment()) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+bool SetTodayForRun() {
+    SetTodayFromClock();
+    const char* fixed = std::getenv("OVISTA_TODAY");
+    if (fixed == nullptr || *fixed == '\0') return true;
+    try {
+        const CalendarDate today = DecodeDate(ParseDateText(fixed));
+        SetToday(today.year, today.month, today.day);
+        return true;
+    } catch (const OvistaError& error) {
+        std::cerr << "OVISTA_TODAY: " << error.what() << '\n';
+        return false;
+    }
 }
 
 bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool displayNamed) {

@@ -19,6 +19,11 @@ void ChooseOffscreenPlatformWhenHeadless(bool noDialogs);
 // draws nowhere ("offscreen", "minimal") or when no display is named.
 bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool displayNamed);
 
+// Today's date from the clock, or from OVISTA_TODAY ("dd/mm/yyyy") when that is set, so that
+// a run can be repeated to the byte on another day. False (after a message on standard
+// error) when OVISTA_TODAY is not a valid date.
+bool SetTodayForRun();
+
 // Runs the mode the keys choose and returns the exit status: 0 when it went to its end, 1
 // when it stopped on a failure it reported. The interactive mode needs windows: with console
 // services it says so and fails instead of waiting for a window nobody can close.
