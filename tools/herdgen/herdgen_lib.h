@@ -19,10 +19,12 @@ enum class Quality {
     MatingRecords,   // services only
     LatePregTests,   // pregnancy tests only, one a season, many over 17 weeks pregnant
     CalvingsOnly,    // calvings, recalvings and culls only
+    ScansOnly,       // early pregnancy tests as EarlyPregTests, but no services (bull mating,
+                     // or services kept out of the export)
 };
 
 const char* PatternName(Pattern pattern);  // "seasonal", "split", "yearround"
-const char* QualityName(Quality quality);  // "earlypd", "mating", "latepd", "calvings"
+const char* QualityName(Quality quality);  // "earlypd", "mating", "latepd", "calvings", "scans"
 
 // One herd to make.
 struct HerdRequest {

@@ -25,7 +25,7 @@ const char kUsage[] =
     "  --herds N             number of herds (default 10)\n"
     "  --seed S              batch seed (default 1); the same seed gives the same files\n"
     "  --pattern LIST        seasonal|split|yearround|mixed (default mixed)\n"
-    "  --quality LIST        earlypd|mating|latepd|calvings|mixed (default mixed)\n"
+    "  --quality LIST        earlypd|mating|latepd|calvings|scans|mixed (default mixed)\n"
     "  --cows LIST           herd size at the analysis date; 0 draws 55..1000 (default 0)\n"
     "  --style LIST          clean|messy (default clean)\n"
     "  --messy               same as --style messy\n"
@@ -115,7 +115,8 @@ Options ParseOptions(int argc, char** argv) {
         } else if (key == "--quality") {
             o.qualities = SplitList(value);
             for (const auto& q : o.qualities) {
-                if (q != "earlypd" && q != "mating" && q != "latepd" && q != "calvings" && q != "mixed") {
+                if (q != "earlypd" && q != "mating" && q != "latepd" && q != "calvings" && q != "scans" &&
+                    q != "mixed") {
                     Fail("unknown quality " + q);
                 }
             }
@@ -170,6 +171,7 @@ HerdRequest MakeRequest(const Options& o, int i) {
     else if (q == "mating") r.quality = Quality::MatingRecords;
     else if (q == "latepd") r.quality = Quality::LatePregTests;
     else if (q == "calvings") r.quality = Quality::CalvingsOnly;
+    else if (q == "scans") r.quality = Quality::ScansOnly;
     else r.quality = static_cast<Quality>(drawnQuality);
     return r;
 }

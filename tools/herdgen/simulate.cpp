@@ -30,6 +30,7 @@ const char* QualityName(Quality quality) {
         case Quality::MatingRecords: return "mating";
         case Quality::LatePregTests: return "latepd";
         case Quality::CalvingsOnly: return "calvings";
+        case Quality::ScansOnly: return "scans";
     }
     return "";
 }
@@ -99,6 +100,10 @@ bool EventAfter(const Event& a, const Event& b) {
 
 bool HasMatingRecords(Quality q) {
     return q == Quality::EarlyPregTests || q == Quality::MatingRecords;
+}
+
+bool HasEarlyScans(Quality q) {
+    return q == Quality::EarlyPregTests || q == Quality::ScansOnly;
 }
 
 std::string TechCode(Rng& rng) {
@@ -524,9 +529,9 @@ private:
 
     void PregnancyTests(Lactation& l, const std::vector<Window>& windows) {
         const Quality q = herd_.request.quality;
-        if (q != Quality::EarlyPregTests && q != Quality::LatePregTests) return;
+        if (!HasEarlyScans(q) && q != Quality::LatePregTests) return;
         if (P() == Pattern::YearRound) {
-            if (q == Quality::EarlyPregTests) {
+            if (HasEarlyScans(q)) {
                 // At each vet visit cows served at least five weeks ago without a return are scanned.
                 std::vector<Day> served;
                 for (const Service& s : l.services) {
@@ -549,7 +554,7 @@ private:
         }
         for (const Window& w : windows) {
             const Season& s = herd_.seasons[w.season];
-            if (q == Quality::EarlyPregTests) {
+            if (HasEarlyScans(q)) {
                 for (Day scan : {s.scanA, s.scanB}) {
                     if (scan <= l.calved + 14 || !Present(l, scan) || !rng_.Chance(bio_.testedShare)) continue;
                     const int weeks = WeeksAt(l, scan, 35, 0.45);
@@ -619,7 +624,7 @@ private:
                 const Season& last = herd_.seasons[windows.back().season];
                 emptyExit = windows.back().end + rng_.Int(30, 110);
                 const Quality q = herd_.request.quality;
-                const Day test = q == Quality::EarlyPregTests ? last.scanB
+                const Day test = HasEarlyScans(q) ? last.scanB
                                  : (q == Quality::LatePregTests ? last.lateTest : 0);
                 if (test) emptyExit = std::max(emptyExit, test + rng_.Int(1, 45));
             }
