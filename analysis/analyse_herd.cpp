@@ -30,20 +30,6 @@ constexpr double kEarlyShare = 0.8;
 constexpr double kRecalvedShare = 0.7;
 constexpr std::size_t kMessageKeyLength = 57;
 
-// Day number of a calendar date (proleptic Gregorian), day 0 being 30/12/1899.
-std::int64_t DayNumber(std::int64_t year, int month, int day) {
-    const std::int64_t y = month <= 2 ? year - 1 : year;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t mp = (month + 9) % 12;
-    const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    constexpr std::int64_t kCivilDayOf18991230 = 693899;  // counted from 01/03/0000
-    return era * 146097 + doe - kCivilDayOf18991230;
-}
-
-Date FirstOfMonth(std::int64_t year, int month) { return CheckedDate(DayNumber(year, month, 1)); }
-
 int CappedDay(int n) { return std::min(n, kCappedDay); }
 
 // True when the calving can be placed in the day histograms: it has a date within 16-bit

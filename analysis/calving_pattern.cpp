@@ -39,32 +39,8 @@ constexpr int kEarlyTestMaxWeeks = 17;
 constexpr int kSeasonalGroupDays = 130;  // seasonal mating group calves from MSD - 130
 constexpr int kSplitGroupDays = 120;     // split mating group calves from MSD - 120
 
-bool IsLeapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-// Days since 1 January 1970 of a calendar date (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-Date AddDays(Date date, std::int64_t days) { return CheckedDate(static_cast<std::int64_t>(date) + days); }
-
-// The same day and month `years` later (earlier when negative); 29 February becomes
-// 28 February in a common year. RangeError outside years 1 to 9999.
-Date SameDayYearsLater(Date date, int years) {
-    const CalendarDate c = DecodeDate(date);
-    const std::int64_t year = static_cast<std::int64_t>(c.year) + years;
-    if (year < 1 || year > 9999) throw RangeError();
-    const int day = (c.month == 2 && c.day == 29 && !IsLeapYear(year)) ? 28 : c.day;
-    return AddDays(date, DaysFromCivil(year, c.month, day) - DaysFromCivil(c.year, c.month, c.day));
-}
-
 // Last day of the year that starts on first.
-Date YearEnd(Date first) { return AddDays(SameDayYearsLater(first, 1), -1); }
+Date YearEnd(Date first) { return AddDays(AddYears(first, 1), -1); }
 
 int RingBack(int week, int weeksBack, int wrap) {
     const int w = week - weeksBack;
@@ -278,7 +254,7 @@ Date EstimateCdateMSD(AnalysisContext& context) {
             }
         }
     }
-    if (found && msd > context.report.CalvingStop) msd = SameDayYearsLater(msd, -1);
+    if (found && msd > context.report.CalvingStop) msd = AddYears(msd, -1);
     return msd;
 }
 
@@ -292,7 +268,7 @@ void EstimatePDMSD(AnalysisContext& context, std::int16_t pattern) {
         FindConceptionStart(context, static_cast<std::int64_t>(today) - report.CalvingStart, kPDWalkDays, split);
     if (n < 0) return;
     Date pdMsd = AddDays(today, -n);
-    if (pdMsd > report.CalvingStop) pdMsd = SameDayYearsLater(pdMsd, -1);
+    if (pdMsd > report.CalvingStop) pdMsd = AddYears(pdMsd, -1);
     report.PDMSD = pdMsd;
     if (!split) return;
     const Date walkStart = AddDays(pdMsd, -365);

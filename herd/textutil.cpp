@@ -295,6 +295,21 @@ Date CheckedDate(std::int64_t dayNumber) {
     return static_cast<Date>(dayNumber);
 }
 
+Date AddDays(Date date, std::int64_t days) { return CheckedDate(static_cast<std::int64_t>(date) + days); }
+
+Date FirstOfMonth(std::int64_t year, int month) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12) throw RangeError();
+    return EncodeDays(year, month, 1);
+}
+
+Date AddYears(Date date, int years) {
+    const CalendarDate c = DecodeDate(date);
+    const std::int64_t year = static_cast<std::int64_t>(c.year) + years;
+    if (year < 1 || year > 9999) throw RangeError();
+    const int day = (c.month == 2 && c.day == 29 && !IsLeapYear(year)) ? 28 : c.day;
+    return EncodeDays(year, c.month, day);
+}
+
 Date ParseDateText(std::string_view text) {
     const std::size_t slash = text.rfind('/');
     const std::string_view dateText = slash == std::string_view::npos ? std::string_view() : text.substr(0, slash + 1);

@@ -84,6 +84,14 @@ inline constexpr Date kFirstDate = -693593;
 inline constexpr Date kLastDate = 2958465;
 // A computed day number as a Date; RangeError when it lies outside kFirstDate..kLastDate.
 Date CheckedDate(std::int64_t dayNumber);
+// date + days; RangeError when the result lies outside the calendar.
+Date AddDays(Date date, std::int64_t days);
+// Day number of the first day of a month given with its full year; RangeError outside the
+// calendar.
+Date FirstOfMonth(std::int64_t year, int month);
+// The same day and month `years` later (earlier when negative); 29 February becomes
+// 28 February in a common year. RangeError outside years 1 to 9999.
+Date AddYears(Date date, int years);
 
 // Day number of a date; a year below 100 is 2000 + year when at most 60, else 1900 + year.
 // DateError for an impossible date (text "d/m/y"); RangeError for a year outside 1..9999.

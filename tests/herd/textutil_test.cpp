@@ -328,3 +328,25 @@ TEST(Dates, DecodeAndMakeRoundTripOverTheWholeRange) {
 
 }  // namespace
 }  // namespace ovista
+
+namespace ovista {
+namespace {
+
+TEST(DateArithmetic, AYearOnFromTheTwentyNinthOfFebruaryIsTheTwentyEighth) {
+    EXPECT_EQ(AddYears(MakeDate(29, 2, 2024), 1), MakeDate(28, 2, 2025));
+    EXPECT_EQ(AddYears(MakeDate(29, 2, 2024), -1), MakeDate(28, 2, 2023));
+    EXPECT_EQ(AddYears(MakeDate(29, 2, 2024), 4), MakeDate(29, 2, 2028));
+    EXPECT_EQ(AddYears(MakeDate(15, 6, 2006), -1), MakeDate(15, 6, 2005));
+}
+
+TEST(DateArithmetic, ComputedDatesOutsideTheCalendarAreRangeErrors) {
+    EXPECT_THROW(AddYears(MakeDate(1, 1, 9999), 1), RangeError);
+    EXPECT_THROW(AddDays(kLastDate, 1), RangeError);
+    EXPECT_THROW(AddDays(kFirstDate, -1), RangeError);
+    EXPECT_EQ(AddDays(kLastDate, 0), kLastDate);
+    EXPECT_EQ(FirstOfMonth(2006, 7), MakeDate(1, 7, 2006));
+    EXPECT_THROW(FirstOfMonth(10000, 1), RangeError);
+}
+
+}  // namespace
+}  // namespace ovista
