@@ -82,6 +82,29 @@ std::optional<std::ifstream> OpenForReading(const std::string& path) {
     return in;
 }
 
+// While it lives, the messages of the reader and of the analysis (a bad row, a conception
+// out of range) begin with the herd file they are about: among the herds of an unattended
+// batch, "at line 12" alone does not say where to look.
+class MessagesNamingFile : public UserServices {
+public:
+    explicit MessagesNamingFile(const std::string& path) : outer_(Services()), path_(path) {
+        InstallServices(this);
+    }
+    ~MessagesNamingFile() override { InstallServices(&outer_); }
+    MessagesNamingFile(const MessagesNamingFile&) = delete;
+    MessagesNamingFile& operator=(const MessagesNamingFile&) = delete;
+
+    void ShowInfo(const std::string& message) override { outer_.ShowInfo(path_ + ": " + message); }
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        return outer_.ShowStatus(message);
+    }
+    void PumpMessages() override { outer_.PumpMessages(); }
+
+private:
+    UserServices& outer_;
+    std::string path_;
+};
+
 // What became of one herd's analysis.
 enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed };
 
@@ -96,10 +119,12 @@ struct HerdResult {
 // be written) leaves the herd without report and summary row instead of ending the run, and
 // an error of the report output does not undo the analysis. The herd's summary and
 // conception lines are held back until its analysis has ended, so a failed herd leaves none.
+// herdFile: when not empty, the analysis's messages name it (a batch of many herds).
 HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& owner, const std::string& address,
                            HerdList& herd, const std::string& folder, OutputFiles& files,
-                           const ReportOutput& output, const RunSteps& steps) {
+                           const ReportOutput& output, const RunSteps& steps,
+                           const std::string& herdFile = {}) {
     HerdReport report;
     ClearHerdReport(report);
     try {
@@ -108,7 +133,11 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         const SummaryWriter writer = [&](HerdReport& analysed) {
             WriteSummaryRow(analysed, summaryLines, conceptionLines);
         };
-        steps.analyse(herdNumber, analysisDate, owner, address, herd, report, folder, writer);
+        {
+            std::optional<MessagesNamingFile> naming;
+            if (!herdFile.empty()) naming.emplace(herdFile);
+            steps.analyse(herdNumber, analysisDate, owner, address, herd, report, folder, writer);
+        }
         files.Append(summaryLines.str(), conceptionLines.str());
     } catch (const std::exception& e) {
         return {HerdOutcome::AnalysisFailed, 0, e.what()};
@@ -147,6 +176,7 @@ void RunBatchLine(const std::string& line, const std::string& folder, OutputFile
     bool loaded = false;
     std::string loadError;
     try {
+        const MessagesNamingFile naming(path);
         loaded = LoadHerdFile(path, fields[1], herd, header);
     } catch (const std::exception& e) {
         loadError = std::string(": ") + e.what();
@@ -163,7 +193,7 @@ void RunBatchLine(const std::string& line, const std::string& folder, OutputFile
     try {
         const Date analysisDate = ParseDateText(fields[4]);
         result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, folder,
-                                 files, output, steps);
+                                 files, output, steps, path);
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
     }

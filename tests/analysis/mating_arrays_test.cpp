@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -76,7 +77,7 @@ protected:
     HerdList herd;
     HerdReport report;
     AnalysisContext context;
-    std::vector<CowRecord> cows;
+    std::deque<CowRecord> cows;  // references stay valid as cows are added
 };
 
 // Reads the trace written during a test; the folder is removed afterwards.
