@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libicu-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation2 poppler-utils time
+  fonts-liberation2 poppler-utils time locales
 )
 missing=()
 for p in "${packages[@]}"; do
