@@ -4,62 +4,25 @@
 //     OVISTA_UPDATE_GOLDEN=1 build/tests/test_app --gtest_filter='SampleBatch*'
 // to rewrite them, and review the difference before committing it.
 #include <gtest/gtest.h>
-#include <unistd.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
+namespace ovista {
 namespace {
 
 namespace fs = std::filesystem;
-
-const char* const kOutputFiles[] = {"QMRBATCH.REP", "TAMSLREP.CSV", "CONCEPS.CSV", "DbugQMR.TXT",
-                                    "DbugQM1.TXT"};
-
-// A folder of this test alone: other builds may run the same tests at the same time.
-fs::path PrivateFolder(const std::string& prefix) {
-    return fs::temp_directory_path() /
-           (prefix + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// True when every line ends CR LF, the last one included.
-bool AllLinesEndCrLf(const std::string& text) {
-    if (text.empty()) return true;
-    if (text.size() < 2 || text.substr(text.size() - 2) != "\r\n") return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
-        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return false;
-    }
-    return true;
-}
+using testing::AllLinesEndCrLf;
+using testing::kBatchFiles;
+using testing::Lines;
+using testing::PrivateFolder;
+using testing::ReadFile;
+using testing::WriteFile;
 
 class SampleBatch : public ::testing::Test {
 protected:
@@ -73,13 +36,8 @@ protected:
     // Runs the program from the source folder, as the examples' relative paths expect;
     // returns its exit status.
     int RunOvista(const std::string& batchFile) const {
-        const std::string command = std::string("cd '") + OVISTA_SOURCE_DIR +
-                                    "' && QT_QPA_PLATFORM=offscreen OVISTA_TODAY=07/12/2026 '" + OVISTA_BINARY_DIR +
-                                    "/ovista' NODIALOGS 'XFERFOLDER=" + Out().string() +
-                                    "' 'QMRBATCHFILE=" + batchFile + "' 2>'" +
-                                    (folder_ / "stderr.txt").string() + "' >/dev/null";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return testing::RunOvistaBatch(OVISTA_SOURCE_DIR, Out(), batchFile, folder_ / "stderr.txt",
+                                       "OVISTA_TODAY=07/12/2026");
     }
 
     fs::path Out() const { return folder_ / "out"; }
@@ -93,7 +51,7 @@ TEST_F(SampleBatch, WritesTheFiveFilesWithCrLfAsTheGoldenCopies) {
     if (!fs::exists(ExampleBatch())) GTEST_SKIP() << "no examples/batch.txt";
     ASSERT_EQ(RunOvista("examples/batch.txt"), 0) << ReadFile(folder_ / "stderr.txt");
 
-    for (const char* name : kOutputFiles) {
+    for (const char* name : kBatchFiles) {
         ASSERT_TRUE(fs::exists(Out() / name)) << name;
         EXPECT_TRUE(AllLinesEndCrLf(ReadFile(Out() / name))) << name;
     }
@@ -108,7 +66,7 @@ TEST_F(SampleBatch, WritesTheFiveFilesWithCrLfAsTheGoldenCopies) {
 
     const fs::path golden = fs::path(OVISTA_TEST_DATA) / "app/sample_batch";
     const char* update = std::getenv("OVISTA_UPDATE_GOLDEN");
-    for (const char* name : kOutputFiles) {
+    for (const char* name : kBatchFiles) {
         const std::string actual = ReadFile(Out() / name);
         if (update != nullptr && std::string(update) == "1") {
             fs::create_directories(golden);
@@ -149,3 +107,4 @@ TEST_F(SampleBatch, AMissingAndAGarbledHerdFileAreLoggedAndTheOthersStillAnalyse
 }
 
 }  // namespace
+}  // namespace ovista

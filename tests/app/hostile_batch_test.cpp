@@ -6,12 +6,9 @@
 // alone, each damaged one must be named in the log or on standard error (with the line of
 // each bad row), and nothing may be written beside the five files of the transfer folder.
 #include <gtest/gtest.h>
-#include <unistd.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -22,40 +19,17 @@
 #include "app/runs.h"
 #include "app/working_folder.h"
 #include "recording_services.h"
+#include "test_files.h"
 
 namespace ovista {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path PrivateFolder(const std::string& prefix) {
-    return fs::temp_directory_path() /
-           (prefix + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// Lines without their LF or CR LF.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing::kBatchFiles;
+using testing::Lines;
+using testing::PrivateFolder;
+using testing::ReadFile;
+using testing::WriteFile;
 
 // Fields of a summary or conception line as written, quotes kept: split at commas outside
 // quotes.
@@ -112,9 +86,6 @@ std::string Join(const std::vector<std::string>& lines) {
     return text;
 }
 
-const char* const kFiveFiles[] = {"QMRBATCH.REP", "TAMSLREP.CSV", "CONCEPS.CSV", "DbugQMR.TXT",
-                                  "DbugQM1.TXT"};
-
 // How the log must name a batch line's herd file.
 struct Expected {
     std::string logLine;  // the whole line, or its beginning when prefixOnly
@@ -142,13 +113,8 @@ protected:
     // Runs the program in the working folder; returns its exit status.
     int RunOvista(const std::string& batchFile, const std::string& outName) const {
         fs::create_directories(folder_ / outName);
-        const std::string command = "cd '" + Work().string() + "' && QT_QPA_PLATFORM=offscreen '" +
-                                    OVISTA_BINARY_DIR + "/ovista' NODIALOGS 'XFERFOLDER=" +
-                                    (folder_ / outName).string() + "' 'QMRBATCHFILE=" +
-                                    batchFile + "' 2>'" + (folder_ / (outName + ".err")).string() +
-                                    "' >/dev/null";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return testing::RunOvistaBatch(Work(), folder_ / outName, batchFile,
+                                       folder_ / (outName + ".err"));
     }
 
     std::string Out(const std::string& outName, const char* file) const {
@@ -274,7 +240,7 @@ TEST_F(HostileBatch, GoodHerdsComeOutAsInACleanBatchAndEachDamagedOneIsNamed) {
     ASSERT_EQ(RunOvista("clean.txt", "clean"), 0) << ReadFile(folder_ / "clean.err");
     ASSERT_EQ(RunOvista("hostile.txt", "hostile"), 0) << ReadFile(folder_ / "hostile.err");
     EXPECT_EQ(Snapshot(Work()), before) << "the run changed its current folder";
-    const std::set<std::string> five(std::begin(kFiveFiles), std::end(kFiveFiles));
+    const std::set<std::string> five(std::begin(kBatchFiles), std::end(kBatchFiles));
     EXPECT_EQ(Names(folder_ / "hostile"), five);
     EXPECT_EQ(Names(folder_ / "clean"), five);
 

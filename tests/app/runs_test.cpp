@@ -1,13 +1,10 @@
 #include "app/runs.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,29 +13,15 @@
 #include "herd/errors.h"
 #include "recording_services.h"
 #include "report/stored_date.h"
+#include "test_files.h"
 
 namespace ovista {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A folder of this test alone: other builds may run the same tests at the same time.
-fs::path PrivateFolder(const std::string& prefix) {
-    return fs::temp_directory_path() /
-           (prefix + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testing::PrivateFolder;
+using testing::ReadFile;
+using testing::WriteFile;
 
 // What a stand-in analysis makes of a herd, chosen by its herd number.
 struct FakeOutcome {
