@@ -12,6 +12,17 @@
 #include "herd/services.h"
 #include "herd/textutil.h"
 
+namespace {
+
+// Herd-management software reads our standard error as messages; Qt's note that a server has
+// no runtime folder for it is not one of them. Every other Qt message passes as usual.
+void QtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith("QStandardPaths: XDG_RUNTIME_DIR")) return;
+    std::cerr << qFormatLogMessage(type, context, text).toStdString() << '\n';
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     using namespace ovista;
     if (!SetTodayForRun()) return 2;
@@ -25,6 +36,7 @@ int main(int argc, char* argv[]) {
     }
     const CommandLineValues keys = ParseCommandLine(arguments);
 
+    qInstallMessageHandler(QtMessage);
     ChooseOffscreenPlatformWhenHeadless(keys.noDialogs);
     QApplication application(argc, argv);
     QApplication::setApplicationName("ovista");
