@@ -1,0 +1,55 @@
+// Batch and herd files line by line: ReadTextLine then SplitCsvLine over any bytes. Other
+// software writes these files, so every byte sequence must split into at most 100 clean
+// fields without reading past the line.
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "herd/csv_line.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    ovista::fuzz::FixToday();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace ovista;
+    const std::string_view input = fuzz::AsText(data, size);
+    std::istringstream in{std::string(input)};
+
+    std::size_t lineFeeds = 0;
+    for (char c : input) lineFeeds += c == '\n';
+
+    std::string line;
+    CsvFields fields;
+    std::size_t lines = 0;
+    std::size_t bytesKept = 0;
+    while (ReadTextLine(in, line)) {
+        ++lines;
+        FUZZ_CHECK(lines <= lineFeeds + 1, "more lines than line feeds allow");
+        FUZZ_CHECK(line.find('\n') == std::string::npos, "");
+        bytesKept += line.size();
+
+        SplitCsvLine(line, fields);
+        for (const std::string& field : fields) {
+            FUZZ_CHECK(field.size() <= kCsvFieldMax, std::to_string(field.size()));
+            FUZZ_CHECK(field.find('"') == std::string::npos, field);
+            FUZZ_CHECK(field.find('\0') == std::string::npos, "");
+            if (!field.empty()) {
+                FUZZ_CHECK(field.front() != ' ' && field.back() != ' ', field);
+            }
+        }
+        // Without a quote or NUL before the first comma, the first field (the herd path of
+        // a batch line) is the text before that comma, cut to the field size and trimmed.
+        const std::size_t cut = line.find_first_of(std::string_view(",\"\0", 3));
+        if (cut == std::string::npos || line[cut] == ',') {
+            const std::string expected = TrimBlanks(line.substr(0, std::min(cut, kCsvFieldMax)));
+            FUZZ_CHECK(fields[0] == expected, fields[0] + " | " + expected);
+        }
+    }
+    FUZZ_CHECK(bytesKept <= size, "");
+    FUZZ_CHECK(!ReadTextLine(in, line) && line.empty(), "a read after the end gives nothing");
+    return 0;
+}
