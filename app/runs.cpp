@@ -17,7 +17,7 @@
 #include "herd/herd_file.h"
 #include "herd/services.h"
 #include "report/qt/print_report.h"
-#include "report/stored_date.h"
+#include "interpret/report_dates.h"
 
 namespace ovista {
 namespace {

@@ -12,7 +12,7 @@
 #include "app/working_folder.h"
 #include "herd/errors.h"
 #include "recording_services.h"
-#include "report/stored_date.h"
+#include "interpret/report_dates.h"
 #include "test_files.h"
 
 namespace ovista {

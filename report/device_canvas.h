@@ -1,0 +1,78 @@
+#pragma once
+// The drawing surface of one report page in device pixels: the page of a printer, of the
+// preview window or of a PDF file, or a recording of the calls for tests. The report pages
+// never talk to a device directly; they go through ReportCanvas, which turns page percent
+// into the pixels these calls take.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ovista {
+
+struct Rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline constexpr Rgb kBlack{0, 0, 0};
+
+enum class PenStyle { Solid, Dot };
+
+// The pictures a report page shows. The output driver loads them for each report.
+enum class ReportImage {
+    Star,         // rating star ("star.bmp")
+    Ball,         // point of the in-calf chart ("ball.bmp")
+    ProductLogo,  // our logo in the header's logo block
+    CentreLogo,   // the providing centre's logo ("CentreLogo.jpg"); often absent
+};
+
+class DeviceCanvas {
+public:
+    virtual ~DeviceCanvas() = default;
+
+    // Page size in pixels.
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+
+    // Selects the font (the report's one face) by point size and style. A point size covers
+    // the same share of an A4 page height on every output: 12 pt is 100 pixels on a
+    // 600-dpi page.
+    virtual void SetFont(double pointSize, bool bold) = 0;
+    // Width in pixels of UTF-8 text in the current font.
+    virtual int TextWidth(std::string_view text) = 0;
+    // Height in pixels of a line of text in the current font: ascent plus descent.
+    virtual int TextHeight(std::string_view text) = 0;
+
+    // Pen for lines and outlines; width in pixels (0 draws one pixel).
+    virtual void SetPen(Rgb colour, int width, PenStyle style) = 0;
+    // Fill of rectangles and ellipses; nullopt leaves shapes unfilled.
+    virtual void SetBrush(std::optional<Rgb> fill) = 0;
+
+    // Writes UTF-8 text with the top of its text cell (the ascent above the baseline) at y
+    // and its left edge at x. Text is drawn as text, never as outlines, and never paints
+    // a background.
+    virtual void DrawText(int x, int y, std::string_view text) = 0;
+    virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
+    // Rectangle with corners (x1, y1) and (x2, y2), filled with the brush, outlined with the pen.
+    virtual void DrawRect(int x1, int y1, int x2, int y2) = 0;
+    // The same with corners rounded by an ellipse of cornerWidth x cornerHeight pixels.
+    virtual void DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) = 0;
+    // Ellipse inside the rectangle with corners (x1, y1) and (x2, y2).
+    virtual void DrawEllipse(int x1, int y1, int x2, int y2) = 0;
+
+    // Stretches the image into the rectangle (x1, y1)-(x2, y2). White parts of the image
+    // let the page show through (the page colour multiplied by the image). Nothing is drawn
+    // when the image is not loaded.
+    virtual void DrawImage(ReportImage image, int x1, int y1, int x2, int y2) = 0;
+    // Pixel size of a loaded image; nullopt when it is not loaded.
+    struct ImageSize {
+        int width = 0;
+        int height = 0;
+    };
+    virtual std::optional<ImageSize> GetImageSize(ReportImage image) const = 0;
+};
+
+}  // namespace ovista

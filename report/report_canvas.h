@@ -1,0 +1,97 @@
+#pragma once
+// The drawing context of one report: page-percent coordinates over a device page, the
+// report's fixed layout values and colours, and every drawing operation the page drawers use.
+// x is a percentage of the page width from the left edge, y of the page height from the top.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/herd_report.h"
+#include "report/device_canvas.h"
+
+namespace ovista {
+
+// Fixed layout values, in page percent.
+inline constexpr double kLeftMargin = 4;
+inline constexpr double kRightEdge = 96;
+inline constexpr double kTwoColumnGap = 3.5;
+inline constexpr double kTwoColumnWidth = (96 - 4 - 3.5) / 2;           // 44.25
+inline constexpr double kTwoColumnSecondX = 4 + kTwoColumnWidth + 3.5;  // 51.75
+inline constexpr double kThreeColumnGap = 1.6;
+inline constexpr double kThreeColumnWidth = (96 - 4 - 2 * 1.6) / 3;                 // 29.6
+inline constexpr double kThreeColumnSecondX = 4 + kThreeColumnWidth + 1.6;          // 35.2
+inline constexpr double kThreeColumnThirdX = 4 + 2 * (kThreeColumnWidth + 1.6);     // 66.4
+inline constexpr double kPanelRowHeight = 2.0;
+inline constexpr double kPanelRowGap = 0.2;
+inline constexpr double kStarWidth = 1.0;
+inline constexpr double kStarHeight = 10.0 / 13.0;
+inline constexpr double kStarGap = 0.2;
+
+inline constexpr Rgb kBackgroundColour{249, 243, 233};
+
+class ReportCanvas {
+public:
+    // report is copied: the caller's record is never changed. pixelsPerInch is the output's
+    // horizontal resolution (600 for PDF).
+    ReportCanvas(const HerdReport& report, DeviceCanvas& device, int pixelsPerInch);
+
+    // A new page: the device page to draw on from now, with its scales recomputed.
+    void SetDevice(DeviceCanvas& device);
+    void SetPageNo(int pageNo) { pageNo_ = pageNo; }
+
+    DeviceCanvas& Device() { return *device_; }
+    const HerdReport& Report() const { return report_; }
+    int PageNo() const { return pageNo_; }
+    int PixelsPerInch() const { return pixelsPerInch_; }
+    double ScaleX() const { return scaleX_; }  // pixels per page percent: (width - 1) / 100
+    double ScaleY() const { return scaleY_; }  // (height - 1) / 100
+
+    // Darker fill of heading bars and table header cells; grey on page 2.
+    Rgb HeadingColour() const;
+    // Lighter fill of panels and table body cells; grey on page 2.
+    Rgb PanelColour() const;
+
+    // Page percent to pixels: x * scale rounded to the nearest, halves to even.
+    int PixelX(double x) const;
+    int PixelY(double y) const;
+
+    // Font state of the device (point size and bold).
+    void SetFont(double pointSize, bool bold);
+    // Width and height of text in the current font, in page percent.
+    double TextWidth(std::string_view text);
+    double TextHeight(std::string_view text);
+
+    void DrawBox(bool rounded, bool outlined, Rgb colour, double x1, double y1, double x2, double y2);
+    // Top-left corner of the text cell at (x, y).
+    void DrawTextAt(std::string_view text, double x, double y);
+    // Text ending at x.
+    void DrawTextRight(std::string_view text, double x, double y);
+    // Text centred on x; measureText (when not empty) gives the centring width.
+    void DrawTextCentred(std::string_view text, std::string_view measureText, double x, double y);
+    void DrawRule(bool thick, double x1, double y1, double x2, double y2);
+    void DrawStar(double x, double y);
+    void DrawBall(double x, double y);
+    // A row of n stars centred on x with its top at y.
+    void DrawStars(double x, double y, int count);
+    void DrawStarRating(double x, double y, double value, double averageFrom, double topFrom);
+    void DrawStarRatingLow(double x, double y, double value, double averageBelow, double topBelow);
+    // "OK" centred on x - 0.5 at y, or "Seek" / "advice" on two lines straddling y.
+    void DrawAdvice(double x, double y, bool ok);
+    void DrawAdviceMark(double x, double y, double value, double threshold);
+    void DrawAdviceMarkLow(double x, double y, double value, double threshold);
+    void DrawNumberedPoint(int number, std::string_view text, double x, double y);
+    void WrapText(std::string_view text, std::vector<std::string>& lines, double width);
+    void SplitAndWrap(std::string_view text, std::vector<std::string>& lines, double width);
+    void DrawTextBox(std::string_view title, std::string_view body, Rgb colour, double x1, double y1,
+                     double x2, double y2, double titleSize, double bodySize);
+
+private:
+    HerdReport report_;
+    DeviceCanvas* device_;
+    int pixelsPerInch_;
+    double scaleX_ = 0;
+    double scaleY_ = 0;
+    int pageNo_ = 1;
+};
+
+}  // namespace ovista
