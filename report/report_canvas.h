@@ -57,6 +57,10 @@ public:
 
     // Font state of the device (point size and bold).
     void SetFont(double pointSize, bool bold);
+    // Pen state of the device, remembered so a thick rule can restore it.
+    void SetPen(Rgb colour, int width, PenStyle style);
+    // Width in pixels of box outlines and the ordinary pen: pixelsPerInch / 200.
+    int BoxPenWidth() const { return pixelsPerInch_ / 200; }
     // Width and height of text in the current font, in page percent.
     double TextWidth(std::string_view text);
     double TextHeight(std::string_view text);
@@ -92,6 +96,9 @@ private:
     double scaleX_ = 0;
     double scaleY_ = 0;
     int pageNo_ = 1;
+    Rgb penColour_ = kBlack;
+    int penWidth_ = 0;
+    PenStyle penStyle_ = PenStyle::Solid;
 };
 
 }  // namespace ovista

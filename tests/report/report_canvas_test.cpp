@@ -1,0 +1,109 @@
+#include "report/report_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include "interpret/ratings.h"
+#include "report/recording_canvas.h"
+
+namespace ovista {
+namespace {
+
+// A 600-dpi A4 page: 12 pt is 100 pixels high, 10 pt text 0.5 x 83 = 42 pixels a character.
+struct Page {
+    RecordingCanvas device{4961, 7016};
+    HerdReport report;
+    ReportCanvas canvas{report, device, 600};
+};
+
+std::vector<std::string> Wrapped(std::string_view text, double width, bool split) {
+    Page page;
+    page.canvas.SetFont(10, false);  // 42 px a character, 0.847 page % of 4961 px
+    std::vector<std::string> lines;
+    if (split) {
+        page.canvas.SplitAndWrap(text, lines, width);
+    } else {
+        page.canvas.WrapText(text, lines, width);
+    }
+    return lines;
+}
+
+TEST(ReportCanvas, WrapsAtTheLastFittingSpace) {
+    using Lines = std::vector<std::string>;
+    struct Row {
+        const char* why;
+        const char* text;
+        double width;
+        bool split;
+        Lines lines;
+    };
+    const Row rows[] = {
+        {"narrower than the width: one line", "aaa bbb", 10, false, {"aaa bbb"}},
+        {"a width below 5 means the whole page", "aaa bbb ccc", 4, false, {"aaa bbb ccc"}},
+        {"breaks after the last space that fits", "aaa bbb ccc ddd", 7, false, {"aaa bbb", "ccc ddd"}},
+        {"a word wider than the width stands alone", "aaaaaaaaaaaaaaaa bb cc", 5, false,
+         {"aaaaaaaaaaaaaaaa", "bb cc"}},
+        {"one long word stays whole", "aaaaaaaaaaaaaaaaaaaaa", 5, false, {"aaaaaaaaaaaaaaaaaaaaa"}},
+        {"a backslash forces a break", "aaa\\bbb", 50, true, {"aaa", "bbb"}},
+        {"leading and double backslashes add no empty line", "\\aaa\\\\bbb\\", 50, true,
+         {"aaa", "bbb"}},
+        {"an empty text gives no line", "", 50, true, {}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Wrapped(row.text, row.width, row.split), row.lines) << row.why;
+    }
+}
+
+TEST(ReportCanvas, StarCountsAtTheirBoundaries) {
+    struct Row {
+        double value;
+        int stars;
+        int starsLow;
+    };
+    // Higher is better with average from 50, top from 80; lower is better with
+    // average below 50, top below 20.
+    const Row rows[] = {{0, 0, 0},   {19.9, 1, 5}, {20, 1, 3}, {49.9, 1, 3}, {50, 3, 1},
+                        {79.9, 3, 1}, {80, 5, 1},   {-1, 1, 5}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(StarCount(row.value, 50, 80), row.stars) << row.value;
+        EXPECT_EQ(StarCountLow(row.value, 50, 20), row.starsLow) << row.value;
+    }
+    EXPECT_EQ(AdviceFor(60, 60), AdviceMark::Ok);
+    EXPECT_EQ(AdviceFor(59, 60), AdviceMark::SeekAdvice);
+    EXPECT_EQ(AdviceForLow(60, 60), AdviceMark::Ok);
+    EXPECT_EQ(AdviceForLow(61, 60), AdviceMark::SeekAdvice);
+    EXPECT_EQ(AdviceForLow(0, 60), AdviceMark::None);
+}
+
+TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
+    Page page;
+    page.canvas.DrawStarRating(50, 10, 80, 50, 80);
+    const auto& calls = page.device.Calls();
+    ASSERT_EQ(calls.size(), 5u);
+    // Five stars 5.8 wide centred on 50: the first from 47.1, the last to 52.9.
+    EXPECT_EQ(calls.front().x1, page.canvas.PixelX(47.1));
+    EXPECT_EQ(calls.back().x2, page.canvas.PixelX(52.9));
+    RecordingCanvas small(201, 101);  // scales 2 and 1
+    ReportCanvas c(page.report, small, 96);
+    EXPECT_EQ(c.PixelX(1.25), 2);  // 2.5 -> 2
+    EXPECT_EQ(c.PixelX(1.75), 4);  // 3.5 -> 4
+    EXPECT_EQ(c.PixelY(2.5), 2);
+}
+
+TEST(ReportCanvas, TextBoxOnPageOneCentresItsBlockAndEmptyTextsDrawOnlyThePanel) {
+    Page page;
+    page.canvas.DrawTextBox("", "", kBlack, 10, 10, 40, 14, 8, 7);
+    ASSERT_EQ(page.device.Calls().size(), 1u);
+    EXPECT_EQ(page.device.Calls()[0].op, DeviceCall::Op::Rect);
+
+    Page titled;
+    titled.canvas.DrawTextBox("Title", "Body", kBlack, 10, 10, 40, 20, 8, 7);
+    const auto texts = titled.device.Texts();
+    ASSERT_EQ(texts.size(), 2u);
+    const int mid = titled.canvas.PixelY(15);
+    EXPECT_NEAR((texts[0].y1 + texts[1].y2) / 2.0, mid, 2);
+    EXPECT_TRUE(texts[0].bold);
+    EXPECT_NEAR((texts[0].x1 + texts[0].x2) / 2.0, titled.canvas.PixelX(25), 1);
+}
+
+}  // namespace
+}  // namespace ovista
