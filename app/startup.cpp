@@ -74,7 +74,7 @@ int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
                          "(ovista --help lists them).");
                 return 1;
             }
-            TfrmMain window(keys);
+            MainWindow window(keys);
             window.show();
             return QApplication::exec();
         }

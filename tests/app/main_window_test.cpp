@@ -1,0 +1,297 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/program_folder.h"
+#include "app/working_folder.h"
+#include "recording_services.h"
+#include "test_files.h"
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PrivateFolder;
+using testing::ReadFile;
+using testing::WriteFile;
+
+struct AnalysisCall {
+    std::string herdNumber;
+    Date analysisDate;
+    std::string owner;
+    std::string address;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QApplication::instance() != nullptr) return;
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);  // lives until the process ends
+    }
+
+    MainWindowTest() {
+        SetToday(2005, 11, 30);
+        root_ = PrivateFolder("ovista_window_");
+        program_ = root_ / "program";
+        config_ = root_ / "config" / "ovista";
+        transfer_ = root_ / "transfer";
+        fs::remove_all(root_);
+        fs::create_directories(program_);
+        fs::create_directories(transfer_);
+        setup_.programFolder = program_.string();
+        setup_.configFolder = config_.string();
+        setup_.folderWritable = [this](const std::string& folder) {
+            return programWritable_ && folder == program_.string();
+        };
+        setup_.steps.analyse = [this](const std::string& herdNumber, Date analysisDate,
+                                      const std::string& owner, const std::string& address,
+                                      HerdList&, HerdReport& report, const std::string&,
+                                      const SummaryWriter&) {
+            calls_.push_back({herdNumber, analysisDate, owner, address});
+            ClearHerdReport(report);
+            report.AnalysisCalvingPattern = 1;  // seasonal: a report to print
+        };
+        setup_.steps.print = [this](const HerdReport&, const ReportOutput& output) {
+            previews_.push_back(output.preview);
+        };
+    }
+    ~MainWindowTest() override {
+        window_.reset();
+        ResetWorkingFolder();
+        SetTodayFromClock();
+        fs::remove_all(root_);
+    }
+
+    MainWindow& Show(const CommandLineValues& keys = {}) {
+        window_.emplace(keys, setup_);
+        window_->show();
+        return *window_;
+    }
+    template <typename T>
+    T* Find(const char* name) const {
+        T* widget = window_->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString Text(const char* lineEdit) const { return Find<QLineEdit>(lineEdit)->text(); }
+    // A click where a person would click: a radio button's indicator, at its left end.
+    void Click(const char* name) {
+        QAbstractButton* button = Find<QAbstractButton>(name);
+        const int middle = button->height() / 2;
+        QTest::mouseClick(button, Qt::LeftButton, {},
+                          qobject_cast<QRadioButton*>(button) ? QPoint(middle, middle)
+                                                              : button->rect().center());
+    }
+    // A herd file without identification row, so the batch line's fields reach the analysis.
+    fs::path Herd() const {
+        const fs::path herd = root_ / "herd, one.csv";
+        WriteFile(herd, "CowID,Calved\r\nA1,01/08/2004\r\n");
+        return herd;
+    }
+
+    testing::RecordingServices services_;
+    fs::path root_;
+    fs::path program_;
+    fs::path config_;
+    fs::path transfer_;
+    bool programWritable_ = true;
+    MainWindowSetup setup_;
+    std::vector<AnalysisCall> calls_;
+    std::vector<bool> previews_;  // the preview flag of each report printed
+    std::optional<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, TheChoiceOfRunRelabelsTheFileAndShowsTheDateForOneHerdOnly) {
+    MainWindow& window = Show();
+    EXPECT_EQ(window.windowTitle(), "Tamsel Ovista Report");
+    EXPECT_EQ(Find<QLabel>("versionLabel")->text(), "Version 2.H");
+    EXPECT_EQ(Find<QLabel>("dateLabel")->text(), "30/11/05");
+    EXPECT_EQ(Find<QDateEdit>("analysisDate")->date(), QDate(2005, 11, 30));
+    struct Case {
+        const char* item;
+        const char* label;
+        bool dateShown;
+    };
+    for (const Case& c : {Case{"csvItem", "Input CSV file name", true},
+                          Case{"batchItem", "Input batch file name", false},
+                          Case{"csvItem", "Input CSV file name", true}}) {
+        Click(c.item);
+        EXPECT_EQ(Find<QLabel>("inputFileLabel")->text(), c.label) << c.item;
+        EXPECT_EQ(Find<QLabel>("analysisDateLabel")->isVisible(), c.dateShown) << c.item;
+        EXPECT_EQ(Find<QDateEdit>("analysisDate")->isVisible(), c.dateShown) << c.item;
+    }
+}
+
+TEST_F(MainWindowTest, TheDefaultsFileFillsTheFieldsWhenShown) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> file;  // nothing: no defaults file
+        CommandLineValues keys;
+        QString inputFile, transferFolder;
+        std::vector<std::string> infos;
+    };
+    CommandLineValues keys;
+    keys.batchFile = "/x/from-key.qmb";
+    keys.transferFolder = "/x/key-xfer";
+    keys.preview = 1;
+    const Case cases[] = {
+        {"none", std::nullopt, {}, "IFile", "XDir", {"No default settings available"}},
+        {"none, keys", std::nullopt, keys, "/x/from-key.qmb", "/x/key-xfer",
+         {"No default settings available"}},
+        {"three lines", "/h/herds.qmb\r\n/h/xfer\r\n0\r\n", keys, "/h/herds.qmb", "/h/xfer", {}},
+        {"one line", "/h/only.qmb", {}, "/h/only.qmb", "", {}},
+        {"LF lines", "/h/a b.qmb\n/h/x y\n", {}, "/h/a b.qmb", "/h/x y", {}},
+    };
+    for (const Case& c : cases) {
+        fs::remove(program_ / "DEFLT.TXT");
+        if (c.file) WriteFile(program_ / "DEFLT.TXT", *c.file);
+        services_.infos.clear();
+        Show(c.keys);
+        EXPECT_EQ(Text("inputFile"), c.inputFile) << c.name;
+        EXPECT_EQ(Text("transferFolder"), c.transferFolder) << c.name;
+        EXPECT_EQ(Find<QCheckBox>("previewReports")->isChecked(), c.keys.preview == 1) << c.name;
+        EXPECT_EQ(services_.infos, c.infos) << c.name;
+        window_->hide();
+        window_->show();  // shown again: read once only
+        EXPECT_EQ(services_.infos, c.infos) << c.name;
+    }
+}
+
+TEST_F(MainWindowTest, ClosingWritesTheDefaultsWithCrLfOrSaysItCouldNot) {
+    MainWindow& window = Show();
+    Find<QLineEdit>("inputFile")->setText("/h/herds.qmb");
+    Find<QLineEdit>("transferFolder")->setText("/h/xfer");
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(ReadFile(program_ / "DEFLT.TXT"), "/h/herds.qmb\r\n/h/xfer\r\n0\r\n");
+
+    // No writable program folder and a configuration folder that cannot be made.
+    programWritable_ = false;
+    WriteFile(root_ / "config", "a file, not a folder");
+    services_.infos.clear();
+    Show();
+    window_->close();
+    EXPECT_EQ(services_.infos,
+              (std::vector<std::string>{"No default settings available", "Could not save defaults"}));
+}
+
+TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
+    Show();
+    Click("csvItem");
+    Find<QLineEdit>("inputFile")->setText(QString::fromStdString(Herd().string()));
+    Find<QLineEdit>("transferFolder")->clear();
+    services_.infos.clear();
+    Click("runAnalysis");
+    EXPECT_EQ(services_.infos,
+              std::vector<std::string>{"You must select a directory for data transfer"});
+    EXPECT_TRUE(calls_.empty());
+    EXPECT_FALSE(fs::exists(program_ / "QMRBatch.QMB"));
+    EXPECT_FALSE(fs::exists(transfer_ / "QMRBATCH.REP"));
+}
+
+// One herd CSV file: a one-line batch file, then the batch run of it. Beside the program
+// when its folder can be written, else in the configuration folder, defaults included.
+TEST_F(MainWindowTest, OneHerdRunWritesTheOneLineBatchFileAndRunsIt) {
+    for (const bool writable : {true, false}) {
+        programWritable_ = writable;
+        calls_.clear();
+        previews_.clear();
+        const fs::path own = writable ? program_ : config_;
+        const fs::path other = writable ? config_ : program_;
+        const std::string herd = Herd().string();
+        MainWindow& window = Show();
+        EXPECT_EQ(window.OwnFilesFolder(), own.string() + "/");
+        Click("csvItem");
+        Find<QLineEdit>("inputFile")->setText(QString::fromStdString(herd));
+        Find<QLineEdit>("transferFolder")->setText(QString::fromStdString(transfer_.string()));
+        Find<QDateEdit>("analysisDate")->setDate(QDate(2005, 3, 1));
+        Find<QCheckBox>("previewReports")->setChecked(writable);
+        services_.infos.clear();
+        Click("runAnalysis");
+
+        const std::string batchFile = (own / "QMRBatch.QMB").string();
+        EXPECT_EQ(ReadFile(batchFile), "\"" + herd + "\",\"Unknown\",\"" + batchFile +
+                                           "\",\"Unknown address\",01/03/05\r\n");
+        ASSERT_EQ(calls_.size(), 1u);
+        EXPECT_EQ(calls_[0].herdNumber, "Unknown");
+        EXPECT_EQ(calls_[0].analysisDate, MakeDate(1, 3, 2005));
+        EXPECT_EQ(calls_[0].owner, batchFile);
+        EXPECT_EQ(calls_[0].address, "Unknown address");
+        EXPECT_EQ(previews_, std::vector<bool>{writable});
+        EXPECT_EQ(ReadFile(transfer_ / "QMRBATCH.REP"), "Data analysed from " + herd + "\r\n");
+        ASSERT_FALSE(services_.infos.empty());
+        EXPECT_EQ(services_.infos.back(), "Task completed");
+        EXPECT_TRUE(Find<QPushButton>("runAnalysis")->isEnabled());
+
+        window.close();
+        EXPECT_TRUE(fs::exists(own / "DEFLT.TXT"));
+        EXPECT_FALSE(fs::exists(other / "DEFLT.TXT"));
+        EXPECT_FALSE(fs::exists(other / "QMRBatch.QMB"));
+        fs::remove_all(own);
+        fs::create_directories(program_);
+    }
+}
+
+TEST(UserConfigFolder, FollowsXdgConfigHomeWhenItIsAnAbsolutePath) {
+    const std::optional<std::string> savedXdg =
+        std::getenv("XDG_CONFIG_HOME") ? std::optional<std::string>(std::getenv("XDG_CONFIG_HOME"))
+                                       : std::nullopt;
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    struct Case {
+        const char* xdg;  // nullptr: unset
+        std::string expected;
+    };
+    for (const Case& c : {Case{"/srv/conf", "/srv/conf/ovista"},
+                          Case{nullptr, home + "/.config/ovista"},
+                          Case{"", home + "/.config/ovista"},
+                          Case{"relative/conf", home + "/.config/ovista"}}) {
+        if (c.xdg) {
+            setenv("XDG_CONFIG_HOME", c.xdg, 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+        EXPECT_EQ(UserConfigFolder(), c.expected) << (c.xdg ? c.xdg : "unset");
+    }
+    if (savedXdg) {
+        setenv("XDG_CONFIG_HOME", savedXdg->c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+// The picture of the window in the README (docs/main-window.png) is this one, written to
+// the build folder.
+TEST_F(MainWindowTest, ScreenshotOfTheWindow) {
+    WriteFile(program_ / "DEFLT.TXT", "/home/centre/herds/autumn.csv\r\n/home/centre/xfer\r\n0\r\n");
+    MainWindow& window = Show();
+    Click("csvItem");
+    QApplication::processEvents();  // the layout takes the texts set when shown
+    const QImage image = window.grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), window.size() * window.devicePixelRatio());
+    const fs::path shots = fs::path(OVISTA_BINARY_DIR) / "screenshots";
+    fs::create_directories(shots);
+    EXPECT_TRUE(image.save(QString::fromStdString((shots / "main-window.png").string())));
+}
+
+}  // namespace
+}  // namespace ovista
