@@ -66,7 +66,7 @@ QToolButton* BrowseButton(const QString& name, QWidget* parent) {
 }  // namespace
 
 MainWindowSetup MainWindowSetup::Standard() {
-    return {ProgramFolder(), UserConfigFolder(), FolderWritable, StandardRunSteps()};
+    return {ExecutableFolder(), UserConfigFolder(), FolderWritable, StandardRunSteps()};
 }
 
 MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWidget* parent)

@@ -11,7 +11,7 @@
 
 namespace ovista {
 
-std::string ProgramFolder() {
+std::string ExecutableFolder() {
     const QString folder = QCoreApplication::applicationDirPath();
     const QString real = QFileInfo(folder).canonicalFilePath();
     return QDir::toNativeSeparators(real.isEmpty() ? folder : real).toStdString();

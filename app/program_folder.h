@@ -10,7 +10,7 @@ namespace ovista {
 // The real folder of the running program, symbolic links resolved (an installed
 // /usr/bin/ovista that links to /usr/lib/ovista/ovista is in /usr/lib/ovista). Needs the
 // application object.
-std::string ProgramFolder();
+std::string ExecutableFolder();
 
 // $XDG_CONFIG_HOME/ovista; $HOME/.config/ovista when XDG_CONFIG_HOME is unset, empty or
 // relative.
