@@ -40,7 +40,7 @@ void RecordingCanvas::SetImageSize(ReportImage image, std::optional<ImageSize> s
 void RecordingCanvas::SetFont(double pointSize, bool bold) {
     pointSize_ = pointSize;
     bold_ = bold;
-    fontPixels_ = static_cast<int>(std::lround(pointSize * height_ / 842.0));
+    fontPixels_ = pointSize * height_ / 842.0;
 }
 
 int RecordingCanvas::TextWidth(std::string_view text) {

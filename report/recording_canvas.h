@@ -33,10 +33,10 @@ public:
     // fixed sizes, the centre logo is not.
     RecordingCanvas(int width, int height);
 
-    // Font metrics: the font is round(pointSize x height / 842) pixels high (12 pt = 100
+    // Font metrics: the font is pointSize x height / 842 pixels high (12 pt = 100
     // pixels on a 600-dpi A4 page); a character is half of that wide, 0.55 in bold; a line is
     // 1.15 font heights (ascent plus descent).
-    int FontPixels() const { return fontPixels_; }
+    double FontPixels() const { return fontPixels_; }
     void SetImageSize(ReportImage image, std::optional<ImageSize> size);
 
     int Width() const override { return width_; }
@@ -66,7 +66,7 @@ private:
     int height_;
     double pointSize_ = 0;
     bool bold_ = false;
-    int fontPixels_ = 0;
+    double fontPixels_ = 0;
     Rgb pen_;
     int penWidth_ = 0;
     PenStyle penStyle_ = PenStyle::Solid;

@@ -1,0 +1,17 @@
+#pragma once
+// The header band of both report pages: title, left panel, labelled value boxes and the
+// logo block.
+#include "report/report_canvas.h"
+
+namespace ovista {
+
+// The band of the canvas's current page for calving system `system` (1 seasonal, 2 split,
+// 3 year-round; any other value is drawn as seasonal), top at y0 (2 on both pages). The
+// values in the boxes are not written here (DrawHeaderValues, and on page 1 the
+// interpretation's marks).
+void DrawPageHeader(ReportCanvas& canvas, int system, double y0);
+
+// The value texts of the header boxes of page 2.
+void DrawHeaderValues(ReportCanvas& canvas);
+
+}  // namespace ovista

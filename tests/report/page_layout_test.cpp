@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "herd/textutil.h"
+#include "interpret/interpretation.h"
+#include "report/page1.h"
+#include "report/recording_canvas.h"
+#include "report/report_pages.h"
+#include "report/result_panels.h"
+
+namespace ovista {
+namespace {
+
+HerdReport SeasonalHerd() {
+    HerdReport r;
+    r.Owner = "J Smith";
+    r.Address = "12 Long Road,Hillside,,Northtown";
+    r.SHNO = "AB12";
+    r.ActCalvingPattern = kSeasonalCalving;
+    r.AnalType = kBasisEarlyPregTest;
+    r.MSD = MakeDate(1, 6, 2005);
+    r.EOMating = MakeDate(15, 8, 2005);
+    r.ReportDate = MakeDate(1, 3, 2006);
+    r.CowsAnalysed = 210;
+    r.ICR3wk = 40;
+    r.ICR6wk = 69;
+    r.ICR9wk = 90;
+    r.ICR12wk = 82;
+    return r;
+}
+
+struct Drawn {
+    RecordingCanvas device;
+    ReportCanvas canvas;
+    Drawn(const HerdReport& r, int width, int height, int pageNo = 1)
+        : device(width, height), canvas(r, device, width * 600 / 4961) {
+        DrawReportPage(canvas, pageNo, InterpretReport(r));
+    }
+    // Page-percent top-left of the first text equal to `text`; (-1, -1) when absent.
+    std::pair<double, double> At(std::string_view text) const {
+        for (const DeviceCall& c : device.Texts()) {
+            if (c.text == text) return {c.x1 / canvas.ScaleX(), c.y1 / canvas.ScaleY()};
+        }
+        return {-1, -1};
+    }
+};
+
+TEST(PageLayout, TheSamePageLandsAtTheSamePlacesOnEveryPageSize) {
+    for (int system : {1, 2, 3}) {
+        HerdReport r = SeasonalHerd();
+        r.ActCalvingPattern = static_cast<std::int16_t>(system);
+        const Drawn pdf(r, 4961, 7016);
+        const Drawn printer(r, 2480, 3508);  // 300 dpi
+        const Drawn preview(r, 1240, 1754);  // 150 dpi
+        const auto& big = pdf.device.Calls();
+        for (const Drawn* other : {&printer, &preview}) {
+            const auto& calls = other->device.Calls();
+            ASSERT_EQ(calls.size(), big.size()) << system;
+            for (std::size_t i = 0; i < big.size(); ++i) {
+                const double dx = big[i].x1 / pdf.canvas.ScaleX() - calls[i].x1 / other->canvas.ScaleX();
+                const double dy = big[i].y1 / pdf.canvas.ScaleY() - calls[i].y1 / other->canvas.ScaleY();
+                EXPECT_LT(std::abs(dx), 0.4) << system << " call " << i << " " << big[i].text;
+                EXPECT_LT(std::abs(dy), 0.3) << system << " call " << i << " " << big[i].text;
+            }
+        }
+    }
+}
+
+TEST(PageLayout, ChartPointsSitInTheirBands) {
+    const double bt = 10;
+    EXPECT_DOUBLE_EQ(BandPosition(69, 60, 69, bt), bt + 2.5);  // boundary of top and average
+    EXPECT_DOUBLE_EQ(BandPosition(90, 60, 69, bt), bt);        // above upper = 78
+    EXPECT_DOUBLE_EQ(BandPosition(78, 60, 69, bt), bt);
+    EXPECT_DOUBLE_EQ(BandPosition(60, 60, 69, bt), bt + 5);
+    EXPECT_DOUBLE_EQ(BandPosition(51, 60, 69, bt), bt + 7.5);   // at lower = 51
+    EXPECT_DOUBLE_EQ(BandPosition(54, 60, 69, bt), bt + 5.25);  // scaled by 60, not by 9
+
+    // Early pregnancy testing plots balls; other bases print the two "could not" lines.
+    HerdReport r = SeasonalHerd();
+    const Drawn detailed(r, 4961, 7016);
+    int balls = 0;
+    for (const DeviceCall& c : detailed.device.Calls()) balls += c.op == DeviceCall::Op::Image && c.image == ReportImage::Ball;
+    EXPECT_EQ(balls, 4);
+    EXPECT_EQ(detailed.At("Supply the results of early rectal pregnancy testing.").first, -1);
+    r.AnalType = kBasisPregTest;
+    const Drawn intermediate(r, 4961, 7016);
+    for (const DeviceCall& c : intermediate.device.Calls()) {
+        EXPECT_FALSE(c.op == DeviceCall::Op::Image && c.image == ReportImage::Ball);
+        EXPECT_NE(c.penStyle, PenStyle::Dot);
+    }
+    EXPECT_NEAR(intermediate.At("Supply the results of early rectal pregnancy testing.").second, 30.5 + 3.5 + 5.75, 0.05);
+}
+
+bool Overlap(const PanelCell& a, const PanelCell& b) {
+    return a.x1 < b.x2 - 1e-9 && b.x1 < a.x2 - 1e-9 && a.y1 < b.y2 - 1e-9 && b.y1 < a.y2 - 1e-9;
+}
+
+TEST(PageLayout, PanelCellsStayInsideThePanelAndApart) {
+    RecordingCanvas device(4961, 7016);
+    HerdReport r;
+    ReportCanvas canvas(r, device, 600);
+    for (int columns = 1; columns <= 3; ++columns) {
+        for (int layout = 1; layout <= 12; ++layout) {
+            const PanelGeometry g = ResultPanelGeometry(canvas, columns, columns, layout, 40);
+            ASSERT_FALSE(g.cells.empty()) << layout;
+            for (std::size_t i = 0; i < g.cells.size(); ++i) {
+                const PanelCell& c = g.cells[i];
+                EXPECT_GE(c.x1, g.x) << layout;
+                EXPECT_LE(c.x2, g.x + g.width + 1e-9) << "layout " << layout << " of " << columns;
+                EXPECT_GE(c.y1, 44.4) << layout;
+                EXPECT_LT(c.y1, c.y2) << layout;
+                for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(Overlap(c, g.cells[j])) << layout;
+            }
+            canvas.SetFont(8, false);
+            for (const PanelLabel& label : g.labels) {
+                const double right = label.rightAligned ? label.x : label.x + canvas.TextWidth(label.text);
+                const double left = right - canvas.TextWidth(label.text);
+                // "No. of insems" is wider than the "No of insem." the layout measures: it may
+                // reach into the gap beside the panel, never further.
+                EXPECT_GE(left, g.x - kThreeColumnGap) << layout << " " << label.text;
+                const PanelCell box{left, label.y, right, label.y + 1.2, false};
+                for (const PanelCell& c : g.cells) EXPECT_FALSE(Overlap(box, c)) << layout << " " << label.text;
+            }
+        }
+    }
+    EXPECT_TRUE(ResultPanelGeometry(canvas, 2, 3, 1, 40).cells.empty());
+    DrawResultPanel(canvas, 2, 3, 1, "description", "title", 40);
+    DrawResultPanel(canvas, 4, 1, 1, "description", "title", 40);
+    EXPECT_TRUE(device.Calls().empty());
+}
+
+TEST(PageLayout, HeaderAndSectionsOfTheCalvingSystems) {
+    HerdReport r = SeasonalHerd();
+    const Drawn seasonal(r, 4961, 7016);
+    EXPECT_NEAR(seasonal.At("Ovista 2005: ").first, 4, 0.01);
+    EXPECT_NEAR(seasonal.At("Ovista 2005: ").second, 2, 0.01);
+    EXPECT_NEAR(seasonal.At("Seasonal").second, 2.1, 0.01);
+    // Address pieces 1, 2 and 4: the empty third piece leaves its line blank.
+    EXPECT_NEAR(seasonal.At("12 Long Road").second, 8, 0.01);
+    EXPECT_NEAR(seasonal.At("Hillside").second, 10, 0.01);
+    EXPECT_NEAR(seasonal.At("Northtown").second, 14, 0.01);
+    EXPECT_NE(seasonal.At("Induced cows").first, -1);
+    EXPECT_NEAR(seasonal.At("Rating").second, 85.5, 0.5);
+    EXPECT_EQ(WeeksOfMating(r.MSD, r.EOMating), 11);
+    EXPECT_EQ(WeeksOfMating(r.MSD, 0), 21);
+
+    r.ActCalvingPattern = kSplitCalving;
+    r.MSD = MakeDate(15, 3, 2005);
+    const Drawn split(r, 4961, 7016);
+    EXPECT_NE(split.At("Ovista 04/05: ").first, -1);
+    EXPECT_NE(split.At("% of cows not pregnant after two mating periods").first, -1);
+    const Drawn split2(r, 4961, 7016, 2);
+    EXPECT_NE(split2.At("Report period: Cows calved between 15/11/04 and 15/03/05. ").first, -1);
+
+    r.ActCalvingPattern = kYearRoundCalving;
+    r.CalvingStart = MakeDate(1, 7, 2004);
+    r.CalvingStop = MakeDate(30, 6, 2005);
+    Drawn yearRound(r, 4961, 7016);
+    EXPECT_NE(yearRound.At("Ovista 04/05: ").first, -1);
+    EXPECT_EQ(yearRound.At("Induced cows").first, -1);
+    EXPECT_GT(yearRound.At("Rating").first, 20);
+    EXPECT_LT(yearRound.At("Rating").first, 24.4);
+    EXPECT_NEAR(yearRound.At("Herd ID:").second, 7.9, 0.01);
+}
+
+}  // namespace
+}  // namespace ovista
