@@ -10,6 +10,7 @@
 
 #include "analysis/analyse_herd.h"
 #include "analysis/trace.h"
+#include "app/pdf_names.h"
 #include "app/summary_file.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
@@ -27,7 +28,21 @@ constexpr std::ios::openmode kRead = std::ios::in | std::ios::binary;
 
 int OutputKind(const ReportOutput& output) {
     if (!output.pdfFolder.empty()) return kOutputPdf;
+    // Without a screen a preview cannot be looked at: it is kept as a PDF instead.
+    if (output.preview && output.noDialogs) return kOutputPdf;
     return output.preview ? kOutputPreview : kOutputPrinter;
+}
+
+PdfDestination PdfDestinationOf(const ReportOutput& output) {
+    if (!output.pdfFolder.empty()) return {output.pdfFolder, output.pdfFileName};
+    if (output.preview && output.noDialogs) return {WorkingFolderPath(), output.pdfFileName};
+    return {};
+}
+
+ReportOutput NamedAfter(const ReportOutput& output, std::string pdfFileName) {
+    ReportOutput named = output;
+    named.pdfFileName = std::move(pdfFileName);
+    return named;
 }
 
 // The summary and conception files of a herd run, with the traces emptied beside them.
@@ -165,7 +180,8 @@ private:
 
 // One line of the batch file: path, herd number, owner, address, analysis date.
 void RunBatchLine(const std::string& line, const std::string& folder, OutputFiles& files,
-                  BatchLog& log, const ReportOutput& output, const RunSteps& steps) {
+                  BatchLog& log, PdfFileNames& pdfNames, const ReportOutput& output,
+                  const RunSteps& steps) {
     CsvFields fields;
     SplitCsvLine(line, fields);
     const std::string& path = fields[0];
@@ -193,7 +209,7 @@ void RunBatchLine(const std::string& line, const std::string& folder, OutputFile
     try {
         const Date analysisDate = ParseDateText(fields[4]);
         result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, folder,
-                                 files, output, steps, path);
+                                 files, NamedAfter(output, pdfNames.Claim(path)), steps, path);
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
     }
@@ -228,7 +244,7 @@ const RunSteps& StandardRunSteps() {
                         writeSummary);
         },
         [](const HerdReport& report, const ReportOutput& output) {
-            PrintReport(report, OutputKind(output), output.pdfFolder);
+            PrintReport(report, OutputKind(output), PdfDestinationOf(output));
         }};
     return steps;
 }
@@ -255,8 +271,11 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     }
 
     std::string line;
+    PdfFileNames pdfNames;
     try {
-        while (ReadTextLine(*batch, line)) RunBatchLine(line, folder, files, log, output, steps);
+        while (ReadTextLine(*batch, line)) {
+            RunBatchLine(line, folder, files, log, pdfNames, output, steps);
+        }
     } catch (const OvistaError& e) {
         // Only the log itself failing gets here: without it the batch cannot say what it did.
         ShowInfo(e.what());
@@ -298,7 +317,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     try {
         const Date analysisDate = ParseDateText(header[4]);
         result = AnalyseAndPrint(herdNumber, analysisDate, owner, address, *herd, folder, files,
-                                 output, steps);
+                                 NamedAfter(output, PdfFileNameFor(path)), steps);
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
     }
@@ -335,7 +354,7 @@ bool RunReportFromStoredResult(const std::string& path, const ReportOutput& outp
             return false;
         }
         const auto size = static_cast<std::size_t>(in->gcount());
-        steps.print(LoadHerdReport(bytes.data(), size), output);
+        steps.print(LoadHerdReport(bytes.data(), size), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
         ShowInfo("Could not analyse report from " + path);
         return false;
@@ -357,7 +376,7 @@ bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output
             ShowInfo("Could not read " + path);
             return false;
         }
-        steps.print(ReadSummaryRow(row), output);
+        steps.print(ReadSummaryRow(row), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
         ShowInfo("Could not analyse report from " + path);
         return false;

@@ -4,6 +4,7 @@
 // true when it went to its end, also when single herds of a batch failed (they are logged).
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
@@ -16,8 +17,14 @@ inline constexpr const char* kBatchLogFileName = "QMRBATCH.REP";
 
 // How each report of a run is put out.
 struct ReportOutput {
+    ReportOutput() = default;
+    ReportOutput(bool preview_, std::string pdfFolder_, bool noDialogs_ = false)
+        : preview(preview_), pdfFolder(std::move(pdfFolder_)), noDialogs(noDialogs_) {}
+
     bool preview = false;   // true: the preview window; false: the default printer
     std::string pdfFolder;  // not empty: a PDF file per report into this folder, no dialog
+    bool noDialogs = false; // no window may open: a preview becomes a PDF in the working folder
+    std::string pdfFileName;  // the PDF's name in its folder; the runs set it per report
 };
 
 // The analysis and the report of the runs. The standard steps are AnalyseHerd and

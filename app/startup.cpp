@@ -53,7 +53,7 @@ bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool disp
 }
 
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
-    const ReportOutput output{keys.preview == 1, keys.pdfFolder};
+    const ReportOutput output{keys.preview == 1, keys.pdfFolder, consoleServices};
     bool ranToEnd = false;
     switch (ChooseRunMode(keys)) {
         case RunMode::Batch:

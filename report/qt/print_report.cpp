@@ -1,9 +1,200 @@
 #include "report/qt/print_report.h"
 
-namespace ovista {
+#include <QDir>
+#include <QFileDialog>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPicture>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSaveFile>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <system_error>
 
-// The pages are not drawn yet; every run decision, message and log line around the report
-// already holds, so a batch behaves as it will once the pages exist.
-void PrintReport(const HerdReport& /*report*/, int /*outputKind*/, const std::string& /*pdfFolder*/) {}
+#include "herd/errors.h"
+#include "interpret/interpretation.h"
+#include "report/qt/preview_dialog.h"
+#include "report/qt/qpainter_canvas.h"
+#include "report/qt/report_images.h"
+#include "report/report_pages.h"
+
+namespace ovista {
+namespace {
+
+constexpr int kPdfDotsPerInch = 600;
+const QString kJobTitle = QStringLiteral("Ovista Report");
+
+// One report's pages on one output: the painter for each page in turn (the output starts the
+// page), the page's size in pixels and the resolution the canvas is told.
+struct PageTarget {
+    std::function<QPainter&(int pageNo)> beginPage;
+    QSize pagePixels;
+    int dotsPerInch = kPdfDotsPerInch;
+};
+
+// Page 1 with the interpretation's marks, then page 2 with its notes. The record is copied
+// into the canvas, and the interpretation is made afresh for this report.
+void DrawReport(const HerdReport& report, const PageTarget& target) {
+    const ReportImages images = LoadReportImages(ProgramFolder());
+    const Interpretation interpretation = InterpretReport(report);
+
+    QPainterCanvas first(target.beginPage(1), target.pagePixels, images);
+    ReportCanvas canvas(report, first, target.dotsPerInch);
+    canvas.SetPageNo(1);
+    DrawReportPage(canvas, 1, interpretation);
+
+    QPainterCanvas second(target.beginPage(2), target.pagePixels, images);
+    canvas.SetDevice(second);
+    canvas.SetPageNo(2);
+    DrawReportPage(canvas, 2, interpretation);
+}
+
+std::string Native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
+
+// The printer reports go to: the default one, or the only one there is.
+QPrinterInfo ReportPrinter() {
+    QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    if (printer.isNull()) {
+        const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
+        if (all.isEmpty()) throw OvistaError("No printer is installed");
+        printer = all.front();
+    }
+    return printer;
+}
+
+void PrintOnPrinter(const HerdReport& report) {
+    QPrinter printer(ReportPrinter(), QPrinter::HighResolution);
+    printer.setDocName(kJobTitle);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        throw OvistaError("Could not start printing on " + printer.printerName().toStdString());
+    }
+    const PageTarget target{[&](int pageNo) -> QPainter& {
+                                if (pageNo > 1) printer.newPage();
+                                return painter;
+                            },
+                            QSize(printer.width(), printer.height()), printer.logicalDpiX()};
+    DrawReport(report, target);
+    if (!painter.end()) throw OvistaError("Could not finish printing on " + printer.printerName().toStdString());
+}
+
+// The page the preview shows: the default printer's, or A4 at 600 dots per inch when there
+// is no printer (the preview still serves for JPEG and PDF).
+void PreviewPaper(PreviewPages& pages) {
+    QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull() && !QPrinterInfo::availablePrinters().isEmpty()) {
+        info = QPrinterInfo::availablePrinters().front();
+    }
+    if (!info.isNull()) {
+        const QPrinter printer(info, QPrinter::HighResolution);
+        pages.paperPixels = QSize(printer.width(), printer.height());
+        pages.dotsPerInch = printer.logicalDpiX();
+    } else {
+        pages.paperPixels = QPageSize(QPageSize::A4).sizePixels(kPdfDotsPerInch);
+        pages.dotsPerInch = kPdfDotsPerInch;
+    }
+    // The page already is the printer's printable area.
+    pages.printableArea = QRect(QPoint(0, 0), pages.paperPixels);
+}
+
+void PreviewReport(const HerdReport& report) {
+    PreviewPages pages;
+    PreviewPaper(pages);
+    pages.pages.resize(2);
+    std::optional<QPainter> painter;
+    const PageTarget target{[&](int pageNo) -> QPainter& {
+                                painter.reset();
+                                QPicture& picture = pages.pages[static_cast<std::size_t>(pageNo - 1)];
+                                picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
+                                painter.emplace(&picture);
+                                return *painter;
+                            },
+                            pages.paperPixels, pages.dotsPerInch};
+    DrawReport(report, target);
+    painter.reset();
+    for (QPicture& picture : pages.pages) {
+        picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
+    }
+    // "Save to PDF" is a complete run of its own, after the window has gone.
+    if (RunPreviewDialog(pages)) PrintReport(report, kOutputPdf);
+}
+
+// The file the user names in the save dialog; empty when the dialog is cancelled.
+QString AskForPdfFile() {
+    QFileDialog dialog(nullptr, QStringLiteral("Save this page as a PDF file"), ProgramFolder(),
+                       QStringLiteral("PDF (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+void WritePdfInto(const HerdReport& report, const PdfDestination& pdf) {
+    const std::filesystem::path folder(pdf.folder);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        throw OvistaError("Could not create the folder " + pdf.folder + ": " + error.message());
+    }
+    const std::string name = pdf.fileName.empty() ? std::string("report.pdf") : pdf.fileName;
+    WriteReportPdf(report, (folder / name).string());
+}
+
+}  // namespace
+
+void WriteReportPdf(const HerdReport& report, const std::string& path) {
+    const QString fileName = QString::fromStdString(path);
+    // Written under a temporary name and renamed into place only when complete: a crash or
+    // a full disk never leaves a truncated report under the real name.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
+    }
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(kPdfDotsPerInch);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setTitle(kJobTitle);
+        writer.setCreator(QStringLiteral("ovista Version 2.H"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            throw OvistaError("Could not write " + Native(fileName) + ": the PDF could not be started");
+        }
+        const PageTarget target{[&](int pageNo) -> QPainter& {
+                                    if (pageNo > 1) writer.newPage();
+                                    return painter;
+                                },
+                                QSize(writer.width(), writer.height()), kPdfDotsPerInch};
+        DrawReport(report, target);
+        painter.end();
+    }
+    if (!file.commit()) {
+        throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
+    }
+}
+
+void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf) {
+    // Our own copy: the caller may reuse its record while the output is made.
+    const HerdReport copy = report;
+    switch (outputKind) {
+        case kOutputPreview:
+            PreviewReport(copy);
+            return;
+        case kOutputPdf:
+            if (!pdf.folder.empty()) {
+                WritePdfInto(copy, pdf);
+            } else if (const QString chosen = AskForPdfFile(); !chosen.isEmpty()) {
+                WriteReportPdf(copy, chosen.toStdString());
+            }
+            return;
+        default:
+            PrintOnPrinter(copy);
+            return;
+    }
+}
 
 }  // namespace ovista

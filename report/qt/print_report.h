@@ -12,10 +12,20 @@ inline constexpr int kOutputPrinter = 0;
 inline constexpr int kOutputPreview = 1;
 inline constexpr int kOutputPdf = 2;
 
+// Where a PDF goes. An empty folder asks the user for the file.
+struct PdfDestination {
+    std::string folder;    // created when missing
+    std::string fileName;  // the file inside folder; empty gives "report.pdf"
+};
+
 // Draws the report of one herd onto the chosen output. The record is copied at once, so the
-// caller may reuse it. pdfFolder: for PDF output, the folder to write the file into without
-// asking; empty asks for a file name. Throws OvistaError when the output cannot be made (no
-// printer, a PDF that cannot be written).
-void PrintReport(const HerdReport& report, int outputKind, const std::string& pdfFolder = {});
+// caller may reuse it. Throws OvistaError when the output cannot be made (no printer, a PDF
+// that cannot be written, the rating pictures missing beside the program); whatever was
+// started is released first. A cancelled file dialog writes nothing and throws nothing.
+void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {});
+
+// The PDF of the report at path, written whole under a temporary name beside it and
+// renamed into place; an earlier file of that name is replaced.
+void WriteReportPdf(const HerdReport& report, const std::string& path);
 
 }  // namespace ovista

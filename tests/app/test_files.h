@@ -63,8 +63,9 @@ inline bool AllLinesEndCrLf(const std::string& text) {
 
 // Runs the built program without dialogs on a batch file, started in folder `from` (relative
 // herd paths are read from there), writing into `transferFolder` and its standard error into
-// `errors`. `environment` ("NAME=value ...") is set for the program alone. Returns the exit
-// status, -1 when the program did not end by itself.
+// `errors`. `environment` ("NAME=value ...") is set for the program alone. The reports go as
+// PDF files into the folder "pdf" beside `transferFolder`: a test machine has no printer.
+// Returns the exit status, -1 when the program did not end by itself.
 inline int RunOvistaBatch(const std::filesystem::path& from,
                           const std::filesystem::path& transferFolder,
                           const std::string& batchFile, const std::filesystem::path& errors,
@@ -73,7 +74,9 @@ inline int RunOvistaBatch(const std::filesystem::path& from,
                                 (environment.empty() ? "" : environment + " ") + "'" +
                                 OVISTA_BINARY_DIR + "/ovista' NODIALOGS 'XFERFOLDER=" +
                                 transferFolder.string() + "' 'QMRBATCHFILE=" + batchFile +
-                                "' 2>'" + errors.string() + "' >/dev/null";
+                                "' 'PDFFOLDER=" +
+                                (transferFolder.parent_path() / "pdf").string() + "' 2>'" +
+                                errors.string() + "' >/dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

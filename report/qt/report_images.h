@@ -1,0 +1,28 @@
+#pragma once
+// The pictures of one report, loaded for that report and released with it.
+#include <QImage>
+#include <QString>
+
+namespace ovista {
+
+struct ReportImages {
+    QImage star;
+    QImage ball;
+    QImage productLogo;
+    QImage centreLogo;  // null when the centre supplied none
+};
+
+// The folder that holds the program itself (its real folder, links resolved).
+QString ProgramFolder();
+
+// "star.bmp" and "ball.bmp" from folder (OvistaError naming the file when one cannot be
+// read: a report without its ratings would mislead), the product logo, and
+// "CentreLogo.jpg" when it is there and readable.
+ReportImages LoadReportImages(const QString& folder);
+
+// The chart pictures as the build installs them beside the program: a five-pointed star and
+// a round marker, each on white. size is the picture's height in pixels.
+QImage MakeStarImage(int size);
+QImage MakeBallImage(int size);
+
+}  // namespace ovista
