@@ -4,9 +4,13 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+  # Qt's JPEG writer plugin and its print-spooler plugin
+  libqt6gui6 libqt6printsupport6
   libicu-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 poppler-utils time locales
+  # the private print spooler of the print test (cups holds the socket backend)
+  cups cups-daemon cups-client
 )
 missing=()
 for p in "${packages[@]}"; do
