@@ -1,6 +1,7 @@
 #include "report/report_pages.h"
 
 #include "report/page1.h"
+#include "report/page2.h"
 #include "report/page_header.h"
 #include "report/page_marks_draw.h"
 
@@ -13,7 +14,7 @@ void DrawReportPage(ReportCanvas& canvas, int pageNo, const Interpretation& inte
     DrawPageHeader(canvas, system, 2);
     if (pageNo == 2) {
         DrawHeaderValues(canvas);
-        // The records cross check, the notes and the footer of page 2 are not drawn yet.
+        DrawPage2Body(canvas, system, interpretation.texts);
         return;
     }
     DrawPage1Body(canvas, system);
