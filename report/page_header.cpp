@@ -149,11 +149,17 @@ void DrawLogoBlock(ReportCanvas& canvas, double y0) {
     DeviceCanvas& device = canvas.Device();
     if (const auto logo = device.GetImageSize(ReportImage::ProductLogo); logo && logo->height > 0) {
         // The picture keeps its shape on the device: width over height in page percent.
-        const double width = kProductLogoHeight * (logo->width / canvas.ScaleX()) /
-                             (logo->height / canvas.ScaleY());
+        const double ratio = (logo->width / canvas.ScaleX()) / (logo->height / canvas.ScaleY());
+        double width = kProductLogoHeight * ratio;
+        double height = kProductLogoHeight;
+        // A logo wider than its block would run off the page: it shrinks to the block's width.
+        if (width > kLogoWidth) {
+            width = kLogoWidth;
+            height = kLogoWidth / ratio;
+        }
         device.DrawImage(ReportImage::ProductLogo, canvas.PixelX(kLogoCentre - width / 2),
                          canvas.PixelY(y0), canvas.PixelX(kLogoCentre + width / 2),
-                         canvas.PixelY(y0 + kProductLogoHeight));
+                         canvas.PixelY(y0 + height));
     }
     canvas.SetFont(7, false);
     canvas.DrawTextCentred("Version 2.H", "", kLogoCentre, y0 + kProductLogoHeight);
