@@ -142,6 +142,15 @@ TEST(PageLayout, HeaderAndSectionsOfTheCalvingSystems) {
     EXPECT_NEAR(seasonal.At("Northtown").second, 14, 0.01);
     EXPECT_NE(seasonal.At("Induced cows").first, -1);
     EXPECT_NEAR(seasonal.At("Rating").second, 85.5, 0.5);
+    // The logo block: the product logo (wider than its block here) stays inside 85.5..96.
+    for (const DeviceCall& c : seasonal.device.Calls()) {
+        if (c.op != DeviceCall::Op::Image || c.image != ReportImage::ProductLogo) continue;
+        EXPECT_NEAR(c.x1 / seasonal.canvas.ScaleX(), 85.5, 0.02);
+        EXPECT_NEAR(c.x2 / seasonal.canvas.ScaleX(), 96, 0.02);
+        EXPECT_NEAR(c.y1 / seasonal.canvas.ScaleY(), 2, 0.02);
+    }
+    EXPECT_NEAR(seasonal.At("Mating start & stop date:").second, 12.4, 0.01);
+    EXPECT_NEAR(seasonal.At("Planned start of calving:").second, 15.4, 0.01);
     EXPECT_EQ(WeeksOfMating(r.MSD, r.EOMating), 11);
     EXPECT_EQ(WeeksOfMating(r.MSD, 0), 21);
 
