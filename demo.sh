@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and analyses the bundled sample herds as a batch.
+# Installs what is missing, builds, and analyses the bundled sample herds as a batch, with
+# each herd's report as a PDF file.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -8,11 +9,15 @@ export QT_QPA_PLATFORM=offscreen
 out=${1:-$PWD/out/demo}
 mkdir -p "$out"
 if [ -f examples/batch.txt ]; then
-  build/ovista NODIALOGS "XFERFOLDER=$out" "QMRBATCHFILE=$PWD/examples/batch.txt"
+  build/ovista NODIALOGS "XFERFOLDER=$out" "QMRBATCHFILE=$PWD/examples/batch.txt" "PDFFOLDER=$out/pdf"
   echo "Batch log ($out/QMRBATCH.REP):"
   cat "$out/QMRBATCH.REP"
   echo "Summary rows ($out/TAMSLREP.CSV):"
   cat "$out/TAMSLREP.CSV"
+  echo "Reports as PDF files ($out/pdf):"
+  ls -1 "$out/pdf"
+  echo "Summary file: $out/TAMSLREP.CSV"
+  echo "PDF reports:  $out/pdf/"
 else
   build/ovista --help
 fi

@@ -1,5 +1,6 @@
 #include "report/qt/print_report.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QPageSize>
@@ -9,9 +10,11 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <system_error>
 
 #include "herd/errors.h"
@@ -26,6 +29,7 @@ namespace {
 
 constexpr int kPdfDotsPerInch = 600;
 const QString kJobTitle = QStringLiteral("Ovista Report");
+constexpr const char* kMadeBy = "ovista Version 2.H";
 
 // One report's pages on one output: the painter for each page in turn (the output starts the
 // page), the page's size in pixels and the resolution the canvas is told.
@@ -143,6 +147,55 @@ void WritePdfInto(const HerdReport& report, const PdfDestination& pdf) {
     WriteReportPdf(report, (folder / name).string());
 }
 
+// The PDF writer names itself as the document's producer; the producer is ours. The
+// information dictionary is replaced by an incremental update appended to the file (the
+// way PDF revises a document), so nothing already written moves. A file whose trailer is not
+// as expected is left as it is.
+void NameProducer(QByteArray& pdf) {
+    const std::string text = pdf.toStdString();
+    const std::size_t trailer = text.rfind("trailer");
+    const std::size_t start = text.rfind("startxref");
+    if (trailer == std::string::npos || start == std::string::npos || start < trailer) return;
+    const std::string tail = text.substr(trailer);
+    std::smatch size, info, root, previous;
+    if (!std::regex_search(tail, size, std::regex(R"(/Size (\d+))")) ||
+        !std::regex_search(tail, info, std::regex(R"(/Info (\d+) 0 R)")) ||
+        !std::regex_search(tail, root, std::regex(R"(/Root (\d+) 0 R)")) ||
+        !std::regex_search(tail, previous, std::regex(R"(startxref\s+(\d+))"))) {
+        return;
+    }
+    const std::string objectStart = "\n" + info[1].str() + " 0 obj\n";
+    const std::size_t object = text.find(objectStart);
+    if (object == std::string::npos) return;
+    const std::size_t dictionaryEnd = text.find(">>", object);
+    if (dictionaryEnd == std::string::npos) return;
+    std::string dictionary = "<<\n/Producer (" + std::string(kMadeBy) + ")\n";
+    // The other entries as the writer made them (title, creator, creation date).
+    const std::string entries = text.substr(object + objectStart.size(), dictionaryEnd - object - objectStart.size());
+    std::size_t line = entries.find("<<\n");
+    line = line == std::string::npos ? 0 : line + 3;
+    while (line < entries.size()) {
+        std::size_t end = entries.find(")\n/", line);
+        end = end == std::string::npos ? entries.size() : end + 2;
+        const std::string entry = entries.substr(line, end - line);
+        if (entry.rfind("/Producer ", 0) != 0) dictionary += entry;
+        line = end;
+    }
+    if (dictionary.back() != '\n') dictionary += '\n';
+    dictionary += ">>";
+
+    std::string update = info[1].str() + " 0 obj\n" + dictionary + "\nendobj\n";
+    const std::size_t objectOffset = text.size() + (text.back() == '\n' ? 0 : 1);
+    if (text.back() != '\n') update.insert(0, "\n");
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", objectOffset);
+    const std::size_t xrefOffset = text.size() + update.size();
+    update += "xref\n" + info[1].str() + " 1\n" + entry + "trailer\n<<\n/Size " + size[1].str() +
+              "\n/Info " + info[1].str() + " 0 R\n/Root " + root[1].str() + " 0 R\n/Prev " +
+              previous[1].str() + "\n>>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF\n";
+    pdf.append(update.data(), static_cast<qsizetype>(update.size()));
+}
+
 }  // namespace
 
 void WriteReportPdf(const HerdReport& report, const std::string& path) {
@@ -153,13 +206,16 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
     if (!file.open(QIODevice::WriteOnly)) {
         throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
     }
+    QByteArray pdf;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(kPdfDotsPerInch);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setTitle(kJobTitle);
-        writer.setCreator(QStringLiteral("ovista Version 2.H"));
+        writer.setCreator(QString::fromLatin1(kMadeBy));
         QPainter painter;
         if (!painter.begin(&writer)) {
             throw OvistaError("Could not write " + Native(fileName) + ": the PDF could not be started");
@@ -172,7 +228,8 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
         DrawReport(report, target);
         painter.end();
     }
-    if (!file.commit()) {
+    NameProducer(pdf);
+    if (file.write(pdf) != pdf.size() || !file.commit()) {
         throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
     }
 }

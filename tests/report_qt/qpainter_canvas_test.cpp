@@ -1,0 +1,197 @@
+// The QPainter device canvas and the PDF file of a report, offscreen.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPdfWriter>
+#include <cstdio>
+#include <limits>
+#include <unistd.h>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "analysis/herd_report.h"
+#include "herd/errors.h"
+#include "report/qt/print_report.h"
+#include "report/qt/qpainter_canvas.h"
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Text measuring needs the application object; it lives until the process ends.
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_report_qt";
+        static char* argv[] = {name, nullptr};
+        if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
+    }
+};
+const auto* const kApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+fs::path Folder(const std::string& name) {
+    const fs::path folder = fs::temp_directory_path() /
+                            ("ovista_report_qt_" + std::to_string(getpid()) + "_" + name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+TEST(QPainterCanvas, APointSizeIsTheSameShareOfThePageOnEveryOutput) {
+    const ReportImages none;
+    // 12 pt is 100 pixels on the 600-dpi PDF page; the preview and a 300-dpi printer page
+    // scale with their height.
+    const struct {
+        int pageHeight;
+        int pixels;
+    } pages[] = {{7017, 100}, {3508, 50}, {1403, 20}};
+    int previousWidth = 0;
+    for (const auto& page : pages) {
+        EXPECT_EQ(QPainterCanvas::FontPixelSize(12, page.pageHeight), page.pixels);
+        QImage image(page.pageHeight * 595 / 842, page.pageHeight, QImage::Format_RGB32);
+        QPainter painter(&image);
+        QPainterCanvas canvas(painter, image.size(), none);
+        canvas.SetFont(12, true);
+        EXPECT_EQ(painter.font().family(), QString(kReportFontFamily));
+        // Ascent and descent of the face are 0.905 and 0.212 of its size.
+        EXPECT_NEAR(canvas.TextHeight("Herd"), page.pixels * 1.117, page.pixels * 0.03);
+        const int width = canvas.TextWidth("Not-in-calf rate");
+        if (previousWidth != 0) {
+            EXPECT_LT(width, previousWidth);
+        }
+        previousWidth = width;
+    }
+    EXPECT_EQ(QPainterCanvas::FontPixelSize(std::numeric_limits<double>::quiet_NaN(), 7017), 1);
+}
+
+TEST(QPainterCanvas, WhiteOfAPictureLetsThePageColourShow) {
+    // A picture composed over white comes back as its colour with the matching alpha.
+    QImage picture(4, 1, QImage::Format_RGB32);
+    picture.setPixel(0, 0, qRgb(255, 255, 255));
+    picture.setPixel(1, 0, qRgb(0, 0, 0));
+    picture.setPixel(2, 0, qRgb(255, 127, 127));  // red half over white
+    picture.setPixel(3, 0, qRgb(236, 176, 32));
+    const QImage clear = WhiteToTransparent(picture);
+    EXPECT_EQ(qAlpha(clear.pixel(0, 0)), 0);
+    EXPECT_EQ(clear.pixel(1, 0), qRgba(0, 0, 0, 255));
+    EXPECT_EQ(qAlpha(clear.pixel(2, 0)), 128);
+    EXPECT_EQ(qRed(clear.pixel(2, 0)), 255);
+    EXPECT_LE(qGreen(clear.pixel(2, 0)), 1);
+    // Laid over white again, every pixel is what it was.
+    for (int x = 0; x < picture.width(); ++x) {
+        const QRgb p = clear.pixel(x, 0);
+        const auto overWhite = [&](int c) { return (c * qAlpha(p) + 255 * (255 - qAlpha(p))) / 255; };
+        EXPECT_NEAR(overWhite(qRed(p)), qRed(picture.pixel(x, 0)), 1) << x;
+        EXPECT_NEAR(overWhite(qGreen(p)), qGreen(picture.pixel(x, 0)), 1) << x;
+        EXPECT_NEAR(overWhite(qBlue(p)), qBlue(picture.pixel(x, 0)), 1) << x;
+    }
+
+    // On an image page the device multiplies: white shows the page, black stays black.
+    ReportImages images;
+    images.star = picture;
+    QImage page(8, 2, QImage::Format_RGB32);
+    page.fill(QColor(249, 243, 233));
+    QPainter painter(&page);
+    QPainterCanvas canvas(painter, page.size(), images);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    canvas.DrawImage(ReportImage::Star, 0, 0, 8, 2);
+    painter.end();
+    EXPECT_EQ(page.pixel(0, 0), qRgb(249, 243, 233));
+    EXPECT_EQ(page.pixel(2, 0), qRgb(0, 0, 0));
+    // A picture that is not loaded draws nothing.
+    EXPECT_FALSE(canvas.GetImageSize(ReportImage::CentreLogo).has_value());
+}
+
+TEST(QPainterCanvas, PdfTextIsTextInTheEmbeddedFace) {
+    const fs::path folder = Folder("text");
+    const QString path = QString::fromStdString((folder / "text.pdf").string());
+    {
+        QPdfWriter writer(path);
+        writer.setResolution(600);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&writer);
+        const ReportImages none;
+        QPainterCanvas canvas(painter, QSize(writer.width(), writer.height()), none);
+        EXPECT_EQ(canvas.Width(), 4958);
+        EXPECT_EQ(canvas.Height(), 7017);
+        canvas.SetFont(12, false);
+        canvas.DrawText(400, 400, "Herd fertility \xc2\xa3 caf\xc3\xa9");
+        canvas.SetFont(8, true);
+        canvas.DrawText(400, 600, "Seek advice");
+    }
+    const std::string pdf = (folder / "text.pdf").string();
+    const std::string text = Output("pdftotext '" + pdf + "' -");
+    EXPECT_NE(text.find("Herd fertility \xc2\xa3 caf\xc3\xa9"), std::string::npos) << text;
+    EXPECT_NE(text.find("Seek advice"), std::string::npos) << text;
+    const std::string fonts = Output("pdffonts '" + pdf + "'");
+    EXPECT_NE(fonts.find("LiberationSans "), std::string::npos) << fonts;
+    EXPECT_NE(fonts.find("LiberationSans-Bold "), std::string::npos) << fonts;
+    // Every face is embedded: the column after the encoding says "yes".
+    std::istringstream lines(fonts);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Liberation", 0) != 0) continue;
+        const std::size_t encoding = line.find("Identity-H");
+        ASSERT_NE(encoding, std::string::npos) << line;
+        EXPECT_EQ(line.substr(line.find_first_not_of(' ', encoding + 10), 3), "yes") << line;
+    }
+    fs::remove_all(folder);
+}
+
+TEST(ReportPdf, TwoA4PagesUnderTheirOwnNameAndNothingElse) {
+    const fs::path folder = Folder("report");
+    HerdReport report;
+    ClearHerdReport(report);
+    const std::string pdf = (folder / "herd.pdf").string();
+    WriteReportPdf(report, pdf);
+    WriteReportPdf(report, pdf);  // replaced whole
+    const std::string info = Output("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       595 x 842 pts (A4)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Producer:        ovista Version 2.H"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         ovista Version 2.H"), std::string::npos) << info;
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+    // A file that cannot be written names itself and why, and leaves nothing behind.
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string blocked = (folder / "sub" / "x.pdf").string();
+    try {
+        WriteReportPdf(report, blocked);
+        ADD_FAILURE() << "no error for " << blocked;
+    } catch (const OvistaError& error) {
+        EXPECT_NE(std::string(error.what()).find(blocked), std::string::npos) << error.what();
+    }
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    fs::remove_all(folder);
+}
+
+TEST(ReportPdf, PrintingWithoutAPrinterIsAClearError) {
+    HerdReport report;
+    ClearHerdReport(report);
+    for (const int kind : {kOutputPrinter, 7, -1}) {
+        try {
+            PrintReport(report, kind);
+            GTEST_SKIP() << "this machine has a printer";
+        } catch (const OvistaError& error) {
+            EXPECT_STREQ(error.what(), "No printer is installed");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ovista
