@@ -11,6 +11,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,11 +26,13 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/program_folder.h"
+#include "app/config_folder.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
+#include "report/qt/product_logo.h"
+#include "report/qt/report_images.h"
 
 namespace ovista {
 namespace {
@@ -66,13 +71,14 @@ QToolButton* BrowseButton(const QString& name, QWidget* parent) {
 }  // namespace
 
 MainWindowSetup MainWindowSetup::Standard() {
-    return {ExecutableFolder(), UserConfigFolder(), FolderWritable, StandardRunSteps()};
+    return {ProgramFolder().toStdString(), UserConfigFolder(), FolderWritable, StandardRunSteps()};
 }
 
 MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWidget* parent)
     : QMainWindow(parent), setup_(std::move(setup)) {
     setObjectName("mainWindow");
     setWindowTitle("Tamsel Ovista Report");
+    setWindowIcon(QIcon(QPixmap::fromImage(ProductMark(64))));
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -80,6 +86,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     logo_ = new QLabel(central);
     logo_->setObjectName("productLogo");
     logo_->setAlignment(Qt::AlignCenter);
+    SetLogo(ProductLogo());
 
     auto* modeGroup = new QGroupBox("What do you want to do?", central);
     modeGroup->setObjectName("modeGroup");
@@ -181,7 +188,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
 
 void MainWindow::SetLogo(const QImage& logo) {
     logo_->setPixmap(QPixmap::fromImage(
-        logo.scaled(120, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        logo.scaled(180, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 std::string MainWindow::OwnFilesFolder() const {

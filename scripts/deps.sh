@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need; quiet when all are present.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential dpkg-dev cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   # Qt's JPEG writer plugin and its print-spooler plugin
   libqt6gui6 libqt6printsupport6

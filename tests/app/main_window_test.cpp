@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_folder.h"
+#include "app/config_folder.h"
 #include "app/working_folder.h"
 #include "recording_services.h"
 #include "test_files.h"

@@ -1,6 +1,5 @@
-#include "app/program_folder.h"
+#include "app/config_folder.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdlib>
@@ -10,12 +9,6 @@
 #endif
 
 namespace ovista {
-
-std::string ExecutableFolder() {
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString real = QFileInfo(folder).canonicalFilePath();
-    return QDir::toNativeSeparators(real.isEmpty() ? folder : real).toStdString();
-}
 
 std::string UserConfigFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
