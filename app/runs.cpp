@@ -264,6 +264,10 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         ShowInfo("Could not open " + batchFile);
         return false;
     }
+    if (!SkipByteOrderMark(*batch)) {
+        ShowInfo(batchFile + ": " + kUtf16TextMessage);
+        return false;
+    }
     OutputFiles files;
     if (!files.Create(folder)) {
         ShowInfo(std::string("Could not create ") + kSummaryFileName);
@@ -297,6 +301,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     HerdHeaderFields header;
     bool loaded = false;
     try {
+        const MessagesNamingFile naming(path);  // a UTF-16 file is refused by name
         loaded = LoadHerdFile(path, path, herd, header);
     } catch (const std::exception&) {
         loaded = false;
@@ -367,6 +372,10 @@ bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output
     std::optional<std::ifstream> in = OpenForReading(path);
     if (!in) {
         ShowInfo("Could not open " + path);
+        return false;
+    }
+    if (!SkipByteOrderMark(*in)) {
+        ShowInfo(path + ": " + kUtf16TextMessage);
         return false;
     }
     try {

@@ -1,5 +1,5 @@
-// Whole herd CSV files through LoadHerdFile. A file from any program or spreadsheet must be
-// read to its end: bad rows are reported and skipped, never crash the reader, and the list
+// Whole herd CSV files through LoadHerdFile. A file from any program or spreadsheet (but
+// UTF-16 text, which is refused) must be read to its end: bad rows are reported and skipped, never crash the reader, and the list
 // it builds stays a sorted list of distinct lactation keys.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -47,7 +47,7 @@ bool IsOurRowMessage(const std::string& message) {
 class CheckingServices : public UserServices {
 public:
     void ShowInfo(const std::string& message) override {
-        FUZZ_CHECK(IsOurRowMessage(message), message.substr(0, 300));
+        FUZZ_CHECK(IsOurRowMessage(message) || message == kUtf16TextMessage, message.substr(0, 300));
     }
     std::unique_ptr<StatusWindow> ShowStatus(const std::string&) override {
         return std::make_unique<StatusWindow>();
@@ -117,6 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         read = LoadHerdFile(path, "fuzz herd", list, header);
     } catch (const OvistaError&) {
+        return 0;
+    }
+    // UTF-16 text alone is refused, as a file that cannot be opened.
+    if (size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) {
+        FUZZ_CHECK(!read && list != nullptr && list->Count() == 0 && header[0] == "untouched", "UTF-16");
         return 0;
     }
     FUZZ_CHECK(read, "an existing file must be read to its end");

@@ -4,6 +4,37 @@
 
 namespace ovista {
 
+bool SkipByteOrderMark(std::istream& in) {
+    std::streambuf* buffer = in.rdbuf();
+    if (!in.good() || buffer == nullptr) return true;
+    using Traits = std::streambuf::traits_type;
+    auto next = [&](unsigned char byte) {
+        return Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type(static_cast<char>(byte)));
+    };
+    if (next(0xEF)) {
+        // Only the whole mark is skipped; the bytes of anything else are given back.
+        buffer->sbumpc();
+        if (next(0xBB)) {
+            buffer->sbumpc();
+            if (next(0xBF)) {
+                buffer->sbumpc();
+                return true;
+            }
+            buffer->sungetc();
+        }
+        buffer->sungetc();
+        return true;
+    }
+    if (next(0xFF) || next(0xFE)) {
+        const unsigned char partner = next(0xFF) ? 0xFE : 0xFF;
+        buffer->sbumpc();
+        const bool utf16 = next(partner);
+        buffer->sungetc();
+        return !utf16;
+    }
+    return true;
+}
+
 bool ReadTextLine(std::istream& in, std::string& line) {
     line.clear();
     std::streambuf* buffer = in.rdbuf();

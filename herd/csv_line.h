@@ -15,6 +15,13 @@ inline constexpr std::size_t kCsvFieldMax = 255;  // characters kept per field; 
 // Fields of one line, numbered from 0 here (column 1 is fields[0]).
 using CsvFields = std::array<std::string, kCsvFields>;
 
+// Today's editors and spreadsheets may begin a text file with a byte-order mark. Called
+// before the first line: skips a UTF-8 mark (EF BB BF), so the first line reads as without
+// it, and returns true. Returns false for UTF-16 text (FF FE or FE FF), whose bytes our
+// readers cannot take; the caller refuses the file with kUtf16TextMessage.
+bool SkipByteOrderMark(std::istream& in);
+inline constexpr const char* kUtf16TextMessage = "UTF-16 text is not supported; save it as CSV";
+
 // Reads the next line into line, without its terminator; false (line empty) when the
 // stream was already at its end. A line feed ends a line; a carriage return is dropped and
 // the byte after it read in its place (so CR LF ends a line, CR CR LF keeps one CR and a

@@ -211,6 +211,11 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     if (!in.is_open()) {
         return false;
     }
+    if (!SkipByteOrderMark(in)) {
+        // Read byte by byte, UTF-16 would give a herd of garbage rows.
+        ShowInfo(kUtf16TextMessage);
+        return false;
+    }
 
     for (std::string& field : header) {
         field.clear();

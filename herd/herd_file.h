@@ -24,8 +24,10 @@ using HerdHeaderFields = CsvFields;
 // header: cleared once the file is open, then set from each identification row (the last
 // one wins); untouched when the file cannot be opened.
 // herdLabel: shown in the progress text until an identification row gives its herd number.
+// A UTF-8 byte-order mark at the start is skipped.
 // Returns true when the file was read to its end, false when it could not be opened (no
-// message; the caller reports it). A row that cannot be parsed is reported in a message box
+// message; the caller reports it) or holds UTF-16 text (message kUtf16TextMessage, which
+// names no file: the caller's message service adds it; header untouched). A row that cannot be parsed is reported in a message box
 // with its line number and skipped; reading goes on.
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                   std::unique_ptr<HerdList>& list, HerdHeaderFields& header);

@@ -305,6 +305,52 @@ TEST_F(Runs, SingleHerdCsvReportsWhatStoppedIt) {
                                         "Could not create TAMSLREP.CSV"}));
 }
 
+// Files saved as "UTF-8 with BOM" read as without the mark; UTF-16 files are refused by name.
+TEST_F(Runs, ByteOrderMarksAreSkippedAndUtf16FilesRefused) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string herd = ReadFile(fs::path(OVISTA_SOURCE_DIR) / "examples/herd001.csv");
+    ASSERT_EQ(herd.rfind("FARMER ID,590001,", 0), 0u);
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : herd.substr(0, 2000)) utf16 += std::string{c, '\0'};
+    WriteFile(folder_ / "plain.csv", herd);
+    WriteFile(folder_ / "bom.csv", bom + herd);
+    WriteFile(folder_ / "utf16.csv", utf16);
+    RunSteps steps = StandardRunSteps();
+    steps.print = steps_.print;
+    const std::string line = ",H1,Owner,Addr,31/05/2026\r\n";
+
+    const fs::path plainBatch = Batch(Path("plain.csv") + line);
+    ASSERT_TRUE(RunBatch(folder_.string(), plainBatch.string(), {}, steps));
+    const std::vector<std::string> plain = testing::Lines(ReadFile(folder_ / kSummaryFileName));
+    ASSERT_EQ(plain.size(), 2u);
+    ASSERT_NE(plain[1].find(",590001,"), std::string::npos);  // the FARMER ID row's herd
+
+    const fs::path batch = Batch(bom + Path("bom.csv") + line + Path("utf16.csv") + line +
+                                 Path("plain.csv") + line);
+    ASSERT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
+    EXPECT_EQ(Log(), "Data analysed from " + Path("bom.csv") + "\r\n" +
+                         "Could not load data from " + Path("utf16.csv") + "\r\n" +
+                         "Data analysed from " + Path("plain.csv") + "\r\n");
+    EXPECT_EQ(testing::Lines(ReadFile(folder_ / kSummaryFileName)),
+              (std::vector<std::string>{plain[0], plain[1], plain[1]}));
+
+    WriteFile(folder_ / "summary.csv", bom + plain[0] + "\r\n" + plain[1] + "\r\n");
+    WriteFile(folder_ / "summary16.csv", utf16);
+    ASSERT_EQ(printed_.size(), 3u);
+    EXPECT_TRUE(RunReportFromSummaryCsv(Path("summary.csv"), {}, steps));
+    EXPECT_EQ(printed_.back().SHNO, "590001");
+    EXPECT_FALSE(RunReportFromSummaryCsv(Path("summary16.csv"), {}, steps));
+    EXPECT_FALSE(RunSingleHerdCsv(Path("utf16.csv"), {}, steps));
+    WriteFile(folder_ / "batch16.txt", utf16);
+    EXPECT_FALSE(RunBatch(folder_.string(), Path("batch16.txt"), {}, steps));
+    const std::string refused = ": UTF-16 text is not supported; save it as CSV";
+    EXPECT_EQ(services_.infos,
+              (std::vector<std::string>{Path("utf16.csv") + refused, Path("summary16.csv") + refused,
+                                        Path("utf16.csv") + refused,
+                                        "Could not load data from " + Path("utf16.csv"),
+                                        Path("batch16.txt") + refused}));
+}
+
 TEST_F(Runs, AStoredResultOf100BytesPrintsWithTheRestZeroAndStoredDates) {
     HerdReport full;
     ClearHerdReport(full);

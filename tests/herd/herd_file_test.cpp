@@ -43,6 +43,33 @@ TEST(ReadTextLine, ReadsAVeryLongLineWhole) {
     EXPECT_EQ(Lines(longLine + "\r\nnext"), (std::vector<std::string>{longLine, "next"}));
 }
 
+TEST(SkipByteOrderMark, SkipsAWholeUtf8MarkOnlyAndRefusesUtf16) {
+    struct Case {
+        std::string bytes;
+        bool readable;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"\xEF\xBB\xBF" "FARMER ID,H1\r\nA", true, {"FARMER ID,H1", "A"}},
+        {"\xEF\xBB\xBF", true, {}},
+        {"\xEF\xBB" "x\n", true, {"\xEF\xBB" "x"}},  // not a mark: every byte stays
+        {"\xEF", true, {"\xEF"}},
+        {"a\xEF\xBB\xBF", true, {"a\xEF\xBB\xBF"}},  // only at the start
+        {"\xFF" "a", true, {"\xFF" "a"}},
+        {"", true, {}},
+        {"\xFF\xFE" "a", false, {}},
+        {"\xFE\xFF", false, {}},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.bytes);
+        EXPECT_EQ(SkipByteOrderMark(in), c.readable) << c.bytes;
+        if (!c.readable) continue;
+        std::vector<std::string> lines;
+        for (std::string line; ReadTextLine(in, line);) lines.push_back(line);
+        EXPECT_EQ(lines, c.lines) << c.bytes;
+    }
+}
+
 TEST(SplitCsvLine, QuotesProtectCommasAndAreDropped) {
     CsvFields f;
     SplitCsvLine(R"(FARMER ID,"Smith, J",""," 12 ""Main"" Rd ",,x)", f);
@@ -169,6 +196,25 @@ TEST_F(HerdFile, AFileThatCannotBeOpenedGivesFalseAnEmptyListAndLeavesTheHeader)
     EXPECT_EQ(header[1], "kept");
     EXPECT_FALSE(LoadHerdFile(dir_.string(), "H1", list, header));  // a folder is no file
     EXPECT_TRUE(services.infos.empty());
+}
+
+TEST_F(HerdFile, AUtf8MarkIsSkippedAndUtf16IsRefusedWithAMessage) {
+    const std::string herd = "FARMER ID,H1234,M\xC3\xBCller\r\nA1,01/08/2023\r\nB2,31/02/2023\r\n";
+    ASSERT_TRUE(Load("\xEF\xBB\xBF" + herd));
+    EXPECT_EQ(header[0], "FARMER ID");
+    EXPECT_EQ(header[2], "M\xC3\xBCller");  // the bytes as read
+    EXPECT_EQ(list->Count(), 1);
+    ASSERT_EQ(services.infos.size(), 1u);  // the bad row keeps its line number
+    EXPECT_NE(services.infos[0].find(" at line 3\r\n"), std::string::npos) << services.infos[0];
+
+    services.infos.clear();
+    header[1] = "kept";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : herd) utf16 += std::string{c, '\0'};
+    EXPECT_FALSE(Load(utf16));
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(header[1], "kept");
+    EXPECT_EQ(services.infos, std::vector<std::string>{kUtf16TextMessage});
 }
 
 TEST_F(HerdFile, ProgressNamesTheHerdFromTheLatestIdentificationRow) {
