@@ -33,21 +33,20 @@ std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 void PrintPreviewPages(const PreviewPages& pages, QPrinter& printer) {
     if (pages.pages.empty()) return;
     printer.setDocName(QString::fromLatin1(kPrintJobTitle));
-    // The pages are drawn from the paper's corner, margins included.
-    printer.setFullPage(true);
     QPainter painter;
     if (!painter.begin(&printer)) {
-        throw OvistaError("Could not start the print job on \"" + Utf8(printer.printerName()) + "\"");
+        throw OvistaError("Could not start printing on " + Utf8(printer.printerName()));
     }
-    const QSizeF paper = printer.pageLayout().fullRectPixels(printer.resolution()).size();
+    // A preview page is the printer's page, as a report printed directly draws it.
+    const QSizeF page(printer.width(), printer.height());
     for (std::size_t i = 0; i < pages.pages.size(); ++i) {
         if (i > 0 && !printer.newPage()) {
             painter.end();
             throw OvistaError("The printer did not accept page " + std::to_string(i + 1));
         }
-        DrawPage(painter, pages.pages[i], pages.paperPixels, paper);
+        DrawPage(painter, pages.pages[i], pages.paperPixels, page);
     }
-    if (!painter.end()) throw OvistaError("The print job could not be completed");
+    if (!painter.end()) throw OvistaError("Could not finish printing on " + Utf8(printer.printerName()));
 }
 
 QString JpegBaseName(const QString& chosenName) {

@@ -20,7 +20,8 @@ inline constexpr const char* kPrintJobTitle = "Ovista Report";
 // the page covers `target` (device pixels) from the painter's origin.
 void DrawPage(QPainter& painter, const QPicture& page, QSize paper, QSizeF target);
 
-// Prints every page on the printer, each page stretched over the printer's whole paper.
+// Prints every page on the printer, each stretched over the printer's page (its printable
+// area, where a report printed directly is drawn too).
 // Throws OvistaError when the job cannot be started.
 void PrintPreviewPages(const PreviewPages& pages, QPrinter& printer);
 

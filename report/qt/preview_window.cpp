@@ -23,6 +23,7 @@
 
 #include "herd/services.h"
 #include "report/qt/page_output.h"
+#include "report/qt/report_images.h"
 
 namespace ovista {
 
@@ -163,7 +164,9 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
             PaintPage(painter, pages_, static_cast<int>(i), double(kThumbnailWidth) / paper.width());
         }
-        thumbnails_->addItem(new QListWidgetItem(QIcon(thumb), QString::number(i + 1)));
+        QIcon icon(thumb);
+        icon.addPixmap(thumb, QIcon::Selected);  // the chosen page keeps its colours
+        thumbnails_->addItem(new QListWidgetItem(icon, QString::number(i + 1)));
     }
 
     scroll_ = new QScrollArea(this);
@@ -178,6 +181,7 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("pageTabs"));
     tabs_->setShape(QTabBar::RoundedSouth);
+    tabs_->setExpanding(false);
     QFont bold = tabs_->font();
     bold.setBold(true);
     tabs_->setFont(bold);
@@ -187,7 +191,7 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     paneLayout->setContentsMargins(0, 0, 0, 0);
     paneLayout->setSpacing(0);
     paneLayout->addWidget(scroll_, 1);
-    paneLayout->addWidget(tabs_, 0, Qt::AlignLeft);
+    paneLayout->addWidget(tabs_);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("splitter"));
@@ -256,6 +260,8 @@ void PreviewWindow::SyncTabs() {
     while (tabs_->count() < count) tabs_->addTab(QString::number(tabs_->count() + 1));
     while (tabs_->count() > count) tabs_->removeTab(tabs_->count() - 1);
     tabs_->setCurrentIndex(current_);
+    // A tab bar not yet shown does not tell its layout that its size changed.
+    tabs_->updateGeometry();
 }
 
 void PreviewWindow::UpdateScale() {
@@ -307,7 +313,7 @@ void PreviewWindow::Print() {
 
 void PreviewWindow::SaveJpeg() {
     QFileDialog dialog(this, QStringLiteral("Save the printout as a Jpeg file"),
-                       QCoreApplication::applicationDirPath(), QStringLiteral("Jpeg (*.jpg)"));
+                       ProgramFolder(), QStringLiteral("Jpeg (*.jpg)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;

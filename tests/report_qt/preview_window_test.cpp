@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 
 #include "qt_test_support.h"
 #include "report/qt/preview_window.h"
+#include "report/qt/print_report.h"
 
 namespace ovista {
 namespace {
@@ -52,6 +55,7 @@ TEST_F(PreviewWindowTest, ControlsTabsAndZoom) {
     EXPECT_EQ(tabs->tabText(0), "1");
     EXPECT_EQ(tabs->tabText(1), "2");
     EXPECT_TRUE(tabs->font().bold());
+    EXPECT_GT(tabs->height(), 0);
     tabs->setCurrentIndex(1);
     EXPECT_EQ(window.CurrentPage(), 1);
     tabs->setCurrentIndex(0);
@@ -101,6 +105,37 @@ TEST_F(PreviewWindowTest, SaveToPdfIsTheOnlyPdfRequest) {
     EXPECT_TRUE(maximised);
     EXPECT_FALSE(RunWith(pages_, [](PreviewWindow& window) { window.close(); }));
     EXPECT_FALSE(RunWith(pages_, [](PreviewWindow& window) { QTest::keyClick(&window, Qt::Key_Escape); }));
+}
+
+// A report preview holds the two report pages; closing it writes nothing. With
+// OVISTA_PREVIEW_SHOT naming a file, the window is saved there as a picture.
+TEST_F(PreviewWindowTest, ReportPreviewShowsBothPages) {
+    const HerdReport report = testing::ExampleReport();
+    ASSERT_FALSE(report.Owner.empty());
+    int tabCount = 0;
+    int thumbnailCount = 0;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&, poll] {
+        auto* window = dynamic_cast<PreviewWindow*>(QApplication::activeModalWidget());
+        if (window == nullptr || !window->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        tabCount = window->findChild<QTabBar*>("pageTabs")->count();
+        thumbnailCount = window->findChild<QListWidget*>("thumbnails")->count();
+        if (const QString shot = qEnvironmentVariable("OVISTA_PREVIEW_SHOT"); !shot.isEmpty()) {
+            window->setWindowState(Qt::WindowNoState);
+            window->resize(1100, 800);
+            QApplication::processEvents();
+            window->grab().save(shot);
+        }
+        window->close();
+    });
+    poll->start(10);
+    const QTemporaryDir folder;
+    ASSERT_NO_THROW(PrintReport(report, kOutputPreview, {folder.path().toStdString(), "report.pdf"}));
+    EXPECT_EQ(tabCount, 2);
+    EXPECT_EQ(thumbnailCount, 2);
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
 }
 
 }  // namespace

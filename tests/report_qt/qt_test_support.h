@@ -4,7 +4,12 @@
 #include <QFont>
 #include <QPainter>
 #include <QPicture>
+#include <QTemporaryDir>
+#include <string>
 
+#include "app/runs.h"
+#include "app/working_folder.h"
+#include "herd/textutil.h"
 #include "report/qt/preview_dialog.h"
 
 namespace ovista::testing {
@@ -41,6 +46,20 @@ inline PreviewPages SamplePages(int count, QSize paper, int dotsPerInch = 600) {
         pages.pages.push_back(picture);
     }
     return pages;
+}
+
+// The report of an example herd as the program makes it; the summary and conception lines
+// go to a temporary working folder.
+inline HerdReport ExampleReport(const std::string& csv = "herd001.csv") {
+    SetTodayFromClock();  // as the program does at start-up
+    const QTemporaryDir work;
+    SetWorkingFolder(work.path().toStdString());
+    HerdReport report;
+    RunSteps steps = StandardRunSteps();
+    steps.print = [&report](const HerdReport& analysed, const ReportOutput&) { report = analysed; };
+    RunSingleHerdCsv(std::string(OVISTA_SOURCE_DIR) + "/examples/" + csv, {}, steps);
+    ResetWorkingFolder();
+    return report;
 }
 
 }  // namespace ovista::testing
