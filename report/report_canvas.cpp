@@ -1,5 +1,6 @@
 #include "report/report_canvas.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "herd/textutil.h"
@@ -40,9 +41,18 @@ Rgb ReportCanvas::HeadingColour() const { return pageNo_ == 2 ? kHeadingGrey : k
 
 Rgb ReportCanvas::PanelColour() const { return pageNo_ == 2 ? kPanelGrey : kPanelWarm; }
 
-int ReportCanvas::PixelX(double x) const { return static_cast<int>(RoundHalfEven(x * scaleX_)); }
+namespace {
+// A pixel for a product that may be out of range (a page one pixel wide measures every text
+// as infinitely wide): such values land on 0 or far off the page, never converted blindly.
+int ToPixel(double product) {
+    if (std::isnan(product)) return 0;
+    return static_cast<int>(std::clamp(RoundHalfEven(product), -1e9, 1e9));
+}
+}  // namespace
 
-int ReportCanvas::PixelY(double y) const { return static_cast<int>(RoundHalfEven(y * scaleY_)); }
+int ReportCanvas::PixelX(double x) const { return ToPixel(x * scaleX_); }
+
+int ReportCanvas::PixelY(double y) const { return ToPixel(y * scaleY_); }
 
 void ReportCanvas::SetFont(double pointSize, bool bold) { device_->SetFont(pointSize, bold); }
 
@@ -81,7 +91,7 @@ void ReportCanvas::DrawTextRight(std::string_view text, double x, double y) {
 void ReportCanvas::DrawTextCentred(std::string_view text, std::string_view measureText, double x,
                                    double y) {
     const int w = device_->TextWidth(measureText.empty() ? text : measureText);
-    const int left = static_cast<int>(RoundHalfEven(x * scaleX_ - w / 2.0));
+    const int left = ToPixel(x * scaleX_ - w / 2.0);
     device_->DrawText(left, PixelY(y), text);
 }
 

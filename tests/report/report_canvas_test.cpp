@@ -87,6 +87,16 @@ TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
     EXPECT_EQ(c.PixelX(1.25), 2);  // 2.5 -> 2
     EXPECT_EQ(c.PixelX(1.75), 4);  // 3.5 -> 4
     EXPECT_EQ(c.PixelY(2.5), 2);
+
+    // A degenerate one-pixel page draws without failing (every length there is 0 or infinite).
+    RecordingCanvas dot(1, 1);
+    ReportCanvas onDot(page.report, dot, 96);
+    onDot.SetFont(10, false);
+    std::vector<std::string> lines;
+    onDot.SplitAndWrap("a few words\\to wrap", lines, 20);
+    onDot.DrawTextBox("Title", "Body text", kBlack, 10, 10, 40, 20, 8, 7);
+    onDot.DrawTextRight("right", 50, 50);
+    EXPECT_FALSE(dot.Calls().empty());
 }
 
 TEST(ReportCanvas, TextBoxOnPageOneCentresItsBlockAndEmptyTextsDrawOnlyThePanel) {
