@@ -1,6 +1,7 @@
 // The QPainter device canvas and the PDF file of a report, offscreen.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPdfWriter>
@@ -21,14 +22,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Text measuring needs the application object; it lives until the process ends.
+// Text measuring needs the application object; it lives until the process ends. A widget
+// application, since the preview window's tests share this program.
 class QtApplication : public ::testing::Environment {
 public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "test_report_qt";
         static char* argv[] = {name, nullptr};
-        if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
+        if (QGuiApplication::instance() == nullptr) new QApplication(argc, argv);
     }
 };
 const auto* const kApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
