@@ -11,6 +11,7 @@
 #include "analysis/analyse_herd.h"
 #include "analysis/trace.h"
 #include "app/pdf_names.h"
+#include "app/mistyped_years.h"
 #include "app/summary_file.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
@@ -133,8 +134,9 @@ struct HerdResult {
 // analysis (a date that is 0 or no date, a count beyond 16 bits, an output file that cannot
 // be written) leaves the herd without report and summary row instead of ending the run, and
 // an error of the report output does not undo the analysis. The herd's summary and
-// conception lines are held back until its analysis has ended, so a failed herd leaves none.
-// herdFile: when not empty, the analysis's messages name it (a batch of many herds).
+// conception lines are held back until its analysis has ended, so a failed herd (or a failed
+// first attempt of a herd with a mistyped year) leaves none.
+// herdFile: when not empty, the analysis's messages name it.
 HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& owner, const std::string& address,
                            HerdList& herd, const std::string& folder, OutputFiles& files,
@@ -143,17 +145,24 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     HerdReport report;
     ClearHerdReport(report);
     try {
-        std::ostringstream summaryLines;
-        std::ostringstream conceptionLines;
-        const SummaryWriter writer = [&](HerdReport& analysed) {
-            WriteSummaryRow(analysed, summaryLines, conceptionLines);
+        std::string summaryText, conceptionText;  // of the attempt that ends the analysis
+        auto attempt = [&](HerdList& lactations) {
+            std::ostringstream summaryLines;
+            std::ostringstream conceptionLines;
+            const SummaryWriter writer = [&](HerdReport& analysed) {
+                WriteSummaryRow(analysed, summaryLines, conceptionLines);
+            };
+            {
+                std::optional<MessagesNamingFile> naming;
+                if (!herdFile.empty()) naming.emplace(herdFile);
+                steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
+                              folder, writer);
+            }
+            summaryText = summaryLines.str();
+            conceptionText = conceptionLines.str();
         };
-        {
-            std::optional<MessagesNamingFile> naming;
-            if (!herdFile.empty()) naming.emplace(herdFile);
-            steps.analyse(herdNumber, analysisDate, owner, address, herd, report, folder, writer);
-        }
-        files.Append(summaryLines.str(), conceptionLines.str());
+        AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, folder, attempt);
+        files.Append(summaryText, conceptionText);
     } catch (const std::exception& e) {
         return {HerdOutcome::AnalysisFailed, 0, e.what()};
     }
@@ -322,7 +331,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     try {
         const Date analysisDate = ParseDateText(header[4]);
         result = AnalyseAndPrint(herdNumber, analysisDate, owner, address, *herd, folder, files,
-                                 NamedAfter(output, PdfFileNameFor(path)), steps);
+                                 NamedAfter(output, PdfFileNameFor(path)), steps, path);
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
     }

@@ -1,12 +1,13 @@
 // A batch as other software may really send it: generated herds between herd files that are
 // missing, empty, random bytes or NULs, rows with invalid dates, non-integers and values
-// beyond 16 bits, lines of 100,000 characters, rows of 300 fields, a herd whose culling date
-// puts a day count beyond 16 bits, a batch line without a herd file and paths with spaces
+// beyond 16 bits, lines of 100,000 characters, rows of 300 fields, a herd whose mistyped
+// culling year puts a day count beyond 16 bits (analysed without that lactation), a batch line without a herd file and paths with spaces
 // and non-ASCII letters. Each good herd must come out exactly as in a batch of the good herds
 // alone, each damaged one must be named in the log or on standard error (with the line of
 // each bad row), and nothing may be written beside the five files of the transfer folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -263,7 +264,7 @@ TEST_F(HostileBatch, GoodHerdsComeOutAsInACleanBatchAndEachDamagedOneIsNamed) {
         {"Data analysed from bad/long.csv"},
         {cleanLog[2]},
         {"Data analysed from bad/wide.csv"},
-        {"Analysis failes for bad/cull 2200.csv: Range check error"},
+        {"Data analysed from bad/cull 2200.csv"},
         {"Analysis failes for bad/date field.csv: '31/02/2026' is not a valid date"},
         {"Could not load data from Fehlt März/ö ü.csv"},
         {cleanLog[3]},
@@ -307,7 +308,8 @@ TEST_F(HostileBatch, GoodHerdsComeOutAsInACleanBatchAndEachDamagedOneIsNamed) {
     EXPECT_EQ(conceptionsOf(Out("hostile", "CONCEPS.CSV"), goodHerds),
               conceptionsOf(Out("clean", "CONCEPS.CSV"), goodHerds));
     // Failed herds leave no row; columns past the 79th change nothing.
-    EXPECT_TRUE(rowsOf(hostileSummary, {"BAD11", "BAD12"}).empty());
+    EXPECT_EQ(rowsOf(hostileSummary, {"BAD11"}).size(), 1u);
+    EXPECT_TRUE(rowsOf(hostileSummary, {"BAD12"}).empty());
     std::vector<std::string> wide = RawFields(rowsOf(hostileSummary, {"BAD10"}).at(0));
     std::vector<std::string> herd1Row = RawFields(rowsOf(cleanSummary, {"150001"}).at(0));
     wide[2] = herd1Row[2] = "SHNO";
@@ -348,6 +350,11 @@ TEST_F(HostileBatch, GoodHerdsComeOutAsInACleanBatchAndEachDamagedOneIsNamed) {
         EXPECT_EQ(message.find("bad/long.csv"), std::string::npos) << message;
     }
     EXPECT_GT(randomRows, 0u);
+    const std::vector<std::string> cull2200 = RawFields(herd1[2]);
+    const std::string leftOut = "bad/cull 2200.csv: lactation " + cull2200[0] + " calved " +
+                                cull2200[1] + " left out: culling date 31/12/2200 is more than" +
+                                " 25 years from the analysis date";
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), leftOut), 1) << leftOut;
 }
 
 // The same naming inside the program: the reader's and the analysis's messages start with
