@@ -52,22 +52,21 @@ QImage ProductMark(int size) {
 }
 
 QImage ProductLogo() {
-    // Stacked, a little taller than wide: the header gives the logo a narrow corner block.
-    constexpr int kWidth = 400;
-    constexpr int kHeight = 480;
+    constexpr int kWidth = 600;
+    constexpr int kHeight = 200;
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    DrawMark(painter, QRectF(55, 10, 290, 290));
+    DrawMark(painter, QRectF(10, 20, 160, 160));
 
     QFont font(kReportFontFamily);
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(120);
+    font.setPixelSize(128);
     font.setBold(true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setFont(font);
     painter.setPen(kDeepGreen);
-    painter.drawText(QRectF(0, 310, kWidth, kHeight - 310), Qt::AlignHCenter | Qt::AlignVCenter,
+    painter.drawText(QRectF(186, 0, kWidth - 186, kHeight), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("ovista"));
     return image;
 }

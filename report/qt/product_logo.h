@@ -5,7 +5,7 @@
 
 namespace ovista {
 
-// The logo on white, 400 x 480 pixels: a round mark over the word "ovista". Needs the
+// The logo on white, 600 x 200 pixels: a round mark and the word "ovista". Needs the
 // application object (it writes text).
 QImage ProductLogo();
 // The mark alone, square, on a transparent background: for window and desktop icons.
