@@ -251,6 +251,31 @@ TEST_F(MainWindowTest, OneHerdRunWritesTheOneLineBatchFileAndRunsIt) {
     }
 }
 
+// The run pumps window messages, so a person may press the buttons or close the window
+// in the middle of it: nothing starts twice, and the window closes when the run has ended.
+TEST_F(MainWindowTest, DuringARunTheControlsWaitAndACloseWaitsForTheEnd) {
+    const auto analyse = setup_.steps.analyse;
+    bool runEnabledDuringRun = true;
+    setup_.steps.analyse = [&](auto&&... arguments) {
+        runEnabledDuringRun = Find<QPushButton>("runAnalysis")->isEnabled();
+        window_->RunAnalysis();  // a second press, pumped in
+        EXPECT_FALSE(window_->close());
+        EXPECT_TRUE(window_->isVisible());
+        analyse(arguments...);
+    };
+    Show();
+    Click("csvItem");
+    Find<QLineEdit>("inputFile")->setText(QString::fromStdString(Herd().string()));
+    Find<QLineEdit>("transferFolder")->setText(QString::fromStdString(transfer_.string()));
+    services_.infos.clear();
+    Click("runAnalysis");
+    EXPECT_FALSE(runEnabledDuringRun);
+    EXPECT_EQ(calls_.size(), 1u);
+    EXPECT_EQ(services_.infos, std::vector<std::string>{"Task completed"});
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_TRUE(fs::exists(program_ / "DEFLT.TXT"));
+}
+
 TEST(UserConfigFolder, FollowsXdgConfigHomeWhenItIsAnAbsolutePath) {
     const std::optional<std::string> savedXdg =
         std::getenv("XDG_CONFIG_HOME") ? std::optional<std::string>(std::getenv("XDG_CONFIG_HOME"))
