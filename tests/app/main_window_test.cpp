@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -101,6 +100,12 @@ protected:
         QTest::mouseClick(button, Qt::LeftButton, {},
                           qobject_cast<QRadioButton*>(button) ? QPoint(middle, middle)
                                                               : button->rect().center());
+    }
+    // The one-herd item with a herd file and the transfer folder.
+    void ChooseOneHerd(const fs::path& herd) {
+        Click("csvItem");
+        Find<QLineEdit>("inputFile")->setText(QString::fromStdString(herd.string()));
+        Find<QLineEdit>("transferFolder")->setText(QString::fromStdString(transfer_.string()));
     }
     // A herd file without identification row, so the batch line's fields reach the analysis.
     fs::path Herd() const {
@@ -196,8 +201,7 @@ TEST_F(MainWindowTest, ClosingWritesTheDefaultsWithCrLfOrSaysItCouldNot) {
 
 TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
     Show();
-    Click("csvItem");
-    Find<QLineEdit>("inputFile")->setText(QString::fromStdString(Herd().string()));
+    ChooseOneHerd(Herd());
     Find<QLineEdit>("transferFolder")->clear();
     services_.infos.clear();
     Click("runAnalysis");
@@ -220,9 +224,7 @@ TEST_F(MainWindowTest, OneHerdRunWritesTheOneLineBatchFileAndRunsIt) {
         const std::string herd = Herd().string();
         MainWindow& window = Show();
         EXPECT_EQ(window.OwnFilesFolder(), own.string() + "/");
-        Click("csvItem");
-        Find<QLineEdit>("inputFile")->setText(QString::fromStdString(herd));
-        Find<QLineEdit>("transferFolder")->setText(QString::fromStdString(transfer_.string()));
+        ChooseOneHerd(herd);
         Find<QDateEdit>("analysisDate")->setDate(QDate(2005, 3, 1));
         Find<QCheckBox>("previewReports")->setChecked(writable);
         services_.infos.clear();
@@ -264,9 +266,7 @@ TEST_F(MainWindowTest, DuringARunTheControlsWaitAndACloseWaitsForTheEnd) {
         analyse(arguments...);
     };
     Show();
-    Click("csvItem");
-    Find<QLineEdit>("inputFile")->setText(QString::fromStdString(Herd().string()));
-    Find<QLineEdit>("transferFolder")->setText(QString::fromStdString(transfer_.string()));
+    ChooseOneHerd(Herd());
     services_.infos.clear();
     Click("runAnalysis");
     EXPECT_FALSE(runEnabledDuringRun);
@@ -277,30 +277,18 @@ TEST_F(MainWindowTest, DuringARunTheControlsWaitAndACloseWaitsForTheEnd) {
 }
 
 TEST(UserConfigFolder, FollowsXdgConfigHomeWhenItIsAnAbsolutePath) {
-    const std::optional<std::string> savedXdg =
-        std::getenv("XDG_CONFIG_HOME") ? std::optional<std::string>(std::getenv("XDG_CONFIG_HOME"))
-                                       : std::nullopt;
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    struct Case {
-        const char* xdg;  // nullptr: unset
-        std::string expected;
-    };
-    for (const Case& c : {Case{"/srv/conf", "/srv/conf/ovista"},
-                          Case{nullptr, home + "/.config/ovista"},
-                          Case{"", home + "/.config/ovista"},
-                          Case{"relative/conf", home + "/.config/ovista"}}) {
-        if (c.xdg) {
-            setenv("XDG_CONFIG_HOME", c.xdg, 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
-        EXPECT_EQ(UserConfigFolder(), c.expected) << (c.xdg ? c.xdg : "unset");
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const std::string home = qgetenv("HOME").toStdString();
+    using Case = std::pair<const char*, std::string>;
+    for (const auto& [xdg, expected] : {Case{"/srv/conf", "/srv/conf/ovista"},
+                                        Case{"", home + "/.config/ovista"},
+                                        Case{"relative/conf", home + "/.config/ovista"}}) {
+        qputenv("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(UserConfigFolder(), expected) << xdg;
     }
-    if (savedXdg) {
-        setenv("XDG_CONFIG_HOME", savedXdg->c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
-    }
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(UserConfigFolder(), home + "/.config/ovista");
+    if (!saved.isNull()) qputenv("XDG_CONFIG_HOME", saved);
 }
 
 // The picture of the window in the README (docs/main-window.png) is this one, written to
