@@ -14,7 +14,8 @@ std::string UserConfigFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/') return std::string(config) + "/ovista";
     const char* home = std::getenv("HOME");
-    const std::string base = home != nullptr && *home != '\0' ? home : QDir::homePath().toStdString();
+    const std::string base =
+        home != nullptr && *home != '\0' ? home : QDir::homePath().toStdString();
     return base + "/.config/ovista";
 }
 

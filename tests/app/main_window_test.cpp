@@ -196,7 +196,8 @@ TEST_F(MainWindowTest, ClosingWritesTheDefaultsWithCrLfOrSaysItCouldNot) {
     Show();
     window_->close();
     EXPECT_EQ(services_.infos,
-              (std::vector<std::string>{"No default settings available", "Could not save defaults"}));
+              (std::vector<std::string>{"No default settings available",
+                                        "Could not save defaults"}));
 }
 
 TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
@@ -294,7 +295,8 @@ TEST(UserConfigFolder, FollowsXdgConfigHomeWhenItIsAnAbsolutePath) {
 // The picture of the window in the README (docs/main-window.png) is this one, written to
 // the build folder.
 TEST_F(MainWindowTest, ScreenshotOfTheWindow) {
-    WriteFile(program_ / "DEFLT.TXT", "/home/centre/herds/autumn.csv\r\n/home/centre/xfer\r\n0\r\n");
+    WriteFile(program_ / "DEFLT.TXT",
+              "/home/centre/herds/autumn.csv\r\n/home/centre/xfer\r\n0\r\n");
     MainWindow& window = Show();
     Click("csvItem");
     QApplication::processEvents();  // the layout takes the texts set when shown
