@@ -64,15 +64,16 @@ inline constexpr MilkColumns kMilkYearRound{{15, 26, 39}, 76.1, 83};
 inline constexpr double kMilkStarsDx = 2;
 
 // AI practice: one narrow column per technician, the first at (x, y); rows "Tech.",
-// "No. of insems" and "Conc. rate" step by kAimStep. pitch is the narrow cell width plus
-// the gap between cells of the panel.
+// "No. of insems" and "Conc. rate" step by kAimStep. pitch is the narrow cell width (0.23 of
+// the panel's width) plus the gap between cells: the narrowest gap in a third-width panel,
+// the widest in a half-width one.
 struct TechnicianColumns {
     double x;
     double y;
     double pitch;
 };
-inline constexpr TechnicianColumns kTechniciansSeasonal{45, 77.3, 7.35};
-inline constexpr TechnicianColumns kTechniciansYearRound{64, 76.1, 11.2};
+inline constexpr TechnicianColumns kTechniciansSeasonal{45, 77.3, 0.23 * 29.6 + 0.2};
+inline constexpr TechnicianColumns kTechniciansYearRound{64, 76.1, 0.23 * 44.25 + 1.0};
 
 // Induced cows box: the herd's share, then three week columns.
 inline constexpr double kInducedX = 86;

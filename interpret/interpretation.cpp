@@ -153,7 +153,7 @@ void FirstCalverMilk(const HerdReport& r, const a::MilkColumns& at, MarkWriter& 
         // "1", a small raised "st", then "calver" clear of the suffix.
         out.Text(at.x[0], at.y, "1", kLabelSize);
         out.Raised(at.x[0], at.y, "st");
-        out.Text(at.x[0] + 1.7, at.y, "calver", kLabelSize);
+        out.Text(at.x[0] + 1.9, at.y, "calver", kLabelSize);
         out.Text(at.x[0], at.y + a::kAimStep, FormatFixed(r.Yield2yo, 1));
         out.Text(at.x[1], at.y, "Mature", kLabelSize);
         out.Text(at.x[1], at.y + a::kAimStep, FormatFixed(r.YieldMature, 1));
