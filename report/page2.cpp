@@ -2,6 +2,7 @@
 
 #include "herd/textutil.h"
 #include "interpret/report_dates.h"
+#include "report/result_panels.h"
 
 namespace ovista {
 namespace {
@@ -73,19 +74,6 @@ void DrawSectionHeading(ReportCanvas& canvas, int number, std::string_view title
     if (rule) canvas.DrawRule(true, 4, y - 0.7, 96, y - 0.7);
     canvas.SetFont(12, true);
     canvas.DrawNumberedPoint(number, title, 4, y);
-}
-
-// A bracket over the panels of a group: a line at y + 2.5 broken for the name, which is
-// centred on it at y + 1.9, and both ends turned down to y + 3.
-void DrawGroupBracket(ReportCanvas& canvas, std::string_view name, double x1, double x2, double y, double size) {
-    canvas.SetFont(size, true);
-    const double middle = (x1 + x2) / 2;
-    const double gap = canvas.TextWidth(name) / 2 + 1;
-    canvas.DrawTextCentred(name, "", middle, y + 1.9);
-    canvas.DrawRule(false, x1, y + 2.5, middle - gap, y + 2.5);
-    canvas.DrawRule(false, middle + gap, y + 2.5, x2, y + 2.5);
-    canvas.DrawRule(false, x1, y + 2.5, x1, y + 3);
-    canvas.DrawRule(false, x2, y + 2.5, x2, y + 3);
 }
 
 void DrawFooter(ReportCanvas& canvas) {
@@ -162,15 +150,15 @@ void DrawPage2Body(ReportCanvas& canvas, int system, const InterpretationTexts& 
     const double y = kKeyIndicatorsY;
     DrawSectionHeading(canvas, 3, "Key indicators to areas for improvement", y, true);
     if (yearRound) {
-        DrawGroupBracket(canvas, "Heat detection", kThreeColumnSecondX, kRightEdge, y, 10);
+        DrawGroupBracket(canvas, "Heat detection", kThreeColumnSecondX, kRightEdge, y + 1.9, y + 2.5, y + 3, 10);
         DrawNotePanel(canvas, 3, 1, t.VwpText, "Voluntary Waiting Period", y + 3.3);
         DrawNotePanel(canvas, 3, 2, t.MatureSrText, "Mature cow submission rate", y + 3.3);
         DrawNotePanel(canvas, 3, 3, t.HeatIntervalText, "Return intervals", y + 3.3);
         DrawNotePanel(canvas, 2, 1, t.FirstCalverMilkText, kMilkTitle, y + 12.3);
         DrawNotePanel(canvas, 2, 2, t.AiPracticeText, "AI practice", y + 12.3);
     } else {
-        DrawGroupBracket(canvas, "Calf and heifer management", kLeftMargin, kThreeColumnSecondX + kThreeColumnWidth, y,
-                         8);
+        DrawGroupBracket(canvas, "Calf and heifer management", kLeftMargin, kThreeColumnSecondX + kThreeColumnWidth,
+                         y + 1.9, y + 2.5, y + 3, 8);
         DrawNotePanel(canvas, 3, 1, t.HeiferPatternText, "Calving pattern of first calvers", y + 3.3);
         DrawNotePanel(canvas, 3, 2, t.FirstCalverMilkText, kMilkTitle, y + 3.3);
         DrawNotePanel(canvas, 3, 3, t.HerdPatternText, "Calving pattern of whole herd", y + 3.3);
