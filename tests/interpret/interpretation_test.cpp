@@ -79,6 +79,19 @@ TEST(Interpretation, FiguresAimsAndEmptyResults) {
     EXPECT_EQ(TextAt(in.marks, 86, 88.6), "0%");
     EXPECT_EQ(TextAt(in.marks, 82.6, 92.9), "0%");
 
+    // Split herds: narrower panels and the not-in-calf rate after two mating periods.
+    r.ActCalvingPattern = kSplitCalving;
+    r.SplitNICR = 6;
+    r.SplitNICRLow = 2;
+    r.SplitNICRHigh = 18;
+    in = InterpretSeasonal(r, true);
+    EXPECT_EQ(TextAt(in.marks, 13.3, 26), "62% (55-68%)");
+    EXPECT_EQ(TextAt(in.marks, 44.7, 26), "12% (10-15%)");
+    EXPECT_EQ(TextAt(in.marks, 75.9, 26), "6% (2-18%)");
+    EXPECT_EQ(TextAt(in.marks, 75.9, 28.2), "8%");
+    EXPECT_EQ(StarsAt(in.marks, 90.9, 27.2), 5);
+    EXPECT_EQ(in.texts.SplitNicrText, LookupMessage("NICR_Reported"));
+
     r.ICR6wk = 0;  // no 6-week result on early pregnancy tests: no text, figure or stars, aim stays
     in = InterpretSeasonal(r, false);
     EXPECT_EQ(in.texts.Icr6wkText, "");
