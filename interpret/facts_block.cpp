@@ -1,5 +1,9 @@
 #include "interpret/facts_block.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 #include "herd/text_decode.h"
 #include "herd/textutil.h"
 #include "interpret/report_dates.h"
@@ -23,10 +27,22 @@ void AddValue(PageMarks& marks, double y, std::string text) {
 
 }  // namespace
 
+namespace {
+
+// A day count moved by days, held at the ends of its range: a damaged record's date must not
+// overflow (the date texts of such a day show nothing sensible either way).
+Date Shifted(Date day, int days) {
+    const std::int64_t moved = std::int64_t{day} + days;
+    return static_cast<Date>(std::clamp<std::int64_t>(moved, std::numeric_limits<Date>::min(),
+                                                      std::numeric_limits<Date>::max()));
+}
+
+}  // namespace
+
 std::pair<Date, Date> CalvingWindow(const HerdReport& report, int system) {
-    if (system == kSplitCalving) return {report.MSD - 120, report.MSD};
+    if (system == kSplitCalving) return {Shifted(report.MSD, -120), report.MSD};
     if (system == kYearRoundCalving) return {report.CalvingStart, report.CalvingStop};
-    return {report.MSD - 130, report.MSD + 59};
+    return {Shifted(report.MSD, -130), Shifted(report.MSD, 59)};
 }
 
 std::string PeriodLabel(const HerdReport& report) {
@@ -109,7 +125,7 @@ PageMarks HeaderValueMarks(const HerdReport& report, int pageNo) {
     std::string mating = DateText(report.MSD);
     if (report.EOMating != 0) mating += " - " + DateText(report.EOMating);
     AddValue(marks, next + 5, mating);
-    if (!page2) AddValue(marks, 15.5, DateText(report.MSD + 282));
+    if (!page2) AddValue(marks, 15.5, DateText(Shifted(report.MSD, 282)));
     return marks;
 }
 

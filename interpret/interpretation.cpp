@@ -1,6 +1,8 @@
 #include "interpret/interpretation.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "herd/text_decode.h"
@@ -26,7 +28,13 @@ std::string Pct(double value) { return FormatNumberTrimmed(value) + "%"; }
 std::string RangeText(int value, int first, int second) {
     return Pct(value) + " (" + IntToText(first) + "-" + IntToText(second) + "%)";
 }
-int RoundToInt(double x) { return static_cast<int>(RoundHalfEven(x)); }
+// A figure of a damaged record can be anything: beyond the range of int it stays at the end
+// of the range (NaN gives 0) instead of an undefined conversion.
+int RoundToInt(double x) {
+    const double rounded = RoundHalfEven(x);
+    if (!(rounded == rounded)) return 0;
+    return static_cast<int>(std::clamp(rounded, double{INT_MIN}, double{INT_MAX}));
+}
 
 // The first n characters of UTF-8 text (a character is a lead byte and its continuations).
 std::string FirstChars(const std::string& text, std::size_t n) {
@@ -228,7 +236,9 @@ PageMarks FactsMarks(const HerdReport& r) {
 }  // namespace
 
 int MatingWeeks(const HerdReport& report) {
-    return report.MSD < report.EOMating ? (report.EOMating - report.MSD) / 7 + 1 : 21;
+    // In 64 bits: the two dates of a damaged record may lie further apart than int holds.
+    if (report.MSD >= report.EOMating) return 21;
+    return static_cast<int>((std::int64_t{report.EOMating} - report.MSD) / 7 + 1);
 }
 
 int ExpectedNicr(int icr6wk, int weeks) {
@@ -317,7 +327,7 @@ Interpretation InterpretSeasonal(const HerdReport& r, bool split) {
     }
 
     // 3-week submission rate.
-    const bool shortAi = r.EOAI - r.MSD < 21;
+    const bool shortAi = std::int64_t{r.EOAI} - r.MSD < 21;  // no overflow on a damaged record
     texts.Sr3wkText = r.SR3wk != 0 ? N(r.SR3wk_n) + " " + Key("3wkSRa") + " " + N(r.SR3wk) + "% " + Key("3wkSRb")
                                    : Key(shortAi ? "3wk_Not21" : "3wk_NoMatings");
     out.FigureStars(a::kSr3wk, ValueText(r.SR3wk), "86%", StarCount(r.SR3wk, 75, 80));

@@ -1,5 +1,6 @@
 #include "report/page1.h"
 
+#include <cstdint>
 #include <string>
 
 #include "report/result_panels.h"
@@ -183,7 +184,10 @@ void DrawFooter(ReportCanvas& canvas) {
 
 }  // namespace
 
-int WeeksOfMating(Date msd, Date eoMating) { return msd < eoMating ? (eoMating - msd) / 7 + 1 : 21; }
+int WeeksOfMating(Date msd, Date eoMating) {
+    // In 64 bits: the two dates of a damaged record may lie further apart than int holds.
+    return msd < eoMating ? static_cast<int>((std::int64_t{eoMating} - msd) / 7 + 1) : 21;
+}
 
 void DrawPage1Body(ReportCanvas& canvas, int system) {
     DrawSection1(canvas, system);
