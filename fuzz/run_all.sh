@@ -12,7 +12,7 @@ parallel=${2:-2}
 shift $(($# >= 2 ? 2 : 1))
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(herd_file csv_line summary_row herd_report dates_numbers)
+  targets=(herd_file csv_line summary_row herd_report dates_numbers report_pages)
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -25,7 +25,7 @@ max_len() {
   case $1 in
     herd_file) echo 20000 ;;
     summary_row) echo 8192 ;;
-    herd_report) echo 4096 ;;
+    herd_report | report_pages) echo 4096 ;;
     dates_numbers) echo 128 ;;
     *) echo 4096 ;;
   esac
