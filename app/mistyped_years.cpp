@@ -63,11 +63,9 @@ bool FindMistypedDate(const CowRecord& r, Date analysisDate, MistypedLactation& 
 
 std::vector<MistypedLactation> FindMistypedLactations(const HerdList& herd, Date analysisDate) {
     std::vector<MistypedLactation> mistyped;
-    CowRecord record;
     for (int index = 1; index <= herd.Count(); ++index) {
-        herd.GetRecord(index, record);
         MistypedLactation found;
-        if (FindMistypedDate(record, analysisDate, found)) {
+        if (FindMistypedDate(herd.RecordAt(index), analysisDate, found)) {
             found.index = index;
             mistyped.push_back(std::move(found));
         }

@@ -107,6 +107,8 @@ void HerdList::PutRecord(int index, const CowRecord& source) {
 
 const std::string& HerdList::KeyAt(int index) const { return At(index).key; }
 
+const CowRecord& HerdList::RecordAt(int index) const { return At(index).record; }
+
 std::size_t HerdList::LowerBound(std::string_view key) const {
     std::size_t low = 0;
     std::size_t high = items_.size();

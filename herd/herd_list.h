@@ -42,6 +42,9 @@ public:
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count). RangeError for a bad index.
     const std::string& KeyAt(int index) const;
+    // The record at index (1..Count) to read without a copy, valid while the list is not
+    // changed. RangeError for a bad index.
+    const CowRecord& RecordAt(int index) const;
 
     // When the key is present: copies its record out, sets index and returns true.
     // When absent: returns false, sets index to -1 and leaves destination untouched.

@@ -128,7 +128,10 @@ TEST(HerdList, IndexesOutsideTheListAreRangeErrors) {
     list.FindOrAddRecord("A", record, index);
     EXPECT_THROW(list.GetRecord(0, record), RangeError);
     EXPECT_THROW(list.PutRecord(2, record), RangeError);
+    EXPECT_THROW(list.RecordAt(2), RangeError);
+    record.Age = 4;
     EXPECT_NO_THROW(list.PutRecord(1, record));
+    EXPECT_EQ(list.RecordAt(1).Age, 4);
 }
 
 TEST(HerdList, ManyKeysInRandomOrderComeOutSortedAndFindable) {
