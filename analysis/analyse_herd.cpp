@@ -226,9 +226,8 @@ void ResetDriverState(AnalysisContext& context) {
 std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
     std::vector<std::string> unplaced;
     HerdList& herd = context.herd;
-    CowRecord record;
     for (int index = 1; index <= herd.Count(); ++index) {
-        herd.GetRecord(index, record);
+        CowRecord& record = herd.RecordAt(index);
         CullTrim(record);
         const bool placeable = CalvingPlaceable(record, context.AnalysisDate);
         if (placeable) {
@@ -242,7 +241,6 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
             CountConception(context, record);
             CountInPeriods(context, record);
         }
-        herd.PutRecord(index, record);
     }
     return unplaced;
 }

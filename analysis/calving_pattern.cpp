@@ -319,9 +319,8 @@ void CountEvents(HerdReport& report, const CowRecord& cow, Date first, Date last
 void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
     HerdReport& report = context.report;
     const PeriodSummary& latest = context.Period(0);
-    CowRecord cow;
     for (int i = 1; i <= context.herd.Count(); ++i) {
-        context.herd.GetRecord(i, cow);
+        const CowRecord& cow = context.herd.RecordAt(i);
         CountEvents(report, cow, report.CrossCheckStart, yearEnd, true);
         CountEvents(report, cow, latest.start, latest.end, false);
     }

@@ -229,11 +229,8 @@ std::int16_t VoluntaryWaitingPeriod(const AnalysisContext& context, int& k) {
 template <typename Pass>
 void ForEachLactation(AnalysisContext& context, Pass pass) {
     HerdList& herd = context.herd;
-    CowRecord cow;
     for (int i = 1; i <= herd.Count(); ++i) {
-        herd.GetRecord(i, cow);
-        pass(context, cow);
-        herd.PutRecord(i, cow);
+        pass(context, herd.RecordAt(i));
     }
 }
 

@@ -352,9 +352,8 @@ void ComputeConceptionTimes(AnalysisContext& context) {
 
     const bool split = context.report.AnalysisCalvingPattern == kSplitCalving;
     HerdList& herd = context.herd;
-    CowRecord cow;
     for (int i = 1; i <= herd.Count(); ++i) {
-        herd.GetRecord(i, cow);
+        CowRecord& cow = herd.RecordAt(i);
         const TestSlots tests = FindTests(cow);
         const Estimates e = CurrentEstimates(context, cow, tests);
         cow.DaysToConception = e.central;
@@ -373,7 +372,6 @@ void ComputeConceptionTimes(AnalysisContext& context) {
             cow.PrevPessDays = p.pessimistic;
             cow.PrevPessConceived = p.pessimisticFlag;
         }
-        herd.PutRecord(i, cow);
     }
 }
 
@@ -402,9 +400,8 @@ void BuildConceptionTables(AnalysisContext& context) {
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
     const Date calvingStop = context.report.CalvingStop;
     HerdList& herd = context.herd;
-    CowRecord cow;
     for (int i = 1; i <= herd.Count(); ++i) {
-        herd.GetRecord(i, cow);
+        const CowRecord& cow = herd.RecordAt(i);
         const Estimates e = CappedAtCulling({cow.DaysToConception, cow.Conceived, cow.OptDays, cow.OptConceived,
                                              cow.PessDays, cow.PessConceived},
                                             cow.DaysToCull);
@@ -432,7 +429,7 @@ void BuildConceptionTables(AnalysisContext& context) {
     TableSet previous = TablesOf(context, LifeTableSet::Previous);
     ClearTables(previous);
     for (int i = 1; i <= herd.Count(); ++i) {
-        herd.GetRecord(i, cow);
+        const CowRecord& cow = herd.RecordAt(i);
         if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) continue;
         const Estimates raw{cow.PrevDays,    cow.PrevConceived, cow.PrevOptDays,
                             cow.PrevOptConceived, cow.PrevPessDays, cow.PrevPessConceived};

@@ -382,13 +382,11 @@ void ResetAnalysisCounters(AnalysisContext& context) {
 
 void BuildServiceArrays(AnalysisContext& context) {
     HerdList& herd = context.herd;
-    CowRecord cow;
     for (int i = 1; i <= herd.Count(); ++i) {
-        herd.GetRecord(i, cow);
+        CowRecord& cow = herd.RecordAt(i);
         MarkCulling(context, cow);
         if (InMatingGroup(context, cow, 0, false, true)) CountServices(context, cow);
         if (InMatingGroup(context, cow, 0, true, true)) NotePreviousMating(context, cow);
-        herd.PutRecord(i, cow);
     }
 
     const bool split = context.report.AnalysisCalvingPattern == kSplitCalving;
@@ -434,9 +432,7 @@ void BuildServiceArrays(AnalysisContext& context) {
     context.EOMating = std::max(context.EOMating, context.EOAI);
 
     for (int i = 1; i <= herd.Count(); ++i) {
-        herd.GetRecord(i, cow);
-        CountCow(context, cow);
-        herd.PutRecord(i, cow);
+        CountCow(context, herd.RecordAt(i));
     }
     TraceServiceArrays(context);
 }

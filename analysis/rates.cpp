@@ -95,9 +95,8 @@ void ConceptionRateByTech(AnalysisContext& context) {
     counters.CountedServices = 0;
     counters.ConceptionServices = 0;
     const bool yearRound = IsYearRound(context);
-    CowRecord cow;
     for (int i = 1; i <= context.herd.Count(); ++i) {
-        context.herd.GetRecord(i, cow);
+        const CowRecord& cow = context.herd.RecordAt(i);
         if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) continue;
         for (int s = kServiceSlots - 1; s >= 0; --s) {
             const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];

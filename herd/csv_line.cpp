@@ -1,6 +1,5 @@
 #include "herd/csv_line.h"
 
-#include "herd/textutil.h"
 
 namespace ovista {
 
@@ -61,10 +60,25 @@ bool ReadTextLine(std::istream& in, std::string& line) {
 }
 
 void SplitCsvLine(std::string_view line, CsvFields& fields) {
-    for (std::string& field : fields) {
-        field.clear();
-    }
+    std::string storage;
+    CsvFieldViews views;
+    SplitCsvLine(line, storage, views);
+    for (std::size_t i = 0; i < fields.size(); ++i) fields[i].assign(views[i]);
+}
+
+void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fields) {
+    fields.fill(std::string_view());
+    // Unquoted field text never outgrows the line, so the views stay put while it is written.
+    if (storage.size() < line.size()) storage.resize(line.size());
+    char* const text = storage.data();
+    auto store = [&](std::size_t current, std::size_t begin, std::size_t end) {
+        while (begin < end && text[begin] == ' ') ++begin;
+        while (end > begin && text[end - 1] == ' ') --end;
+        fields[current] = std::string_view(text + begin, end - begin);
+    };
     std::size_t current = 0;
+    std::size_t begin = 0;
+    std::size_t end = 0;
     bool quoted = false;
     for (char c : line) {
         if (c == '\0') {
@@ -73,18 +87,33 @@ void SplitCsvLine(std::string_view line, CsvFields& fields) {
         if (c == '"') {
             quoted = !quoted;
         } else if (c == ',' && !quoted) {
+            store(current, begin, end);
             if (++current == fields.size()) {
-                break;  // fields after the last slot are ignored
+                return;  // fields after the last slot are ignored
             }
-        } else if (fields[current].size() < kCsvFieldMax) {
-            fields[current].push_back(c);
+            begin = end;
+        } else if (end - begin < kCsvFieldMax) {
+            text[end++] = c;
         }
     }
-    for (std::string& field : fields) {
-        if (!field.empty()) {
-            field = TrimBlanks(field);
-        }
+    store(current, begin, end);
+}
+
+bool TextLines::Next(std::string_view& line) {
+    if (next_ >= text_.size()) return false;
+    std::size_t end = text_.find('\n', next_);
+    if (end == std::string_view::npos) end = text_.size();
+    line = text_.substr(next_, end - next_);
+    next_ = end + 1;
+    if (line.find('\r') == std::string_view::npos) return true;
+    // A carriage return is dropped and the byte after it taken in its place, whatever it is.
+    joined_.clear();
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\r' && ++i == line.size()) break;
+        joined_.push_back(line[i]);
     }
+    line = joined_;
+    return true;
 }
 
 }  // namespace ovista

@@ -14,6 +14,8 @@ inline constexpr std::size_t kCsvFieldMax = 255;  // characters kept per field; 
 
 // Fields of one line, numbered from 0 here (column 1 is fields[0]).
 using CsvFields = std::array<std::string, kCsvFields>;
+// The same as views into the text of one split, for readers of many lines.
+using CsvFieldViews = std::array<std::string_view, kCsvFields>;
 
 // Today's editors and spreadsheets may begin a text file with a byte-order mark. Called
 // before the first line: skips a UTF-8 mark (EF BB BF), so the first line reads as without
@@ -34,5 +36,21 @@ bool ReadTextLine(std::istream& in, std::string& line);
 // stops at a NUL character. Each field keeps at most kCsvFieldMax characters and is then
 // trimmed of spaces and NULs (tabs stay). Fields after the 100th are ignored.
 void SplitCsvLine(std::string_view line, CsvFields& fields);
+// The same without a string per field: fields are views into storage, valid until storage
+// is used for another line.
+void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fields);
+
+// The lines of a text held in memory, cut as ReadTextLine cuts a stream.
+class TextLines {
+public:
+    explicit TextLines(std::string_view text) : text_(text) {}
+    // The next line without its terminator, valid until the next call; false at the end.
+    bool Next(std::string_view& line);
+
+private:
+    std::string_view text_;
+    std::size_t next_ = 0;
+    std::string joined_;  // a line whose carriage returns had to be taken out
+};
 
 }  // namespace ovista

@@ -1,6 +1,8 @@
 #include "herd/herd_file.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -26,14 +28,14 @@ constexpr std::size_t kColFirstService = 11;    // date, AI, sire, technician; 1
 constexpr std::size_t kColFirstPregTest = 67;   // date, weeks; 6 times
 constexpr std::size_t kReportedColumns = 7;     // columns shown with a bad row
 
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
+bool EqualsUpperAscii(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
     }
-    return upper;
+    return true;
 }
 
 // Upper case, without leading and trailing blanks and control characters: how the
@@ -42,7 +44,11 @@ std::string UpperTrimmed(std::string_view text) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return UpperAscii(text);
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -50,7 +56,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 // An integer column: optional sign and decimal digits only, into 16 bits.
-std::int16_t ParseInt16(const std::string& text) {
+std::int16_t ParseInt16(std::string_view text) {
     std::size_t at = 0;
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
@@ -58,13 +64,13 @@ std::int16_t ParseInt16(const std::string& text) {
         ++at;
     }
     if (at == text.size()) {
-        throw IntegerError(text);
+        throw IntegerError(std::string(text));
     }
     std::int64_t value = 0;
     for (; at < text.size(); ++at) {
         char c = text[at];
         if (c < '0' || c > '9') {
-            throw IntegerError(text);
+            throw IntegerError(std::string(text));
         }
         // Saturated: any whole number beyond 16 bits is a range error, however long.
         value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{1} << 32);
@@ -77,100 +83,156 @@ bool InducedFlag(std::string_view upperText) {
     return !upperText.empty() && upperText != "FALSE" && upperText != "0";
 }
 
-void ParseLactationRow(const CsvFields& f, HerdList& list) {
-    CowRecord work{};
+// MakeHerdKey into a reused string. A day number is a whole number of at most 7 digits, so
+// its number text is its decimal digits.
+void MakeHerdKeyInto(std::string& key, std::string_view cowId, Date calved) {
+    key.assign(cowId.substr(0, 11));
+    key.resize(11, ' ');
+    char digits[16];
+    const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(calved));
+    if (length > 9) {
+        key.resize(11);
+        key += PadLeft(FormatNumber(calved), 9);
+        return;
+    }
+    key.append(static_cast<std::size_t>(9 - length), ' ');
+    key.append(digits, static_cast<std::size_t>(length));
+}
+
+// One row's heat/service entry and pregnancy test, read before anything is stored.
+struct ServiceEntry {
+    Date date = 0;
+    bool ai = false;
+    std::string_view sire;
+    std::string_view tech;
+};
+struct PregTestEntry {
+    bool filled = false;  // false: a dated test without weeks, its slot used up but not written
+    Date date = 0;
+    std::int16_t weeks = 0;
+};
+
+// Reads a lactation row into its record, and the next calving into the cow's next record.
+// Every value is read before a record changes, so a row that fails leaves what was stored
+// (and a key that it added with zero fields).
+void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key) {
     const Date calved = ParseHerdDate(f[kColCalved]);
     if (f[kColCalved].empty() || f[kColCowId].empty()) {
         return;
     }
-    const std::string key = MakeHerdKey(f[kColCowId], calved);
-    int index = 0;
-    list.FindOrAddRecord(key, work, index);
-    work.Key = key.substr(0, kKeyMaxLength);
+    MakeHerdKeyInto(key, f[kColCowId], calved);
+    CowRecord& work = list.FindOrAdd(key);
 
-    work.Calved = calved;
+    std::int16_t inducedCode = work.InducedCode;
     const std::string induced = UpperTrimmed(f[kColInduced]);
-    DecodeInductionCode(induced, work.InducedCode);
-    if (InducedFlag(induced)) {
-        work.Induced = true;
-    }
+    DecodeInductionCode(induced, inducedCode);
 
-    work.NextCalve = ParseHerdDate(f[kColNextCalve]);
+    const Date nextCalve = ParseHerdDate(f[kColNextCalve]);
+    std::int16_t nextInducedCode = work.NextInducedCode;
     const std::string nextInduced = UpperTrimmed(f[kColNextInduce]);
-    DecodeInductionCode(nextInduced, work.NextInducedCode);
-    if (InducedFlag(nextInduced) && !f[kColNextCalve].empty()) {
-        work.NextInduced = true;
-    }
+    DecodeInductionCode(nextInduced, nextInducedCode);
 
-    work.Culled = ParseHerdDate(f[kColCulled]);
-    work.Dryoff = ParseHerdDate(f[kColDryoff]);
+    const Date culled = ParseHerdDate(f[kColCulled]);
+    const Date dryoff = ParseHerdDate(f[kColDryoff]);
 
-    if (!f[kColAge].empty()) work.Age = ParseInt16(f[kColAge]);
-    if (!f[kColDays].empty()) work.Days = ParseInt16(f[kColDays]);
-    if (!f[kColLitres].empty()) work.Litres = CheckedInt16(TextToInt(f[kColLitres]));
+    const bool hasAge = !f[kColAge].empty();
+    const std::int16_t age = hasAge ? ParseInt16(f[kColAge]) : work.Age;
+    const std::int16_t days = !f[kColDays].empty() ? ParseInt16(f[kColDays]) : work.Days;
+    const std::int16_t litres =
+        !f[kColLitres].empty() ? CheckedInt16(TextToInt(f[kColLitres])) : work.Litres;
 
     // Services fill slots from 1 in column order; an entry without a date leaves no gap.
-    std::size_t slot = 0;
+    std::array<ServiceEntry, kServiceSlots> services;
+    std::size_t serviceCount = 0;
     for (std::size_t k = 0; k < kServiceSlots; ++k) {
         const std::size_t col = kColFirstService + 4 * k;
         if (f[col].empty() || StartsWith(f[col], "--/--")) {
             continue;
         }
-        ServiceRecord& service = work.Services[slot++];
-        service.Date = ParseHerdDate(f[col]);
-        service.AI = UpperTrimmed(f[col + 1]) == "TRUE";
-        service.Sire = f[col + 2].substr(0, kSireMaxLength);
-        service.Tech = f[col + 3].substr(0, kTechMaxLength);
+        ServiceEntry& service = services[serviceCount++];
+        service.date = ParseHerdDate(f[col]);
+        service.ai = UpperTrimmed(f[col + 1]) == "TRUE";
+        service.sire = f[col + 2].substr(0, kSireMaxLength);
+        service.tech = f[col + 3].substr(0, kTechMaxLength);
     }
 
-    // A dated test without weeks uses its slot up but writes nothing into it.
-    slot = 0;
+    std::array<PregTestEntry, kPregTestSlots> tests;
+    std::size_t testCount = 0;
     for (std::size_t k = 0; k < kPregTestSlots; ++k) {
         const std::size_t col = kColFirstPregTest + 2 * k;
         if (f[col].empty() || StartsWith(f[col], "--/--")) {
             continue;
         }
-        PregTestRecord& test = work.PregTests[slot++];
+        PregTestEntry& test = tests[testCount++];
         if (f[col + 1].empty()) {
             continue;
         }
-        test.Date = ParseHerdDate(f[col]);
-        test.Weeks = ParseInt16(f[col + 1]);
+        test.filled = true;
+        test.date = ParseHerdDate(f[col]);
+        test.weeks = ParseInt16(f[col + 1]);
     }
 
-    list.PutRecord(index, work);
+    work.Key.assign(key, 0, kKeyMaxLength);
+    work.Calved = calved;
+    work.InducedCode = inducedCode;
+    if (InducedFlag(induced)) work.Induced = true;
+    work.NextCalve = nextCalve;
+    work.NextInducedCode = nextInducedCode;
+    if (InducedFlag(nextInduced) && !f[kColNextCalve].empty()) work.NextInduced = true;
+    work.Culled = culled;
+    work.Dryoff = dryoff;
+    work.Age = age;
+    work.Days = days;
+    work.Litres = litres;
+    for (std::size_t slot = 0; slot < serviceCount; ++slot) {
+        ServiceRecord& service = work.Services[slot];
+        service.Date = services[slot].date;
+        service.AI = services[slot].ai;
+        service.Sire.assign(services[slot].sire);
+        service.Tech.assign(services[slot].tech);
+    }
+    for (std::size_t slot = 0; slot < testCount; ++slot) {
+        if (!tests[slot].filled) continue;
+        work.PregTests[slot].Date = tests[slot].date;
+        work.PregTests[slot].Weeks = tests[slot].weeks;
+    }
 
     // The following calving starts the cow's next lactation.
-    const std::string& nextCalveText = f[kColNextCalve];
-    if (work.NextCalve != 0 && !nextCalveText.empty() && !StartsWith(nextCalveText, "--")) {
-        const std::string nextKey = MakeHerdKey(f[kColCowId], work.NextCalve);
-        CowRecord next;
-        int nextIndex = 0;
-        list.FindOrAddRecord(nextKey, next, nextIndex);
-        next.Key = nextKey.substr(0, kKeyMaxLength);
-        next.Calved = work.NextCalve;
+    const std::string_view nextCalveText = f[kColNextCalve];
+    if (nextCalve != 0 && !nextCalveText.empty() && !StartsWith(nextCalveText, "--")) {
+        MakeHerdKeyInto(key, f[kColCowId], nextCalve);
+        CowRecord& next = list.FindOrAdd(key);
+        std::int16_t nextAge = next.Age;
+        if (hasAge && age > 0) nextAge = CheckedInt16(std::int64_t{age} + 1);
+        next.Key.assign(key, 0, kKeyMaxLength);
+        next.Calved = nextCalve;
         DecodeInductionCode(nextInduced, next.InducedCode);
-        if (InducedFlag(nextInduced)) {
-            next.Induced = true;
-        }
-        next.Culled = work.Culled;
-        if (!f[kColAge].empty()) {
-            const std::int16_t age = ParseInt16(f[kColAge]);
-            if (age > 0) {
-                next.Age = CheckedInt16(std::int64_t{age} + 1);
-            }
-        }
-        list.PutRecord(nextIndex, next);
+        if (InducedFlag(nextInduced)) next.Induced = true;
+        next.Culled = culled;
+        next.Age = nextAge;
     }
 }
 
-std::string BadRowMessage(const std::string& error, std::int64_t lineNumber, const CsvFields& f) {
+std::string BadRowMessage(const std::string& error, std::int64_t lineNumber,
+                          const CsvFieldViews& f) {
     std::string message = "Error " + error + " at line " + IntToText(lineNumber);
     for (std::size_t col = 0; col < kReportedColumns; ++col) {
         message += "\r\n";
         message += f[col];
     }
     return message;
+}
+
+// The whole file: herd files are small beside memory, and one read beats a byte at a time.
+void ReadWholeFile(std::ifstream& in, std::string& text) {
+    text.clear();
+    std::streambuf* buffer = in.rdbuf();
+    char chunk[1 << 16];
+    for (;;) {
+        const std::streamsize got = buffer->sgetn(chunk, sizeof chunk);
+        if (got <= 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
 }
 
 }  // namespace
@@ -194,7 +256,7 @@ void DecodeInductionCode(std::string_view text, std::int16_t& code) {
         case 'N': code = 0; break;
         default:
             if (text.front() >= '0' && text.front() <= '9') {
-                code = ParseInt16(std::string(text));
+                code = ParseInt16(text);
             }
             break;
     }
@@ -217,34 +279,38 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
         return false;
     }
 
+    std::string text;
+    ReadWholeFile(in, text);
     for (std::string& field : header) {
         field.clear();
     }
     std::string label = herdLabel;
     std::unique_ptr<StatusWindow> status;
     std::int64_t lineNumber = 0;
-    std::string line;
-    CsvFields fields;
+    TextLines lines(text);
+    std::string_view line;
+    std::string fieldText;
+    CsvFieldViews fields;
+    std::string key;
 
-    while (ReadTextLine(in, line)) {
+    while (lines.Next(line)) {
         ++lineNumber;
-        SplitCsvLine(line, fields);
+        SplitCsvLine(line, fieldText, fields);
         PumpMessages();
 
-        const std::string kind = UpperAscii(fields[0]);
-        if (kind == "FARMER ID") {
-            header = fields;
-            label = fields[1];
+        if (EqualsUpperAscii(fields[0], "FARMER ID")) {
+            for (std::size_t i = 0; i < header.size(); ++i) header[i].assign(fields[i]);
+            label = header[1];
             continue;
         }
-        if (kind == "COWID" || kind.empty()) {
+        if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) {
             continue;
         }
         if (!status) {
             status = ShowStatus("Extracting Tamsel data for " + label);
         }
         try {
-            ParseLactationRow(fields, *list);
+            ParseLactationRow(fields, *list, key);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& error) {

@@ -3,10 +3,12 @@
 // compare without regard to letter case, in the collation of the user's locale, so "cow1"
 // and "COW1" are the same cow. The list owns its records; callers work on copies.
 // Indexes are 1-based, as the analysis walks the herd by position.
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "herd/cow_record.h"
@@ -42,8 +44,9 @@ public:
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count). RangeError for a bad index.
     const std::string& KeyAt(int index) const;
-    // The record at index (1..Count) to read without a copy, valid while the list is not
-    // changed. RangeError for a bad index.
+    // The record at index (1..Count) to read or change without a copy, valid while no key is
+    // added or the list freed. RangeError for a bad index.
+    CowRecord& RecordAt(int index);
     const CowRecord& RecordAt(int index) const;
 
     // When the key is present: copies its record out, sets index and returns true.
@@ -55,20 +58,46 @@ public:
     // copies it out and sets index to that place (later items move up by one).
     bool FindOrAddRecord(std::string_view key, CowRecord& destination, int& index);
 
+    // The stored record of key, added as FindOrAddRecord adds it when absent, to be changed
+    // in place. No index is handed back, so a list being filled this way orders its new keys
+    // once, when an index is next asked for, instead of at every insertion.
+    CowRecord& FindOrAdd(std::string_view key);
+
     // Releases every record, last to first, and empties the list.
     void FreeRecords();
 
 private:
     struct Item {
         std::string key;
+        std::string collationKey;  // sort key of the default order; empty with a replaced comparator
         CowRecord record;
     };
-    // Position (0-based) of the first item whose key is not before key.
-    std::size_t LowerBound(std::string_view key) const;
+    // A key to search for: its text, and its sort key under the default order.
+    struct Probe {
+        std::string_view key;
+        std::string collationKey;
+    };
+    Probe MakeProbe(std::string_view key) const;
+    // Orders an item against a probe as the comparator orders their keys.
+    int Compare(const Item& item, const Probe& probe) const;
+    // Position (0-based) of the first item whose key is not before the probe's.
+    std::size_t LowerBound(const Probe& probe) const;
+    // The item of an equal key, or nullptr; the list need not be in order.
+    Item* FindEqual(const Probe& probe) const;
+    Item& Insert(std::size_t at, Probe probe);
+    void Remember(std::string_view key, Item* item);
+    void EnsureOrdered() const;
     Item& At(int index) const;
 
-    KeyComparator compare_;
-    std::vector<std::unique_ptr<Item>> items_;  // pointers: an insertion moves 8 bytes per item
+    KeyComparator compare_;  // empty: the default order, through sort keys
+    // Pointers: an insertion moves 8 bytes per item, and the maps below point at items.
+    mutable std::vector<std::unique_ptr<Item>> items_;
+    mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
+    // Default order only: every key text asked for, and items by sort key, so a herd's
+    // repeated keys are found without collating them again.
+    std::unordered_map<std::string_view, Item*> byText_;  // views into items and aliases_
+    std::unordered_multimap<std::string_view, Item*> byCollationKey_;
+    std::deque<std::string> aliases_;  // key texts that differ from their item's key
 };
 
 }  // namespace ovista

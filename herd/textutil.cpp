@@ -330,9 +330,50 @@ Date ParseDateText(std::string_view text) {
     return EncodeDays(y, month, day);
 }
 
+namespace {
+
+// The forms herd files nearly always hold, d/m/yyyy and d/m/yy with '/', '-' or '.' between,
+// for an existing date: read as ParseDateText reads them, without its general number reader.
+// False for anything else, which then takes the general way (and its errors).
+bool ReadPlainHerdDate(std::string_view text, Date& out) {
+    int parts[3];
+    std::size_t lengths[3];
+    std::size_t pos = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t start = pos;
+        int value = 0;
+        while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9') {
+            value = value * 10 + (text[pos] - '0');
+            ++pos;
+        }
+        parts[i] = value;
+        lengths[i] = pos - start;
+        if (i < 2) {
+            if (pos >= text.size() || (text[pos] != '/' && text[pos] != '-' && text[pos] != '.')) return false;
+            ++pos;
+        }
+    }
+    if (pos != text.size() || lengths[0] < 1 || lengths[0] > 2 || lengths[1] < 1 || lengths[1] > 2) return false;
+    int year = parts[2];
+    if (lengths[2] == 2) {
+        const int current = GetDateSettings().todayYear;
+        year += 100 * (current / 100);
+        if (year > current + 50) year -= 100;
+        if (year < current - 50) year += 100;
+    } else if (lengths[2] != 4 || year < 100) {
+        return false;
+    }
+    if (!IsValidDate(parts[0], parts[1], year)) return false;
+    out = EncodeDays(year, parts[1], parts[0]);
+    return true;
+}
+
+}  // namespace
+
 Date ParseHerdDate(std::string_view text) {
     const std::string_view head = text.substr(0, 6);
     if (head == "--/--/" || head == "--.--.") return 0;
+    if (Date plain = 0; ReadPlainHerdDate(text, plain)) return plain;
     std::string t(text);
     std::replace_if(t.begin(), t.end(), [](char c) { return c == '-' || c == '.'; }, '/');
     return ParseDateText(t);
