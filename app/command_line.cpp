@@ -15,6 +15,7 @@ enum class Effect {
     Preview,
     NoDialogs,
     PdfFolder,
+    Jobs,
 };
 
 struct KeyEntry {
@@ -25,7 +26,7 @@ struct KeyEntry {
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 9> kKeys = {{
+constexpr std::array<KeyEntry, 10> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -35,6 +36,7 @@ constexpr std::array<KeyEntry, 9> kKeys = {{
     {"QMRPREVIEW", Effect::Preview, "Show reports in the preview window, not on the printer."},
     {"NODIALOGS", Effect::NoDialogs, "Open no window; messages go to standard error."},
     {"PDFFOLDER=", Effect::PdfFolder, "Write each report as a PDF file into this folder."},
+    {"JOBS=", Effect::Jobs, "Worker processes of a batch (default: one per processor)."},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -64,6 +66,7 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::Preview: values.preview = 1; break;
         case Effect::NoDialogs: values.noDialogs = true; break;
         case Effect::PdfFolder: values.pdfFolder = KeyValue(argument); break;
+        case Effect::Jobs: values.jobs = KeyValue(argument); break;
     }
 }
 

@@ -21,6 +21,7 @@ struct CommandLineValues {
     int folderAndBatchCount = 0;   // matches of "XFERFOLDER=" and "QMRBATCHFILE="
     bool noDialogs = false;        // "NODIALOGS": messages to standard error, no window
     std::string pdfFolder;         // "PDFFOLDER=": reports as PDF files into this folder
+    std::string jobs;              // "JOBS=": worker processes of a batch
 
     bool operator==(const CommandLineValues&) const = default;
 };
@@ -31,7 +32,7 @@ struct CommandLineKey {
     std::string_view explanation;  // one line for --help
 };
 // "QMRSUMMARY=", "CSVFILE=", "QMRREP=", "DUMPBMP", "XFERFOLDER=", "QMRBATCHFILE=",
-// "QMRPREVIEW", then our additions "NODIALOGS" and "PDFFOLDER=".
+// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=" and "JOBS=".
 const std::vector<CommandLineKey>& CommandLineKeys();
 
 // Longest value kept for a key, in characters; the rest is cut off.

@@ -15,6 +15,8 @@ std::string PdfFileNameFor(const std::string& inputPath);
 class PdfFileNames {
 public:
     std::string Claim(const std::string& inputPath);
+    // True until a name has been given out.
+    bool Empty() const { return given_.empty(); }
 
 private:
     std::set<std::string> given_;

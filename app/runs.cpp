@@ -10,6 +10,7 @@
 
 #include "analysis/analyse_herd.h"
 #include "analysis/trace.h"
+#include "app/parallel_batch.h"
 #include "app/pdf_names.h"
 #include "app/mistyped_years.h"
 #include "app/summary_file.h"
@@ -50,12 +51,14 @@ ReportOutput NamedAfter(const ReportOutput& output, std::string pdfFileName) {
 class OutputFiles {
 public:
     // False when a trace could not be emptied, or a file created or given its header.
-    bool Create(const std::string& folder) {
+    // header: false for a worker's share of a batch, whose lines go below the batch's header.
+    bool Create(const std::string& folder, bool header = true) {
         const bool tracesEmptied = std::ofstream(folder + kTraceFileName, kWrite).is_open() &&
                                    std::ofstream(folder + kDetailTraceFileName, kWrite).is_open();
         summary_.open(folder + kSummaryFileName, kWrite);
         conception_.open(folder + kConceptionFileName, kWrite);
         if (!tracesEmptied || !summary_.is_open() || !conception_.is_open()) return false;
+        if (!header) return true;
         try {
             WriteSummaryHeader(summary_);
         } catch (const OvistaError&) {
@@ -259,7 +262,7 @@ const RunSteps& StandardRunSteps() {
 }
 
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output, const RunSteps& steps) {
+              const ReportOutput& output, const RunSteps& steps, int jobs) {
     SetWorkingFolder(transferFolder);
     const std::string folder = WorkingFolderPath();
 
@@ -286,6 +289,30 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     std::string line;
     PdfFileNames pdfNames;
     try {
+        if (jobs > 1) {
+            const HerdStepInto step = [&steps](const std::string& herdLine, const std::string& into,
+                                               const ReportOutput& herdOutput) {
+                OutputFiles herdFiles;
+                BatchLog herdLog(into + kBatchLogFileName);
+                if (!herdFiles.Create(into, false) || !herdLog.IsOpen()) {
+                    throw OvistaError("Could not create the files of a worker process");
+                }
+                // The herd's PDF takes the plain name here; the batch process gives it its
+                // name among the whole batch's reports.
+                PdfFileNames herdNames;
+                RunBatchLine(herdLine, into, herdFiles, herdLog, herdNames, herdOutput, steps);
+                if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
+            };
+            const BatchSinks sinks{
+                [&log](const std::string& text) { log.Line(text); },
+                [&files](const std::string& summary, const std::string& conception) {
+                    files.Append(summary, conception);
+                },
+                [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
+                {}};
+            RunBatchOnWorkers(*batch, folder, jobs, output, step, sinks);
+            return true;
+        }
         while (ReadTextLine(*batch, line)) {
             RunBatchLine(line, folder, files, log, pdfNames, output, steps);
         }

@@ -43,8 +43,11 @@ const RunSteps& StandardRunSteps();
 // transfer folder (which becomes the working folder). A herd that cannot be loaded, analysed
 // or printed is logged and the batch goes on. False when the log, the batch file or the
 // summary file cannot be opened (after a message).
+// jobs: worker processes; above 1 each herd runs in a process of its own (parallel_batch.h),
+// with the same files as a run in one process.
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output, const RunSteps& steps = StandardRunSteps());
+              const ReportOutput& output, const RunSteps& steps = StandardRunSteps(),
+              int jobs = 1);
 
 // The report of the row below the header of a summary CSV file; nothing is analysed.
 bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/main_window.h"
+#include "app/parallel_batch.h"
 #include "app/runs.h"
 #include "herd/errors.h"
 #include "herd/services.h"
@@ -57,7 +58,8 @@ int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
     bool ranToEnd = false;
     switch (ChooseRunMode(keys)) {
         case RunMode::Batch:
-            ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output);
+            ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output, StandardRunSteps(),
+                                BatchJobs(keys.jobs, consoleServices, output));
             break;
         case RunMode::ReportFromSummaryCsv:
             ranToEnd = RunReportFromSummaryCsv(keys.reportCsvFile, output);

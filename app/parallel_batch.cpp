@@ -1,0 +1,449 @@
+#include "app/parallel_batch.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "analysis/trace.h"
+#include "app/pdf_names.h"
+#include "app/summary_file.h"
+#include "app/working_folder.h"
+#include "herd/csv_line.h"
+#include "herd/errors.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMessagesFile = "messages";
+constexpr const char* kStdoutFile = "stdout";
+constexpr const char* kStderrFile = "stderr";
+constexpr const char* kPdfFolder = "pdf";
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void AppendTo(const std::string& path, const std::string& bytes) {
+    if (bytes.empty()) return;
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A worker's messages, kept with their kind so the batch process can show them as the
+// worker would have: "I" or "S", the length, a line feed, the text.
+class RecordingServices : public UserServices {
+public:
+    explicit RecordingServices(const std::string& path) : out_(path, std::ios::binary) {}
+    void ShowInfo(const std::string& message) override { Record('I', message); }
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        Record('S', message);
+        return std::make_unique<StatusWindow>();
+    }
+    void PumpMessages() override {}
+
+private:
+    void Record(char kind, const std::string& text) {
+        out_ << kind << text.size() << '\n' << text;
+        out_.flush();  // a crash later in the herd keeps what was said before it
+    }
+    std::ofstream out_;
+};
+
+void ReplayMessages(const std::string& recorded) {
+    std::size_t at = 0;
+    while (at < recorded.size()) {
+        const char kind = recorded[at++];
+        const std::size_t newline = recorded.find('\n', at);
+        if (newline == std::string::npos) return;
+        const std::size_t length = std::strtoull(recorded.c_str() + at, nullptr, 10);
+        at = newline + 1;
+        if (length > recorded.size() - at) return;  // cut short by a crash
+        const std::string text = recorded.substr(at, length);
+        at += length;
+        if (kind == 'S') {
+            Services().ShowStatus(text);
+        } else {
+            Services().ShowInfo(text);
+        }
+    }
+}
+
+// Lines of a CR LF file, without their ends.
+std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+std::string EndReason(int status) {
+    if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        return "the worker process ended on signal " + std::to_string(signal) + " (" +
+               strsignal(signal) + ")";
+    }
+    return "the worker process ended with status " + std::to_string(WEXITSTATUS(status));
+}
+
+// Moves a file, copying when the target lies on another file system.
+void MoveFile(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (!error) return;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    fs::remove(from, error);
+}
+
+struct Herd {
+    long long number = 0;
+    std::string path;    // batch field 1, for the log line of a crashed worker
+    fs::path folder;     // the herd's private folder
+    bool done = false;
+    int status = 0;      // as waitpid gives it; 0 for a herd that ended normally
+};
+
+struct Worker {
+    pid_t pid = -1;
+    int socket = -1;            // commands out, "done" lines in
+    long long current = -1;     // herd number it works on; -1 when idle
+    std::string received;       // an incomplete "done" line
+};
+
+// Sends all of text; false when the worker is gone.
+bool SendAll(int socket, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t sent = ::send(socket, text.data(), text.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        text.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+// Reads one line (without its line feed) from a socket; false at its end.
+bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
+    for (;;) {
+        const std::size_t newline = buffer.find('\n');
+        if (newline != std::string::npos) {
+            line = buffer.substr(0, newline);
+            buffer.erase(0, newline + 1);
+            return true;
+        }
+        char chunk[4096];
+        const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buffer.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+// Worker processes that take herds one at a time. The batch process hands each a batch line
+// with the herd's number; the worker runs the per-herd step into the herd's folder and
+// answers with the number. A worker that dies is replaced by a new one for the next herd.
+class Workers {
+public:
+    Workers(const std::string& folder, int jobs, const ReportOutput& output, const HerdStepInto& step,
+            const BatchSinks& sinks)
+        : folder_(folder), jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
+        std::string pattern = (fs::temp_directory_path() / "ovista-batch-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw OvistaError("Could not create a folder for the worker processes");
+        }
+        root_ = pattern;
+        // PDF files go through the herd's folder so that they arrive in batch order; a PDF
+        // folder that is not there to write into stays the worker's own target, so that its
+        // reports fail as they would in one process.
+        const std::string& pdf = output.pdfFolder;
+        pdfsInOrder_ = !pdf.empty() && fs::is_directory(pdf) && ::access(pdf.c_str(), W_OK) == 0;
+    }
+
+    ~Workers() {
+        for (Worker& worker : workers_) {
+            if (worker.current >= 0) ::kill(worker.pid, SIGTERM);
+            ::close(worker.socket);  // an idle worker ends at the end of its commands
+        }
+        for (Worker& worker : workers_) {
+            int status = 0;
+            while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    // Hands the line to an idle worker, waiting for one when all are busy or too many
+    // finished herds wait for an earlier one.
+    void Start(const std::string& line, const std::string& path) {
+        for (;;) {
+            TakeOverFinished();
+            if (herds_.size() < static_cast<std::size_t>(4 * jobs_)) {
+                if (Worker* worker = IdleWorker()) {
+                    Herd herd;
+                    herd.number = next_++;
+                    herd.path = path;
+                    herd.folder = root_ / std::to_string(herd.number);
+                    fs::create_directories(herd.folder / kPdfFolder);
+                    herds_.push_back(herd);
+                    worker->current = herd.number;
+                    if (!SendAll(worker->socket, std::to_string(herd.number) + " " + line + "\n")) {
+                        Lost(*worker);  // its end is noticed as a crash of this herd
+                    }
+                    return;
+                }
+            }
+            WaitForWorkers();
+        }
+    }
+
+    void Finish() {
+        for (;;) {
+            TakeOverFinished();
+            if (herds_.empty()) return;
+            WaitForWorkers();
+        }
+    }
+
+private:
+    Worker* IdleWorker() {
+        for (Worker& worker : workers_) {
+            if (worker.current < 0) return &worker;
+        }
+        if (workers_.size() < static_cast<std::size_t>(jobs_)) return &Spawn();
+        return nullptr;
+    }
+
+    Worker& Spawn() {
+        int sockets[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+            throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(errno));
+        }
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);  // nothing buffered may be written twice
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            ::close(sockets[0]);
+            ::close(sockets[1]);
+            throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(errno));
+        }
+        if (pid == 0) {
+            ::close(sockets[0]);
+            for (const Worker& other : workers_) ::close(other.socket);
+            RunWorker(sockets[1]);
+        }
+        ::close(sockets[1]);
+        Worker worker;
+        worker.pid = pid;
+        worker.socket = sockets[0];
+        workers_.push_back(worker);
+        return workers_.back();
+    }
+
+    [[noreturn]] void RunWorker(int socket) {
+        std::string buffer;
+        std::string command;
+        while (ReceiveLine(socket, buffer, command)) {
+            const std::size_t space = command.find(' ');
+            const std::string number = command.substr(0, space);
+            const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
+            const int code = RunHerd(line, root_ / number);
+            if (!SendAll(socket, number + " " + std::to_string(code) + "\n")) break;
+        }
+        ::_exit(0);  // no exit handlers: they belong to the batch process
+    }
+
+    // The per-herd step with the herd's messages and output kept in its folder; 0 when the
+    // step ran to its end.
+    int RunHerd(const std::string& line, const fs::path& folder) {
+        int code = 0;
+        UserServices* outer = &Services();
+        try {
+            RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
+            RedirectTo(folder / kStderrFile, STDERR_FILENO);
+            RecordingServices recording((folder / kMessagesFile).string());
+            InstallServices(&recording);
+            const char* crashOn = std::getenv("OVISTA_TEST_CRASH_HERD");
+            if (crashOn != nullptr && *crashOn != '\0' && line.find(crashOn) != std::string::npos) {
+                std::abort();
+            }
+            ReportOutput output = output_;
+            if (pdfsInOrder_) output.pdfFolder = (folder / kPdfFolder).string() + "/";
+            step_(line, WithTrailingSeparator(folder.string()), output);
+        } catch (...) {
+            code = 3;
+        }
+        InstallServices(outer);
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        return code;
+    }
+
+    static void RedirectTo(const fs::path& path, int fd) {
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (file < 0 || ::dup2(file, fd) < 0) throw OvistaError("Could not redirect a worker's output");
+        ::close(file);
+    }
+
+    Herd* HerdNumbered(long long number) {
+        for (Herd& herd : herds_) {
+            if (herd.number == number) return &herd;
+        }
+        return nullptr;
+    }
+
+    // Waits until a worker reports a herd or ends.
+    void WaitForWorkers() {
+        std::vector<pollfd> polled;
+        for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
+        if (polled.empty()) throw OvistaError("Lost the worker processes");
+        while (::poll(polled.data(), polled.size(), -1) < 0) {
+            if (errno != EINTR) throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
+        }
+        for (std::size_t i = polled.size(); i-- > 0;) {
+            if (polled[i].revents == 0) continue;
+            Worker& worker = workers_[i];
+            char chunk[4096];
+            const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, 0);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                Lost(worker);
+                continue;
+            }
+            worker.received.append(chunk, static_cast<std::size_t>(got));
+            std::size_t newline;
+            while ((newline = worker.received.find('\n')) != std::string::npos) {
+                const std::string answer = worker.received.substr(0, newline);
+                worker.received.erase(0, newline + 1);
+                const long long number = std::atoll(answer.c_str());
+                const int code = std::atoi(answer.c_str() + answer.find(' ') + 1);
+                if (Herd* herd = HerdNumbered(number)) {
+                    herd->done = true;
+                    herd->status = code == 0 ? 0 : (code & 0xff) << 8;  // as an exit status
+                }
+                worker.current = -1;
+            }
+        }
+    }
+
+    // A worker that ended: its herd failed with the way it ended.
+    void Lost(Worker& worker) {
+        int status = 0;
+        while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        ::close(worker.socket);
+        if (Herd* herd = HerdNumbered(worker.current)) {
+            herd->done = true;
+            herd->status = status == 0 ? (1 << 8) : status;
+        }
+        const std::size_t index = static_cast<std::size_t>(&worker - workers_.data());
+        workers_.erase(workers_.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+
+    // Takes over the results of the finished herds at the head of the batch.
+    void TakeOverFinished() {
+        while (!herds_.empty() && herds_.front().done) {
+            const Herd herd = herds_.front();
+            herds_.pop_front();
+            TakeOver(herd);
+            std::error_code ignored;
+            fs::remove_all(herd.folder, ignored);
+            if (sinks_.herdDone) sinks_.herdDone();
+        }
+    }
+
+    void TakeOver(const Herd& herd) {
+        const fs::path& from = herd.folder;
+        ReplayMessages(ReadAll(from / kMessagesFile));
+        std::cout << ReadAll(from / kStdoutFile) << std::flush;
+        std::cerr << ReadAll(from / kStderrFile) << std::flush;
+        AppendTo(folder_ + kTraceFileName, ReadAll(from / kTraceFileName));
+        AppendTo(folder_ + kDetailTraceFileName, ReadAll(from / kDetailTraceFileName));
+        if (herd.status != 0) {
+            // Its summary lines, log line and reports may be incomplete: none of them count.
+            sinks_.logLine("Analysis failes for " + herd.path + ": " + EndReason(herd.status));
+            return;
+        }
+        sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName));
+        for (const std::string& line : CrLfLines(ReadAll(from / kBatchLogFileName))) {
+            sinks_.logLine(line);
+        }
+        if (fs::exists(from / kPdfNameClaimedFile)) {
+            const std::string name = sinks_.claimPdfName(herd.path);
+            const fs::path written = from / kPdfFolder / PdfFileNameFor(herd.path);
+            if (pdfsInOrder_ && fs::exists(written)) MoveFile(written, fs::path(output_.pdfFolder) / name);
+        }
+    }
+
+    std::string folder_;
+    int jobs_;
+    const ReportOutput& output_;
+    const HerdStepInto& step_;
+    const BatchSinks& sinks_;
+    fs::path root_;
+    bool pdfsInOrder_ = false;
+    std::vector<Worker> workers_;
+    std::deque<Herd> herds_;  // started and not yet taken over, in batch order
+    long long next_ = 0;
+};
+
+}  // namespace
+
+void RunBatchOnWorkers(std::istream& batch, const std::string& folder, int jobs,
+                       const ReportOutput& output, const HerdStepInto& step,
+                       const BatchSinks& sinks) {
+    Workers workers(folder, jobs, output, step, sinks);
+    std::string line;
+    CsvFields fields;
+    while (ReadTextLine(batch, line)) {
+        SplitCsvLine(line, fields);
+        if (fields[0].empty()) continue;  // a blank line: nothing to run, nothing logged
+        workers.Start(line, fields[0]);
+    }
+    workers.Finish();
+}
+
+int BatchJobs(const std::string& jobsKey, bool consoleServices, const ReportOutput& output) {
+    if (!consoleServices || output.preview) return 1;
+    int jobs = 0;
+    if (!jobsKey.empty() && jobsKey.find_first_not_of("0123456789") == std::string::npos &&
+        jobsKey.size() <= 4) {
+        jobs = std::stoi(jobsKey);
+    }
+    if (jobs > 0) return jobs;
+    if (!jobsKey.empty() || !output.pdfFolder.empty()) {
+        const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return processors > 0 ? static_cast<int>(processors) : 1;
+    }
+    return 1;  // reports on the printer: in batch order unless JOBS= asks otherwise
+}
+
+}  // namespace ovista
