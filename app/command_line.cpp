@@ -16,6 +16,7 @@ enum class Effect {
     NoDialogs,
     PdfFolder,
     Jobs,
+    Merge,
 };
 
 struct KeyEntry {
@@ -26,7 +27,7 @@ struct KeyEntry {
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 10> kKeys = {{
+constexpr std::array<KeyEntry, 11> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -37,6 +38,7 @@ constexpr std::array<KeyEntry, 10> kKeys = {{
     {"NODIALOGS", Effect::NoDialogs, "Open no window; messages go to standard error."},
     {"PDFFOLDER=", Effect::PdfFolder, "Write each report as a PDF file into this folder."},
     {"JOBS=", Effect::Jobs, "Worker processes of a batch (default: one per processor)."},
+    {"MERGE=", Effect::Merge, "Shard folders (comma-separated) to merge into XFERFOLDER=."},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -67,6 +69,7 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::NoDialogs: values.noDialogs = true; break;
         case Effect::PdfFolder: values.pdfFolder = KeyValue(argument); break;
         case Effect::Jobs: values.jobs = KeyValue(argument); break;
+        case Effect::Merge: values.mergeFolders = KeyValue(argument); break;
     }
 }
 
@@ -110,6 +113,9 @@ CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments) {
 
 RunMode ChooseRunMode(const CommandLineValues& values) {
     if (values.folderAndBatchCount == 2) return RunMode::Batch;
+    if (!values.mergeFolders.empty() && !values.transferFolder.empty() && values.batchFile.empty()) {
+        return RunMode::MergeShards;
+    }
     if (!values.reportCsvFile.empty()) return RunMode::ReportFromSummaryCsv;
     if (!values.storedResultFile.empty()) return RunMode::ReportFromStoredResult;
     if (!values.herdCsvFile.empty()) return RunMode::SingleHerdCsv;

@@ -22,6 +22,7 @@ struct CommandLineValues {
     bool noDialogs = false;        // "NODIALOGS": messages to standard error, no window
     std::string pdfFolder;         // "PDFFOLDER=": reports as PDF files into this folder
     std::string jobs;              // "JOBS=": worker processes of a batch
+    std::string mergeFolders;      // "MERGE=": shard folders to merge into the transfer folder
 
     bool operator==(const CommandLineValues&) const = default;
 };
@@ -32,7 +33,7 @@ struct CommandLineKey {
     std::string_view explanation;  // one line for --help
 };
 // "QMRSUMMARY=", "CSVFILE=", "QMRREP=", "DUMPBMP", "XFERFOLDER=", "QMRBATCHFILE=",
-// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=" and "JOBS=".
+// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=" and "MERGE=".
 const std::vector<CommandLineKey>& CommandLineKeys();
 
 // Longest value kept for a key, in characters; the rest is cut off.
@@ -50,13 +51,15 @@ std::string KeyValue(std::string_view argument);
 
 enum class RunMode {
     Batch,                   // transfer folder + batch file
+    MergeShards,             // "MERGE=" + transfer folder, no batch file
     ReportFromSummaryCsv,    // "QMRREP="
     ReportFromStoredResult,  // "QMRSUMMARY="
     SingleHerdCsv,           // "CSVFILE="
     Interactive,             // the main window
 };
 
-// The first mode that applies: a folder-and-batch count of exactly 2, then a report CSV path,
+// The first mode that applies: a folder-and-batch count of exactly 2, then shard folders with
+// a transfer folder and no batch file, then a report CSV path,
 // a stored result path, a herd CSV path, else the main window.
 RunMode ChooseRunMode(const CommandLineValues& values);
 

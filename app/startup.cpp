@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/main_window.h"
+#include "app/merge_shards.h"
 #include "app/parallel_batch.h"
 #include "app/runs.h"
 #include "herd/errors.h"
@@ -60,6 +61,9 @@ int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
         case RunMode::Batch:
             ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output, StandardRunSteps(),
                                 BatchJobs(keys.jobs, consoleServices, output));
+            break;
+        case RunMode::MergeShards:
+            ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders));
             break;
         case RunMode::ReportFromSummaryCsv:
             ranToEnd = RunReportFromSummaryCsv(keys.reportCsvFile, output);

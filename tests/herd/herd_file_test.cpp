@@ -38,6 +38,17 @@ TEST(ReadTextLine, ReplacesACarriageReturnOnceByTheByteAfterIt) {
     EXPECT_EQ(Lines("end\r"), (std::vector<std::string>{"end"}));
 }
 
+// The reader of a whole file in memory cuts lines as the reader of a stream does.
+TEST(TextLines, CutsAsReadTextLineCuts) {
+    for (const char* text : {"a\nb\r\nc", "a\n\nb\n", "", "\n", "a\r\r\nb", "ab\rcd\n", "end\r",
+                             "\r\n\r", "x\r\r\r\ny\rz", "\r\r"}) {
+        std::vector<std::string> lines;
+        TextLines cut(text);
+        for (std::string_view line; cut.Next(line);) lines.emplace_back(line);
+        EXPECT_EQ(lines, Lines(text)) << text;
+    }
+}
+
 TEST(ReadTextLine, ReadsAVeryLongLineWhole) {
     const std::string longLine(100000, 'x');
     EXPECT_EQ(Lines(longLine + "\r\nnext"), (std::vector<std::string>{longLine, "next"}));

@@ -157,5 +157,38 @@ TEST(HerdList, ManyKeysInRandomOrderComeOutSortedAndFindable) {
     }
 }
 
+// Filling a herd in place orders its keys once at the end; the list must come out as key by
+// key insertion leaves it, with case variants, accents and characters the collation ignores
+// among the keys.
+TEST(HerdList, FillingInPlaceGivesTheOrderAndRecordsOfInsertionsOneByOne) {
+    const char* stems[] = {"cow", "COW", "Cow\x01", "\xC9t\xE9", "\xE9T\xC9", "ab c", "abc", "AB-C", "z9", "Z9 "};
+    std::vector<std::string> keys;
+    std::mt19937 random(7);
+    for (int i = 0; i < 400; ++i) {
+        keys.push_back(std::string(stems[random() % std::size(stems)]) + std::to_string(random() % 40));
+    }
+    HerdList oneByOne;
+    HerdList inPlace;
+    CowRecord record;
+    int index = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        oneByOne.FindOrAddRecord(keys[i], record, index);
+        record.Days = static_cast<std::int16_t>(record.Days + i);
+        oneByOne.PutRecord(index, record);
+        CowRecord& stored = inPlace.FindOrAdd(keys[i]);
+        stored.Days = static_cast<std::int16_t>(stored.Days + i);
+        if (i == 200) {
+            EXPECT_EQ(Keys(inPlace), Keys(oneByOne));  // ordered when asked midway
+        }
+    }
+    ASSERT_EQ(Keys(inPlace), Keys(oneByOne));
+    for (int i = 1; i <= oneByOne.Count(); ++i) {
+        EXPECT_EQ(inPlace.RecordAt(i), oneByOne.RecordAt(i)) << i;
+    }
+    inPlace.FreeRecords();
+    EXPECT_EQ(inPlace.Count(), 0);
+    EXPECT_EQ(inPlace.FindOrAdd("new").Key, "new");
+}
+
 }  // namespace
 }  // namespace ovista

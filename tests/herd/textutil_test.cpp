@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <locale>
@@ -301,6 +302,27 @@ TEST_F(DateText, HerdDatesReadDashesAndDotsAsSlashes) {
     EXPECT_EQ(ParseHerdDate("03-04-05"), MakeDate(3, 4, 2005));
     EXPECT_EQ(ParseHerdDate("03.04.05"), MakeDate(3, 4, 2005));
     EXPECT_EQ(ErrorText<DateError>([] { ParseHerdDate("--/04/05"); }), "'///04/2005' is not a valid date");
+}
+
+// Herd dates of the usual forms take a short way; it must agree with the general reader on
+// every form near them, the errors included.
+TEST_F(DateText, HerdDatesOfTheUsualFormsReadAsTheGeneralReaderReadsThem) {
+    const char* texts[] = {"3/4/05", "03/04/2005", "29/02/2024", "29/02/2023", "31/4/26", "1/1/0099",
+                           "1/1/0100", "31/12/9999", "00/01/2020", "1/13/20", "12-05-05", "12.05.05",
+                           "1/2/3", "1/2/123", "001/2/2020", "1/2/20200", " 1/2/2020", "1/2/2020 ",
+                           "1/2/76", "1/2/77", "1/2/-5", "1//2020", "a/b/c", "12-05.2005"};
+    for (const char* text : texts) {
+        std::string slashed = text;
+        std::replace_if(slashed.begin(), slashed.end(), [](char c) { return c == '-' || c == '.'; }, '/');
+        std::string general, herd;
+        Date generalDate = -1, herdDate = -2;
+        try { generalDate = ParseDateText(slashed); } catch (const OvistaError& e) { general = e.what(); }
+        try { herdDate = ParseHerdDate(text); } catch (const OvistaError& e) { herd = e.what(); }
+        EXPECT_EQ(herd, general) << text;
+        if (general.empty()) {
+            EXPECT_EQ(herdDate, generalDate) << text;
+        }
+    }
 }
 
 TEST_F(DateText, TheOpenEndedDateIsTheLastDayOf2099) {

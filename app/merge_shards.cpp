@@ -1,0 +1,83 @@
+#include "app/merge_shards.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "analysis/trace.h"
+#include "app/runs.h"
+#include "app/summary_file.h"
+#include "app/working_folder.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+bool ReadBytes(const std::string& path, std::string& bytes) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+}  // namespace
+
+std::vector<std::string> SplitShardFolders(const std::string& list) {
+    std::vector<std::string> folders;
+    std::size_t at = 0;
+    while (at <= list.size()) {
+        std::size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        if (comma > at) folders.push_back(list.substr(at, comma - at));
+        at = comma + 1;
+    }
+    return folders;
+}
+
+bool MergeShards(const std::string& target, const std::vector<std::string>& shards) {
+    const char* const names[] = {kBatchLogFileName, kSummaryFileName, kConceptionFileName,
+                                 kTraceFileName, kDetailTraceFileName};
+    // Everything is read first, so a missing shard leaves the target as it was.
+    std::string merged[std::size(names)];
+    std::string header;
+    for (std::size_t s = 0; s < shards.size(); ++s) {
+        const std::string folder = WithTrailingSeparator(shards[s]);
+        for (std::size_t f = 0; f < std::size(names); ++f) {
+            const std::string path = folder + names[f];
+            std::string bytes;
+            if (!ReadBytes(path, bytes)) {
+                ShowInfo("Could not open " + path);
+                return false;
+            }
+            if (names[f] == kSummaryFileName) {
+                const std::size_t end = bytes.find("\r\n");
+                const std::string first = bytes.substr(0, end == std::string::npos ? bytes.size() : end + 2);
+                if (s == 0) header = first;
+                if (first != header) {
+                    ShowInfo("Not a summary file of the same kind: " + path);
+                    return false;
+                }
+                if (s == 0) merged[f] = header;
+                bytes.erase(0, first.size());
+            }
+            merged[f] += bytes;
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(target, ignored);
+    const std::string folder = WithTrailingSeparator(target);
+    for (std::size_t f = 0; f < std::size(names); ++f) {
+        std::ofstream out(folder + names[f], std::ios::binary | std::ios::trunc);
+        out.write(merged[f].data(), static_cast<std::streamsize>(merged[f].size()));
+        out.close();
+        if (!out) {
+            ShowInfo(std::string("Could not write ") + names[f]);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace ovista

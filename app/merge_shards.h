@@ -1,0 +1,20 @@
+#pragma once
+// Batches too large for one machine are split into shards: consecutive pieces of the batch
+// file, each run as an ordinary batch into a transfer folder of its own, on any machine.
+// Merging the shards' folders in batch order gives the files one run over the whole batch
+// would have written, as every herd's lines depend on that herd alone.
+#include <string>
+#include <vector>
+
+namespace ovista {
+
+// The folders of "MERGE=<folder>,<folder>...", in the order given.
+std::vector<std::string> SplitShardFolders(const std::string& list);
+
+// Writes the batch log, summary, conception and trace files into target from the shards'
+// folders, in the order given: the summary header once, then every shard's lines. False
+// (after a message) when a shard's file cannot be read, a shard's summary header differs
+// from the first one, or a file of the target cannot be written.
+bool MergeShards(const std::string& target, const std::vector<std::string>& shards);
+
+}  // namespace ovista
