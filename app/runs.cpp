@@ -4,12 +4,14 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
 
 #include "analysis/analyse_herd.h"
 #include "analysis/trace.h"
+#include "app/batch_progress.h"
 #include "app/parallel_batch.h"
 #include "app/pdf_names.h"
 #include "app/mistyped_years.h"
@@ -262,7 +264,7 @@ const RunSteps& StandardRunSteps() {
 }
 
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output, const RunSteps& steps, int jobs) {
+              const ReportOutput& output, const RunSteps& steps, int jobs, bool progressLine) {
     SetWorkingFolder(transferFolder);
     const std::string folder = WorkingFolderPath();
 
@@ -288,6 +290,11 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
 
     std::string line;
     PdfFileNames pdfNames;
+    std::optional<BatchProgress> progress;
+    if (progressLine) progress.emplace(std::cerr, CountBatchHerds(batchFile));
+    const auto herdDone = [&progress] {
+        if (progress) progress->HerdDone();
+    };
     try {
         if (jobs > 1) {
             const HerdStepInto step = [&steps](const std::string& herdLine, const std::string& into,
@@ -309,12 +316,14 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                     files.Append(summary, conception);
                 },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
-                {}};
+                herdDone};
             RunBatchOnWorkers(*batch, folder, jobs, output, step, sinks);
             return true;
         }
+        CsvFields fields;
         while (ReadTextLine(*batch, line)) {
             RunBatchLine(line, folder, files, log, pdfNames, output, steps);
+            if (progress && (SplitCsvLine(line, fields), !fields[0].empty())) herdDone();
         }
     } catch (const OvistaError& e) {
         // Only the log itself failing gets here: without it the batch cannot say what it did.

@@ -45,9 +45,10 @@ const RunSteps& StandardRunSteps();
 // summary file cannot be opened (after a message).
 // jobs: worker processes; above 1 each herd runs in a process of its own (parallel_batch.h),
 // with the same files as a run in one process.
+// progressLine: status texts become one progress line on standard error (a terminal).
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
               const ReportOutput& output, const RunSteps& steps = StandardRunSteps(),
-              int jobs = 1);
+              int jobs = 1, bool progressLine = false);
 
 // The report of the row below the header of a summary CSV file; nothing is analysed.
 bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,

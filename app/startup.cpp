@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/main_window.h"
+#include "app/batch_progress.h"
 #include "app/merge_shards.h"
 #include "app/parallel_batch.h"
 #include "app/runs.h"
@@ -60,7 +61,8 @@ int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
     switch (ChooseRunMode(keys)) {
         case RunMode::Batch:
             ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output, StandardRunSteps(),
-                                BatchJobs(keys.jobs, consoleServices, output));
+                                BatchJobs(keys.jobs, consoleServices, output),
+                                consoleServices && !output.preview && StandardErrorIsTerminal());
             break;
         case RunMode::MergeShards:
             ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders));
