@@ -40,7 +40,12 @@ constexpr const char* kPdfFolder = "pdf";
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    return bytes;
 }
 
 void AppendTo(const std::string& path, const std::string& bytes) {
