@@ -25,8 +25,8 @@ QRectF Corners(int x1, int y1, int x2, int y2) {
 // the painter's arithmetic would overflow long before.
 constexpr int kLimit = 1 << 24;
 bool WithinReach(int a, int b, int c, int d) {
-    return std::abs(a) < kLimit && std::abs(b) < kLimit && std::abs(c) < kLimit &&
-           std::abs(d) < kLimit;
+    const auto near = [](int v) { return v > -kLimit && v < kLimit; };  // no abs(INT_MIN)
+    return near(a) && near(b) && near(c) && near(d);
 }
 
 }  // namespace

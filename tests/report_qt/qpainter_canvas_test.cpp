@@ -111,6 +111,15 @@ TEST(QPainterCanvas, WhiteOfAPictureLetsThePageColourShow) {
     QPainterCanvas canvas(painter, page.size(), images);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     canvas.DrawImage(ReportImage::Star, 0, 0, 8, 2);
+    // Positions no page can hold (a damaged record's) draw nothing at all.
+    constexpr int kMin = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    canvas.SetBrush(kBlack);
+    canvas.DrawLine(kMin, 0, kMax, 1);
+    canvas.DrawRoundRect(0, 0, 8, 2, kMin, kMin);
+    canvas.DrawEllipse(kMin, kMin, 8, 2);
+    canvas.DrawText(kMin, 0, "far");
+    canvas.DrawImage(ReportImage::Star, 0, 0, kMax, 2);
     painter.end();
     EXPECT_EQ(page.pixel(0, 0), qRgb(249, 243, 233));
     EXPECT_EQ(page.pixel(2, 0), qRgb(0, 0, 0));
