@@ -1,6 +1,7 @@
 #include "analysis/trace.h"
 
 #include <filesystem>
+#include <utility>
 
 namespace ovista {
 namespace {
@@ -13,18 +14,17 @@ std::string FilePath(const std::string& folder, const char* name) {
     return path + name;
 }
 
-void OpenForAppending(std::ofstream& file, const std::string& path) {
-    file.open(path, std::ios::binary | std::ios::app);
-    if (!file.is_open()) file.clear();
-}
+// Held-back trace text is written once it reaches this size, and when the file closes.
+constexpr std::size_t kPendingLimit = 64 * 1024;
 
-void WriteLine(std::ofstream& file, std::string_view text) {
-    if (!file.is_open()) return;
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.write("\r\n", 2);
+std::string& LastFailure() {
+    static std::string failure;
+    return failure;
 }
 
 }  // namespace
+
+std::string TakeTraceFailure() { return std::exchange(LastFailure(), {}); }
 
 std::string RightAligned(std::string_view text, int width) {
     std::string out;
@@ -44,19 +44,47 @@ std::string FixedPoint(double value, int decimals, int width) {
 void TraceWriter::Open(const std::string& folder) {
     Close();
     if (folder.empty()) return;
-    if (kTraceSwitch) OpenForAppending(trace_, FilePath(folder, kTraceFileName));
-    if (kDetailSwitch) OpenForAppending(detail_, FilePath(folder, kDetailTraceFileName));
+    if (kTraceSwitch) Open(trace_, FilePath(folder, kTraceFileName));
+    if (kDetailSwitch) Open(detail_, FilePath(folder, kDetailTraceFileName));
 }
 
 void TraceWriter::Close() {
-    if (trace_.is_open()) trace_.close();
-    if (detail_.is_open()) detail_.close();
-    trace_.clear();
-    detail_.clear();
+    for (File* file : {&trace_, &detail_}) {
+        Flush(*file);
+        file->file.Close();
+    }
 }
 
-void TraceWriter::Line(std::string_view text) { WriteLine(trace_, text); }
+void TraceWriter::Line(std::string_view text) { Add(trace_, text); }
 
-void TraceWriter::DetailLine(std::string_view text) { WriteLine(detail_, text); }
+void TraceWriter::DetailLine(std::string_view text) { Add(detail_, text); }
+
+void TraceWriter::Open(File& file, const std::string& path) {
+    file.pending.clear();
+    try {
+        file.file.OpenForAppending(path);
+    } catch (const OutputFileError& error) {
+        LastFailure() = error.what();
+    }
+}
+
+void TraceWriter::Add(File& file, std::string_view text) {
+    if (!file.file.IsOpen()) return;
+    file.pending += text;
+    file.pending += "\r\n";
+    if (file.pending.size() >= kPendingLimit) Flush(file);
+}
+
+void TraceWriter::Flush(File& file) {
+    if (file.pending.empty() || !file.file.IsOpen()) return;
+    try {
+        file.file.Write(file.pending);
+    } catch (const OutputFileError& error) {
+        // Whole lines stay; nothing more of this analysis goes to the file.
+        LastFailure() = error.what();
+        file.file.Close();
+    }
+    file.pending.clear();
+}
 
 }  // namespace ovista

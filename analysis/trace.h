@@ -2,14 +2,15 @@
 // The analysis trace: plain-text tables that let an adviser follow how a herd's figures came
 // about. "DbugQMR.TXT" takes the tables of every analysis stage, "DbugQM1.TXT" one line per
 // lactation of the conception tables. Both live in the working folder and are appended to
-// herd after herd; a batch empties them at its start. Lines end with CR LF, numbers are never
-// localised, and a file that cannot be opened is skipped without complaint.
+// herd after herd; a batch empties them at its start. Lines end with CR LF and numbers are
+// never localised. The traces are diagnostics: a file that cannot be opened or written is
+// left (with whole lines only) and the analysis goes on without it.
 #include <concepts>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <string_view>
 
+#include "analysis/output_file.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -56,13 +57,13 @@ public:
     // Opens both files for appending in folder (a separator is added when missing). An
     // empty folder opens nothing; a file that cannot be opened is left closed.
     void Open(const std::string& folder);
-    // Flushes and closes both files; harmless when they are not open.
+    // Writes what is held back and closes both files; harmless when they are not open.
     void Close();
 
     // True when lines of the analysis trace are written somewhere; callers may skip
     // building a large table when false.
-    bool Tracing() const { return trace_.is_open(); }
-    bool Detailing() const { return detail_.is_open(); }
+    bool Tracing() const { return trace_.file.IsOpen(); }
+    bool Detailing() const { return detail_.file.IsOpen(); }
 
     // One line of "DbugQMR.TXT"; goes nowhere when the file is not open.
     void Line(std::string_view text);
@@ -77,8 +78,21 @@ public:
     void DetailLine(std::string_view text);
 
 private:
-    std::ofstream trace_;
-    std::ofstream detail_;
+    // Lines are held back and written in large pieces, each ending with a line end.
+    struct File {
+        OutputFile file;
+        std::string pending;
+    };
+    static void Open(File& file, const std::string& path);
+    static void Add(File& file, std::string_view text);
+    static void Flush(File& file);
+
+    File trace_;
+    File detail_;
 };
+
+// Why a trace file was last cut short or left out ("Could not write DbugQMR.TXT: No space
+// left on device"), once: the text is cleared by the call. Empty when nothing failed.
+std::string TakeTraceFailure();
 
 }  // namespace ovista

@@ -1,0 +1,72 @@
+#pragma once
+// A text file that other programs read line by line while we write it: the summary and
+// conception files, the batch log and the traces. It only ever holds whole lines. Each write
+// goes straight to the file; when the file cannot take all of it (a full disk, a quota, a
+// failing device) what did get written is cut off again, so the file ends with the last
+// line that was written whole, and the caller learns why.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "herd/errors.h"
+
+namespace ovista {
+
+// An output file could not be created or written. what() names the file and the system's
+// reason: "Could not write TAMSLREP.CSV: No space left on device".
+class OutputFileError : public OvistaError {
+public:
+    OutputFileError(const std::string& verb, const std::string& path, const std::string& reason);
+    const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string path_;
+    std::string reason_;
+};
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the file empty (an old one is emptied). OutputFileError("create") when not.
+    void Create(const std::string& path);
+    // Opens the file for adding lines at its end, creating it when missing.
+    void OpenForAppending(const std::string& path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Writes text, which must end with a line end, through to the file. When it cannot all
+    // be written, the file is cut back to its length before the call and OutputFileError
+    // ("write") is thrown; the file stays open.
+    void Write(std::string_view text);
+    // Writes text and CR LF as one write.
+    void WriteLine(std::string_view text);
+    // Cuts the file back to an earlier length: the lines of a herd that another file could
+    // not take. OutputFileError when the system refuses.
+    void CutBackTo(std::uint64_t length);
+
+    std::uint64_t Length() const { return length_; }
+    const std::string& Path() const { return path_; }
+
+private:
+    void Open(const std::string& path, int flags, const char* verb);
+    [[noreturn]] void Fail(const char* verb, int error) const;
+
+    int fd_ = -1;
+    std::uint64_t length_ = 0;
+    std::string path_;
+};
+
+// For tests: every output file with this file name refuses to grow beyond bytes, as a
+// full disk does (the bytes that fit are written, then "No space left on device").
+// std::nullopt lifts the limit. Not for use by the program.
+void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes);
+
+}  // namespace ovista
