@@ -17,6 +17,7 @@ enum class Effect {
     PdfFolder,
     Jobs,
     Merge,
+    NoTrace,
 };
 
 struct KeyEntry {
@@ -27,7 +28,7 @@ struct KeyEntry {
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 11> kKeys = {{
+constexpr std::array<KeyEntry, 12> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -39,6 +40,7 @@ constexpr std::array<KeyEntry, 11> kKeys = {{
     {"PDFFOLDER=", Effect::PdfFolder, "Write each report as a PDF file into this folder."},
     {"JOBS=", Effect::Jobs, "Worker processes of a batch (default: one per processor)."},
     {"MERGE=", Effect::Merge, "Shard folders (comma-separated) to merge into XFERFOLDER=."},
+    {"NOTRACE", Effect::NoTrace, "Write no trace files (DbugQMR.TXT, DbugQM1.TXT)."},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -70,6 +72,7 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::PdfFolder: values.pdfFolder = KeyValue(argument); break;
         case Effect::Jobs: values.jobs = KeyValue(argument); break;
         case Effect::Merge: values.mergeFolders = KeyValue(argument); break;
+        case Effect::NoTrace: values.noTrace = true; break;
     }
 }
 
@@ -155,7 +158,9 @@ std::string HelpText() {
         "display, or with NODIALOGS, no window opens and messages go to standard error.\n"
         "\n"
         "Exit status: 0 when the run went to its end (a herd that failed in a batch is in the\n"
-        "batch log), 1 when it stopped on a failure that it reported.\n";
+        "batch log), 1 when it stopped on a failure that it reported (an output file that\n"
+        "cannot be written stops a batch; a folder in use by another run is not touched),\n"
+        "130 or 143 when Ctrl-C or SIGTERM stopped it between herds.\n";
     return text;
 }
 

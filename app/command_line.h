@@ -23,6 +23,7 @@ struct CommandLineValues {
     std::string pdfFolder;         // "PDFFOLDER=": reports as PDF files into this folder
     std::string jobs;              // "JOBS=": worker processes of a batch
     std::string mergeFolders;      // "MERGE=": shard folders to merge into the transfer folder
+    bool noTrace = false;          // "NOTRACE": no trace files
 
     bool operator==(const CommandLineValues&) const = default;
 };
@@ -33,7 +34,8 @@ struct CommandLineKey {
     std::string_view explanation;  // one line for --help
 };
 // "QMRSUMMARY=", "CSVFILE=", "QMRREP=", "DUMPBMP", "XFERFOLDER=", "QMRBATCHFILE=",
-// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=" and "MERGE=".
+// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=", "MERGE=" and
+// "NOTRACE".
 const std::vector<CommandLineKey>& CommandLineKeys();
 
 // Longest value kept for a key, in characters; the rest is cut off.

@@ -22,6 +22,7 @@
 
 #include "analysis/trace.h"
 #include "app/pdf_names.h"
+#include "app/stop_signals.h"
 #include "app/summary_file.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
@@ -229,7 +230,7 @@ public:
     }
 
     void Finish() {
-        for (;;) {
+        while (StopSignal() == 0) {
             TakeOverFinished();
             if (herds_.empty()) return;
             WaitForWorkers();
@@ -273,6 +274,10 @@ private:
     }
 
     [[noreturn]] void RunWorker(int socket) {
+        // The batch process decides when to stop (Ctrl-C reaches the whole process group)
+        // and ends busy workers with SIGTERM.
+        ::signal(SIGINT, SIG_IGN);
+        ::signal(SIGTERM, SIG_DFL);
         std::string buffer;
         std::string command;
         while (ReceiveLine(socket, buffer, command)) {
@@ -375,7 +380,7 @@ private:
 
     // Takes over the results of the finished herds at the head of the batch.
     void TakeOverFinished() {
-        while (!herds_.empty() && herds_.front().done) {
+        while (StopSignal() == 0 && !herds_.empty() && herds_.front().done) {
             const Herd herd = herds_.front();
             herds_.pop_front();
             TakeOver(herd);
@@ -390,14 +395,27 @@ private:
         ReplayMessages(ReadAll(from / kMessagesFile));
         std::cout << ReadAll(from / kStdoutFile) << std::flush;
         std::cerr << ReadAll(from / kStderrFile) << std::flush;
-        AppendTo(folder_ + kTraceFileName, ReadAll(from / kTraceFileName));
-        AppendTo(folder_ + kDetailTraceFileName, ReadAll(from / kDetailTraceFileName));
+        if (sinks_.traces) {
+            sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
+        } else {
+            AppendTo(folder_ + kTraceFileName, ReadAll(from / kTraceFileName));
+            AppendTo(folder_ + kDetailTraceFileName, ReadAll(from / kDetailTraceFileName));
+        }
         if (herd.status != 0) {
             // Its summary lines, log line and reports may be incomplete: none of them count.
             sinks_.logLine("Analysis failes for " + herd.path + ": " + EndReason(herd.status));
             return;
         }
-        sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName));
+        try {
+            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName));
+        } catch (const OvistaError& e) {
+            // The herd is not in the files; the log says why when it still can.
+            try {
+                sinks_.logLine("Analysis failes for " + herd.path + ": " + e.what());
+            } catch (const OvistaError&) {
+            }
+            throw;
+        }
         for (const std::string& line : CrLfLines(ReadAll(from / kBatchLogFileName))) {
             sinks_.logLine(line);
         }
@@ -428,7 +446,7 @@ void RunBatchOnWorkers(std::istream& batch, const std::string& folder, int jobs,
     Workers workers(folder, jobs, output, step, sinks);
     std::string line;
     CsvFields fields;
-    while (ReadTextLine(batch, line)) {
+    while (StopSignal() == 0 && ReadTextLine(batch, line)) {
         SplitCsvLine(line, fields);
         if (fields[0].empty()) continue;  // a blank line: nothing to run, nothing logged
         workers.Start(line, fields[0]);

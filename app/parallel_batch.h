@@ -23,6 +23,8 @@ struct BatchSinks {
     std::function<std::string(const std::string& path)> claimPdfName;
     // After each batch line that named a herd: herds done so far.
     std::function<void()> herdDone;
+    // The herd's trace and detail trace, as written (whole CR LF lines).
+    std::function<void(const std::string& trace, const std::string& detail)> traces;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.
@@ -37,7 +39,8 @@ using HerdStepInto = std::function<void(const std::string& line, const std::stri
 // results to sinks in batch order; the traces are appended to the files in folder and the
 // PDF files moved into output.pdfFolder. A worker that does not end normally is logged as
 // "Analysis failes for <path>: <reason>". OvistaError from a sink ends the batch (the running
-// workers are stopped first).
+// workers are stopped first); so does a stop signal (stop_signals.h): the herds taken over
+// before it are whole, no later one is taken over.
 // Test hook: a herd whose batch line contains the text of OVISTA_TEST_CRASH_HERD crashes its
 // worker.
 void RunBatchOnWorkers(std::istream& batch, const std::string& folder, int jobs,

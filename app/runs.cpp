@@ -15,6 +15,9 @@
 #include "app/parallel_batch.h"
 #include "app/pdf_names.h"
 #include "app/mistyped_years.h"
+#include "app/folder_lock.h"
+#include "app/run_files.h"
+#include "app/stop_signals.h"
 #include "app/summary_file.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
@@ -27,7 +30,6 @@
 namespace ovista {
 namespace {
 
-constexpr std::ios::openmode kWrite = std::ios::out | std::ios::binary | std::ios::trunc;
 constexpr std::ios::openmode kRead = std::ios::in | std::ios::binary;
 
 int OutputKind(const ReportOutput& output) {
@@ -48,43 +50,6 @@ ReportOutput NamedAfter(const ReportOutput& output, std::string pdfFileName) {
     named.pdfFileName = std::move(pdfFileName);
     return named;
 }
-
-// The summary and conception files of a herd run, with the traces emptied beside them.
-class OutputFiles {
-public:
-    // False when a trace could not be emptied, or a file created or given its header.
-    // header: false for a worker's share of a batch, whose lines go below the batch's header.
-    bool Create(const std::string& folder, bool header = true) {
-        const bool tracesEmptied = std::ofstream(folder + kTraceFileName, kWrite).is_open() &&
-                                   std::ofstream(folder + kDetailTraceFileName, kWrite).is_open();
-        summary_.open(folder + kSummaryFileName, kWrite);
-        conception_.open(folder + kConceptionFileName, kWrite);
-        if (!tracesEmptied || !summary_.is_open() || !conception_.is_open()) return false;
-        if (!header) return true;
-        try {
-            WriteSummaryHeader(summary_);
-        } catch (const OvistaError&) {
-            return false;
-        }
-        return true;
-    }
-
-    // Appends lines that WriteSummaryRow composed; OvistaError when a file fails.
-    void Append(const std::string& summaryLines, const std::string& conceptionLines) {
-        Append(summary_, summaryLines, kSummaryFileName);
-        Append(conception_, conceptionLines, kConceptionFileName);
-    }
-
-private:
-    std::ofstream summary_;
-    std::ofstream conception_;
-
-    static void Append(std::ofstream& out, const std::string& text, const char* fileName) {
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) throw OvistaError(std::string("Could not write ") + fileName);
-    }
-};
 
 bool IsFarmerIdRow(const HerdHeaderFields& header) {
     std::string first = header[0];
@@ -127,7 +92,7 @@ private:
 };
 
 // What became of one herd's analysis.
-enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed };
+enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, Interrupted };
 
 struct HerdResult {
     HerdOutcome outcome = HerdOutcome::NoReport;
@@ -140,11 +105,13 @@ struct HerdResult {
 // be written) leaves the herd without report and summary row instead of ending the run, and
 // an error of the report output does not undo the analysis. The herd's summary and
 // conception lines are held back until its analysis has ended, so a failed herd (or a failed
-// first attempt of a herd with a mistyped year) leaves none.
+// first attempt of a herd with a mistyped year) leaves none; a run asked to stop by a signal
+// writes none either. OutputFileError when the summary or conception file cannot take the
+// lines (every later herd would fail the same way).
 // herdFile: when not empty, the analysis's messages name it.
 HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& owner, const std::string& address,
-                           HerdList& herd, const std::string& folder, OutputFiles& files,
+                           HerdList& herd, OutputFiles& files,
                            const ReportOutput& output, const RunSteps& steps,
                            const std::string& herdFile = {}) {
     HerdReport report;
@@ -161,14 +128,20 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                 std::optional<MessagesNamingFile> naming;
                 if (!herdFile.empty()) naming.emplace(herdFile);
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              folder, writer);
+                              files.TraceFolder(), writer);
             }
             summaryText = summaryLines.str();
             conceptionText = conceptionLines.str();
         };
-        AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, folder, attempt);
+        AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
+                                       attempt);
+        files.CheckTraces();
+        if (StopSignal() != 0) return {HerdOutcome::Interrupted, 0, {}};
         files.Append(summaryText, conceptionText);
+    } catch (const OutputFileError&) {
+        throw;
     } catch (const std::exception& e) {
+        files.CheckTraces();
         return {HerdOutcome::AnalysisFailed, 0, e.what()};
     }
     if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
@@ -180,26 +153,15 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     return {HerdOutcome::Printed, 0, {}};
 }
 
-class BatchLog {
-public:
-    explicit BatchLog(const std::string& path) : path_(path), out_(path, kWrite) {}
-    bool IsOpen() const { return out_.is_open(); }
-    const std::string& Path() const { return path_; }
-    void Line(const std::string& text) { WriteCrLfLine(out_, text, kBatchLogFileName); }
-
-private:
-    std::string path_;
-    std::ofstream out_;
-};
-
 // One line of the batch file: path, herd number, owner, address, analysis date.
-void RunBatchLine(const std::string& line, const std::string& folder, OutputFiles& files,
-                  BatchLog& log, PdfFileNames& pdfNames, const ReportOutput& output,
-                  const RunSteps& steps) {
+// False when a signal stopped the run before the herd's lines were written. OutputFileError
+// when an output file of the run cannot be written.
+bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
+                  PdfFileNames& pdfNames, const ReportOutput& output, const RunSteps& steps) {
     CsvFields fields;
     SplitCsvLine(line, fields);
     const std::string& path = fields[0];
-    if (path.empty()) return;
+    if (path.empty()) return true;
 
     std::unique_ptr<HerdList> herd;
     HerdHeaderFields header;
@@ -213,7 +175,7 @@ void RunBatchLine(const std::string& line, const std::string& folder, OutputFile
     }
     if (!loaded || herd == nullptr) {
         log.Line("Could not load data from " + path + loadError);
-        return;
+        return true;
     }
     if (IsFarmerIdRow(header)) {
         for (int i = 1; i <= 3; ++i) fields[i] = header[i];
@@ -222,8 +184,15 @@ void RunBatchLine(const std::string& line, const std::string& folder, OutputFile
     HerdResult result;
     try {
         const Date analysisDate = ParseDateText(fields[4]);
-        result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, folder,
-                                 files, NamedAfter(output, pdfNames.Claim(path)), steps, path);
+        result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, files,
+                                 NamedAfter(output, pdfNames.Claim(path)), steps, path);
+    } catch (const OutputFileError& e) {
+        // The herd is not in the files; the log says why when it still can.
+        try {
+            log.Line("Analysis failes for " + path + ": " + e.what());
+        } catch (const OutputFileError&) {
+        }
+        throw;
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
     }
@@ -243,8 +212,25 @@ void RunBatchLine(const std::string& line, const std::string& folder, OutputFile
             if (output.preview) ShowInfo("No report possible for " + path);
             log.Line("Analysis failes for " + path + ": " + result.message);
             break;
+        case HerdOutcome::Interrupted:
+            return false;
     }
     PumpMessages();
+    return true;
+}
+
+// Creates the summary and conception files (and empties the traces); false after a message
+// when they cannot be.
+bool CreateOutputFiles(OutputFiles& files, const std::string& folder) {
+    try {
+        files.Create(folder);
+        return true;
+    } catch (const OutputFileError& e) {
+        const bool summary = e.Path() == folder + kSummaryFileName;
+        ShowInfo(summary ? std::string("Could not create ") + kSummaryFileName + ": " + e.Reason()
+                         : std::string(e.what()));
+        return false;
+    }
 }
 
 }  // namespace
@@ -268,9 +254,16 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     SetWorkingFolder(transferFolder);
     const std::string folder = WorkingFolderPath();
 
-    BatchLog log(folder + kBatchLogFileName);
-    if (!log.IsOpen()) {
-        ShowInfo("Could not open " + log.Path());
+    FolderLock lock;
+    if (lock.Take(folder) == FolderLock::Result::InUse) {
+        ShowInfo(FolderInUseMessage(WorkingFolder()));
+        return false;
+    }
+    std::optional<BatchLog> log;
+    try {
+        log.emplace(folder + kBatchLogFileName);
+    } catch (const OutputFileError& e) {
+        ShowInfo("Could not open " + e.Path() + ": " + e.Reason());
         return false;
     }
     std::optional<std::ifstream> batch = OpenForReading(batchFile);
@@ -282,52 +275,62 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         ShowInfo(batchFile + ": " + kUtf16TextMessage);
         return false;
     }
-    OutputFiles files;
-    if (!files.Create(folder)) {
-        ShowInfo(std::string("Could not create ") + kSummaryFileName);
-        return false;
-    }
+    OutputFiles files(std::cerr);
+    if (!CreateOutputFiles(files, folder)) return false;
 
     std::string line;
     PdfFileNames pdfNames;
     std::optional<BatchProgress> progress;
     if (progressLine) progress.emplace(std::cerr, CountBatchHerds(batchFile));
-    const auto herdDone = [&progress] {
+    int herdsDone = 0;
+    const auto herdDone = [&progress, &herdsDone] {
+        ++herdsDone;
         if (progress) progress->HerdDone();
     };
     try {
         if (jobs > 1) {
             const HerdStepInto step = [&steps](const std::string& herdLine, const std::string& into,
                                                const ReportOutput& herdOutput) {
-                OutputFiles herdFiles;
+                OutputFiles herdFiles(std::cerr);
+                herdFiles.Create(into, false);
                 BatchLog herdLog(into + kBatchLogFileName);
-                if (!herdFiles.Create(into, false) || !herdLog.IsOpen()) {
-                    throw OvistaError("Could not create the files of a worker process");
-                }
                 // The herd's PDF takes the plain name here; the batch process gives it its
                 // name among the whole batch's reports.
                 PdfFileNames herdNames;
-                RunBatchLine(herdLine, into, herdFiles, herdLog, herdNames, herdOutput, steps);
+                RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, steps);
                 if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
             };
             const BatchSinks sinks{
-                [&log](const std::string& text) { log.Line(text); },
+                [&log](const std::string& text) { log->Line(text); },
                 [&files](const std::string& summary, const std::string& conception) {
                     files.Append(summary, conception);
                 },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
-                herdDone};
+                herdDone,
+                [&files](const std::string& trace, const std::string& detail) {
+                    files.AppendTraces(trace, detail);
+                }};
             RunBatchOnWorkers(*batch, folder, jobs, output, step, sinks);
-            return true;
+        } else {
+            CsvFields fields;
+            while (StopSignal() == 0 && ReadTextLine(*batch, line)) {
+                const bool done = RunBatchLine(line, files, *log, pdfNames, output, steps);
+                if (done && (SplitCsvLine(line, fields), !fields[0].empty())) herdDone();
+            }
         }
-        CsvFields fields;
-        while (ReadTextLine(*batch, line)) {
-            RunBatchLine(line, folder, files, log, pdfNames, output, steps);
-            if (progress && (SplitCsvLine(line, fields), !fields[0].empty())) herdDone();
-        }
+    } catch (const OutputFileError& e) {
+        // Every later herd would fail the same way; the herds before this one stay.
+        ShowInfo("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+                 ": could not write " + e.Path() + ": " + e.Reason());
+        return false;
     } catch (const OvistaError& e) {
-        // Only the log itself failing gets here: without it the batch cannot say what it did.
         ShowInfo(e.what());
+        return false;
+    }
+    if (const int signal = StopSignal(); signal != 0) {
+        // Not a message box: whoever sent the signal is not waiting for one.
+        std::cerr << "Stopped by signal " << signal << " after " << herdsDone << " herds of "
+                  << batchFile << "; no later herd is written." << std::endl;
         return false;
     }
     return true;
@@ -336,11 +339,13 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
 bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
                       const RunSteps& steps) {
     const std::string folder = WorkingFolderPath();
-    OutputFiles files;
-    if (!files.Create(folder)) {
-        ShowInfo(std::string("Could not create ") + kSummaryFileName);
+    FolderLock lock;
+    if (lock.Take(folder) == FolderLock::Result::InUse) {
+        ShowInfo(FolderInUseMessage(WorkingFolder()));
         return false;
     }
+    OutputFiles files(std::cerr);
+    if (!CreateOutputFiles(files, folder)) return false;
 
     std::unique_ptr<HerdList> herd;
     HerdHeaderFields header;
@@ -366,7 +371,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     HerdResult result;
     try {
         const Date analysisDate = ParseDateText(header[4]);
-        result = AnalyseAndPrint(herdNumber, analysisDate, owner, address, *herd, folder, files,
+        result = AnalyseAndPrint(herdNumber, analysisDate, owner, address, *herd, files,
                                  NamedAfter(output, PdfFileNameFor(path)), steps, path);
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
@@ -383,6 +388,10 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
             return false;
         case HerdOutcome::PrintFailed:
             ShowInfo("Could not print report for " + path + ": " + result.message);
+            return false;
+        case HerdOutcome::Interrupted:
+            std::cerr << "Stopped by signal " << StopSignal() << ": " << path
+                      << " is not written." << std::endl;
             return false;
     }
     return false;

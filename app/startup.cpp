@@ -4,11 +4,15 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/folder_lock.h"
 #include "app/main_window.h"
 #include "app/batch_progress.h"
 #include "app/merge_shards.h"
 #include "app/parallel_batch.h"
+#include "app/run_files.h"
 #include "app/runs.h"
+#include "app/stop_signals.h"
+#include "app/working_folder.h"
 #include "herd/errors.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
@@ -57,25 +61,38 @@ bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool disp
 
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
     const ReportOutput output{keys.preview == 1, keys.pdfFolder, consoleServices};
+    SetTraceFilesWanted(!keys.noTrace);
     bool ranToEnd = false;
     switch (ChooseRunMode(keys)) {
-        case RunMode::Batch:
+        case RunMode::Batch: {
+            const StopSignalHandlers handlers;
             ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output, StandardRunSteps(),
                                 BatchJobs(keys.jobs, consoleServices, output),
                                 consoleServices && !output.preview && StandardErrorIsTerminal());
+            if (StopSignal() != 0) return StopStatus(StopSignal());
             break;
-        case RunMode::MergeShards:
+        }
+        case RunMode::MergeShards: {
+            FolderLock lock;
+            if (lock.Take(WithTrailingSeparator(keys.transferFolder)) == FolderLock::Result::InUse) {
+                ShowInfo(FolderInUseMessage(keys.transferFolder));
+                return 1;
+            }
             ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders));
             break;
+        }
         case RunMode::ReportFromSummaryCsv:
             ranToEnd = RunReportFromSummaryCsv(keys.reportCsvFile, output);
             break;
         case RunMode::ReportFromStoredResult:
             ranToEnd = RunReportFromStoredResult(keys.storedResultFile, output);
             break;
-        case RunMode::SingleHerdCsv:
+        case RunMode::SingleHerdCsv: {
+            const StopSignalHandlers handlers;
             ranToEnd = RunSingleHerdCsv(keys.herdCsvFile, output);
+            if (StopSignal() != 0) return StopStatus(StopSignal());
             break;
+        }
         case RunMode::Interactive: {
             if (consoleServices) {
                 ShowInfo("The main window needs a display; give the keys of a run "

@@ -25,7 +25,8 @@ bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool disp
 bool SetTodayForRun();
 
 // Runs the mode the keys choose and returns the exit status: 0 when it went to its end, 1
-// when it stopped on a failure it reported. The interactive mode needs windows: with console
+// when it stopped on a failure it reported, 130 or 143 when Ctrl-C or SIGTERM stopped a
+// herd run between herds. The interactive mode needs windows: with console
 // services it says so and fails instead of waiting for a window nobody can close.
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices);
 

@@ -237,7 +237,8 @@ TEST_F(Runs, BatchStopsWithAMessageWhenItsFilesCannotBeOpened) {
     EXPECT_FALSE(RunBatch(absent, batch.string(), {}, steps_));
     EXPECT_FALSE(RunBatch(folder_.string(), Path("no-batch.txt"), {}, steps_));
     EXPECT_EQ(services_.infos,
-              (std::vector<std::string>{"Could not open " + absent + "/QMRBATCH.REP",
+              (std::vector<std::string>{"Could not open " + absent +
+                                            "/QMRBATCH.REP: No such file or directory",
                                         "Could not open " + Path("no-batch.txt")}));
 }
 
@@ -302,7 +303,7 @@ TEST_F(Runs, SingleHerdCsvReportsWhatStoppedIt) {
     EXPECT_EQ(services_.infos,
               (std::vector<std::string>{"Could not load data from " + Path("missing.csv"),
                                         "No report possible for " + herd.string(),
-                                        "Could not create TAMSLREP.CSV"}));
+                                        "Could not create TAMSLREP.CSV: No such file or directory"}));
 }
 
 // Files saved as "UTF-8 with BOM" read as without the mark; UTF-16 files are refused by name.

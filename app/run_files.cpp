@@ -1,0 +1,90 @@
+#include "app/run_files.h"
+
+#include <filesystem>
+#include <ostream>
+#include <utility>
+
+#include "analysis/trace.h"
+#include "app/summary_file.h"
+
+namespace ovista {
+namespace {
+
+bool& TraceFilesSwitch() {
+    static bool wanted = true;
+    return wanted;
+}
+
+}  // namespace
+
+void SetTraceFilesWanted(bool wanted) { TraceFilesSwitch() = wanted; }
+
+bool TraceFilesWanted() { return TraceFilesSwitch(); }
+
+OutputFiles::OutputFiles(std::ostream& notes) : notes_(notes) {}
+
+void OutputFiles::Create(const std::string& folder, bool header) {
+    traceFolder_.clear();
+    TakeTraceFailure();  // a failure of an earlier run is not this run's
+    if (TraceFilesWanted()) {
+        try {
+            for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+                OutputFile().Create(folder + name);
+            }
+            traceFolder_ = folder;
+        } catch (const OutputFileError& error) {
+            LeaveTracesOut(error.what());
+        }
+    } else {
+        // Traces of an earlier run would pass for this run's.
+        std::error_code ignored;
+        std::filesystem::remove(folder + kTraceFileName, ignored);
+        std::filesystem::remove(folder + kDetailTraceFileName, ignored);
+    }
+    summary_.Create(folder + kSummaryFileName);
+    conception_.Create(folder + kConceptionFileName);
+    if (header) summary_.WriteLine(SummaryHeaderText());
+}
+
+void OutputFiles::CheckTraces() {
+    const std::string failure = TakeTraceFailure();
+    if (!failure.empty() && !traceFolder_.empty()) LeaveTracesOut(failure);
+}
+
+void OutputFiles::LeaveTracesOut(const std::string& why) {
+    traceFolder_.clear();
+    notes_ << "The trace files were cut short; the analysis goes on without them: " << why
+           << std::endl;
+}
+
+void OutputFiles::Append(const std::string& summaryLines, const std::string& conceptionLines) {
+    const auto summaryLength = summary_.Length();
+    summary_.Write(summaryLines);
+    try {
+        conception_.Write(conceptionLines);
+    } catch (const OutputFileError&) {
+        summary_.CutBackTo(summaryLength);
+        throw;
+    }
+}
+
+void OutputFiles::AppendTraces(const std::string& trace, const std::string& detail) {
+    if (traceFolder_.empty()) return;
+    try {
+        for (const auto& [name, text] : {std::pair{kTraceFileName, &trace},
+                                         std::pair{kDetailTraceFileName, &detail}}) {
+            if (text->empty()) continue;
+            OutputFile file;
+            file.OpenForAppending(traceFolder_ + name);
+            file.Write(*text);
+        }
+    } catch (const OutputFileError& error) {
+        LeaveTracesOut(error.what());
+    }
+}
+
+BatchLog::BatchLog(const std::string& path) { out_.Create(path); }
+
+void BatchLog::Line(const std::string& text) { out_.WriteLine(text); }
+
+}  // namespace ovista

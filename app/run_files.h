@@ -1,0 +1,63 @@
+#pragma once
+// The files a herd run writes into its working folder: the summary and conception files,
+// the traces beside them and the batch log. Other programs read the summary and the log, so
+// a herd's lines are written whole or not at all, in every file.
+#include <iosfwd>
+#include <string>
+
+#include "analysis/output_file.h"
+
+namespace ovista {
+
+// Whether runs write the trace files at all ("NOTRACE" turns them off for the process).
+void SetTraceFilesWanted(bool wanted);
+bool TraceFilesWanted();
+
+class OutputFiles {
+public:
+    // Lines about traces that are left out or cut short go to notes.
+    explicit OutputFiles(std::ostream& notes);
+
+    // Empties the traces (or, when trace files are not wanted, removes those of an earlier
+    // run), creates the summary file with its header and the conception file.
+    // OutputFileError when the summary or conception file cannot be created; a trace that
+    // cannot be emptied only leaves the traces out. header: false for a worker's share of a
+    // batch, whose lines go below the batch's header.
+    void Create(const std::string& folder, bool header = true);
+
+    // The folder the analysis writes its traces into: empty when the traces are left out.
+    const std::string& TraceFolder() const { return traceFolder_; }
+    // After each analysis: when a trace could not be written, says so in one line and
+    // leaves the traces out for the rest of the run (a trace with holes misleads).
+    void CheckTraces();
+
+    // Appends one herd's summary and conception lines (whole lines, CR LF), both or neither.
+    // OutputFileError when a file cannot take them.
+    void Append(const std::string& summaryLines, const std::string& conceptionLines);
+
+    // Appends a herd's traces that a worker process wrote; a trace that cannot take them is
+    // left as CheckTraces leaves it.
+    void AppendTraces(const std::string& trace, const std::string& detail);
+
+private:
+    void LeaveTracesOut(const std::string& why);
+
+    std::ostream& notes_;
+    std::string traceFolder_;
+    OutputFile summary_;
+    OutputFile conception_;
+};
+
+// The batch log: one whole line per herd.
+class BatchLog {
+public:
+    // OutputFileError when the log cannot be created.
+    explicit BatchLog(const std::string& path);
+    // OutputFileError when the line cannot be written; the log keeps its whole lines.
+    void Line(const std::string& text);
+
+private:
+    OutputFile out_;
+};
+
+}  // namespace ovista

@@ -1,0 +1,40 @@
+#include "app/stop_signals.h"
+
+#include <csignal>
+
+namespace ovista {
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+struct sigaction previousInt {};
+struct sigaction previousTerm {};
+
+void NoteStopSignal(int signal) { stopSignal = signal; }
+
+}  // namespace
+
+StopSignalHandlers::StopSignalHandlers() {
+    stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = NoteStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Reset to the default by the first signal, so that a second one ends the process;
+    // reads and writes that it interrupts carry on.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+    // A signal the caller chose to ignore (a run started in the background) stays ignored.
+    if (previousInt.sa_handler == SIG_IGN) sigaction(SIGINT, &previousInt, nullptr);
+    if (previousTerm.sa_handler == SIG_IGN) sigaction(SIGTERM, &previousTerm, nullptr);
+}
+
+StopSignalHandlers::~StopSignalHandlers() {
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+    stopSignal = 0;
+}
+
+int StopSignal() { return stopSignal; }
+
+}  // namespace ovista

@@ -1,0 +1,336 @@
+// A full disk, a signal and a second run in the same folder: the files that other programs
+// read hold whole lines only, a batch that cannot write stops with status 1, and a batch run
+// again gives the files an undisturbed run gives.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/output_file.h"
+#include "app/run_files.h"
+#include "app/runs.h"
+#include "app/stop_signals.h"
+#include "app/working_folder.h"
+#include "recording_services.h"
+#include "test_files.h"
+
+extern char** environ;
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::kBatchFiles;
+using testing::Lines;
+using testing::PrivateFolder;
+using testing::ReadFile;
+using testing::WriteFile;
+
+// The first n lines of text, each with its line end.
+std::string FirstLines(const std::string& text, std::size_t n) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < n; ++i) end = text.find('\n', end) + 1;
+    return text.substr(0, end);
+}
+
+bool IsWholeLinePrefix(const std::string& part, const std::string& whole) {
+    return whole.compare(0, part.size(), part) == 0 && (part.empty() || part.ends_with("\r\n"));
+}
+
+// Standard error of the code under test, line by line.
+class CapturedErrors {
+public:
+    CapturedErrors() : old_(std::cerr.rdbuf(text_.rdbuf())) {}
+    ~CapturedErrors() { std::cerr.rdbuf(old_); }
+    std::vector<std::string> Lines() const { return testing::Lines(text_.str()); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* old_;
+};
+
+// The sample herds, analysed for real in this process; reports are not printed.
+class RobustBatch : public ::testing::Test {
+protected:
+    RobustBatch() {
+        SetToday(2026, 12, 7);
+        folder_ = PrivateFolder("ovista_robust_");
+        fs::remove_all(folder_);
+        std::string batch;
+        for (const std::string& line : Lines(ReadFile(fs::path(OVISTA_SOURCE_DIR) / "examples/batch.txt"))) {
+            if (!line.empty()) batch += std::string(OVISTA_SOURCE_DIR) + "/" + line + "\r\n";
+        }
+        WriteFile(Batch(), batch);
+        herds_ = Lines(batch);
+        steps_ = StandardRunSteps();
+        steps_.print = [](const HerdReport&, const ReportOutput&) {};
+        fs::create_directories(folder_ / "ref");
+        fs::create_directories(folder_ / "out");
+        EXPECT_TRUE(RunBatch((folder_ / "ref").string(), Batch().string(), {}, steps_));
+    }
+    ~RobustBatch() override {
+        for (const char* name : kBatchFiles) LimitOutputFileForTesting(name, std::nullopt);
+        SetTraceFilesWanted(true);
+        ResetWorkingFolder();
+        fs::remove_all(folder_);
+    }
+
+    fs::path Batch() const { return folder_ / "batch.txt"; }
+    bool Run() { return RunBatch((folder_ / "out").string(), Batch().string(), {}, steps_); }
+    std::string Ref(const char* name) const { return ReadFile(folder_ / "ref" / name); }
+    std::string Out(const char* name) const { return ReadFile(folder_ / "out" / name); }
+    std::string HerdPath(std::size_t i) const { return herds_[i].substr(0, herds_[i].find(',')); }
+
+    testing::RecordingServices services_;
+    fs::path folder_;
+    std::vector<std::string> herds_;
+    RunSteps steps_;
+};
+
+TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceOnlyEnds) {
+    ASSERT_EQ(Lines(Ref("QMRBATCH.REP")).size(), 6u);
+    struct Case {
+        const char* file;
+        std::size_t linesThatFit;  // the limit falls 7 bytes into the next line
+        std::size_t herdsWritten;  // rows in the summary and conception files
+    };
+    const Case cases[] = {
+        {"TAMSLREP.CSV", 3, 2},  // header and two rows
+        {"CONCEPS.CSV", 2, 2},   // the third herd's summary row is taken back
+        {"QMRBATCH.REP", 2, 3},  // the third herd is written before its log line fails
+        {"DbugQMR.TXT", 40, 6},
+        {"DbugQM1.TXT", 40, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const bool trace = std::string(c.file).starts_with("Dbug");
+        services_.infos.clear();
+        LimitOutputFileForTesting(c.file, FirstLines(Ref(c.file), c.linesThatFit).size() + 7);
+        CapturedErrors errors;
+        const bool ranToEnd = Run();
+        LimitOutputFileForTesting(c.file, std::nullopt);
+
+        for (const char* name : {"DbugQMR.TXT", "DbugQM1.TXT"}) {
+            EXPECT_TRUE(IsWholeLinePrefix(Out(name), Ref(name))) << name;
+        }
+        EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 1 + c.herdsWritten));
+        EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), c.herdsWritten));
+        const std::string why = std::string("Could not write ") + c.file + ": No space left on device";
+        if (trace) {
+            EXPECT_TRUE(ranToEnd);
+            EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
+            EXPECT_LT(Out(c.file).size(), Ref(c.file).size());
+            EXPECT_EQ(errors.Lines(), std::vector<std::string>{
+                "The trace files were cut short; the analysis goes on without them: " + why});
+            EXPECT_TRUE(services_.infos.empty());
+            continue;
+        }
+        EXPECT_FALSE(ranToEnd);
+        std::string log = FirstLines(Ref("QMRBATCH.REP"), 2);
+        if (c.herdsWritten == 2) log += "Analysis failes for " + HerdPath(2) + ": " + why + "\r\n";
+        EXPECT_EQ(Out("QMRBATCH.REP"), log);
+        EXPECT_EQ(services_.infos, std::vector<std::string>{
+            "The batch stopped after 2 herds of " + Batch().string() + ": could not write " +
+            (folder_ / "out" / c.file).string() + ": No space left on device"});
+    }
+}
+
+TEST_F(RobustBatch, NoTraceWritesTheSameRowsAndNoTraceFile) {
+    SetTraceFilesWanted(false);
+    WriteFile(folder_ / "out/DbugQMR.TXT", "a trace of another batch\r\n");
+    EXPECT_TRUE(Run());
+    for (const char* name : {"QMRBATCH.REP", "TAMSLREP.CSV", "CONCEPS.CSV"}) {
+        EXPECT_EQ(Out(name), Ref(name)) << name;
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "out/DbugQMR.TXT"));
+    EXPECT_FALSE(fs::exists(folder_ / "out/DbugQM1.TXT"));
+}
+
+TEST_F(RobustBatch, ASignalDuringAHerdLeavesThatHerdOutAndStopsTheBatch) {
+    const StopSignalHandlers handlers;
+    const auto analyse = steps_.analyse;
+    int herds = 0;
+    steps_.analyse = [&](auto&&... arguments) {
+        analyse(arguments...);
+        if (++herds == 3) std::raise(SIGTERM);
+    };
+    CapturedErrors errors;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(StopSignal(), SIGTERM);
+    EXPECT_EQ(herds, 3);
+    EXPECT_EQ(Out("QMRBATCH.REP"), FirstLines(Ref("QMRBATCH.REP"), 2));
+    EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 3));
+    EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), 2));
+    EXPECT_EQ(errors.Lines(), std::vector<std::string>{
+        "Stopped by signal 15 after 2 herds of " + Batch().string() +
+        "; no later herd is written."});
+}
+
+// ---- the program itself ----------------------------------------------------------------
+
+// 200 generated herds and the files of an undisturbed run of them.
+class ProgramBatch : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root_ = new fs::path(fs::temp_directory_path() /
+                             ("ovista_program_batch_" + std::to_string(getpid())));
+        fs::remove_all(*root_);
+        fs::create_directories(*root_ / "lone");
+        const std::string generate = "'" + std::string(OVISTA_BINARY_DIR) +
+                                     "/tools/herdgen' --out '" + (*root_ / "herds").string() +
+                                     "' --herds 200 --seed 18 --cows 60 --years 4 >/dev/null";
+        ASSERT_EQ(std::system(generate.c_str()), 0);
+        ASSERT_EQ(Run(*root_ / "lone", Herds()), 0);
+    }
+    static void TearDownTestSuite() {
+        fs::remove_all(*root_);
+        delete root_;
+    }
+    ~ProgramBatch() override { fs::remove_all(Folder()); }
+
+    static fs::path Root() { return *root_; }
+    static std::string Herds() { return (*root_ / "herds/batch.txt").string(); }
+    static fs::path Folder() {
+        return Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+    static int Run(const fs::path& out, const std::string& batch,
+                   const fs::path& errors = "/dev/null") {
+        fs::create_directories(out);
+        return testing::RunOvistaBatch(Root(), out, batch, errors, "OVISTA_TODAY=07/12/2026");
+    }
+
+    // Starts the program on a batch that is a named pipe, which it reads as the test writes
+    // it; returns once the program holds the folder and reads the pipe.
+    pid_t Start(const fs::path& out) {
+        fs::create_directories(out);
+        const fs::path pipe = Folder() / "pipe.txt";
+        fs::remove(pipe);
+        EXPECT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+        std::vector<std::string> texts = {std::string(OVISTA_BINARY_DIR) + "/ovista", "NODIALOGS",
+                                          "XFERFOLDER=" + out.string(),
+                                          "QMRBATCHFILE=" + pipe.string()};
+        std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OVISTA_TODAY=07/12/2026"};
+        for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+        std::vector<char*> argv, envp;
+        for (std::string& t : texts) argv.push_back(t.data());
+        for (std::string& e : env) envp.push_back(e.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        const std::string errors = (Folder() / "started.err").string();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, 2);
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        // The pipe opens for writing once the program opens it for reading.
+        for (int attempt = 0; attempt < 60000 && pipe_ < 0; ++attempt) {
+            pipe_ = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (pipe_ < 0) usleep(1000);
+        }
+        EXPECT_GE(pipe_, 0) << "the program did not open its batch";
+        if (pipe_ >= 0) fcntl(pipe_, F_SETFL, 0);
+        // Its files are created right after the batch is open.
+        for (int attempt = 0; attempt < 60000 && ReadFile(out / "TAMSLREP.CSV").empty(); ++attempt) {
+            usleep(1000);
+        }
+        return pid;
+    }
+    void Feed(const std::string& text) const {
+        EXPECT_EQ(write(pipe_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    void EndFeed() {
+        close(pipe_);
+        pipe_ = -1;
+    }
+    static int Wait(pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    }
+
+    int pipe_ = -1;
+    static fs::path* root_;
+};
+fs::path* ProgramBatch::root_ = nullptr;
+
+TEST_F(ProgramBatch, SigtermBetweenHerdsLeavesWholeHerdsAndStatus143AndARerunMatches) {
+    const std::string batch = ReadFile(Herds());
+    const fs::path out = Folder() / "out";
+    const pid_t pid = Start(out);
+    Feed(FirstLines(batch, 100));
+    for (int i = 0; i < 600000 && Lines(ReadFile(out / "QMRBATCH.REP")).size() < 100; ++i) {
+        usleep(1000);
+    }
+    kill(pid, SIGTERM);
+    // The rest of the batch, which the program must not run; it may have closed the pipe.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    const std::string rest = batch.substr(FirstLines(batch, 100).size());
+    [[maybe_unused]] const ssize_t ignored = write(pipe_, rest.data(), rest.size());
+    std::signal(SIGPIPE, previous);
+    EndFeed();
+    EXPECT_EQ(Wait(pid), 143);
+
+    const fs::path lone = Root() / "lone";
+    EXPECT_EQ(ReadFile(out / "QMRBATCH.REP"), FirstLines(ReadFile(lone / "QMRBATCH.REP"), 100));
+    EXPECT_EQ(ReadFile(out / "TAMSLREP.CSV"), FirstLines(ReadFile(lone / "TAMSLREP.CSV"), 101));
+    EXPECT_EQ(ReadFile(out / "CONCEPS.CSV"), FirstLines(ReadFile(lone / "CONCEPS.CSV"), 100));
+    for (const char* name : {"DbugQMR.TXT", "DbugQM1.TXT"}) {
+        EXPECT_TRUE(IsWholeLinePrefix(ReadFile(out / name), ReadFile(lone / name))) << name;
+    }
+
+    ASSERT_EQ(Run(out, Herds()), 0);
+    for (const char* name : kBatchFiles) {
+        EXPECT_TRUE(ReadFile(out / name) == ReadFile(lone / name)) << name;
+    }
+}
+
+TEST_F(ProgramBatch, ASecondRunOnTheFolderRefusesAndTouchesNothing) {
+    const fs::path out = Folder() / "out";
+    const pid_t first = Start(out);
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        before[entry.path().filename()] = ReadFile(entry.path());
+    }
+    const fs::path errors = Folder() / "second.err";
+    EXPECT_EQ(Run(out, Herds(), errors), 1);
+    EXPECT_EQ(ReadFile(errors), out.string() + " is in use by another ovista run\n");
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        after[entry.path().filename()] = ReadFile(entry.path());
+    }
+    EXPECT_EQ(after, before);
+
+    Feed(ReadFile(Herds()));
+    EndFeed();
+    EXPECT_EQ(Wait(first), 0);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) names.insert(entry.path().filename());
+    EXPECT_EQ(names, std::set<std::string>(std::begin(kBatchFiles), std::end(kBatchFiles)));
+    for (const char* name : kBatchFiles) {
+        EXPECT_TRUE(ReadFile(out / name) == ReadFile(Root() / "lone" / name)) << name;
+    }
+
+    // A run that is killed holds the folder no longer.
+    const pid_t killed = Start(out);
+    kill(killed, SIGKILL);
+    EXPECT_EQ(Wait(killed), -SIGKILL);
+    EndFeed();
+    EXPECT_EQ(Run(out, Herds()), 0);
+}
+
+}  // namespace
+}  // namespace ovista
