@@ -180,9 +180,10 @@ TEST_F(RobustBatch, ASignalDuringAHerdLeavesThatHerdOutAndStopsTheBatch) {
 
 // ---- the program itself ----------------------------------------------------------------
 
-// 200 generated herds and the files of an undisturbed run of them. The reports are not what
-// these tests are about: they go to a PDF folder that cannot be made, which fails at once
-// and is logged alike in every run.
+// 200 generated herds and the files of an undisturbed run of them, in one process (the
+// named pipe that stands in for the batch file stops it between herds where the test
+// wants). The reports are not what these tests are about: they go to a PDF folder that
+// cannot be made, which fails at once and is logged alike in every run.
 class ProgramBatch : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -215,7 +216,7 @@ protected:
         fs::create_directories(out);
         std::vector<std::string> texts = {std::string(OVISTA_BINARY_DIR) + "/ovista", "NODIALOGS",
                                           "XFERFOLDER=" + out.string(), "QMRBATCHFILE=" + batch,
-                                          "PDFFOLDER=" + Herds() + "/pdf"};
+                                          "PDFFOLDER=" + Herds() + "/pdf", "JOBS=1"};
         std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OVISTA_TODAY=07/12/2026"};
         for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
         std::vector<char*> argv, envp;
