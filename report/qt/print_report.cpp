@@ -10,11 +10,12 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <regex>
+#include <string_view>
 #include <system_error>
 
 #include "herd/errors.h"
@@ -147,6 +148,18 @@ void WritePdfInto(const HerdReport& report, const PdfDestination& pdf) {
     WriteReportPdf(report, (folder / name).string());
 }
 
+// The decimal number that follows key (after any white space) in text; false when there is none.
+bool NumberAfter(const std::string& text, std::string_view key, std::string& digits) {
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos) return false;
+    std::size_t i = at + key.size();
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    const std::size_t first = i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    digits = text.substr(first, i - first);
+    return !digits.empty();
+}
+
 // The PDF writer names itself as the document's producer; the producer is ours. The
 // information dictionary is replaced by an incremental update appended to the file (the
 // way PDF revises a document), so nothing already written moves. A file whose trailer is not
@@ -157,14 +170,12 @@ void NameProducer(QByteArray& pdf) {
     const std::size_t start = text.rfind("startxref");
     if (trailer == std::string::npos || start == std::string::npos || start < trailer) return;
     const std::string tail = text.substr(trailer);
-    std::smatch size, info, root, previous;
-    if (!std::regex_search(tail, size, std::regex(R"(/Size (\d+))")) ||
-        !std::regex_search(tail, info, std::regex(R"(/Info (\d+) 0 R)")) ||
-        !std::regex_search(tail, root, std::regex(R"(/Root (\d+) 0 R)")) ||
-        !std::regex_search(tail, previous, std::regex(R"(startxref\s+(\d+))"))) {
+    std::string size, info, root, previous;
+    if (!NumberAfter(tail, "/Size ", size) || !NumberAfter(tail, "/Info ", info) ||
+        !NumberAfter(tail, "/Root ", root) || !NumberAfter(tail, "startxref", previous)) {
         return;
     }
-    const std::string objectStart = "\n" + info[1].str() + " 0 obj\n";
+    const std::string objectStart = "\n" + info + " 0 obj\n";
     const std::size_t object = text.find(objectStart);
     if (object == std::string::npos) return;
     const std::size_t dictionaryEnd = text.find(">>", object);
@@ -184,15 +195,15 @@ void NameProducer(QByteArray& pdf) {
     if (dictionary.back() != '\n') dictionary += '\n';
     dictionary += ">>";
 
-    std::string update = info[1].str() + " 0 obj\n" + dictionary + "\nendobj\n";
+    std::string update = info + " 0 obj\n" + dictionary + "\nendobj\n";
     const std::size_t objectOffset = text.size() + (text.back() == '\n' ? 0 : 1);
     if (text.back() != '\n') update.insert(0, "\n");
     char entry[32];
     std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", objectOffset);
     const std::size_t xrefOffset = text.size() + update.size();
-    update += "xref\n" + info[1].str() + " 1\n" + entry + "trailer\n<<\n/Size " + size[1].str() +
-              "\n/Info " + info[1].str() + " 0 R\n/Root " + root[1].str() + " 0 R\n/Prev " +
-              previous[1].str() + "\n>>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF\n";
+    update += "xref\n" + info + " 1\n" + entry + "trailer\n<<\n/Size " + size +
+              "\n/Info " + info + " 0 R\n/Root " + root + " 0 R\n/Prev " +
+              previous + "\n>>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF\n";
     pdf.append(update.data(), static_cast<qsizetype>(update.size()));
 }
 
