@@ -39,16 +39,23 @@ std::vector<std::string> SplitShardFolders(const std::string& list) {
 bool MergeShards(const std::string& target, const std::vector<std::string>& shards) {
     const char* const names[] = {kBatchLogFileName, kSummaryFileName, kConceptionFileName,
                                  kTraceFileName, kDetailTraceFileName};
+    constexpr std::size_t kFirstTrace = 3;
     // Everything is read first, so a missing shard leaves the target as it was.
     std::string merged[std::size(names)];
+    // Shards run with NOTRACE have no traces; then the target has none either, as one such
+    // run over the whole batch would leave it. Traces of some shards only cannot be merged.
+    bool present[std::size(names)] = {true, true, true, true, true};
     std::string header;
     for (std::size_t s = 0; s < shards.size(); ++s) {
         const std::string folder = WithTrailingSeparator(shards[s]);
         for (std::size_t f = 0; f < std::size(names); ++f) {
             const std::string path = folder + names[f];
             std::string bytes;
-            if (!ReadBytes(path, bytes)) {
-                ShowInfo("Could not open " + path);
+            const bool read = ReadBytes(path, bytes);
+            if (f >= kFirstTrace && s == 0) present[f] = read;
+            if (f >= kFirstTrace && !present[f] && !read) continue;
+            if (!read || (f >= kFirstTrace && !present[f])) {
+                ShowInfo("Could not open " + (read ? WithTrailingSeparator(shards[0]) + names[f] : path));
                 return false;
             }
             if (names[f] == kSummaryFileName) {
@@ -69,6 +76,10 @@ bool MergeShards(const std::string& target, const std::vector<std::string>& shar
     std::filesystem::create_directories(target, ignored);
     const std::string folder = WithTrailingSeparator(target);
     for (std::size_t f = 0; f < std::size(names); ++f) {
+        if (!present[f]) {
+            std::filesystem::remove(folder + names[f], ignored);
+            continue;
+        }
         std::ofstream out(folder + names[f], std::ios::binary | std::ios::trunc);
         out.write(merged[f].data(), static_cast<std::streamsize>(merged[f].size()));
         out.close();

@@ -112,6 +112,16 @@ TEST_F(ParallelBatch, ThreeShardsMergedGiveTheBytesOfOneRun) {
     for (const char* name : kBatchFiles) {
         EXPECT_TRUE(Out("one", name) == Out("merged", name)) << name;
     }
+    // Shards without traces (NOTRACE) merge into a folder without them, as one such run leaves it.
+    ASSERT_EQ(Run("shard2", "JOBS=2 NOTRACE", "", "shard2.txt"), 0);
+    EXPECT_EQ(Run("mixed", "'MERGE=" + shards + "'", "", ""), 1);
+    ASSERT_EQ(Run("shard0", "NOTRACE", "", "shard0.txt"), 0);
+    ASSERT_EQ(Run("shard1", "NOTRACE", "", "shard1.txt"), 0);
+    ASSERT_EQ(Run("untraced", "'MERGE=" + shards + "'", "", ""), 0);
+    for (const char* name : {"QMRBATCH.REP", "TAMSLREP.CSV", "CONCEPS.CSV"}) {
+        EXPECT_TRUE(Out("one", name) == Out("untraced", name)) << name;
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "untraced" / "DbugQMR.TXT"));
     // A missing shard is refused and leaves nothing behind.
     EXPECT_EQ(Run("refused", "'MERGE=" + shards + "," + (folder_ / "nowhere").string() + "'", "", ""), 1);
     EXPECT_FALSE(fs::exists(folder_ / "refused" / "TAMSLREP.CSV"));
