@@ -86,7 +86,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     logo_ = new QLabel(central);
     logo_->setObjectName("productLogo");
     logo_->setAlignment(Qt::AlignCenter);
-    SetLogo(ProductLogo());
+    SetLogo(ProductBanner());
 
     auto* modeGroup = new QGroupBox("What do you want to do?", central);
     modeGroup->setObjectName("modeGroup");

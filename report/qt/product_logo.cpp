@@ -41,6 +41,18 @@ void DrawMark(QPainter& painter, const QRectF& box) {
     painter.restore();
 }
 
+// The word "ovista" in the report's face, bold, deep green.
+void DrawWord(QPainter& painter, const QRectF& box, Qt::Alignment alignment, int pixelSize) {
+    QFont font(kReportFontFamily);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setFont(font);
+    painter.setPen(kDeepGreen);
+    painter.drawText(box, alignment, QStringLiteral("ovista"));
+}
+
 }  // namespace
 
 QImage ProductMark(int size) {
@@ -52,22 +64,26 @@ QImage ProductMark(int size) {
 }
 
 QImage ProductLogo() {
+    // Stacked and a little taller than wide: the header's corner block is narrow, and the
+    // logo fills its height there.
+    constexpr int kWidth = 400;
+    constexpr int kHeight = 480;
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    DrawMark(painter, QRectF(55, 10, 290, 290));
+    DrawWord(painter, QRectF(0, 310, kWidth, kHeight - 310), Qt::AlignHCenter | Qt::AlignVCenter, 120);
+    return image;
+}
+
+QImage ProductBanner() {
     constexpr int kWidth = 600;
     constexpr int kHeight = 200;
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     DrawMark(painter, QRectF(10, 20, 160, 160));
-
-    QFont font(kReportFontFamily);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(128);
-    font.setBold(true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
-    painter.setFont(font);
-    painter.setPen(kDeepGreen);
-    painter.drawText(QRectF(186, 0, kWidth - 186, kHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("ovista"));
+    DrawWord(painter, QRectF(186, 0, kWidth - 186, kHeight), Qt::AlignLeft | Qt::AlignVCenter, 128);
     return image;
 }
 
