@@ -30,6 +30,15 @@
 namespace ovista {
 namespace {
 
+// Reports of a batch on a machine without a printer: the reason is shown for the first one
+// only, with the way out.
+void ShowNoPrinterOnce(const std::string& message) {
+    static bool shown = false;
+    if (shown) return;
+    shown = true;
+    ShowInfo(message + ": the reports of this run are not printed (PDFFOLDER=<folder> writes them as PDF files)");
+}
+
 constexpr std::ios::openmode kRead = std::ios::in | std::ios::binary;
 
 int OutputKind(const ReportOutput& output) {
@@ -92,7 +101,8 @@ private:
 };
 
 // What became of one herd's analysis.
-enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, Interrupted };
+// NoPrinter: the herd was analysed and its rows written, but the machine has no printer.
+enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, NoPrinter, Interrupted };
 
 struct HerdResult {
     HerdOutcome outcome = HerdOutcome::NoReport;
@@ -147,6 +157,8 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
     try {
         steps.print(report, output);
+    } catch (const NoPrinterError& e) {
+        return {HerdOutcome::NoPrinter, 0, e.what()};
     } catch (const std::exception& e) {
         return {HerdOutcome::PrintFailed, 0, e.what()};
     }
@@ -200,6 +212,12 @@ bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
         case HerdOutcome::Printed:
             log.Line("Data analysed from " + path);
             break;
+        case HerdOutcome::NoPrinter:
+            // A property of the machine, not of the herd: said once, and the herd's log line
+            // stays the analysis's, as other programs read it.
+            ShowNoPrinterOnce(result.message);
+            log.Line("Data analysed from " + path);
+            break;
         case HerdOutcome::PrintFailed:
             log.Line("Could not print report for " + path + ": " + result.message);
             break;
@@ -245,7 +263,8 @@ const RunSteps& StandardRunSteps() {
         },
         [](const HerdReport& report, const ReportOutput& output) {
             PrintReport(report, OutputKind(output), PdfDestinationOf(output));
-        }};
+        },
+        PrinterInstalled};
     return steps;
 }
 
@@ -277,6 +296,12 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     }
     OutputFiles files(std::cerr);
     if (!CreateOutputFiles(files, folder)) return false;
+
+    // A machine without any printer is said once for the whole batch, before any herd (and
+    // before worker processes start, so that none of them says it again).
+    if (OutputKind(output) == kOutputPrinter && steps.printerInstalled && !steps.printerInstalled()) {
+        ShowNoPrinterOnce("No printer is installed");
+    }
 
     std::string line;
     PdfFileNames pdfNames;
@@ -387,6 +412,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
             ShowInfo("Analysis failes for " + path + ": " + result.message);
             return false;
         case HerdOutcome::PrintFailed:
+        case HerdOutcome::NoPrinter:
             ShowInfo("Could not print report for " + path + ": " + result.message);
             return false;
         case HerdOutcome::Interrupted:

@@ -36,6 +36,8 @@ struct RunSteps {
                        const SummaryWriter& writeSummary)>
         analyse;
     std::function<void(const HerdReport& report, const ReportOutput& output)> print;
+    // Whether printed reports have a printer to go to; empty: not asked.
+    std::function<bool()> printerInstalled = nullptr;
 };
 const RunSteps& StandardRunSteps();
 

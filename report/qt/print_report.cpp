@@ -64,7 +64,7 @@ QPrinterInfo ReportPrinter() {
     QPrinterInfo printer = QPrinterInfo::defaultPrinter();
     if (printer.isNull()) {
         const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
-        if (all.isEmpty()) throw OvistaError("No printer is installed");
+        if (all.isEmpty()) throw NoPrinterError("No printer is installed");
         printer = all.front();
     }
     return printer;
@@ -263,6 +263,10 @@ void PrintReport(const HerdReport& report, int outputKind, const PdfDestination&
             PrintOnPrinter(copy);
             return;
     }
+}
+
+bool PrinterInstalled() {
+    return !QPrinterInfo::defaultPrinter().isNull() || !QPrinterInfo::availablePrinters().isEmpty();
 }
 
 }  // namespace ovista

@@ -4,8 +4,16 @@
 #include <string>
 
 #include "analysis/herd_report.h"
+#include "herd/errors.h"
 
 namespace ovista {
+
+// Printing was asked for on a machine with no printer at all: the same for every report of a
+// run, unlike a report that fails on its own.
+class NoPrinterError : public OvistaError {
+public:
+    using OvistaError::OvistaError;
+};
 
 // Output kinds of PrintReport; any other value prints.
 inline constexpr int kOutputPrinter = 0;
@@ -27,5 +35,8 @@ void PrintReport(const HerdReport& report, int outputKind, const PdfDestination&
 // The PDF of the report at path, written whole under a temporary name beside it and
 // renamed into place; an earlier file of that name is replaced.
 void WriteReportPdf(const HerdReport& report, const std::string& path);
+
+// True when the machine has a printer to print reports on.
+bool PrinterInstalled();
 
 }  // namespace ovista

@@ -79,6 +79,30 @@ TEST_F(SampleBatch, WritesTheFiveFilesWithCrLfAsTheGoldenCopies) {
     }
 }
 
+// Printing on a machine with no printer (the print system pointed at nothing): the log is
+// the analysis's, as with PDF files, and the reason is said once for the whole batch.
+TEST_F(SampleBatch, WithoutAPrinterTheLogIsTheAnalysisAndTheReasonIsSaidOnce) {
+    if (!fs::exists(ExampleBatch())) GTEST_SKIP() << "no examples/batch.txt";
+    const fs::path errors = folder_ / "stderr.txt";
+    const std::string command =
+        "cd '" + std::string(OVISTA_SOURCE_DIR) + "' && QT_QPA_PLATFORM=offscreen OVISTA_TODAY=07/12/2026 " +
+        "CUPS_SERVER='" + (folder_ / "no-cups.sock").string() + "' '" + OVISTA_BINARY_DIR +
+        "/ovista' NODIALOGS JOBS=1 'XFERFOLDER=" + Out().string() +
+        "' QMRBATCHFILE=examples/batch.txt 2>'" + errors.string() + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(errors);
+    const std::string log = ReadFile(Out() / "QMRBATCH.REP");
+    if (log.find("No printer") == std::string::npos && ReadFile(errors).find("No printer") == std::string::npos) {
+        GTEST_SKIP() << "this machine has a printer";
+    }
+    const fs::path golden = fs::path(OVISTA_TEST_DATA) / "app/sample_batch";
+    EXPECT_EQ(log, ReadFile(golden / "QMRBATCH.REP"));
+    EXPECT_EQ(ReadFile(Out() / "TAMSLREP.CSV"), ReadFile(golden / "TAMSLREP.CSV"));
+    const std::string said = ReadFile(errors);
+    const std::size_t first = said.find("No printer is installed: the reports of this run are not printed");
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find("No printer is installed", first + 1), std::string::npos) << said;
+}
+
 TEST_F(SampleBatch, AMissingAndAGarbledHerdFileAreLoggedAndTheOthersStillAnalysed) {
     if (!fs::exists(ExampleBatch())) GTEST_SKIP() << "no examples/batch.txt";
     ASSERT_EQ(RunOvista("examples/batch.txt"), 0);

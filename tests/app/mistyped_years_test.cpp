@@ -65,6 +65,7 @@ protected:
         fs::create_directories(folder_);
         steps_ = StandardRunSteps();
         steps_.print = [](const HerdReport&, const ReportOutput&) {};
+        steps_.printerInstalled = nullptr;
     }
     ~MistypedYearRuns() override {
         ResetWorkingFolder();

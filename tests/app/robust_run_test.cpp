@@ -76,6 +76,7 @@ protected:
         herds_ = Lines(batch);
         steps_ = StandardRunSteps();
         steps_.print = [](const HerdReport&, const ReportOutput&) {};
+        steps_.printerInstalled = nullptr;
         fs::create_directories(folder_ / "ref");
         fs::create_directories(folder_ / "out");
         EXPECT_TRUE(RunBatch((folder_ / "ref").string(), Batch().string(), {}, steps_));

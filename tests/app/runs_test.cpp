@@ -258,6 +258,7 @@ TEST_F(Runs, TheRealAnalysisLogsTheErrorCodeOfAHerdTooSmallToAnalyse) {
     const fs::path batch = Batch(Path("a.csv") + ",HA,Owner,Addr,15/06/2024\r\n");
     RunSteps steps = StandardRunSteps();
     steps.print = steps_.print;
+    steps.printerInstalled = nullptr;
     EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
     EXPECT_EQ(Log(), "Analysis failes for " + Path("a.csv") + " with error code 2\r\n");
     EXPECT_TRUE(printed_.empty());
@@ -284,6 +285,7 @@ TEST_F(Runs, SingleHerdCsvWithoutIdentificationRowIsRefusedByTheAnalysis) {
     const fs::path plain = Herd("plain.csv");
     RunSteps steps = StandardRunSteps();
     steps.print = steps_.print;
+    steps.printerInstalled = nullptr;
     EXPECT_FALSE(RunSingleHerdCsv(plain.string(), {}, steps));
     EXPECT_EQ(services_.infos, std::vector<std::string>{"Analysis failes for " + plain.string() +
                                                         ": Analysis date must not be zero."});
@@ -318,6 +320,7 @@ TEST_F(Runs, ByteOrderMarksAreSkippedAndUtf16FilesRefused) {
     WriteFile(folder_ / "utf16.csv", utf16);
     RunSteps steps = StandardRunSteps();
     steps.print = steps_.print;
+    steps.printerInstalled = nullptr;
     const std::string line = ",H1,Owner,Addr,31/05/2026\r\n";
 
     const fs::path plainBatch = Batch(Path("plain.csv") + line);
