@@ -53,6 +53,17 @@ void DrawWord(QPainter& painter, const QRectF& box, Qt::Alignment alignment, int
     painter.drawText(box, alignment, QStringLiteral("ovista"));
 }
 
+// The mark and the word on a white picture of the given size.
+QImage LogoOnWhite(QSize size, const QRectF& mark, const QRectF& word, Qt::Alignment alignment,
+                   int wordPixelSize) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    DrawMark(painter, mark);
+    DrawWord(painter, word, alignment, wordPixelSize);
+    return image;
+}
+
 }  // namespace
 
 QImage ProductMark(int size) {
@@ -66,25 +77,13 @@ QImage ProductMark(int size) {
 QImage ProductLogo() {
     // Stacked and a little taller than wide: the header's corner block is narrow, and the
     // logo fills its height there.
-    constexpr int kWidth = 400;
-    constexpr int kHeight = 480;
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    DrawMark(painter, QRectF(55, 10, 290, 290));
-    DrawWord(painter, QRectF(0, 310, kWidth, kHeight - 310), Qt::AlignHCenter | Qt::AlignVCenter, 120);
-    return image;
+    return LogoOnWhite(QSize(400, 480), QRectF(55, 10, 290, 290), QRectF(0, 310, 400, 170),
+                       Qt::AlignHCenter | Qt::AlignVCenter, 120);
 }
 
 QImage ProductBanner() {
-    constexpr int kWidth = 600;
-    constexpr int kHeight = 200;
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    DrawMark(painter, QRectF(10, 20, 160, 160));
-    DrawWord(painter, QRectF(186, 0, kWidth - 186, kHeight), Qt::AlignLeft | Qt::AlignVCenter, 128);
-    return image;
+    return LogoOnWhite(QSize(600, 200), QRectF(10, 20, 160, 160), QRectF(186, 0, 414, 200),
+                       Qt::AlignLeft | Qt::AlignVCenter, 128);
 }
 
 }  // namespace ovista
