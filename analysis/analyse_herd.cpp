@@ -234,7 +234,7 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
             CountCalving(context, record);
             CountServices(context, record);
         } else {
-            unplaced.push_back(record.Key);
+            unplaced.push_back(record.Key.str());
         }
         DeriveServiceDates(record);
         if (placeable) {

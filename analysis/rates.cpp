@@ -37,9 +37,9 @@ std::string UpperAscii(const std::string& text) {
 
 // Entry of the technician table for a service: the named technician's entry (found or newly
 // taken among entries 0 to 9), or the collecting entry for no technician or an eleventh.
-TechnicianEntry& TechnicianFor(HerdReport& report, const std::string& tech) {
+TechnicianEntry& TechnicianFor(HerdReport& report, std::string_view tech) {
     if (tech.empty()) return report.Technicians[kUnspecifiedTechnician];
-    const std::string name = UpperAscii(tech).substr(0, kTechMax);
+    const std::string name = UpperAscii(std::string(tech)).substr(0, kTechMax);
     for (std::size_t e = 0; e < kUnspecifiedTechnician; ++e) {
         TechnicianEntry& entry = report.Technicians[e];
         if (entry.Tech == name || entry.Tech.empty()) {

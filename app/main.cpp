@@ -9,6 +9,7 @@
 #include "app/console_services.h"
 #include "app/qt_services.h"
 #include "app/startup.h"
+#include "herd/heap.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
 
@@ -26,6 +27,7 @@ void QtMessage(QtMsgType type, const QMessageLogContext& context, const QString&
 int main(int argc, char* argv[]) {
     using namespace ovista;
     if (!SetTodayForRun()) return 2;
+    KeepHeapBetweenHerds();
 
     // Taken before the application object, which removes the Qt options it knows.
     const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -11,11 +11,15 @@
 #include <string>
 #include <system_error>
 
+#include "herd/heap.h"
 #include "herd/herd_file.h"
 #include "herd/herd_list.h"
 #include "tools/herdgen/herdgen_lib.h"
 
 namespace {
+
+// As in the program: the memory of one herd is kept for the next.
+const bool kHeapKept = (ovista::KeepHeapBetweenHerds(), true);
 
 class GeneratedHerdFile {
 public:

@@ -132,11 +132,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CowRecord record;
     for (int i = 1; i <= list->Count(); ++i) {
         list->GetRecord(i, record);
-        FUZZ_CHECK(list->KeyAt(i).size() <= kKeyMaxLength, list->KeyAt(i));
-        FUZZ_CHECK(CompareKeysCaseBlind(record.Key, list->KeyAt(i)) == 0, record.Key + " | " + list->KeyAt(i));
+        FUZZ_CHECK(list->KeyAt(i).size() <= kKeyMaxLength, std::string(list->KeyAt(i)));
+        FUZZ_CHECK(CompareKeysCaseBlind(record.Key, list->KeyAt(i)) == 0, record.Key.str() + " | " + std::string(list->KeyAt(i)));
         if (i > 1) {
             FUZZ_CHECK(CompareKeysCaseBlind(list->KeyAt(i - 1), list->KeyAt(i)) < 0,
-                       list->KeyAt(i - 1) + " | " + list->KeyAt(i));
+                       std::string(list->KeyAt(i - 1)) + " | " + std::string(list->KeyAt(i)));
         }
     }
     list->FreeRecords();

@@ -2,12 +2,15 @@
 // One lactation of one cow: a calving and what followed it (induction, dry-off, culling,
 // yield, heats and services, pregnancy tests), plus the working fields that the analysis
 // fills for it. Records are plain values: a new one is all zero (texts empty, no dates),
-// so a field that no step sets reads 0.
+// so a field that no step sets reads 0. They hold no pointers, so a herd's thousands of
+// records are copied and freed as plain bytes.
 #include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <type_traits>
 
+#include "herd/short_text.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -22,8 +25,8 @@ inline constexpr std::size_t kTechMaxLength = 12;
 struct ServiceRecord {
     ovista::Date Date = 0;
     bool AI = false;            // the AI column held "TRUE"
-    std::string Sire;           // at most kSireMaxLength characters
-    std::string Tech;           // technician, at most kTechMaxLength characters, as read
+    ShortText<kSireMaxLength> Sire;
+    ShortText<kTechMaxLength> Tech;  // technician, as read
     // Conception-rate marks, set by the conception analysis:
     bool CountedService = false;     // AI service counted by the conception rate
     bool ConceptionService = false;  // the counted service that led to the conception
@@ -42,7 +45,7 @@ struct PregTestRecord {
 
 struct CowRecord {
     // ---- from the herd file ----
-    std::string Key;  // at most kKeyMaxLength: cow id cut/filled to 11, calving day right-aligned in 9
+    ShortText<kKeyMaxLength> Key;  // cow id cut/filled to 11, calving day right-aligned in 9
     ovista::Date Calved = 0;
     std::int16_t InducedCode = 0;  // 0, 1 (induced), 2, 3 or a number from the file
     bool Induced = false;
@@ -92,6 +95,8 @@ struct CowRecord {
 
     bool operator==(const CowRecord&) const = default;
 };
+
+static_assert(std::is_trivially_copyable_v<CowRecord>);
 
 // Field-by-field text of a record, so a failed comparison in a test shows what differs.
 void PrintTo(const ServiceRecord& service, std::ostream* os);

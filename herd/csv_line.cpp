@@ -1,5 +1,8 @@
 #include "herd/csv_line.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ovista {
 
@@ -66,16 +69,57 @@ void SplitCsvLine(std::string_view line, CsvFields& fields) {
     for (std::size_t i = 0; i < fields.size(); ++i) fields[i].assign(views[i]);
 }
 
+namespace {
+
+// Positions of commas in 16 characters at a time, for the plain lines that are nearly all a
+// herd file: 100 fields in 150 characters, most of them empty.
+template <class Comma>
+void ForEachComma(std::string_view line, Comma comma) {
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i commas = _mm_set1_epi8(',');
+    for (; at + 16 <= line.size(); at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, commas)));
+        while (mask != 0) {
+            if (!comma(at + static_cast<std::size_t>(__builtin_ctz(mask)))) return;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; at < line.size(); ++at) {
+        if (line[at] == ',' && !comma(at)) return;
+    }
+}
+
+// Field text cut to the field size, then trimmed of spaces.
+inline __attribute__((always_inline)) std::string_view FieldText(std::string_view text) {
+    text = text.substr(0, kCsvFieldMax);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
 void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fields) {
     fields.fill(std::string_view());
+    if (line.find('"') == std::string_view::npos &&
+        line.find('\0') == std::string_view::npos) {
+        // No quotes: the fields are the text between commas, viewed where it stands.
+        std::size_t current = 0;
+        std::size_t begin = 0;
+        ForEachComma(line, [&](std::size_t comma) {
+            fields[current] = FieldText(line.substr(begin, comma - begin));
+            begin = comma + 1;
+            return ++current < fields.size();  // fields after the last slot are ignored
+        });
+        if (current < fields.size()) fields[current] = FieldText(line.substr(begin));
+        return;
+    }
     // Unquoted field text never outgrows the line, so the views stay put while it is written.
     if (storage.size() < line.size()) storage.resize(line.size());
     char* const text = storage.data();
-    auto store = [&](std::size_t current, std::size_t begin, std::size_t end) {
-        while (begin < end && text[begin] == ' ') ++begin;
-        while (end > begin && text[end - 1] == ' ') --end;
-        fields[current] = std::string_view(text + begin, end - begin);
-    };
     std::size_t current = 0;
     std::size_t begin = 0;
     std::size_t end = 0;
@@ -87,7 +131,7 @@ void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fi
         if (c == '"') {
             quoted = !quoted;
         } else if (c == ',' && !quoted) {
-            store(current, begin, end);
+            fields[current] = FieldText(std::string_view(text + begin, end - begin));
             if (++current == fields.size()) {
                 return;  // fields after the last slot are ignored
             }
@@ -96,7 +140,7 @@ void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fi
             text[end++] = c;
         }
     }
-    store(current, begin, end);
+    fields[current] = FieldText(std::string_view(text + begin, end - begin));
 }
 
 bool TextLines::Next(std::string_view& line) {

@@ -36,8 +36,8 @@ bool ReadTextLine(std::istream& in, std::string& line);
 // stops at a NUL character. Each field keeps at most kCsvFieldMax characters and is then
 // trimmed of spaces and NULs (tabs stay). Fields after the 100th are ignored.
 void SplitCsvLine(std::string_view line, CsvFields& fields);
-// The same without a string per field: fields are views into storage, valid until storage
-// is used for another line.
+// The same without a string per field: fields are views into line or into storage, valid
+// while line's text stands and until storage is used for another line.
 void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fields);
 
 // The lines of a text held in memory, cut as ReadTextLine cuts a stream.

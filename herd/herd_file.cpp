@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -89,7 +89,8 @@ void MakeHerdKeyInto(std::string& key, std::string_view cowId, Date calved) {
     key.assign(cowId.substr(0, 11));
     key.resize(11, ' ');
     char digits[16];
-    const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(calved));
+    const int length =
+        static_cast<int>(std::to_chars(digits, digits + sizeof digits, calved).ptr - digits);
     if (length > 9) {
         key.resize(11);
         key += PadLeft(FormatNumber(calved), 9);
@@ -287,6 +288,9 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::string label = herdLabel;
     std::unique_ptr<StatusWindow> status;
     std::int64_t lineNumber = 0;
+    // A lactation per row, and one more for each cow's latest calving.
+    const auto rows = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    list->Reserve(rows + rows / 4);
     TextLines lines(text);
     std::string_view line;
     std::string fieldText;

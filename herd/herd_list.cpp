@@ -5,6 +5,7 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "herd/errors.h"
 
@@ -126,9 +127,93 @@ HerdList::HerdList() = default;
 
 HerdList::HerdList(KeyComparator compare) : compare_(std::move(compare)) {}
 
+std::string_view HerdList::TextStore::Keep(std::string_view text) {
+    constexpr std::size_t kBlock = 16 * 1024;
+    if (text.empty()) return {};
+    if (text.size() > left_) {
+        const std::size_t size = std::max(kBlock, text.size());
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        free_ = blocks_.back().get();
+        left_ = size;
+    }
+    std::memcpy(free_, text.data(), text.size());
+    const std::string_view kept(free_, text.size());
+    free_ += text.size();
+    left_ -= text.size();
+    return kept;
+}
+
+void HerdList::TextStore::Clear() {
+    blocks_.clear();
+    free_ = nullptr;
+    left_ = 0;
+}
+
+std::uint64_t HerdList::TextIndex::Hash(std::string_view text) {
+    // Keys are short: mix eight bytes at a time.
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ text.size();
+    std::size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, 8);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDULL;
+        hash ^= hash >> 32;
+    }
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + at, text.size() - at);
+    hash = (hash ^ word) * 0xC4CEB9FE1A85EC53ULL;
+    return hash ^ (hash >> 29);
+}
+
+void HerdList::TextIndex::Grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.item == nullptr) continue;
+        std::size_t at = slot.hash & mask;
+        while (slots_[at].item != nullptr) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+void HerdList::TextIndex::Reserve(std::size_t count) {
+    while (slots_.size() < 2 * count) Grow();
+}
+
+void HerdList::TextIndex::Add(std::string_view text, Item* item) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const std::uint64_t hash = Hash(text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at].item != nullptr) at = (at + 1) & mask;
+    slots_[at] = Slot{hash, text, item};
+    ++used_;
+}
+
+template <class Found>
+HerdList::Item* HerdList::TextIndex::Find(std::string_view text, Found found) const {
+    if (used_ == 0) return nullptr;
+    const std::uint64_t hash = Hash(text);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask; slots_[at].item != nullptr; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.hash == hash && slot.text == text && found(slot.item)) return slot.item;
+    }
+    return nullptr;
+}
+
+void HerdList::TextIndex::Clear() {
+    slots_.clear();
+    used_ = 0;
+}
+
 HerdList::Probe HerdList::MakeProbe(std::string_view key) const {
     Probe probe{key, {}};
-    if (!compare_) Collator().SortKey(key, probe.collationKey);
+    if (!compare_) {
+        Collator().SortKey(key, probeKey_);
+        probe.collationKey = probeKey_;
+    }
     return probe;
 }
 
@@ -143,7 +228,7 @@ void HerdList::EnsureOrdered() const {
     if (ordered_) return;
     // Keys in the list are all different, so the order is total and any sort gives the one
     // that insertions in sorted place would have given.
-    std::sort(items_.begin(), items_.end(), [](const auto& a, const auto& b) {
+    std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) {
         const int byCollation = a->collationKey.compare(b->collationKey);
         if (byCollation != 0) return byCollation < 0;
         return Collator().CompareFolded(a->key, b->key) < 0;
@@ -171,7 +256,7 @@ CowRecord& HerdList::RecordAt(int index) { return At(index).record; }
 
 const CowRecord& HerdList::RecordAt(int index) const { return At(index).record; }
 
-const std::string& HerdList::KeyAt(int index) const { return At(index).key; }
+std::string_view HerdList::KeyAt(int index) const { return At(index).key; }
 
 std::size_t HerdList::LowerBound(const Probe& probe) const {
     EnsureOrdered();
@@ -189,28 +274,34 @@ std::size_t HerdList::LowerBound(const Probe& probe) const {
 }
 
 HerdList::Item* HerdList::FindEqual(const Probe& probe) const {
-    auto [first, last] = byCollationKey_.equal_range(probe.collationKey);
-    for (auto it = first; it != last; ++it) {
-        if (Collator().CompareFolded(it->second->key, probe.key) == 0) return it->second;
-    }
-    return nullptr;
+    return byCollationKey_.Find(probe.collationKey, [&](const Item* item) {
+        return Collator().CompareFolded(item->key, probe.key) == 0;
+    });
 }
 
 void HerdList::Remember(std::string_view key, Item* item) {
     if (compare_) return;
-    if (key != item->key) key = aliases_.emplace_back(key);
-    byText_.emplace(key, item);
+    if (key != item->key) key = texts_.Keep(key);
+    byText_.Add(key, item);
 }
 
-HerdList::Item& HerdList::Insert(std::size_t at, Probe probe) {
-    auto owned = std::make_unique<Item>();
-    Item& item = *owned;
-    item.key = std::string(probe.key);
-    item.collationKey = std::move(probe.collationKey);
-    item.record.Key = std::string(probe.key.substr(0, kKeyMaxLength));
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(owned));
+HerdList::Item& HerdList::NewItem() {
+    constexpr std::size_t kBlock = 256;
+    if (blocks_.empty() || blockUsed_ == kBlock) {
+        blocks_.push_back(std::make_unique<Item[]>(kBlock));  // zeroed records
+        blockUsed_ = 0;
+    }
+    return blocks_.back()[blockUsed_++];
+}
+
+HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
+    Item& item = NewItem();
+    item.key = texts_.Keep(probe.key);
+    item.collationKey = texts_.Keep(probe.collationKey);
+    item.record.Key = probe.key.substr(0, kKeyMaxLength);
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item);
     if (!compare_) {
-        byCollationKey_.emplace(item.collationKey, &item);
+        byCollationKey_.Add(item.collationKey, &item);
         Remember(item.key, &item);
     }
     return item;
@@ -229,14 +320,14 @@ bool HerdList::LocateRecord(std::string_view key, CowRecord& destination, int& i
 }
 
 bool HerdList::FindOrAddRecord(std::string_view key, CowRecord& destination, int& index) {
-    Probe probe = MakeProbe(key);
+    const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
     if (at < items_.size() && Compare(*items_[at], probe) == 0) {
         destination = items_[at]->record;
         index = static_cast<int>(at) + 1;
         return true;
     }
-    destination = Insert(at, std::move(probe)).record;
+    destination = Insert(at, probe).record;
     index = static_cast<int>(at) + 1;
     return true;
 }
@@ -248,27 +339,34 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         FindOrAddRecord(key, ignored, index);
         return At(index).record;
     }
-    if (auto known = byText_.find(key); known != byText_.end()) {
-        return known->second->record;
+    if (Item* known = byText_.Find(key, [](const Item*) { return true; })) {
+        return known->record;
     }
-    Probe probe = MakeProbe(key);
+    const Probe probe = MakeProbe(key);
     if (Item* equal = FindEqual(probe)) {
         Remember(key, equal);  // the same cow written another way
         return equal->record;
     }
     const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
-    Item& item = Insert(items_.size(), std::move(probe));
+    Item& item = Insert(items_.size(), probe);
     if (!afterLast) ordered_ = false;
     return item.record;
 }
 
+void HerdList::Reserve(std::size_t count) {
+    items_.reserve(count);
+    if (compare_) return;
+    byText_.Reserve(count);
+    byCollationKey_.Reserve(count);
+}
+
 void HerdList::FreeRecords() {
-    byText_.clear();
-    byCollationKey_.clear();
-    aliases_.clear();
-    while (!items_.empty()) {
-        items_.pop_back();
-    }
+    byText_.Clear();
+    byCollationKey_.Clear();
+    items_.clear();
+    blocks_.clear();
+    blockUsed_ = 0;
+    texts_.Clear();
     ordered_ = true;
 }
 

@@ -2,13 +2,13 @@
 // The herd in memory: lactation records kept in ascending order of their text keys. Keys
 // compare without regard to letter case, in the collation of the user's locale, so "cow1"
 // and "COW1" are the same cow. The list owns its records; callers work on copies.
-// Indexes are 1-based, as the analysis walks the herd by position.
-#include <deque>
+// Indexes are 1-based, as the analysis walks the herd by position. A list is used by one
+// thread at a time, also to read.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "herd/cow_record.h"
@@ -43,7 +43,7 @@ public:
     // Copies source into the record at index (1..Count). RangeError for a bad index.
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count). RangeError for a bad index.
-    const std::string& KeyAt(int index) const;
+    std::string_view KeyAt(int index) const;
     // The record at index (1..Count) to read or change without a copy, valid while no key is
     // added or the list freed. RangeError for a bad index.
     CowRecord& RecordAt(int index);
@@ -63,20 +63,60 @@ public:
     // once, when an index is next asked for, instead of at every insertion.
     CowRecord& FindOrAdd(std::string_view key);
 
+    // Makes room for about count keys, so a list being filled grows its tables once.
+    void Reserve(std::size_t count);
+
     // Releases every record, last to first, and empties the list.
     void FreeRecords();
 
 private:
     struct Item {
-        std::string key;
-        std::string collationKey;  // sort key of the default order; empty with a replaced comparator
+        std::string_view key;           // in texts_
+        std::string_view collationKey;  // in texts_; empty with a replaced comparator
         CowRecord record;
     };
     // A key to search for: its text, and its sort key under the default order.
     struct Probe {
         std::string_view key;
-        std::string collationKey;
+        std::string_view collationKey;  // in probeKey_, until the next probe
     };
+
+    // Copies of key texts and sort keys, in blocks that never move, freed all at once.
+    class TextStore {
+    public:
+        std::string_view Keep(std::string_view text);
+        void Clear();
+
+    private:
+        std::vector<std::unique_ptr<char[]>> blocks_;
+        char* free_ = nullptr;  // the free end of the last block
+        std::size_t left_ = 0;
+    };
+
+    // Items by a text (key text or sort key) in an open-addressed table; one text may map
+    // to several items.
+    class TextIndex {
+    public:
+        void Add(std::string_view text, Item* item);
+        void Reserve(std::size_t count);
+        // Calls found(item) for each item added under text until it returns true; that item
+        // or nullptr.
+        template <class Found>
+        Item* Find(std::string_view text, Found found) const;
+        void Clear();
+
+    private:
+        struct Slot {
+            std::uint64_t hash = 0;
+            std::string_view text;
+            Item* item = nullptr;  // nullptr: the slot is free
+        };
+        static std::uint64_t Hash(std::string_view text);
+        void Grow();
+        std::vector<Slot> slots_;  // a power of two in size, at most half full
+        std::size_t used_ = 0;
+    };
+
     Probe MakeProbe(std::string_view key) const;
     // Orders an item against a probe as the comparator orders their keys.
     int Compare(const Item& item, const Probe& probe) const;
@@ -84,20 +124,25 @@ private:
     std::size_t LowerBound(const Probe& probe) const;
     // The item of an equal key, or nullptr; the list need not be in order.
     Item* FindEqual(const Probe& probe) const;
-    Item& Insert(std::size_t at, Probe probe);
+    Item& Insert(std::size_t at, const Probe& probe);
+    Item& NewItem();
     void Remember(std::string_view key, Item* item);
     void EnsureOrdered() const;
     Item& At(int index) const;
 
     KeyComparator compare_;  // empty: the default order, through sort keys
-    // Pointers: an insertion moves 8 bytes per item, and the maps below point at items.
-    mutable std::vector<std::unique_ptr<Item>> items_;
+    // Items live in blocks that never move; items_ holds them in key order, so an insertion
+    // moves 8 bytes per item and the indexes below can point at items.
+    std::vector<std::unique_ptr<Item[]>> blocks_;
+    std::size_t blockUsed_ = 0;  // items taken from the last block
+    mutable std::vector<Item*> items_;
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
+    TextStore texts_;
+    mutable std::string probeKey_;  // sort key of the latest probe
     // Default order only: every key text asked for, and items by sort key, so a herd's
     // repeated keys are found without collating them again.
-    std::unordered_map<std::string_view, Item*> byText_;  // views into items and aliases_
-    std::unordered_multimap<std::string_view, Item*> byCollationKey_;
-    std::deque<std::string> aliases_;  // key texts that differ from their item's key
+    TextIndex byText_;
+    TextIndex byCollationKey_;
 };
 
 }  // namespace ovista

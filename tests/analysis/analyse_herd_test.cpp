@@ -65,7 +65,7 @@ public:
         ASSERT_TRUE(list.LocateRecord(record.Key, stored, index));
         list.PutRecord(index, record);
     }
-    CowRecord Get(const std::string& key) const {
+    CowRecord Get(std::string_view key) const {
         CowRecord record;
         int index = 0;
         EXPECT_TRUE(list.LocateRecord(key, record, index));

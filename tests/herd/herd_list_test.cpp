@@ -11,7 +11,7 @@ namespace {
 
 std::vector<std::string> Keys(const HerdList& list) {
     std::vector<std::string> keys;
-    for (int i = 1; i <= list.Count(); ++i) keys.push_back(list.KeyAt(i));
+    for (int i = 1; i <= list.Count(); ++i) keys.emplace_back(list.KeyAt(i));
     return keys;
 }
 

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace ovista {
+
+// A batch loads, analyses and frees one herd after another, each a few megabytes. By default
+// the C library hands freed memory back to the system and takes it again for the next herd,
+// a page fault per page each time. Called once at start-up, this keeps freed memory for the
+// next herd: the process holds no more than its largest herd needed.
+void KeepHeapBetweenHerds();
+
+}  // namespace ovista
