@@ -125,6 +125,17 @@ void MoveFile(const fs::path& from, const fs::path& to) {
     fs::remove(from, error);
 }
 
+// Where the workers' herd folders go: TMPDIR when it is set, else memory-backed /dev/shm
+// when there is one, as every herd creates, writes, reads back and removes a dozen files.
+fs::path WorkerTempFolder() {
+    const char* chosen = std::getenv("TMPDIR");
+    if ((chosen == nullptr || *chosen == '\0') && ::access("/dev/shm", W_OK | X_OK) == 0 &&
+        fs::is_directory("/dev/shm")) {
+        return "/dev/shm";
+    }
+    return fs::temp_directory_path();
+}
+
 struct Herd {
     long long number = 0;
     std::string path;    // batch field 1, for the log line of a crashed worker
@@ -176,7 +187,7 @@ public:
     Workers(const std::string& folder, int jobs, const ReportOutput& output, const HerdStepInto& step,
             const BatchSinks& sinks)
         : folder_(folder), jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
-        std::string pattern = (fs::temp_directory_path() / "ovista-batch-XXXXXX").string();
+        std::string pattern = (WorkerTempFolder() / "ovista-batch-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw OvistaError("Could not create a folder for the worker processes");
         }
@@ -209,7 +220,9 @@ public:
     // finished herds wait for an earlier one.
     void Start(const std::string& line, const std::string& path) {
         for (;;) {
-            TakeOverFinished();
+            // An idle worker gets its next herd before finished herds are taken over, which
+            // takes a while and would keep it waiting.
+            if (herds_.size() >= static_cast<std::size_t>(4 * jobs_)) TakeOverFinished();
             if (herds_.size() < static_cast<std::size_t>(4 * jobs_)) {
                 if (Worker* worker = IdleWorker()) {
                     Herd herd;
@@ -222,6 +235,7 @@ public:
                     if (!SendAll(worker->socket, std::to_string(herd.number) + " " + line + "\n")) {
                         Lost(*worker);  // its end is noticed as a crash of this herd
                     }
+                    TakeOverFinished();
                     return;
                 }
             }

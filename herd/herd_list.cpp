@@ -2,10 +2,14 @@
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/uniset.h>
+#include <unicode/usetiter.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <vector>
 
 #include "herd/errors.h"
 
@@ -29,6 +33,20 @@ void DecodeCp1252(std::string_view text, std::u16string& out) {
     }
 }
 
+// Places of the plain key characters (space, digits, ASCII letters without regard to case)
+// in the order most collations give them; 0 for any other character.
+constexpr std::array<std::uint8_t, 256> PlainPlaces() {
+    std::array<std::uint8_t, 256> places{};
+    places[' '] = 1;
+    for (int c = '0'; c <= '9'; ++c) places[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(2 + c - '0');
+    for (int c = 'a'; c <= 'z'; ++c) {
+        places[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(12 + c - 'a');
+        places[static_cast<std::size_t>(c - 'a' + 'A')] = static_cast<std::uint8_t>(12 + c - 'a');
+    }
+    return places;
+}
+constexpr std::array<std::uint8_t, 256> kPlainPlaces = PlainPlaces();
+
 class KeyCollator {
 public:
     KeyCollator() {
@@ -40,6 +58,27 @@ public:
         }
         if (!collator_) {
             throw OvistaError("No collation for the herd keys");
+        }
+        plainOrder_ = OrdersPlainKeysByPlace();
+    }
+
+    // Keys of plain characters only (nearly every herd's: cow numbers and day numbers) order
+    // under most collations as the places of their characters compared one by one. When
+    // this collation is one of those, PlainSortKey gives such a key a sort key of places,
+    // which orders plain keys as the collation does without collating them.
+    bool PlainOrder() const { return plainOrder_; }
+
+    static bool IsPlain(std::string_view key) {
+        for (char c : key) {
+            if (kPlainPlaces[static_cast<unsigned char>(c)] == 0) return false;
+        }
+        return true;
+    }
+
+    static void PlainSortKey(std::string_view key, std::string& out) {
+        out.resize(key.size());
+        for (std::size_t i = 0; i < key.size(); ++i) {
+            out[i] = static_cast<char>(kPlainPlaces[static_cast<unsigned char>(key[i])]);
         }
     }
 
@@ -99,6 +138,52 @@ private:
         return collator;
     }
 
+    // True when the collation leaves the plain characters untailored, with no option that
+    // changes their order, and orders every plain key of one and two characters as their
+    // places do.
+    bool OrdersPlainKeysByPlace() {
+        UErrorCode status = U_ZERO_ERROR;
+        if (collator_->getAttribute(UCOL_ALTERNATE_HANDLING, status) != UCOL_NON_IGNORABLE ||
+            collator_->getAttribute(UCOL_NUMERIC_COLLATION, status) != UCOL_OFF ||
+            collator_->getAttribute(UCOL_CASE_LEVEL, status) != UCOL_OFF || U_FAILURE(status)) {
+            return false;
+        }
+        if (collator_->getReorderCodes(nullptr, 0, status) != 0) return false;
+        status = U_ZERO_ERROR;
+        const std::unique_ptr<icu::UnicodeSet> tailored(collator_->getTailoredSet(status));
+        if (U_FAILURE(status) || !tailored) return false;
+        for (icu::UnicodeSetIterator it(*tailored); it.next();) {
+            const icu::UnicodeString text = it.isString() ? it.getString() : icu::UnicodeString(it.getCodepoint());
+            for (int32_t i = 0; i < text.length(); ++i) {
+                const char16_t c = text.charAt(i);
+                if (c < 0x80 && kPlainPlaces[c] != 0) return false;
+            }
+        }
+        std::vector<std::string> keys;
+        for (int c = 0; c < 256; ++c) {
+            if (kPlainPlaces[static_cast<std::size_t>(c)] != 0) keys.emplace_back(1, static_cast<char>(c));
+        }
+        const std::size_t singles = keys.size();
+        for (std::size_t a = 0; a < singles; ++a) {
+            for (std::size_t b = 0; b < singles; ++b) keys.push_back(keys[a] + keys[b]);
+        }
+        std::vector<std::pair<std::string, std::string>> byPlace;  // place key, collation key
+        for (const std::string& key : keys) {
+            std::string place;
+            std::string collation;
+            PlainSortKey(key, place);
+            SortKey(key, collation);
+            byPlace.emplace_back(std::move(place), std::move(collation));
+        }
+        std::sort(byPlace.begin(), byPlace.end());
+        for (std::size_t i = 1; i < byPlace.size(); ++i) {
+            const bool samePlace = byPlace[i - 1].first == byPlace[i].first;
+            const int byCollation = byPlace[i - 1].second.compare(byPlace[i].second);
+            if (samePlace ? byCollation != 0 : byCollation >= 0) return false;
+        }
+        return true;
+    }
+
     int FoldedCompare() const {
         UErrorCode status = U_ZERO_ERROR;
         int folded = u_strCaseCompare(a16_.data(), static_cast<int32_t>(a16_.size()), b16_.data(),
@@ -108,6 +193,7 @@ private:
     }
 
     std::unique_ptr<icu::Collator> collator_;
+    bool plainOrder_ = false;
     std::u16string a16_;  // reused buffers: keys are compared many times per herd
     std::u16string b16_;
 };
@@ -123,7 +209,7 @@ int CompareKeysCaseBlind(std::string_view a, std::string_view b) {
     return Collator().Compare(a, b);
 }
 
-HerdList::HerdList() = default;
+HerdList::HerdList() : plainKeys_(Collator().PlainOrder()) {}
 
 HerdList::HerdList(KeyComparator compare) : compare_(std::move(compare)) {}
 
@@ -211,10 +297,28 @@ void HerdList::TextIndex::Clear() {
 HerdList::Probe HerdList::MakeProbe(std::string_view key) const {
     Probe probe{key, {}};
     if (!compare_) {
-        Collator().SortKey(key, probeKey_);
+        if (plainKeys_ && !KeyCollator::IsPlain(key)) UseCollationKeys();
+        if (plainKeys_) {
+            KeyCollator::PlainSortKey(key, probeKey_);
+        } else {
+            Collator().SortKey(key, probeKey_);
+        }
         probe.collationKey = probeKey_;
     }
     return probe;
+}
+
+void HerdList::UseCollationKeys() const {
+    // Plain keys keep their order under the collation's own sort keys; only the keys change.
+    plainKeys_ = false;
+    byCollationKey_.Clear();
+    byCollationKey_.Reserve(items_.size());
+    std::string sortKey;
+    for (Item* item : items_) {
+        Collator().SortKey(item->key, sortKey);
+        item->collationKey = texts_.Keep(sortKey);
+        byCollationKey_.Add(item->collationKey, item);
+    }
 }
 
 int HerdList::Compare(const Item& item, const Probe& probe) const {
@@ -368,6 +472,7 @@ void HerdList::FreeRecords() {
     blockUsed_ = 0;
     texts_.Clear();
     ordered_ = true;
+    plainKeys_ = !compare_ && Collator().PlainOrder();
 }
 
 }  // namespace ovista

@@ -126,6 +126,8 @@ private:
     Item* FindEqual(const Probe& probe) const;
     Item& Insert(std::size_t at, const Probe& probe);
     Item& NewItem();
+    // Gives every item the collation's sort key in place of its plain one.
+    void UseCollationKeys() const;
     void Remember(std::string_view key, Item* item);
     void EnsureOrdered() const;
     Item& At(int index) const;
@@ -137,12 +139,15 @@ private:
     std::size_t blockUsed_ = 0;  // items taken from the last block
     mutable std::vector<Item*> items_;
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
-    TextStore texts_;
+    mutable TextStore texts_;
     mutable std::string probeKey_;  // sort key of the latest probe
+    // True while every key is plain and the collation orders plain keys by place: the sort
+    // keys are then places. The first key that is not plain turns them into collation keys.
+    mutable bool plainKeys_ = false;
     // Default order only: every key text asked for, and items by sort key, so a herd's
     // repeated keys are found without collating them again.
     TextIndex byText_;
-    TextIndex byCollationKey_;
+    mutable TextIndex byCollationKey_;
 };
 
 }  // namespace ovista

@@ -43,7 +43,7 @@ struct PageTarget {
 // Page 1 with the interpretation's marks, then page 2 with its notes. The record is copied
 // into the canvas, and the interpretation is made afresh for this report.
 void DrawReport(const HerdReport& report, const PageTarget& target) {
-    const ReportImages images = LoadReportImages(ProgramFolder());
+    const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
 
     QPainterCanvas first(target.beginPage(1), target.pagePixels, images);

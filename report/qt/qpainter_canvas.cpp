@@ -5,6 +5,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace ovista {
 namespace {
@@ -127,7 +128,17 @@ const QImage& QPainterCanvas::Prepared(ReportImage image) {
     const QImage& source = Source(image);
     if (multiply_ || source.isNull()) return source;
     QImage& prepared = prepared_[static_cast<std::size_t>(image)];
-    if (prepared.isNull()) prepared = WhiteToTransparent(source);
+    if (prepared.isNull()) {
+        // Shared by every page of the run: the image is converted once, and a PDF embeds it
+        // once for both of its pages.
+        thread_local std::map<qint64, QImage> converted;
+        auto found = converted.find(source.cacheKey());
+        if (found == converted.end()) {
+            if (converted.size() >= 16) converted.clear();
+            found = converted.emplace(source.cacheKey(), WhiteToTransparent(source)).first;
+        }
+        prepared = found->second;
+    }
     return prepared;
 }
 

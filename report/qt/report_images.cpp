@@ -1,6 +1,7 @@
 #include "report/qt/report_images.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -8,6 +9,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <cmath>
+#include <optional>
 #include <numbers>
 
 #include "herd/errors.h"
@@ -51,6 +53,27 @@ ReportImages LoadReportImages(const QString& folder) {
     const QString centre = dir.filePath(QStringLiteral("CentreLogo.jpg"));
     if (QFileInfo::exists(centre)) images.centreLogo = QImageReader(centre).read();
     return images;
+}
+
+const ReportImages& CurrentReportImages(const QString& folder) {
+    struct Loaded {
+        QString folder;
+        QList<qint64> stamps;  // per picture file: size and time of change, -1 when absent
+        ReportImages images;
+    };
+    thread_local std::optional<Loaded> loaded;
+    QList<qint64> stamps;
+    const QDir dir(folder);
+    for (const char* name : {"star.bmp", "ball.bmp", "CentreLogo.jpg"}) {
+        const QFileInfo file(dir.filePath(QString::fromLatin1(name)));
+        stamps << (file.exists() ? file.size() : -1)
+               << (file.exists() ? file.lastModified().toMSecsSinceEpoch() : -1);
+    }
+    if (!loaded || loaded->folder != folder || loaded->stamps != stamps) {
+        loaded.reset();  // a failed load leaves nothing to reuse
+        loaded = Loaded{folder, stamps, LoadReportImages(folder)};
+    }
+    return loaded->images;
 }
 
 QImage MakeStarImage(int size) {

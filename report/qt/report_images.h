@@ -1,5 +1,5 @@
 #pragma once
-// The pictures of one report, loaded for that report and released with it.
+// The pictures of a report, read from the program's folder.
 #include <QImage>
 #include <QString>
 
@@ -19,6 +19,11 @@ QString ProgramFolder();
 // read: a report without its ratings would mislead), the product logo, and
 // "CentreLogo.jpg" when it is there and readable.
 ReportImages LoadReportImages(const QString& folder);
+
+// LoadReportImages(folder), read again only when the folder or one of the picture files
+// changed since the last call: a batch draws thousands of reports with the same pictures,
+// and a centre that replaces its logo sees it on the next report.
+const ReportImages& CurrentReportImages(const QString& folder);
 
 // The chart pictures as the build installs them beside the program: a five-pointed star and
 // a round marker, each on white. size is the picture's height in pixels.

@@ -190,5 +190,36 @@ TEST(HerdList, FillingInPlaceGivesTheOrderAndRecordsOfInsertionsOneByOne) {
     EXPECT_EQ(inPlace.FindOrAdd("new").Key, "new");
 }
 
+// Plain keys (spaces, digits, letters) are ordered without collating them while the list
+// holds only such keys; the order must be the collation's, before and after the first key
+// that is not plain turns every key to the collation's own.
+TEST(HerdList, PlainKeysOrderAsTheCollationOrdersThemBeforeAndAfterAnOtherKey) {
+    const std::string plain = " 0123456789aAbBcCmMyYzZ";
+    std::mt19937 random(11);
+    HerdList list;
+    auto expectCollationOrder = [&] {
+        for (int i = 2; i <= list.Count(); ++i) {
+            ASSERT_LT(CompareKeysCaseBlind(list.KeyAt(i - 1), list.KeyAt(i)), 0)
+                << "'" << list.KeyAt(i - 1) << "' '" << list.KeyAt(i) << "'";
+        }
+    };
+    std::vector<std::string> keys;
+    for (int i = 0; i < 600; ++i) {
+        std::string key;
+        for (std::size_t n = random() % 6; n > 0; --n) key += plain[random() % plain.size()];
+        keys.push_back(key);
+        list.FindOrAdd(key).Days = static_cast<std::int16_t>(key.size());
+    }
+    expectCollationOrder();
+    list.FindOrAdd("\xC9t\xE9 1");
+    expectCollationOrder();
+    CowRecord found;
+    int index = 0;
+    for (const std::string& key : keys) {
+        ASSERT_TRUE(list.LocateRecord(key, found, index)) << key;
+        EXPECT_EQ(found.Days, static_cast<std::int16_t>(key.size()));
+    }
+}
+
 }  // namespace
 }  // namespace ovista
