@@ -138,8 +138,10 @@ fs::path WorkerTempFolder() {
 
 struct Herd {
     long long number = 0;
+    std::string line;    // the batch line
     std::string path;    // batch field 1, for the log line of a crashed worker
     fs::path folder;     // the herd's private folder
+    bool sent = false;   // handed to a worker
     bool done = false;
     int status = 0;      // as waitpid gives it; 0 for a herd that ended normally
 };
@@ -147,7 +149,7 @@ struct Herd {
 struct Worker {
     pid_t pid = -1;
     int socket = -1;            // commands out, "done" lines in
-    long long current = -1;     // herd number it works on; -1 when idle
+    std::deque<long long> queue;  // herds handed to it, the one it works on first
     std::string received;       // an incomplete "done" line
 };
 
@@ -201,7 +203,7 @@ public:
 
     ~Workers() {
         for (Worker& worker : workers_) {
-            if (worker.current >= 0) ::kill(worker.pid, SIGTERM);
+            if (!worker.queue.empty()) ::kill(worker.pid, SIGTERM);
             ::close(worker.socket);  // an idle worker ends at the end of its commands
         }
         for (Worker& worker : workers_) {
@@ -216,35 +218,28 @@ public:
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    // Hands the line to an idle worker, waiting for one when all are busy or too many
-    // finished herds wait for an earlier one.
+    // Queues the line, waiting while too many herds wait for an earlier one to finish.
     void Start(const std::string& line, const std::string& path) {
-        for (;;) {
-            // An idle worker gets its next herd before finished herds are taken over, which
-            // takes a while and would keep it waiting.
-            if (herds_.size() >= static_cast<std::size_t>(4 * jobs_)) TakeOverFinished();
-            if (herds_.size() < static_cast<std::size_t>(4 * jobs_)) {
-                if (Worker* worker = IdleWorker()) {
-                    Herd herd;
-                    herd.number = next_++;
-                    herd.path = path;
-                    herd.folder = root_ / std::to_string(herd.number);
-                    fs::create_directories(herd.folder / kPdfFolder);
-                    herds_.push_back(herd);
-                    worker->current = herd.number;
-                    if (!SendAll(worker->socket, std::to_string(herd.number) + " " + line + "\n")) {
-                        Lost(*worker);  // its end is noticed as a crash of this herd
-                    }
-                    TakeOverFinished();
-                    return;
-                }
-            }
+        while (herds_.size() >= static_cast<std::size_t>(4 * jobs_)) {
             WaitForWorkers();
+            Dispatch();
+            TakeOverFinished();
+            if (StopSignal() != 0) return;
         }
+        Herd herd;
+        herd.number = next_++;
+        herd.line = line;
+        herd.path = path;
+        herd.folder = root_ / std::to_string(herd.number);
+        fs::create_directories(herd.folder / kPdfFolder);
+        herds_.push_back(herd);
+        Dispatch();
+        TakeOverFinished();
     }
 
     void Finish() {
         while (StopSignal() == 0) {
+            Dispatch();
             TakeOverFinished();
             if (herds_.empty()) return;
             WaitForWorkers();
@@ -252,12 +247,38 @@ public:
     }
 
 private:
-    Worker* IdleWorker() {
+    // Each worker holds its herd and the next one, so that it never waits for the batch
+    // process between herds.
+    static constexpr std::size_t kQueuedPerWorker = 2;
+
+    // Hands the herds not yet sent, in batch order, to workers with room.
+    void Dispatch() {
+        for (Herd& herd : herds_) {
+            if (herd.sent || herd.done) continue;
+            Worker* worker = WorkerWithRoom();
+            if (worker == nullptr) return;
+            herd.sent = true;
+            worker->queue.push_back(herd.number);
+            if (!SendAll(worker->socket, std::to_string(herd.number) + " " + herd.line + "\n")) {
+                Lost(*worker);  // its end is noticed as a crash of the herd it was on
+                return;         // the workers changed; the next call goes on
+            }
+        }
+    }
+
+    // An idle worker, else a new one while there are fewer than jobs, else the one with the
+    // shortest queue that has room; nullptr when all are full.
+    Worker* WorkerWithRoom() {
+        Worker* best = nullptr;
         for (Worker& worker : workers_) {
-            if (worker.current < 0) return &worker;
+            if (worker.queue.empty()) return &worker;
+            if (worker.queue.size() < kQueuedPerWorker &&
+                (best == nullptr || worker.queue.size() < best->queue.size())) {
+                best = &worker;
+            }
         }
         if (workers_.size() < static_cast<std::size_t>(jobs_)) return &Spawn();
-        return nullptr;
+        return best;
     }
 
     Worker& Spawn() {
@@ -363,30 +384,51 @@ private:
                 continue;
             }
             worker.received.append(chunk, static_cast<std::size_t>(got));
-            std::size_t newline;
-            while ((newline = worker.received.find('\n')) != std::string::npos) {
-                const std::string answer = worker.received.substr(0, newline);
-                worker.received.erase(0, newline + 1);
-                const long long number = std::atoll(answer.c_str());
-                const int code = std::atoi(answer.c_str() + answer.find(' ') + 1);
-                if (Herd* herd = HerdNumbered(number)) {
-                    herd->done = true;
-                    herd->status = code == 0 ? 0 : (code & 0xff) << 8;  // as an exit status
-                }
-                worker.current = -1;
-            }
+            TakeAnswers(worker);
         }
     }
 
-    // A worker that ended: its herd failed with the way it ended.
+    // The herds a worker reported as finished, "<number> <code>" a line each.
+    void TakeAnswers(Worker& worker) {
+        std::size_t newline;
+        while ((newline = worker.received.find('\n')) != std::string::npos) {
+            const std::string answer = worker.received.substr(0, newline);
+            worker.received.erase(0, newline + 1);
+            const long long number = std::atoll(answer.c_str());
+            const int code = std::atoi(answer.c_str() + answer.find(' ') + 1);
+            if (Herd* herd = HerdNumbered(number)) {
+                herd->done = true;
+                herd->status = code == 0 ? 0 : (code & 0xff) << 8;  // as an exit status
+            }
+            if (!worker.queue.empty() && worker.queue.front() == number) worker.queue.pop_front();
+        }
+    }
+
+    // A worker that ended: the herd it was on failed with the way it ended; the herds queued
+    // behind it go to other workers.
     void Lost(Worker& worker) {
         int status = 0;
         while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
         }
+        // Herds it finished before it ended may still be unread.
+        for (;;) {
+            char chunk[4096];
+            const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            worker.received.append(chunk, static_cast<std::size_t>(got));
+        }
+        TakeAnswers(worker);
         ::close(worker.socket);
-        if (Herd* herd = HerdNumbered(worker.current)) {
-            herd->done = true;
-            herd->status = status == 0 ? (1 << 8) : status;
+        for (std::size_t i = 0; i < worker.queue.size(); ++i) {
+            Herd* herd = HerdNumbered(worker.queue[i]);
+            if (herd == nullptr) continue;
+            if (i == 0) {
+                herd->done = true;
+                herd->status = status == 0 ? (1 << 8) : status;
+            } else {
+                herd->sent = false;
+            }
         }
         const std::size_t index = static_cast<std::size_t>(&worker - workers_.data());
         workers_.erase(workers_.begin() + static_cast<std::ptrdiff_t>(index));

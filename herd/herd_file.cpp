@@ -38,13 +38,18 @@ bool EqualsUpperAscii(std::string_view text, std::string_view upper) {
     return true;
 }
 
-// Upper case, without leading and trailing blanks and control characters: how the
-// induction and AI columns are compared with their code words.
-std::string UpperTrimmed(std::string_view text) {
+// Without leading and trailing blanks and control characters.
+std::string_view TrimmedBlanks(std::string_view text) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    std::string upper(text);
+    return text;
+}
+
+// Upper case, without leading and trailing blanks and control characters: how the
+// induction and AI columns are compared with their code words.
+std::string UpperTrimmed(std::string_view text) {
+    std::string upper(TrimmedBlanks(text));
     for (char& c : upper) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
@@ -76,6 +81,17 @@ std::int16_t ParseInt16(std::string_view text) {
         value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{1} << 32);
     }
     return CheckedInt16(negative ? -value : value);
+}
+
+// TextToInt, with text of decimal digits only (nearly every yield) read directly.
+std::int32_t WholeNumber(std::string_view text) {
+    if (text.empty() || text.size() > 9) return TextToInt(text);
+    std::int32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return TextToInt(text);
+        value = value * 10 + (c - '0');
+    }
+    return value;
 }
 
 // Set for any text but empty, "FALSE" and "0" (so "N" is flagged with code 0).
@@ -140,7 +156,7 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
     const std::int16_t age = hasAge ? ParseInt16(f[kColAge]) : work.Age;
     const std::int16_t days = !f[kColDays].empty() ? ParseInt16(f[kColDays]) : work.Days;
     const std::int16_t litres =
-        !f[kColLitres].empty() ? CheckedInt16(TextToInt(f[kColLitres])) : work.Litres;
+        !f[kColLitres].empty() ? CheckedInt16(WholeNumber(f[kColLitres])) : work.Litres;
 
     // Services fill slots from 1 in column order; an entry without a date leaves no gap.
     std::array<ServiceEntry, kServiceSlots> services;
@@ -152,7 +168,7 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         }
         ServiceEntry& service = services[serviceCount++];
         service.date = ParseHerdDate(f[col]);
-        service.ai = UpperTrimmed(f[col + 1]) == "TRUE";
+        service.ai = EqualsUpperAscii(TrimmedBlanks(f[col + 1]), "TRUE");
         service.sire = f[col + 2].substr(0, kSireMaxLength);
         service.tech = f[col + 3].substr(0, kTechMaxLength);
     }

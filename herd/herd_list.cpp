@@ -309,15 +309,19 @@ HerdList::Probe HerdList::MakeProbe(std::string_view key) const {
 }
 
 void HerdList::UseCollationKeys() const {
-    // Plain keys keep their order under the collation's own sort keys; only the keys change.
+    // Plain keys keep their order under the collation's own sort keys; only the keys change,
+    // and the key texts are indexed as well from now on.
     plainKeys_ = false;
     byCollationKey_.Clear();
     byCollationKey_.Reserve(items_.size());
+    byText_.Clear();
+    byText_.Reserve(items_.size());
     std::string sortKey;
     for (Item* item : items_) {
         Collator().SortKey(item->key, sortKey);
         item->collationKey = texts_.Keep(sortKey);
         byCollationKey_.Add(item->collationKey, item);
+        byText_.Add(item->key, item);
     }
 }
 
@@ -406,7 +410,7 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item);
     if (!compare_) {
         byCollationKey_.Add(item.collationKey, &item);
-        Remember(item.key, &item);
+        if (!plainKeys_) Remember(item.key, &item);
     }
     return item;
 }
@@ -443,6 +447,18 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         FindOrAddRecord(key, ignored, index);
         return At(index).record;
     }
+    if (plainKeys_ && KeyCollator::IsPlain(key)) {
+        // Plain keys are the same cow exactly when their place keys are equal.
+        const Probe probe = MakeProbe(key);
+        if (Item* known = byCollationKey_.Find(probe.collationKey, [](const Item*) { return true; })) {
+            return known->record;
+        }
+        const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
+        Item& item = Insert(items_.size(), probe);
+        if (!afterLast) ordered_ = false;
+        return item.record;
+    }
+    if (plainKeys_) UseCollationKeys();
     if (Item* known = byText_.Find(key, [](const Item*) { return true; })) {
         return known->record;
     }
@@ -460,7 +476,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
 void HerdList::Reserve(std::size_t count) {
     items_.reserve(count);
     if (compare_) return;
-    byText_.Reserve(count);
+    if (!plainKeys_) byText_.Reserve(count);
     byCollationKey_.Reserve(count);
 }
 

@@ -146,7 +146,7 @@ private:
     mutable bool plainKeys_ = false;
     // Default order only: every key text asked for, and items by sort key, so a herd's
     // repeated keys are found without collating them again.
-    TextIndex byText_;
+    mutable TextIndex byText_;  // not kept while the keys are plain
     mutable TextIndex byCollationKey_;
 };
 
