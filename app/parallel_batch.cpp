@@ -231,7 +231,7 @@ public:
         herd.line = line;
         herd.path = path;
         herd.folder = root_ / std::to_string(herd.number);
-        fs::create_directories(herd.folder / kPdfFolder);
+        fs::create_directories(pdfsInOrder_ ? herd.folder / kPdfFolder : herd.folder);
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();

@@ -299,8 +299,13 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
 
     // A machine without any printer is said once for the whole batch, before any herd (and
     // before worker processes start, so that none of them says it again).
+    RunSteps batchSteps = steps;
     if (OutputKind(output) == kOutputPrinter && steps.printerInstalled && !steps.printerInstalled()) {
         ShowNoPrinterOnce("No printer is installed");
+        // Nor is one looked for again at every herd (a search of the print system each).
+        batchSteps.print = [](const HerdReport&, const ReportOutput&) {
+            throw NoPrinterError("No printer is installed");
+        };
     }
 
     std::string line;
@@ -314,7 +319,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     };
     try {
         if (jobs > 1) {
-            const HerdStepInto step = [&steps](const std::string& herdLine, const std::string& into,
+            const HerdStepInto step = [&batchSteps](const std::string& herdLine, const std::string& into,
                                                const ReportOutput& herdOutput) {
                 OutputFiles herdFiles(std::cerr);
                 herdFiles.Create(into, false);
@@ -322,7 +327,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 // The herd's PDF takes the plain name here; the batch process gives it its
                 // name among the whole batch's reports.
                 PdfFileNames herdNames;
-                RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, steps);
+                RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, batchSteps);
                 if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
             };
             const BatchSinks sinks{
@@ -339,7 +344,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         } else {
             CsvFields fields;
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {
-                const bool done = RunBatchLine(line, files, *log, pdfNames, output, steps);
+                const bool done = RunBatchLine(line, files, *log, pdfNames, output, batchSteps);
                 if (done && (SplitCsvLine(line, fields), !fields[0].empty())) herdDone();
             }
         }
