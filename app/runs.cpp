@@ -22,6 +22,7 @@
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
+#include "herd/heap.h"
 #include "herd/herd_file.h"
 #include "herd/services.h"
 #include "report/qt/print_report.h"
@@ -316,6 +317,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     const auto herdDone = [&progress, &herdsDone] {
         ++herdsDone;
         if (progress) progress->HerdDone();
+        HerdFinished();
     };
     try {
         if (jobs > 1) {
@@ -329,6 +331,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 PdfFileNames herdNames;
                 RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, batchSteps);
                 if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
+                HerdFinished();
             };
             const BatchSinks sinks{
                 [&log](const std::string& text) { log->Line(text); },

@@ -15,4 +15,11 @@ void KeepHeapBetweenHerds() {
 #endif
 }
 
+void HerdFinished() {
+#if defined(__GLIBC__)
+    thread_local int herds = 0;
+    if (++herds % 100 == 0) malloc_trim(0);
+#endif
+}
+
 }  // namespace ovista

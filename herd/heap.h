@@ -8,4 +8,9 @@ namespace ovista {
 // next herd: the process holds no more than its largest herd needed.
 void KeepHeapBetweenHerds();
 
+// Called after each herd of a batch. Every hundredth call hands the freed memory that lies
+// between blocks still in use back to the system: what one herd frees does not always fit
+// the next one's needs, and a batch of thousands of herds would otherwise grow slowly.
+void HerdFinished();
+
 }  // namespace ovista
