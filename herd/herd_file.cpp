@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -116,12 +117,12 @@ void MakeHerdKeyInto(std::string& key, std::string_view cowId, Date calved) {
     key.append(digits, static_cast<std::size_t>(length));
 }
 
-// One row's heat/service entry and pregnancy test, read before anything is stored.
+// One row's heat/service entry and pregnancy test, read before anything is stored. Set
+// field by field for the entries a row has (no clearing of all fourteen per row).
 struct ServiceEntry {
-    Date date = 0;
-    bool ai = false;
-    std::string_view sire;
-    std::string_view tech;
+    Date date;
+    bool ai;
+    std::size_t column;  // of its date; the sire and technician follow the AI column
 };
 struct PregTestEntry {
     bool filled = false;  // false: a dated test without weeks, its slot used up but not written
@@ -169,8 +170,7 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         ServiceEntry& service = services[serviceCount++];
         service.date = ParseHerdDate(f[col]);
         service.ai = EqualsUpperAscii(TrimmedBlanks(f[col + 1]), "TRUE");
-        service.sire = f[col + 2].substr(0, kSireMaxLength);
-        service.tech = f[col + 3].substr(0, kTechMaxLength);
+        service.column = col;
     }
 
     std::array<PregTestEntry, kPregTestSlots> tests;
@@ -205,8 +205,8 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         ServiceRecord& service = work.Services[slot];
         service.Date = services[slot].date;
         service.AI = services[slot].ai;
-        service.Sire.assign(services[slot].sire);
-        service.Tech.assign(services[slot].tech);
+        service.Sire.assign(f[services[slot].column + 2]);  // cut to its length
+        service.Tech.assign(f[services[slot].column + 3]);
     }
     for (std::size_t slot = 0; slot < testCount; ++slot) {
         if (!tests[slot].filled) continue;
@@ -241,11 +241,18 @@ std::string BadRowMessage(const std::string& error, std::int64_t lineNumber,
 }
 
 // The whole file: herd files are small beside memory, and one read beats a byte at a time.
-void ReadWholeFile(std::ifstream& in, std::string& text) {
+// sizeHint: the file's size when known, so that its bytes are read straight into text.
+void ReadWholeFile(std::ifstream& in, std::string& text, std::uintmax_t sizeHint) {
     text.clear();
     std::streambuf* buffer = in.rdbuf();
+    if (sizeHint > 0 && sizeHint < (std::uintmax_t{1} << 31)) {
+        text.resize(static_cast<std::size_t>(sizeHint));
+        const std::streamsize got = buffer->sgetn(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+        if (got < static_cast<std::streamsize>(sizeHint)) return;
+    }
     char chunk[1 << 16];
-    for (;;) {
+    for (;;) {  // what is left, also of a file that grew since its size was taken
         const std::streamsize got = buffer->sgetn(chunk, sizeof chunk);
         if (got <= 0) break;
         text.append(chunk, static_cast<std::size_t>(got));
@@ -297,7 +304,8 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     }
 
     std::string text;
-    ReadWholeFile(in, text);
+    const std::uintmax_t size = std::filesystem::file_size(fileName, ignored);
+    ReadWholeFile(in, text, size == static_cast<std::uintmax_t>(-1) ? 0 : size);
     for (std::string& field : header) {
         field.clear();
     }
@@ -305,7 +313,12 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::unique_ptr<StatusWindow> status;
     std::int64_t lineNumber = 0;
     // A lactation per row, and one more for each cow's latest calving.
-    const auto rows = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    std::size_t rows = 0;
+    for (const char* at = text.data(); (at = static_cast<const char*>(std::memchr(
+                                            at, '\n', text.data() + text.size() - at))) != nullptr;
+         ++at) {
+        ++rows;
+    }
     list->Reserve(rows + rows / 4);
     TextLines lines(text);
     std::string_view line;

@@ -450,12 +450,16 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
     if (plainKeys_ && KeyCollator::IsPlain(key)) {
         // Plain keys are the same cow exactly when their place keys are equal.
         const Probe probe = MakeProbe(key);
+        // A herd file sorted by cow gives each row the calving its previous row added.
+        if (latest_ != nullptr && latest_->collationKey == probe.collationKey) return latest_->record;
         if (Item* known = byCollationKey_.Find(probe.collationKey, [](const Item*) { return true; })) {
+            latest_ = known;
             return known->record;
         }
         const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
         Item& item = Insert(items_.size(), probe);
         if (!afterLast) ordered_ = false;
+        latest_ = &item;
         return item.record;
     }
     if (plainKeys_) UseCollationKeys();
@@ -487,6 +491,7 @@ void HerdList::FreeRecords() {
     blocks_.clear();
     blockUsed_ = 0;
     texts_.Clear();
+    latest_ = nullptr;
     ordered_ = true;
     plainKeys_ = !compare_ && Collator().PlainOrder();
 }

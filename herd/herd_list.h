@@ -144,6 +144,7 @@ private:
     // True while every key is plain and the collation orders plain keys by place: the sort
     // keys are then places. The first key that is not plain turns them into collation keys.
     mutable bool plainKeys_ = false;
+    Item* latest_ = nullptr;  // the item a plain key last found or added
     // Default order only: every key text asked for, and items by sort key, so a herd's
     // repeated keys are found without collating them again.
     mutable TextIndex byText_;  // not kept while the keys are plain

@@ -270,10 +270,7 @@ std::int16_t RoundToInt16(double x) {
     return static_cast<std::int16_t>(r);
 }
 
-std::int16_t CheckedInt16(std::int64_t value) {
-    if (value < -32768 || value > 32767) throw RangeError();
-    return static_cast<std::int16_t>(value);
-}
+void ThrowRangeError() { throw RangeError(); }
 
 // ---- dates ----------------------------------------------------------------------------
 

@@ -74,8 +74,13 @@ double TextToReal(std::string_view text);
 double RoundHalfEven(double x);
 // x rounded half to even into 16 bits; RangeError when it does not fit.
 std::int16_t RoundToInt16(double x);
+// Throws RangeError (kept out of line, so that the checks below stay small).
+[[noreturn]] void ThrowRangeError();
 // A whole value into 16 bits; RangeError when it does not fit.
-std::int16_t CheckedInt16(std::int64_t value);
+inline std::int16_t CheckedInt16(std::int64_t value) {
+    if (value < -32768 || value > 32767) ThrowRangeError();
+    return static_cast<std::int16_t>(value);
+}
 
 // ---- dates ----------------------------------------------------------------------------
 
