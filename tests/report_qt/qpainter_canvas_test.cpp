@@ -16,6 +16,7 @@
 #include "herd/errors.h"
 #include "report/qt/print_report.h"
 #include "report/qt/qpainter_canvas.h"
+#include "report/qt/report_images.h"
 
 namespace ovista {
 namespace {
@@ -125,6 +126,21 @@ TEST(QPainterCanvas, WhiteOfAPictureLetsThePageColourShow) {
     EXPECT_EQ(page.pixel(2, 0), qRgb(0, 0, 0));
     // A picture that is not loaded draws nothing.
     EXPECT_FALSE(canvas.GetImageSize(ReportImage::CentreLogo).has_value());
+}
+
+// Pictures are read once for many reports, and again when a centre replaces one.
+TEST(ReportPictures, AReplacedPictureFileIsReadAgain) {
+    const fs::path folder = Folder("pictures");
+    const QString path = QString::fromStdString(folder.string());
+    ASSERT_TRUE(MakeStarImage(16).save(QString::fromStdString((folder / "star.bmp").string())));
+    ASSERT_TRUE(MakeBallImage(16).save(QString::fromStdString((folder / "ball.bmp").string())));
+    const qint64 first = CurrentReportImages(path).star.cacheKey();
+    EXPECT_EQ(CurrentReportImages(path).star.cacheKey(), first);
+    ASSERT_TRUE(MakeStarImage(24).save(QString::fromStdString((folder / "star.bmp").string())));
+    EXPECT_EQ(CurrentReportImages(path).star.height(), 24);
+    fs::remove(folder / "ball.bmp");
+    EXPECT_THROW(CurrentReportImages(path), OvistaError);
+    fs::remove_all(folder);
 }
 
 TEST(QPainterCanvas, PdfTextIsTextInTheEmbeddedFace) {
