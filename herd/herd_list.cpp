@@ -246,7 +246,7 @@ std::uint64_t HerdList::TextIndex::Hash(std::string_view text) {
         hash ^= hash >> 32;
     }
     std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + at, text.size() - at);
+    if (at < text.size()) std::memcpy(&word, text.data() + at, text.size() - at);
     hash = (hash ^ word) * 0xC4CEB9FE1A85EC53ULL;
     return hash ^ (hash >> 29);
 }

@@ -42,7 +42,7 @@ public:
     void GetRecord(int index, CowRecord& destination) const;
     // Copies source into the record at index (1..Count). RangeError for a bad index.
     void PutRecord(int index, const CowRecord& source);
-    // The key at index (1..Count). RangeError for a bad index.
+    // The key at index (1..Count), valid until the list is freed. RangeError for a bad index.
     std::string_view KeyAt(int index) const;
     // The record at index (1..Count) to read or change without a copy, valid while no key is
     // added or the list freed. RangeError for a bad index.
@@ -66,7 +66,7 @@ public:
     // Makes room for about count keys, so a list being filled grows its tables once.
     void Reserve(std::size_t count);
 
-    // Releases every record, last to first, and empties the list.
+    // Releases every record and empties the list.
     void FreeRecords();
 
 private:
