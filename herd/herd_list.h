@@ -135,7 +135,11 @@ private:
     KeyComparator compare_;  // empty: the default order, through sort keys
     // Items live in blocks that never move; items_ holds them in key order, so an insertion
     // moves 8 bytes per item and the indexes below can point at items.
-    std::vector<std::unique_ptr<Item[]>> blocks_;
+    // Room for items, each made (all zero) when it is taken, while its memory is at hand.
+    struct ItemRoom {
+        alignas(Item) unsigned char bytes[sizeof(Item)];
+    };
+    std::vector<std::unique_ptr<ItemRoom[]>> blocks_;
     std::size_t blockUsed_ = 0;  // items taken from the last block
     mutable std::vector<Item*> items_;
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order

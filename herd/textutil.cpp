@@ -368,6 +368,7 @@ bool ReadPlainHerdDate(std::string_view text, Date& out) {
 }  // namespace
 
 Date ParseHerdDate(std::string_view text) {
+    if (text.empty()) return 0;  // as ParseDateText reads it, without its general way
     const std::string_view head = text.substr(0, 6);
     if (head == "--/--/" || head == "--.--.") return 0;
     if (Date plain = 0; ReadPlainHerdDate(text, plain)) return plain;
