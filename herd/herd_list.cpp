@@ -484,7 +484,8 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
     }
     if (plainKeys_ && KeyCollator::IsPlain(key)) {
         // Plain keys are the same cow exactly when their place keys are equal.
-        const Probe probe = MakeProbe(key);
+        KeyCollator::PlainSortKey(key, probeKey_);
+        const Probe probe{key, probeKey_};
         // A herd file sorted by cow gives each row the calving its previous row added.
         if (latest_ != nullptr && SameBytes(latest_->collationKey, probe.collationKey)) return latest_->record;
         if (Item* known = byCollationKey_.Find(probe.collationKey, [](const Item*) { return true; })) {
