@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -105,7 +106,8 @@ void PreviewPaper(PreviewPages& pages) {
     pages.printableArea = QRect(QPoint(0, 0), pages.paperPixels);
 }
 
-void PreviewReport(const HerdReport& report) {
+PreviewEnd PreviewReport(const HerdReport& report, const PdfDestination& pdf,
+                         const PreviewOptions& options) {
     PreviewPages pages;
     PreviewPaper(pages);
     pages.pages.resize(2);
@@ -123,17 +125,25 @@ void PreviewReport(const HerdReport& report) {
     for (QPicture& picture : pages.pages) {
         picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
     }
-    // "Save to PDF" is a complete run of its own, after the window has gone.
-    if (RunPreviewDialog(pages)) PrintReport(report, kOutputPdf);
+    PreviewActions actions;
+    // "Save to PDF" writes the report as a PDF run of its own, from the open preview.
+    actions.savePdf = [&report](const QString& path) { WriteReportPdf(report, path.toStdString()); };
+    const QString name = QFileInfo(QString::fromStdString(pdf.fileName)).completeBaseName();
+    if (!name.isEmpty()) actions.reportName = name;
+    actions.caption = QString::fromStdString(options.caption);
+    actions.offerSkip = options.offerSkip;
+    return RunPreviewDialog(pages, actions);
 }
 
 // The file the user names in the save dialog; empty when the dialog is cancelled.
 QString AskForPdfFile() {
-    QFileDialog dialog(nullptr, QStringLiteral("Save this page as a PDF file"), ProgramFolder(),
-                       QStringLiteral("PDF (*.pdf)"));
+    QFileDialog dialog(nullptr, QStringLiteral("Save the report as a PDF file"),
+                       LastSaveFolder() + QStringLiteral("/report.pdf"),
+                       QStringLiteral("PDF files (*.pdf)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    SetLastSaveFolder(QFileInfo(dialog.selectedFiles().front()).absolutePath());
     return dialog.selectedFiles().front();
 }
 
@@ -245,23 +255,23 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
     }
 }
 
-void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf) {
+PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf,
+                       const PreviewOptions& preview) {
     // Our own copy: the caller may reuse its record while the output is made.
     const HerdReport copy = report;
     switch (outputKind) {
         case kOutputPreview:
-            PreviewReport(copy);
-            return;
+            return PreviewReport(copy, pdf, preview);
         case kOutputPdf:
             if (!pdf.folder.empty()) {
                 WritePdfInto(copy, pdf);
             } else if (const QString chosen = AskForPdfFile(); !chosen.isEmpty()) {
                 WriteReportPdf(copy, chosen.toStdString());
             }
-            return;
+            return PreviewEnd::Closed;
         default:
             PrintOnPrinter(copy);
-            return;
+            return PreviewEnd::Closed;
     }
 }
 

@@ -160,22 +160,31 @@ TEST_F(MainWindowTest, TheDefaultsFileFillsTheFieldsWhenShown) {
     keys.transferFolder = "/x/key-xfer";
     keys.preview = 1;
     const Case cases[] = {
-        {"none", std::nullopt, {}, "IFile", "XDir", {"No default settings available"}},
-        {"none, keys", std::nullopt, keys, "/x/from-key.qmb", "/x/key-xfer",
-         {"No default settings available"}},
+        // A first start: nothing to remember yet, and nothing to say about it.
+        {"none", std::nullopt, {}, "", "", {}},
+        {"none, keys", std::nullopt, keys, "/x/from-key.qmb", "/x/key-xfer", {}},
         {"three lines", "/h/herds.qmb\r\n/h/xfer\r\n0\r\n", keys, "/h/herds.qmb", "/h/xfer", {}},
         {"one line", "/h/only.qmb", {}, "/h/only.qmb", "", {}},
         {"LF lines", "/h/a b.qmb\n/h/x y\n", {}, "/h/a b.qmb", "/h/x y", {}},
+        {"there but not readable", "(a folder)", keys, "/x/from-key.qmb", "/x/key-xfer",
+         {"No default settings available"}},
     };
     for (const Case& c : cases) {
-        fs::remove(program_ / "DEFLT.TXT");
-        if (c.file) WriteFile(program_ / "DEFLT.TXT", *c.file);
+        fs::remove_all(program_ / "DEFLT.TXT");
+        if (c.file == "(a folder)") {
+            fs::create_directories(program_ / "DEFLT.TXT");
+        } else if (c.file) {
+            WriteFile(program_ / "DEFLT.TXT", *c.file);
+        }
         services_.infos.clear();
         Show(c.keys);
         EXPECT_EQ(Text("inputFile"), c.inputFile) << c.name;
         EXPECT_EQ(Text("transferFolder"), c.transferFolder) << c.name;
         EXPECT_EQ(Find<QCheckBox>("previewReports")->isChecked(), c.keys.preview == 1) << c.name;
         EXPECT_EQ(services_.infos, c.infos) << c.name;
+        EXPECT_EQ(Find<QLineEdit>("inputFile")->placeholderText(), "Choose a batch file") << c.name;
+        EXPECT_EQ(Find<QLineEdit>("transferFolder")->placeholderText(),
+                  "Choose the data transfer folder") << c.name;
         window_->hide();
         window_->show();  // shown again: read once only
         EXPECT_EQ(services_.infos, c.infos) << c.name;
@@ -191,13 +200,12 @@ TEST_F(MainWindowTest, ClosingWritesTheDefaultsWithCrLfOrSaysItCouldNot) {
 
     // No writable program folder and a configuration folder that cannot be made.
     programWritable_ = false;
+    fs::remove_all(root_ / "config");  // the settings file of the first close is there
     WriteFile(root_ / "config", "a file, not a folder");
     services_.infos.clear();
     Show();
     window_->close();
-    EXPECT_EQ(services_.infos,
-              (std::vector<std::string>{"No default settings available",
-                                        "Could not save defaults"}));
+    EXPECT_EQ(services_.infos, std::vector<std::string>{"Could not save defaults"});
 }
 
 TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
@@ -232,17 +240,21 @@ TEST_F(MainWindowTest, OneHerdRunWritesTheOneLineBatchFileAndRunsIt) {
         Click("runAnalysis");
 
         const std::string batchFile = (own / "QMRBatch.QMB").string();
-        EXPECT_EQ(ReadFile(batchFile), "\"" + herd + "\",\"Unknown\",\"" + batchFile +
-                                           "\",\"Unknown address\",01/03/05\r\n");
+        // The owner is "Unknown" like the herd number: a file path is never a farmer's name.
+        EXPECT_EQ(ReadFile(batchFile), "\"" + herd +
+                                           "\",\"Unknown\",\"Unknown\",\"Unknown address\",01/03/05\r\n");
         ASSERT_EQ(calls_.size(), 1u);
         EXPECT_EQ(calls_[0].herdNumber, "Unknown");
         EXPECT_EQ(calls_[0].analysisDate, MakeDate(1, 3, 2005));
-        EXPECT_EQ(calls_[0].owner, batchFile);
+        EXPECT_EQ(calls_[0].owner, "Unknown");
         EXPECT_EQ(calls_[0].address, "Unknown address");
         EXPECT_EQ(previews_, std::vector<bool>{writable});
         EXPECT_EQ(ReadFile(transfer_ / "QMRBATCH.REP"), "Data analysed from " + herd + "\r\n");
         ASSERT_FALSE(services_.infos.empty());
-        EXPECT_EQ(services_.infos.back(), "Task completed");
+        EXPECT_EQ(services_.infos.back(), std::string("Task completed: 1 herd analysed, 0 failed, 1 report ") +
+                                              (writable ? "shown" : "printed") + " (batch log: " +
+                                              (transfer_ / "QMRBATCH.REP").string() + ")");
+        EXPECT_EQ(services_.kinds.back(), MessageKind::Information);
         EXPECT_TRUE(Find<QPushButton>("runAnalysis")->isEnabled());
 
         window.close();
@@ -272,7 +284,8 @@ TEST_F(MainWindowTest, DuringARunTheControlsWaitAndACloseWaitsForTheEnd) {
     Click("runAnalysis");
     EXPECT_FALSE(runEnabledDuringRun);
     EXPECT_EQ(calls_.size(), 1u);
-    EXPECT_EQ(services_.infos, std::vector<std::string>{"Task completed"});
+    ASSERT_EQ(services_.infos.size(), 1u);
+    EXPECT_EQ(services_.infos[0].rfind("Task completed: 1 herd analysed", 0), 0u) << services_.infos[0];
     EXPECT_FALSE(window_->isVisible());
     EXPECT_TRUE(fs::exists(program_ / "DEFLT.TXT"));
 }
