@@ -219,8 +219,9 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     try {
         const MessagesNamingFile naming(path);
         loaded = LoadHerdFile(HerdFileToOpen(path, batchFile), fields[1], herd, header);
-    } catch (const NotHerdFileError& e) {
-        ShowError(e.what());  // one message for the file, not one per row of garbage
+    } catch (const NotHerdFileError&) {
+        // One message for the file, not one per row of garbage; named as the log names it.
+        ShowError(path + " is not a herd CSV file");
     } catch (const std::exception& e) {
         loadError = std::string(": ") + e.what();
     }
