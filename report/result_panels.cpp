@@ -48,6 +48,14 @@ double BandPosition(double value, double averageFrom, double topFrom, double ban
     return bandTop + 3 * h;
 }
 
+double ChartPointY(double bandPosition, double bandTop) {
+    const double top = bandPosition - kStarHeight / 2;
+    if (top < bandTop) return bandTop + kStarHeight / 2;
+    const double bottom = bandTop + 3 * kChartBandHeight;
+    if (top + kBallHeight > bottom) return bottom - kBallHeight + kStarHeight / 2;
+    return bandPosition;
+}
+
 void DrawPregnancyChart(ReportCanvas& canvas, int system, double y) {
     const HerdReport& r = canvas.Report();
     const bool yearRound = system == kYearRoundCalving;
@@ -91,7 +99,8 @@ void DrawPregnancyChart(ReportCanvas& canvas, int system, double y) {
         for (std::size_t c = 0; c < points.size(); ++c) {
             const ChartPoint& p = points[c];
             if (!p.plotted) continue;
-            canvas.DrawBall(kChartLeft + kChartPitch * (c + 1), BandPosition(p.value, p.averageFrom, p.topFrom, bt));
+            canvas.DrawBall(kChartLeft + kChartPitch * (c + 1),
+                            ChartPointY(BandPosition(p.value, p.averageFrom, p.topFrom, bt), bt));
         }
     } else {
         const double middle = kChartLeft + 2 * kChartPitch;
@@ -211,6 +220,7 @@ void DrawResultPanel(ReportCanvas& canvas, int columns, int column, int layout,
     }
     for (const PanelCell& c : g.cells) {
         canvas.DrawBox(true, true, c.dark ? canvas.HeadingColour() : canvas.PanelColour(), c.x1, c.y1, c.x2, c.y2);
+        canvas.AddPanelCell({c.x1, c.y1, c.x2, c.y2});
     }
 }
 

@@ -92,6 +92,106 @@ TEST(PageLayout, ChartPointsSitInTheirBands) {
     EXPECT_NEAR(intermediate.At("Supply the results of early rectal pregnancy testing.").second, 30.5 + 3.5 + 5.75, 0.05);
 }
 
+TEST(PageLayout, ChartPointsStayInsideTheChart) {
+    const double bt = 10;
+    const double half = kStarHeight / 2;  // the ball's top is this far above its point
+    const double bottom = bt + 3 * kChartBandHeight;
+    struct Row {
+        const char* why;
+        double position;
+        double drawnAt;
+    };
+    const Row rows[] = {
+        {"on the top edge (above the top band): moved down", bt, bt + half},
+        {"just under the top edge: moved down as far", bt + 0.2, bt + half},
+        {"its picture's top on the chart's top: stays", bt + half, bt + half},
+        {"inside: stays", bt + 3.7, bt + 3.7},
+        {"its picture's bottom on the chart's bottom: stays", bottom - kBallHeight + half, bottom - kBallHeight + half},
+        {"on the bottom edge (at or below the bottom band): moved up", bottom, bottom - kBallHeight + half},
+    };
+    for (const Row& row : rows) EXPECT_DOUBLE_EQ(ChartPointY(row.position, bt), row.drawnAt) << row.why;
+
+    // On the page: 3 weeks above its upper limit, 9 weeks one under it (its picture would
+    // reach over the top), 12 weeks below its lower limit; 6 weeks on a band boundary stays.
+    HerdReport r = SeasonalHerd();
+    r.ICR3wk = 90;
+    r.ICR6wk = 69;
+    r.ICR9wk = 85;
+    r.ICR12wk = 10;
+    const Drawn page(r, 4961, 7016);
+    const double chartTop = 30.5 + 0.5 + 3;
+    std::vector<const DeviceCall*> balls;
+    for (const DeviceCall& c : page.device.Calls()) {
+        if (c.op == DeviceCall::Op::Image && c.image == ReportImage::Ball) balls.push_back(&c);
+    }
+    ASSERT_EQ(balls.size(), 4u);
+    for (const DeviceCall* ball : balls) {
+        EXPECT_GE(ball->y1, page.canvas.PixelY(chartTop));
+        EXPECT_LE(ball->y2, page.canvas.PixelY(chartTop + 7.5));
+    }
+    EXPECT_EQ(balls[0]->y1, page.canvas.PixelY(chartTop));
+    EXPECT_EQ(balls[1]->y1, page.canvas.PixelY(chartTop + 2.5 - half));
+    EXPECT_EQ(balls[2]->y1, page.canvas.PixelY(chartTop));
+    EXPECT_EQ(balls[3]->y2, page.canvas.PixelY(chartTop + 7.5));
+}
+
+// The rounded cell that holds the page point (x, y); nullptr when none does.
+const DeviceCall* CellAround(const Drawn& page, double x, double y) {
+    const int px = page.canvas.PixelX(x), py = page.canvas.PixelY(y);
+    for (const DeviceCall& c : page.device.Calls()) {
+        if (c.op == DeviceCall::Op::RoundRect && c.x1 <= px && px <= c.x2 && c.y1 <= py && py <= c.y2) return &c;
+    }
+    return nullptr;
+}
+
+TEST(PageLayout, RatingsAndTechnicianTextsKeepInsideTheirCells) {
+    HerdReport r = SeasonalHerd();
+    r.Calv3wk2yo = r.Calv6wk2yo = 99;  // five stars in every week column
+    r.Calv3wk = r.Calv6wk = r.Calv9wk = 100;
+    r.SR3wk = r.NRR = 95;
+    r.CR = 90;
+    r.CRNo = 300;
+    // The second technician is "Similar to" the first, whose whole 12-character name follows.
+    r.Technicians[0] = {"ABCDEFGHIJKL", 100, 50};
+    r.Technicians[1] = {"MNOPQRSTUVWX", 100, 52};
+    r.Technicians[2] = {"T3", 60, 10};
+    for (int system : {1, 2}) {
+        r.ActCalvingPattern = static_cast<std::int16_t>(system);
+        const Drawn page(r, 4961, 7016);
+        const double inset = kCellInset - 1 / page.canvas.ScaleX();  // a pixel of rounding
+        int stars = 0;
+        for (const DeviceCall& c : page.device.Calls()) {
+            if (c.op != DeviceCall::Op::Image || c.image != ReportImage::Star || c.y1 > page.canvas.PixelY(84)) continue;
+            const DeviceCall* cell = CellAround(page, c.x1 / page.canvas.ScaleX(), c.y1 / page.canvas.ScaleY() + 0.1);
+            ASSERT_NE(cell, nullptr) << system << " star at " << c.x1;
+            EXPECT_GE((c.x1 - cell->x1) / page.canvas.ScaleX(), inset) << system << " star at " << c.x1;
+            EXPECT_GE((cell->x2 - c.x2) / page.canvas.ScaleX(), inset) << system << " star at " << c.x1;
+            ++stars;
+        }
+        EXPECT_GE(stars, 30) << system;
+        for (const auto& [text, size] : {std::pair{"MNOPQRST", 7.0}, {"Similar to", 6.0}, {"ABCDEFGHIJKL", 5.0}, {"T3", 7.0}}) {
+            const auto [x, y] = page.At(text);
+            ASSERT_GT(x, 40) << text;
+            const DeviceCall* cell = CellAround(page, x, y);
+            ASSERT_NE(cell, nullptr) << text;
+            for (const DeviceCall& t : page.device.Texts()) {
+                if (t.text != text) continue;
+                EXPECT_DOUBLE_EQ(t.pointSize, size) << text;
+                EXPECT_GE((cell->x2 - t.x2) / page.canvas.ScaleX(), inset) << text;
+            }
+        }
+    }
+    // A row that kept its distance stays on its anchor: the 6-week rate's stars at 17 + 21.5.
+    r.ActCalvingPattern = kSeasonalCalving;
+    const Drawn page(r, 4961, 7016);
+    for (const DeviceCall& c : page.device.Calls()) {
+        if (c.op == DeviceCall::Op::Image && c.image == ReportImage::Star && c.y1 == page.canvas.PixelY(27.2)) {
+            EXPECT_EQ(c.x1, page.canvas.PixelX(38.5 - 2.9));
+            break;
+        }
+    }
+}
+
 bool Overlap(const PanelCell& a, const PanelCell& b) {
     return a.x1 < b.x2 - 1e-9 && b.x1 < a.x2 - 1e-9 && a.y1 < b.y2 - 1e-9 && b.y1 < a.y2 - 1e-9;
 }
