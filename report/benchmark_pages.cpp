@@ -129,9 +129,25 @@ BenchmarkPages::BenchmarkPages(const Benchmark& benchmark) : benchmark_(benchmar
                                     quartiles_[h][static_cast<std::size_t>(figure.field)]);
             }
             std::sort(valued.begin(), valued.end());
+            const bool low = figure.higherIsWorse;
+            const auto worseOf = [low](std::optional<int> limit, int v) {
+                return !limit || (low ? v > *limit : v < *limit) ? v : *limit;
+            };
             for (const auto& [value, quartile] : valued) {
                 spread.values.push_back(value);
                 spread.quartiles.push_back(quartile);
+                if (quartile == 1) spread.bestLimit = worseOf(spread.bestLimit, value);
+                if (quartile == 4) ++spread.worstQuarter;
+                else spread.worstLimit = worseOf(spread.worstLimit, value);
+            }
+            if (spread.worstQuarter == 0) spread.worstLimit.reset();
+            if (const std::size_t n = spread.values.size(); n > 0) {
+                spread.median = (spread.values[(n - 1) / 2] + spread.values[n / 2]) / 2.0;
+            }
+            for (const BenchmarkHerd* herd : given) {
+                const int aim = HeadlineAim(code, figure.field, std::span(&herd, 1));
+                const int value = herd->Value(figure.field);
+                if (low ? value <= aim : value >= aim) ++spread.reachingAim;
             }
             spread.aim = HeadlineAim(code, figure.field, given);
             system.spreads.push_back(std::move(spread));
@@ -210,11 +226,11 @@ void BenchmarkPages::DrawBatchPage(ReportCanvas& canvas) const {
     canvas.DrawTextAt("How the herds of this batch compare with each other", kLeftMargin, 5.3);
 
     canvas.SetFont(12, true);
-    canvas.DrawNumberedPoint(1, "The batch in numbers", kLeftMargin, 9.5);
+    canvas.DrawNumberedPoint(1, "The batch in numbers", kLeftMargin, 8.5);
     struct Tile {
         const char* label;
         int count;
-        std::string note;
+        const char* note;
     };
     const Tile tiles[3] = {
         {"Herds in the batch", counts.inBatch, counts.fromLog ? "lines of the batch log" : "rows of the summary file"},
@@ -222,61 +238,67 @@ void BenchmarkPages::DrawBatchPage(ReportCanvas& canvas) const {
         {"Failed", counts.Failed(), "without a report"},
     };
     const double tileX[3] = {kLeftMargin, kThreeColumnSecondX, kThreeColumnThirdX};
-    const double tileTop = 12;
+    constexpr double kTileTop = 11;
     for (int i = 0; i < 3; ++i) {
         const double x1 = tileX[i];
-        const double x2 = x1 + kThreeColumnWidth;
-        const double centre = (x1 + x2) / 2;
-        canvas.DrawBox(true, true, i == 0 ? canvas.HeadingColour() : canvas.PanelColour(), x1, tileTop, x2,
-                       tileTop + 8);
+        const double centre = x1 + kThreeColumnWidth / 2;
+        canvas.DrawBox(true, true, i == 0 ? canvas.HeadingColour() : canvas.PanelColour(), x1, kTileTop,
+                       x1 + kThreeColumnWidth, kTileTop + 7.5);
         canvas.SetFont(10, true);
-        canvas.DrawTextCentred(tiles[i].label, "", centre, tileTop + 0.7);
+        canvas.DrawTextCentred(tiles[i].label, "", centre, kTileTop + 0.6);
         canvas.SetFont(28, true);
-        canvas.DrawTextCentred(IntToText(tiles[i].count), "", centre, tileTop + 2.3);
+        canvas.DrawTextCentred(IntToText(tiles[i].count), "", centre, kTileTop + 2);
         canvas.SetFont(7, false);
-        canvas.DrawTextCentred(tiles[i].note, "", centre, tileTop + 6.5);
+        canvas.DrawTextCentred(tiles[i].note, "", centre, kTileTop + 6.1);
     }
 
-    // Why herds failed, and reports that could not be put out.
+    // Why herds failed, and reports that could not be put out, in two columns.
     struct Reason {
         std::string text;
         int herds;
     };
     std::vector<Reason> reasons;
     if (counts.notLoaded > 0) reasons.push_back({"Herd file could not be read", counts.notLoaded});
-    if (counts.analysisFailed > 0) {
-        reasons.push_back({"Analysis stopped on an error in the herd's data", counts.analysisFailed});
-    }
+    if (counts.analysisFailed > 0) reasons.push_back({"Analysis stopped on an error", counts.analysisFailed});
+    int otherCodes = 0;
     for (const auto& [code, herds] : counts.errorCodes) {
-        std::string text = "No report possible, error code " + IntToText(code);
-        if (const std::string meaning = ErrorMeaning(code); !meaning.empty()) text += ": " + meaning;
-        reasons.push_back({text, herds});
+        const std::string meaning = ErrorMeaning(code);
+        if (meaning.empty()) {
+            otherCodes += herds;
+            continue;
+        }
+        reasons.push_back({"Error " + IntToText(code) + ": " + meaning, herds});
     }
-    if (counts.notPrinted > 0) reasons.push_back({"Analysed, but the report could not be put out", counts.notPrinted});
-    double y = tileTop + 9.5;
+    if (otherCodes > 0) reasons.push_back({"Other error codes", otherCodes});
+    if (counts.notPrinted > 0) reasons.push_back({"Analysed, report not put out", counts.notPrinted});
+    double y = kTileTop + 8.7;
     canvas.SetFont(9, true);
-    canvas.DrawTextAt(reasons.empty() ? "Every herd of the batch was analysed and reported." : "Herds without a report, and why",
+    canvas.DrawTextAt(reasons.empty() ? "Every herd of the batch was analysed and has its report."
+                                      : "Herds without a report, and why",
                       kLeftMargin, y);
     y += 1.6;
-    canvas.SetFont(9, false);
-    for (const Reason& reason : reasons) {
-        canvas.DrawTextAt(Fitting(canvas, reason.text, 78), kLeftMargin + 2, y);
-        canvas.DrawTextRight(IntToText(reason.herds), kRightEdge - 2, y);
-        y += 1.4;
+    canvas.SetFont(8, false);
+    const std::size_t perColumn = (reasons.size() + 1) / 2;
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        const double x = i < perColumn ? kLeftMargin : kTwoColumnSecondX;
+        const double row = y + 1.3 * static_cast<double>(i < perColumn ? i : i - perColumn);
+        canvas.DrawTextAt(Fitting(canvas, reasons[i].text, kTwoColumnWidth - 6), x + 1, row);
+        canvas.DrawTextRight(IntToText(reasons[i].herds), x + kTwoColumnWidth - 1, row);
     }
+    y += 1.3 * static_cast<double>(perColumn);
 
     // Herds by calving system and level of analysis.
-    y = std::max(y + 1.5, 38.0);
+    y += 1.6;
     canvas.SetFont(12, true);
     canvas.DrawNumberedPoint(2, "Herds by calving system and level of analysis", kLeftMargin, y);
-    y += 2.7;
+    y += 2.6;
     const char* heads[] = {"Calving system", "Detailed", "Intermediate", "Basic", "No basis", "All", "No report"};
     const double colX[] = {kLeftMargin, 30, 42, 54, 66, 78, 87, kRightEdge};
-    canvas.DrawBox(false, true, canvas.HeadingColour(), kLeftMargin, y, kRightEdge, y + 2);
+    canvas.DrawBox(false, true, canvas.HeadingColour(), kLeftMargin, y, kRightEdge, y + 1.8);
     canvas.SetFont(8, true);
-    canvas.DrawTextAt(heads[0], kLeftMargin + 1, y + 0.4);
-    for (int c = 1; c < 7; ++c) canvas.DrawTextCentred(heads[c], "", (colX[c] + colX[c + 1]) / 2, y + 0.4);
-    y += 2;
+    canvas.DrawTextAt(heads[0], kLeftMargin + 1, y + 0.3);
+    for (int c = 1; c < 7; ++c) canvas.DrawTextCentred(heads[c], "", (colX[c] + colX[c + 1]) / 2, y + 0.3);
+    y += 1.8;
     struct Row {
         std::string name;
         std::array<int, 6> counts{};
@@ -305,42 +327,86 @@ void BenchmarkPages::DrawBatchPage(ReportCanvas& canvas) const {
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const bool last = r + 1 == rows.size();
         canvas.DrawBox(false, true, last ? canvas.HeadingColour() : canvas.PanelColour(), kLeftMargin, y, kRightEdge,
-                       y + 1.8);
+                       y + 1.6);
         canvas.SetFont(8, last);
-        canvas.DrawTextAt(rows[r].name, kLeftMargin + 1, y + 0.35);
+        canvas.DrawTextAt(rows[r].name, kLeftMargin + 1, y + 0.25);
         for (int c = 1; c < 7; ++c) {
             canvas.DrawTextCentred(IntToText(rows[r].counts[static_cast<std::size_t>(c - 1)]), "",
-                                   (colX[c] + colX[c + 1]) / 2, y + 0.35);
+                                   (colX[c] + colX[c + 1]) / 2, y + 0.25);
         }
-        y += 1.8;
+        y += 1.6;
+    }
+
+    // The headline figures of each calving system at a glance.
+    y += 1.6;
+    canvas.SetFont(12, true);
+    canvas.DrawNumberedPoint(3, "Headline figures at a glance", kLeftMargin, y);
+    y += 2.6;
+    const char* glanceHeads[] = {"Figure", "Herds compared", "Median", "Aim", "Herds reaching the aim",
+                                 "In the worst quarter"};
+    const double glanceX[] = {kLeftMargin, 34, 46, 56, 66, 82, kRightEdge};
+    canvas.DrawBox(false, true, canvas.HeadingColour(), kLeftMargin, y, kRightEdge, y + 1.8);
+    canvas.SetFont(8, true);
+    canvas.DrawTextAt(glanceHeads[0], kLeftMargin + 1, y + 0.3);
+    for (int c = 1; c < 6; ++c) {
+        canvas.DrawTextCentred(glanceHeads[c], "", (glanceX[c] + glanceX[c + 1]) / 2, y + 0.3);
+    }
+    y += 1.8;
+    if (systems_.empty()) {
+        canvas.SetFont(8, false);
+        canvas.DrawBox(false, true, canvas.PanelColour(), kLeftMargin, y, kRightEdge, y + 1.5);
+        canvas.DrawTextAt("No herd of the batch was analysed under a calving system.", kLeftMargin + 1, y + 0.2);
+        y += 1.5;
+    }
+    for (const System& system : systems_) {
+        canvas.DrawBox(false, true, canvas.HeadingColour(), kLeftMargin, y, kRightEdge, y + 1.5);
+        canvas.SetFont(8, true);
+        canvas.DrawTextAt(std::string(CalvingSystemName(system.system)) + " herds: " + IntToText(system.herds),
+                          kLeftMargin + 1, y + 0.2);
+        y += 1.5;
+        canvas.SetFont(8, false);
+        for (const Spread& spread : system.spreads) {
+            canvas.DrawBox(false, true, canvas.PanelColour(), kLeftMargin, y, kRightEdge, y + 1.5);
+            canvas.DrawTextAt(std::string(spread.figure->title), kLeftMargin + 2, y + 0.2);
+            const int compared = static_cast<int>(spread.values.size());
+            std::string cells[5] = {IntToText(compared), "-", Pct(spread.aim), "-", "-"};
+            if (compared > 0) {
+                cells[1] = FormatNumberTrimmed(spread.median) + "%";
+                cells[3] = IntToText(spread.reachingAim) + " (" +
+                           FormatNumberTrimmed(RoundHalfEven(100.0 * spread.reachingAim / compared)) + "%)";
+                cells[4] = IntToText(spread.worstQuarter);
+            }
+            for (int c = 1; c < 6; ++c) {
+                canvas.DrawTextCentred(cells[c - 1], "", (glanceX[c] + glanceX[c + 1]) / 2, y + 0.2);
+            }
+            y += 1.5;
+        }
     }
 
     // How to read the pages that follow.
-    y += 2.5;
+    y += 1.6;
     canvas.SetFont(12, true);
-    canvas.DrawNumberedPoint(3, "How to read the benchmark", kLeftMargin, y);
-    y += 2.8;
+    canvas.DrawNumberedPoint(4, "How to read the benchmark", kLeftMargin, y);
+    y += 2.6;
     std::vector<std::string> paragraphs = {
-        "Each herd is compared with the herds of this batch that were analysed under the same calving system and "
-        "have the figure (a figure of 0 is not given and is not compared). Its percentile is the share of those "
-        "herds that did worse, counting half of those with the same value: 100 is the best herd, 0 the worst, and "
-        "a herd compared alone gets 50. For the not-in-calf rates a lower value is better.",
-        "The best quarter holds the herds with a percentile of 75 and above, the second quarter 50 to 74, the third "
-        "25 to 49 and the worst quarter those below 25.",
-        "The pages that follow show, for each calving system, how the herds' values spread against the aim that "
-        "the herd reports print, and list the herds in the worst quarter of the in-calf rate with the drivers of "
-        "that rate: the herds to visit first. BENCHMARK.CSV beside this file gives every herd's value, percentile "
-        "and quarter.",
+        "Each herd is compared with the herds of the batch analysed under the same calving system that have the "
+        "figure (0 means not given). Its percentile is the share of those herds that did worse, half of those with "
+        "the same value counted: 100 is the best herd, 0 the worst, and a herd compared alone gets 50. For the "
+        "not-in-calf rates lower is better. The best quarter has a percentile of 75 and above, the second 50 to "
+        "74, the third 25 to 49, the worst quarter below 25.",
+        "The next pages show for each calving system the spread of every headline figure against the aim the herd "
+        "reports print, and the herds in the worst quarter of the in-calf rate with its drivers: the herds to "
+        "visit first. BENCHMARK.CSV gives every herd's value, percentile and quarter.",
     };
     if (!counts.fromLog) {
-        paragraphs.push_back("The batch log QMRBATCH.REP was not found beside the summary file, so the batch is "
-                             "counted from the summary rows: herds whose files could not be read are not included.");
+        paragraphs.push_back("The batch log QMRBATCH.REP is not beside the summary file: the batch is counted from "
+                             "the summary rows, so herds whose files could not be read are not included.");
     }
     if (benchmark_.rowsLeftOut > 0) {
         paragraphs.push_back(IntToText(benchmark_.rowsLeftOut) +
                              " rows of the summary file could not be read and are left out of the benchmark.");
     }
-    canvas.SetFont(9, false);
+    canvas.SetFont(8, false);
     const double lineHeight = canvas.TextHeight("Ag");
     for (const std::string& paragraph : paragraphs) {
         std::vector<std::string> lines;
@@ -349,7 +415,7 @@ void BenchmarkPages::DrawBatchPage(ReportCanvas& canvas) const {
             canvas.DrawTextAt(line, kLeftMargin, y);
             y += lineHeight;
         }
-        y += lineHeight / 2;
+        y += lineHeight / 3;
     }
 }
 
@@ -371,35 +437,26 @@ void BenchmarkPages::DrawSystemPage(ReportCanvas& canvas, const Page& page) cons
         const double top = kFiguresTop + static_cast<double>(f) * kFigureHeight;
         canvas.DrawBox(true, true, canvas.PanelColour(), kLeftMargin, top, kRightEdge, top + kFigureHeight - 0.6);
         canvas.SetFont(10, true);
-        canvas.DrawTextAt(std::string(spread.figure->title), kLeftMargin + 1, top + 0.5);
+        const std::string title(spread.figure->title);
+        canvas.DrawTextAt(title, kLeftMargin + 1, top + 0.5);
+        const double titleRight = kLeftMargin + 1 + canvas.TextWidth(title);
         canvas.SetFont(7, false);
-        canvas.DrawTextAt(std::string(spread.figure->column) + " in the summary file", kLeftMargin + 1, top + 2);
+        canvas.DrawTextAt("(" + std::string(spread.figure->column) + ")", titleRight + 0.8, top + 0.8);
         canvas.SetFont(8, false);
         const int compared = static_cast<int>(spread.values.size());
         std::vector<std::string> facts = {IntToText(compared) + (compared == 1 ? " herd" : " herds") + " compared"};
+        const bool low = spread.figure->higherIsWorse;
         if (compared > 0) {
-            const std::size_t n = spread.values.size();
-            const double median = (spread.values[(n - 1) / 2] + spread.values[n / 2]) / 2.0;
-            facts.push_back("Median " + FormatNumberTrimmed(median) + "%");
-            // The quarters' limits: the worst value in the best quarter, and the best value
-            // outside the worst quarter (every value worse than it is in the worst quarter).
-            const bool low = spread.figure->higherIsWorse;
-            std::optional<int> bestLimit, worstLimit;
-            const auto worseOf = [low](std::optional<int> limit, int v) {
-                return !limit || (low ? v > *limit : v < *limit) ? v : *limit;
-            };
-            for (std::size_t i = 0; i < n; ++i) {
-                if (spread.quartiles[i] == 1) bestLimit = worseOf(bestLimit, spread.values[i]);
-                if (spread.quartiles[i] != 4) worstLimit = worseOf(worstLimit, spread.values[i]);
-            }
-            if (bestLimit) facts.push_back("Best quarter: " + Pct(*bestLimit) + (low ? " and below" : " and above"));
-            if (worstLimit && spread.quartiles[low ? n - 1 : 0] == 4) {
-                facts.push_back("Worst quarter: " + std::string(low ? "above " : "below ") + Pct(*worstLimit));
+            facts.push_back("Median " + FormatNumberTrimmed(spread.median) + "%");
+            facts.push_back(IntToText(spread.reachingAim) + " reach the aim");
+            if (spread.bestLimit) facts.push_back("Best quarter: " + Pct(*spread.bestLimit) + (low ? " and below" : " and above"));
+            if (spread.worstLimit) {
+                facts.push_back("Worst quarter: " + std::string(low ? "above " : "below ") + Pct(*spread.worstLimit));
             }
         } else {
             facts.push_back("No herd has this figure");
         }
-        double y = top + 3.3;
+        double y = top + 2.2;
         for (const std::string& fact : facts) {
             canvas.DrawTextAt(fact, kLeftMargin + 1, y);
             y += 1.25;

@@ -5,6 +5,7 @@
 // percent on any device.
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ public:
         int aim = 0;
         std::vector<int> values;     // the given values, ascending
         std::vector<int> quartiles;  // the quartile of each value
+        double median = 0;
+        int reachingAim = 0;   // herds whose value meets the aim their own report prints
+        int worstQuarter = 0;  // herds in the worst quarter
+        // The worst value in the best quarter, and the best value outside the worst quarter
+        // (every value worse than it is in the worst quarter); none when no herd is there.
+        std::optional<int> bestLimit;
+        std::optional<int> worstLimit;
     };
     struct System {
         int system = 0;
