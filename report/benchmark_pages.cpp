@@ -43,6 +43,19 @@ std::string Fitting(ReportCanvas& canvas, std::string text, double width) {
     return text;
 }
 
+// A text in the current font over the width between the margins, line under line from y;
+// returns the y below it.
+double DrawWrapped(ReportCanvas& canvas, const std::string& text, double y) {
+    std::vector<std::string> lines;
+    canvas.WrapText(text, lines, kRightEdge - kLeftMargin);
+    const double lineHeight = canvas.TextHeight("Ag");
+    for (const std::string& line : lines) {
+        canvas.DrawTextAt(line, kLeftMargin, y);
+        y += lineHeight;
+    }
+    return y;
+}
+
 double ChartX(int value) {
     const int v = std::clamp(value, 0, 100);
     return kChartLeft + (kChartRight - kChartLeft) * v / 100.0;
@@ -58,13 +71,13 @@ std::size_t RowsBetween(double tableTop) {
 
 const char* ErrorMeaning(int code) {
     switch (code) {
-        case 1: return "more than a quarter of the calvings are implausible";
-        case 2: return "no 12-month period with enough calvings";
+        case 1: return "over a quarter of the calvings implausible";
+        case 2: return "no 12 months with enough calvings";
         case 3: return "too few records for any analysis";
         case 4: return "no basis for a split or year-round analysis";
-        case 5: return "too few cows recalved to estimate the in-calf rate";
-        case 6: return "no cows behind the 100-day in-calf estimate";
-        case 7: return "no cows calved, or none recalved, in the year";
+        case 5: return "too few recalvings to estimate the rate";
+        case 6: return "no cows behind the 100-day estimate";
+        case 7: return "no cows calved or recalved in the year";
         case 8: return "no recalving information for the period";
         case 9: return "no recalving estimate for split calving";
         default: return "";
@@ -407,16 +420,7 @@ void BenchmarkPages::DrawBatchPage(ReportCanvas& canvas) const {
                              " rows of the summary file could not be read and are left out of the benchmark.");
     }
     canvas.SetFont(8, false);
-    const double lineHeight = canvas.TextHeight("Ag");
-    for (const std::string& paragraph : paragraphs) {
-        std::vector<std::string> lines;
-        canvas.WrapText(paragraph, lines, kRightEdge - kLeftMargin);
-        for (const std::string& line : lines) {
-            canvas.DrawTextAt(line, kLeftMargin, y);
-            y += lineHeight;
-        }
-        y += lineHeight / 3;
-    }
+    for (const std::string& paragraph : paragraphs) y = DrawWrapped(canvas, paragraph, y) + 0.4;
 }
 
 void BenchmarkPages::DrawSystemPage(ReportCanvas& canvas, const Page& page) const {
@@ -426,11 +430,13 @@ void BenchmarkPages::DrawSystemPage(ReportCanvas& canvas, const Page& page) cons
         return;
     }
     canvas.SetFont(9, false);
-    canvas.DrawTextAt(IntToText(system.herds) + (system.herds == 1 ? " herd" : " herds") +
-                          " of the batch analysed under " + (system.system == kYearRoundCalving ? "year-round" :
-                          system.system == kSplitCalving ? "split" : "seasonal") +
-                          " calving. Each bar counts the herds with that value, coloured by their quarter.",
-                      kLeftMargin, 5.5);
+    const std::string systemWords = system.system == kYearRoundCalving ? "year-round"
+                                    : system.system == kSplitCalving   ? "split"
+                                                                       : "seasonal";
+    DrawWrapped(canvas,
+                IntToText(system.herds) + (system.herds == 1 ? " herd" : " herds") + " of the batch analysed under " +
+                    systemWords + " calving. Each bar counts the herds with that value, coloured by their quarter.",
+                5.3);
 
     for (std::size_t f = 0; f < system.spreads.size(); ++f) {
         const Spread& spread = system.spreads[f];
@@ -525,10 +531,11 @@ void BenchmarkPages::DrawSystemPage(ReportCanvas& canvas, const Page& page) cons
     canvas.SetFont(12, true);
     canvas.DrawTextAt("Herds to visit first", kLeftMargin, y);
     canvas.SetFont(8, false);
-    canvas.DrawTextAt("The worst quarter of the " + std::string(system.spreads.front().figure->title) +
-                          ", lowest first, with the drivers of that rate. A cell's colour is the herd's quarter "
-                          "in that figure.",
-                      kLeftMargin, y + 1.8);
+    DrawWrapped(canvas,
+                "The worst quarter of the " + std::string(system.spreads.front().figure->title) +
+                    ", lowest first, with the drivers of that rate. A cell's colour is the herd's quarter in that "
+                    "figure.",
+                y + 1.8);
     DrawTable(canvas, system, page, FirstTableTop(system.spreads.size()));
 }
 
