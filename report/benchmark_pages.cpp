@@ -61,6 +61,49 @@ double ChartX(int value) {
     return kChartLeft + (kChartRight - kChartLeft) * v / 100.0;
 }
 
+// The herds' values of one figure as bars, one per value (values beyond the axis at its
+// ends) counting the herds with it in their quarter's colour, on an axis from 0 to 100%,
+// with the aim as a dotted line. top: the top of the figure's block.
+void DrawSpreadChart(ReportCanvas& canvas, const BenchmarkPages::Spread& spread, double top) {
+    struct Bar {
+        int value;
+        int herds;
+        int quartile;
+    };
+    std::vector<Bar> bars;
+    int most = 0;
+    for (std::size_t i = 0; i < spread.values.size(); ++i) {
+        const int value = std::clamp(spread.values[i], 0, 100);
+        if (bars.empty() || bars.back().value != value) bars.push_back({value, 0, std::clamp(spread.quartiles[i], 0, 4)});
+        most = std::max(most, ++bars.back().herds);
+    }
+    const double axis = top + kBarsBottom;
+    const double halfWidth = (kChartRight - kChartLeft) / 101.0 * 0.45;
+    for (const Bar& bar : bars) {
+        const double height = (kBarsBottom - kBarsTop) * bar.herds / most;
+        canvas.DrawBox(false, false, kQuarterBar[bar.quartile], ChartX(bar.value) - halfWidth, axis - height,
+                       ChartX(bar.value) + halfWidth, axis);
+    }
+    canvas.SetPen(kBlack, canvas.BoxPenWidth(), PenStyle::Solid);
+    canvas.DrawRule(false, kChartLeft, axis, kChartRight, axis);
+    canvas.SetFont(6, false);
+    for (int tick = 0; tick <= 100; tick += 10) {
+        canvas.DrawRule(false, ChartX(tick), axis, ChartX(tick), axis + 0.3);
+        canvas.DrawTextCentred(Pct(tick), "", ChartX(tick), axis + 0.45);
+    }
+    const double aimX = ChartX(spread.aim);
+    canvas.SetPen(kBlack, canvas.BoxPenWidth() * 2, PenStyle::Dot);
+    canvas.DrawRule(false, aimX, top + 1.1, aimX, axis);
+    canvas.SetPen(kBlack, canvas.BoxPenWidth(), PenStyle::Solid);
+    canvas.SetFont(7, true);
+    const std::string aim = "Aim " + Pct(spread.aim);
+    if (aimX + 0.4 + canvas.TextWidth(aim) > kRightEdge - 0.5) {
+        canvas.DrawTextRight(aim, aimX - 0.4, top + 0.3);
+    } else {
+        canvas.DrawTextAt(aim, aimX + 0.4, top + 0.3);
+    }
+}
+
 // Where a calving system's table starts on its first page.
 double FirstTableTop(std::size_t figures) {
     return kFiguresTop + static_cast<double>(figures) * kFigureHeight + 7.5;
@@ -468,49 +511,7 @@ void BenchmarkPages::DrawSystemPage(ReportCanvas& canvas, const Page& page) cons
             y += 1.25;
         }
 
-        // The bars: herds per value, on an axis from 0 to 100%.
-        const double axis = top + kBarsBottom;
-        int most = 0;
-        for (std::size_t i = 0; i < spread.values.size();) {
-            std::size_t j = i;
-            while (j < spread.values.size() && std::clamp(spread.values[j], 0, 100) ==
-                                                   std::clamp(spread.values[i], 0, 100)) {
-                ++j;
-            }
-            most = std::max(most, static_cast<int>(j - i));
-            i = j;
-        }
-        const double barWidth = (kChartRight - kChartLeft) / 101.0;
-        for (std::size_t i = 0; i < spread.values.size();) {
-            const int value = std::clamp(spread.values[i], 0, 100);
-            std::size_t j = i;
-            while (j < spread.values.size() && std::clamp(spread.values[j], 0, 100) == value) ++j;
-            const double height = (kBarsBottom - kBarsTop) * static_cast<double>(j - i) / most;
-            const double x = ChartX(value);
-            const int quartile = std::clamp(spread.quartiles[i], 0, 4);
-            canvas.DrawBox(false, false, kQuarterBar[quartile], x - barWidth * 0.45, axis - height,
-                           x + barWidth * 0.45, axis);
-            i = j;
-        }
-        canvas.SetPen(kBlack, canvas.BoxPenWidth(), PenStyle::Solid);
-        canvas.DrawRule(false, kChartLeft, axis, kChartRight, axis);
-        canvas.SetFont(6, false);
-        for (int tick = 0; tick <= 100; tick += 10) {
-            canvas.DrawRule(false, ChartX(tick), axis, ChartX(tick), axis + 0.3);
-            canvas.DrawTextCentred(Pct(tick), "", ChartX(tick), axis + 0.45);
-        }
-        // The aim the herd reports print.
-        const double aimX = ChartX(spread.aim);
-        canvas.SetPen(kBlack, canvas.BoxPenWidth() * 2, PenStyle::Dot);
-        canvas.DrawRule(false, aimX, top + 1.1, aimX, axis);
-        canvas.SetPen(kBlack, canvas.BoxPenWidth(), PenStyle::Solid);
-        canvas.SetFont(7, true);
-        const std::string aim = "Aim " + Pct(spread.aim);
-        if (aimX + 0.4 + canvas.TextWidth(aim) > kRightEdge - 0.5) {
-            canvas.DrawTextRight(aim, aimX - 0.4, top + 0.3);
-        } else {
-            canvas.DrawTextAt(aim, aimX + 0.4, top + 0.3);
-        }
+        DrawSpreadChart(canvas, spread, top);
     }
 
     // The key to the colours.
