@@ -49,10 +49,12 @@ double BandPosition(double value, double averageFrom, double topFrom, double ban
 }
 
 double ChartPointY(double bandPosition, double bandTop) {
-    const double top = bandPosition - kStarHeight / 2;
-    if (top < bandTop) return bandTop + kStarHeight / 2;
+    // A value beyond the upper or lower limit sits on the chart's edge, and its ball would
+    // hang half over the section rule: it is drawn just inside. Every other point stays on
+    // its band position.
+    if (bandPosition == bandTop) return bandTop + kStarHeight / 2;
     const double bottom = bandTop + 3 * kChartBandHeight;
-    if (top + kBallHeight > bottom) return bottom - kBallHeight + kStarHeight / 2;
+    if (bandPosition == bottom) return bottom - kBallHeight + kStarHeight / 2;
     return bandPosition;
 }
 

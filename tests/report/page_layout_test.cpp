@@ -101,7 +101,7 @@ TEST(PageLayout, ChartPointsStayInsideTheChart) {
         double position, drawnAt;
     } rows[] = {
         {"on the top edge (above the top band): moved down", bt, bt + half},
-        {"just under the top edge: moved down as far", bt + 0.2, bt + half},
+        {"just under the top edge: stays", bt + 0.2, bt + 0.2},
         {"its picture's top on the chart's top: stays", bt + half, bt + half},
         {"inside: stays", bt + 3.7, bt + 3.7},
         {"its picture's bottom on the chart's bottom: stays", low, low},
@@ -109,12 +109,12 @@ TEST(PageLayout, ChartPointsStayInsideTheChart) {
     };
     for (const auto& row : rows) EXPECT_DOUBLE_EQ(ChartPointY(row.position, bt), row.drawnAt) << row.why;
 
-    // On the page: above the upper limit, on a band boundary, one under the upper limit and
+    // On the page: above the upper limit, on a band boundary, at an upper limit of 100 and
     // below the lower limit. Each ball lies on the chart; the one on the boundary where it was.
     HerdReport r = SeasonalHerd();
     r.ICR3wk = 90;
     r.ICR6wk = 69;
-    r.ICR9wk = 85;
+    r.ICR9wk = 100;
     r.ICR12wk = 10;
     const Drawn page(r, 4961, 7016);
     const double top = 30.5 + 0.5 + 3;
