@@ -257,6 +257,7 @@ void ReadWholeFile(std::istream& in, std::string& text, std::uintmax_t sizeHint)
         const std::streamsize got = buffer->sgetn(text.data() + done, static_cast<std::streamsize>(slice));
         text.resize(done + static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
         if (got <= 0) break;
+        ThrowIfStopRequested();
     }
 }
 
@@ -319,7 +320,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
          ++at) {
         ++rows;
     }
-    ThrowIfStopRequested();
+    ThrowIfStopRequested();  // before the list takes its room
     list->Reserve(rows + rows / 4);
     TextLines lines(text);
     std::string_view line;

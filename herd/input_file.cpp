@@ -9,8 +9,6 @@
 #include <cstring>
 #include <streambuf>
 
-#include "herd/stop_request.h"
-
 namespace ovista {
 namespace {
 
@@ -33,8 +31,7 @@ void CheckRegularFile(const std::string& path, const struct stat& status, const 
 
 }  // namespace
 
-// Reads the file in slices, so a stop request is seen between them, and never beyond the
-// kind's size.
+// Reads the file, never beyond the kind's size.
 class RegularFileInput::Buffer : public std::streambuf {
 public:
     Buffer(int fd, std::uint64_t limit) : fd_(fd), limit_(limit) {}
@@ -70,12 +67,10 @@ protected:
 
 private:
     static constexpr std::size_t kSlice = 1 << 16;
-    static constexpr std::size_t kLargestRead = 8 << 20;  // a few milliseconds of reading
 
-    // Up to count bytes; 0 at the end, after a failure and when the run is asked to stop.
+    // Up to count bytes; 0 at the end and after a failure.
     std::size_t ReadSlice(char* to, std::size_t count) {
-        if (failed_ || StopRequest() != 0) return 0;
-        count = std::min(count, kLargestRead);
+        if (failed_) return 0;
         for (;;) {
             const ssize_t got = ::read(fd_, to, count);
             if (got >= 0) {
@@ -90,7 +85,6 @@ private:
                 failed_ = true;
                 return 0;
             }
-            if (StopRequest() != 0) return 0;
         }
     }
 

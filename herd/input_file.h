@@ -31,9 +31,7 @@ public:
 };
 
 // A regular file opened for reading. The path is looked at before it is opened and opened
-// without waiting, so a named pipe or a device never holds the run up. Reads stop early, as
-// at the end of the file, when the run is asked to stop (stop_request.h); the caller looks
-// at StopRequest() after reading.
+// without waiting, so a named pipe or a device never holds the run up.
 class RegularFileInput {
 public:
     // Not open (IsOpen false) when the path does not exist, cannot be opened or is a folder,

@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 
+#include "app/benchmark_run.h"
 #include "app/runs.h"
 #include "app/summary_file.h"
 #include "app/working_folder.h"
@@ -116,6 +117,9 @@ TEST(InputPaths, EveryReaderTakesOnlyARegularFileOfItsSize) {
          [&](const fs::path& file) {
              return run([&] { return RunReportFromStoredResult(file.string(), {}, steps) && printed == 1; });
          },
+         "Could not open "},
+        {"benchmark's summary file", "TAMSLREP.CSV", kBatchOutputInput, "1024 MB", SummaryFile(),
+         [&](const fs::path& file) { return run([&] { return RunBenchmark(file.parent_path().string()); }); },
          "Could not open "},
         {"chart picture", "star.bmp", kPictureInput, "16 MB", bmp,
          [&](const fs::path& file) -> std::string {

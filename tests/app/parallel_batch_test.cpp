@@ -169,6 +169,11 @@ TEST_F(ParallelBatch, ThreeShardsMergedGiveTheBytesOfOneRun) {
     // A missing shard is refused and leaves nothing behind.
     EXPECT_EQ(Run("refused", "'MERGE=" + shards + "," + (folder_ / "nowhere").string() + "'", "", ""), 1);
     EXPECT_FALSE(fs::exists(folder_ / "refused" / "TAMSLREP.CSV"));
+    // So is one whose file is a named pipe, at once.
+    fs::create_directories(folder_ / "piped");
+    ASSERT_EQ(mkfifo((folder_ / "piped" / "QMRBATCH.REP").c_str(), 0600), 0);
+    EXPECT_EQ(Run("refused", "'MERGE=" + shards + "," + (folder_ / "piped").string() + "'", "", ""), 1);
+    EXPECT_FALSE(fs::exists(folder_ / "refused" / "TAMSLREP.CSV"));
 }
 
 }  // namespace
