@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -24,6 +25,7 @@
 #include "herd/errors.h"
 #include "herd/heap.h"
 #include "herd/herd_file.h"
+#include "herd/input_file.h"
 #include "herd/services.h"
 #include "report/qt/print_report.h"
 #include "interpret/report_dates.h"
@@ -43,8 +45,6 @@ void ShowNoPrinterOnce(const std::string& reason, const RunSteps& steps) {
                     ? steps.noPrinterMessage
                     : reason + ": the reports of this run are not printed (PDFFOLDER=<folder> writes them as PDF files)");
 }
-
-constexpr std::ios::openmode kRead = std::ios::in | std::ios::binary;
 
 // The previews of a batch after "Skip the remaining previews": the reports go where they
 // would go without preview.
@@ -83,13 +83,21 @@ bool IsFarmerIdRow(const HerdHeaderFields& header) {
     return first == "FARMER ID";
 }
 
-// A stream opened for reading, or nothing when the path cannot be read as a file.
-std::optional<std::ifstream> OpenForReading(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
-    std::ifstream in(path, kRead);
-    if (!in.is_open()) return std::nullopt;
-    return in;
+// The file opened for reading, or nothing after a message when it cannot be read as one.
+std::unique_ptr<RegularFileInput> OpenInput(const std::string& path, const InputKind& kind) {
+    try {
+        auto file = std::make_unique<RegularFileInput>(path, kind);
+        if (file->IsOpen()) return file;
+        ShowError("Could not open " + path);
+    } catch (const InputFileError& e) {
+        ShowError(e.what());
+    }
+    return nullptr;
+}
+
+// The text of a failure for the log: memory is the machine's, not the herd's fault.
+std::string FailureText(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? kOutOfMemoryText : e.what();
 }
 
 // While it lives, the messages of the reader and of the analysis (a bad row, a conception
@@ -171,7 +179,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         throw;
     } catch (const std::exception& e) {
         files.CheckTraces();
-        return {HerdOutcome::AnalysisFailed, 0, e.what()};
+        return {HerdOutcome::AnalysisFailed, 0, FailureText(e)};
     }
     if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
     try {
@@ -179,7 +187,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     } catch (const NoPrinterError& e) {
         return {HerdOutcome::NoPrinter, 0, e.what()};
     } catch (const std::exception& e) {
-        return {HerdOutcome::PrintFailed, 0, e.what()};
+        return {HerdOutcome::PrintFailed, 0, FailureText(e)};
     }
     return {HerdOutcome::Printed, 0, {}};
 }
@@ -222,9 +230,17 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     } catch (const NotHerdFileError&) {
         // One message for the file, not one per row of garbage; named as the log names it.
         ShowError(path + " is not a herd CSV file");
+    } catch (const InputFileError& e) {
+        ShowError(e.what());  // the message names the file
+    } catch (const std::bad_alloc&) {
+        herd.reset();
+        log.Line("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        if (outcome != nullptr) *outcome = HerdOutcome::AnalysisFailed;
+        return true;
     } catch (const std::exception& e) {
         loadError = std::string(": ") + e.what();
     }
+    if (StopSignal() != 0) return false;  // a herd cut short is neither read nor logged
     if (!loaded || herd == nullptr) {
         log.Line("Could not load data from " + path + loadError);
         if (outcome != nullptr) *outcome = HerdOutcome::NotLoaded;
@@ -403,11 +419,9 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         ShowError("Could not open " + e.Path() + ": " + e.Reason());
         return false;
     }
-    std::optional<std::ifstream> batch = OpenForReading(batchFile);
-    if (!batch) {
-        ShowError("Could not open " + batchFile);
-        return false;
-    }
+    const std::unique_ptr<RegularFileInput> batchInput = OpenInput(batchFile, kBatchFileInput);
+    if (!batchInput) return false;
+    std::istream* batch = &batchInput->Stream();
     if (!SkipByteOrderMark(*batch)) {
         ShowError(batchFile + ": " + kUtf16TextMessage);
         return false;
@@ -497,6 +511,10 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     } catch (const OvistaError& e) {
         ShowError(e.what());
         return false;
+    } catch (const std::bad_alloc&) {
+        ShowError("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+                  ": " + kOutOfMemoryText);
+        return false;
     }
     if (const int signal = StopSignal(); signal != 0) {
         // Not a message box: whoever sent the signal is not waiting for one.
@@ -522,15 +540,28 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     std::unique_ptr<HerdList> herd;
     HerdHeaderFields header;
     bool loaded = false;
+    const auto stopped = [&path] {
+        std::cerr << "Stopped by signal " << StopSignal() << ": " << path << " is not written."
+                  << std::endl;
+        return false;
+    };
     try {
         const MessagesNamingFile naming(path);  // a UTF-16 file is refused by name
         loaded = LoadHerdFile(path, path, herd, header);
     } catch (const NotHerdFileError& e) {
         ShowError(e.what());
         return false;
+    } catch (const InputFileError& e) {
+        ShowError(e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        herd.reset();
+        ShowError("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        return false;
     } catch (const std::exception&) {
         loaded = false;
     }
+    if (StopSignal() != 0) return stopped();
     if (!loaded || herd == nullptr) {
         // A caller that checks the exit status learns of it; a person reads the message.
         ShowError("Could not load data from " + path);
@@ -566,9 +597,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
             ShowError("Could not print report for " + path + ": " + result.message);
             return false;
         case HerdOutcome::Interrupted:
-            std::cerr << "Stopped by signal " << StopSignal() << ": " << path
-                      << " is not written." << std::endl;
-            return false;
+            return stopped();
         case HerdOutcome::NotLoaded:
             return false;
     }
@@ -579,18 +608,15 @@ bool RunReportFromStoredResult(const std::string& path, const ReportOutput& outp
                                const RunSteps& steps) {
     SetStoredDateOffset(true);
     try {
-        std::optional<std::ifstream> in = OpenForReading(path);
-        if (!in) {
-            ShowError("Could not open " + path);
-            return false;
-        }
+        const std::unique_ptr<RegularFileInput> in = OpenInput(path, kStoredResultInput);
+        if (!in) return false;
         HerdReportBytes bytes{};
-        in->read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (in->bad()) {
+        in->Stream().read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (in->Stream().bad() || in->ReadFailed()) {
             ShowError("Could not read " + path);
             return false;
         }
-        const auto size = static_cast<std::size_t>(in->gcount());
+        const auto size = static_cast<std::size_t>(in->Stream().gcount());
         steps.print(LoadHerdReport(bytes.data(), size), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
         ShowError("Could not analyse report from " + path);
@@ -601,19 +627,17 @@ bool RunReportFromStoredResult(const std::string& path, const ReportOutput& outp
 
 bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,
                              const RunSteps& steps) {
-    std::optional<std::ifstream> in = OpenForReading(path);
-    if (!in) {
-        ShowError("Could not open " + path);
-        return false;
-    }
-    if (!SkipByteOrderMark(*in)) {
+    const std::unique_ptr<RegularFileInput> file = OpenInput(path, kSummaryCsvInput);
+    if (!file) return false;
+    std::istream& in = file->Stream();
+    if (!SkipByteOrderMark(in)) {
         ShowError(path + ": " + kUtf16TextMessage);
         return false;
     }
     try {
         std::string header, row;
         // A file without a row below its header has no report to give.
-        if (!ReadTextLine(*in, header) || !ReadTextLine(*in, row) || in->bad()) {
+        if (!ReadTextLine(in, header) || !ReadTextLine(in, row) || in.bad() || file->ReadFailed()) {
             ShowError("Could not read " + path);
             return false;
         }

@@ -12,6 +12,7 @@
 #include "herd/csv_line.h"
 #include "herd/errors.h"
 #include "herd/herd_list.h"
+#include "herd/input_file.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -31,6 +32,9 @@ inline constexpr int kReportedBadRows = 10;
 // [3] address, as read (the caller cuts them to its own maxima).
 using HerdHeaderFields = CsvFields;
 
+// The largest herd file read: a herd of 10,000 cows with ten years of records is under 20 MB.
+inline constexpr InputKind kHerdFileInput{"a herd file", 256 * kMegabyte};
+
 // Reads a herd file into a new list of lactations keyed by cow and calving date.
 // list: replaced by a new list in every case, also when the file cannot be opened.
 // header: cleared once the file is open, then set from each identification row (the last
@@ -41,7 +45,9 @@ using HerdHeaderFields = CsvFields;
 // message; the caller reports it) or holds UTF-16 text (message kUtf16TextMessage, which
 // names no file: the caller's message service adds it; header untouched). A row that cannot be parsed is reported in a message box
 // with its line number and skipped; reading goes on. After kReportedBadRows such rows one
-// last message says how many more were skipped.
+// last message says how many more were skipped. InputFileError, before anything is read,
+// for a path that is not a regular file (a folder gives false) or a file beyond
+// kHerdFileInput; StopRequested when the run is asked to stop while the file is read.
 // NotHerdFileError when the file's first 4 KB hold a NUL byte or are mostly control bytes
 // (header untouched).
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
