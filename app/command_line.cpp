@@ -18,17 +18,19 @@ enum class Effect {
     Jobs,
     Merge,
     NoTrace,
+    Trends,
 };
 
 struct KeyEntry {
     std::string_view text;
     Effect effect;
     std::string_view explanation;
+    bool wholeArgument = false;  // not found inside a longer argument (a path)
 };
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 12> kKeys = {{
+constexpr std::array<KeyEntry, 13> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -41,6 +43,7 @@ constexpr std::array<KeyEntry, 12> kKeys = {{
     {"JOBS=", Effect::Jobs, "Worker processes of a batch (default: one per processor)."},
     {"MERGE=", Effect::Merge, "Shard folders (comma-separated) to merge into XFERFOLDER=."},
     {"NOTRACE", Effect::NoTrace, "Write no trace files (DbugQMR.TXT, DbugQM1.TXT)."},
+    {"TRENDS", Effect::Trends, "Analyse 1-4 years earlier too: TRENDS.CSV, report page 3.", true},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -73,7 +76,14 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::Jobs: values.jobs = KeyValue(argument); break;
         case Effect::Merge: values.mergeFolders = KeyValue(argument); break;
         case Effect::NoTrace: values.noTrace = true; break;
+        case Effect::Trends: values.trends = true; break;
     }
+}
+
+bool Matches(const KeyEntry& key, std::string_view upperArgument) {
+    if (!key.wholeArgument) return upperArgument.find(key.text) != std::string_view::npos;
+    const std::size_t start = upperArgument.find_first_not_of("/-");
+    return start != std::string_view::npos && upperArgument.substr(start) == key.text;
 }
 
 }  // namespace
@@ -108,7 +118,7 @@ CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments) {
     for (const std::string& argument : arguments) {
         const std::string upper = UpperAscii(argument);
         for (const KeyEntry& key : kKeys) {
-            if (upper.find(key.text) != std::string::npos) Apply(key, argument, values);
+            if (Matches(key, upper)) Apply(key, argument, values);
         }
     }
     return values;

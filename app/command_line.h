@@ -24,6 +24,7 @@ struct CommandLineValues {
     std::string jobs;              // "JOBS=": worker processes of a batch
     std::string mergeFolders;      // "MERGE=": shard folders to merge into the transfer folder
     bool noTrace = false;          // "NOTRACE": no trace files
+    bool trends = false;           // "TRENDS": earlier seasons, TRENDS.CSV and the trend page
 
     bool operator==(const CommandLineValues&) const = default;
 };
@@ -34,8 +35,8 @@ struct CommandLineKey {
     std::string_view explanation;  // one line for --help
 };
 // "QMRSUMMARY=", "CSVFILE=", "QMRREP=", "DUMPBMP", "XFERFOLDER=", "QMRBATCHFILE=",
-// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=", "MERGE=" and
-// "NOTRACE".
+// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=", "MERGE=", "NOTRACE"
+// and "TRENDS".
 const std::vector<CommandLineKey>& CommandLineKeys();
 
 // Longest value kept for a key, in characters; the rest is cut off.
@@ -44,7 +45,8 @@ constexpr std::size_t kMaxKeyValueLength = 255;
 // Matches every argument (program name excluded) against every key in order. A key matches
 // when its text occurs anywhere in the upper-cased argument; its value is everything after
 // the argument's first "=", case kept. Later arguments overwrite earlier values; arguments
-// matching no key are ignored.
+// matching no key are ignored. "TRENDS", a word that folder names hold, matches only a whole
+// argument, after any "/" or "-" before it.
 CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The part of an argument after its first "=", cut to 255 characters (UTF-8 characters,
