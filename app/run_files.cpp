@@ -60,7 +60,7 @@ void OutputFiles::Create(const std::string& folder, bool header) {
     if (TrendsWanted()) {
         trends_.Create(folder + kTrendsFileName);
         if (header) trends_.WriteLine(SummaryHeaderText());
-    } else {
+    } else if (header) {
         // Rows of an earlier run would pass for this run's earlier seasons.
         std::error_code ignored;
         std::filesystem::remove(folder + kTrendsFileName, ignored);

@@ -23,7 +23,8 @@ public:
 
     // Empties the traces (or, when trace files are not wanted, removes those of an earlier
     // run), creates the summary file with its header and the conception file, and with
-    // TrendsWanted the trends file with the same header (else removes one of an earlier run).
+    // TrendsWanted the trends file with the same header (else a batch's folder loses the one
+    // of an earlier run).
     // OutputFileError when the summary, conception or trends file cannot be created; a trace
     // that cannot be emptied only leaves the traces out. header: false for a worker's share of
     // a batch, whose lines go below the batch's header.
