@@ -18,6 +18,7 @@ enum class Effect {
     Jobs,
     Merge,
     NoTrace,
+    Benchmark,
     Trends,
 };
 
@@ -25,12 +26,14 @@ struct KeyEntry {
     std::string_view text;
     Effect effect;
     std::string_view explanation;
-    bool wholeArgument = false;  // not found inside a longer argument (a path)
+    // Our later flags count only before an argument's "=": a path that happens to hold the
+    // word does not switch them on.
+    bool beforeEqualsOnly = false;
 };
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 13> kKeys = {{
+constexpr std::array<KeyEntry, 14> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -43,6 +46,7 @@ constexpr std::array<KeyEntry, 13> kKeys = {{
     {"JOBS=", Effect::Jobs, "Worker processes of a batch (default: one per processor)."},
     {"MERGE=", Effect::Merge, "Shard folders (comma-separated) to merge into XFERFOLDER=."},
     {"NOTRACE", Effect::NoTrace, "Write no trace files (DbugQMR.TXT, DbugQM1.TXT)."},
+    {"BENCHMARK", Effect::Benchmark, "Centre benchmark (BENCHMARK.CSV, BENCHMARK.pdf) of XFERFOLDER=.", true},
     {"TRENDS", Effect::Trends, "Analyse 1-4 years earlier too: TRENDS.CSV, report page 3.", true},
 }};
 
@@ -76,14 +80,9 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::Jobs: values.jobs = KeyValue(argument); break;
         case Effect::Merge: values.mergeFolders = KeyValue(argument); break;
         case Effect::NoTrace: values.noTrace = true; break;
+        case Effect::Benchmark: values.benchmark = true; break;
         case Effect::Trends: values.trends = true; break;
     }
-}
-
-bool Matches(const KeyEntry& key, std::string_view upperArgument) {
-    if (!key.wholeArgument) return upperArgument.find(key.text) != std::string_view::npos;
-    const std::size_t start = upperArgument.find_first_not_of("/-");
-    return start != std::string_view::npos && upperArgument.substr(start) == key.text;
 }
 
 }  // namespace
@@ -117,8 +116,10 @@ CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineValues values;
     for (const std::string& argument : arguments) {
         const std::string upper = UpperAscii(argument);
+        const std::string_view name = std::string_view(upper).substr(0, upper.find('='));
         for (const KeyEntry& key : kKeys) {
-            if (Matches(key, upper)) Apply(key, argument, values);
+            const std::string_view where = key.beforeEqualsOnly ? name : std::string_view(upper);
+            if (where.find(key.text) != std::string_view::npos) Apply(key, argument, values);
         }
     }
     return values;
@@ -128,6 +129,10 @@ RunMode ChooseRunMode(const CommandLineValues& values) {
     if (values.folderAndBatchCount == 2) return RunMode::Batch;
     if (!values.mergeFolders.empty() && !values.transferFolder.empty() && values.batchFile.empty()) {
         return RunMode::MergeShards;
+    }
+    if (values.benchmark && !values.transferFolder.empty() && values.batchFile.empty() &&
+        values.mergeFolders.empty()) {
+        return RunMode::Benchmark;
     }
     if (!values.reportCsvFile.empty()) return RunMode::ReportFromSummaryCsv;
     if (!values.storedResultFile.empty()) return RunMode::ReportFromStoredResult;
@@ -166,6 +171,8 @@ std::string HelpText() {
         "The first run that applies is made: XFERFOLDER= together with QMRBATCHFILE= (batch),\n"
         "then QMRREP=, QMRSUMMARY=, CSVFILE=; otherwise the main window opens. Without a\n"
         "display, or with NODIALOGS, no window opens and messages go to standard error.\n"
+        "BENCHMARK benchmarks the herds of XFERFOLDER= after a batch or a MERGE= run, or on\n"
+        "its own when XFERFOLDER= is the only other run key.\n"
         "\n"
         "Exit status: 0 when the run went to its end (a herd that failed in a batch is in the\n"
         "batch log), 1 when it stopped on a failure that it reported (an output file that\n"
