@@ -100,7 +100,7 @@ protected:
     std::vector<std::string> lines_;
 };
 
-TEST_F(TrendRuns, TrendRowsAreThoseOfABatchWithTheMovedDatesAndNothingElseChanges) {
+TEST_F(TrendRuns, RowsAreThoseOfTheMovedDatesWithOneOrTwoWorkersAndMergedShards) {
     ASSERT_EQ(Run("plain", "JOBS=1 'PDFFOLDER=" + (folder_ / "plainpdf").string() + "'"), 0);
     ASSERT_EQ(Run("trends", "JOBS=1 TRENDS 'PDFFOLDER=" + (folder_ / "pdf").string() + "'"), 0);
     ASSERT_EQ(Run("moved", "JOBS=1", "moved.txt"), 0);
@@ -131,12 +131,10 @@ TEST_F(TrendRuns, TrendRowsAreThoseOfABatchWithTheMovedDatesAndNothingElseChange
                              (folder_ / "pages.txt").string() + "'";
     ASSERT_EQ(std::system(info.c_str()), 0);
     EXPECT_NE(ReadFile(folder_ / "pages.txt").find(" 3\n"), std::string::npos);
-}
 
-TEST_F(TrendRuns, WorkersAndMergedShardsGiveTheTrendsFileOfOneRun) {
-    ASSERT_EQ(Run("one", "JOBS=1 TRENDS"), 0);
+    // Two workers, and shards merged, give the same file.
     ASSERT_EQ(Run("two", "JOBS=2 TRENDS"), 0);
-    EXPECT_TRUE(Out("one", kTrendsFileName) == Out("two", kTrendsFileName));
+    EXPECT_TRUE(trends == Out("two", kTrendsFileName));
 
     std::string shards;
     const std::size_t cut = 3;
@@ -149,8 +147,8 @@ TEST_F(TrendRuns, WorkersAndMergedShardsGiveTheTrendsFileOfOneRun) {
         shards += (s ? "," : "") + (folder_ / name).string();
     }
     ASSERT_EQ(Run("merged", "'MERGE=" + shards + "'", ""), 0) << ReadFile(folder_ / "merged.err");
-    EXPECT_TRUE(Out("one", kTrendsFileName) == Out("merged", kTrendsFileName));
-    EXPECT_TRUE(Out("one", "TAMSLREP.CSV") == Out("merged", "TAMSLREP.CSV"));
+    EXPECT_TRUE(trends == Out("merged", kTrendsFileName));
+    EXPECT_TRUE(Out("trends", "TAMSLREP.CSV") == Out("merged", "TAMSLREP.CSV"));
     // A shard run without TRENDS cannot be merged with shards run with it.
     ASSERT_EQ(Run("shard1", "JOBS=2", "shard1.txt"), 0);
     EXPECT_EQ(Run("mixed", "'MERGE=" + shards + "'", ""), 1);

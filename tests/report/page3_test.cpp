@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -20,13 +19,10 @@ using namespace trend_layout;
 HerdReport Seasonal(int year, int icr6wk, int sr3wk) {
     HerdReport r;
     r.Owner = "J Smith";
-    r.Address = "12 Long Road,Hillside";
     r.SHNO = "AB12";
     r.ActCalvingPattern = kSeasonalCalving;
     r.AnalType = kBasisEarlyPregTest;
     r.MSD = MakeDate(20, 12, year);
-    r.EOMating = r.MSD + 69;
-    r.CowsAnalysed = 200;
     r.ICR6wk = static_cast<std::int16_t>(icr6wk);
     r.SR3wk = static_cast<std::int16_t>(sr3wk);
     r.Calv6wk = 80;
@@ -56,6 +52,7 @@ struct Drawn {
     }
     double X(int pixels) const { return pixels / canvas.ScaleX(); }
     double Y(int pixels) const { return pixels / canvas.ScaleY(); }
+    // The first text call of exactly this text.
     const DeviceCall* Text(std::string_view text) const {
         for (const DeviceCall& c : device.Calls()) {
             if (c.op == DeviceCall::Op::Text && c.text == text) return &c;
@@ -138,19 +135,13 @@ TEST(TrendPageLayout, OneThreeAndFiveSeasonsAndAChangeOfCalvingSystem) {
             rowTop += TrendRowHeight(d.page.rows.size());
         }
 
-        // The herd's lines: thick, broken at a gap and where the calving system changed;
-        // the aims dashed (many short thin lines); a dotted rule marks a new line.
+        // The herd's lines: thick, broken at a gap and where the calving system changed,
+        // where a dotted rule in each chart marks the new line.
         const int thick = 2 * d.canvas.BoxPenWidth();
         const auto segments = std::count_if(calls.begin(), calls.end(), [&](const DeviceCall& call) {
             return call.op == DeviceCall::Op::Line && call.penWidth == thick && d.X(call.x1) >= kChartLeft + 3;
         });
         EXPECT_EQ(segments, ExpectedSegments(d.page));
-        const auto dashes = std::count_if(calls.begin(), calls.end(), [&](const DeviceCall& call) {
-            return call.op == DeviceCall::Op::Line && call.penStyle == PenStyle::Solid &&
-                   call.penWidth == d.canvas.BoxPenWidth() && call.y1 == call.y2 &&
-                   d.X(call.x2 - call.x1) <= 0.81 && d.Y(call.y1) > kFiguresTop;
-        });
-        EXPECT_EQ(dashes > 0, n > 1);
         const bool newLine = std::any_of(d.page.seasons.begin(), d.page.seasons.end(),
                                          [](const TrendSeason& s) { return s.newLine; });
         const auto dotted = std::count_if(calls.begin(), calls.end(), [&](const DeviceCall& call) {
@@ -158,15 +149,6 @@ TEST(TrendPageLayout, OneThreeAndFiveSeasonsAndAChangeOfCalvingSystem) {
                    d.Y(call.y1) > kFiguresTop;
         });
         EXPECT_EQ(static_cast<std::size_t>(dotted), newLine ? d.page.rows.size() : 0);
-
-        // Every text starts on the page and every shape lies on it; nothing runs into the footer.
-        for (const DeviceCall& call : calls) {
-            EXPECT_GE(call.x1, 0);
-            EXPECT_LE(call.op == DeviceCall::Op::Text ? call.x1 : call.x2, d.device.Width());
-            if (call.op != DeviceCall::Op::Text && d.Y(call.y1) > kFiguresTop) {
-                EXPECT_LE(d.Y(call.y2), kFiguresBottom + 0.02) << call.text;
-            }
-        }
     }
 }
 
