@@ -9,18 +9,26 @@
 #include "app/summary_file.h"
 #include "app/trend_seasons.h"
 #include "app/working_folder.h"
+#include "herd/input_file.h"
 #include "herd/services.h"
 
 namespace ovista {
 namespace {
 
+// A shard's traces grow with its herds without a bound worth setting.
+constexpr InputKind kShardFileInput{"a shard's file", ~std::uint64_t{0}};
+
+// False when the file is missing, a folder, or not a regular file at all (a pipe would hold
+// the merge up).
 bool ReadBytes(const std::string& path, std::string& bytes) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    try {
+        RegularFileInput in(path, kShardFileInput);
+        if (!in.IsOpen()) return false;
+        bytes = in.ReadAll();
+        return !in.ReadFailed();
+    } catch (const InputFileError&) {
+        return false;
+    }
 }
 
 }  // namespace

@@ -11,11 +11,24 @@
 #include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
 #include "herd/herd_list.h"
+#include "herd/input_file.h"
 #include "herd/textutil.h"
 
 namespace ovista {
 
 inline constexpr const char* kBatchLogFileName = "QMRBATCH.REP";
+
+// The largest files the runs read besides herd files (herd_file.h). A batch line takes
+// about 100 bytes, so 64 MB hold over half a million herds; the report run reads only the
+// first row of a summary file. A stored result is one record of 2428 bytes and only that
+// much of it is read: a file many times larger is something else given by mistake.
+inline constexpr InputKind kBatchFileInput{"a batch file", 64 * kMegabyte};
+inline constexpr InputKind kSummaryCsvInput{"a summary file", 64 * kMegabyte};
+inline constexpr InputKind kStoredResultInput{"a stored result", 64 * kKilobyte};
+
+// How a herd or a run that ran out of memory is logged: "Analysis failes for <path>: out of
+// memory".
+inline constexpr const char* kOutOfMemoryText = "out of memory";
 
 // How each report of a run is put out.
 struct ReportOutput {
