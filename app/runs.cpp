@@ -19,6 +19,7 @@
 #include "app/run_files.h"
 #include "app/stop_signals.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
@@ -134,6 +135,10 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& herdFile = {}) {
     HerdReport report;
     ClearHerdReport(report);
+    ReportOutput reportOutput = output;
+    // The analysis trims and completes the records: the earlier seasons start from a copy.
+    std::optional<LoadedHerd> loaded;
+    if (TrendsWanted()) loaded.emplace(herd);
     try {
         std::string summaryText, conceptionText;  // of the attempt that ends the analysis
         auto attempt = [&](HerdList& lactations) {
@@ -154,8 +159,15 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
                                        attempt);
         files.CheckTraces();
+        std::string trendText;
+        if (loaded) {
+            EarlierSeasons earlier = AnalyseEarlierSeasons(*loaded, herd, herdNumber, analysisDate,
+                                                           owner, address, steps);
+            trendText = std::move(earlier.trendLines);
+            reportOutput.earlierSeasons = std::move(earlier.reports);
+        }
         if (StopSignal() != 0) return {HerdOutcome::Interrupted, 0, {}};
-        files.Append(summaryText, conceptionText);
+        files.Append(summaryText, conceptionText, trendText);
     } catch (const OutputFileError&) {
         throw;
     } catch (const std::exception& e) {
@@ -164,7 +176,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     }
     if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
     try {
-        steps.print(report, output);
+        steps.print(report, reportOutput);
     } catch (const NoPrinterError& e) {
         return {HerdOutcome::NoPrinter, 0, e.what()};
     } catch (const std::exception& e) {
@@ -277,7 +289,8 @@ const RunSteps& StandardRunSteps() {
                         writeSummary);
         },
         [](const HerdReport& report, const ReportOutput& output) {
-            PrintReport(report, OutputKind(output), PdfDestinationOf(output));
+            PrintReport(report, OutputKind(output), PdfDestinationOf(output),
+                        output.earlierSeasons ? &*output.earlierSeasons : nullptr);
         },
         PrinterInstalled};
     return steps;
@@ -347,9 +360,8 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
             };
             const BatchSinks sinks{
                 [&log](const std::string& text) { log->Line(text); },
-                [&files](const std::string& summary, const std::string& conception) {
-                    files.Append(summary, conception);
-                },
+                [&files](const std::string& summary, const std::string& conception,
+                         const std::string& trends) { files.Append(summary, conception, trends); },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
                 herdDone,
                 [&files](const std::string& trace, const std::string& detail) {

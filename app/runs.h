@@ -3,8 +3,10 @@
 // Each reports its own failures through ShowInfo and returns false when it stopped on one;
 // true when it went to its end, also when single herds of a batch failed (they are logged).
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
@@ -38,6 +40,9 @@ struct ReportOutput {
     std::string pdfFolder;  // not empty: a PDF file per report into this folder, no dialog
     bool noDialogs = false; // no window may open: a preview becomes a PDF in the working folder
     std::string pdfFileName;  // the PDF's name in its folder; the runs set it per report
+    // With the trend page: the herd's earlier seasons that a report can show, the latest
+    // first (none: the page says so). The runs set it per report; nullopt: two pages.
+    std::optional<std::vector<HerdReport>> earlierSeasons;
 };
 
 // The analysis and the report of the runs. The standard steps are AnalyseHerd and
