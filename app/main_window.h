@@ -99,6 +99,7 @@ private:
     QRadioButton* pdfItem_ = nullptr;
     QLineEdit* pdfFolder_ = nullptr;
     QCheckBox* preview_ = nullptr;
+    QCheckBox* trends_ = nullptr;  // "Add the trend page", remembered in DEFLT.TXT
     QPushButton* run_ = nullptr;
     QLabel* version_ = nullptr;
     QString batchFile_;  // the file field's text of each item, kept while the other is chosen

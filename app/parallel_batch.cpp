@@ -25,6 +25,7 @@
 #include "app/pdf_names.h"
 #include "app/stop_signals.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
@@ -479,7 +480,8 @@ private:
             return;
         }
         try {
-            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName));
+            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName),
+                        ReadAll(from / kTrendsFileName));
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {

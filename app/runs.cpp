@@ -20,6 +20,7 @@
 #include "app/run_files.h"
 #include "app/stop_signals.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
@@ -153,6 +154,10 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& herdFile = {}) {
     HerdReport report;
     ClearHerdReport(report);
+    ReportOutput reportOutput = output;
+    // The analysis trims and completes the records: the earlier seasons start from a copy.
+    std::optional<LoadedHerd> loaded;
+    if (TrendsWanted()) loaded.emplace(herd);
     try {
         std::string summaryText, conceptionText;  // of the attempt that ends the analysis
         auto attempt = [&](HerdList& lactations) {
@@ -173,8 +178,15 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
                                        attempt);
         files.CheckTraces();
+        std::string trendText;
+        if (loaded) {
+            EarlierSeasons earlier = AnalyseEarlierSeasons(*loaded, herd, herdNumber, analysisDate,
+                                                           owner, address, steps);
+            trendText = std::move(earlier.trendLines);
+            reportOutput.earlierSeasons = std::move(earlier.reports);
+        }
         if (StopSignal() != 0) return {HerdOutcome::Interrupted, 0, {}};
-        files.Append(summaryText, conceptionText);
+        files.Append(summaryText, conceptionText, trendText);
     } catch (const OutputFileError&) {
         throw;
     } catch (const std::exception& e) {
@@ -183,7 +195,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     }
     if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
     try {
-        steps.print(report, output);
+        steps.print(report, reportOutput);
     } catch (const NoPrinterError& e) {
         return {HerdOutcome::NoPrinter, 0, e.what()};
     } catch (const std::exception& e) {
@@ -390,7 +402,8 @@ const RunSteps& StandardRunSteps() {
         [](const HerdReport& report, const ReportOutput& output) {
             const PreviewOptions preview{output.herdCaption, output.series != nullptr};
             const PreviewEnd end =
-                PrintReport(report, OutputKind(output), PdfDestinationOf(output), preview);
+                PrintReport(report, OutputKind(output), PdfDestinationOf(output),
+                            output.earlierSeasons ? &*output.earlierSeasons : nullptr, preview);
             if (end == PreviewEnd::SkipRemaining && output.series != nullptr) {
                 output.series->skipRemaining = true;
             }
@@ -482,9 +495,8 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                     log->Line(text);
                     CountLogLine(counted, text, printerMissing);
                 },
-                [&files](const std::string& summary, const std::string& conception) {
-                    files.Append(summary, conception);
-                },
+                [&files](const std::string& summary, const std::string& conception,
+                         const std::string& trends) { files.Append(summary, conception, trends); },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
                 herdDone,
                 [&files](const std::string& trace, const std::string& detail) {

@@ -3,8 +3,10 @@
 // Each reports its own failures through ShowInfo and returns false when it stopped on one;
 // true when it went to its end, also when single herds of a batch failed (they are logged).
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
@@ -52,6 +54,9 @@ struct ReportOutput {
     // series it belongs to (nullptr: a preview of its own, nothing to skip).
     std::string herdCaption;
     PreviewSeries* series = nullptr;
+    // With the trend page: the herd's earlier seasons that a report can show, the latest
+    // first (none: the page says so). The runs set it per report; nullopt: two pages.
+    std::optional<std::vector<HerdReport>> earlierSeasons;
 };
 
 // What a batch run that went to its end did, for the person who started it.

@@ -333,7 +333,7 @@ TEST_F(PreviewWindowTest, ReportPreviewShowsBothPages) {
     const QTemporaryDir folder;
     // As a batch shows it: the caption names the herd, the rest of the batch may be skipped.
     ASSERT_NO_THROW(PrintReport(report, kOutputPreview, {folder.path().toStdString(), "herd001.pdf"},
-                                {"herd001.csv (1 of 6)", true}));
+                                nullptr, {"herd001.csv (1 of 6)", true}));
     EXPECT_EQ(tabCount, 2);
     EXPECT_EQ(thumbnailCount, 2);
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
