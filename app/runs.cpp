@@ -358,14 +358,10 @@ std::string HerdFileToOpen(const std::string& written, const std::string& batchF
     if (written.empty() || path.is_absolute()) return written;
     std::error_code error;
     if (fs::exists(path, error) || error) return written;
-    fs::path folder = fs::absolute(fs::path(batchFile), error).parent_path();
+    const fs::path folder = fs::absolute(fs::path(batchFile), error).parent_path();
     if (error) return written;
-    for (;;) {
-        const fs::path candidate = folder / path;
-        if (fs::exists(candidate, error)) return candidate.string();
-        if (!folder.has_relative_path()) return written;  // the root has been looked in
-        folder = folder.parent_path();
-    }
+    const fs::path beside = folder / path;
+    return fs::exists(beside, error) ? beside.string() : written;
 }
 
 std::string BatchSummaryText(const BatchTally& tally, const ReportOutput& output,

@@ -74,10 +74,10 @@ std::string BatchSummaryText(const BatchTally& tally, const ReportOutput& output
                              const std::string& logPath, bool& warning);
 
 // The file a batch line's herd path names: the path as written when it is absolute or
-// exists from the current folder; else the same path from the batch file's own folder or,
-// failing that, from the nearest folder above it where it exists (a batch file kept in a
-// project's folder may name its herds from the project's top, as examples/batch.txt does),
-// so that a batch runs from any folder. The path as written when it is found nowhere.
+// exists from the current folder; else the same path from the batch file's own folder, so
+// that a batch naming its herds beside it runs from any folder. No folder further away is
+// searched: a file of the same name there may be another herd. The path as written when it
+// is found in neither place.
 std::string HerdFileToOpen(const std::string& written, const std::string& batchFile);
 
 // The analysis and the report of the runs. The standard steps are AnalyseHerd and

@@ -119,6 +119,10 @@ TEST_F(SampleBatch, AMissingAndAGarbledHerdFileAreLoggedAndTheOthersStillAnalyse
                                  garbled.string() + ",H901,Nobody,Nowhere,15/06/2024\r\n" +
                                  batch;
     WriteFile(folder_ / "batch.txt", extended);
+    // The sample lines name their herds as lying beside the batch file.
+    for (const auto& entry : fs::directory_iterator(ExampleBatch().parent_path())) {
+        if (entry.path().extension() == ".csv") fs::copy_file(entry.path(), folder_ / entry.path().filename());
+    }
 
     ASSERT_EQ(RunOvista((folder_ / "batch.txt").string()), 0);
     const std::vector<std::string> log = Lines(ReadFile(Out() / "QMRBATCH.REP"));

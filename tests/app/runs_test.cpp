@@ -180,11 +180,12 @@ TEST(BatchSummary, SaysWhatTheRunDidAndWarnsWhenSomethingWasLeftOut) {
 }
 
 // A relative herd path is looked up from the current folder first, then from the batch
-// file's folder and the folders above it; the log keeps it as written.
+// file's own folder (never from folders above it); the log keeps it as written.
 TEST_F(Runs, RelativeHerdPathsAreFoundFromTheBatchFileToo) {
     const fs::path project = folder_ / "project";
     WriteFile(project / "batches/beside.csv", "x");
     WriteFile(project / "herds/top.csv", "x");
+    WriteFile(project / "above.csv", "x");
     WriteFile(folder_ / "here/herds/top.csv", "x");  // the current folder comes first
     WriteFile(folder_ / "here/own.csv", "x");
     const std::string batch = (project / "batches/b.txt").string();
@@ -196,6 +197,7 @@ TEST_F(Runs, RelativeHerdPathsAreFoundFromTheBatchFileToo) {
     const Case cases[] = {
         {"own.csv", batch, "own.csv"},
         {"herds/top.csv", batch, "herds/top.csv"},
+        {"above.csv", batch, "above.csv"},  // in the folder above the batch file's: not looked for
         {"beside.csv", batch, (project / "batches/beside.csv").string()},
         {"../batches/beside.csv", batch, (project / "batches/../batches/beside.csv").string()},
         {"missing.csv", batch, "missing.csv"},
