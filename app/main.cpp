@@ -43,8 +43,9 @@ int main(int argc, char* argv[]) {
     qInstallMessageHandler(QtMessage);
     ChooseOffscreenPlatformWhenHeadless(keys.noDialogs);
     QApplication application(argc, argv);
+    // No display name: the platform would append it to every window title, and a message
+    // box titled "Ovista" would read "Ovista — Tamsel Ovista Report", cut off.
     QApplication::setApplicationName("ovista");
-    QApplication::setApplicationDisplayName("Tamsel Ovista Report");
     QApplication::setApplicationVersion("2.H");
 
     const bool console = UseConsoleServices(

@@ -27,6 +27,9 @@ private:
 
 namespace {
 
+// Short enough for the title bar of a small message box.
+const QString kMessageTitle = QStringLiteral("Ovista");
+
 QWidget* MakeStatusForm(const std::string& message) {
     auto* form = new QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint |
                                           Qt::WindowStaysOnTopHint);
@@ -71,12 +74,34 @@ QtServices::QtServices() = default;
 QtServices::~QtServices() = default;
 
 void QtServices::ShowInfo(const std::string& message) {
-    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
-                    QString::fromStdString(message), QMessageBox::Ok);
+    ShowMessage(MessageKind::Information, message);
+}
+
+void QtServices::ShowMessage(MessageKind kind, const std::string& message) {
+    const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
+                                   : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                                  : QMessageBox::Information;
+    QWidget* over = QApplication::activeModalWidget();
+    if (over == nullptr) over = QApplication::activeWindow();
+    if (over != nullptr && std::find(stack_.begin(), stack_.end(), over) != stack_.end()) {
+        over = nullptr;  // never a child of a status window, which stands aside below
+    }
+    QMessageBox box(icon, kMessageTitle, QString::fromStdString(message), QMessageBox::Ok, over);
+    box.setObjectName("messageBox");
     if (auto* label = box.findChild<QLabel*>("qt_msgbox_label")) {
         label->setAlignment(Qt::AlignCenter);
     }
+    // The status windows stay on top of everything; while a message waits they step aside.
+    std::vector<QWidget*> hidden;
+    for (QWidget* window : stack_) {
+        if (window->isVisible()) {
+            window->hide();
+            hidden.push_back(window);
+        }
+    }
     box.exec();
+    for (QWidget* window : hidden) window->show();
+    if (!stack_.empty()) stack_.back()->raise();
 }
 
 std::unique_ptr<StatusWindow> QtServices::ShowStatus(const std::string& message) {

@@ -17,6 +17,9 @@ public:
 
     // Modal information box with one OK button, its text centred.
     void ShowInfo(const std::string& message) override;
+    // The same with the icon of its kind, titled "Ovista", over the active window. The
+    // status windows stand aside while it is open, so that none covers it.
+    void ShowMessage(MessageKind kind, const std::string& message) override;
     // Frameless stay-on-top window `TStatusForm`, centred on the screen and painted at once;
     // its progress panel stays hidden. It is the top of the status stack until it is
     // destroyed, when the one below is raised again. Destroy it before these services.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -34,12 +35,25 @@ namespace ovista {
 namespace {
 
 // Reports of a batch on a machine without a printer: the reason is shown for the first one
-// only, with the way out.
-void ShowNoPrinterOnce(const std::string& message) {
-    static bool shown = false;
-    if (shown) return;
-    shown = true;
-    ShowInfo(message + ": the reports of this run are not printed (PDFFOLDER=<folder> writes them as PDF files)");
+// of each run only, with the way out. A global, so that worker processes forked after it was
+// said do not say it again.
+bool noPrinterSaid = false;
+
+void ShowNoPrinterOnce(const std::string& reason, const RunSteps& steps) {
+    if (noPrinterSaid) return;
+    noPrinterSaid = true;
+    ShowWarning(!steps.noPrinterMessage.empty()
+                    ? steps.noPrinterMessage
+                    : reason + ": the reports of this run are not printed (PDFFOLDER=<folder> writes them as PDF files)");
+}
+
+// The previews of a batch after "Skip the remaining previews": the reports go where they
+// would go without preview.
+ReportOutput WithoutPreview(const ReportOutput& output) {
+    ReportOutput unseen = output;
+    unseen.preview = false;
+    if (unseen.pdfFolder.empty()) unseen.pdfFolder = output.skippedPdfFolder;
+    return unseen;
 }
 
 int OutputKind(const ReportOutput& output) {
@@ -52,7 +66,8 @@ int OutputKind(const ReportOutput& output) {
 PdfDestination PdfDestinationOf(const ReportOutput& output) {
     if (!output.pdfFolder.empty()) return {output.pdfFolder, output.pdfFileName};
     if (output.preview && output.noDialogs) return {WorkingFolderPath(), output.pdfFileName};
-    return {};
+    // A preview proposes the report's own name when it is saved from the window.
+    return {{}, output.pdfFileName};
 }
 
 ReportOutput NamedAfter(const ReportOutput& output, std::string pdfFileName) {
@@ -74,9 +89,9 @@ std::unique_ptr<RegularFileInput> OpenInput(const std::string& path, const Input
     try {
         auto file = std::make_unique<RegularFileInput>(path, kind);
         if (file->IsOpen()) return file;
-        ShowInfo("Could not open " + path);
+        ShowError("Could not open " + path);
     } catch (const InputFileError& e) {
-        ShowInfo(e.what());
+        ShowError(e.what());
     }
     return nullptr;
 }
@@ -99,6 +114,9 @@ public:
     MessagesNamingFile& operator=(const MessagesNamingFile&) = delete;
 
     void ShowInfo(const std::string& message) override { outer_.ShowInfo(path_ + ": " + message); }
+    void ShowMessage(MessageKind kind, const std::string& message) override {
+        outer_.ShowMessage(kind, path_ + ": " + message);
+    }
     std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
         return outer_.ShowStatus(message);
     }
@@ -111,7 +129,8 @@ private:
 
 // What became of one herd's analysis.
 // NoPrinter: the herd was analysed and its rows written, but the machine has no printer.
-enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, NoPrinter, Interrupted };
+// NotLoaded: the herd file could not be read at all.
+enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, NoPrinter, Interrupted, NotLoaded };
 
 struct HerdResult {
     HerdOutcome outcome = HerdOutcome::NoReport;
@@ -185,15 +204,33 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     return {HerdOutcome::Printed, 0, {}};
 }
 
-// One line of the batch file: path, herd number, owner, address, analysis date.
+// The output of one herd of a batch: its PDF's name and, for a preview, the caption that
+// names the herd and its place in the batch.
+ReportOutput HerdOutput(const ReportOutput& output, const std::string& path,
+                        PdfFileNames& pdfNames) {
+    ReportOutput herd = NamedAfter(output, pdfNames.Claim(path));
+    if (PreviewSeries* series = output.series) {
+        if (series->skipRemaining) return WithoutPreview(herd);
+        herd.herdCaption = path + " (" + IntToText(series->position) + " of " +
+                           IntToText(series->herds) + ")";
+    }
+    return herd;
+}
+
+// One line of the batch file: path, herd number, owner, address, analysis date. Relative
+// herd paths are looked up from the batch file's folder too (HerdFileToOpen); the log and
+// the messages keep the path as written.
 // False when a signal stopped the run before the herd's lines were written. OutputFileError
-// when an output file of the run cannot be written.
-bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
-                  PdfFileNames& pdfNames, const ReportOutput& output, const RunSteps& steps) {
+// when an output file of the run cannot be written. outcome: what became of the herd, unless
+// the line named none.
+bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputFiles& files,
+                  BatchLog& log, PdfFileNames& pdfNames, const ReportOutput& output,
+                  const RunSteps& steps, std::optional<HerdOutcome>* outcome = nullptr) {
     CsvFields fields;
     SplitCsvLine(line, fields);
     const std::string& path = fields[0];
     if (path.empty()) return true;
+    if (output.series != nullptr) ++output.series->position;
 
     std::unique_ptr<HerdList> herd;
     HerdHeaderFields header;
@@ -201,12 +238,16 @@ bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
     std::string loadError;
     try {
         const MessagesNamingFile naming(path);
-        loaded = LoadHerdFile(path, fields[1], herd, header);
+        loaded = LoadHerdFile(HerdFileToOpen(path, batchFile), fields[1], herd, header);
+    } catch (const NotHerdFileError&) {
+        // One message for the file, not one per row of garbage; named as the log names it.
+        ShowError(path + " is not a herd CSV file");
     } catch (const InputFileError& e) {
-        ShowInfo(e.what());  // the message names the file
+        ShowError(e.what());  // the message names the file
     } catch (const std::bad_alloc&) {
         herd.reset();
         log.Line("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        if (outcome != nullptr) *outcome = HerdOutcome::AnalysisFailed;
         return true;
     } catch (const std::exception& e) {
         loadError = std::string(": ") + e.what();
@@ -214,6 +255,7 @@ bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
     if (StopSignal() != 0) return false;  // a herd cut short is neither read nor logged
     if (!loaded || herd == nullptr) {
         log.Line("Could not load data from " + path + loadError);
+        if (outcome != nullptr) *outcome = HerdOutcome::NotLoaded;
         return true;
     }
     if (IsFarmerIdRow(header)) {
@@ -224,7 +266,7 @@ bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
     try {
         const Date analysisDate = ParseDateText(fields[4]);
         result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, files,
-                                 NamedAfter(output, pdfNames.Claim(path)), steps, path);
+                                 HerdOutput(output, path, pdfNames), steps, path);
     } catch (const OutputFileError& e) {
         // The herd is not in the files; the log says why when it still can.
         try {
@@ -242,26 +284,56 @@ bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
         case HerdOutcome::NoPrinter:
             // A property of the machine, not of the herd: said once, and the herd's log line
             // stays the analysis's, as other programs read it.
-            ShowNoPrinterOnce(result.message);
+            ShowNoPrinterOnce(result.message, steps);
             log.Line("Data analysed from " + path);
             break;
         case HerdOutcome::PrintFailed:
             log.Line("Could not print report for " + path + ": " + result.message);
             break;
         case HerdOutcome::NoReport:
-            if (output.preview) ShowInfo("No report possible for " + path);
+            if (output.preview) ShowWarning("No report possible for " + path);
             log.Line("Analysis failes for " + path + " with error code " +
                      IntToText(result.error));
             break;
         case HerdOutcome::AnalysisFailed:
-            if (output.preview) ShowInfo("No report possible for " + path);
+            if (output.preview) ShowWarning("No report possible for " + path);
             log.Line("Analysis failes for " + path + ": " + result.message);
             break;
         case HerdOutcome::Interrupted:
             return false;
+        case HerdOutcome::NotLoaded:
+            break;
     }
+    if (outcome != nullptr) *outcome = result.outcome;
     PumpMessages();
     return true;
+}
+
+// Counts one herd of a batch by what became of it; previewed: its report went to the
+// preview window.
+void Count(BatchTally& tally, HerdOutcome outcome, bool previewed) {
+    ++tally.herds;
+    switch (outcome) {
+        case HerdOutcome::Printed: ++(previewed ? tally.previewed : tally.printed); break;
+        case HerdOutcome::NoReport:
+        case HerdOutcome::AnalysisFailed:
+        case HerdOutcome::NotLoaded: ++tally.failed; break;
+        case HerdOutcome::NoPrinter:
+        case HerdOutcome::PrintFailed:
+        case HerdOutcome::Interrupted: break;
+    }
+}
+
+// Counts one herd of a batch run on workers by its log line.
+void CountLogLine(BatchTally& tally, const std::string& line, bool printerMissing) {
+    const auto startsWith = [&line](const char* text) { return line.rfind(text, 0) == 0; };
+    if (startsWith("Data analysed from ")) {
+        Count(tally, printerMissing ? HerdOutcome::NoPrinter : HerdOutcome::Printed, false);
+    } else if (startsWith("Could not print report for ")) {
+        Count(tally, HerdOutcome::PrintFailed, false);
+    } else {
+        Count(tally, HerdOutcome::AnalysisFailed, false);
+    }
 }
 
 // Creates the summary and conception files (and empties the traces); false after a message
@@ -272,13 +344,48 @@ bool CreateOutputFiles(OutputFiles& files, const std::string& folder) {
         return true;
     } catch (const OutputFileError& e) {
         const bool summary = e.Path() == folder + kSummaryFileName;
-        ShowInfo(summary ? std::string("Could not create ") + kSummaryFileName + ": " + e.Reason()
-                         : std::string(e.what()));
+        ShowError(summary ? std::string("Could not create ") + kSummaryFileName + ": " + e.Reason()
+                          : std::string(e.what()));
         return false;
     }
 }
 
 }  // namespace
+
+std::string HerdFileToOpen(const std::string& written, const std::string& batchFile) {
+    namespace fs = std::filesystem;
+    const fs::path path(written);
+    if (written.empty() || path.is_absolute()) return written;
+    std::error_code error;
+    if (fs::exists(path, error) || error) return written;
+    const fs::path folder = fs::absolute(fs::path(batchFile), error).parent_path();
+    if (error) return written;
+    const fs::path beside = folder / path;
+    return fs::exists(beside, error) ? beside.string() : written;
+}
+
+std::string BatchSummaryText(const BatchTally& tally, const ReportOutput& output,
+                             const std::string& logPath, bool& warning) {
+    const auto count = [](int n, const char* one, const char* many) {
+        return IntToText(n) + " " + (n == 1 ? one : many);
+    };
+    const int analysed = tally.herds - tally.failed;
+    std::string reports;
+    if (output.preview) {
+        reports = count(tally.previewed, "report shown", "reports shown");
+        if (tally.printed > 0) {
+            reports += std::string(", ") + IntToText(tally.printed) +
+                       (output.skippedPdfFolder.empty() ? " printed" : " saved as PDF files");
+        }
+    } else if (!output.pdfFolder.empty()) {
+        reports = count(tally.printed, "report saved as a PDF file", "reports saved as PDF files");
+    } else {
+        reports = count(tally.printed, "report printed", "reports printed");
+    }
+    warning = tally.failed > 0 || tally.printed + tally.previewed < analysed;
+    return "Task completed: " + count(analysed, "herd analysed", "herds analysed") + ", " +
+           IntToText(tally.failed) + " failed, " + reports + " (batch log: " + logPath + ")";
+}
 
 const RunSteps& StandardRunSteps() {
     static const RunSteps steps{
@@ -289,35 +396,43 @@ const RunSteps& StandardRunSteps() {
                         writeSummary);
         },
         [](const HerdReport& report, const ReportOutput& output) {
-            PrintReport(report, OutputKind(output), PdfDestinationOf(output),
-                        output.earlierSeasons ? &*output.earlierSeasons : nullptr);
+            const PreviewOptions preview{output.herdCaption, output.series != nullptr};
+            const PreviewEnd end =
+                PrintReport(report, OutputKind(output), PdfDestinationOf(output),
+                            output.earlierSeasons ? &*output.earlierSeasons : nullptr, preview);
+            if (end == PreviewEnd::SkipRemaining && output.series != nullptr) {
+                output.series->skipRemaining = true;
+            }
         },
-        PrinterInstalled};
+        PrinterInstalled,
+        {}};
     return steps;
 }
 
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output, const RunSteps& steps, int jobs, bool progressLine) {
+              const ReportOutput& output, const RunSteps& steps, int jobs, bool progressLine,
+              BatchTally* tally) {
     SetWorkingFolder(transferFolder);
     const std::string folder = WorkingFolderPath();
+    noPrinterSaid = false;
 
     FolderLock lock;
     if (lock.Take(folder) == FolderLock::Result::InUse) {
-        ShowInfo(FolderInUseMessage(WorkingFolder()));
+        ShowError(FolderInUseMessage(WorkingFolder()));
         return false;
     }
     std::optional<BatchLog> log;
     try {
         log.emplace(folder + kBatchLogFileName);
     } catch (const OutputFileError& e) {
-        ShowInfo("Could not open " + e.Path() + ": " + e.Reason());
+        ShowError("Could not open " + e.Path() + ": " + e.Reason());
         return false;
     }
     const std::unique_ptr<RegularFileInput> batchInput = OpenInput(batchFile, kBatchFileInput);
     if (!batchInput) return false;
     std::istream* batch = &batchInput->Stream();
     if (!SkipByteOrderMark(*batch)) {
-        ShowInfo(batchFile + ": " + kUtf16TextMessage);
+        ShowError(batchFile + ": " + kUtf16TextMessage);
         return false;
     }
     OutputFiles files(std::cerr);
@@ -326,12 +441,23 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     // A machine without any printer is said once for the whole batch, before any herd (and
     // before worker processes start, so that none of them says it again).
     RunSteps batchSteps = steps;
-    if (OutputKind(output) == kOutputPrinter && steps.printerInstalled && !steps.printerInstalled()) {
-        ShowNoPrinterOnce("No printer is installed");
+    const bool printerMissing = OutputKind(output) == kOutputPrinter && steps.printerInstalled &&
+                                !steps.printerInstalled();
+    if (printerMissing) {
+        ShowNoPrinterOnce("No printer is installed", steps);
         // Nor is one looked for again at every herd (a search of the print system each).
         batchSteps.print = [](const HerdReport&, const ReportOutput&) {
             throw NoPrinterError("No printer is installed");
         };
+    }
+    BatchTally counted;
+    // A person watching the previews of a batch is told which herd of how many each one is,
+    // and may skip the rest.
+    PreviewSeries series;
+    ReportOutput batchOutput = output;
+    if (OutputKind(output) == kOutputPreview) {
+        series.herds = CountBatchHerds(batchFile);
+        batchOutput.series = &series;
     }
 
     std::string line;
@@ -346,20 +472,25 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     };
     try {
         if (jobs > 1) {
-            const HerdStepInto step = [&batchSteps](const std::string& herdLine, const std::string& into,
-                                               const ReportOutput& herdOutput) {
+            const HerdStepInto step = [&batchSteps, &batchFile](const std::string& herdLine,
+                                                                const std::string& into,
+                                                                const ReportOutput& herdOutput) {
                 OutputFiles herdFiles(std::cerr);
                 herdFiles.Create(into, false);
                 BatchLog herdLog(into + kBatchLogFileName);
                 // The herd's PDF takes the plain name here; the batch process gives it its
                 // name among the whole batch's reports.
                 PdfFileNames herdNames;
-                RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, batchSteps);
+                RunBatchLine(herdLine, batchFile, herdFiles, herdLog, herdNames, herdOutput,
+                             batchSteps);
                 if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
                 HerdFinished();
             };
             const BatchSinks sinks{
-                [&log](const std::string& text) { log->Line(text); },
+                [&log, &counted, printerMissing](const std::string& text) {
+                    log->Line(text);
+                    CountLogLine(counted, text, printerMissing);
+                },
                 [&files](const std::string& summary, const std::string& conception,
                          const std::string& trends) { files.Append(summary, conception, trends); },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
@@ -369,23 +500,28 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 }};
             RunBatchOnWorkers(*batch, folder, jobs, output, step, sinks);
         } else {
-            CsvFields fields;
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {
-                const bool done = RunBatchLine(line, files, *log, pdfNames, output, batchSteps);
-                if (done && (SplitCsvLine(line, fields), !fields[0].empty())) herdDone();
+                std::optional<HerdOutcome> outcome;
+                const bool previewed = OutputKind(batchOutput) == kOutputPreview && !series.skipRemaining;
+                const bool done = RunBatchLine(line, batchFile, files, *log, pdfNames, batchOutput,
+                                               batchSteps, &outcome);
+                if (done && outcome) {
+                    Count(counted, *outcome, previewed);
+                    herdDone();
+                }
             }
         }
     } catch (const OutputFileError& e) {
         // Every later herd would fail the same way; the herds before this one stay.
-        ShowInfo("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
-                 ": could not write " + e.Path() + ": " + e.Reason());
+        ShowError("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+                  ": could not write " + e.Path() + ": " + e.Reason());
         return false;
     } catch (const OvistaError& e) {
-        ShowInfo(e.what());
+        ShowError(e.what());
         return false;
     } catch (const std::bad_alloc&) {
-        ShowInfo("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
-                 ": " + kOutOfMemoryText);
+        ShowError("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+                  ": " + kOutOfMemoryText);
         return false;
     }
     if (const int signal = StopSignal(); signal != 0) {
@@ -394,6 +530,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                   << batchFile << "; no later herd is written." << std::endl;
         return false;
     }
+    if (tally != nullptr) *tally = counted;
     return true;
 }
 
@@ -402,7 +539,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     const std::string folder = WorkingFolderPath();
     FolderLock lock;
     if (lock.Take(folder) == FolderLock::Result::InUse) {
-        ShowInfo(FolderInUseMessage(WorkingFolder()));
+        ShowError(FolderInUseMessage(WorkingFolder()));
         return false;
     }
     OutputFiles files(std::cerr);
@@ -419,12 +556,15 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     try {
         const MessagesNamingFile naming(path);  // a UTF-16 file is refused by name
         loaded = LoadHerdFile(path, path, herd, header);
+    } catch (const NotHerdFileError& e) {
+        ShowError(e.what());
+        return false;
     } catch (const InputFileError& e) {
-        ShowInfo(e.what());
+        ShowError(e.what());
         return false;
     } catch (const std::bad_alloc&) {
         herd.reset();
-        ShowInfo("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        ShowError("Analysis failes for " + path + ": " + kOutOfMemoryText);
         return false;
     } catch (const std::exception&) {
         loaded = false;
@@ -432,7 +572,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     if (StopSignal() != 0) return stopped();
     if (!loaded || herd == nullptr) {
         // A caller that checks the exit status learns of it; a person reads the message.
-        ShowInfo("Could not load data from " + path);
+        ShowError("Could not load data from " + path);
         return false;
     }
 
@@ -455,17 +595,19 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
         case HerdOutcome::Printed:
             return true;
         case HerdOutcome::NoReport:
-            if (output.preview) ShowInfo("No report possible for " + path);
+            if (output.preview) ShowWarning("No report possible for " + path);
             return true;
         case HerdOutcome::AnalysisFailed:
-            ShowInfo("Analysis failes for " + path + ": " + result.message);
+            ShowError("Analysis failes for " + path + ": " + result.message);
             return false;
         case HerdOutcome::PrintFailed:
         case HerdOutcome::NoPrinter:
-            ShowInfo("Could not print report for " + path + ": " + result.message);
+            ShowError("Could not print report for " + path + ": " + result.message);
             return false;
         case HerdOutcome::Interrupted:
             return stopped();
+        case HerdOutcome::NotLoaded:
+            return false;
     }
     return false;
 }
@@ -479,13 +621,13 @@ bool RunReportFromStoredResult(const std::string& path, const ReportOutput& outp
         HerdReportBytes bytes{};
         in->Stream().read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (in->Stream().bad() || in->ReadFailed()) {
-            ShowInfo("Could not read " + path);
+            ShowError("Could not read " + path);
             return false;
         }
         const auto size = static_cast<std::size_t>(in->Stream().gcount());
         steps.print(LoadHerdReport(bytes.data(), size), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
-        ShowInfo("Could not analyse report from " + path);
+        ShowError("Could not analyse report from " + path);
         return false;
     }
     return true;
@@ -497,19 +639,19 @@ bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output
     if (!file) return false;
     std::istream& in = file->Stream();
     if (!SkipByteOrderMark(in)) {
-        ShowInfo(path + ": " + kUtf16TextMessage);
+        ShowError(path + ": " + kUtf16TextMessage);
         return false;
     }
     try {
         std::string header, row;
         // A file without a row below its header has no report to give.
         if (!ReadTextLine(in, header) || !ReadTextLine(in, row) || in.bad() || file->ReadFailed()) {
-            ShowInfo("Could not read " + path);
+            ShowError("Could not read " + path);
             return false;
         }
         steps.print(ReadSummaryRow(row), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
-        ShowInfo("Could not analyse report from " + path);
+        ShowError("Could not analyse report from " + path);
         return false;
     }
     return true;

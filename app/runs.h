@@ -30,6 +30,13 @@ inline constexpr InputKind kStoredResultInput{"a stored result", 64 * kKilobyte}
 // memory".
 inline constexpr const char* kOutOfMemoryText = "out of memory";
 
+// The previews of one batch run, shared by its reports.
+struct PreviewSeries {
+    long long herds = 0;         // herds of the batch file, the N of "n of N"
+    long long position = 0;      // the herd in hand, from 1
+    bool skipRemaining = false;  // "Skip the remaining previews": the rest go out unseen
+};
+
 // How each report of a run is put out.
 struct ReportOutput {
     ReportOutput() = default;
@@ -40,10 +47,38 @@ struct ReportOutput {
     std::string pdfFolder;  // not empty: a PDF file per report into this folder, no dialog
     bool noDialogs = false; // no window may open: a preview becomes a PDF in the working folder
     std::string pdfFileName;  // the PDF's name in its folder; the runs set it per report
+    // With preview: the folder that the reports go to as PDF files once the remaining
+    // previews are skipped; empty: the printer.
+    std::string skippedPdfFolder;
+    // Set by the batch run for its previews: the herd the preview's caption names and the
+    // series it belongs to (nullptr: a preview of its own, nothing to skip).
+    std::string herdCaption;
+    PreviewSeries* series = nullptr;
     // With the trend page: the herd's earlier seasons that a report can show, the latest
     // first (none: the page says so). The runs set it per report; nullopt: two pages.
     std::optional<std::vector<HerdReport>> earlierSeasons;
 };
+
+// What a batch run that went to its end did, for the person who started it.
+struct BatchTally {
+    int herds = 0;     // batch lines that named a herd file
+    int failed = 0;    // herds not loaded, not analysed or without a possible report
+    int printed = 0;   // reports sent to the printer or written as PDF files
+    int previewed = 0; // reports shown in the preview window
+};
+
+// "Task completed: 6 herds analysed, 0 failed, 6 reports printed (batch log: <logPath>)",
+// the reports counted in the words of the run's output. warning: set when a herd failed or
+// an analysed herd's report was neither printed nor shown.
+std::string BatchSummaryText(const BatchTally& tally, const ReportOutput& output,
+                             const std::string& logPath, bool& warning);
+
+// The file a batch line's herd path names: the path as written when it is absolute or
+// exists from the current folder; else the same path from the batch file's own folder, so
+// that a batch naming its herds beside it runs from any folder. No folder further away is
+// searched: a file of the same name there may be another herd. The path as written when it
+// is found in neither place.
+std::string HerdFileToOpen(const std::string& written, const std::string& batchFile);
 
 // The analysis and the report of the runs. The standard steps are AnalyseHerd and
 // PrintReport; tests put their own in to steer what follows them.
@@ -56,6 +91,9 @@ struct RunSteps {
     std::function<void(const HerdReport& report, const ReportOutput& output)> print;
     // Whether printed reports have a printer to go to; empty: not asked.
     std::function<bool()> printerInstalled = nullptr;
+    // Said once per run when its reports would go to a printer and there is none; empty:
+    // the words for the command line.
+    std::string noPrinterMessage;
 };
 const RunSteps& StandardRunSteps();
 
@@ -66,9 +104,10 @@ const RunSteps& StandardRunSteps();
 // jobs: worker processes; above 1 each herd runs in a process of its own (parallel_batch.h),
 // with the same files as a run in one process.
 // progressLine: status texts become one progress line on standard error (a terminal).
+// tally: when given, counts the herds and reports of the run.
 bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
               const ReportOutput& output, const RunSteps& steps = StandardRunSteps(),
-              int jobs = 1, bool progressLine = false);
+              int jobs = 1, bool progressLine = false, BatchTally* tally = nullptr);
 
 // The report of the row below the header of a summary CSV file; nothing is analysed.
 bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,

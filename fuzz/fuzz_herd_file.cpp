@@ -1,6 +1,7 @@
 // Whole herd CSV files through LoadHerdFile. A file from any program or spreadsheet (but
 // UTF-16 text, which is refused) must be read to its end: bad rows are reported and skipped, never crash the reader, and the list
-// it builds stays a sorted list of distinct lactation keys.
+// it builds stays a sorted list of distinct lactation keys. A file that is not text (a NUL
+// or many control bytes in its first 4 KB) is refused whole, and only such a file.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -44,11 +45,50 @@ bool IsOurRowMessage(const std::string& message) {
             (endsWith("' is not a valid date") || endsWith("' is not a valid integer value")));
 }
 
+// "n further rows could not be read and were skipped" (one row: "was"), after ten row
+// messages of one file.
+bool IsFurtherRowsMessage(const std::string& message) {
+    const std::size_t digits = message.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string::npos) return false;
+    const std::string rest = message.substr(digits);
+    return rest == " further rows could not be read and were skipped" ||
+           (message.substr(0, digits) == "1" && rest == " further row could not be read and was skipped");
+}
+
+// What the reader refuses as not text: a NUL in the first 4 KB after a UTF-8 byte-order
+// mark, or more than one byte in ten of them a control byte other than tab, line feed,
+// carriage return, form feed and ^Z.
+bool LooksBinary(const std::uint8_t* data, std::size_t size) {
+    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+        data += 3;
+        size -= 3;
+    }
+    const std::size_t head = std::min<std::size_t>(size, 4096);
+    std::size_t control = 0;
+    for (std::size_t i = 0; i < head; ++i) {
+        const std::uint8_t b = data[i];
+        if (b == 0) return true;
+        const bool allowed = b == 9 || b == 10 || b == 13 || b == 12 || b == 26;
+        if ((b < 32 && !allowed) || b == 127) ++control;
+    }
+    return control * 10 > head;
+}
+
 class CheckingServices : public UserServices {
 public:
     void ShowInfo(const std::string& message) override {
-        FUZZ_CHECK(IsOurRowMessage(message) || message == kUtf16TextMessage, message.substr(0, 300));
+        if (IsOurRowMessage(message)) {
+            ++rowMessages;
+            FUZZ_CHECK(rowMessages <= kReportedBadRows, "more row messages than reported bad rows");
+            return;
+        }
+        if (IsFurtherRowsMessage(message)) {
+            FUZZ_CHECK(rowMessages == kReportedBadRows, "a count of further rows before ten row messages");
+            return;
+        }
+        FUZZ_CHECK(message == kUtf16TextMessage, message.substr(0, 300));
     }
+    int rowMessages = 0;  // of the file in hand
     std::unique_ptr<StatusWindow> ShowStatus(const std::string&) override {
         return std::make_unique<StatusWindow>();
     }
@@ -95,13 +135,17 @@ private:
     bool unlink_ = false;
 };
 
+CheckingServices& Checking() {
+    static CheckingServices services;
+    return services;
+}
+
 }  // namespace
 }  // namespace ovista
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ovista::fuzz::FixToday();
-    static ovista::CheckingServices services;
-    ovista::InstallServices(&services);
+    ovista::InstallServices(&ovista::Checking());
     return 0;
 }
 
@@ -114,13 +158,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HerdHeaderFields header;
     header[0] = "untouched";
     bool read = false;
+    Checking().rowMessages = 0;
+    const bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
     try {
         read = LoadHerdFile(path, "fuzz herd", list, header);
+    } catch (const NotHerdFileError&) {
+        FUZZ_CHECK(!utf16 && LooksBinary(data, size), "refused as not text");
+        FUZZ_CHECK(header[0] == "untouched" && Checking().rowMessages == 0, "a refused file was read");
+        return 0;
     } catch (const OvistaError&) {
         return 0;
     }
+    FUZZ_CHECK(utf16 || !LooksBinary(data, size), "binary bytes read as a herd file");
     // UTF-16 text alone is refused, as a file that cannot be opened.
-    if (size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) {
+    if (utf16) {
         FUZZ_CHECK(!read && list != nullptr && list->Count() == 0 && header[0] == "untouched", "UTF-16");
         return 0;
     }

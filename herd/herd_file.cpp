@@ -240,6 +240,28 @@ std::string BadRowMessage(const std::string& error, std::int64_t lineNumber,
     return message;
 }
 
+// Text, as far as its first 4 KB tell: no NUL byte, and at most one byte in ten a control
+// byte other than tab, line ends, form feed and the end-of-file mark of old DOS programs.
+bool LooksLikeText(std::string_view bytes) {
+    bytes = bytes.substr(0, 4096);
+    std::size_t control = 0;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0) return false;
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' &&
+             byte != 0x1A) ||
+            byte == 0x7F) {
+            ++control;
+        }
+    }
+    return control * 10 <= bytes.size();
+}
+
+std::string FurtherBadRowsMessage(std::int64_t rows) {
+    return IntToText(rows) + (rows == 1 ? " further row could not be read and was skipped"
+                                        : " further rows could not be read and were skipped");
+}
+
 // The whole file: herd files are small beside memory, and one read beats a byte at a time.
 // sizeHint: the file's size when known, so that its bytes are read straight into text. The
 // memory is filled and read a slice at a time, so a stop request is seen between slices.
@@ -307,12 +329,14 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     if (file.ReadFailed()) {
         return false;
     }
+    if (!LooksLikeText(text)) throw NotHerdFileError(fileName + " is not a herd CSV file");
     for (std::string& field : header) {
         field.clear();
     }
     std::string label = herdLabel;
     std::unique_ptr<StatusWindow> status;
     std::int64_t lineNumber = 0;
+    std::int64_t badRows = 0;
     // A lactation per row, and one more for each cow's latest calving.
     std::size_t rows = 0;
     for (const char* at = text.data(); (at = static_cast<const char*>(std::memchr(
@@ -350,9 +374,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& error) {
-            ShowInfo(BadRowMessage(error.what(), lineNumber, fields));
+            // A file of many bad rows is one problem, not a box for every row.
+            if (++badRows <= kReportedBadRows) {
+                ShowWarning(BadRowMessage(error.what(), lineNumber, fields));
+            }
         }
     }
+    if (badRows > kReportedBadRows) ShowWarning(FurtherBadRowsMessage(badRows - kReportedBadRows));
     return true;
 }
 

@@ -10,11 +10,23 @@
 #include <string_view>
 
 #include "herd/csv_line.h"
+#include "herd/errors.h"
 #include "herd/herd_list.h"
 #include "herd/input_file.h"
 #include "herd/textutil.h"
 
 namespace ovista {
+
+// A file that is not text at all (a picture or a spreadsheet renamed .csv): refused whole
+// instead of read as rows of garbage. Its message is "<path> is not a herd CSV file".
+class NotHerdFileError : public OvistaError {
+public:
+    using OvistaError::OvistaError;
+};
+
+// Rows that cannot be read are each reported up to this many per file; the rest are counted
+// in one message at the end.
+inline constexpr int kReportedBadRows = 10;
 
 // All fields of the farm identification row: [0] "FARMER ID", [1] herd number, [2] owner,
 // [3] address, as read (the caller cuts them to its own maxima).
@@ -32,9 +44,12 @@ inline constexpr InputKind kHerdFileInput{"a herd file", 256 * kMegabyte};
 // Returns true when the file was read to its end, false when it could not be opened (no
 // message; the caller reports it) or holds UTF-16 text (message kUtf16TextMessage, which
 // names no file: the caller's message service adds it; header untouched). A row that cannot be parsed is reported in a message box
-// with its line number and skipped; reading goes on. InputFileError, before anything is read,
+// with its line number and skipped; reading goes on. After kReportedBadRows such rows one
+// last message says how many more were skipped. InputFileError, before anything is read,
 // for a path that is not a regular file (a folder gives false) or a file beyond
 // kHerdFileInput; StopRequested when the run is asked to stop while the file is read.
+// NotHerdFileError when the file's first 4 KB hold a NUL byte or are mostly control bytes
+// (header untouched).
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                   std::unique_ptr<HerdList>& list, HerdHeaderFields& header);
 

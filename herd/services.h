@@ -13,11 +13,20 @@ public:
     virtual ~StatusWindow() = default;
 };
 
+// What a message says: it shows with the icon of its kind.
+enum class MessageKind { Information, Warning, Error };
+
 class UserServices {
 public:
     virtual ~UserServices() = default;
     // Information message with an OK button; returns when the person has closed it.
     virtual void ShowInfo(const std::string& message) = 0;
+    // A message of its kind (a warning: something was left out; an error: something was not
+    // done). Services that do not tell kinds apart show it as ShowInfo does.
+    virtual void ShowMessage(MessageKind kind, const std::string& message) {
+        (void)kind;
+        ShowInfo(message);
+    }
     // Opens a status window showing the text; the caller destroys it when the step is done.
     virtual std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) = 0;
     // Lets pending window messages run (repaint, input), then returns.
@@ -30,6 +39,12 @@ UserServices& Services();
 void InstallServices(UserServices* services);
 
 inline void ShowInfo(const std::string& message) { Services().ShowInfo(message); }
+inline void ShowWarning(const std::string& message) {
+    Services().ShowMessage(MessageKind::Warning, message);
+}
+inline void ShowError(const std::string& message) {
+    Services().ShowMessage(MessageKind::Error, message);
+}
 inline std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) {
     return Services().ShowStatus(message);
 }

@@ -16,7 +16,13 @@ public:
     RecordingServices(const RecordingServices&) = delete;
     RecordingServices& operator=(const RecordingServices&) = delete;
 
-    void ShowInfo(const std::string& message) override { infos.push_back(message); }
+    void ShowInfo(const std::string& message) override {
+        ShowMessage(MessageKind::Information, message);
+    }
+    void ShowMessage(MessageKind kind, const std::string& message) override {
+        infos.push_back(message);
+        kinds.push_back(kind);
+    }
 
     std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
         statuses.push_back(message);
@@ -27,6 +33,7 @@ public:
     void PumpMessages() override { ++pumps; }
 
     std::vector<std::string> infos;     // message box texts, in order
+    std::vector<MessageKind> kinds;     // the kind of each message box
     std::vector<std::string> statuses;  // status window texts, in order of opening
     int openStatusWindows = 0;          // status windows not yet closed
     int pumps = 0;

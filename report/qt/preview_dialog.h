@@ -1,9 +1,11 @@
 #pragma once
 // The print preview window of a report: the pages as pictures, with zoom, thumbnails, page
-// tabs, printing, JPEG export and the request for a PDF.
+// tabs, printing, JPEG export and saving as a PDF file.
 #include <QPicture>
 #include <QRect>
 #include <QSize>
+#include <QString>
+#include <functional>
 #include <vector>
 
 namespace ovista {
@@ -15,8 +17,26 @@ struct PreviewPages {
     int dotsPerInch = 600;
 };
 
-// Shows the pages in the modal "Print Preview" window, opened maximised. Returns true when
-// the user asked for a PDF ("Save to PDF"); closing the window any other way returns false.
-bool RunPreviewDialog(const PreviewPages& pages);
+// What the preview of one report offers beyond its pages.
+struct PreviewActions {
+    // Writes the report as a PDF file at the path; throws OvistaError naming the file and the
+    // reason when it cannot. Empty: no "Save to PDF".
+    std::function<void(const QString& path)> savePdf;
+    QString reportName = QStringLiteral("report");  // proposed file names: report.pdf, report.jpg
+    QString caption;         // added to the window title: the herd and "n of N"; empty: none
+    bool offerSkip = false;  // "Skip the remaining previews" (a batch with more to come)
+};
+
+// How the person left the preview.
+enum class PreviewEnd { Closed, SkipRemaining };
+
+// Shows the pages in the modal "Print Preview" window, opened maximised, until the person
+// closes it.
+PreviewEnd RunPreviewDialog(const PreviewPages& pages, const PreviewActions& actions = {});
+
+// The folder the save dialogs propose: the last one saved into during this run of the
+// program, else the user's home folder.
+QString LastSaveFolder();
+void SetLastSaveFolder(const QString& folder);
 
 }  // namespace ovista

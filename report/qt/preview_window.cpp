@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -13,11 +16,14 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <exception>
 
@@ -43,6 +49,24 @@ struct WaitCursor {
 };
 
 const QColor kGuideColour(192, 192, 192);
+
+// The steps of Ctrl++ and Ctrl+-, in percent of the page's actual size.
+constexpr double kZoomPercents[] = {50, 100, 150, 200};
+
+QString& LastFolder() {
+    static QString folder;
+    return folder;
+}
+
+// The save dialog of the desktop, over the preview; asks before it replaces a file.
+QString AskSaveFile(QWidget* parent, const QString& title, const QString& proposedPath,
+                    const QString& filter) {
+    QFileDialog dialog(parent, title, proposedPath, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QFileInfo(proposedPath).suffix());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
 
 // Draws one page at a scale.
 void PaintPage(QPainter& painter, const PreviewPages& pages, int index, double scale) {
@@ -106,12 +130,20 @@ private:
     double scale_ = 1.0;
 };
 
-PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
-    : QDialog(parent), pages_(pages) {
+QString LastSaveFolder() {
+    return LastFolder().isEmpty() ? QDir::homePath() : LastFolder();
+}
+
+void SetLastSaveFolder(const QString& folder) { LastFolder() = folder; }
+
+PreviewWindow::PreviewWindow(const PreviewPages& pages, const PreviewActions& actions,
+                             QWidget* parent)
+    : QDialog(parent), pages_(pages), actions_(actions), saveDialog_(AskSaveFile) {
     setObjectName(QStringLiteral("printPreview"));
-    setWindowTitle(QStringLiteral("Print Preview"));
+    setWindowTitle(actions_.caption.isEmpty()
+                       ? QStringLiteral("Print Preview")
+                       : QStringLiteral("Print Preview - ") + actions_.caption);
     setModal(true);
-    setSizeGripEnabled(true);
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
 
     printButton_ = new QPushButton(QStringLiteral("Print..."), this);
@@ -121,8 +153,8 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
     zoomList_ = new QComboBox(this);
     zoomList_->setObjectName(QStringLiteral("zoomList"));
-    zoomList_->addItems({QStringLiteral("%50"), QStringLiteral("%100"), QStringLiteral("%150"),
-                         QStringLiteral("%200"), QStringLiteral("Page Width"),
+    zoomList_->addItems({QStringLiteral("50%"), QStringLiteral("100%"), QStringLiteral("150%"),
+                         QStringLiteral("200%"), QStringLiteral("Page Width"),
                          QStringLiteral("Page Height"), QStringLiteral("Whole Page")});
     zoomList_->setCurrentIndex(static_cast<int>(Zoom::PageWidth));
     zoomLabel->setBuddy(zoomList_);
@@ -132,6 +164,16 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     pdfButton_ = new QPushButton(QStringLiteral("Save to PDF"), this);
     pdfButton_->setObjectName(QStringLiteral("pdfButton"));
     pdfButton_->setAutoDefault(false);
+    pdfButton_->setVisible(static_cast<bool>(actions_.savePdf));
+    skipButton_ = new QPushButton(QStringLiteral("Skip the remaining previews"), this);
+    skipButton_->setObjectName(QStringLiteral("skipButton"));
+    skipButton_->setAutoDefault(false);
+    skipButton_->setToolTip(
+        QStringLiteral("Close this preview and put out the remaining reports without showing them"));
+    skipButton_->setVisible(actions_.offerSkip);
+    for (QPushButton* button : {printButton_, jpegButton_, pdfButton_, skipButton_}) {
+        button->setFocusPolicy(Qt::TabFocus);  // a click leaves the keyboard with the page
+    }
 
     auto* toolbar = new QHBoxLayout;
     toolbar->addWidget(printButton_);
@@ -142,6 +184,7 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     toolbar->addWidget(jpegButton_);
     toolbar->addWidget(pdfButton_);
     toolbar->addStretch(1);
+    toolbar->addWidget(skipButton_);
 
     thumbnails_ = new QListWidget(this);
     thumbnails_->setObjectName(QStringLiteral("thumbnails"));
@@ -174,14 +217,17 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     scroll_->setAlignment(Qt::AlignCenter);
     scroll_->setBackgroundRole(QPalette::Dark);
     scroll_->setWidgetResizable(false);
+    scroll_->setFocusPolicy(Qt::StrongFocus);
     view_ = new PreviewPageView(pages_, scroll_);
     scroll_->setWidget(view_);
     scroll_->installEventFilter(this);
+    scroll_->viewport()->installEventFilter(this);
 
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("pageTabs"));
     tabs_->setShape(QTabBar::RoundedSouth);
     tabs_->setExpanding(false);
+    tabs_->setFocusPolicy(Qt::NoFocus);
     QFont bold = tabs_->font();
     bold.setBold(true);
     tabs_->setFont(bold);
@@ -201,20 +247,40 @@ PreviewWindow::PreviewWindow(const PreviewPages& pages, QWidget* parent)
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({kThumbnailStripWidth, 10000});
 
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("statusBar"));
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(toolbar);
     layout->addWidget(splitter, 1);
+    layout->addWidget(statusBar_);
 
     SyncTabs();
     ShowPage(0);
     UpdateScale();
+    scroll_->setFocus();
 
     connect(printButton_, &QPushButton::clicked, this, [this] { Print(); });
     connect(jpegButton_, &QPushButton::clicked, this, [this] { SaveJpeg(); });
-    connect(pdfButton_, &QPushButton::clicked, this, [this] { RequestPdf(); });
+    connect(pdfButton_, &QPushButton::clicked, this, [this] { SavePdf(); });
+    connect(skipButton_, &QPushButton::clicked, this, [this] {
+        end_ = PreviewEnd::SkipRemaining;
+        accept();
+    });
     connect(zoomList_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) SetZoom(static_cast<Zoom>(index));
     });
+    connect(zoomList_, &QComboBox::activated, this, [this] { scroll_->setFocus(); });
+    const auto shortcut = [this](const QKeySequence& keys, auto action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { Print(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SavePdf(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_W), [this] { reject(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { ZoomStep(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { ZoomStep(1); });  // + unshifted
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { ZoomStep(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoom(Zoom::Percent100); });
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0) ShowPage(index);
     });
@@ -234,6 +300,7 @@ void PreviewWindow::ShowPage(int index) {
     if (count == 0) return;
     current_ = std::clamp(index, 0, count - 1);
     view_->SetPage(current_);
+    scroll_->verticalScrollBar()->setValue(0);
     const QSignalBlocker blockTabs(tabs_);
     const QSignalBlocker blockThumbs(thumbnails_);
     tabs_->setCurrentIndex(current_);
@@ -247,8 +314,62 @@ void PreviewWindow::SetZoom(Zoom zoom) {
     UpdateScale();
 }
 
+void PreviewWindow::ZoomStep(int direction) {
+    const double actual = ActualSizeScale();
+    if (actual <= 0) return;
+    const double percent = Scale() / actual * 100;
+    constexpr double kSame = 0.5;  // a fit within half a percent of a step is that step
+    if (direction > 0) {
+        for (int i = 0; i < 4; ++i) {
+            if (kZoomPercents[i] > percent + kSame) return SetZoom(static_cast<Zoom>(i));
+        }
+    } else {
+        for (int i = 3; i >= 0; --i) {
+            if (kZoomPercents[i] < percent - kSame) return SetZoom(static_cast<Zoom>(i));
+        }
+    }
+}
+
+// Page Down at the bottom of a page goes on to the next page, Page Up at the top back to
+// the end of the one before; Home and End go to the first and the last page.
+bool PreviewWindow::PageKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (modifiers & ~Qt::KeypadModifier) return false;
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    const int last = static_cast<int>(pages_.pages.size()) - 1;
+    switch (key) {
+        case Qt::Key_PageDown:
+            if (bar->value() < bar->maximum() || current_ >= last) return false;
+            ShowPage(current_ + 1);
+            return true;
+        case Qt::Key_PageUp:
+            if (bar->value() > bar->minimum() || current_ <= 0) return false;
+            ShowPage(current_ - 1);
+            bar->setValue(bar->maximum());
+            return true;
+        case Qt::Key_Home:
+            ShowPage(0);
+            return true;
+        case Qt::Key_End:
+            ShowPage(last);
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == scroll_ && event->type() == QEvent::Resize) UpdateScale();
+    if (watched == scroll_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (PageKey(key->key(), key->modifiers())) return true;
+    }
+    if (watched == scroll_->viewport() && event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            if (const int turn = wheel->angleDelta().y(); turn != 0) ZoomStep(turn > 0 ? 1 : -1);
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -307,33 +428,55 @@ void PreviewWindow::Print() {
         const WaitCursor busy;
         PrintPreviewPages(pages_, printer);
     } catch (const std::exception& e) {
-        ShowInfo(e.what());
+        ShowError(e.what());
     }
 }
 
 void PreviewWindow::SaveJpeg() {
-    QFileDialog dialog(this, QStringLiteral("Save the printout as a Jpeg file"),
-                       ProgramFolder(), QStringLiteral("Jpeg (*.jpg)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("jpg"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString chosen = saveDialog_(this, QStringLiteral("Save the report as JPEG pictures"),
+                                       LastSaveFolder() + QLatin1Char('/') + actions_.reportName +
+                                           QStringLiteral(".jpg"),
+                                       QStringLiteral("JPEG pictures (*.jpg)"));
+    if (chosen.isEmpty()) return;
+    std::vector<QString> written;
     try {
         const WaitCursor busy;
-        SaveJpegPages(pages_, dialog.selectedFiles().constFirst());
+        written = SaveJpegPages(pages_, chosen);
     } catch (const std::exception& e) {
-        ShowInfo(e.what());
+        ShowError(e.what());
+        return;
     }
+    const QString folder = QFileInfo(chosen).absolutePath();
+    SetLastSaveFolder(folder);
+    QStringList names;
+    for (const QString& file : written) names << QFileInfo(file).fileName();
+    statusBar_->showMessage(QStringLiteral("Saved %1 in %2")
+                                .arg(names.join(QStringLiteral(", ")), QDir::toNativeSeparators(folder)));
 }
 
-void PreviewWindow::RequestPdf() {
-    pdfRequested_ = true;
-    accept();
+void PreviewWindow::SavePdf() {
+    if (!actions_.savePdf) return;
+    const QString chosen = saveDialog_(this, QStringLiteral("Save the report as a PDF file"),
+                                       LastSaveFolder() + QLatin1Char('/') + actions_.reportName +
+                                           QStringLiteral(".pdf"),
+                                       QStringLiteral("PDF files (*.pdf)"));
+    if (chosen.isEmpty()) return;  // back to the preview
+    try {
+        const WaitCursor busy;
+        actions_.savePdf(chosen);
+    } catch (const std::exception& e) {
+        ShowError(e.what());  // names the file and the reason; the preview stays
+        return;
+    }
+    SetLastSaveFolder(QFileInfo(chosen).absolutePath());
+    statusBar_->showMessage(QStringLiteral("Saved the report as ") + QDir::toNativeSeparators(chosen));
 }
 
-bool RunPreviewDialog(const PreviewPages& pages) {
-    PreviewWindow window(pages, QApplication::activeWindow());
+PreviewEnd RunPreviewDialog(const PreviewPages& pages, const PreviewActions& actions) {
+    PreviewWindow window(pages, actions, QApplication::activeWindow());
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
-    return window.exec() == QDialog::Accepted && window.PdfRequested();
+    window.exec();
+    return window.End();
 }
 
 }  // namespace ovista

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -115,7 +116,8 @@ void PreviewPaper(PreviewPages& pages) {
     pages.printableArea = QRect(QPoint(0, 0), pages.paperPixels);
 }
 
-void PreviewReport(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
+PreviewEnd PreviewReport(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons,
+                         const PdfDestination& pdf, const PreviewOptions& options) {
     PreviewPages pages;
     PreviewPaper(pages);
     pages.pages.resize(earlierSeasons != nullptr ? 3 : 2);
@@ -133,17 +135,27 @@ void PreviewReport(const HerdReport& report, const std::vector<HerdReport>* earl
     for (QPicture& picture : pages.pages) {
         picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
     }
-    // "Save to PDF" is a complete run of its own, after the window has gone.
-    if (RunPreviewDialog(pages)) PrintReport(report, kOutputPdf, {}, earlierSeasons);
+    PreviewActions actions;
+    // "Save to PDF" writes the report as a PDF run of its own, from the open preview.
+    actions.savePdf = [&report, earlierSeasons](const QString& path) {
+        WriteReportPdf(report, path.toStdString(), earlierSeasons);
+    };
+    const QString name = QFileInfo(QString::fromStdString(pdf.fileName)).completeBaseName();
+    if (!name.isEmpty()) actions.reportName = name;
+    actions.caption = QString::fromStdString(options.caption);
+    actions.offerSkip = options.offerSkip;
+    return RunPreviewDialog(pages, actions);
 }
 
 // The file the user names in the save dialog; empty when the dialog is cancelled.
 QString AskForPdfFile() {
-    QFileDialog dialog(nullptr, QStringLiteral("Save this page as a PDF file"), ProgramFolder(),
-                       QStringLiteral("PDF (*.pdf)"));
+    QFileDialog dialog(nullptr, QStringLiteral("Save the report as a PDF file"),
+                       LastSaveFolder() + QStringLiteral("/report.pdf"),
+                       QStringLiteral("PDF files (*.pdf)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    SetLastSaveFolder(QFileInfo(dialog.selectedFiles().front()).absolutePath());
     return dialog.selectedFiles().front();
 }
 
@@ -257,8 +269,8 @@ void WriteReportPdf(const HerdReport& report, const std::string& path,
     }
 }
 
-void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf,
-                 const std::vector<HerdReport>* earlierSeasons) {
+PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf,
+                       const std::vector<HerdReport>* earlierSeasons, const PreviewOptions& preview) {
     // Our own copies: the caller may reuse its records while the output is made.
     const HerdReport copy = report;
     std::optional<std::vector<HerdReport>> earlier;
@@ -266,18 +278,17 @@ void PrintReport(const HerdReport& report, int outputKind, const PdfDestination&
     const std::vector<HerdReport>* seasons = earlier ? &*earlier : nullptr;
     switch (outputKind) {
         case kOutputPreview:
-            PreviewReport(copy, seasons);
-            return;
+            return PreviewReport(copy, seasons, pdf, preview);
         case kOutputPdf:
             if (!pdf.folder.empty()) {
                 WritePdfInto(copy, pdf, seasons);
             } else if (const QString chosen = AskForPdfFile(); !chosen.isEmpty()) {
                 WriteReportPdf(copy, chosen.toStdString(), seasons);
             }
-            return;
+            return PreviewEnd::Closed;
         default:
             PrintOnPrinter(copy, seasons);
-            return;
+            return PreviewEnd::Closed;
     }
 }
 

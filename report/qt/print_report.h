@@ -6,6 +6,7 @@
 
 #include "analysis/herd_report.h"
 #include "herd/errors.h"
+#include "report/qt/preview_dialog.h"
 
 namespace ovista {
 
@@ -27,14 +28,23 @@ struct PdfDestination {
     std::string fileName;  // the file inside folder; empty gives "report.pdf"
 };
 
+// What a report's preview names and offers besides its pages.
+struct PreviewOptions {
+    std::string caption;     // the herd and "n of N", for the window title; empty: none
+    bool offerSkip = false;  // "Skip the remaining previews"
+};
+
 // Draws the report of one herd onto the chosen output. The record is copied at once, so the
 // caller may reuse it. Throws OvistaError when the output cannot be made (no printer, a PDF
 // that cannot be written, the rating pictures missing beside the program); whatever was
 // started is released first. A cancelled file dialog writes nothing and throws nothing.
 // earlierSeasons: when given, a third page shows the herd season by season (the herd's
 // earlier seasons, the latest first; none gives the page its one column).
-void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {},
-                 const std::vector<HerdReport>* earlierSeasons = nullptr);
+// A preview proposes pdf.fileName (without its folder) when the report is saved from it, and
+// returns how the person left it; every other output returns PreviewEnd::Closed.
+PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {},
+                       const std::vector<HerdReport>* earlierSeasons = nullptr,
+                       const PreviewOptions& preview = {});
 
 // The PDF of the report at path, written whole under a temporary name beside it and
 // renamed into place; an earlier file of that name is replaced.

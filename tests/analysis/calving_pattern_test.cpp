@@ -358,7 +358,7 @@ TEST(SampleHerds, AreClassifiedAsGenerated) {
         SCOPED_TRACE(file);
         std::unique_ptr<HerdList> list;
         HerdHeaderFields header;
-        ASSERT_TRUE(LoadHerdFile((root / fields[0]).string(), fields[1], list, header));
+        ASSERT_TRUE(LoadHerdFile((root / "examples" / fields[0]).string(), fields[1], list, header));
         HerdReport report;
         int rows = 0;
         AnalyseHerd(fields[1], ParseDateText(fields[4]), fields[2], fields[3], *list, report, "",

@@ -58,7 +58,7 @@ protected:
 TEST_F(BenchmarkRun, MergedShardsAndTheSummaryAloneGiveTheBenchmarkOfOneRun) {
     std::vector<std::string> lines;
     for (const std::string& line : Lines(ReadFile(fs::path(OVISTA_SOURCE_DIR) / "examples" / "batch.txt"))) {
-        if (!line.empty()) lines.push_back((fs::path(OVISTA_SOURCE_DIR) / line).string());
+        if (!line.empty()) lines.push_back((fs::path(OVISTA_SOURCE_DIR) / "examples" / line).string());
     }
     lines.push_back((folder_ / "missing.csv").string() + ",9,Owner,Address,31/05/2026");
     std::string batch, first, second;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <filesystem>
 #include <optional>
@@ -73,7 +74,9 @@ protected:
         };
         setup_.steps.print = [this](const HerdReport&, const ReportOutput& output) {
             previews_.push_back(output.preview);
+            outputs_.push_back(output);
         };
+        setup_.homeFolder = (root_ / "home").string();
     }
     ~MainWindowTest() override {
         window_.reset();
@@ -124,6 +127,7 @@ protected:
     MainWindowSetup setup_;
     std::vector<AnalysisCall> calls_;
     std::vector<bool> previews_;  // the preview flag of each report printed
+    std::vector<ReportOutput> outputs_;
     std::optional<MainWindow> window_;
 };
 
@@ -161,22 +165,31 @@ TEST_F(MainWindowTest, TheDefaultsFileFillsTheFieldsWhenShown) {
     keys.transferFolder = "/x/key-xfer";
     keys.preview = 1;
     const Case cases[] = {
-        {"none", std::nullopt, {}, "IFile", "XDir", {"No default settings available"}},
-        {"none, keys", std::nullopt, keys, "/x/from-key.qmb", "/x/key-xfer",
-         {"No default settings available"}},
+        // A first start: nothing to remember yet, and nothing to say about it.
+        {"none", std::nullopt, {}, "", "", {}},
+        {"none, keys", std::nullopt, keys, "/x/from-key.qmb", "/x/key-xfer", {}},
         {"three lines", "/h/herds.qmb\r\n/h/xfer\r\n0\r\n", keys, "/h/herds.qmb", "/h/xfer", {}},
         {"one line", "/h/only.qmb", {}, "/h/only.qmb", "", {}},
         {"LF lines", "/h/a b.qmb\n/h/x y\n", {}, "/h/a b.qmb", "/h/x y", {}},
+        {"there but not readable", "(a folder)", keys, "/x/from-key.qmb", "/x/key-xfer",
+         {"No default settings available"}},
     };
     for (const Case& c : cases) {
-        fs::remove(program_ / "DEFLT.TXT");
-        if (c.file) WriteFile(program_ / "DEFLT.TXT", *c.file);
+        fs::remove_all(program_ / "DEFLT.TXT");
+        if (c.file == "(a folder)") {
+            fs::create_directories(program_ / "DEFLT.TXT");
+        } else if (c.file) {
+            WriteFile(program_ / "DEFLT.TXT", *c.file);
+        }
         services_.infos.clear();
         Show(c.keys);
         EXPECT_EQ(Text("inputFile"), c.inputFile) << c.name;
         EXPECT_EQ(Text("transferFolder"), c.transferFolder) << c.name;
         EXPECT_EQ(Find<QCheckBox>("previewReports")->isChecked(), c.keys.preview == 1) << c.name;
         EXPECT_EQ(services_.infos, c.infos) << c.name;
+        EXPECT_EQ(Find<QLineEdit>("inputFile")->placeholderText(), "Choose a batch file") << c.name;
+        EXPECT_EQ(Find<QLineEdit>("transferFolder")->placeholderText(),
+                  "Choose the data transfer folder") << c.name;
         window_->hide();
         window_->show();  // shown again: read once only
         EXPECT_EQ(services_.infos, c.infos) << c.name;
@@ -192,13 +205,12 @@ TEST_F(MainWindowTest, ClosingWritesTheDefaultsWithCrLfOrSaysItCouldNot) {
 
     // No writable program folder and a configuration folder that cannot be made.
     programWritable_ = false;
+    fs::remove_all(root_ / "config");  // the settings file of the first close is there
     WriteFile(root_ / "config", "a file, not a folder");
     services_.infos.clear();
     Show();
     window_->close();
-    EXPECT_EQ(services_.infos,
-              (std::vector<std::string>{"No default settings available",
-                                        "Could not save defaults"}));
+    EXPECT_EQ(services_.infos, std::vector<std::string>{"Could not save defaults"});
 }
 
 TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
@@ -233,17 +245,21 @@ TEST_F(MainWindowTest, OneHerdRunWritesTheOneLineBatchFileAndRunsIt) {
         Click("runAnalysis");
 
         const std::string batchFile = (own / "QMRBatch.QMB").string();
-        EXPECT_EQ(ReadFile(batchFile), "\"" + herd + "\",\"Unknown\",\"" + batchFile +
-                                           "\",\"Unknown address\",01/03/05\r\n");
+        // The owner is "Unknown" like the herd number: a file path is never a farmer's name.
+        EXPECT_EQ(ReadFile(batchFile), "\"" + herd +
+                                           "\",\"Unknown\",\"Unknown\",\"Unknown address\",01/03/05\r\n");
         ASSERT_EQ(calls_.size(), 1u);
         EXPECT_EQ(calls_[0].herdNumber, "Unknown");
         EXPECT_EQ(calls_[0].analysisDate, MakeDate(1, 3, 2005));
-        EXPECT_EQ(calls_[0].owner, batchFile);
+        EXPECT_EQ(calls_[0].owner, "Unknown");
         EXPECT_EQ(calls_[0].address, "Unknown address");
         EXPECT_EQ(previews_, std::vector<bool>{writable});
         EXPECT_EQ(ReadFile(transfer_ / "QMRBATCH.REP"), "Data analysed from " + herd + "\r\n");
         ASSERT_FALSE(services_.infos.empty());
-        EXPECT_EQ(services_.infos.back(), "Task completed");
+        EXPECT_EQ(services_.infos.back(), std::string("Task completed: 1 herd analysed, 0 failed, 1 report ") +
+                                              (writable ? "shown" : "printed") + " (batch log: " +
+                                              (transfer_ / "QMRBATCH.REP").string() + ")");
+        EXPECT_EQ(services_.kinds.back(), MessageKind::Information);
         EXPECT_TRUE(Find<QPushButton>("runAnalysis")->isEnabled());
 
         window.close();
@@ -273,9 +289,136 @@ TEST_F(MainWindowTest, DuringARunTheControlsWaitAndACloseWaitsForTheEnd) {
     Click("runAnalysis");
     EXPECT_FALSE(runEnabledDuringRun);
     EXPECT_EQ(calls_.size(), 1u);
-    EXPECT_EQ(services_.infos, std::vector<std::string>{"Task completed"});
+    ASSERT_EQ(services_.infos.size(), 1u);
+    EXPECT_EQ(services_.infos[0].rfind("Task completed: 1 herd analysed", 0), 0u) << services_.infos[0];
     EXPECT_FALSE(window_->isVisible());
     EXPECT_TRUE(fs::exists(program_ / "DEFLT.TXT"));
+}
+
+// The reports go to the printer or into PDF files (by default the folder pdf in the transfer
+// folder); with preview, PDF files are for the previews skipped. A machine without printer
+// says so in the window's words at every run that would print. A run that stopped on an error
+// says that error only.
+TEST_F(MainWindowTest, WhereTheReportsGoAndWhatTheRunSays) {
+    bool printer = true;
+    setup_.steps.printerInstalled = [&printer] { return printer; };
+    const std::string log = " (batch log: " + (transfer_ / "QMRBATCH.REP").string() + ")";
+    struct Case {
+        const char* name;
+        bool printer, preview, pdf;
+        std::string pdfFolderText;
+        std::string transfer;  // empty: the test's transfer folder
+        std::vector<std::string> infos;
+        std::vector<MessageKind> kinds;
+        std::string pdfFolder, skippedPdfFolder;  // of the report's output; "-": none printed
+    };
+    const std::string pdfDefault = (transfer_ / "pdf").string();
+    const std::string missing = (root_ / "missing").string();
+    const Case cases[] = {
+        {"print", true, false, false, "", "",
+         {"Task completed: 1 herd analysed, 0 failed, 1 report printed" + log},
+         {MessageKind::Information}, "", ""},
+        {"no printer", false, false, false, "", "",
+         {kWindowNoPrinterMessage, "Task completed: 1 herd analysed, 0 failed, 0 reports printed" + log},
+         {MessageKind::Warning, MessageKind::Warning}, "-", ""},
+        {"no printer, again", false, false, false, "", "",
+         {kWindowNoPrinterMessage, "Task completed: 1 herd analysed, 0 failed, 0 reports printed" + log},
+         {MessageKind::Warning, MessageKind::Warning}, "-", ""},
+        {"PDF files, default folder", false, false, true, "", "",
+         {"Task completed: 1 herd analysed, 0 failed, 1 report saved as a PDF file" + log},
+         {MessageKind::Information}, pdfDefault, ""},
+        {"PDF files behind the preview", false, true, true, "/x/pdfs", "",
+         {"Task completed: 1 herd analysed, 0 failed, 1 report shown" + log},
+         {MessageKind::Information}, "", "/x/pdfs"},
+        {"stopped: no transfer folder", true, false, false, "", missing,
+         {"Could not open " + missing + "/QMRBATCH.REP: No such file or directory"},
+         {MessageKind::Error}, "-", ""},
+    };
+    for (const Case& c : cases) {
+        printer = c.printer;
+        Show();
+        ChooseOneHerd(Herd());
+        if (!c.transfer.empty()) Find<QLineEdit>("transferFolder")->setText(QString::fromStdString(c.transfer));
+        Find<QCheckBox>("previewReports")->setChecked(c.preview);
+        Click(c.pdf ? "pdfItem" : "printItem");
+        Find<QLineEdit>("pdfFolder")->setText(QString::fromStdString(c.pdfFolderText));
+        services_.infos.clear();
+        services_.kinds.clear();
+        outputs_.clear();
+        Click("runAnalysis");
+        EXPECT_EQ(services_.infos, c.infos) << c.name;
+        EXPECT_EQ(services_.kinds, c.kinds) << c.name;
+        if (c.pdfFolder == "-") {
+            EXPECT_TRUE(outputs_.empty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(outputs_.size(), 1u) << c.name;
+        EXPECT_EQ(outputs_[0].preview, c.preview) << c.name;
+        EXPECT_EQ(outputs_[0].pdfFolder, c.pdfFolder) << c.name;
+        EXPECT_EQ(outputs_[0].skippedPdfFolder, c.skippedPdfFolder) << c.name;
+    }
+}
+
+// Closing keeps the chosen item, each item's own file, the preview tick, the reports' choice
+// and the window's size for the next start; switching the item never leaves the other's file.
+TEST_F(MainWindowTest, TheWindowRemembersItsChoicesAndEachItemItsOwnFile) {
+    MainWindow& first = Show();
+    auto* input = Find<QLineEdit>("inputFile");
+    const auto choose = [&](const char* item, const QString& text, const char* what) {
+        Click(item);
+        EXPECT_EQ(input->text(), text) << what;
+    };
+    input->setText("/h/herds.qmb");
+    choose("csvItem", "", "a herd file not yet chosen");
+    EXPECT_EQ(input->placeholderText(), "Choose a herd CSV file");
+    input->setText("/h/herd.csv");
+    choose("batchItem", "/h/herds.qmb", "back to the batch");
+    choose("csvItem", "/h/herd.csv", "back to the herd");
+    Find<QCheckBox>("previewReports")->setChecked(true);
+    Click("pdfItem");
+    Find<QLineEdit>("pdfFolder")->setText("/h/pdf");
+    first.resize(640, 430);
+    ASSERT_TRUE(first.close());
+
+    MainWindow& second = Show();
+    input = Find<QLineEdit>("inputFile");
+    EXPECT_TRUE(Find<QRadioButton>("csvItem")->isChecked());
+    EXPECT_EQ(Text("inputFile"), "/h/herd.csv");
+    EXPECT_TRUE(Find<QCheckBox>("previewReports")->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>("pdfItem")->isChecked());
+    EXPECT_EQ(Text("pdfFolder"), "/h/pdf");
+    EXPECT_EQ(second.size(), QSize(640, 430));
+    choose("batchItem", "/h/herds.qmb", "the batch file of the last start");
+    EXPECT_EQ(ReadFile(program_ / "DEFLT.TXT").substr(0, 13), "/h/herd.csv\r\n");  // as described
+
+    // File dialogs start at the folder of the field's path, else the home folder.
+    WriteFile(root_ / "herds/h.csv", "x");
+    const std::string home = (root_ / "home").string();
+    using Start = std::pair<std::string, std::string>;
+    for (const auto& [field, start] : {Start{"", home},
+                                       Start{(root_ / "herds/h.csv").string(), (root_ / "herds").string()},
+                                       Start{(root_ / "herds/new.csv").string(), (root_ / "herds").string()},
+                                       Start{(root_ / "herds").string(), (root_ / "herds").string()},
+                                       Start{(root_ / "gone/h.csv").string(), home}}) {
+        EXPECT_EQ(second.BrowseStart(QString::fromStdString(field)).toStdString(), start) << field;
+    }
+}
+
+// On a magnified screen (1600 x 1000 at scale factor 2 is 800 x 500) the window fits and can
+// be made smaller; the logo has a screen pixel for each of its pixels.
+TEST_F(MainWindowTest, FitsASmallScreenWithASharpLogo) {
+    MainWindow& window = Show();
+    Click("csvItem");  // the taller item: the date row shows
+    QApplication::processEvents();
+    const QSize smallest = window.minimumSizeHint();
+    EXPECT_LE(smallest.width(), 760);
+    EXPECT_LE(smallest.height(), 450);
+    const QRect room = window.screen()->availableGeometry();
+    EXPECT_LE(window.width(), room.width());
+    EXPECT_LE(window.height(), room.height());
+    const QPixmap logo = Find<QLabel>("productLogo")->pixmap();
+    EXPECT_EQ(logo.devicePixelRatio(), window.devicePixelRatioF());
+    EXPECT_EQ(logo.width(), qRound(180 * window.devicePixelRatioF()));
 }
 
 // "Add the trend page": the herd is analysed again one to four years earlier, its report gets
@@ -329,6 +472,7 @@ TEST_F(MainWindowTest, ScreenshotOfTheWindow) {
               "/home/centre/herds/autumn.csv\r\n/home/centre/xfer\r\n0\r\n");
     MainWindow& window = Show();
     Click("csvItem");
+    Find<QLineEdit>("inputFile")->setText("/home/centre/herds/autumn.csv");
     QApplication::processEvents();  // the layout takes the texts set when shown
     const QImage image = window.grab().toImage();
     ASSERT_FALSE(image.isNull());

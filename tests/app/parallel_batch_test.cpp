@@ -29,7 +29,7 @@ protected:
         const fs::path examples = fs::path(OVISTA_SOURCE_DIR) / "examples";
         std::vector<std::string> lines;
         for (const std::string& line : Lines(ReadFile(examples / "batch.txt"))) {
-            if (!line.empty()) lines.push_back((fs::path(OVISTA_SOURCE_DIR) / line).string());
+            if (!line.empty()) lines.push_back((fs::path(OVISTA_SOURCE_DIR) / "examples" / line).string());
         }
         // A herd with a row whose date does not exist, a cow written in lower case and a
         // row beyond 16 bits: messages, and lactations that differ from the clean file.

@@ -122,7 +122,7 @@ TEST_F(PdfOutput, AnUnwritablePdfFolderIsLoggedPerHerdAndTheSummaryStillWritten)
     const std::vector<std::string> log = Lines(ReadFile(folder_ / "out/QMRBATCH.REP"));
     ASSERT_EQ(log.size(), 6u);
     for (std::size_t i = 0; i < log.size(); ++i) {
-        const std::string herd = "examples/herd00" + std::to_string(i + 1) + ".csv";
+        const std::string herd = "herd00" + std::to_string(i + 1) + ".csv";
         EXPECT_EQ(log[i].rfind("Could not print report for " + herd + ": ", 0), 0u) << log[i];
         EXPECT_NE(log[i].find((folder_ / "blocker/pdf").string()), std::string::npos) << log[i];
     }

@@ -71,7 +71,7 @@ protected:
         fs::remove_all(folder_);
         std::string batch;
         for (const std::string& line : Lines(ReadFile(fs::path(OVISTA_SOURCE_DIR) / "examples/batch.txt"))) {
-            if (!line.empty()) batch += std::string(OVISTA_SOURCE_DIR) + "/" + line + "\r\n";
+            if (!line.empty()) batch += std::string(OVISTA_SOURCE_DIR) + "/examples/" + line + "\r\n";
         }
         WriteFile(Batch(), batch);
         herds_ = Lines(batch);

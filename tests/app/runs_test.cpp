@@ -144,6 +144,108 @@ TEST_F(Runs, PreviewSaysWhenAHerdHasNoReport) {
     EXPECT_EQ(services_.infos, std::vector<std::string>{"No report possible for " + Path("b.csv")});
 }
 
+// What the window says at the end of a batch that went to its end: the herds analysed and
+// failed, the reports in the words of their output, the log; a warning when a herd failed or
+// an analysed herd's report was not made.
+TEST(BatchSummary, SaysWhatTheRunDidAndWarnsWhenSomethingWasLeftOut) {
+    const std::string log = "/x/QMRBATCH.REP";
+    ReportOutput preview{true, ""};
+    ReportOutput previewThenPdf{true, ""};
+    previewThenPdf.skippedPdfFolder = "/x/pdf";
+    struct Case {
+        BatchTally tally;  // herds, failed, printed, previewed
+        ReportOutput output;
+        std::string text;
+        bool warning;
+    };
+    const Case cases[] = {
+        {{6, 0, 6, 0}, {}, "6 herds analysed, 0 failed, 6 reports printed", false},
+        {{1, 0, 1, 0}, {}, "1 herd analysed, 0 failed, 1 report printed", false},
+        {{6, 6, 0, 0}, {}, "0 herds analysed, 6 failed, 0 reports printed", true},
+        {{6, 1, 5, 0}, {}, "5 herds analysed, 1 failed, 5 reports printed", true},
+        {{6, 0, 0, 0}, {}, "6 herds analysed, 0 failed, 0 reports printed", true},  // no printer
+        {{0, 0, 0, 0}, {}, "0 herds analysed, 0 failed, 0 reports printed", false},
+        {{2, 0, 2, 0}, {false, "/x/pdf"}, "2 herds analysed, 0 failed, 2 reports saved as PDF files", false},
+        {{1, 0, 1, 0}, {false, "/x/pdf"}, "1 herd analysed, 0 failed, 1 report saved as a PDF file", false},
+        {{3, 0, 0, 3}, preview, "3 herds analysed, 0 failed, 3 reports shown", false},
+        {{3, 0, 2, 1}, preview, "3 herds analysed, 0 failed, 1 report shown, 2 printed", false},
+        {{3, 0, 2, 1}, previewThenPdf, "3 herds analysed, 0 failed, 1 report shown, 2 saved as PDF files", false},
+    };
+    for (const Case& c : cases) {
+        bool warning = !c.warning;
+        EXPECT_EQ(BatchSummaryText(c.tally, c.output, log, warning),
+                  "Task completed: " + c.text + " (batch log: /x/QMRBATCH.REP)");
+        EXPECT_EQ(warning, c.warning) << c.text;
+    }
+}
+
+// A relative herd path is looked up from the current folder first, then from the batch
+// file's own folder (never from folders above it); the log keeps it as written.
+TEST_F(Runs, RelativeHerdPathsAreFoundFromTheBatchFileToo) {
+    const fs::path project = folder_ / "project";
+    WriteFile(project / "batches/beside.csv", "x");
+    WriteFile(project / "herds/top.csv", "x");
+    WriteFile(project / "above.csv", "x");
+    WriteFile(folder_ / "here/herds/top.csv", "x");  // the current folder comes first
+    WriteFile(folder_ / "here/own.csv", "x");
+    const std::string batch = (project / "batches/b.txt").string();
+    const fs::path cwd = fs::current_path();
+    fs::current_path(folder_ / "here");
+    struct Case {
+        std::string written, batchFile, opened;
+    };
+    const Case cases[] = {
+        {"own.csv", batch, "own.csv"},
+        {"herds/top.csv", batch, "herds/top.csv"},
+        {"above.csv", batch, "above.csv"},  // in the folder above the batch file's: not looked for
+        {"beside.csv", batch, (project / "batches/beside.csv").string()},
+        {"../batches/beside.csv", batch, (project / "batches/../batches/beside.csv").string()},
+        {"missing.csv", batch, "missing.csv"},
+        {(project / "absent.csv").string(), batch, (project / "absent.csv").string()},
+        // A batch file named from the current folder: its folder is taken from there.
+        {"beside.csv", "../project/batches/b.txt",
+         (folder_ / "here/../project/batches/beside.csv").string()},
+        {"", batch, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HerdFileToOpen(c.written, c.batchFile), c.opened) << c.written;
+
+    Herd("project/batches/herd.csv");
+    const fs::path batchFile = Batch("herd.csv,HA,Owner,Addr,15/06/2024\r\n" +
+                                     std::string("missing.csv,HB,Owner,Addr,15/06/2024\r\n"));
+    fs::rename(batchFile, project / "batches/b.txt");
+    EXPECT_TRUE(RunBatch(folder_.string(), batch, {}, steps_));
+    fs::current_path(cwd);
+    EXPECT_EQ(Log(), "Data analysed from herd.csv\r\nCould not load data from missing.csv\r\n");
+}
+
+// A batch's previews name the herd and "n of N" and offer to skip the rest; once skipped,
+// the rest go where they would go without preview, unseen.
+TEST_F(Runs, BatchPreviewsCountTheHerdsAndMaySkipTheRest) {
+    for (const char* name : {"a.csv", "b.csv", "c.csv"}) Herd(name);
+    const fs::path batch = Batch(Path("a.csv") + ",HA,,,15/06/2024\r\n\r\n" + Path("b.csv") +
+                                 ",HB,,,15/06/2024\r\n" + Path("c.csv") + ",HC,,,15/06/2024\r\n");
+    std::vector<ReportOutput> outputs;
+    steps_.print = [&outputs](const HerdReport&, const ReportOutput& output) {
+        outputs.push_back(output);
+        if (outputs.size() == 2) output.series->skipRemaining = true;  // at herd 2 of 3
+    };
+    ReportOutput preview{true, ""};
+    preview.skippedPdfFolder = Path("pdf");
+    BatchTally tally;
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), preview, steps_, 1, false, &tally));
+    ASSERT_EQ(outputs.size(), 3u);
+    EXPECT_TRUE(outputs[0].preview);
+    EXPECT_EQ(outputs[0].herdCaption, Path("a.csv") + " (1 of 3)");
+    EXPECT_EQ(outputs[0].pdfFileName, "a.pdf");
+    EXPECT_EQ(outputs[1].herdCaption, Path("b.csv") + " (2 of 3)");
+    EXPECT_FALSE(outputs[2].preview);
+    EXPECT_EQ(outputs[2].pdfFolder, Path("pdf"));
+    EXPECT_EQ(tally.herds, 3);
+    EXPECT_EQ(tally.previewed, 2);
+    EXPECT_EQ(tally.printed, 1);
+    EXPECT_EQ(tally.failed, 0);
+}
+
 TEST_F(Runs, TheFarmerIdRowWinsOverTheBatchLine) {
     Herd("id.csv", "farmer id,H77,\"Rosebank, Mrs K\",2 Farm Rd,01/01/2020");
     const fs::path batch =

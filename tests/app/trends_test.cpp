@@ -55,7 +55,7 @@ protected:
         const fs::path examples = fs::path(OVISTA_SOURCE_DIR) / "examples";
         std::vector<std::string> lines;
         for (const std::string& line : Lines(ReadFile(examples / "batch.txt"))) {
-            if (!line.empty()) lines.push_back((fs::path(OVISTA_SOURCE_DIR) / line).string());
+            if (!line.empty()) lines.push_back((examples / line).string());
         }
         std::string leap = ReadFile(examples / "herd001.csv");
         leap.replace(leap.find("590001"), 6, "590099");

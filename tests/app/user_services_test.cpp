@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QTimer>
 #include <QWidget>
 #include <sstream>
 
@@ -68,6 +70,37 @@ TEST_F(QtServicesTest, AStatusWindowIsFramelessOnTopWithItsProgressHidden) {
     EXPECT_EQ(bar->maximum(), 1000);
     EXPECT_FALSE(form->findChild<QWidget*>("ProgressPanel")->isVisible());
     services.PumpMessages();
+}
+
+// A message box carries the icon of what it says and the short title "Ovista"; the status
+// windows, which stay on top of everything, step aside while it is open.
+TEST_F(QtServicesTest, AMessageBoxShowsItsKindAndNoStatusWindowCoversIt) {
+    QtServices services;
+    auto status = services.ShowStatus("Extracting Tamsel data for H1");
+    struct Case {
+        MessageKind kind;
+        QMessageBox::Icon icon;
+    };
+    for (const Case& c : {Case{MessageKind::Information, QMessageBox::Information},
+                          Case{MessageKind::Warning, QMessageBox::Warning},
+                          Case{MessageKind::Error, QMessageBox::Critical}}) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title;
+        bool statusShown = true;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            icon = box->icon();
+            title = box->windowTitle();
+            statusShown = services.TopStatusWindow()->isVisible();
+            box->accept();
+        });
+        services.ShowMessage(c.kind, "Could not open /x/herds.qmb");
+        EXPECT_EQ(icon, c.icon);
+        EXPECT_EQ(title, "Ovista");
+        EXPECT_FALSE(statusShown);
+        EXPECT_TRUE(services.TopStatusWindow()->isVisible());
+    }
 }
 
 }  // namespace

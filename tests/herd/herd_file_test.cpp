@@ -228,6 +228,67 @@ TEST_F(HerdFile, AUtf8MarkIsSkippedAndUtf16IsRefusedWithAMessage) {
     EXPECT_EQ(services.infos, std::vector<std::string>{kUtf16TextMessage});
 }
 
+// A picture renamed .csv is refused whole with one message; a herd file of many bad rows
+// gives ten row messages and one count of the rest. The rows that can be read still load.
+TEST_F(HerdFile, AFileThatIsNotTextIsRefusedAndBadRowMessagesStopAtTen) {
+    auto badRows = [](int count) {
+        std::string text = Row({{1, "Good"}, {2, "01/08/25"}}) + "\r\n";
+        for (int i = 0; i < count; ++i) text += Row({{1, "B" + std::to_string(i)}, {2, "31/02/06"}}) + "\r\n";
+        return text;
+    };
+    std::string png = "\x89PNG\r\n\x1A\n";
+    png += std::string("\0\0\0\rIHDR", 8) + std::string(4000, 'x');
+    const std::string controls(400, '\x01');
+    const std::string herd = Row({{1, "Good"}, {2, "01/08/25"}}) + "\r\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool refused;
+        std::size_t rowMessages;  // "Error ... at line n" boxes
+        std::string last;         // the last message
+    };
+    const Case cases[] = {
+        {"a picture", png, true, 0, ""},
+        {"a NUL at the end of the first 4 KB", std::string(4095, 'x') + '\0', true, 0, ""},
+        {"a NUL after the first 4 KB", herd + std::string(4096, ' ') + '\0', false, 0, ""},
+        {"one control byte in ten", controls + std::string(3600, 'x'), false, 0, ""},
+        {"more than one in ten", controls + "\x01" + std::string(3600, 'x'), true, 0, ""},
+        {"old DOS end mark and form feed", herd + "\f\x1A", false, 0, ""},
+        {"ten bad rows", badRows(10), false, 10, ""},
+        {"eleven", badRows(11), false, 10, "1 further row could not be read and was skipped"},
+        {"fifty", badRows(50), false, 10, "40 further rows could not be read and were skipped"},
+    };
+    for (const Case& c : cases) {
+        services.infos.clear();
+        services.kinds.clear();
+        header[1] = "kept";
+        const std::string path = Write(c.text);
+        if (c.refused) {
+            try {
+                LoadHerdFile(path, "H1", list, header);
+                ADD_FAILURE() << c.name << ": not refused";
+            } catch (const NotHerdFileError& e) {
+                EXPECT_EQ(std::string(e.what()), path + " is not a herd CSV file") << c.name;
+            }
+            EXPECT_EQ(header[1], "kept") << c.name;
+            EXPECT_TRUE(services.infos.empty()) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(LoadHerdFile(path, "H1", list, header)) << c.name;
+        std::size_t rowMessages = 0;
+        for (const std::string& info : services.infos) rowMessages += info.rfind("Error ", 0) == 0;
+        EXPECT_EQ(rowMessages, c.rowMessages) << c.name;
+        EXPECT_EQ(services.infos.size(), c.rowMessages + (c.last.empty() ? 0 : 1)) << c.name;
+        if (!c.last.empty()) {
+            EXPECT_EQ(services.infos.back(), c.last) << c.name;
+        }
+        for (const MessageKind kind : services.kinds) EXPECT_EQ(kind, MessageKind::Warning) << c.name;
+        if (c.rowMessages > 0) {
+            EXPECT_EQ(list->Count(), 1) << c.name;  // Good; no bad row left a key
+        }
+    }
+}
+
 TEST_F(HerdFile, ProgressNamesTheHerdFromTheLatestIdentificationRow) {
     ASSERT_TRUE(Load("FARMER ID,First\nFARMER ID,Second,Owner\nCOWID\n" +
                      Row({{1, "C1"}, {2, "01/08/25"}}) + "\n" + Row({{1, "C2"}, {2, "02/08/25"}})));
@@ -487,7 +548,9 @@ TEST_F(HerdFile, RandomBytesAreReadWithoutACrash) {
         if (round % 2) {  // sprinkle separators so that rows reach the parser
             for (int i = 0; i < 3000; ++i) junk[random() % junk.size()] = ",/\n"[random() % 3];
         }
-        ASSERT_TRUE(Load(junk));
+        EXPECT_THROW(Load(junk), NotHerdFileError);  // not text: refused whole
+        // After 4 KB of blank lines the file passes for text, and its rows reach the parser.
+        ASSERT_TRUE(Load(std::string(4096, '\n') + junk));
         for (int i = 1; i <= list->Count(); ++i) {
             EXPECT_EQ(Record(i).Key.size(), 20u);
         }

@@ -89,7 +89,7 @@ TEST_F(SampleHerds, MessyFileKeepsEveryDateOfItsRows) {
 
 TEST_F(SampleHerds, BatchFileNamesEachHerdAsItsIdentificationRowDoes) {
     std::map<std::string, std::string> numbers;
-    for (const SampleHerd& herd : ManifestHerds()) numbers["examples/" + herd.file] = herd.herdNumber;
+    for (const SampleHerd& herd : ManifestHerds()) numbers[herd.file] = herd.herdNumber;
     std::ifstream in(kExamples + "batch.txt", std::ios::binary);
     std::string line;
     CsvFields f;

@@ -1,11 +1,13 @@
-// The report driver's PDF request from the preview: "Save to PDF" closes the window and asks
-// for the file; cancelling that dialog writes nothing and is no error.
+// The report driver's PDF request from the preview: "Save to PDF" asks for the file in the
+// desktop's save dialog over the preview; cancelling it writes nothing, is no error and
+// returns to the preview.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -34,23 +36,31 @@ void WhenModal(std::function<void(W&)> act) {
 TEST(PrintReport, SaveToPdfAsksForTheFileAndACancelWritesNothing) {
     testing::EnsureApplication();
     const HerdReport report = testing::ExampleReport();
-    const QStringList before = QDir(ProgramFolder()).entryList({"*.pdf"});
-    QString title, filter, folder;
+    const QTemporaryDir last;
+    SetLastSaveFolder(last.path());
+    QString title, filter, folder, file;
+    bool overPreview = false, previewOpen = false;
     WhenModal<PreviewWindow>([&](PreviewWindow& window) {
-        // The file dialog opens once the window has gone.
         WhenModal<QFileDialog>([&](QFileDialog& dialog) {
             title = dialog.windowTitle();
             filter = dialog.nameFilters().join(";");
             folder = dialog.directory().absolutePath();
+            file = dialog.selectedFiles().value(0);
+            overPreview = dialog.parentWidget() == &window;
             dialog.reject();
         });
         QTest::mouseClick(window.findChild<QPushButton*>("pdfButton"), Qt::LeftButton);
+        previewOpen = window.isVisible();
+        window.close();
     });
-    EXPECT_NO_THROW(PrintReport(report, kOutputPreview));
-    EXPECT_EQ(title, "Save this page as a PDF file");
-    EXPECT_EQ(filter, "PDF (*.pdf)");
-    EXPECT_EQ(folder, QDir(ProgramFolder()).absolutePath());
-    EXPECT_EQ(QDir(ProgramFolder()).entryList({"*.pdf"}), before);
+    EXPECT_EQ(PrintReport(report, kOutputPreview, {"", "herd001.pdf"}), PreviewEnd::Closed);
+    EXPECT_EQ(title, "Save the report as a PDF file");
+    EXPECT_EQ(filter, "PDF files (*.pdf)");
+    EXPECT_EQ(folder, QDir(last.path()).absolutePath());
+    EXPECT_EQ(file, QDir(last.path()).absoluteFilePath("herd001.pdf"));
+    EXPECT_TRUE(overPreview);
+    EXPECT_TRUE(previewOpen);
+    EXPECT_TRUE(QDir(last.path()).isEmpty());
 }
 
 }  // namespace
