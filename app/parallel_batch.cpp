@@ -16,10 +16,12 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <vector>
 
+#include "analysis/output_file.h"
 #include "analysis/trace.h"
 #include "app/pdf_names.h"
 #include "app/stop_signals.h"
@@ -38,6 +40,8 @@ constexpr const char* kMessagesFile = "messages";
 constexpr const char* kStdoutFile = "stdout";
 constexpr const char* kStderrFile = "stderr";
 constexpr const char* kPdfFolder = "pdf";
+// Said with a failure of the workers' folder, which the user does not choose directly.
+constexpr const char* kFolderHint = " (the worker processes' folder; TMPDIR chooses another)";
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -49,17 +53,18 @@ std::string ReadAll(const fs::path& path) {
     return bytes;
 }
 
-void AppendTo(const std::string& path, const std::string& bytes) {
-    if (bytes.empty()) return;
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // A worker's messages, kept with their kind so the batch process can show them as the
-// worker would have: "I" or "S", the length, a line feed, the text.
+// worker would have: "I" or "S", the length, a line feed, the text. Each is written through
+// at once, so a crash later in the herd keeps what was said before it.
 class RecordingServices : public UserServices {
 public:
-    explicit RecordingServices(const std::string& path) : out_(path, std::ios::binary) {}
+    explicit RecordingServices(const std::string& path) {
+        try {
+            out_.Create(path);
+        } catch (const OutputFileError& e) {
+            failure_ = e;
+        }
+    }
     void ShowInfo(const std::string& message) override { Record('I', message); }
     std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
         Record('S', message);
@@ -67,12 +72,20 @@ public:
     }
     void PumpMessages() override {}
 
+    // Why a message could not be kept; nullopt when all were.
+    const std::optional<OutputFileError>& Failure() const { return failure_; }
+
 private:
     void Record(char kind, const std::string& text) {
-        out_ << kind << text.size() << '\n' << text;
-        out_.flush();  // a crash later in the herd keeps what was said before it
+        if (failure_) return;
+        try {
+            out_.Write(kind + std::to_string(text.size()) + '\n' + text);
+        } catch (const OutputFileError& e) {
+            failure_ = e;
+        }
     }
-    std::ofstream out_;
+    OutputFile out_;
+    std::optional<OutputFileError> failure_;
 };
 
 void ReplayMessages(const std::string& recorded) {
@@ -144,7 +157,23 @@ struct Herd {
     bool sent = false;   // handed to a worker
     bool done = false;
     int status = 0;      // as waitpid gives it; 0 for a herd that ended normally
+    // A file of the herd's folder that could not be written, and why: the folder is full
+    // or failing, and so it would be for every later herd.
+    std::string unwritten;
+    std::string unwrittenReason;
 };
+
+// The answer of a worker whose herd's folder could not be written:
+// "<number> 4 <file>\t<reason>".
+constexpr int kFolderFailed = 4;
+
+// A path or a reason on one line of the answer.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\t') c = ' ';
+    }
+    return text;
+}
 
 struct Worker {
     pid_t pid = -1;
@@ -186,9 +215,8 @@ bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
 // answers with the number. A worker that dies is replaced by a new one for the next herd.
 class Workers {
 public:
-    Workers(const std::string& folder, int jobs, const ReportOutput& output, const HerdStepInto& step,
-            const BatchSinks& sinks)
-        : folder_(folder), jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
+    Workers(int jobs, const ReportOutput& output, const HerdStepInto& step, const BatchSinks& sinks)
+        : jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
         std::string pattern = (WorkerTempFolder() / "ovista-batch-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw OvistaError("Could not create a folder for the worker processes");
@@ -231,7 +259,11 @@ public:
         herd.line = line;
         herd.path = path;
         herd.folder = root_ / std::to_string(herd.number);
-        fs::create_directories(pdfsInOrder_ ? herd.folder / kPdfFolder : herd.folder);
+        std::error_code error;
+        fs::create_directories(pdfsInOrder_ ? herd.folder / kPdfFolder : herd.folder, error);
+        if (error) {
+            throw OutputFileError("create", herd.folder.string(), error.message() + kFolderHint, error.value());
+        }
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
@@ -319,16 +351,19 @@ private:
             const std::size_t space = command.find(' ');
             const std::string number = command.substr(0, space);
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
-            const int code = RunHerd(line, root_ / number);
-            if (!SendAll(socket, number + " " + std::to_string(code) + "\n")) break;
+            std::string unwritten;
+            const int code = RunHerd(line, root_ / number, unwritten);
+            if (!SendAll(socket, number + " " + std::to_string(code) + unwritten + "\n")) break;
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
     }
 
     // The per-herd step with the herd's messages and output kept in its folder; 0 when the
-    // step ran to its end.
-    int RunHerd(const std::string& line, const fs::path& folder) {
+    // step ran to its end. kFolderFailed when a file of the folder could not be written;
+    // unwritten is then " <file>\t<reason>".
+    int RunHerd(const std::string& line, const fs::path& folder, std::string& unwritten) {
         int code = 0;
+        std::optional<OutputFileError> folderFailure;
         UserServices* outer = &Services();
         try {
             RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
@@ -342,6 +377,10 @@ private:
             ReportOutput output = output_;
             if (pdfsInOrder_) output.pdfFolder = (folder / kPdfFolder).string() + "/";
             step_(line, WithTrailingSeparator(folder.string()), output);
+            folderFailure = recording.Failure();
+        } catch (const OutputFileError& e) {
+            // Every file the step writes lies in the herd's folder.
+            folderFailure = e;
         } catch (...) {
             code = 3;
         }
@@ -349,12 +388,25 @@ private:
         std::cout.flush();
         std::cerr.flush();
         std::fflush(nullptr);
-        return code;
+        for (auto [stream, name] : {std::pair{&std::cout, kStdoutFile}, std::pair{&std::cerr, kStderrFile}}) {
+            if (!stream->bad()) continue;
+            stream->clear();
+            if (!folderFailure) {
+                folderFailure.emplace("write", (folder / name).string(), "the output could not be written");
+            }
+        }
+        if (!folderFailure) return code;
+        unwritten = " " + OneLine(folderFailure->Path()) + "\t" + OneLine(folderFailure->Reason());
+        return kFolderFailed;
     }
 
     static void RedirectTo(const fs::path& path, int fd) {
         const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (file < 0 || ::dup2(file, fd) < 0) throw OvistaError("Could not redirect a worker's output");
+        if (file < 0 || ::dup2(file, fd) < 0) {
+            const int error = errno;
+            if (file >= 0) ::close(file);
+            throw OutputFileError("create", path.string(), std::strerror(error), error);
+        }
         ::close(file);
     }
 
@@ -395,10 +447,19 @@ private:
             const std::string answer = worker.received.substr(0, newline);
             worker.received.erase(0, newline + 1);
             const long long number = std::atoll(answer.c_str());
-            const int code = std::atoi(answer.c_str() + answer.find(' ') + 1);
+            const std::size_t space = answer.find(' ');
+            const int code = std::atoi(answer.c_str() + space + 1);
             if (Herd* herd = HerdNumbered(number)) {
                 herd->done = true;
-                herd->status = code == 0 ? 0 : (code & 0xff) << 8;  // as an exit status
+                if (code == kFolderFailed) {
+                    const std::size_t file = answer.find(' ', space + 1);
+                    const std::size_t tab = answer.find('\t', file);
+                    if (file != std::string::npos && tab != std::string::npos) {
+                        herd->unwritten = answer.substr(file + 1, tab - file - 1);
+                        herd->unwrittenReason = answer.substr(tab + 1);
+                    }
+                }
+                herd->status = code == 0 || code == kFolderFailed ? 0 : (code & 0xff) << 8;  // as an exit status
             }
             if (!worker.queue.empty() && worker.queue.front() == number) worker.queue.pop_front();
         }
@@ -448,15 +509,20 @@ private:
 
     void TakeOver(const Herd& herd) {
         const fs::path& from = herd.folder;
+        if (!herd.unwritten.empty()) {
+            // The workers' folder is full or failing: the herd is not in the files, and no
+            // later herd would be. The log says why when it still can.
+            try {
+                sinks_.logLine("Analysis failes for " + herd.path + ": Could not write " +
+                               herd.unwritten + ": " + herd.unwrittenReason);
+            } catch (const OvistaError&) {
+            }
+            throw OutputFileError("write", herd.unwritten, herd.unwrittenReason + kFolderHint);
+        }
         ReplayMessages(ReadAll(from / kMessagesFile));
         std::cout << ReadAll(from / kStdoutFile) << std::flush;
         std::cerr << ReadAll(from / kStderrFile) << std::flush;
-        if (sinks_.traces) {
-            sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
-        } else {
-            AppendTo(folder_ + kTraceFileName, ReadAll(from / kTraceFileName));
-            AppendTo(folder_ + kDetailTraceFileName, ReadAll(from / kDetailTraceFileName));
-        }
+        sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
         if (herd.status != 0) {
             // Its summary lines, log line and reports may be incomplete: none of them count.
             sinks_.logLine("Analysis failes for " + herd.path + ": " + EndReason(herd.status));
@@ -482,7 +548,6 @@ private:
         }
     }
 
-    std::string folder_;
     int jobs_;
     const ReportOutput& output_;
     const HerdStepInto& step_;
@@ -496,10 +561,9 @@ private:
 
 }  // namespace
 
-void RunBatchOnWorkers(std::istream& batch, const std::string& folder, int jobs,
-                       const ReportOutput& output, const HerdStepInto& step,
-                       const BatchSinks& sinks) {
-    Workers workers(folder, jobs, output, step, sinks);
+void RunBatchOnWorkers(std::istream& batch, int jobs, const ReportOutput& output,
+                       const HerdStepInto& step, const BatchSinks& sinks) {
+    Workers workers(jobs, output, step, sinks);
     std::string line;
     CsvFields fields;
     while (StopSignal() == 0 && ReadTextLine(batch, line)) {

@@ -25,6 +25,7 @@ OutputFiles::OutputFiles(std::ostream& notes) : notes_(notes) {}
 
 void OutputFiles::Create(const std::string& folder, bool header) {
     traceFolder_.clear();
+    traceFailure_.reset();
     TakeTraceFailure();  // a failure of an earlier run is not this run's
     if (TraceFilesWanted()) {
         try {
@@ -33,7 +34,7 @@ void OutputFiles::Create(const std::string& folder, bool header) {
             }
             traceFolder_ = folder;
         } catch (const OutputFileError& error) {
-            LeaveTracesOut(error.what());
+            LeaveTracesOut(error);
         }
     } else {
         // Traces of an earlier run would pass for this run's.
@@ -47,14 +48,28 @@ void OutputFiles::Create(const std::string& folder, bool header) {
 }
 
 void OutputFiles::CheckTraces() {
-    const std::string failure = TakeTraceFailure();
-    if (!failure.empty() && !traceFolder_.empty()) LeaveTracesOut(failure);
+    const std::optional<OutputFileError> failure = TakeTraceFailure();
+    if (failure && !traceFolder_.empty()) LeaveTracesOut(*failure);
 }
 
-void OutputFiles::LeaveTracesOut(const std::string& why) {
+void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
+    traceFailure_ = why;
+    bool emptied = false;
+    if (why.ForWantOfSpace() && !traceFolder_.empty()) {
+        // Cut short, they are of no use; the room they take is what the summary rows of the
+        // next herds need.
+        try {
+            for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+                OutputFile().Create(traceFolder_ + name);
+            }
+            emptied = true;
+        } catch (const OutputFileError&) {
+        }
+    }
     traceFolder_.clear();
-    notes_ << "The trace files were cut short; the analysis goes on without them: " << why
-           << std::endl;
+    notes_ << (emptied ? "The trace files were emptied to keep room for the summary; "
+                       : "The trace files were cut short; ")
+           << "the analysis goes on without them: " << why.what() << std::endl;
 }
 
 void OutputFiles::Append(const std::string& summaryLines, const std::string& conceptionLines) {
@@ -79,7 +94,7 @@ void OutputFiles::AppendTraces(const std::string& trace, const std::string& deta
             file.Write(*text);
         }
     } catch (const OutputFileError& error) {
-        LeaveTracesOut(error.what());
+        LeaveTracesOut(error);
     }
 }
 

@@ -3,6 +3,7 @@
 // the traces beside them and the batch log. Other programs read the summary and the log, so
 // a herd's lines are written whole or not at all, in every file.
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "analysis/output_file.h"
@@ -28,7 +29,8 @@ public:
     // The folder the analysis writes its traces into: empty when the traces are left out.
     const std::string& TraceFolder() const { return traceFolder_; }
     // After each analysis: when a trace could not be written, says so in one line and
-    // leaves the traces out for the rest of the run (a trace with holes misleads).
+    // leaves the traces out for the rest of the run (a trace with holes misleads); when it
+    // was for want of space, the trace files are emptied so the summary rows keep the room.
     void CheckTraces();
 
     // Appends one herd's summary and conception lines (whole lines, CR LF), both or neither.
@@ -39,11 +41,17 @@ public:
     // left as CheckTraces leaves it.
     void AppendTraces(const std::string& trace, const std::string& detail);
 
+    // Why the traces were left out during the run; nullopt while they are written.
+    const std::optional<OutputFileError>& TraceFailure() const { return traceFailure_; }
+
 private:
-    void LeaveTracesOut(const std::string& why);
+    // Leaves the traces out from now on, with one line to notes. When the disk or quota is
+    // full they are emptied as well.
+    void LeaveTracesOut(const OutputFileError& why);
 
     std::ostream& notes_;
     std::string traceFolder_;
+    std::optional<OutputFileError> traceFailure_;
     OutputFile summary_;
     OutputFile conception_;
 };

@@ -326,11 +326,25 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 OutputFiles herdFiles(std::cerr);
                 herdFiles.Create(into, false);
                 BatchLog herdLog(into + kBatchLogFileName);
+                // A report or trace that the herd's own folder cannot take is a fault of that
+                // folder, not of the herd: every later herd would meet it too.
+                std::optional<OutputFileError> unwritten;
+                RunSteps herdSteps = batchSteps;
+                herdSteps.print = [&](const HerdReport& report, const ReportOutput& out) {
+                    try {
+                        batchSteps.print(report, out);
+                    } catch (const ReportFileError& e) {
+                        if (e.Path().starts_with(into)) unwritten.emplace("write", e.Path(), e.Reason());
+                        throw;
+                    }
+                };
                 // The herd's PDF takes the plain name here; the batch process gives it its
                 // name among the whole batch's reports.
                 PdfFileNames herdNames;
-                RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, batchSteps);
-                if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
+                RunBatchLine(herdLine, herdFiles, herdLog, herdNames, herdOutput, herdSteps);
+                if (unwritten) throw *unwritten;
+                if (herdFiles.TraceFailure()) throw *herdFiles.TraceFailure();
+                if (!herdNames.Empty()) OutputFile().Create(into + kPdfNameClaimedFile);
                 HerdFinished();
             };
             const BatchSinks sinks{
@@ -343,7 +357,7 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 [&files](const std::string& trace, const std::string& detail) {
                     files.AppendTraces(trace, detail);
                 }};
-            RunBatchOnWorkers(*batch, folder, jobs, output, step, sinks);
+            RunBatchOnWorkers(*batch, jobs, output, step, sinks);
         } else {
             CsvFields fields;
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {

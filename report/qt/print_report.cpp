@@ -215,7 +215,7 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
     // a full disk never leaves a truncated report under the real name.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
+        throw ReportFileError(Native(fileName), file.errorString().toStdString());
     }
     QByteArray pdf;
     {
@@ -241,7 +241,7 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
     }
     NameProducer(pdf);
     if (file.write(pdf) != pdf.size() || !file.commit()) {
-        throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
+        throw ReportFileError(Native(fileName), file.errorString().toStdString());
     }
 }
 
