@@ -1,0 +1,199 @@
+// The PDF device against Qt's PDF engine: the same page drawing onto both must give the same
+// text widths, the same words at the same places (pdftotext -bbox) and the same picture of
+// each page (pdftoppm at 100 dpi: every pixel the same, or at an edge found within one pixel).
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "interpret/interpretation.h"
+#include "report/qt/pdf_canvas.h"
+#include "report/qt/qpainter_canvas.h"
+#include "report/qt/report_images.h"
+#include "report/report_canvas.h"
+#include "report/report_pages.h"
+#include "report_qt/qt_test_support.h"
+
+namespace ovista {
+namespace {
+
+std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The report's two pages as Qt's PDF engine writes them, pictures without loss.
+void WriteQtPdf(const HerdReport& report, const QString& path) {
+    QPdfWriter writer(path);
+    writer.setResolution(600);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    const Interpretation interpretation = InterpretReport(report);
+    const QSize page(writer.width(), writer.height());
+    QPainterCanvas first(painter, page, images);
+    ReportCanvas canvas(report, first, 600);
+    canvas.SetPageNo(1);
+    DrawReportPage(canvas, 1, interpretation);
+    writer.newPage();
+    QPainterCanvas second(painter, page, images);
+    canvas.SetDevice(second);
+    canvas.SetPageNo(2);
+    DrawReportPage(canvas, 2, interpretation);
+}
+
+void WriteOurPdf(const HerdReport& report, const QString& path) {
+    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    const Interpretation interpretation = InterpretReport(report);
+    PdfDocument document(images);
+    ReportCanvas canvas(report, document.NewPage(), 600);
+    canvas.SetPageNo(1);
+    DrawReportPage(canvas, 1, interpretation);
+    canvas.SetDevice(document.NewPage());
+    canvas.SetPageNo(2);
+    DrawReportPage(canvas, 2, interpretation);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const std::string pdf = document.Finish("Ovista Report", "ovista", "ovista");
+    file.write(pdf.data(), static_cast<qint64>(pdf.size()));
+}
+
+// Page n at 100 dots per inch.
+QImage Rendered(const QString& pdf, int n) {
+    const QString stem = pdf + "-" + QString::number(n);
+    Output("pdftoppm -r 100 -f " + std::to_string(n) + " -l " + std::to_string(n) + " -singlefile '" +
+           pdf.toStdString() + "' '" + stem.toStdString() + "'");
+    return QImage(stem + ".ppm").convertToFormat(QImage::Format_RGB32);
+}
+
+// Pixels of a that differ from b and whose colour is nowhere within one pixel in b.
+int PixelsOffEdges(const QImage& a, const QImage& b) {
+    int off = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb colour = a.pixel(x, y);
+            if (b.pixel(x, y) == colour) continue;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; ++dy) {
+                for (int dx = -1; dx <= 1 && !near; ++dx) {
+                    near = b.valid(x + dx, y + dy) && b.pixel(x + dx, y + dy) == colour;
+                }
+            }
+            off += near ? 0 : 1;
+        }
+    }
+    return off;
+}
+
+struct Word {
+    std::string text;
+    double box[4];
+};
+
+std::vector<Word> Words(const QString& pdf) {
+    const std::string xml = Output("pdftotext -bbox '" + pdf.toStdString() + "' -");
+    const std::regex word(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*)</word>)re");
+    std::vector<Word> words;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), word); it != std::sregex_iterator(); ++it) {
+        words.push_back({(*it)[5], {std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])}});
+    }
+    return words;
+}
+
+// A record whose header texts hold what the report's character set allows: a tab, control
+// bytes, a no-break space, accents, the euro sign, quotes and a word too long for its box.
+HerdReport OddTextReport() {
+    HerdReport report = testing::ExampleReport("herd002.csv");
+    report.Owner = "M\xE9tairie \x80 & \x93Sons\x94\tLtd\x01\x1F \xA0 (\\)";
+    report.Address = "Route\xA0" "12, \xC5rhus, \xBD\xBC\xBE km \x85 " + std::string(60, 'W');
+    return report;
+}
+
+TEST(PdfCanvas, PagesLookAsQtsPdfEngineDrawsThem) {
+    testing::EnsureApplication();
+    const QTemporaryDir temporary;
+    // OVISTA_KEEP_PDFS=<folder> keeps the files to look at.
+    const QDir folder(qEnvironmentVariableIsSet("OVISTA_KEEP_PDFS") ? qEnvironmentVariable("OVISTA_KEEP_PDFS")
+                                                                     : temporary.path());
+    const std::vector<std::pair<std::string, HerdReport>> reports = {
+        {"seasonal", testing::ExampleReport("herd001.csv")},
+        {"yearround", testing::ExampleReport("herd004.csv")},
+        {"oddtext", OddTextReport()},
+    };
+    for (const auto& [name, report] : reports) {
+        SCOPED_TRACE(name);
+        const QString qt = folder.filePath(QString::fromStdString(name) + "-qt.pdf");
+        const QString ours = folder.filePath(QString::fromStdString(name) + "-ours.pdf");
+        WriteQtPdf(report, qt);
+        WriteOurPdf(report, ours);
+        for (int page = 1; page <= 2; ++page) {
+            const QImage expected = Rendered(qt, page);
+            const QImage got = Rendered(ours, page);
+            ASSERT_FALSE(expected.isNull());
+            ASSERT_EQ(got.size(), expected.size());
+            EXPECT_EQ(PixelsOffEdges(got, expected), 0) << "page " << page;
+            EXPECT_EQ(PixelsOffEdges(expected, got), 0) << "page " << page;
+        }
+        const std::vector<Word> expected = Words(qt);
+        const std::vector<Word> got = Words(ours);
+        ASSERT_EQ(got.size(), expected.size());
+        ASSERT_GT(got.size(), 300u);
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].text, expected[i].text);
+            for (int k = 0; k < 4; ++k) {
+                // 0.01 % of the page
+                EXPECT_NEAR(got[i].box[k], expected[i].box[k], (k % 2 == 0 ? 595 : 842) * 1e-4) << got[i].text;
+            }
+        }
+        const std::string fonts = Output("pdffonts '" + ours.toStdString() + "'");
+        EXPECT_EQ(fonts.find(" no "), std::string::npos) << fonts;  // embedded, subset, mapped to text
+        EXPECT_NE(Output("pdfinfo '" + ours.toStdString() + "'").find("595 x 842 pts (A4)"), std::string::npos);
+    }
+}
+
+TEST(PdfCanvas, TextIsMeasuredAsOnQtsDevices) {
+    testing::EnsureApplication();
+    const QTemporaryDir folder;
+    QPdfWriter writer(folder.filePath("measure.pdf"));
+    writer.setResolution(600);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    QPainterCanvas qt(painter, QSize(writer.width(), writer.height()), CurrentReportImages(ProgramFolder()));
+    PdfDocument document(CurrentReportImages(ProgramFolder()));
+    PdfCanvas& ours = document.NewPage();
+    EXPECT_EQ(ours.Width(), writer.width());
+    EXPECT_EQ(ours.Height(), writer.height());
+    // Kerned pairs, a kerned space, figures, accents, a tab, control characters, spaces at
+    // the end (counted in the width).
+    const char* const texts[] = {"AV To Yo", "11 (100%)", "Week 3  ", "P. r. W.A", "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC",
+                                 "a\tb", "x\x01y\x1Fz", "Not-in-calf rate", "", " ", "Seek advice"};
+    for (const double size : {5.0, 7.5, 10.0, 12.0, 16.0}) {
+        for (const bool bold : {false, true}) {
+            qt.SetFont(size, bold);
+            ours.SetFont(size, bold);
+            EXPECT_EQ(ours.TextHeight("Ag"), qt.TextHeight("Ag")) << size;
+            for (const char* text : texts) {
+                EXPECT_EQ(ours.TextWidth(text), qt.TextWidth(text)) << "'" << text << "' at " << size << (bold ? " bold" : "");
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ovista
