@@ -27,12 +27,14 @@ QRectF Corners(int x1, int y1, int x2, int y2) {
 // cut (not rounded), no trailing zeros after a whole number. Readers then take the same
 // values from both files, so shapes and glyphs fall on the same fractions of a pixel.
 void Number(std::string& out, double value) {
+    char text[32];
+    char* end = text;
     if (std::isnan(value)) {
         out += "0 ";
         return;
     }
     if (value < 0) {
-        out += '-';
+        *end++ = '-';
         value = -value;
     }
     auto whole = static_cast<unsigned int>(value);
@@ -49,19 +51,20 @@ void Number(std::string& out, double value) {
     }
     int unit = 100000000;
     if (count == 0) {
-        out += '0';
+        *end++ = '0';
     } else {
         while (count != 0) {
-            out += digits[--count];
+            *end++ = digits[--count];
             unit /= 10;
             fraction /= 10;
         }
     }
     if (fraction != 0) {
-        out += '.';
-        for (; unit != 0; unit /= 10) out += static_cast<char>('0' + fraction / unit % 10);
+        *end++ = '.';
+        for (; unit != 0; unit /= 10) *end++ = static_cast<char>('0' + fraction / unit % 10);
     }
-    out += ' ';
+    *end++ = ' ';
+    out.append(text, end);
 }
 
 void Colour(std::string& out, Rgb colour) {
@@ -185,7 +188,7 @@ void PdfCanvas::SetFont(double pointSize, bool bold) {
 
 int PdfCanvas::TextWidth(std::string_view text) {
     if (text.empty()) return 0;
-    return pdf::ReportFontFaces().Shape(pixelSize_, bold_, text).width;
+    return pdf::ReportFontFaces().Width(pixelSize_, bold_, text);
 }
 
 int PdfCanvas::TextHeight(std::string_view /*text*/) {

@@ -129,6 +129,18 @@ std::size_t ReferenceAfter(std::string_view pdf, std::string_view key) {
     return at == std::string_view::npos ? 0 : std::strtoull(pdf.data() + at + key.size(), nullptr, 10);
 }
 
+// A device of the PDF's resolution: texts laid out for it get their tab stops where Qt's
+// PDF device puts them.
+QImage& PdfResolutionDevice() {
+    thread_local QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(600 / 0.0254));
+        image.setDotsPerMeterY(qRound(600 / 0.0254));
+        return image;
+    }();
+    return device;
+}
+
 // Runs of several fonts cut and put in the order of the line, as Qt draws a text's parts
 // (text extraction reads them in that order).
 std::vector<GlyphRun> InLineOrder(const std::vector<GlyphRun>& runs) {
@@ -450,15 +462,7 @@ const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view ut
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     ShapedText shaped;
     if (!text.isEmpty()) {
-        // Laid out for a device of the PDF's resolution, which sets tab stops as on Qt's
-        // PDF device.
-        static QImage device = [] {
-            QImage image(1, 1, QImage::Format_RGB32);
-            image.setDotsPerMeterX(qRound(600 / 0.0254));
-            image.setDotsPerMeterY(qRound(600 / 0.0254));
-            return image;
-        }();
-        QTextLayout layout(text, ReportFont(pixelSize, bold), &device);
+        QTextLayout layout(text, ReportFont(pixelSize, bold), &PdfResolutionDevice());
         layout.setCacheEnabled(false);
         layout.beginLayout();
         QTextLine line = layout.createLine();
@@ -493,6 +497,20 @@ const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view ut
         if (shaped.runs.size() > 1) shaped.runs = InLineOrder(shaped.runs);
     }
     return shaped_.emplace(std::move(key), std::move(shaped)).first->second;
+}
+
+int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
+    std::string key = std::to_string(pixelSize);
+    key += bold ? 'b' : 'r';
+    key += utf8;
+    const auto found = widths_.find(key);
+    if (found != widths_.end()) return found->second;
+    if (widths_.size() >= 200000) widths_.clear();
+    std::unique_ptr<QFontMetrics>& metrics = fontMetrics_[{pixelSize, bold}];
+    if (!metrics) metrics = std::make_unique<QFontMetrics>(ReportFont(pixelSize, bold), &PdfResolutionDevice());
+    const int width = metrics->horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    widths_.emplace(std::move(key), width);
+    return width;
 }
 
 const FontFaces::LineMetrics& FontFaces::Metrics(int pixelSize, bool bold) {

@@ -5,6 +5,7 @@
 // messages for thousands of herds. Each PDF embeds the font program cut down to the glyphs
 // it uses, made once for each set of glyphs.
 #include <QFont>
+#include <QFontMetrics>
 #include <QRawFont>
 #include <cstdint>
 #include <map>
@@ -85,7 +86,10 @@ public:
     // The font the report draws its text in (Liberation Sans) at pixelSize.
     static QFont ReportFont(int pixelSize, bool bold);
 
+    // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
+    // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
+    int Width(int pixelSize, bool bold, std::string_view utf8);
     // Ascent and descent in pixels, as QFontMetrics gives them.
     struct LineMetrics {
         int ascent = 0;
@@ -101,7 +105,9 @@ private:
     std::vector<std::unique_ptr<FontFace>> faces_;
     std::map<std::string, int> faceIndex_;  // family and style -> index
     std::unordered_map<std::string, ShapedText> shaped_;
+    std::unordered_map<std::string, int> widths_;
     std::map<std::pair<int, bool>, LineMetrics> metrics_;
+    std::map<std::pair<int, bool>, std::unique_ptr<QFontMetrics>> fontMetrics_;
 };
 
 // The process's faces and shapes (one thread draws reports).
