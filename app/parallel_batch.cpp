@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,7 @@ namespace fs = std::filesystem;
 constexpr const char* kMessagesFile = "messages";
 constexpr const char* kStdoutFile = "stdout";
 constexpr const char* kStderrFile = "stderr";
+constexpr std::size_t kReceiveChunk = 1 << 16;
 constexpr const char* kPdfFolder = "pdf";
 // Said with a failure of the workers' folder, which the user does not choose directly.
 constexpr const char* kFolderHint = " (the worker processes' folder; TMPDIR chooses another)";
@@ -161,7 +163,25 @@ struct Herd {
     // or failing, and so it would be for every later herd.
     std::string unwritten;
     std::string unwrittenReason;
+    // What the herd left in its folder, sent by its worker with its answer (files read
+    // back by the batch process only when the worker ended without answering).
+    bool delivered = false;
+    std::string payload;  // the files one after the other, in the order of kOutputFiles
+    std::array<std::pair<std::size_t, std::size_t>, 8> parts{};  // where each lies in it
+    bool pdfClaimed = false;
 };
+
+// The files a herd's step leaves in its folder, in the order a worker sends them.
+constexpr const char* kOutputFiles[8] = {kMessagesFile, kStdoutFile, kStderrFile, kTraceFileName, kDetailTraceFileName,
+                                         kSummaryFileName, kConceptionFileName, kBatchLogFileName};
+enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kLog };
+
+// The files of a herd's folder as they are (missing ones empty), and whether its report
+// took a PDF name.
+void ReadOutputs(const fs::path& folder, std::array<std::string, 8>& outputs, bool& pdfClaimed) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = ReadAll(folder / kOutputFiles[i]);
+    pdfClaimed = ::access((folder / kPdfNameClaimedFile).c_str(), F_OK) == 0;
+}
 
 // The answer of a worker whose herd's folder could not be written:
 // "<number> 4 <file>\t<reason>".
@@ -258,12 +278,7 @@ public:
         herd.number = next_++;
         herd.line = line;
         herd.path = path;
-        herd.folder = root_ / std::to_string(herd.number);
-        std::error_code error;
-        fs::create_directories(pdfsInOrder_ ? herd.folder / kPdfFolder : herd.folder, error);
-        if (error) {
-            throw OutputFileError("create", herd.folder.string(), error.message() + kFolderHint, error.value());
-        }
+        herd.folder = root_ / std::to_string(herd.number);  // made by the worker
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
@@ -352,8 +367,12 @@ private:
             const std::string number = command.substr(0, space);
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
             std::string unwritten;
-            const int code = RunHerd(line, root_ / number, unwritten);
-            if (!SendAll(socket, number + " " + std::to_string(code) + unwritten + "\n")) break;
+            const fs::path folder = root_ / number;
+            const int code = RunHerd(line, folder, unwritten);
+            if (!SendAll(socket, code == kFolderFailed ? number + " " + std::to_string(code) + unwritten + "\n"
+                                                       : Delivery(number, code, folder))) {
+                break;
+            }
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
     }
@@ -366,6 +385,9 @@ private:
         std::optional<OutputFileError> folderFailure;
         UserServices* outer = &Services();
         try {
+            std::error_code error;
+            fs::create_directories(pdfsInOrder_ ? folder / kPdfFolder : folder, error);
+            if (error) throw OutputFileError("create", folder.string(), error.message(), error.value());
             RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
             RedirectTo(folder / kStderrFile, STDERR_FILENO);
             RecordingServices recording((folder / kMessagesFile).string());
@@ -400,6 +422,31 @@ private:
         return kFolderFailed;
     }
 
+    // The answer for a herd whose folder was written: "<number> <code> <eight lengths>
+    // <PDF claimed>", a line feed, then the eight files one after the other. The files are
+    // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
+    // Reading back and clearing up here keeps that work off the batch process, which does it
+    // for every herd of the batch in turn.
+    static std::string Delivery(const std::string& number, int code, const fs::path& folder) {
+        std::array<std::string, 8> outputs;
+        bool pdfClaimed = false;
+        ReadOutputs(folder, outputs, pdfClaimed);
+        std::string answer = number + " " + std::to_string(code);
+        std::size_t size = 0;
+        for (const std::string& output : outputs) {
+            answer += " " + std::to_string(output.size());
+            size += output.size();
+        }
+        answer += pdfClaimed ? " 1\n" : " 0\n";
+        answer.reserve(answer.size() + size);
+        for (const std::string& output : outputs) answer += output;
+        for (const char* name : kOutputFiles) ::unlink((folder / name).c_str());
+        ::unlink((folder / kPdfNameClaimedFile).c_str());
+        ::rmdir((folder / kPdfFolder).c_str());  // fails while it holds the PDF
+        ::rmdir(folder.c_str());
+        return answer;
+    }
+
     static void RedirectTo(const fs::path& path, int fd) {
         const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (file < 0 || ::dup2(file, fd) < 0) {
@@ -428,41 +475,74 @@ private:
         for (std::size_t i = polled.size(); i-- > 0;) {
             if (polled[i].revents == 0) continue;
             Worker& worker = workers_[i];
-            char chunk[4096];
-            const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, 0);
+            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), 0);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) {
                 Lost(worker);
                 continue;
             }
-            worker.received.append(chunk, static_cast<std::size_t>(got));
+            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
             TakeAnswers(worker);
         }
     }
 
-    // The herds a worker reported as finished, "<number> <code>" a line each.
+    // The herds a worker reported as finished: an answer line each, with the files of the
+    // herd after it when the line gives their lengths.
     void TakeAnswers(Worker& worker) {
-        std::size_t newline;
-        while ((newline = worker.received.find('\n')) != std::string::npos) {
-            const std::string answer = worker.received.substr(0, newline);
-            worker.received.erase(0, newline + 1);
-            const long long number = std::atoll(answer.c_str());
-            const std::size_t space = answer.find(' ');
-            const int code = std::atoi(answer.c_str() + space + 1);
-            if (Herd* herd = HerdNumbered(number)) {
+        std::size_t at = 0;
+        for (;;) {
+            const std::size_t newline = worker.received.find('\n', at);
+            if (newline == std::string::npos) break;
+            const char* text = worker.received.c_str() + at;
+            char* end = nullptr;
+            const long long number = std::strtoll(text, &end, 10);
+            const int code = static_cast<int>(std::strtol(end, &end, 10));
+            std::array<std::size_t, 8> lengths{};
+            std::size_t payload = 0;
+            bool pdfClaimed = false;
+            if (code != kFolderFailed) {
+                for (std::size_t& length : lengths) {
+                    length = std::strtoull(end, &end, 10);
+                    payload += length;
+                }
+                pdfClaimed = std::strtol(end, &end, 10) == 1;
+            }
+            if (worker.received.size() - (newline + 1) < payload) break;  // the rest is on its way
+            Herd* herd = HerdNumbered(number);
+            if (herd != nullptr) {
                 herd->done = true;
                 if (code == kFolderFailed) {
-                    const std::size_t file = answer.find(' ', space + 1);
+                    const std::string answer = worker.received.substr(at, newline - at);
+                    const std::size_t file = answer.find(' ', answer.find(' ') + 1);
                     const std::size_t tab = answer.find('\t', file);
                     if (file != std::string::npos && tab != std::string::npos) {
                         herd->unwritten = answer.substr(file + 1, tab - file - 1);
                         herd->unwrittenReason = answer.substr(tab + 1);
                     }
+                } else {
+                    herd->delivered = true;
+                    herd->pdfClaimed = pdfClaimed;
+                    // Nearly always the answer is all that has come: taken over as it is.
+                    std::size_t from = newline + 1;
+                    if (at == 0 && from + payload == worker.received.size()) {
+                        herd->payload = std::move(worker.received);
+                        worker.received = std::string();
+                    } else {
+                        herd->payload.assign(worker.received, from, payload);
+                        from = 0;
+                    }
+                    for (std::size_t i = 0; i < lengths.size(); ++i) {
+                        herd->parts[i] = {from, lengths[i]};
+                        from += lengths[i];
+                    }
                 }
                 herd->status = code == 0 || code == kFolderFailed ? 0 : (code & 0xff) << 8;  // as an exit status
             }
             if (!worker.queue.empty() && worker.queue.front() == number) worker.queue.pop_front();
+            if (worker.received.empty()) return;  // the answer was taken over whole
+            at = newline + 1 + payload;
         }
+        worker.received.erase(0, at);
     }
 
     // A worker that ended: the herd it was on failed with the way it ended; the herds queued
@@ -473,11 +553,10 @@ private:
         }
         // Herds it finished before it ended may still be unread.
         for (;;) {
-            char chunk[4096];
-            const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, MSG_DONTWAIT);
+            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
-            worker.received.append(chunk, static_cast<std::size_t>(got));
+            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
         }
         TakeAnswers(worker);
         ::close(worker.socket);
@@ -498,11 +577,14 @@ private:
     // Takes over the results of the finished herds at the head of the batch.
     void TakeOverFinished() {
         while (StopSignal() == 0 && !herds_.empty() && herds_.front().done) {
-            const Herd herd = herds_.front();
+            const Herd herd = std::move(herds_.front());
             herds_.pop_front();
             TakeOver(herd);
-            std::error_code ignored;
-            fs::remove_all(herd.folder, ignored);
+            // A worker that answered has cleared the folder, unless it holds the PDF.
+            if (!herd.delivered || herd.pdfClaimed) {
+                std::error_code ignored;
+                fs::remove_all(herd.folder, ignored);
+            }
             if (sinks_.herdDone) sinks_.herdDone();
         }
     }
@@ -519,17 +601,29 @@ private:
             }
             throw OutputFileError("write", herd.unwritten, herd.unwrittenReason + kFolderHint);
         }
-        ReplayMessages(ReadAll(from / kMessagesFile));
-        std::cout << ReadAll(from / kStdoutFile) << std::flush;
-        std::cerr << ReadAll(from / kStderrFile) << std::flush;
-        sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
+        std::array<std::string, 8> read;
+        std::array<std::string_view, 8> outputs;
+        bool pdfClaimed = herd.pdfClaimed;
+        if (herd.delivered) {
+            for (std::size_t i = 0; i < outputs.size(); ++i) {
+                outputs[i] = std::string_view(herd.payload).substr(herd.parts[i].first, herd.parts[i].second);
+            }
+        } else {
+            // A worker that ended without answering left what it had written in the folder.
+            ReadOutputs(from, read, pdfClaimed);
+            for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = read[i];
+        }
+        ReplayMessages(std::string(outputs[kMessages]));
+        std::cout << outputs[kStdout] << std::flush;
+        std::cerr << outputs[kStderr] << std::flush;
+        sinks_.traces(outputs[kTrace], outputs[kDetail]);
         if (herd.status != 0) {
             // Its summary lines, log line and reports may be incomplete: none of them count.
             sinks_.logLine("Analysis failes for " + herd.path + ": " + EndReason(herd.status));
             return;
         }
         try {
-            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName));
+            sinks_.rows(outputs[kSummary], outputs[kConception]);
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {
@@ -538,10 +632,10 @@ private:
             }
             throw;
         }
-        for (const std::string& line : CrLfLines(ReadAll(from / kBatchLogFileName))) {
+        for (const std::string& line : CrLfLines(std::string(outputs[kLog]))) {
             sinks_.logLine(line);
         }
-        if (fs::exists(from / kPdfNameClaimedFile)) {
+        if (pdfClaimed) {
             const std::string name = sinks_.claimPdfName(herd.path);
             const fs::path written = from / kPdfFolder / PdfFileNameFor(herd.path);
             if (pdfsInOrder_ && fs::exists(written)) MoveFile(written, fs::path(output_.pdfFolder) / name);
@@ -556,6 +650,7 @@ private:
     bool pdfsInOrder_ = false;
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
+    std::array<char, kReceiveChunk> chunk_{};
     long long next_ = 0;
 };
 

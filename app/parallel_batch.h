@@ -9,6 +9,7 @@
 #include <functional>
 #include <istream>
 #include <string>
+#include <string_view>
 
 #include "app/runs.h"
 
@@ -18,13 +19,13 @@ namespace ovista {
 struct BatchSinks {
     std::function<void(const std::string& line)> logLine;  // one line of the batch log
     // The herd's summary and conception lines, as written (CR LF ends).
-    std::function<void(const std::string& summary, const std::string& conception)> rows;
+    std::function<void(std::string_view summary, std::string_view conception)> rows;
     // The name of the herd's PDF among the batch's reports, for a herd that took one.
     std::function<std::string(const std::string& path)> claimPdfName;
     // After each batch line that named a herd: herds done so far.
     std::function<void()> herdDone;
     // The herd's trace and detail trace, as written (whole CR LF lines).
-    std::function<void(const std::string& trace, const std::string& detail)> traces;
+    std::function<void(std::string_view trace, std::string_view detail)> traces;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.

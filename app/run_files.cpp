@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <ostream>
+#include <tuple>
 #include <utility>
 
 #include "analysis/trace.h"
@@ -25,6 +26,8 @@ OutputFiles::OutputFiles(std::ostream& notes) : notes_(notes) {}
 
 void OutputFiles::Create(const std::string& folder, bool header) {
     traceFolder_.clear();
+    trace_.Close();
+    detail_.Close();
     traceFailure_.reset();
     TakeTraceFailure();  // a failure of an earlier run is not this run's
     if (TraceFilesWanted()) {
@@ -54,6 +57,8 @@ void OutputFiles::CheckTraces() {
 
 void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
     traceFailure_ = why;
+    trace_.Close();
+    detail_.Close();
     bool emptied = false;
     if (why.ForWantOfSpace() && !traceFolder_.empty()) {
         // Cut short, they are of no use; the room they take is what the summary rows of the
@@ -72,7 +77,7 @@ void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
            << "the analysis goes on without them: " << why.what() << std::endl;
 }
 
-void OutputFiles::Append(const std::string& summaryLines, const std::string& conceptionLines) {
+void OutputFiles::Append(std::string_view summaryLines, std::string_view conceptionLines) {
     const auto summaryLength = summary_.Length();
     summary_.Write(summaryLines);
     try {
@@ -83,15 +88,15 @@ void OutputFiles::Append(const std::string& summaryLines, const std::string& con
     }
 }
 
-void OutputFiles::AppendTraces(const std::string& trace, const std::string& detail) {
+void OutputFiles::AppendTraces(std::string_view trace, std::string_view detail) {
     if (traceFolder_.empty()) return;
     try {
-        for (const auto& [name, text] : {std::pair{kTraceFileName, &trace},
-                                         std::pair{kDetailTraceFileName, &detail}}) {
+        // Kept open from the first herd on: a batch appends to them for every herd.
+        for (const auto& [file, name, text] : {std::tuple{&trace_, kTraceFileName, &trace},
+                                               std::tuple{&detail_, kDetailTraceFileName, &detail}}) {
             if (text->empty()) continue;
-            OutputFile file;
-            file.OpenForAppending(traceFolder_ + name);
-            file.Write(*text);
+            if (!file->IsOpen()) file->OpenForAppending(traceFolder_ + name);
+            file->Write(*text);
         }
     } catch (const OutputFileError& error) {
         LeaveTracesOut(error);

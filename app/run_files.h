@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "analysis/output_file.h"
 
@@ -35,11 +36,11 @@ public:
 
     // Appends one herd's summary and conception lines (whole lines, CR LF), both or neither.
     // OutputFileError when a file cannot take them.
-    void Append(const std::string& summaryLines, const std::string& conceptionLines);
+    void Append(std::string_view summaryLines, std::string_view conceptionLines);
 
     // Appends a herd's traces that a worker process wrote; a trace that cannot take them is
     // left as CheckTraces leaves it.
-    void AppendTraces(const std::string& trace, const std::string& detail);
+    void AppendTraces(std::string_view trace, std::string_view detail);
 
     // Why the traces were left out during the run; nullopt while they are written.
     const std::optional<OutputFileError>& TraceFailure() const { return traceFailure_; }
@@ -54,6 +55,8 @@ private:
     std::optional<OutputFileError> traceFailure_;
     OutputFile summary_;
     OutputFile conception_;
+    OutputFile trace_;   // the traces workers' herds are appended to
+    OutputFile detail_;
 };
 
 // The batch log: one whole line per herd.

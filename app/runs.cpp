@@ -349,12 +349,12 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
             };
             const BatchSinks sinks{
                 [&log](const std::string& text) { log->Line(text); },
-                [&files](const std::string& summary, const std::string& conception) {
+                [&files](std::string_view summary, std::string_view conception) {
                     files.Append(summary, conception);
                 },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
                 herdDone,
-                [&files](const std::string& trace, const std::string& detail) {
+                [&files](std::string_view trace, std::string_view detail) {
                     files.AppendTraces(trace, detail);
                 }};
             RunBatchOnWorkers(*batch, jobs, output, step, sinks);
