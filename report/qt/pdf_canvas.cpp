@@ -1,6 +1,8 @@
 #include "report/qt/pdf_canvas.h"
 
+#include <QBuffer>
 #include <QDateTime>
+#include <QImageWriter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
@@ -8,6 +10,7 @@
 
 #include "report/qt/pdf_font.h"
 #include "report/qt/qpainter_canvas.h"
+#include "report/qt/report_images.h"
 
 namespace ovista {
 namespace {
@@ -116,11 +119,13 @@ void PathOf(std::string& out, const QPainterPath& path) {
     if (count > 0 && closes(count - 1)) out += "h\n";
 }
 
-// A picture as the PDF holds it: colours and, where it lets the page through, its alpha,
-// each compressed once per process.
+// A picture as the PDF holds it: its colours (compressed without loss, or as JPEG as Qt's PDF
+// engine stores pictures it need not keep exactly) and, where it lets the page through, its
+// alpha; each made once per process.
 struct EncodedImage {
     int width = 0;
     int height = 0;
+    bool jpeg = false;
     std::string colours;
     std::string alpha;  // empty when the picture is opaque
 };
@@ -131,13 +136,13 @@ std::string Compress(const QByteArray& data) {
                              : std::string();
 }
 
-const EncodedImage& Encoded(const QImage& source) {
-    thread_local std::map<qint64, EncodedImage> encoded;
-    const auto found = encoded.find(source.cacheKey());
+const EncodedImage& Encoded(const QImage& picture, bool lossless) {
+    thread_local std::map<std::pair<qint64, bool>, EncodedImage> encoded;
+    const auto key = std::make_pair(picture.cacheKey(), lossless);
+    const auto found = encoded.find(key);
     if (found != encoded.end()) return found->second;
-    if (encoded.size() >= 16) encoded.clear();
-    // As Qt's devices other than the screen draw it: white let through, colours unmixed.
-    const QImage image = WhiteToTransparent(source);
+    if (encoded.size() >= 64) encoded.clear();
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
     const int w = image.width();
     const int h = image.height();
     QByteArray colours(static_cast<qsizetype>(w) * h * 3, '\0');
@@ -156,8 +161,18 @@ const EncodedImage& Encoded(const QImage& source) {
             ++a;
         }
     }
-    EncodedImage result{w, h, Compress(colours), opaque ? std::string() : Compress(alpha)};
-    return encoded.emplace(source.cacheKey(), std::move(result)).first->second;
+    EncodedImage result{w, h, false, {}, opaque ? std::string() : Compress(alpha)};
+    QByteArray jpeg;
+    if (!lossless) {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(94);
+        if (!writer.write(image)) jpeg.clear();
+    }
+    result.jpeg = !jpeg.isEmpty();
+    result.colours = result.jpeg ? std::string(jpeg.constData(), static_cast<std::size_t>(jpeg.size())) : Compress(colours);
+    return encoded.emplace(key, std::move(result)).first->second;
 }
 
 // A PDF string literal.
@@ -323,20 +338,24 @@ void PdfCanvas::DrawImage(ReportImage image, int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2) || x1 == x2 || y1 == y2) return;
     const QImage& source = document_.Source(image);
     if (source.isNull()) return;
-    const std::string& name = document_.ImageName(image);
     const QRectF rect = Corners(x1, y1, x2, y2);
-    content_ += "q\n/GSa gs\n";
-    Number(content_, rect.width() / source.width());
+    // As on Qt's devices: stars and chart points made for their box and kept without loss,
+    // the logos at their own size.
+    const bool mark = image == ReportImage::Star || image == ReportImage::Ball;
+    const QImage picture = PictureForBox(source, mark ? rect.size().toSize() : source.size(), true);
+    const std::string& name = document_.ImageName(picture, mark);
+    content_ += "q\n";
+    Number(content_, rect.width() / picture.width());
     content_ += "0 0 ";
-    Number(content_, rect.height() / source.height());
+    Number(content_, rect.height() / picture.height());
     Number(content_, rect.x());
     Number(content_, rect.y());
     content_ += "cm\n";
-    Number(content_, source.width());
+    Number(content_, picture.width());
     content_ += "0 0 ";
-    Number(content_, -source.height());
+    Number(content_, -picture.height());
     content_ += "0 ";
-    Number(content_, source.height());
+    Number(content_, picture.height());
     content_ += "cm\n";
     content_ += name;
     content_ += " Do\nQ\n";
@@ -369,10 +388,12 @@ const QImage& PdfDocument::Source(ReportImage image) const {
     return images_.centreLogo;
 }
 
-const std::string& PdfDocument::ImageName(ReportImage image) {
-    std::optional<std::string>& used = imagesUsed_[static_cast<std::size_t>(image)];
-    if (!used) used = "/Im" + std::to_string(static_cast<int>(image) + 1);
-    return *used;
+const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) {
+    for (const UsedImage& used : imagesUsed_) {
+        if (used.picture.cacheKey() == picture.cacheKey() && used.lossless == lossless) return used.name;
+    }
+    imagesUsed_.push_back({picture, lossless, "/Im" + std::to_string(imagesUsed_.size() + 1)});
+    return imagesUsed_.back().name;
 }
 
 std::string PdfDocument::FontName(int face, const std::vector<std::uint16_t>& glyphs) {
@@ -408,12 +429,10 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         fontObjects[face] = next;
         next += 6;
     }
-    std::map<std::size_t, int> imageObjects;
+    std::vector<int> imageObjects;
     for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
-        if (imagesUsed_[i] && !Source(static_cast<ReportImage>(i)).isNull()) {
-            imageObjects[i] = next;
-            next += 2;
-        }
+        imageObjects.push_back(next);
+        next += 2;
     }
 
     begin(1);
@@ -432,8 +451,8 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         pdf += " /F" + std::to_string(face + 1) + " " + std::to_string(object) + " 0 R";
     }
     pdf += " >> /XObject <<";
-    for (const auto& [image, object] : imageObjects) {
-        pdf += " " + *imagesUsed_[image] + " " + std::to_string(object) + " 0 R";
+    for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
+        pdf += " " + imagesUsed_[i].name + " " + std::to_string(imageObjects[i]) + " 0 R";
     }
     pdf += " >> >>\nendobj\n";
     begin(5);
@@ -533,14 +552,15 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         }
     }
 
-    for (const auto& [image, object] : imageObjects) {
-        const EncodedImage& encoded = Encoded(Source(static_cast<ReportImage>(image)));
+    for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
+        const int object = imageObjects[i];
+        const EncodedImage& encoded = Encoded(imagesUsed_[i].picture, imagesUsed_[i].lossless);
         const std::string size = " /Width " + std::to_string(encoded.width) + " /Height " +
                                  std::to_string(encoded.height) + " /BitsPerComponent 8";
         begin(object);
         stream(" /Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceRGB" +
                    (encoded.alpha.empty() ? std::string() : " /SMask " + std::to_string(object + 1) + " 0 R") +
-                   " /Filter /FlateDecode",
+                   (encoded.jpeg ? " /Filter /DCTDecode" : " /Filter /FlateDecode"),
                encoded.colours);
         begin(object + 1);
         if (encoded.alpha.empty()) {

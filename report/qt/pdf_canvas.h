@@ -87,8 +87,8 @@ public:
 
 private:
     friend class PdfCanvas;
-    // The name of a picture in the pages' resources ("/Im1"); empty when it is not loaded.
-    const std::string& ImageName(ReportImage image);
+    // The name of a picture in the pages' resources ("/Im1"), noting it for the file.
+    const std::string& ImageName(const QImage& picture, bool lossless);
     // The name of a font face ("/F1"), noting the glyphs a page uses.
     std::string FontName(int face, const std::vector<std::uint16_t>& glyphs);
     const QImage& Source(ReportImage image) const;
@@ -96,7 +96,12 @@ private:
     const ReportImages& images_;
     std::vector<std::unique_ptr<PdfCanvas>> pages_;
     std::map<int, std::set<std::uint16_t>> faces_;  // face -> glyphs used
-    std::array<std::optional<std::string>, 4> imagesUsed_;  // names of the pictures drawn
+    struct UsedImage {
+        QImage picture;
+        bool lossless = false;
+        std::string name;
+    };
+    std::vector<UsedImage> imagesUsed_;  // in the order first drawn
 };
 
 }  // namespace ovista

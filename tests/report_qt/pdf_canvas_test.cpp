@@ -35,14 +35,13 @@ std::string Output(const std::string& command) {
     return text;
 }
 
-// The report's two pages as Qt's PDF engine writes them, pictures without loss.
+// The report's two pages as Qt's PDF engine writes them.
 void WriteQtPdf(const HerdReport& report, const QString& path) {
     QPdfWriter writer(path);
     writer.setResolution(600);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     QPainter painter(&writer);
-    painter.setRenderHint(QPainter::LosslessImageRendering);
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
     const QSize page(writer.width(), writer.height());
