@@ -131,11 +131,12 @@ std::string EndReason(int status) {
     return "the worker process ended with status " + std::to_string(WEXITSTATUS(status));
 }
 
-// Moves a file, copying when the target lies on another file system.
+// Moves a file, copying when the target lies on another file system; nothing when there is
+// no file to move.
 void MoveFile(const fs::path& from, const fs::path& to) {
     std::error_code error;
     fs::rename(from, to, error);
-    if (!error) return;
+    if (!error || error == std::errc::no_such_file_or_directory) return;
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     fs::remove(from, error);
 }
@@ -247,6 +248,13 @@ public:
         // reports fail as they would in one process.
         const std::string& pdf = output.pdfFolder;
         pdfsInOrder_ = !pdf.empty() && fs::is_directory(pdf) && ::access(pdf.c_str(), W_OK) == 0;
+        // Herds' PDFs wait in a hidden folder inside the PDF folder, on its file system, so
+        // that putting one in its place is a rename, not a copy by the batch process.
+        pdfRoot_ = root_;
+        if (pdfsInOrder_) {
+            std::string hidden = (fs::path(pdf) / ".ovista-pdf-XXXXXX").string();
+            if (mkdtemp(hidden.data()) != nullptr) pdfRoot_ = hidden;
+        }
     }
 
     ~Workers() {
@@ -261,6 +269,7 @@ public:
         }
         std::error_code ignored;
         fs::remove_all(root_, ignored);
+        if (pdfRoot_ != root_) fs::remove_all(pdfRoot_, ignored);
     }
 
     Workers(const Workers&) = delete;
@@ -370,7 +379,7 @@ private:
             const fs::path folder = root_ / number;
             const int code = RunHerd(line, folder, unwritten);
             if (!SendAll(socket, code == kFolderFailed ? number + " " + std::to_string(code) + unwritten + "\n"
-                                                       : Delivery(number, code, folder))) {
+                                                       : Delivery(number, code, folder, PdfFolderOf(number)))) {
                 break;
             }
         }
@@ -386,8 +395,11 @@ private:
         UserServices* outer = &Services();
         try {
             std::error_code error;
-            fs::create_directories(pdfsInOrder_ ? folder / kPdfFolder : folder, error);
+            fs::create_directories(folder, error);
             if (error) throw OutputFileError("create", folder.string(), error.message(), error.value());
+            const fs::path pdfFolder = PdfFolderOf(folder.filename().string());
+            if (pdfsInOrder_) fs::create_directories(pdfFolder, error);
+            if (error) throw OutputFileError("create", pdfFolder.string(), error.message(), error.value());
             RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
             RedirectTo(folder / kStderrFile, STDERR_FILENO);
             RecordingServices recording((folder / kMessagesFile).string());
@@ -397,7 +409,7 @@ private:
                 std::abort();
             }
             ReportOutput output = output_;
-            if (pdfsInOrder_) output.pdfFolder = (folder / kPdfFolder).string() + "/";
+            if (pdfsInOrder_) output.pdfFolder = pdfFolder.string() + "/";
             step_(line, WithTrailingSeparator(folder.string()), output);
             folderFailure = recording.Failure();
         } catch (const OutputFileError& e) {
@@ -427,7 +439,8 @@ private:
     // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
     // Reading back and clearing up here keeps that work off the batch process, which does it
     // for every herd of the batch in turn.
-    static std::string Delivery(const std::string& number, int code, const fs::path& folder) {
+    static std::string Delivery(const std::string& number, int code, const fs::path& folder,
+                                const fs::path& pdfFolder) {
         std::array<std::string, 8> outputs;
         bool pdfClaimed = false;
         ReadOutputs(folder, outputs, pdfClaimed);
@@ -442,9 +455,14 @@ private:
         for (const std::string& output : outputs) answer += output;
         for (const char* name : kOutputFiles) ::unlink((folder / name).c_str());
         ::unlink((folder / kPdfNameClaimedFile).c_str());
-        ::rmdir((folder / kPdfFolder).c_str());  // fails while it holds the PDF
+        ::rmdir(pdfFolder.c_str());  // fails while it holds the PDF
         ::rmdir(folder.c_str());
         return answer;
+    }
+
+    // Where herd number's PDF waits for the batch process.
+    fs::path PdfFolderOf(const std::string& number) const {
+        return pdfRoot_ == root_ ? root_ / number / kPdfFolder : pdfRoot_ / number;
     }
 
     static void RedirectTo(const fs::path& path, int fd) {
@@ -581,9 +599,14 @@ private:
             herds_.pop_front();
             TakeOver(herd);
             // A worker that answered has cleared the folder, unless it holds the PDF.
-            if (!herd.delivered || herd.pdfClaimed) {
+            if (!herd.delivered) {
                 std::error_code ignored;
                 fs::remove_all(herd.folder, ignored);
+                if (pdfsInOrder_) fs::remove_all(PdfFolderOf(std::to_string(herd.number)), ignored);
+            } else if (herd.pdfClaimed) {
+                // Empty once its PDF has gone to its place.
+                ::rmdir(PdfFolderOf(std::to_string(herd.number)).c_str());
+                if (pdfRoot_ == root_) ::rmdir(herd.folder.c_str());
             }
             if (sinks_.herdDone) sinks_.herdDone();
         }
@@ -637,8 +660,8 @@ private:
         }
         if (pdfClaimed) {
             const std::string name = sinks_.claimPdfName(herd.path);
-            const fs::path written = from / kPdfFolder / PdfFileNameFor(herd.path);
-            if (pdfsInOrder_ && fs::exists(written)) MoveFile(written, fs::path(output_.pdfFolder) / name);
+            const fs::path written = PdfFolderOf(std::to_string(herd.number)) / PdfFileNameFor(herd.path);
+            if (pdfsInOrder_) MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
         }
     }
 
@@ -647,6 +670,7 @@ private:
     const HerdStepInto& step_;
     const BatchSinks& sinks_;
     fs::path root_;
+    fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
     bool pdfsInOrder_ = false;
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
