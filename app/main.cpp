@@ -2,7 +2,9 @@
 #include <QApplication>
 #include <cstdlib>
 #include <iostream>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -55,7 +57,15 @@ int main(int argc, char* argv[]) {
         services = std::make_unique<QtServices>();
     }
     InstallServices(services.get());
-    const int status = RunChosenMode(keys, console);
+    int status = 1;
+    try {
+        status = RunChosenMode(keys, console);
+    } catch (const std::bad_alloc&) {
+        // Said, not aborted: the files of the run hold whole lines up to here.
+        ShowInfo("The run stopped: out of memory");
+    } catch (const std::exception& e) {
+        ShowInfo(std::string("The run stopped: ") + e.what());
+    }
     InstallServices(nullptr);
     if (ChooseRunMode(keys) != RunMode::Interactive) {
         // The run has closed its files. Tearing the application down would start Qt's

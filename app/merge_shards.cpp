@@ -1,37 +1,50 @@
 #include "app/merge_shards.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "analysis/output_file.h"
 #include "analysis/trace.h"
 #include "app/runs.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
+#include "herd/input_file.h"
 #include "herd/services.h"
 
 namespace ovista {
 namespace {
 
+// A shard's traces grow with its herds without a bound worth setting.
+constexpr InputKind kShardFileInput{"a shard's file", ~std::uint64_t{0}};
+
+// False when the file is missing, a folder, or not a regular file at all (a pipe would hold
+// the merge up).
 bool IsReadableFile(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return false;
-    return std::ifstream(path, std::ios::binary).is_open();
+    try {
+        return RegularFileInput(path, kShardFileInput).IsOpen();
+    } catch (const InputFileError&) {
+        return false;
+    }
 }
 
-// The summary file's first line with its line end (all of it when it has no line end);
-// false when it cannot be read.
+// The file's first line with its line end (all of it when it has no line end); false when
+// it cannot be read.
 bool ReadHeader(const std::string& path, std::string& header) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return false;
-    header.clear();
-    char c = 0;
-    while (in.get(c)) {
-        header += c;
-        if (c == '\n' && header.ends_with("\r\n")) break;
+    try {
+        RegularFileInput in(path, kShardFileInput);
+        if (!in.IsOpen()) return false;
+        header.clear();
+        std::istream& stream = in.Stream();
+        char c = 0;
+        while (stream.get(c)) {
+            header += c;
+            if (c == '\n' && header.ends_with("\r\n")) break;
+        }
+        return !in.ReadFailed();
+    } catch (const InputFileError&) {
+        return false;
     }
-    return !in.bad();
 }
 
 // Writes text (whole lines) to out; when out cannot take it all, as many of its lines as it
@@ -53,26 +66,31 @@ void WriteLines(std::string_view text, OutputFile& out) {
 // end, so that a file that fills up keeps whole lines. False when path cannot be read;
 // OutputFileError when out cannot take a line.
 bool AppendFile(const std::string& path, std::size_t skip, OutputFile& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return false;
-    in.seekg(static_cast<std::streamoff>(skip));
-    constexpr std::size_t kPiece = 1 << 20;
-    std::string buffer;
-    std::string held;  // the start of a line that the next piece ends
-    buffer.resize(kPiece);
-    for (;;) {
-        in.read(buffer.data(), static_cast<std::streamsize>(kPiece));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) break;
-        held.append(buffer.data(), got);
-        const std::size_t lineEnd = held.rfind('\n');
-        if (lineEnd == std::string::npos) continue;
-        WriteLines(std::string_view(held).substr(0, lineEnd + 1), out);
-        held.erase(0, lineEnd + 1);
+    try {
+        RegularFileInput input(path, kShardFileInput);
+        if (!input.IsOpen()) return false;
+        std::istream& in = input.Stream();
+        in.ignore(static_cast<std::streamsize>(skip));
+        constexpr std::size_t kPiece = 1 << 20;
+        std::string buffer;
+        std::string held;  // the start of a line that the next piece ends
+        buffer.resize(kPiece);
+        for (;;) {
+            in.read(buffer.data(), static_cast<std::streamsize>(kPiece));
+            const auto got = static_cast<std::size_t>(in.gcount());
+            if (got == 0) break;
+            held.append(buffer.data(), got);
+            const std::size_t lineEnd = held.rfind('\n');
+            if (lineEnd == std::string::npos) continue;
+            WriteLines(std::string_view(held).substr(0, lineEnd + 1), out);
+            held.erase(0, lineEnd + 1);
+        }
+        if (input.ReadFailed()) return false;
+        if (!held.empty()) WriteLines(held, out);  // a shard's last line without its end, as it is
+        return true;
+    } catch (const InputFileError&) {
+        return false;
     }
-    if (in.bad()) return false;
-    if (!held.empty()) WriteLines(held, out);  // a shard's last line without its end, as it is
-    return true;
 }
 
 }  // namespace
@@ -91,36 +109,39 @@ std::vector<std::string> SplitShardFolders(const std::string& list) {
 
 bool MergeShards(const std::string& target, const std::vector<std::string>& shards) {
     const char* const names[] = {kBatchLogFileName, kSummaryFileName, kConceptionFileName,
-                                 kTraceFileName, kDetailTraceFileName};
+                                 kTrendsFileName, kTraceFileName, kDetailTraceFileName};
     constexpr std::size_t kFileCount = std::size(names);
-    constexpr std::size_t kFirstTrace = 3;
-    constexpr std::size_t kSummary = 1;
+    constexpr std::size_t kFirstOptional = 3;
+    constexpr std::size_t kFirstTrace = 4;
+    const auto headed = [&names](std::size_t f) { return names[f] == kSummaryFileName || names[f] == kTrendsFileName; };
     // Every shard is looked at first, so a missing shard leaves the target as it was.
-    // Shards run with NOTRACE have no traces; then the target has none either, as one such
-    // run over the whole batch would leave it. Traces of some shards only cannot be merged.
-    bool present[kFileCount] = {true, true, true, true, true};
-    std::string header;
+    // Shards run with NOTRACE have no traces, and shards run without TRENDS no trends file;
+    // then the target has none either, as one such run over the whole batch would leave it.
+    // Such a file of some shards only cannot be merged.
+    bool present[kFileCount] = {true, true, true, true, true, true};
+    std::string header[kFileCount];
     for (std::size_t s = 0; s < shards.size(); ++s) {
         const std::string folder = WithTrailingSeparator(shards[s]);
         for (std::size_t f = 0; f < kFileCount; ++f) {
             const std::string path = folder + names[f];
             const bool readable = IsReadableFile(path);
-            if (f >= kFirstTrace && s == 0) present[f] = readable;
-            if (f >= kFirstTrace && !present[f] && !readable) continue;
-            if (!readable || (f >= kFirstTrace && !present[f])) {
+            if (f >= kFirstOptional && s == 0) present[f] = readable;
+            if (f >= kFirstOptional && !present[f] && !readable) continue;
+            if (!readable || (f >= kFirstOptional && !present[f])) {
                 ShowInfo("Could not open " + (readable ? WithTrailingSeparator(shards[0]) + names[f] : path));
                 return false;
             }
-        }
-        std::string first;
-        if (!ReadHeader(folder + kSummaryFileName, first)) {
-            ShowInfo("Could not open " + folder + kSummaryFileName);
-            return false;
-        }
-        if (s == 0) header = first;
-        if (first != header) {
-            ShowInfo("Not a summary file of the same kind: " + folder + kSummaryFileName);
-            return false;
+            if (!headed(f)) continue;
+            std::string first;
+            if (!ReadHeader(path, first)) {
+                ShowInfo("Could not open " + path);
+                return false;
+            }
+            if (s == 0) header[f] = first;
+            if (first != header[f]) {
+                ShowInfo("Not a summary file of the same kind: " + path);
+                return false;
+            }
         }
     }
 
@@ -151,7 +172,7 @@ bool MergeShards(const std::string& target, const std::vector<std::string>& shar
         for (std::size_t s = 0; s < shards.size(); ++s) {
             const std::string path = WithTrailingSeparator(shards[s]) + names[f];
             try {
-                if (!AppendFile(path, f == kSummary && s > 0 ? header.size() : 0, out[f])) {
+                if (!AppendFile(path, headed(f) && s > 0 ? header[f].size() : 0, out[f])) {
                     ShowInfo("Could not read " + path);
                     return false;
                 }

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string_view>
@@ -27,6 +28,7 @@
 #include "app/pdf_names.h"
 #include "app/stop_signals.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
@@ -122,7 +124,11 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
+// The answer of a worker whose herd ran out of memory outside the herd's own step.
+constexpr int kOutOfMemoryCode = 4;
+
 std::string EndReason(int status) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryCode) return kOutOfMemoryText;
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
         return "the worker process ended on signal " + std::to_string(signal) + " (" +
@@ -152,6 +158,13 @@ fs::path WorkerTempFolder() {
     return fs::temp_directory_path();
 }
 
+// The files a herd's step leaves in its folder, in the order a worker sends them.
+constexpr std::size_t kOutputCount = 9;
+constexpr const char* kOutputFiles[kOutputCount] = {kMessagesFile,    kStdoutFile,         kStderrFile,
+                                                    kTraceFileName,   kDetailTraceFileName, kSummaryFileName,
+                                                    kConceptionFileName, kTrendsFileName,  kBatchLogFileName};
+enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kTrends, kLog };
+
 struct Herd {
     long long number = 0;
     std::string line;    // the batch line
@@ -168,25 +181,21 @@ struct Herd {
     // back by the batch process only when the worker ended without answering).
     bool delivered = false;
     std::string payload;  // the files one after the other, in the order of kOutputFiles
-    std::array<std::pair<std::size_t, std::size_t>, 8> parts{};  // where each lies in it
+    std::array<std::pair<std::size_t, std::size_t>, kOutputCount> parts{};  // where each lies in it
     bool pdfClaimed = false;
 };
 
-// The files a herd's step leaves in its folder, in the order a worker sends them.
-constexpr const char* kOutputFiles[8] = {kMessagesFile, kStdoutFile, kStderrFile, kTraceFileName, kDetailTraceFileName,
-                                         kSummaryFileName, kConceptionFileName, kBatchLogFileName};
-enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kLog };
 
 // The files of a herd's folder as they are (missing ones empty), and whether its report
 // took a PDF name.
-void ReadOutputs(const fs::path& folder, std::array<std::string, 8>& outputs, bool& pdfClaimed) {
+void ReadOutputs(const fs::path& folder, std::array<std::string, kOutputCount>& outputs, bool& pdfClaimed) {
     for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = ReadAll(folder / kOutputFiles[i]);
     pdfClaimed = ::access((folder / kPdfNameClaimedFile).c_str(), F_OK) == 0;
 }
 
 // The answer of a worker whose herd's folder could not be written:
-// "<number> 4 <file>\t<reason>".
-constexpr int kFolderFailed = 4;
+// "<number> 5 <file>\t<reason>".
+constexpr int kFolderFailed = 5;
 
 // A path or a reason on one line of the answer.
 std::string OneLine(std::string text) {
@@ -309,6 +318,7 @@ private:
 
     // Hands the herds not yet sent, in batch order, to workers with room.
     void Dispatch() {
+        if (StopSignal() != 0) return;
         for (Herd& herd : herds_) {
             if (herd.sent || herd.done) continue;
             Worker* worker = WorkerWithRoom();
@@ -415,6 +425,8 @@ private:
         } catch (const OutputFileError& e) {
             // Every file the step writes lies in the herd's folder.
             folderFailure = e;
+        } catch (const std::bad_alloc&) {
+            code = kOutOfMemoryCode;
         } catch (...) {
             code = 3;
         }
@@ -434,14 +446,14 @@ private:
         return kFolderFailed;
     }
 
-    // The answer for a herd whose folder was written: "<number> <code> <eight lengths>
-    // <PDF claimed>", a line feed, then the eight files one after the other. The files are
+    // The answer for a herd whose folder was written: "<number> <code> <nine lengths>
+    // <PDF claimed>", a line feed, then the nine files one after the other. The files are
     // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
     // Reading back and clearing up here keeps that work off the batch process, which does it
     // for every herd of the batch in turn.
     static std::string Delivery(const std::string& number, int code, const fs::path& folder,
                                 const fs::path& pdfFolder) {
-        std::array<std::string, 8> outputs;
+        std::array<std::string, kOutputCount> outputs;
         bool pdfClaimed = false;
         ReadOutputs(folder, outputs, pdfClaimed);
         std::string answer = number + " " + std::to_string(code);
@@ -482,13 +494,21 @@ private:
         return nullptr;
     }
 
-    // Waits until a worker reports a herd or ends.
+    // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
+    // workers are then ended by the destructor, also one deep in a big herd).
     void WaitForWorkers() {
         std::vector<pollfd> polled;
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
         if (polled.empty()) throw OvistaError("Lost the worker processes");
-        while (::poll(polled.data(), polled.size(), -1) < 0) {
-            if (errno != EINTR) throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
+        // Woken now and then: a signal that comes just before the wait does not interrupt it.
+        constexpr int kLookForStopMs = 200;
+        for (;;) {
+            const int ready = ::poll(polled.data(), polled.size(), kLookForStopMs);
+            if (ready > 0) break;
+            if (ready < 0 && errno != EINTR) {
+                throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
+            }
+            if (StopSignal() != 0) return;
         }
         for (std::size_t i = polled.size(); i-- > 0;) {
             if (polled[i].revents == 0) continue;
@@ -515,7 +535,7 @@ private:
             char* end = nullptr;
             const long long number = std::strtoll(text, &end, 10);
             const int code = static_cast<int>(std::strtol(end, &end, 10));
-            std::array<std::size_t, 8> lengths{};
+            std::array<std::size_t, kOutputCount> lengths{};
             std::size_t payload = 0;
             bool pdfClaimed = false;
             if (code != kFolderFailed) {
@@ -624,8 +644,8 @@ private:
             }
             throw OutputFileError("write", herd.unwritten, herd.unwrittenReason + kFolderHint);
         }
-        std::array<std::string, 8> read;
-        std::array<std::string_view, 8> outputs;
+        std::array<std::string, kOutputCount> read;
+        std::array<std::string_view, kOutputCount> outputs;
         bool pdfClaimed = herd.pdfClaimed;
         if (herd.delivered) {
             for (std::size_t i = 0; i < outputs.size(); ++i) {
@@ -646,7 +666,7 @@ private:
             return;
         }
         try {
-            sinks_.rows(outputs[kSummary], outputs[kConception]);
+            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends]);
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {

@@ -14,6 +14,9 @@ namespace ovista {
 // Whether runs write the trace files at all ("NOTRACE" turns them off for the process).
 void SetTraceFilesWanted(bool wanted);
 bool TraceFilesWanted();
+// Whether runs analyse the earlier seasons too ("TRENDS"): TRENDS.CSV and the trend page.
+void SetTrendsWanted(bool wanted);
+bool TrendsWanted();
 
 class OutputFiles {
 public:
@@ -21,10 +24,12 @@ public:
     explicit OutputFiles(std::ostream& notes);
 
     // Empties the traces (or, when trace files are not wanted, removes those of an earlier
-    // run), creates the summary file with its header and the conception file.
-    // OutputFileError when the summary or conception file cannot be created; a trace that
-    // cannot be emptied only leaves the traces out. header: false for a worker's share of a
-    // batch, whose lines go below the batch's header.
+    // run), creates the summary file with its header and the conception file, and with
+    // TrendsWanted the trends file with the same header (else a batch's folder loses the one
+    // of an earlier run).
+    // OutputFileError when the summary, conception or trends file cannot be created; a trace
+    // that cannot be emptied only leaves the traces out. header: false for a worker's share of
+    // a batch, whose lines go below the batch's header.
     void Create(const std::string& folder, bool header = true);
 
     // The folder the analysis writes its traces into: empty when the traces are left out.
@@ -34,9 +39,10 @@ public:
     // was for want of space, the trace files are emptied so the summary rows keep the room.
     void CheckTraces();
 
-    // Appends one herd's summary and conception lines (whole lines, CR LF), both or neither.
-    // OutputFileError when a file cannot take them.
-    void Append(std::string_view summaryLines, std::string_view conceptionLines);
+    // Appends one herd's summary, conception and trend lines (whole lines, CR LF), all or
+    // none. OutputFileError when a file cannot take them.
+    void Append(std::string_view summaryLines, std::string_view conceptionLines,
+                std::string_view trendLines = {});
 
     // Appends a herd's traces that a worker process wrote; a trace that cannot take them is
     // left as CheckTraces leaves it.
@@ -57,6 +63,7 @@ private:
     OutputFile conception_;
     OutputFile trace_;   // the traces workers' herds are appended to
     OutputFile detail_;
+    OutputFile trends_;  // open with TrendsWanted only
 };
 
 // The batch log: one whole line per herd.
