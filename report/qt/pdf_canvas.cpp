@@ -132,8 +132,7 @@ struct EncodedImage {
 
 std::string Compress(const QByteArray& data) {
     const QByteArray packed = qCompress(data, 6);
-    return packed.size() > 4 ? std::string(packed.constData() + 4, static_cast<std::size_t>(packed.size() - 4))
-                             : std::string();
+    return packed.size() > 4 ? packed.sliced(4).toStdString() : std::string();
 }
 
 const EncodedImage& Encoded(const QImage& picture, bool lossless) {

@@ -91,8 +91,7 @@ std::string Compressed(const std::string& data) {
     const QByteArray packed = qCompress(reinterpret_cast<const uchar*>(data.data()),
                                         static_cast<qsizetype>(data.size()), 6);
     // qCompress puts the length before the zlib stream.
-    return packed.size() > 4 ? std::string(packed.constData() + 4, static_cast<std::size_t>(packed.size() - 4))
-                             : std::string();
+    return packed.size() > 4 ? packed.sliced(4).toStdString() : std::string();
 }
 
 std::string Table(const QRawFont& font, const char* tag) {

@@ -1,4 +1,5 @@
-// The PDF device against Qt's PDF engine: the same page drawing onto both must give the same
+// The PDF device against Qt's PDF engine: the same page drawing onto both (the report's two
+// pages, and the page of earlier seasons) must give the same
 // text widths, the same words at the same places (pdftotext -bbox) and the same picture of
 // each page (pdftoppm at 100 dpi: every pixel the same, or at an edge found within one pixel).
 #include <gtest/gtest.h>
@@ -15,10 +16,12 @@
 #include <vector>
 
 #include "interpret/interpretation.h"
+#include "interpret/trends.h"
 #include "report/qt/pdf_canvas.h"
 #include "report/qt/qpainter_canvas.h"
 #include "report/qt/report_images.h"
 #include "report/report_canvas.h"
+#include "report/page3.h"
 #include "report/report_pages.h"
 #include "report_qt/qt_test_support.h"
 
@@ -35,8 +38,8 @@ std::string Output(const std::string& command) {
     return text;
 }
 
-// The report's two pages as Qt's PDF engine writes them.
-void WriteQtPdf(const HerdReport& report, const QString& path) {
+// The report's pages as Qt's PDF engine writes them; with earlier seasons, page 3 too.
+void WriteQtPdf(const HerdReport& report, const QString& path, const std::vector<HerdReport>& earlier) {
     QPdfWriter writer(path);
     writer.setResolution(600);
     writer.setPageSize(QPageSize(QPageSize::A4));
@@ -54,9 +57,14 @@ void WriteQtPdf(const HerdReport& report, const QString& path) {
     canvas.SetDevice(second);
     canvas.SetPageNo(2);
     DrawReportPage(canvas, 2, interpretation);
+    if (earlier.empty()) return;
+    writer.newPage();
+    QPainterCanvas third(painter, page, images);
+    canvas.SetDevice(third);
+    DrawTrendPage(canvas, InterpretTrends(report, earlier));
 }
 
-void WriteOurPdf(const HerdReport& report, const QString& path) {
+void WriteOurPdf(const HerdReport& report, const QString& path, const std::vector<HerdReport>& earlier) {
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
     PdfDocument document(images);
@@ -66,6 +74,10 @@ void WriteOurPdf(const HerdReport& report, const QString& path) {
     canvas.SetDevice(document.NewPage());
     canvas.SetPageNo(2);
     DrawReportPage(canvas, 2, interpretation);
+    if (!earlier.empty()) {
+        canvas.SetDevice(document.NewPage());
+        DrawTrendPage(canvas, InterpretTrends(report, earlier));
+    }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     const std::string pdf = document.Finish("Ovista Report", "ovista", "ovista");
@@ -129,18 +141,24 @@ TEST(PdfCanvas, PagesLookAsQtsPdfEngineDrawsThem) {
     // OVISTA_KEEP_PDFS=<folder> keeps the files to look at.
     const QDir folder(qEnvironmentVariableIsSet("OVISTA_KEEP_PDFS") ? qEnvironmentVariable("OVISTA_KEEP_PDFS")
                                                                      : temporary.path());
-    const std::vector<std::pair<std::string, HerdReport>> reports = {
-        {"seasonal", testing::ExampleReport("herd001.csv")},
-        {"yearround", testing::ExampleReport("herd004.csv")},
-        {"oddtext", OddTextReport()},
+    struct Case {
+        std::string name;
+        HerdReport report;
+        std::vector<HerdReport> earlier;  // seasons for page 3
     };
-    for (const auto& [name, report] : reports) {
+    const std::vector<Case> reports = {
+        {"seasonal", testing::ExampleReport("herd001.csv"),
+         {testing::ExampleReport("herd002.csv"), testing::ExampleReport("herd003.csv")}},
+        {"yearround", testing::ExampleReport("herd004.csv"), {}},
+        {"oddtext", OddTextReport(), {}},
+    };
+    for (const auto& [name, report, earlier] : reports) {
         SCOPED_TRACE(name);
         const QString qt = folder.filePath(QString::fromStdString(name) + "-qt.pdf");
         const QString ours = folder.filePath(QString::fromStdString(name) + "-ours.pdf");
-        WriteQtPdf(report, qt);
-        WriteOurPdf(report, ours);
-        for (int page = 1; page <= 2; ++page) {
+        WriteQtPdf(report, qt, earlier);
+        WriteOurPdf(report, ours, earlier);
+        for (int page = 1; page <= (earlier.empty() ? 2 : 3); ++page) {
             const QImage expected = Rendered(qt, page);
             const QImage got = Rendered(ours, page);
             ASSERT_FALSE(expected.isNull());
