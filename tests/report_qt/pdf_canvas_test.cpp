@@ -1,7 +1,7 @@
 // The PDF device against Qt's PDF engine: the same page drawing onto both (the report's two
-// pages, and the page of earlier seasons) must give the same
-// text widths, the same words at the same places (pdftotext -bbox) and the same picture of
-// each page (pdftoppm at 100 dpi: every pixel the same, or at an edge found within one pixel).
+// pages, and the page of earlier seasons) must give the same text widths, the same words at
+// the same places (pdftotext -bbox) and the same picture of each page (pdftoppm at 100 dpi:
+// every pixel the same, or at an edge one whose colour is found within one pixel).
 #include <gtest/gtest.h>
 
 #include <QDir>
