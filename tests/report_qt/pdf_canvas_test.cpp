@@ -11,7 +11,6 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -118,10 +117,21 @@ struct Word {
 
 std::vector<Word> Words(const QString& pdf) {
     const std::string xml = Output("pdftotext -bbox '" + pdf.toStdString() + "' -");
-    const std::regex word(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*)</word>)re");
     std::vector<Word> words;
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), word); it != std::sregex_iterator(); ++it) {
-        words.push_back({(*it)[5], {std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])}});
+    // <word xMin="..." yMin="..." xMax="..." yMax="...">text</word>
+    for (std::size_t at = 0; (at = xml.find("<word ", at)) != std::string::npos;) {
+        Word word;
+        std::size_t next = at;
+        for (double& edge : word.box) {
+            next = xml.find('"', next) + 1;
+            edge = std::stod(xml.substr(next));
+            next = xml.find('"', next) + 1;
+        }
+        const std::size_t text = xml.find('>', next) + 1;
+        const std::size_t end = xml.find("</word>", text);
+        word.text = xml.substr(text, end - text);
+        words.push_back(word);
+        at = end;
     }
     return words;
 }
