@@ -14,8 +14,13 @@
 namespace ovista {
 namespace {
 
-std::map<std::string, std::uint64_t>& TestLimits() {
-    static std::map<std::string, std::uint64_t> limits;
+struct TestLimit {
+    std::uint64_t bytes = 0;
+    int error = ENOSPC;
+};
+
+std::map<std::string, TestLimit>& TestLimits() {
+    static std::map<std::string, TestLimit> limits;
     return limits;
 }
 
@@ -23,12 +28,15 @@ std::string FileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-std::optional<std::uint64_t> LimitFor(const std::string& path) {
+std::optional<TestLimit> LimitFor(const std::string& path) {
     const auto& limits = TestLimits();
     if (limits.empty()) return std::nullopt;
     const auto found = limits.find(FileName(path));
-    if (found == limits.end()) return std::nullopt;
-    return found->second;
+    if (found != limits.end()) return found->second;
+    for (const auto& [name, limit] : limits) {
+        if (name.ends_with('/') && path.starts_with(name)) return limit;
+    }
+    return std::nullopt;
 }
 
 std::string Reason(int error) { return std::strerror(error); }
@@ -36,10 +44,13 @@ std::string Reason(int error) { return std::strerror(error); }
 }  // namespace
 
 OutputFileError::OutputFileError(const std::string& verb, const std::string& path,
-                                 const std::string& reason)
+                                 const std::string& reason, int error)
     : OvistaError("Could not " + verb + " " + FileName(path) + ": " + reason),
       path_(path),
-      reason_(reason) {}
+      reason_(reason),
+      error_(error) {}
+
+bool OutputFileError::ForWantOfSpace() const { return error_ == ENOSPC || error_ == EDQUOT; }
 
 OutputFile::~OutputFile() { Close(); }
 
@@ -86,15 +97,15 @@ void OutputFile::Close() {
 void OutputFile::Write(std::string_view text) {
     if (fd_ < 0) Fail("write", EBADF);
     const std::uint64_t before = length_;
-    const std::optional<std::uint64_t> limit = LimitFor(path_);
+    const std::optional<TestLimit> limit = LimitFor(path_);
     std::size_t done = 0;
     int error = 0;
     while (done < text.size()) {
         std::size_t chunk = text.size() - done;
         if (limit) {
-            const std::uint64_t room = *limit > length_ ? *limit - length_ : 0;
+            const std::uint64_t room = limit->bytes > length_ ? limit->bytes - length_ : 0;
             if (room == 0) {
-                error = ENOSPC;
+                error = limit->error;
                 break;
             }
             chunk = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, room));
@@ -113,7 +124,8 @@ void OutputFile::Write(std::string_view text) {
         const int cutError = errno;
         throw OutputFileError("write", path_,
                               Reason(error) + " (and the part written could not be removed: " +
-                                  Reason(cutError) + ")");
+                                  Reason(cutError) + ")",
+                              error);
     }
     length_ = before;
     Fail("write", error);
@@ -135,12 +147,13 @@ void OutputFile::CutBackTo(std::uint64_t length) {
 }
 
 void OutputFile::Fail(const char* verb, int error) const {
-    throw OutputFileError(verb, path_, Reason(error));
+    throw OutputFileError(verb, path_, Reason(error), error);
 }
 
-void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes) {
+void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes,
+                               int error) {
     if (bytes) {
-        TestLimits()[fileName] = *bytes;
+        TestLimits()[fileName] = TestLimit{*bytes, error};
     } else {
         TestLimits().erase(fileName);
     }

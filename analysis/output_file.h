@@ -4,6 +4,7 @@
 // goes straight to the file; when the file cannot take all of it (a full disk, a quota, a
 // failing device) what did get written is cut off again, so the file ends with the last
 // line that was written whole, and the caller learns why.
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,13 +18,18 @@ namespace ovista {
 // reason: "Could not write TAMSLREP.CSV: No space left on device".
 class OutputFileError : public OvistaError {
 public:
-    OutputFileError(const std::string& verb, const std::string& path, const std::string& reason);
+    // error: the system's error number behind reason (0 when there is none).
+    OutputFileError(const std::string& verb, const std::string& path, const std::string& reason,
+                    int error = 0);
     const std::string& Path() const { return path_; }
     const std::string& Reason() const { return reason_; }
+    // The device or the user's quota is full: other files on it cannot grow either.
+    bool ForWantOfSpace() const;
 
 private:
     std::string path_;
     std::string reason_;
+    int error_ = 0;
 };
 
 class OutputFile {
@@ -65,8 +71,10 @@ private:
 };
 
 // For tests: every output file with this file name refuses to grow beyond bytes, as a
-// full disk does (the bytes that fit are written, then "No space left on device").
-// std::nullopt lifts the limit. Not for use by the program.
-void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes);
+// full disk does (the bytes that fit are written, then error, "No space left on device" by
+// default). A name ending in "/" limits every file in that folder and the folders below
+// it, each file on its own. std::nullopt lifts the limit. Not for use by the program.
+void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes,
+                               int error = ENOSPC);
 
 }  // namespace ovista

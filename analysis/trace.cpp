@@ -17,14 +17,14 @@ std::string FilePath(const std::string& folder, const char* name) {
 // Held-back trace text is written once it reaches this size, and when the file closes.
 constexpr std::size_t kPendingLimit = 64 * 1024;
 
-std::string& LastFailure() {
-    static std::string failure;
+std::optional<OutputFileError>& LastFailure() {
+    static std::optional<OutputFileError> failure;
     return failure;
 }
 
 }  // namespace
 
-std::string TakeTraceFailure() { return std::exchange(LastFailure(), {}); }
+std::optional<OutputFileError> TakeTraceFailure() { return std::exchange(LastFailure(), std::nullopt); }
 
 std::string RightAligned(std::string_view text, int width) {
     std::string out;
@@ -64,7 +64,7 @@ void TraceWriter::Open(File& file, const std::string& path) {
     try {
         file.file.OpenForAppending(path);
     } catch (const OutputFileError& error) {
-        LastFailure() = error.what();
+        if (!LastFailure()) LastFailure() = error;  // the first says why
     }
 }
 
@@ -81,7 +81,7 @@ void TraceWriter::Flush(File& file) {
         file.file.Write(file.pending);
     } catch (const OutputFileError& error) {
         // Whole lines stay; nothing more of this analysis goes to the file.
-        LastFailure() = error.what();
+        if (!LastFailure()) LastFailure() = error;  // the first says why
         file.file.Close();
     }
     file.pending.clear();

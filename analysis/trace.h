@@ -7,6 +7,7 @@
 // left (with whole lines only) and the analysis goes on without it.
 #include <concepts>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -92,7 +93,7 @@ private:
 };
 
 // Why a trace file was last cut short or left out ("Could not write DbugQMR.TXT: No space
-// left on device"), once: the text is cleared by the call. Empty when nothing failed.
-std::string TakeTraceFailure();
+// left on device"), once: the call clears it. nullopt when nothing failed.
+std::optional<OutputFileError> TakeTraceFailure();
 
 }  // namespace ovista

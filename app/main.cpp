@@ -1,5 +1,6 @@
 // Start-up: date settings, help and version, the keys, the message services, one run.
 #include <QApplication>
+#include <cstdlib>
 #include <iostream>
 #include <exception>
 #include <memory>
@@ -67,5 +68,13 @@ int main(int argc, char* argv[]) {
         ShowInfo(std::string("The run stopped: ") + e.what());
     }
     InstallServices(nullptr);
+    if (ChooseRunMode(keys) != RunMode::Interactive) {
+        // The run has closed its files. Tearing the application down would start Qt's
+        // font configuration only to free it again (several milliseconds, at every one of
+        // the thousands of runs herd-management software may start).
+        std::cout.flush();
+        std::cerr.flush();
+        std::exit(status);
+    }
     return status;
 }

@@ -1,9 +1,9 @@
 #include "app/merge_shards.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
+#include "analysis/output_file.h"
 #include "analysis/trace.h"
 #include "app/runs.h"
 #include "app/summary_file.h"
@@ -20,12 +20,74 @@ constexpr InputKind kShardFileInput{"a shard's file", ~std::uint64_t{0}};
 
 // False when the file is missing, a folder, or not a regular file at all (a pipe would hold
 // the merge up).
-bool ReadBytes(const std::string& path, std::string& bytes) {
+bool IsReadableFile(const std::string& path) {
+    try {
+        return RegularFileInput(path, kShardFileInput).IsOpen();
+    } catch (const InputFileError&) {
+        return false;
+    }
+}
+
+// The file's first line with its line end (all of it when it has no line end); false when
+// it cannot be read.
+bool ReadHeader(const std::string& path, std::string& header) {
     try {
         RegularFileInput in(path, kShardFileInput);
         if (!in.IsOpen()) return false;
-        bytes = in.ReadAll();
+        header.clear();
+        std::istream& stream = in.Stream();
+        char c = 0;
+        while (stream.get(c)) {
+            header += c;
+            if (c == '\n' && header.ends_with("\r\n")) break;
+        }
         return !in.ReadFailed();
+    } catch (const InputFileError&) {
+        return false;
+    }
+}
+
+// Writes text (whole lines) to out; when out cannot take it all, as many of its lines as it
+// takes, then OutputFileError.
+void WriteLines(std::string_view text, OutputFile& out) {
+    try {
+        out.Write(text);
+    } catch (const OutputFileError&) {
+        while (!text.empty()) {
+            const std::size_t end = text.find('\n');
+            const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+            out.Write(text.substr(0, length));
+            text.remove_prefix(length);
+        }
+    }
+}
+
+// Appends the file at path, less its first skip bytes, to out in pieces that end at a line
+// end, so that a file that fills up keeps whole lines. False when path cannot be read;
+// OutputFileError when out cannot take a line.
+bool AppendFile(const std::string& path, std::size_t skip, OutputFile& out) {
+    try {
+        RegularFileInput input(path, kShardFileInput);
+        if (!input.IsOpen()) return false;
+        std::istream& in = input.Stream();
+        in.ignore(static_cast<std::streamsize>(skip));
+        constexpr std::size_t kPiece = 1 << 20;
+        std::string buffer;
+        std::string held;  // the start of a line that the next piece ends
+        buffer.resize(kPiece);
+        for (;;) {
+            in.read(buffer.data(), static_cast<std::streamsize>(kPiece));
+            const auto got = static_cast<std::size_t>(in.gcount());
+            if (got == 0) break;
+            held.append(buffer.data(), got);
+            const std::size_t lineEnd = held.rfind('\n');
+            if (lineEnd == std::string::npos) continue;
+            WriteLines(std::string_view(held).substr(0, lineEnd + 1), out);
+            held.erase(0, lineEnd + 1);
+        }
+        if (input.ReadFailed()) return false;
+        if (!held.empty()) WriteLines(held, out);  // a shard's last line without its end, as it is
+        return true;
     } catch (const InputFileError&) {
         return false;
     }
@@ -48,54 +110,82 @@ std::vector<std::string> SplitShardFolders(const std::string& list) {
 bool MergeShards(const std::string& target, const std::vector<std::string>& shards) {
     const char* const names[] = {kBatchLogFileName, kSummaryFileName, kConceptionFileName,
                                  kTrendsFileName, kTraceFileName, kDetailTraceFileName};
+    constexpr std::size_t kFileCount = std::size(names);
     constexpr std::size_t kFirstOptional = 3;
-    // Everything is read first, so a missing shard leaves the target as it was.
-    std::string merged[std::size(names)];
+    constexpr std::size_t kFirstTrace = 4;
+    const auto headed = [&names](std::size_t f) { return names[f] == kSummaryFileName || names[f] == kTrendsFileName; };
+    // Every shard is looked at first, so a missing shard leaves the target as it was.
     // Shards run with NOTRACE have no traces, and shards run without TRENDS no trends file;
     // then the target has none either, as one such run over the whole batch would leave it.
     // Such a file of some shards only cannot be merged.
-    bool present[std::size(names)] = {true, true, true, true, true, true};
-    std::string header[std::size(names)];
+    bool present[kFileCount] = {true, true, true, true, true, true};
+    std::string header[kFileCount];
     for (std::size_t s = 0; s < shards.size(); ++s) {
         const std::string folder = WithTrailingSeparator(shards[s]);
-        for (std::size_t f = 0; f < std::size(names); ++f) {
+        for (std::size_t f = 0; f < kFileCount; ++f) {
             const std::string path = folder + names[f];
-            std::string bytes;
-            const bool read = ReadBytes(path, bytes);
-            if (f >= kFirstOptional && s == 0) present[f] = read;
-            if (f >= kFirstOptional && !present[f] && !read) continue;
-            if (!read || (f >= kFirstOptional && !present[f])) {
-                ShowInfo("Could not open " + (read ? WithTrailingSeparator(shards[0]) + names[f] : path));
+            const bool readable = IsReadableFile(path);
+            if (f >= kFirstOptional && s == 0) present[f] = readable;
+            if (f >= kFirstOptional && !present[f] && !readable) continue;
+            if (!readable || (f >= kFirstOptional && !present[f])) {
+                ShowInfo("Could not open " + (readable ? WithTrailingSeparator(shards[0]) + names[f] : path));
                 return false;
             }
-            if (names[f] == kSummaryFileName || names[f] == kTrendsFileName) {
-                const std::size_t end = bytes.find("\r\n");
-                const std::string first = bytes.substr(0, end == std::string::npos ? bytes.size() : end + 2);
-                if (s == 0) header[f] = first;
-                if (first != header[f]) {
-                    ShowInfo("Not a summary file of the same kind: " + path);
-                    return false;
-                }
-                if (s == 0) merged[f] = header[f];
-                bytes.erase(0, first.size());
+            if (!headed(f)) continue;
+            std::string first;
+            if (!ReadHeader(path, first)) {
+                ShowInfo("Could not open " + path);
+                return false;
             }
-            merged[f] += bytes;
+            if (s == 0) header[f] = first;
+            if (first != header[f]) {
+                ShowInfo("Not a summary file of the same kind: " + path);
+                return false;
+            }
         }
     }
+
+    // The target's files are written as a batch writes them, whole lines only: every file is
+    // emptied first (nothing of an earlier merge passes for this one's), then filled.
     std::error_code ignored;
     std::filesystem::create_directories(target, ignored);
     const std::string folder = WithTrailingSeparator(target);
-    for (std::size_t f = 0; f < std::size(names); ++f) {
+    OutputFile out[kFileCount];
+    const auto stopped = [&target](const char* verb, const OutputFileError& e) {
+        ShowInfo("The merge into " + target + " stopped: could not " + verb + " " + e.Path() +
+                 ": " + e.Reason());
+        return false;
+    };
+    for (std::size_t f = 0; f < kFileCount; ++f) {
         if (!present[f]) {
             std::filesystem::remove(folder + names[f], ignored);
             continue;
         }
-        std::ofstream out(folder + names[f], std::ios::binary | std::ios::trunc);
-        out.write(merged[f].data(), static_cast<std::streamsize>(merged[f].size()));
-        out.close();
-        if (!out) {
-            ShowInfo(std::string("Could not write ") + names[f]);
-            return false;
+        try {
+            out[f].Create(folder + names[f]);
+        } catch (const OutputFileError& e) {
+            return stopped("create", e);
+        }
+    }
+    for (std::size_t f = 0; f < kFileCount; ++f) {
+        if (!present[f]) continue;
+        for (std::size_t s = 0; s < shards.size(); ++s) {
+            const std::string path = WithTrailingSeparator(shards[s]) + names[f];
+            try {
+                if (!AppendFile(path, headed(f) && s > 0 ? header[f].size() : 0, out[f])) {
+                    ShowInfo("Could not read " + path);
+                    return false;
+                }
+            } catch (const OutputFileError& e) {
+                // A trace cut short misleads, and it holds the room the other files need.
+                if (f >= kFirstTrace) {
+                    try {
+                        for (std::size_t t = kFirstTrace; t < kFileCount; ++t) out[t].CutBackTo(0);
+                    } catch (const OutputFileError&) {
+                    }
+                }
+                return stopped("write", e);
+            }
         }
     }
     return true;

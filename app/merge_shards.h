@@ -13,10 +13,12 @@ std::vector<std::string> SplitShardFolders(const std::string& list);
 
 // Writes the batch log, summary, conception, trends and trace files into target from the
 // shards' folders, in the order given: the summary and trends headers once, then every shard's
-// lines. False (after a message) when a shard's file cannot be read, a shard's header differs
-// from the first one, or a file of the target cannot be written. Shards without trace files
-// (NOTRACE) or trends files (no TRENDS) give a target without them; such files in some shards
-// only are refused.
+// lines. False (after a message) when a shard's file cannot be read or a shard's header
+// differs from the first one (the target is left as it was), or when a file of the target
+// cannot be written: the message names it, every file holds whole lines only, and a trace
+// that could not be written is emptied with its partner. Shards without trace files
+// (NOTRACE) or trends files (no TRENDS) give a target without them; such files in some
+// shards only are refused.
 bool MergeShards(const std::string& target, const std::vector<std::string>& shards);
 
 }  // namespace ovista

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +18,12 @@
 #include <iostream>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <vector>
 
+#include "analysis/output_file.h"
 #include "analysis/trace.h"
 #include "app/pdf_names.h"
 #include "app/stop_signals.h"
@@ -39,7 +42,10 @@ namespace fs = std::filesystem;
 constexpr const char* kMessagesFile = "messages";
 constexpr const char* kStdoutFile = "stdout";
 constexpr const char* kStderrFile = "stderr";
+constexpr std::size_t kReceiveChunk = 1 << 16;
 constexpr const char* kPdfFolder = "pdf";
+// Said with a failure of the workers' folder, which the user does not choose directly.
+constexpr const char* kFolderHint = " (the worker processes' folder; TMPDIR chooses another)";
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -51,17 +57,18 @@ std::string ReadAll(const fs::path& path) {
     return bytes;
 }
 
-void AppendTo(const std::string& path, const std::string& bytes) {
-    if (bytes.empty()) return;
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // A worker's messages, kept with their kind so the batch process can show them as the
-// worker would have: "I" or "S", the length, a line feed, the text.
+// worker would have: "I" or "S", the length, a line feed, the text. Each is written through
+// at once, so a crash later in the herd keeps what was said before it.
 class RecordingServices : public UserServices {
 public:
-    explicit RecordingServices(const std::string& path) : out_(path, std::ios::binary) {}
+    explicit RecordingServices(const std::string& path) {
+        try {
+            out_.Create(path);
+        } catch (const OutputFileError& e) {
+            failure_ = e;
+        }
+    }
     void ShowInfo(const std::string& message) override { Record('I', message); }
     std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
         Record('S', message);
@@ -69,12 +76,20 @@ public:
     }
     void PumpMessages() override {}
 
+    // Why a message could not be kept; nullopt when all were.
+    const std::optional<OutputFileError>& Failure() const { return failure_; }
+
 private:
     void Record(char kind, const std::string& text) {
-        out_ << kind << text.size() << '\n' << text;
-        out_.flush();  // a crash later in the herd keeps what was said before it
+        if (failure_) return;
+        try {
+            out_.Write(kind + std::to_string(text.size()) + '\n' + text);
+        } catch (const OutputFileError& e) {
+            failure_ = e;
+        }
     }
-    std::ofstream out_;
+    OutputFile out_;
+    std::optional<OutputFileError> failure_;
 };
 
 void ReplayMessages(const std::string& recorded) {
@@ -122,11 +137,12 @@ std::string EndReason(int status) {
     return "the worker process ended with status " + std::to_string(WEXITSTATUS(status));
 }
 
-// Moves a file, copying when the target lies on another file system.
+// Moves a file, copying when the target lies on another file system; nothing when there is
+// no file to move.
 void MoveFile(const fs::path& from, const fs::path& to) {
     std::error_code error;
     fs::rename(from, to, error);
-    if (!error) return;
+    if (!error || error == std::errc::no_such_file_or_directory) return;
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     fs::remove(from, error);
 }
@@ -142,6 +158,13 @@ fs::path WorkerTempFolder() {
     return fs::temp_directory_path();
 }
 
+// The files a herd's step leaves in its folder, in the order a worker sends them.
+constexpr std::size_t kOutputCount = 9;
+constexpr const char* kOutputFiles[kOutputCount] = {kMessagesFile,    kStdoutFile,         kStderrFile,
+                                                    kTraceFileName,   kDetailTraceFileName, kSummaryFileName,
+                                                    kConceptionFileName, kTrendsFileName,  kBatchLogFileName};
+enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kTrends, kLog };
+
 struct Herd {
     long long number = 0;
     std::string line;    // the batch line
@@ -150,7 +173,37 @@ struct Herd {
     bool sent = false;   // handed to a worker
     bool done = false;
     int status = 0;      // as waitpid gives it; 0 for a herd that ended normally
+    // A file of the herd's folder that could not be written, and why: the folder is full
+    // or failing, and so it would be for every later herd.
+    std::string unwritten;
+    std::string unwrittenReason;
+    // What the herd left in its folder, sent by its worker with its answer (files read
+    // back by the batch process only when the worker ended without answering).
+    bool delivered = false;
+    std::string payload;  // the files one after the other, in the order of kOutputFiles
+    std::array<std::pair<std::size_t, std::size_t>, kOutputCount> parts{};  // where each lies in it
+    bool pdfClaimed = false;
 };
+
+
+// The files of a herd's folder as they are (missing ones empty), and whether its report
+// took a PDF name.
+void ReadOutputs(const fs::path& folder, std::array<std::string, kOutputCount>& outputs, bool& pdfClaimed) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = ReadAll(folder / kOutputFiles[i]);
+    pdfClaimed = ::access((folder / kPdfNameClaimedFile).c_str(), F_OK) == 0;
+}
+
+// The answer of a worker whose herd's folder could not be written:
+// "<number> 5 <file>\t<reason>".
+constexpr int kFolderFailed = 5;
+
+// A path or a reason on one line of the answer.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\t') c = ' ';
+    }
+    return text;
+}
 
 struct Worker {
     pid_t pid = -1;
@@ -192,9 +245,8 @@ bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
 // answers with the number. A worker that dies is replaced by a new one for the next herd.
 class Workers {
 public:
-    Workers(const std::string& folder, int jobs, const ReportOutput& output, const HerdStepInto& step,
-            const BatchSinks& sinks)
-        : folder_(folder), jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
+    Workers(int jobs, const ReportOutput& output, const HerdStepInto& step, const BatchSinks& sinks)
+        : jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
         std::string pattern = (WorkerTempFolder() / "ovista-batch-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw OvistaError("Could not create a folder for the worker processes");
@@ -205,6 +257,13 @@ public:
         // reports fail as they would in one process.
         const std::string& pdf = output.pdfFolder;
         pdfsInOrder_ = !pdf.empty() && fs::is_directory(pdf) && ::access(pdf.c_str(), W_OK) == 0;
+        // Herds' PDFs wait in a hidden folder inside the PDF folder, on its file system, so
+        // that putting one in its place is a rename, not a copy by the batch process.
+        pdfRoot_ = root_;
+        if (pdfsInOrder_) {
+            std::string hidden = (fs::path(pdf) / ".ovista-pdf-XXXXXX").string();
+            if (mkdtemp(hidden.data()) != nullptr) pdfRoot_ = hidden;
+        }
     }
 
     ~Workers() {
@@ -219,6 +278,7 @@ public:
         }
         std::error_code ignored;
         fs::remove_all(root_, ignored);
+        if (pdfRoot_ != root_) fs::remove_all(pdfRoot_, ignored);
     }
 
     Workers(const Workers&) = delete;
@@ -236,8 +296,7 @@ public:
         herd.number = next_++;
         herd.line = line;
         herd.path = path;
-        herd.folder = root_ / std::to_string(herd.number);
-        fs::create_directories(pdfsInOrder_ ? herd.folder / kPdfFolder : herd.folder);
+        herd.folder = root_ / std::to_string(herd.number);  // made by the worker
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
@@ -326,18 +385,31 @@ private:
             const std::size_t space = command.find(' ');
             const std::string number = command.substr(0, space);
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
-            const int code = RunHerd(line, root_ / number);
-            if (!SendAll(socket, number + " " + std::to_string(code) + "\n")) break;
+            std::string unwritten;
+            const fs::path folder = root_ / number;
+            const int code = RunHerd(line, folder, unwritten);
+            if (!SendAll(socket, code == kFolderFailed ? number + " " + std::to_string(code) + unwritten + "\n"
+                                                       : Delivery(number, code, folder, PdfFolderOf(number)))) {
+                break;
+            }
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
     }
 
     // The per-herd step with the herd's messages and output kept in its folder; 0 when the
-    // step ran to its end.
-    int RunHerd(const std::string& line, const fs::path& folder) {
+    // step ran to its end. kFolderFailed when a file of the folder could not be written;
+    // unwritten is then " <file>\t<reason>".
+    int RunHerd(const std::string& line, const fs::path& folder, std::string& unwritten) {
         int code = 0;
+        std::optional<OutputFileError> folderFailure;
         UserServices* outer = &Services();
         try {
+            std::error_code error;
+            fs::create_directories(folder, error);
+            if (error) throw OutputFileError("create", folder.string(), error.message(), error.value());
+            const fs::path pdfFolder = PdfFolderOf(folder.filename().string());
+            if (pdfsInOrder_) fs::create_directories(pdfFolder, error);
+            if (error) throw OutputFileError("create", pdfFolder.string(), error.message(), error.value());
             RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
             RedirectTo(folder / kStderrFile, STDERR_FILENO);
             RecordingServices recording((folder / kMessagesFile).string());
@@ -347,8 +419,12 @@ private:
                 std::abort();
             }
             ReportOutput output = output_;
-            if (pdfsInOrder_) output.pdfFolder = (folder / kPdfFolder).string() + "/";
+            if (pdfsInOrder_) output.pdfFolder = pdfFolder.string() + "/";
             step_(line, WithTrailingSeparator(folder.string()), output);
+            folderFailure = recording.Failure();
+        } catch (const OutputFileError& e) {
+            // Every file the step writes lies in the herd's folder.
+            folderFailure = e;
         } catch (const std::bad_alloc&) {
             code = kOutOfMemoryCode;
         } catch (...) {
@@ -358,12 +434,56 @@ private:
         std::cout.flush();
         std::cerr.flush();
         std::fflush(nullptr);
-        return code;
+        for (auto [stream, name] : {std::pair{&std::cout, kStdoutFile}, std::pair{&std::cerr, kStderrFile}}) {
+            if (!stream->bad()) continue;
+            stream->clear();
+            if (!folderFailure) {
+                folderFailure.emplace("write", (folder / name).string(), "the output could not be written");
+            }
+        }
+        if (!folderFailure) return code;
+        unwritten = " " + OneLine(folderFailure->Path()) + "\t" + OneLine(folderFailure->Reason());
+        return kFolderFailed;
+    }
+
+    // The answer for a herd whose folder was written: "<number> <code> <nine lengths>
+    // <PDF claimed>", a line feed, then the nine files one after the other. The files are
+    // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
+    // Reading back and clearing up here keeps that work off the batch process, which does it
+    // for every herd of the batch in turn.
+    static std::string Delivery(const std::string& number, int code, const fs::path& folder,
+                                const fs::path& pdfFolder) {
+        std::array<std::string, kOutputCount> outputs;
+        bool pdfClaimed = false;
+        ReadOutputs(folder, outputs, pdfClaimed);
+        std::string answer = number + " " + std::to_string(code);
+        std::size_t size = 0;
+        for (const std::string& output : outputs) {
+            answer += " " + std::to_string(output.size());
+            size += output.size();
+        }
+        answer += pdfClaimed ? " 1\n" : " 0\n";
+        answer.reserve(answer.size() + size);
+        for (const std::string& output : outputs) answer += output;
+        for (const char* name : kOutputFiles) ::unlink((folder / name).c_str());
+        ::unlink((folder / kPdfNameClaimedFile).c_str());
+        ::rmdir(pdfFolder.c_str());  // fails while it holds the PDF
+        ::rmdir(folder.c_str());
+        return answer;
+    }
+
+    // Where herd number's PDF waits for the batch process.
+    fs::path PdfFolderOf(const std::string& number) const {
+        return pdfRoot_ == root_ ? root_ / number / kPdfFolder : pdfRoot_ / number;
     }
 
     static void RedirectTo(const fs::path& path, int fd) {
         const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (file < 0 || ::dup2(file, fd) < 0) throw OvistaError("Could not redirect a worker's output");
+        if (file < 0 || ::dup2(file, fd) < 0) {
+            const int error = errno;
+            if (file >= 0) ::close(file);
+            throw OutputFileError("create", path.string(), std::strerror(error), error);
+        }
         ::close(file);
     }
 
@@ -393,32 +513,74 @@ private:
         for (std::size_t i = polled.size(); i-- > 0;) {
             if (polled[i].revents == 0) continue;
             Worker& worker = workers_[i];
-            char chunk[4096];
-            const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, 0);
+            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), 0);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) {
                 Lost(worker);
                 continue;
             }
-            worker.received.append(chunk, static_cast<std::size_t>(got));
+            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
             TakeAnswers(worker);
         }
     }
 
-    // The herds a worker reported as finished, "<number> <code>" a line each.
+    // The herds a worker reported as finished: an answer line each, with the files of the
+    // herd after it when the line gives their lengths.
     void TakeAnswers(Worker& worker) {
-        std::size_t newline;
-        while ((newline = worker.received.find('\n')) != std::string::npos) {
-            const std::string answer = worker.received.substr(0, newline);
-            worker.received.erase(0, newline + 1);
-            const long long number = std::atoll(answer.c_str());
-            const int code = std::atoi(answer.c_str() + answer.find(' ') + 1);
-            if (Herd* herd = HerdNumbered(number)) {
+        std::size_t at = 0;
+        for (;;) {
+            const std::size_t newline = worker.received.find('\n', at);
+            if (newline == std::string::npos) break;
+            const char* text = worker.received.c_str() + at;
+            char* end = nullptr;
+            const long long number = std::strtoll(text, &end, 10);
+            const int code = static_cast<int>(std::strtol(end, &end, 10));
+            std::array<std::size_t, kOutputCount> lengths{};
+            std::size_t payload = 0;
+            bool pdfClaimed = false;
+            if (code != kFolderFailed) {
+                for (std::size_t& length : lengths) {
+                    length = std::strtoull(end, &end, 10);
+                    payload += length;
+                }
+                pdfClaimed = std::strtol(end, &end, 10) == 1;
+            }
+            if (worker.received.size() - (newline + 1) < payload) break;  // the rest is on its way
+            Herd* herd = HerdNumbered(number);
+            if (herd != nullptr) {
                 herd->done = true;
-                herd->status = code == 0 ? 0 : (code & 0xff) << 8;  // as an exit status
+                if (code == kFolderFailed) {
+                    const std::string answer = worker.received.substr(at, newline - at);
+                    const std::size_t file = answer.find(' ', answer.find(' ') + 1);
+                    const std::size_t tab = answer.find('\t', file);
+                    if (file != std::string::npos && tab != std::string::npos) {
+                        herd->unwritten = answer.substr(file + 1, tab - file - 1);
+                        herd->unwrittenReason = answer.substr(tab + 1);
+                    }
+                } else {
+                    herd->delivered = true;
+                    herd->pdfClaimed = pdfClaimed;
+                    // Nearly always the answer is all that has come: taken over as it is.
+                    std::size_t from = newline + 1;
+                    if (at == 0 && from + payload == worker.received.size()) {
+                        herd->payload = std::move(worker.received);
+                        worker.received = std::string();
+                    } else {
+                        herd->payload.assign(worker.received, from, payload);
+                        from = 0;
+                    }
+                    for (std::size_t i = 0; i < lengths.size(); ++i) {
+                        herd->parts[i] = {from, lengths[i]};
+                        from += lengths[i];
+                    }
+                }
+                herd->status = code == 0 || code == kFolderFailed ? 0 : (code & 0xff) << 8;  // as an exit status
             }
             if (!worker.queue.empty() && worker.queue.front() == number) worker.queue.pop_front();
+            if (worker.received.empty()) return;  // the answer was taken over whole
+            at = newline + 1 + payload;
         }
+        worker.received.erase(0, at);
     }
 
     // A worker that ended: the herd it was on failed with the way it ended; the herds queued
@@ -429,11 +591,10 @@ private:
         }
         // Herds it finished before it ended may still be unread.
         for (;;) {
-            char chunk[4096];
-            const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, MSG_DONTWAIT);
+            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
-            worker.received.append(chunk, static_cast<std::size_t>(got));
+            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
         }
         TakeAnswers(worker);
         ::close(worker.socket);
@@ -454,34 +615,58 @@ private:
     // Takes over the results of the finished herds at the head of the batch.
     void TakeOverFinished() {
         while (StopSignal() == 0 && !herds_.empty() && herds_.front().done) {
-            const Herd herd = herds_.front();
+            const Herd herd = std::move(herds_.front());
             herds_.pop_front();
             TakeOver(herd);
-            std::error_code ignored;
-            fs::remove_all(herd.folder, ignored);
+            // A worker that answered has cleared the folder, unless it holds the PDF.
+            if (!herd.delivered) {
+                std::error_code ignored;
+                fs::remove_all(herd.folder, ignored);
+                if (pdfsInOrder_) fs::remove_all(PdfFolderOf(std::to_string(herd.number)), ignored);
+            } else if (herd.pdfClaimed) {
+                // Empty once its PDF has gone to its place.
+                ::rmdir(PdfFolderOf(std::to_string(herd.number)).c_str());
+                if (pdfRoot_ == root_) ::rmdir(herd.folder.c_str());
+            }
             if (sinks_.herdDone) sinks_.herdDone();
         }
     }
 
     void TakeOver(const Herd& herd) {
         const fs::path& from = herd.folder;
-        ReplayMessages(ReadAll(from / kMessagesFile));
-        std::cout << ReadAll(from / kStdoutFile) << std::flush;
-        std::cerr << ReadAll(from / kStderrFile) << std::flush;
-        if (sinks_.traces) {
-            sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
-        } else {
-            AppendTo(folder_ + kTraceFileName, ReadAll(from / kTraceFileName));
-            AppendTo(folder_ + kDetailTraceFileName, ReadAll(from / kDetailTraceFileName));
+        if (!herd.unwritten.empty()) {
+            // The workers' folder is full or failing: the herd is not in the files, and no
+            // later herd would be. The log says why when it still can.
+            try {
+                sinks_.logLine("Analysis failes for " + herd.path + ": Could not write " +
+                               herd.unwritten + ": " + herd.unwrittenReason);
+            } catch (const OvistaError&) {
+            }
+            throw OutputFileError("write", herd.unwritten, herd.unwrittenReason + kFolderHint);
         }
+        std::array<std::string, kOutputCount> read;
+        std::array<std::string_view, kOutputCount> outputs;
+        bool pdfClaimed = herd.pdfClaimed;
+        if (herd.delivered) {
+            for (std::size_t i = 0; i < outputs.size(); ++i) {
+                outputs[i] = std::string_view(herd.payload).substr(herd.parts[i].first, herd.parts[i].second);
+            }
+        } else {
+            // A worker that ended without answering left what it had written in the folder.
+            ReadOutputs(from, read, pdfClaimed);
+            for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = read[i];
+        }
+        ReplayMessages(std::string(outputs[kMessages]));
+        std::cout << outputs[kStdout] << std::flush;
+        std::cerr << outputs[kStderr] << std::flush;
+        sinks_.traces(outputs[kTrace], outputs[kDetail]);
         if (herd.status != 0) {
             // Its summary lines, log line and reports may be incomplete: none of them count.
             sinks_.logLine("Analysis failes for " + herd.path + ": " + EndReason(herd.status));
             return;
         }
         try {
-            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName),
-                        ReadAll(from / kTrendsFileName));
+            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends]);
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {
@@ -490,34 +675,34 @@ private:
             }
             throw;
         }
-        for (const std::string& line : CrLfLines(ReadAll(from / kBatchLogFileName))) {
+        for (const std::string& line : CrLfLines(std::string(outputs[kLog]))) {
             sinks_.logLine(line);
         }
-        if (fs::exists(from / kPdfNameClaimedFile)) {
+        if (pdfClaimed) {
             const std::string name = sinks_.claimPdfName(herd.path);
-            const fs::path written = from / kPdfFolder / PdfFileNameFor(herd.path);
-            if (pdfsInOrder_ && fs::exists(written)) MoveFile(written, fs::path(output_.pdfFolder) / name);
+            const fs::path written = PdfFolderOf(std::to_string(herd.number)) / PdfFileNameFor(herd.path);
+            if (pdfsInOrder_) MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
         }
     }
 
-    std::string folder_;
     int jobs_;
     const ReportOutput& output_;
     const HerdStepInto& step_;
     const BatchSinks& sinks_;
     fs::path root_;
+    fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
     bool pdfsInOrder_ = false;
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
+    std::array<char, kReceiveChunk> chunk_{};
     long long next_ = 0;
 };
 
 }  // namespace
 
-void RunBatchOnWorkers(std::istream& batch, const std::string& folder, int jobs,
-                       const ReportOutput& output, const HerdStepInto& step,
-                       const BatchSinks& sinks) {
-    Workers workers(folder, jobs, output, step, sinks);
+void RunBatchOnWorkers(std::istream& batch, int jobs, const ReportOutput& output,
+                       const HerdStepInto& step, const BatchSinks& sinks) {
+    Workers workers(jobs, output, step, sinks);
     std::string line;
     CsvFields fields;
     while (StopSignal() == 0 && ReadTextLine(batch, line)) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <ostream>
+#include <tuple>
 #include <utility>
 
 #include "analysis/trace.h"
@@ -37,6 +38,9 @@ OutputFiles::OutputFiles(std::ostream& notes) : notes_(notes) {}
 
 void OutputFiles::Create(const std::string& folder, bool header) {
     traceFolder_.clear();
+    trace_.Close();
+    detail_.Close();
+    traceFailure_.reset();
     TakeTraceFailure();  // a failure of an earlier run is not this run's
     if (TraceFilesWanted()) {
         try {
@@ -45,7 +49,7 @@ void OutputFiles::Create(const std::string& folder, bool header) {
             }
             traceFolder_ = folder;
         } catch (const OutputFileError& error) {
-            LeaveTracesOut(error.what());
+            LeaveTracesOut(error);
         }
     } else {
         // Traces of an earlier run would pass for this run's.
@@ -68,18 +72,34 @@ void OutputFiles::Create(const std::string& folder, bool header) {
 }
 
 void OutputFiles::CheckTraces() {
-    const std::string failure = TakeTraceFailure();
-    if (!failure.empty() && !traceFolder_.empty()) LeaveTracesOut(failure);
+    const std::optional<OutputFileError> failure = TakeTraceFailure();
+    if (failure && !traceFolder_.empty()) LeaveTracesOut(*failure);
 }
 
-void OutputFiles::LeaveTracesOut(const std::string& why) {
+void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
+    traceFailure_ = why;
+    trace_.Close();
+    detail_.Close();
+    bool emptied = false;
+    if (why.ForWantOfSpace() && !traceFolder_.empty()) {
+        // Cut short, they are of no use; the room they take is what the summary rows of the
+        // next herds need.
+        try {
+            for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+                OutputFile().Create(traceFolder_ + name);
+            }
+            emptied = true;
+        } catch (const OutputFileError&) {
+        }
+    }
     traceFolder_.clear();
-    notes_ << "The trace files were cut short; the analysis goes on without them: " << why
-           << std::endl;
+    notes_ << (emptied ? "The trace files were emptied to keep room for the summary; "
+                       : "The trace files were cut short; ")
+           << "the analysis goes on without them: " << why.what() << std::endl;
 }
 
-void OutputFiles::Append(const std::string& summaryLines, const std::string& conceptionLines,
-                         const std::string& trendLines) {
+void OutputFiles::Append(std::string_view summaryLines, std::string_view conceptionLines,
+                         std::string_view trendLines) {
     const auto summaryLength = summary_.Length();
     summary_.Write(summaryLines);
     const auto conceptionLength = conception_.Length();
@@ -93,18 +113,18 @@ void OutputFiles::Append(const std::string& summaryLines, const std::string& con
     }
 }
 
-void OutputFiles::AppendTraces(const std::string& trace, const std::string& detail) {
+void OutputFiles::AppendTraces(std::string_view trace, std::string_view detail) {
     if (traceFolder_.empty()) return;
     try {
-        for (const auto& [name, text] : {std::pair{kTraceFileName, &trace},
-                                         std::pair{kDetailTraceFileName, &detail}}) {
+        // Kept open from the first herd on: a batch appends to them for every herd.
+        for (const auto& [file, name, text] : {std::tuple{&trace_, kTraceFileName, &trace},
+                                               std::tuple{&detail_, kDetailTraceFileName, &detail}}) {
             if (text->empty()) continue;
-            OutputFile file;
-            file.OpenForAppending(traceFolder_ + name);
-            file.Write(*text);
+            if (!file->IsOpen()) file->OpenForAppending(traceFolder_ + name);
+            file->Write(*text);
         }
     } catch (const OutputFileError& error) {
-        LeaveTracesOut(error.what());
+        LeaveTracesOut(error);
     }
 }
 

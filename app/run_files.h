@@ -3,7 +3,9 @@
 // the traces beside them and the batch log. Other programs read the summary and the log, so
 // a herd's lines are written whole or not at all, in every file.
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "analysis/output_file.h"
 
@@ -33,25 +35,34 @@ public:
     // The folder the analysis writes its traces into: empty when the traces are left out.
     const std::string& TraceFolder() const { return traceFolder_; }
     // After each analysis: when a trace could not be written, says so in one line and
-    // leaves the traces out for the rest of the run (a trace with holes misleads).
+    // leaves the traces out for the rest of the run (a trace with holes misleads); when it
+    // was for want of space, the trace files are emptied so the summary rows keep the room.
     void CheckTraces();
 
     // Appends one herd's summary, conception and trend lines (whole lines, CR LF), all or
     // none. OutputFileError when a file cannot take them.
-    void Append(const std::string& summaryLines, const std::string& conceptionLines,
-                const std::string& trendLines = {});
+    void Append(std::string_view summaryLines, std::string_view conceptionLines,
+                std::string_view trendLines = {});
 
     // Appends a herd's traces that a worker process wrote; a trace that cannot take them is
     // left as CheckTraces leaves it.
-    void AppendTraces(const std::string& trace, const std::string& detail);
+    void AppendTraces(std::string_view trace, std::string_view detail);
+
+    // Why the traces were left out during the run; nullopt while they are written.
+    const std::optional<OutputFileError>& TraceFailure() const { return traceFailure_; }
 
 private:
-    void LeaveTracesOut(const std::string& why);
+    // Leaves the traces out from now on, with one line to notes. When the disk or quota is
+    // full they are emptied as well.
+    void LeaveTracesOut(const OutputFileError& why);
 
     std::ostream& notes_;
     std::string traceFolder_;
+    std::optional<OutputFileError> traceFailure_;
     OutputFile summary_;
     OutputFile conception_;
+    OutputFile trace_;   // the traces workers' herds are appended to
+    OutputFile detail_;
     OutputFile trends_;  // open with TrendsWanted only
 };
 

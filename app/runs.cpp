@@ -478,12 +478,26 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 OutputFiles herdFiles(std::cerr);
                 herdFiles.Create(into, false);
                 BatchLog herdLog(into + kBatchLogFileName);
+                // A report or trace that the herd's own folder cannot take is a fault of that
+                // folder, not of the herd: every later herd would meet it too.
+                std::optional<OutputFileError> unwritten;
+                RunSteps herdSteps = batchSteps;
+                herdSteps.print = [&](const HerdReport& report, const ReportOutput& out) {
+                    try {
+                        batchSteps.print(report, out);
+                    } catch (const ReportFileError& e) {
+                        if (e.Path().starts_with(into)) unwritten.emplace("write", e.Path(), e.Reason());
+                        throw;
+                    }
+                };
                 // The herd's PDF takes the plain name here; the batch process gives it its
                 // name among the whole batch's reports.
                 PdfFileNames herdNames;
                 RunBatchLine(herdLine, batchFile, herdFiles, herdLog, herdNames, herdOutput,
-                             batchSteps);
-                if (!herdNames.Empty()) std::ofstream(into + kPdfNameClaimedFile);
+                             herdSteps);
+                if (unwritten) throw *unwritten;
+                if (herdFiles.TraceFailure()) throw *herdFiles.TraceFailure();
+                if (!herdNames.Empty()) OutputFile().Create(into + kPdfNameClaimedFile);
                 HerdFinished();
             };
             const BatchSinks sinks{
@@ -491,14 +505,15 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                     log->Line(text);
                     CountLogLine(counted, text, printerMissing);
                 },
-                [&files](const std::string& summary, const std::string& conception,
-                         const std::string& trends) { files.Append(summary, conception, trends); },
+                [&files](std::string_view summary, std::string_view conception, std::string_view trends) {
+                    files.Append(summary, conception, trends);
+                },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
                 herdDone,
-                [&files](const std::string& trace, const std::string& detail) {
+                [&files](std::string_view trace, std::string_view detail) {
                     files.AppendTraces(trace, detail);
                 }};
-            RunBatchOnWorkers(*batch, folder, jobs, output, step, sinks);
+            RunBatchOnWorkers(*batch, jobs, output, step, sinks);
         } else {
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {
                 std::optional<HerdOutcome> outcome;

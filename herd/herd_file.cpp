@@ -84,14 +84,25 @@ std::int16_t ParseInt16(std::string_view text) {
     return CheckedInt16(negative ? -value : value);
 }
 
-// TextToInt, with text of decimal digits only (nearly every yield) read directly.
+// TextToInt, with yields of decimal digits and at most one decimal point read directly:
+// "5738" and "5738.5" (rounded to the nearest, halves to even, as TextToInt rounds).
 std::int32_t WholeNumber(std::string_view text) {
-    if (text.empty() || text.size() > 9) return TextToInt(text);
     std::int32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return TextToInt(text);
-        value = value * 10 + (c - '0');
+    std::size_t at = 0;
+    for (; at < text.size() && at < 9 && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
     }
+    if (at == 0 || (at < text.size() && text[at] != '.')) return TextToInt(text);
+    if (at == text.size()) return value;
+    // The decimals decide the rounding: above, below or exactly one half. With at most six
+    // of them after at most nine digits, the text's own value does, as it would in binary.
+    const std::string_view decimals = text.substr(at + 1);
+    if (decimals.empty() || decimals.size() > 6) return TextToInt(text);
+    for (char c : decimals) {
+        if (c < '0' || c > '9') return TextToInt(text);
+    }
+    const bool rest = decimals.find_first_not_of('0', 1) != std::string_view::npos;
+    if (decimals[0] > '5' || (decimals[0] == '5' && (rest || value % 2 == 1))) ++value;
     return value;
 }
 

@@ -369,6 +369,22 @@ bool ReadPlainHerdDate(std::string_view text, Date& out) {
 
 Date ParseHerdDate(std::string_view text) {
     if (text.empty()) return 0;  // as ParseDateText reads it, without its general way
+    // dd/mm/yyyy, the form of nearly every date of nearly every herd file, read at once.
+    if (text.size() == 10 && text[2] == '/' && text[5] == '/') {
+        unsigned digits[8];
+        static constexpr std::size_t kAt[8] = {0, 1, 3, 4, 6, 7, 8, 9};
+        bool all = true;
+        for (int i = 0; i < 8; ++i) {
+            digits[i] = static_cast<unsigned>(static_cast<unsigned char>(text[kAt[i]]) - '0');
+            all = all && digits[i] <= 9;
+        }
+        if (all) {
+            const int day = static_cast<int>(digits[0] * 10 + digits[1]);
+            const int month = static_cast<int>(digits[2] * 10 + digits[3]);
+            const int year = static_cast<int>(digits[4] * 1000 + digits[5] * 100 + digits[6] * 10 + digits[7]);
+            if (year >= 100 && IsValidDate(day, month, year)) return EncodeDays(year, month, day);
+        }
+    }
     const std::string_view head = text.substr(0, 6);
     if (head == "--/--/" || head == "--.--.") return 0;
     if (Date plain = 0; ReadPlainHerdDate(text, plain)) return plain;

@@ -1,27 +1,23 @@
 #include "report/qt/print_report.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPicture>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
-#include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <string_view>
 #include <system_error>
 
 #include "herd/errors.h"
 #include "interpret/interpretation.h"
 #include "interpret/trends.h"
+#include "report/qt/pdf_canvas.h"
 #include "report/qt/preview_dialog.h"
 #include "report/qt/qpainter_canvas.h"
 #include "report/qt/report_images.h"
@@ -171,65 +167,6 @@ void WritePdfInto(const HerdReport& report, const PdfDestination& pdf,
     WriteReportPdf(report, (folder / name).string(), earlierSeasons);
 }
 
-// The decimal number that follows key (after any white space) in text; false when there is none.
-bool NumberAfter(const std::string& text, std::string_view key, std::string& digits) {
-    const std::size_t at = text.find(key);
-    if (at == std::string::npos) return false;
-    std::size_t i = at + key.size();
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    const std::size_t first = i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-    digits = text.substr(first, i - first);
-    return !digits.empty();
-}
-
-// The PDF writer names itself as the document's producer; the producer is ours. The
-// information dictionary is replaced by an incremental update appended to the file (the
-// way PDF revises a document), so nothing already written moves. A file whose trailer is not
-// as expected is left as it is.
-void NameProducer(QByteArray& pdf) {
-    const std::string text = pdf.toStdString();
-    const std::size_t trailer = text.rfind("trailer");
-    const std::size_t start = text.rfind("startxref");
-    if (trailer == std::string::npos || start == std::string::npos || start < trailer) return;
-    const std::string tail = text.substr(trailer);
-    std::string size, info, root, previous;
-    if (!NumberAfter(tail, "/Size ", size) || !NumberAfter(tail, "/Info ", info) ||
-        !NumberAfter(tail, "/Root ", root) || !NumberAfter(tail, "startxref", previous)) {
-        return;
-    }
-    const std::string objectStart = "\n" + info + " 0 obj\n";
-    const std::size_t object = text.find(objectStart);
-    if (object == std::string::npos) return;
-    const std::size_t dictionaryEnd = text.find(">>", object);
-    if (dictionaryEnd == std::string::npos) return;
-    std::string dictionary = "<<\n/Producer (" + std::string(kMadeBy) + ")\n";
-    // The other entries as the writer made them (title, creator, creation date).
-    const std::string entries = text.substr(object + objectStart.size(), dictionaryEnd - object - objectStart.size());
-    std::size_t line = entries.find("<<\n");
-    line = line == std::string::npos ? 0 : line + 3;
-    while (line < entries.size()) {
-        std::size_t end = entries.find(")\n/", line);
-        end = end == std::string::npos ? entries.size() : end + 2;
-        const std::string entry = entries.substr(line, end - line);
-        if (entry.rfind("/Producer ", 0) != 0) dictionary += entry;
-        line = end;
-    }
-    if (dictionary.back() != '\n') dictionary += '\n';
-    dictionary += ">>";
-
-    std::string update = info + " 0 obj\n" + dictionary + "\nendobj\n";
-    const std::size_t objectOffset = text.size() + (text.back() == '\n' ? 0 : 1);
-    if (text.back() != '\n') update.insert(0, "\n");
-    char entry[32];
-    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", objectOffset);
-    const std::size_t xrefOffset = text.size() + update.size();
-    update += "xref\n" + info + " 1\n" + entry + "trailer\n<<\n/Size " + size +
-              "\n/Info " + info + " 0 R\n/Root " + root + " 0 R\n/Prev " +
-              previous + "\n>>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF\n";
-    pdf.append(update.data(), static_cast<qsizetype>(update.size()));
-}
-
 }  // namespace
 
 void WriteReportPdf(const HerdReport& report, const std::string& path,
@@ -239,33 +176,25 @@ void WriteReportPdf(const HerdReport& report, const std::string& path,
     // a full disk never leaves a truncated report under the real name.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
+        throw ReportFileError(Native(fileName), file.errorString().toStdString());
     }
-    QByteArray pdf;
-    {
-        QBuffer buffer(&pdf);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setResolution(kPdfDotsPerInch);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setTitle(kJobTitle);
-        writer.setCreator(QString::fromLatin1(kMadeBy));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            throw OvistaError("Could not write " + Native(fileName) + ": the PDF could not be started");
-        }
-        const PageTarget target{[&](int pageNo) -> QPainter& {
-                                    if (pageNo > 1) writer.newPage();
-                                    return painter;
-                                },
-                                QSize(writer.width(), writer.height()), kPdfDotsPerInch};
-        DrawReport(report, target, earlierSeasons);
-        painter.end();
+    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    const Interpretation interpretation = InterpretReport(report);
+    PdfDocument document(images);
+    ReportCanvas canvas(report, document.NewPage(), kPdfDotsPerInch);
+    canvas.SetPageNo(1);
+    DrawReportPage(canvas, 1, interpretation);
+    canvas.SetDevice(document.NewPage());
+    canvas.SetPageNo(2);
+    DrawReportPage(canvas, 2, interpretation);
+    if (earlierSeasons != nullptr) {
+        canvas.SetDevice(document.NewPage());
+        DrawTrendPage(canvas, InterpretTrends(report, *earlierSeasons));
     }
-    NameProducer(pdf);
-    if (file.write(pdf) != pdf.size() || !file.commit()) {
-        throw OvistaError("Could not write " + Native(fileName) + ": " + file.errorString().toStdString());
+    const std::string pdf = document.Finish(kJobTitle.toStdString(), kMadeBy, kMadeBy);
+    if (file.write(pdf.data(), static_cast<qint64>(pdf.size())) != static_cast<qint64>(pdf.size()) ||
+        !file.commit()) {
+        throw ReportFileError(Native(fileName), file.errorString().toStdString());
     }
 }
 

@@ -17,6 +17,19 @@ public:
     using OvistaError::OvistaError;
 };
 
+// A report's file could not be written: what() is "Could not write <path>: <reason>".
+class ReportFileError : public OvistaError {
+public:
+    ReportFileError(const std::string& path, const std::string& reason)
+        : OvistaError("Could not write " + path + ": " + reason), path_(path), reason_(reason) {}
+    const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string path_;
+    std::string reason_;
+};
+
 // Output kinds of PrintReport; any other value prints.
 inline constexpr int kOutputPrinter = 0;
 inline constexpr int kOutputPreview = 1;

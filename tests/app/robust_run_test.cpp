@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "analysis/output_file.h"
+#include "app/merge_shards.h"
 #include "app/run_files.h"
 #include "app/runs.h"
 #include "app/stop_signals.h"
@@ -101,12 +104,13 @@ protected:
     RunSteps steps_;
 };
 
-TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceOnlyEnds) {
+TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceIsEmptied) {
     ASSERT_EQ(Lines(Ref("QMRBATCH.REP")).size(), 6u);
     struct Case {
         const char* file;
         std::size_t linesThatFit;  // the limit falls 7 bytes into the next line
         std::size_t herdsWritten;  // rows in the summary and conception files
+        int error = ENOSPC;
     };
     const Case cases[] = {
         {"TAMSLREP.CSV", 3, 2},  // header and two rows
@@ -114,12 +118,13 @@ TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceOnly
         {"QMRBATCH.REP", 2, 3},  // the third herd is written before its log line fails
         {"DbugQMR.TXT", 40, 6},
         {"DbugQM1.TXT", 40, 6},
+        {"DbugQMR.TXT", 40, 6, EIO},  // not for want of space: the traces stay, cut short
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const bool trace = std::string(c.file).starts_with("Dbug");
         services_.infos.clear();
-        LimitOutputFileForTesting(c.file, FirstLines(Ref(c.file), c.linesThatFit).size() + 7);
+        LimitOutputFileForTesting(c.file, FirstLines(Ref(c.file), c.linesThatFit).size() + 7, c.error);
         CapturedErrors errors;
         const bool ranToEnd = Run();
         LimitOutputFileForTesting(c.file, std::nullopt);
@@ -129,13 +134,24 @@ TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceOnly
         }
         EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 1 + c.herdsWritten));
         EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), c.herdsWritten));
-        const std::string why = std::string("Could not write ") + c.file + ": No space left on device";
-        if (trace) {
+        const std::string why = std::string("Could not write ") + c.file + ": " + std::strerror(c.error);
+        if (trace && c.error != ENOSPC) {
             EXPECT_TRUE(ranToEnd);
             EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
             EXPECT_LT(Out(c.file).size(), Ref(c.file).size());
+            EXPECT_FALSE(Out("DbugQM1.TXT").empty());
             EXPECT_EQ(errors.Lines(), std::vector<std::string>{
                 "The trace files were cut short; the analysis goes on without them: " + why});
+            continue;
+        }
+        if (trace) {
+            // Both traces give their room to the summary rows.
+            EXPECT_TRUE(ranToEnd);
+            EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
+            EXPECT_EQ(Out("DbugQMR.TXT") + Out("DbugQM1.TXT"), "");
+            EXPECT_EQ(errors.Lines(), std::vector<std::string>{
+                "The trace files were emptied to keep room for the summary; the analysis goes "
+                "on without them: " + why});
             EXPECT_TRUE(services_.infos.empty());
             continue;
         }
@@ -146,6 +162,76 @@ TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceOnly
         EXPECT_EQ(services_.infos, std::vector<std::string>{
             "The batch stopped after 2 herds of " + Batch().string() + ": could not write " +
             (folder_ / "out" / c.file).string() + ": No space left on device"});
+    }
+}
+
+TEST_F(RobustBatch, AMergeIntoAFullDiskKeepsWholeLinesAndNamesTheFile) {
+    // The batch's folder merged twice over: every file twice, the summary header once.
+    const std::string shard = (folder_ / "ref").string();
+    std::map<std::string, std::string> merged;
+    for (const char* name : kBatchFiles) merged[name] = Ref(name) + Ref(name);
+    merged["TAMSLREP.CSV"].erase(Ref("TAMSLREP.CSV").size(), Lines(Ref("TAMSLREP.CSV"))[0].size() + 2);
+    for (const char* full : kBatchFiles) {
+        SCOPED_TRACE(full);
+        services_.infos.clear();
+        LimitOutputFileForTesting(full, merged[full].size() / 2 + 7);
+        const bool done = MergeShards((folder_ / "out").string(), {shard, shard});
+        LimitOutputFileForTesting(full, std::nullopt);
+        EXPECT_FALSE(done);
+        EXPECT_EQ(services_.infos, std::vector<std::string>{
+            "The merge into " + (folder_ / "out").string() + " stopped: could not write " +
+            (folder_ / "out" / full).string() + ": No space left on device"});
+        const bool traceFailed = std::string(full).starts_with("Dbug");
+        bool reached = true;  // files after the full one stay empty
+        for (const char* name : kBatchFiles) {
+            const std::string out = Out(name);
+            EXPECT_TRUE(IsWholeLinePrefix(out, merged[name])) << name;
+            if (!reached || (traceFailed && std::string(name).starts_with("Dbug"))) {
+                EXPECT_EQ(out, "") << name;
+            } else if (name == std::string(full)) {
+                EXPECT_FALSE(out.empty());
+                EXPECT_LT(out.size(), merged[name].size());
+            } else {
+                EXPECT_EQ(out, merged[name]) << name;
+            }
+            if (name == std::string(full)) reached = false;
+        }
+    }
+}
+
+TEST_F(RobustBatch, AWorkerFolderThatFillsUpStopsTheBatchNamingItAndTheReason) {
+    const fs::path temp = folder_ / "tmp";
+    fs::create_directories(temp);
+    const std::string savedTemp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    setenv("TMPDIR", temp.c_str(), 1);
+    for (const bool traces : {true, false}) {  // the traces fill it first, or the summary row
+        SCOPED_TRACE(traces);
+        SetTraceFilesWanted(traces);
+        services_.infos.clear();
+        LimitOutputFileForTesting(temp.string() + "/", 100);
+        const bool ranToEnd = RunBatch((folder_ / "out").string(), Batch().string(), {}, steps_, 2);
+        LimitOutputFileForTesting(temp.string() + "/", std::nullopt);
+        EXPECT_FALSE(ranToEnd);
+        const std::string file = temp.string() + "/ovista-batch-";
+        const std::string reason = ": No space left on device";
+        ASSERT_EQ(services_.infos.size(), 1u);
+        EXPECT_TRUE(services_.infos[0].starts_with("The batch stopped after 0 herds of " +
+                                                   Batch().string() + ": could not write " + file))
+            << services_.infos[0];
+        EXPECT_TRUE(services_.infos[0].ends_with(
+            reason + " (the worker processes' folder; TMPDIR chooses another)"));
+        const std::vector<std::string> log = Lines(Out("QMRBATCH.REP"));
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_TRUE(log[0].starts_with("Analysis failes for " + HerdPath(0) + ": Could not write " + file));
+        EXPECT_TRUE(log[0].ends_with(reason));
+        EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 1));
+        EXPECT_EQ(Out("CONCEPS.CSV"), "");
+        EXPECT_TRUE(fs::is_empty(temp));  // the workers' folder is gone
+    }
+    if (savedTemp.empty()) {
+        unsetenv("TMPDIR");
+    } else {
+        setenv("TMPDIR", savedTemp.c_str(), 1);
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "herd/errors.h"
 #include "herd/herd_file.h"
 #include "recording_services.h"
 
@@ -470,6 +473,32 @@ TEST_F(HerdFile, InductionTextsGiveCodesAndFlags) {
         EXPECT_EQ(r.Induced, c.flag) << c.text;
         EXPECT_EQ(r.NextInducedCode, c.code) << c.text;
         EXPECT_FALSE(r.NextInduced) << "no next calving: " << c.text;
+    }
+}
+
+TEST_F(HerdFile, YieldsAndDatesReadDirectlyAsTheGeneralReadersReadThem) {
+    // Yields of digits with a decimal point and dates dd/mm/yyyy are read without the
+    // general number and date readers; every spelling gives what those readers give.
+    for (const char* litres : {"5738", "5738.5", "5737.5", "0.5", "1.5", "2.50", "2.501", "7.4999", "9.999999",
+                               "123456789.5", "1234567890", "5.", ".5", "+7.5", "7.5x", "1.1234567", "0005.5"}) {
+        ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "01/08/2025"}, {11, litres}})));
+        const std::int32_t expected = TextToInt(litres);
+        // A yield beyond 16 bits refuses the row, which leaves the lactation without one.
+        EXPECT_EQ(Record(1).Litres, expected <= 32767 ? expected : 0) << litres;
+    }
+    for (const char* date : {"01/08/2025", "31/12/1999", "29/02/2024", "29/02/2023", "00/01/2025", "01/13/2025",
+                             "01/01/0099", "1/8/2025", "01-08-2025"}) {
+        ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "01/08/2025"}, {4, date}})));
+        Date expected = 0;
+        std::string slashes = date;
+        std::replace_if(slashes.begin(), slashes.end(), [](char c) { return c == '-' || c == '.'; }, '/');
+        try {
+            expected = ParseDateText(slashes);
+        } catch (const OvistaError&) {
+            EXPECT_EQ(list->Count(), 1) << date;  // the row is refused; nothing else changes
+            continue;
+        }
+        EXPECT_EQ(Record(1).Dryoff, expected) << date;
     }
 }
 

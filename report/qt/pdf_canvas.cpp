@@ -1,0 +1,585 @@
+#include "report/qt/pdf_canvas.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QImageWriter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "report/qt/pdf_font.h"
+#include "report/qt/qpainter_canvas.h"
+#include "report/qt/report_images.h"
+
+namespace ovista {
+namespace {
+
+// A pixel count no page can hold is not drawn (as on Qt's device).
+constexpr int kLimit = 1 << 24;
+bool WithinReach(int a, int b, int c, int d) {
+    const auto near = [](int v) { return v > -kLimit && v < kLimit; };
+    return near(a) && near(b) && near(c) && near(d);
+}
+
+QRectF Corners(int x1, int y1, int x2, int y2) {
+    return QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)), QPointF(std::max(x1, x2), std::max(y1, y2)));
+}
+
+// A number of the content, written as Qt's PDF engine writes it: nine significant digits,
+// cut (not rounded), no trailing zeros after a whole number. Readers then take the same
+// values from both files, so shapes and glyphs fall on the same fractions of a pixel.
+void Number(std::string& out, double value) {
+    char text[32];
+    char* end = text;
+    if (std::isnan(value)) {
+        out += "0 ";
+        return;
+    }
+    if (value < 0) {
+        *end++ = '-';
+        value = -value;
+    }
+    auto whole = static_cast<unsigned int>(value);
+    int fraction = static_cast<int>((value - static_cast<double>(whole)) * 1000000000);
+    if (fraction == 1000000000) {
+        ++whole;
+        fraction = 0;
+    }
+    char digits[16];
+    int count = 0;
+    while (whole != 0) {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    }
+    int unit = 100000000;
+    if (count == 0) {
+        *end++ = '0';
+    } else {
+        while (count != 0) {
+            *end++ = digits[--count];
+            unit /= 10;
+            fraction /= 10;
+        }
+    }
+    if (fraction != 0) {
+        *end++ = '.';
+        for (; unit != 0; unit /= 10) *end++ = static_cast<char>('0' + fraction / unit % 10);
+    }
+    *end++ = ' ';
+    out.append(text, end);
+}
+
+void Colour(std::string& out, Rgb colour) {
+    Number(out, colour.r / 255.0);
+    Number(out, colour.g / 255.0);
+    Number(out, colour.b / 255.0);
+}
+
+void Hex4(std::string& out, std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[value >> shift & 0xf];
+}
+
+// The path as Qt's PDF engine writes it, closed with "h" where it ends where it began.
+void PathOf(std::string& out, const QPainterPath& path) {
+    int start = -1;
+    const int count = path.elementCount();
+    const auto closes = [&path, &start](int last) {
+        return start >= 0 && path.elementAt(start).x == path.elementAt(last).x &&
+               path.elementAt(start).y == path.elementAt(last).y;
+    };
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element& element = path.elementAt(i);
+        switch (element.type) {
+            case QPainterPath::MoveToElement:
+                if (closes(i - 1)) out += "h\n";
+                Number(out, element.x);
+                Number(out, element.y);
+                out += "m\n";
+                start = i;
+                break;
+            case QPainterPath::LineToElement:
+                Number(out, element.x);
+                Number(out, element.y);
+                out += "l\n";
+                break;
+            case QPainterPath::CurveToElement:
+                for (int k = 0; k < 3 && i + k < count; ++k) {
+                    Number(out, path.elementAt(i + k).x);
+                    Number(out, path.elementAt(i + k).y);
+                }
+                out += "c\n";
+                i += 2;
+                break;
+            case QPainterPath::CurveToDataElement:
+                break;
+        }
+    }
+    if (count > 0 && closes(count - 1)) out += "h\n";
+}
+
+// A picture as the PDF holds it: its colours (compressed without loss, or as JPEG as Qt's PDF
+// engine stores pictures it need not keep exactly) and, where it lets the page through, its
+// alpha; each made once per process.
+struct EncodedImage {
+    int width = 0;
+    int height = 0;
+    bool jpeg = false;
+    std::string colours;
+    std::string alpha;  // empty when the picture is opaque
+};
+
+std::string Compress(const QByteArray& data) {
+    const QByteArray packed = qCompress(data, 6);
+    return packed.size() > 4 ? packed.sliced(4).toStdString() : std::string();
+}
+
+const EncodedImage& Encoded(const QImage& picture, bool lossless) {
+    thread_local std::map<std::pair<qint64, bool>, EncodedImage> encoded;
+    const auto key = std::make_pair(picture.cacheKey(), lossless);
+    const auto found = encoded.find(key);
+    if (found != encoded.end()) return found->second;
+    if (encoded.size() >= 64) encoded.clear();
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    const int w = image.width();
+    const int h = image.height();
+    QByteArray colours(static_cast<qsizetype>(w) * h * 3, '\0');
+    QByteArray alpha(static_cast<qsizetype>(w) * h, '\0');
+    auto* c = reinterpret_cast<uchar*>(colours.data());
+    auto* a = reinterpret_cast<uchar*>(alpha.data());
+    bool opaque = true;
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            *c++ = static_cast<uchar>(qRed(line[x]));
+            *c++ = static_cast<uchar>(qGreen(line[x]));
+            *c++ = static_cast<uchar>(qBlue(line[x]));
+            *a = static_cast<uchar>(qAlpha(line[x]));
+            opaque = opaque && *a == 255;
+            ++a;
+        }
+    }
+    EncodedImage result{w, h, false, {}, opaque ? std::string() : Compress(alpha)};
+    QByteArray jpeg;
+    if (!lossless) {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(94);
+        if (!writer.write(image)) jpeg.clear();
+    }
+    result.jpeg = !jpeg.isEmpty();
+    result.colours = result.jpeg ? std::string(jpeg.constData(), static_cast<std::size_t>(jpeg.size())) : Compress(colours);
+    return encoded.emplace(key, std::move(result)).first->second;
+}
+
+// A PDF string literal.
+std::string Literal(const std::string& text) {
+    std::string out = "(";
+    for (const char c : text) {
+        if (c == '(' || c == ')' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + ")";
+}
+
+}  // namespace
+
+// ---- the page ---------------------------------------------------------------------------
+
+PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document) {
+    // Page pixels at 600 per inch, y downwards, over the page's 595 x 842 points.
+    content_ = "/GSa gs\n0.12 0 0 -0.12 0 842 cm\n";
+    content_.reserve(1 << 17);
+    SetFont(10, false);
+}
+
+void PdfCanvas::SetFont(double pointSize, bool bold) {
+    pixelSize_ = QPainterCanvas::FontPixelSize(pointSize, kPageHeight);
+    bold_ = bold;
+}
+
+int PdfCanvas::TextWidth(std::string_view text) {
+    if (text.empty()) return 0;
+    return pdf::ReportFontFaces().Width(pixelSize_, bold_, text);
+}
+
+int PdfCanvas::TextHeight(std::string_view /*text*/) {
+    const auto& metrics = pdf::ReportFontFaces().Metrics(pixelSize_, bold_);
+    return metrics.ascent + metrics.descent;
+}
+
+void PdfCanvas::SetPen(Rgb colour, int width, PenStyle style) {
+    penColour_ = colour;
+    penWidth_ = std::clamp(width, 0, kLimit);
+    penStyle_ = style;
+}
+
+void PdfCanvas::SetBrush(std::optional<Rgb> fill) { brush_ = fill; }
+
+void PdfCanvas::UseFill(Rgb colour) {
+    if (fillSet_ == colour) return;
+    Colour(content_, colour);
+    content_ += "rg\n";
+    fillSet_ = colour;
+}
+
+void PdfCanvas::UsePen() {
+    if (strokeSet_ != penColour_) {
+        Colour(content_, penColour_);
+        content_ += "RG\n";
+        strokeSet_ = penColour_;
+    }
+    const auto style = std::make_pair(penWidth_, penStyle_);
+    if (strokeStyleSet_ == style) return;
+    // A width of 0 is the thinnest line the device can draw; dots are one width long and
+    // two apart, as Qt draws them.
+    Number(content_, penWidth_);
+    content_ += "w 0 J 2 M 0 j ";
+    if (penStyle_ == PenStyle::Dot) {
+        const int unit = std::max(penWidth_, 1);
+        content_ += '[';
+        Number(content_, unit);
+        Number(content_, 2.0 * unit);
+        content_ += "]0 d\n";
+    } else {
+        content_ += "[]0 d\n";
+    }
+    strokeStyleSet_ = style;
+}
+
+void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
+    content_ += brush_ ? fillAndStroke : strokeOnly;
+    content_ += '\n';
+}
+
+void PdfCanvas::DrawText(int x, int y, std::string_view text) {
+    if (!WithinReach(x, y, 0, 0) || text.empty()) return;
+    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
+    const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
+    const std::int64_t x64 = std::int64_t{x} * 64;
+    UseFill(penColour_);  // text is filled in the pen's colour
+    for (const pdf::GlyphRun& run : shaped.runs) {
+        if (run.glyphs.empty()) continue;
+        content_ += "BT\n";
+        content_ += document_.FontName(run.face, run.glyphs);
+        content_ += ' ';
+        Number(content_, pixelSize_);
+        // Each glyph placed from the last as Qt's PDF engine places it: the steps are whole
+        // 64ths of a pixel, exact in any reader's arithmetic, so every glyph lands on the
+        // same fraction of a pixel as in Qt's files.
+        content_ += "Tf 1 0 0 -1 0 0 Tm\n";
+        std::int64_t lastX = 0;
+        std::int64_t lastY = 0;
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            const std::int64_t gx = x64 + run.x64[i];
+            const std::int64_t gy = baseline64 + run.y64[i];
+            Number(content_, static_cast<double>(gx - lastX) / 64);
+            Number(content_, static_cast<double>(lastY - gy) / 64);
+            content_ += "Td <";
+            Hex4(content_, run.glyphs[i]);
+            content_ += "> Tj\n";
+            lastX = gx;
+            lastY = gy;
+        }
+        content_ += "ET\n";
+    }
+}
+
+void PdfCanvas::DrawLine(int x1, int y1, int x2, int y2) {
+    if (!WithinReach(x1, y1, x2, y2)) return;
+    UsePen();
+    Number(content_, x1);
+    Number(content_, y1);
+    content_ += "m\n";
+    Number(content_, x2);
+    Number(content_, y2);
+    content_ += "l\nS\n";
+}
+
+void PdfCanvas::DrawRect(int x1, int y1, int x2, int y2) {
+    if (!WithinReach(x1, y1, x2, y2)) return;
+    if (brush_) UseFill(*brush_);
+    UsePen();
+    const QRectF rect = Corners(x1, y1, x2, y2);
+    Number(content_, rect.x());
+    Number(content_, rect.y());
+    Number(content_, rect.width());
+    Number(content_, rect.height());
+    content_ += "re\n";
+    Paint("B", "S");
+}
+
+void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
+    if (!WithinReach(x1, y1, x2, y2) || !WithinReach(cornerWidth, cornerHeight, 0, 0)) return;
+    if (brush_) UseFill(*brush_);
+    UsePen();
+    QPainterPath path;
+    path.addRoundedRect(Corners(x1, y1, x2, y2), std::abs(cornerWidth) / 2.0, std::abs(cornerHeight) / 2.0,
+                        Qt::AbsoluteSize);
+    PathOf(content_, path);
+    Paint("B*", "S");
+}
+
+void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
+    if (!WithinReach(x1, y1, x2, y2)) return;
+    if (brush_) UseFill(*brush_);
+    UsePen();
+    QPainterPath path;
+    path.addEllipse(Corners(x1, y1, x2, y2));
+    PathOf(content_, path);
+    Paint("B*", "S");
+}
+
+void PdfCanvas::DrawImage(ReportImage image, int x1, int y1, int x2, int y2) {
+    if (!WithinReach(x1, y1, x2, y2) || x1 == x2 || y1 == y2) return;
+    const QImage& source = document_.Source(image);
+    if (source.isNull()) return;
+    const QRectF rect = Corners(x1, y1, x2, y2);
+    // As on Qt's devices: stars and chart points made for their box and kept without loss,
+    // the logos at their own size.
+    const bool mark = image == ReportImage::Star || image == ReportImage::Ball;
+    const QImage picture = PictureForBox(source, mark ? rect.size().toSize() : source.size(), true);
+    const std::string& name = document_.ImageName(picture, mark);
+    content_ += "q\n";
+    Number(content_, rect.width() / picture.width());
+    content_ += "0 0 ";
+    Number(content_, rect.height() / picture.height());
+    Number(content_, rect.x());
+    Number(content_, rect.y());
+    content_ += "cm\n";
+    Number(content_, picture.width());
+    content_ += "0 0 ";
+    Number(content_, -picture.height());
+    content_ += "0 ";
+    Number(content_, picture.height());
+    content_ += "cm\n";
+    content_ += name;
+    content_ += " Do\nQ\n";
+}
+
+std::optional<DeviceCanvas::ImageSize> PdfCanvas::GetImageSize(ReportImage image) const {
+    const QImage& source = document_.Source(image);
+    if (source.isNull()) return std::nullopt;
+    return ImageSize{source.width(), source.height()};
+}
+
+// ---- the document -----------------------------------------------------------------------
+
+PdfDocument::PdfDocument(const ReportImages& images) : images_(images) {}
+
+PdfDocument::~PdfDocument() = default;
+
+PdfCanvas& PdfDocument::NewPage() {
+    pages_.push_back(std::unique_ptr<PdfCanvas>(new PdfCanvas(*this)));
+    return *pages_.back();
+}
+
+const QImage& PdfDocument::Source(ReportImage image) const {
+    switch (image) {
+        case ReportImage::Star: return images_.star;
+        case ReportImage::Ball: return images_.ball;
+        case ReportImage::ProductLogo: return images_.productLogo;
+        case ReportImage::CentreLogo: break;
+    }
+    return images_.centreLogo;
+}
+
+const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) {
+    for (const UsedImage& used : imagesUsed_) {
+        if (used.picture.cacheKey() == picture.cacheKey() && used.lossless == lossless) return used.name;
+    }
+    imagesUsed_.push_back({picture, lossless, "/Im" + std::to_string(imagesUsed_.size() + 1)});
+    return imagesUsed_.back().name;
+}
+
+std::string PdfDocument::FontName(int face, const std::vector<std::uint16_t>& glyphs) {
+    faces_[face].insert(glyphs.begin(), glyphs.end());
+    return "/F" + std::to_string(face + 1);
+}
+
+std::string PdfDocument::Finish(const std::string& title, const std::string& creator,
+                                const std::string& producer) const {
+    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<std::size_t> offsets(1, 0);  // object 0 is the free list's head
+    const auto begin = [&pdf, &offsets](int number) {
+        if (offsets.size() <= static_cast<std::size_t>(number)) offsets.resize(static_cast<std::size_t>(number) + 1, 0);
+        offsets[static_cast<std::size_t>(number)] = pdf.size();
+        pdf += std::to_string(number) + " 0 obj\n";
+    };
+    const auto stream = [&pdf](const std::string& dictionary, const std::string& data) {
+        pdf += "<<" + dictionary + " /Length " + std::to_string(data.size()) + ">>\nstream\n";
+        pdf += data;
+        pdf += "\nendstream\nendobj\n";
+    };
+
+    // Numbers: 1 information, 2 catalogue, 3 page tree, 4 resources, 5 graphics state, then
+    // two per page, six per font, two per picture.
+    int next = 6;
+    std::vector<int> pageObjects;
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        pageObjects.push_back(next);
+        next += 2;
+    }
+    std::map<int, int> fontObjects;
+    for (const auto& [face, glyphs] : faces_) {
+        fontObjects[face] = next;
+        next += 6;
+    }
+    std::vector<int> imageObjects;
+    for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
+        imageObjects.push_back(next);
+        next += 2;
+    }
+
+    begin(1);
+    pdf += "<< /Title " + Literal(title) + " /Creator " + Literal(creator) + " /Producer " + Literal(producer) +
+           " /CreationDate (D:" +
+           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + "Z) >>\nendobj\n";
+    begin(2);
+    pdf += "<< /Type /Catalog /Pages 3 0 R >>\nendobj\n";
+    begin(3);
+    pdf += "<< /Type /Pages /Kids [";
+    for (const int page : pageObjects) pdf += std::to_string(page) + " 0 R ";
+    pdf += "] /Count " + std::to_string(pages_.size()) + " >>\nendobj\n";
+    begin(4);
+    pdf += "<< /ProcSet [/PDF /Text /ImageB /ImageC] /ExtGState << /GSa 5 0 R >> /Font <<";
+    for (const auto& [face, object] : fontObjects) {
+        pdf += " /F" + std::to_string(face + 1) + " " + std::to_string(object) + " 0 R";
+    }
+    pdf += " >> /XObject <<";
+    for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
+        pdf += " " + imagesUsed_[i].name + " " + std::to_string(imageObjects[i]) + " 0 R";
+    }
+    pdf += " >> >>\nendobj\n";
+    begin(5);
+    pdf += "<< /Type /ExtGState /SA true /SM 0.02 /ca 1.0 /CA 1.0 /AIS false /SMask /None >>\nendobj\n";
+
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        const int object = pageObjects[i];
+        begin(object);
+        pdf += "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 595 842] /Resources 4 0 R /Contents " +
+               std::to_string(object + 1) + " 0 R >>\nendobj\n";
+        begin(object + 1);
+        // Page content as it is, neither compressed nor encoded.
+        stream("", pages_[i]->content_);
+    }
+
+    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    for (const auto& [faceIndex, object] : fontObjects) {
+        pdf::FontFace& face = faces.Face(faceIndex);
+        const std::vector<std::uint16_t> glyphs(faces_.at(faceIndex).begin(), faces_.at(faceIndex).end());
+        const pdf::FontFace::Program& program = face.ProgramFor(glyphs);
+        // A subset's name begins with six capitals of its own.
+        std::uint32_t hash = 2166136261u;
+        for (const std::uint16_t g : glyphs) hash = (hash ^ g) * 16777619u;
+        std::string name;
+        for (int k = 0; k < 6; ++k, hash /= 26) name += static_cast<char>('A' + hash % 26);
+        name += "+" + face.BaseName();
+
+        begin(object);
+        pdf += "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
+               std::to_string(object + 1) + " 0 R] /ToUnicode " + std::to_string(object + 4) + " 0 R >>\nendobj\n";
+        begin(object + 1);
+        pdf += "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+               " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
+               std::to_string(object + 2) + " 0 R /CIDToGIDMap " + (program.codeToGlyph.empty() ? std::string("/Identity") : std::to_string(object + 5) + " 0 R") + " /W [";
+        for (std::size_t i = 0; i < glyphs.size();) {
+            std::size_t j = i;
+            pdf += std::to_string(glyphs[i]) + " [";
+            for (; j < glyphs.size() && glyphs[j] == glyphs[i] + (j - i); ++j) {
+                pdf += std::to_string(face.Width(glyphs[j])) + " ";
+            }
+            pdf += "] ";
+            i = j;
+        }
+        pdf += "] >>\nendobj\n";
+        std::string descriptor;
+        descriptor += "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [";
+        for (int k = 0; k < 4; ++k) Number(descriptor, face.Box()[k]);
+        descriptor += "] /ItalicAngle 0 /Ascent ";
+        Number(descriptor, face.Ascent());
+        descriptor += "/Descent ";
+        Number(descriptor, face.Descent());
+        descriptor += "/CapHeight ";
+        Number(descriptor, face.Ascent());
+        descriptor += "/StemV ";
+        Number(descriptor, face.StemV());
+        begin(object + 2);
+        pdf += descriptor + "/FontFile2 " + std::to_string(object + 3) + " 0 R >>\nendobj\n";
+        begin(object + 3);
+        stream(" /Length1 " + std::to_string(program.length) + " /Filter /FlateDecode", program.compressed);
+
+        // Text extraction: each glyph read as its character.
+        std::string cmap =
+            "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+            "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+            "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+            "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+        std::vector<std::pair<std::uint16_t, char32_t>> mapped;
+        for (const std::uint16_t g : glyphs) {
+            if (const char32_t c = face.CharacterOf(g); c != 0) mapped.emplace_back(g, c);
+        }
+        for (std::size_t i = 0; i < mapped.size(); i += 100) {
+            const std::size_t n = std::min<std::size_t>(100, mapped.size() - i);
+            cmap += std::to_string(n) + " beginbfchar\n";
+            for (std::size_t k = i; k < i + n; ++k) {
+                cmap += '<';
+                Hex4(cmap, mapped[k].first);
+                cmap += "> <";
+                const char32_t c = mapped[k].second;
+                if (c > 0xFFFF) {
+                    Hex4(cmap, 0xD800 + ((c - 0x10000) >> 10));
+                    Hex4(cmap, 0xDC00 + ((c - 0x10000) & 0x3FF));
+                } else {
+                    Hex4(cmap, c);
+                }
+                cmap += ">\n";
+            }
+            cmap += "endbfchar\n";
+        }
+        cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+        begin(object + 4);
+        stream("", cmap);
+        begin(object + 5);
+        if (program.codeToGlyph.empty()) {
+            pdf += "null\nendobj\n";
+        } else {
+            stream(" /Filter /FlateDecode", program.codeToGlyph);
+        }
+    }
+
+    for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
+        const int object = imageObjects[i];
+        const EncodedImage& encoded = Encoded(imagesUsed_[i].picture, imagesUsed_[i].lossless);
+        const std::string size = " /Width " + std::to_string(encoded.width) + " /Height " +
+                                 std::to_string(encoded.height) + " /BitsPerComponent 8";
+        begin(object);
+        stream(" /Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceRGB" +
+                   (encoded.alpha.empty() ? std::string() : " /SMask " + std::to_string(object + 1) + " 0 R") +
+                   (encoded.jpeg ? " /Filter /DCTDecode" : " /Filter /FlateDecode"),
+               encoded.colours);
+        begin(object + 1);
+        if (encoded.alpha.empty()) {
+            pdf += "null\nendobj\n";
+        } else {
+            stream(" /Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceGray /Filter /FlateDecode",
+                   encoded.alpha);
+        }
+    }
+
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(offsets.size()) + "\n0000000000 65535 f \n";
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        char entry[24];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offsets[i]);
+        pdf += entry;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(offsets.size()) + " /Root 2 0 R /Info 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+}  // namespace ovista

@@ -1,0 +1,107 @@
+#pragma once
+// Report pages written straight into a PDF file. The page drawing is the same as for the
+// printer, the preview and JPEG (Qt's device); this device writes what Qt's PDF engine
+// writes for the same calls (A4 at 600 pixels per inch, text as text in the report's
+// embedded font, pictures at full resolution without loss), but takes from earlier reports
+// of the process what does not change between them: text shapes, the font program cut to
+// the glyphs in use, the compressed pictures.
+#include <QImage>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "report/device_canvas.h"
+#include "report/qt/report_images.h"
+
+namespace ovista {
+
+class PdfDocument;
+
+// One page of a PdfDocument.
+class PdfCanvas : public DeviceCanvas {
+public:
+    // A4 at 600 pixels per inch, as Qt's PDF writer lays it out.
+    static constexpr int kPageWidth = 4958;
+    static constexpr int kPageHeight = 7017;
+
+    int Width() const override { return kPageWidth; }
+    int Height() const override { return kPageHeight; }
+
+    void SetFont(double pointSize, bool bold) override;
+    int TextWidth(std::string_view text) override;
+    int TextHeight(std::string_view text) override;
+    void SetPen(Rgb colour, int width, PenStyle style) override;
+    void SetBrush(std::optional<Rgb> fill) override;
+    void DrawText(int x, int y, std::string_view text) override;
+    void DrawLine(int x1, int y1, int x2, int y2) override;
+    void DrawRect(int x1, int y1, int x2, int y2) override;
+    void DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) override;
+    void DrawEllipse(int x1, int y1, int x2, int y2) override;
+    void DrawImage(ReportImage image, int x1, int y1, int x2, int y2) override;
+    std::optional<ImageSize> GetImageSize(ReportImage image) const override;
+
+    // The page's content stream so far.
+    const std::string& Content() const { return content_; }
+
+private:
+    friend class PdfDocument;
+    explicit PdfCanvas(PdfDocument& document);
+
+    // The pen's colour and stroke state into the content, when they changed.
+    void UsePen();
+    void UseFill(Rgb colour);
+    void Paint(const char* fillAndStroke, const char* strokeOnly);
+
+    PdfDocument& document_;
+    std::string content_;
+    int pixelSize_ = 1;
+    bool bold_ = false;
+    Rgb penColour_ = kBlack;
+    int penWidth_ = 0;
+    PenStyle penStyle_ = PenStyle::Solid;
+    std::optional<Rgb> brush_;
+    // What the content has set last.
+    std::optional<Rgb> fillSet_;
+    std::optional<Rgb> strokeSet_;
+    std::optional<std::pair<int, PenStyle>> strokeStyleSet_;
+};
+
+// A PDF of report pages, built in memory.
+class PdfDocument {
+public:
+    // images must outlive the document.
+    explicit PdfDocument(const ReportImages& images);
+    ~PdfDocument();
+    PdfDocument(const PdfDocument&) = delete;
+    PdfDocument& operator=(const PdfDocument&) = delete;
+
+    // A new page after the others; valid while the document lives.
+    PdfCanvas& NewPage();
+    // The whole file: the pages, their fonts and pictures, and the document information.
+    std::string Finish(const std::string& title, const std::string& creator, const std::string& producer) const;
+
+private:
+    friend class PdfCanvas;
+    // The name of a picture in the pages' resources ("/Im1"), noting it for the file.
+    const std::string& ImageName(const QImage& picture, bool lossless);
+    // The name of a font face ("/F1"), noting the glyphs a page uses.
+    std::string FontName(int face, const std::vector<std::uint16_t>& glyphs);
+    const QImage& Source(ReportImage image) const;
+
+    const ReportImages& images_;
+    std::vector<std::unique_ptr<PdfCanvas>> pages_;
+    std::map<int, std::set<std::uint16_t>> faces_;  // face -> glyphs used
+    struct UsedImage {
+        QImage picture;
+        bool lossless = false;
+        std::string name;
+    };
+    std::vector<UsedImage> imagesUsed_;  // in the order first drawn
+};
+
+}  // namespace ovista

@@ -1,0 +1,127 @@
+#pragma once
+// The report's typeface as the PDF device writes it. Texts are shaped by Qt exactly as Qt
+// shapes them for the printer, the preview and Qt's own PDF engine (so every width, glyph
+// and place is the same), but each text once per process: a batch draws the same labels and
+// messages for thousands of herds. Each PDF embeds the font program cut down to the glyphs
+// it uses, made once for each set of glyphs.
+#include <QFont>
+#include <QFontMetrics>
+#include <QRawFont>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ovista::pdf {
+
+// The glyphs of a text in one font program, with their pen positions from the point the
+// text is drawn at (its baseline start), in 1/64 pixel as Qt places them.
+struct GlyphRun {
+    int face = 0;  // FontFaces::Face(face)
+    std::vector<std::uint16_t> glyphs;
+    std::vector<std::int64_t> x64;
+    std::vector<std::int64_t> y64;
+};
+
+// A text shaped at one pixel size and weight.
+struct ShapedText {
+    std::vector<GlyphRun> runs;  // one unless a character needs another font
+    int width = 0;               // pixels, rounded as Qt rounds a text's width
+};
+
+// One font program that texts were shaped in: its metrics and the way to embed it.
+class FontFace {
+public:
+    explicit FontFace(const QRawFont& font);
+
+    // "LiberationSans", "LiberationSans-Bold": the name PDF readers show.
+    const std::string& BaseName() const { return baseName_; }
+    // In thousandths of the em, as PDF fonts are measured.
+    double Ascent() const { return ascent_; }
+    double Descent() const { return descent_; }
+    const double* Box() const { return box_; }  // x min, y min, x max, y max
+    double StemV() const { return stemV_; }
+    // Advance of a glyph in thousandths of the em, rounded (the PDF widths).
+    int Width(std::uint16_t glyph) const;
+    // The character a glyph stands for, for text extraction; 0 when none is known.
+    char32_t CharacterOf(std::uint16_t glyph) const;
+    void NoteCharacter(std::uint16_t glyph, char32_t character);
+
+    // The font program a PDF embeds for glyphs (sorted): compressed (zlib), its length
+    // uncompressed, and how glyph numbers (the codes in the content) find their outlines
+    // (two bytes per code, compressed; empty when they are the program's own numbers).
+    // The outlines are those Qt's PDF engine embeds, so the pages render as Qt's PDFs; the
+    // program holds every glyph of the report's character set, so one program made once
+    // serves every report.
+    struct Program {
+        std::string compressed;
+        std::size_t length = 0;
+        std::string codeToGlyph;
+    };
+    const Program& ProgramFor(const std::vector<std::uint16_t>& glyphs);
+
+private:
+    Program MakeProgram(const std::vector<std::uint16_t>& glyphs) const;
+
+    QRawFont font_;
+    std::vector<std::uint16_t> characterSetGlyphs_;  // sorted
+    std::string baseName_;
+    std::map<std::string, std::string> tables_;  // tag -> bytes
+    int unitsPerEm_ = 2048;
+    double ascent_ = 0;
+    double descent_ = 0;
+    double box_[4] = {0, 0, 0, 0};
+    double stemV_ = 80;
+    std::vector<std::uint16_t> advances_;  // font units, per glyph
+    std::unordered_map<std::uint16_t, char32_t> characters_;
+    std::map<std::vector<std::uint16_t>, Program> programs_;
+};
+
+// The faces texts were shaped in and the shapes of the texts, for the whole process.
+class FontFaces {
+public:
+    // The font the report draws its text in (Liberation Sans) at pixelSize.
+    static QFont ReportFont(int pixelSize, bool bold);
+
+    // The glyphs of a text; valid until the next call.
+    const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
+    // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
+    int Width(int pixelSize, bool bold, std::string_view utf8);
+    // Ascent and descent in pixels, as QFontMetrics gives them.
+    struct LineMetrics {
+        int ascent = 0;
+        int descent = 0;
+    };
+    const LineMetrics& Metrics(int pixelSize, bool bold);
+
+    FontFace& Face(int index) { return *faces_[static_cast<std::size_t>(index)]; }
+
+private:
+    int FaceOf(const QRawFont& font);
+
+    std::vector<std::unique_ptr<FontFace>> faces_;
+    std::map<std::string, int> faceIndex_;  // family and style -> index
+    std::unordered_map<std::string, ShapedText> shaped_;
+    std::unordered_map<std::string, int> widths_;
+    std::map<std::pair<int, bool>, LineMetrics> metrics_;
+    std::map<std::pair<int, bool>, std::unique_ptr<QFontMetrics>> fontMetrics_;
+};
+
+// The process's faces and shapes (one thread draws reports).
+FontFaces& ReportFontFaces();
+
+// The font program Qt's PDF engine embeds for glyphs of font, compressed as it writes it, and
+// the number it gives each glyph (codes, one per glyph); false when its file cannot be read.
+bool QtFontProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs, std::string& compressed,
+                   std::size_t& length, std::vector<std::uint16_t>& codes);
+
+// The TrueType font made of tables (tag -> bytes) with only glyphs kept (their components
+// added): glyph numbers unchanged, the other glyphs empty. Empty when the tables are not a
+// TrueType font this can read.
+std::string TrueTypeSubset(const std::map<std::string, std::string>& tables,
+                           std::vector<std::uint16_t> glyphs);
+
+}  // namespace ovista::pdf
