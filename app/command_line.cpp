@@ -19,17 +19,21 @@ enum class Effect {
     Jobs,
     Merge,
     NoTrace,
+    Benchmark,
 };
 
 struct KeyEntry {
     std::string_view text;
     Effect effect;
     std::string_view explanation;
+    // Our later flags count only before an argument's "=": a path that happens to hold the
+    // word does not switch them on.
+    bool beforeEqualsOnly = false;
 };
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 12> kKeys = {{
+constexpr std::array<KeyEntry, 13> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -42,6 +46,7 @@ constexpr std::array<KeyEntry, 12> kKeys = {{
     {"JOBS=", Effect::Jobs, "Worker processes of a batch (default: one per processor)."},
     {"MERGE=", Effect::Merge, "Shard folders (comma-separated) to merge into XFERFOLDER=."},
     {"NOTRACE", Effect::NoTrace, "Write no trace files (DbugQMR.TXT, DbugQM1.TXT)."},
+    {"BENCHMARK", Effect::Benchmark, "Centre benchmark (BENCHMARK.CSV, BENCHMARK.pdf) of XFERFOLDER=.", true},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -74,6 +79,7 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::Jobs: values.jobs = KeyValue(argument); break;
         case Effect::Merge: values.mergeFolders = KeyValue(argument); break;
         case Effect::NoTrace: values.noTrace = true; break;
+        case Effect::Benchmark: values.benchmark = true; break;
     }
 }
 
@@ -108,8 +114,10 @@ CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineValues values;
     for (const std::string& argument : arguments) {
         const std::string upper = UpperAscii(argument);
+        const std::string_view name = std::string_view(upper).substr(0, upper.find('='));
         for (const KeyEntry& key : kKeys) {
-            if (upper.find(key.text) != std::string::npos) Apply(key, argument, values);
+            const std::string_view where = key.beforeEqualsOnly ? name : std::string_view(upper);
+            if (where.find(key.text) != std::string_view::npos) Apply(key, argument, values);
         }
     }
     return values;
@@ -119,6 +127,10 @@ RunMode ChooseRunMode(const CommandLineValues& values) {
     if (values.folderAndBatchCount == 2) return RunMode::Batch;
     if (!values.mergeFolders.empty() && !values.transferFolder.empty() && values.batchFile.empty()) {
         return RunMode::MergeShards;
+    }
+    if (values.benchmark && !values.transferFolder.empty() && values.batchFile.empty() &&
+        values.mergeFolders.empty()) {
+        return RunMode::Benchmark;
     }
     if (!values.reportCsvFile.empty()) return RunMode::ReportFromSummaryCsv;
     if (!values.storedResultFile.empty()) return RunMode::ReportFromStoredResult;
@@ -182,9 +194,10 @@ std::string HelpText() {
     text +=
         "\n"
         "The first run that applies is made: XFERFOLDER= together with QMRBATCHFILE= (batch),\n"
-        "then MERGE= with one XFERFOLDER= (merge batch shards), then QMRREP=, QMRSUMMARY=,\n"
-        "CSVFILE=; otherwise the main window opens. A key with nothing after its \"=\" chooses\n"
-        "no run.\n"
+        "then MERGE= with one XFERFOLDER= (merge batch shards), then BENCHMARK with one\n"
+        "XFERFOLDER= (benchmark of its herds), then QMRREP=, QMRSUMMARY=, CSVFILE=; otherwise\n"
+        "the main window opens. A key with nothing after its \"=\" chooses no run. BENCHMARK\n"
+        "also benchmarks the herds of XFERFOLDER= after a batch or a MERGE= run.\n"
         "\n"
         "Without a display, or with NODIALOGS, no window opens and messages go to standard\n"
         "error.\n"

@@ -24,6 +24,7 @@ struct CommandLineValues {
     std::string jobs;              // "JOBS=": worker processes of a batch
     std::string mergeFolders;      // "MERGE=": shard folders to merge into the transfer folder
     bool noTrace = false;          // "NOTRACE": no trace files
+    bool benchmark = false;        // "BENCHMARK": the centre benchmark of the transfer folder
 
     bool operator==(const CommandLineValues&) const = default;
 };
@@ -34,8 +35,8 @@ struct CommandLineKey {
     std::string_view explanation;  // one line for --help
 };
 // "QMRSUMMARY=", "CSVFILE=", "QMRREP=", "DUMPBMP", "XFERFOLDER=", "QMRBATCHFILE=",
-// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=", "MERGE=" and
-// "NOTRACE".
+// "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=", "MERGE=",
+// "NOTRACE" and "BENCHMARK".
 const std::vector<CommandLineKey>& CommandLineKeys();
 
 // Longest value kept for a key, in characters; the rest is cut off.
@@ -44,7 +45,8 @@ constexpr std::size_t kMaxKeyValueLength = 255;
 // Matches every argument (program name excluded) against every key in order. A key matches
 // when its text occurs anywhere in the upper-cased argument; its value is everything after
 // the argument's first "=", case kept. Later arguments overwrite earlier values; arguments
-// matching no key are ignored.
+// matching no key are ignored. "BENCHMARK" counts only before an argument's first "=", so a
+// folder or file named after it does not ask for it.
 CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The part of an argument after its first "=", cut to 255 characters (UTF-8 characters,
@@ -54,6 +56,7 @@ std::string KeyValue(std::string_view argument);
 enum class RunMode {
     Batch,                   // transfer folder + batch file
     MergeShards,             // "MERGE=" + transfer folder, no batch file
+    Benchmark,               // "BENCHMARK" + transfer folder alone
     ReportFromSummaryCsv,    // "QMRREP="
     ReportFromStoredResult,  // "QMRSUMMARY="
     SingleHerdCsv,           // "CSVFILE="
@@ -61,8 +64,8 @@ enum class RunMode {
 };
 
 // The first mode that applies: a folder-and-batch count of exactly 2, then shard folders with
-// a transfer folder and no batch file, then a report CSV path,
-// a stored result path, a herd CSV path, else the main window.
+// a transfer folder and no batch file, then "BENCHMARK" with a transfer folder alone, then a
+// report CSV path, a stored result path, a herd CSV path, else the main window.
 RunMode ChooseRunMode(const CommandLineValues& values);
 
 // Requests answered before any key is matched: "--help", "-h" or "/?", and "--version"

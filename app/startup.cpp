@@ -7,6 +7,7 @@
 #include "app/folder_lock.h"
 #include "app/main_window.h"
 #include "app/batch_progress.h"
+#include "app/benchmark_run.h"
 #include "app/merge_shards.h"
 #include "app/parallel_batch.h"
 #include "app/run_files.h"
@@ -70,17 +71,25 @@ int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
                                 BatchJobs(keys.jobs, consoleServices, output),
                                 consoleServices && !output.preview && StandardErrorIsTerminal());
             if (StopSignal() != 0) return StopStatus(StopSignal());
+            // The batch's own folder: the transfer folder as the batch cut it.
+            if (ranToEnd && keys.benchmark) ranToEnd = RunBenchmark(WorkingFolder());
             break;
         }
         case RunMode::MergeShards: {
-            FolderLock lock;
-            if (lock.Take(WithTrailingSeparator(keys.transferFolder)) == FolderLock::Result::InUse) {
-                ShowInfo(FolderInUseMessage(keys.transferFolder));
-                return 1;
+            {
+                FolderLock lock;
+                if (lock.Take(WithTrailingSeparator(keys.transferFolder)) == FolderLock::Result::InUse) {
+                    ShowInfo(FolderInUseMessage(keys.transferFolder));
+                    return 1;
+                }
+                ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders));
             }
-            ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders));
+            // The benchmark takes the folder again once the merge has let it go.
+            if (ranToEnd && keys.benchmark) ranToEnd = RunBenchmark(keys.transferFolder);
             break;
         }
+        case RunMode::Benchmark:
+            return RunBenchmark(keys.transferFolder) ? 0 : 1;
         case RunMode::ReportFromSummaryCsv:
             ranToEnd = RunReportFromSummaryCsv(keys.reportCsvFile, output);
             break;

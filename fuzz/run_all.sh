@@ -12,7 +12,7 @@ parallel=${2:-2}
 shift $(($# >= 2 ? 2 : 1))
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(herd_file csv_line summary_row herd_report dates_numbers report_pages)
+  targets=(herd_file csv_line summary_row herd_report dates_numbers report_pages benchmark)
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -24,7 +24,7 @@ cmake --build "$build" --target fuzz_all -j "$(nproc)"
 max_len() {
   case $1 in
     herd_file) echo 20000 ;;
-    summary_row) echo 8192 ;;
+    summary_row | benchmark) echo 8192 ;;
     herd_report | report_pages) echo 4096 ;;
     dates_numbers) echo 128 ;;
     *) echo 4096 ;;

@@ -1,6 +1,9 @@
 #include "interpret/report_dates.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "analysis/herd_report.h"
 
@@ -15,7 +18,14 @@ void SetStoredDateOffset(bool on) { offsetOn = on; }
 
 bool StoredDateOffsetOn() { return offsetOn; }
 
-Date StoredDateToDate(Date date) { return offsetOn ? date - kStoredDateOffset : date; }
+// A damaged record may hold any 32-bit day; the shift is taken in 64 bits and held at the
+// ends of the range, where it lies outside the calendar and prints as no date.
+Date StoredDateToDate(Date date) {
+    if (!offsetOn) return date;
+    const std::int64_t shifted = std::int64_t{date} - kStoredDateOffset;
+    return static_cast<Date>(
+        std::clamp<std::int64_t>(shifted, std::numeric_limits<Date>::min(), std::numeric_limits<Date>::max()));
+}
 
 std::string DateText(Date date) {
     if (date == 0) return {};

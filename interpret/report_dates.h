@@ -16,7 +16,8 @@ void SetStoredDateOffset(bool on);
 // True while the dates the report is given count from 1 January 0001.
 bool StoredDateOffsetOn();
 
-// The date in this program's calendar: date - 693594 while the offset is on, else date.
+// The date in this program's calendar: date - 693594 while the offset is on (held at the ends
+// of the 32-bit range, so a damaged day stays outside the calendar), else date.
 Date StoredDateToDate(Date date);
 
 // "dd/mm/yy" of a report date. A date field of 0 means no date and gives empty text, with

@@ -82,6 +82,16 @@ TEST(CommandLine, ABatchNeedsAFolderAndBatchCountOfExactlyTwo) {
     EXPECT_EQ(ChooseRunMode(three), RunMode::Interactive);
 }
 
+TEST(CommandLine, TheBenchmarkKeyCountsBeforeAnArgumentsEqualsOnly) {
+    EXPECT_TRUE(Parse({"/benchmark"}).benchmark);
+    EXPECT_FALSE(Parse({"XFERFOLDER=/srv/benchmark"}).benchmark);
+    EXPECT_FALSE(Parse({"QMRBATCHFILE=benchmark.qmb"}).benchmark);
+    EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "XFERFOLDER=/x"})), RunMode::Benchmark);
+    EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "XFERFOLDER=/x", "QMRBATCHFILE=/b"})), RunMode::Batch);
+    EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "XFERFOLDER=/x", "MERGE=/a,/b"})), RunMode::MergeShards);
+    EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "CSVFILE=a.csv"})), RunMode::SingleHerdCsv);
+}
+
 TEST(CommandLine, TheReportRunsComeInTheirFixedOrder) {
     EXPECT_EQ(ChooseRunMode(Parse({"QMRSUMMARY=s", "QMRREP=r", "CSVFILE=c"})),
               RunMode::ReportFromSummaryCsv);

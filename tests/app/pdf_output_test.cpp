@@ -136,6 +136,17 @@ TEST_F(PdfOutput, APreviewWithoutDialogsBecomesAPdfInTheWorkingFolder) {
     ExpectReport(folder_ / "TAMSEL/herd004.pdf", {"680004"});
 }
 
+// A damaged stored result whose dates lie far outside the calendar (a fuzzing find: a date
+// field of -2147483648) still prints; those dates print as no date.
+TEST_F(PdfOutput, AStoredResultWithDatesBeyondTheCalendarPrints) {
+    const std::string stored = OVISTA_TEST_DATA "/app/stored-result-date-int-min.dat";
+    ASSERT_EQ(Run("'QMRSUMMARY=" + stored + "' 'PDFFOLDER=" + (folder_ / "pdf").string() + "'"), 0)
+        << ReadFile(folder_ / "stderr.txt");
+    ExpectReport(folder_ / "pdf/stored-result-date-int-min.pdf",
+                 {"Split calving", "Overall herd reproductive performance"});
+    EXPECT_EQ(ReadFile(folder_ / "stderr.txt"), "");
+}
+
 TEST(PdfFileNames, LastExtensionBecomesPdfAndRepeatsAreNumbered) {
     PdfFileNames names;
     const struct {

@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/summary_file.h"
@@ -375,6 +377,16 @@ TEST_F(Runs, AStoredResultOf100BytesPrintsWithTheRestZeroAndStoredDates) {
     EXPECT_EQ(printed_[0], expected);
     EXPECT_TRUE(StoredDateOffsetOn());
     EXPECT_EQ(StoredDateToDate(kStoredDateOffset + 45000), 45000);
+    // Any 32-bit day of a damaged record: the shift holds at the range's ends, no date shows.
+    constexpr Date kMin = std::numeric_limits<Date>::min();
+    constexpr Date kMax = std::numeric_limits<Date>::max();
+    for (const auto& [stored, shifted, text] : {std::tuple{kMin, kMin, ""}, std::tuple{kMin + 5, kMin, ""},
+                                                std::tuple{kMax, kMax - kStoredDateOffset, ""},
+                                                std::tuple{kStoredDateOffset + 1, 1, "31/12/99"}}) {
+        EXPECT_EQ(StoredDateToDate(stored), shifted) << stored;
+        EXPECT_EQ(DateText(stored), text) << stored;
+        EXPECT_EQ(DateYear(stored), std::string(text).empty() ? 0 : 1899) << stored;
+    }
 }
 
 TEST_F(Runs, ReportFromFilesSaysWhyThereIsNone) {

@@ -1,0 +1,81 @@
+#include "app/benchmark_run.h"
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "app/benchmark_files.h"
+#include "app/folder_lock.h"
+#include "app/runs.h"
+#include "app/summary_file.h"
+#include "app/working_folder.h"
+#include "herd/errors.h"
+#include "herd/services.h"
+#include "herd/textutil.h"
+#include "report/qt/benchmark_pdf.h"
+
+namespace ovista {
+namespace {
+
+// A stream on a file that can be opened and is not a folder; nothing otherwise.
+std::optional<std::ifstream> OpenFile(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
+    std::ifstream in(path, std::ios::in | std::ios::binary);
+    if (!in.is_open()) return std::nullopt;
+    return in;
+}
+
+// The whole text under a temporary name, renamed into place when complete.
+void WriteWhole(const std::string& path, const std::string& text) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        throw OvistaError("Could not write " + path + ": " + file.errorString().toStdString());
+    }
+}
+
+}  // namespace
+
+bool RunBenchmark(const std::string& folder) {
+    const std::string path = WithTrailingSeparator(folder);
+    FolderLock lock;
+    if (lock.Take(path) == FolderLock::Result::InUse) {
+        ShowInfo(FolderInUseMessage(folder));
+        return false;
+    }
+    const std::string summaryPath = path + kSummaryFileName;
+    std::error_code ignored;
+    if (!std::filesystem::exists(summaryPath, ignored)) {
+        ShowInfo("No summary file to benchmark: " + summaryPath + " does not exist");
+        return false;
+    }
+    Benchmark benchmark;
+    benchmark.folder = folder;
+    benchmark.reportDate = Today();
+    try {
+        std::optional<std::ifstream> summary = OpenFile(summaryPath);
+        if (!summary) throw OvistaError("Could not open " + summaryPath);
+        SummaryHerds read = ReadSummaryHerds(*summary, summaryPath);
+        for (const std::string& message : read.skipped) ShowInfo(message);
+        benchmark.rowsLeftOut = static_cast<int>(read.skipped.size());
+        benchmark.herds = std::move(read.herds);
+        if (std::optional<std::ifstream> log = OpenFile(path + kBatchLogFileName)) {
+            benchmark.counts = CountFromBatchLog(*log);
+        } else {
+            benchmark.counts = CountFromSummary(benchmark.herds);
+        }
+        benchmark.lines = BenchmarkLines(benchmark.herds);
+        WriteWhole(path + kBenchmarkFileName, BenchmarkCsvText(benchmark.herds, benchmark.lines));
+        WriteBenchmarkPdf(benchmark, path + kBenchmarkPdfName);
+    } catch (const OvistaError& e) {
+        ShowInfo(e.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ovista

@@ -1,0 +1,14 @@
+#pragma once
+// The centre benchmark run: at the end of a batch (or of a merge of shards), or on its own
+// over a transfer folder that holds a summary file.
+#include <string>
+
+namespace ovista {
+
+// Writes "BENCHMARK.CSV" and "BENCHMARK.pdf" into folder from its "TAMSLREP.CSV", counting
+// the batch from its "QMRBATCH.REP" when that is there. A summary file without rows gives a
+// benchmark of no herds. False (after a message) when the folder has no summary file or it
+// is not one, when the folder is in use by another run, or when a file cannot be written.
+bool RunBenchmark(const std::string& folder);
+
+}  // namespace ovista
