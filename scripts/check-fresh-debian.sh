@@ -209,7 +209,7 @@ run_demo() {
   in_root "$build_root" "cd $checkout && ./demo.sh"
   local analysed herds pdfs
   herds=$(grep -c . "$build_root$checkout/examples/batch.txt")
-  analysed=$(grep -c '^Data analysed from' "$build_root$checkout/out/demo/QMRBATCH.REP")
+  analysed=$(grep -c '^Data analysed from' "$build_root$checkout/out/demo/QMRBATCH.REP" || true)
   pdfs=$(find "$build_root$checkout/out/demo/pdf" -name '*.pdf' | wc -l)
   echo "herds $herds, analysed $analysed, PDFs $pdfs"
   [ "$analysed" = "$herds" ] && [ "$pdfs" = "$herds" ]
@@ -239,8 +239,8 @@ run_lintian() {
   in_root "$build_root" "DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends lintian >/dev/null"
   in_root "$build_root" "cd $checkout/build && lintian --fail-on error --info $deb" | tee "$work/lintian.txt"
   local errors warnings
-  errors=$(grep -c '^E:' "$work/lintian.txt")
-  warnings=$(grep -c '^W:' "$work/lintian.txt")
+  errors=$(grep -c '^E:' "$work/lintian.txt" || true)
+  warnings=$(grep -c '^W:' "$work/lintian.txt" || true)
   note "$errors errors, $warnings warnings"
   [ "$errors" = 0 ]
 }
@@ -264,7 +264,7 @@ run_user_batch() {
   local out=$install_root/home/$user/out herds analysed pdfs
   cat "$out/QMRBATCH.REP"
   herds=$(grep -c . "$install_root/home/$user/examples/batch.txt")
-  analysed=$(grep -c '^Data analysed from' "$out/QMRBATCH.REP")
+  analysed=$(grep -c '^Data analysed from' "$out/QMRBATCH.REP" || true)
   pdfs=$(find "$out/pdf" -name '*.pdf' -user "$(stat -c %u "$install_root/home/$user")" | wc -l)
   echo "herds $herds, analysed $analysed, PDFs $pdfs"
   [ "$analysed" = "$herds" ] && [ "$pdfs" = "$herds" ]
