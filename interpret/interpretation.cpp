@@ -61,6 +61,12 @@ public:
         m.text = std::move(text);
         marks_.push_back(std::move(m));
     }
+    // A text of a technician's column, kept inside it.
+    void ColumnText(double x, double y, std::string text, double size = a::kFigureSize) {
+        const std::size_t before = marks_.size();
+        Text(x, y, std::move(text), size);
+        if (marks_.size() > before) marks_.back().keepInCell = true;
+    }
     void Raised(double x, double y, std::string text) {
         PageMark m;
         m.kind = PageMark::Kind::RaisedSuffix;
@@ -175,10 +181,10 @@ void FirstCalverMilk(const HerdReport& r, const a::MilkColumns& at, MarkWriter& 
 // A comparison in a technician's "Conc. rate" cell: the rate, or "Similar to" over the name.
 void WriteComparison(const TechnicianComparison& c, double x, double y, MarkWriter& out) {
     if (StartsWithDigit(c.text)) {
-        out.Text(x, y, c.text);
+        out.ColumnText(x, y, c.text);
     } else if (!c.text.empty()) {
-        out.Text(x, y - 0.2, c.text, kSmallSize);
-        out.Text(x, y + 0.6, c.name, kSmallSize);
+        out.ColumnText(x, y - 0.2, c.text, kSmallSize);
+        out.ColumnText(x, y + 0.6, c.name, kSmallSize);
     }
 }
 
@@ -191,11 +197,11 @@ void Technicians(const HerdReport& r, const a::TechnicianColumns& at, MarkWriter
         shown[i] = true;
         texts.AiPracticeText = Key("AIPractice_OK");
         const double x = at.x + at.pitch * i;
-        out.Text(x, at.y, FirstChars(RecordTextToUtf8(t[i].Tech), 8), kNameSize);
-        out.Text(x, at.y + a::kAimStep, N(t[i].Insems));
+        out.ColumnText(x, at.y, FirstChars(RecordTextToUtf8(t[i].Tech), 8), kNameSize);
+        out.ColumnText(x, at.y + a::kAimStep, N(t[i].Insems));
     }
     const double rateY = at.y + 2 * a::kAimStep;
-    if (shown[0] && t[0].Insems >= 50) out.Text(at.x, rateY, Pct(RoundHalfEven(TechnicianRate(t[0]))));
+    if (shown[0] && t[0].Insems >= 50) out.ColumnText(at.x, rateY, Pct(RoundHalfEven(TechnicianRate(t[0]))));
     bool secondDiffers = false;
     if (shown[1]) {
         const TechnicianComparison c = CompareTechnicians(t[0], t[1]);

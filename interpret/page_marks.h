@@ -25,6 +25,9 @@ struct PageMark {
     std::string measure;  // TextCentred only
     int count = 0;        // Stars only
     bool ok = false;      // Advice only
+    // Text only: a text of a narrow cell (a technician's) that is drawn smaller, then cut,
+    // rather than reach the cell's edge.
+    bool keepInCell = false;
 
     bool operator==(const PageMark&) const = default;
 };

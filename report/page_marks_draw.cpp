@@ -8,6 +8,10 @@ void DrawPageMarks(ReportCanvas& canvas, const PageMarks& marks) {
         canvas.SetFont(mark.pointSize, mark.bold);
         switch (mark.kind) {
             case PageMark::Kind::Text:
+                if (mark.keepInCell) {
+                    previousRight = canvas.DrawTextInCell(mark.text, mark.x, mark.y, mark.pointSize, mark.bold);
+                    break;
+                }
                 canvas.DrawTextAt(mark.text, mark.x, mark.y);
                 previousRight = mark.x + canvas.TextWidth(mark.text);
                 break;

@@ -37,6 +37,18 @@ void ReportCanvas::SetDevice(DeviceCanvas& device) {
     device_->SetBrush(std::nullopt);
 }
 
+void ReportCanvas::SetPageNo(int pageNo) {
+    pageNo_ = pageNo;
+    cells_.clear();
+}
+
+const CellBox* ReportCanvas::CellAt(double x, double y) const {
+    for (const CellBox& cell : cells_) {
+        if (x >= cell.x1 && x <= cell.x2 && y >= cell.y1 && y <= cell.y2) return &cell;
+    }
+    return nullptr;
+}
+
 Rgb ReportCanvas::HeadingColour() const { return pageNo_ == 2 ? kHeadingGrey : kHeadingWarm; }
 
 Rgb ReportCanvas::PanelColour() const { return pageNo_ == 2 ? kPanelGrey : kPanelWarm; }
@@ -108,16 +120,56 @@ void ReportCanvas::DrawStar(double x, double y) {
 
 void ReportCanvas::DrawBall(double x, double y) {
     // Star-sized, a third larger and a little wider, so the ball stands out on the bands.
-    const double left = x - 0.6;
+    const double left = x - kBallLeft;
     const double top = y - kStarHeight / 2;
-    device_->DrawImage(ReportImage::Ball, PixelX(left), PixelY(top),
-                       PixelX(left + kStarWidth * 1.3 * 1.15), PixelY(top + kStarHeight * 1.3));
+    device_->DrawImage(ReportImage::Ball, PixelX(left), PixelY(top), PixelX(left + kBallWidth),
+                       PixelY(top + kBallHeight));
 }
+
+namespace {
+// Widths computed from page values carry rounding noise; a margin this close to the inset
+// counts as kept.
+constexpr double kMarginSlack = 1e-9;
+}  // namespace
 
 void ReportCanvas::DrawStars(double x, double y, int count) {
     if (count <= 0) return;
     const double rowWidth = count * kStarWidth + (count - 1) * kStarGap;
+    if (const CellBox* cell = CellAt(x, y)) {
+        const bool kept = x - rowWidth / 2 >= cell->x1 + kCellInset - kMarginSlack &&
+                          x + rowWidth / 2 <= cell->x2 - kCellInset + kMarginSlack;
+        if (!kept) x = (cell->x1 + cell->x2) / 2;
+    }
     for (int i = 0; i < count; ++i) DrawStar(x - rowWidth / 2 + i * (kStarWidth + kStarGap), y);
+}
+
+double ReportCanvas::DrawTextInCell(std::string_view text, double x, double y, double pointSize,
+                                    bool bold) {
+    SetFont(pointSize, bold);
+    const CellBox* cell = CellAt(x, y);
+    if (cell == nullptr || text.empty()) {
+        DrawTextAt(text, x, y);
+        return x + TextWidth(text);
+    }
+    const double room = cell->x2 - kCellInset - x + kMarginSlack;
+    double size = pointSize;
+    while (TextWidth(text) > room && size - 0.5 >= kSmallestFittedSize) {
+        size -= 0.5;
+        SetFont(size, bold);
+    }
+    if (TextWidth(text) <= room) {
+        DrawTextAt(text, x, y);
+        return x + TextWidth(text);
+    }
+    // Still too wide at the smallest size: as many whole characters as fit, then the ellipsis.
+    const std::string_view ellipsis = "\xe2\x80\xa6";  // U+2026
+    std::string cut(text);
+    do {
+        cut.erase(LastCharStart(cut));
+    } while (!cut.empty() && TextWidth(cut + std::string(ellipsis)) > room);
+    cut += ellipsis;
+    DrawTextAt(cut, x, y);
+    return x + TextWidth(cut);
 }
 
 void ReportCanvas::DrawStarRating(double x, double y, double value, double averageFrom,

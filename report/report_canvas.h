@@ -26,8 +26,24 @@ inline constexpr double kPanelRowGap = 0.2;
 inline constexpr double kStarWidth = 1.0;
 inline constexpr double kStarHeight = 10.0 / 13.0;
 inline constexpr double kStarGap = 0.2;
+// The chart point's picture: star-sized, a third larger and a little wider, its left edge
+// kBallLeft left of the point and its top half a star height above it.
+inline constexpr double kBallWidth = kStarWidth * 1.3 * 1.15;  // 1.495
+inline constexpr double kBallHeight = kStarHeight * 1.3;       // 1.0
+inline constexpr double kBallLeft = 0.6;
+// How far (page percent of the width) a star row or a technician text keeps inside the edges
+// of its panel cell, so that the cell's outline never touches it.
+inline constexpr double kCellInset = 0.3;
+// Technician texts too wide for their cell are drawn down to this size, then cut.
+inline constexpr double kSmallestFittedSize = 5;
 
 inline constexpr Rgb kBackgroundColour{249, 243, 233};
+
+// A cell of a result panel, in page percent.
+struct CellBox {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    bool operator==(const CellBox&) const = default;
+};
 
 class ReportCanvas {
 public:
@@ -37,7 +53,14 @@ public:
 
     // A new page: the device page to draw on from now, with its scales recomputed.
     void SetDevice(DeviceCanvas& device);
-    void SetPageNo(int pageNo) { pageNo_ = pageNo; }
+    // The page about to be drawn; it starts without panel cells.
+    void SetPageNo(int pageNo);
+
+    // The cells of the result panels drawn on this page: ratings and technician texts
+    // written into them later keep kCellInset inside the cell they start in.
+    void AddPanelCell(const CellBox& cell) { cells_.push_back(cell); }
+    // The cell holding (x, y), edges included; nullptr when none does.
+    const CellBox* CellAt(double x, double y) const;
 
     DeviceCanvas& Device() { return *device_; }
     const HerdReport& Report() const { return report_; }
@@ -75,8 +98,14 @@ public:
     void DrawRule(bool thick, double x1, double y1, double x2, double y2);
     void DrawStar(double x, double y);
     void DrawBall(double x, double y);
-    // A row of n stars centred on x with its top at y.
+    // A row of n stars centred on x with its top at y; a row that would come within
+    // kCellInset of an edge of the panel cell holding (x, y) is centred in that cell instead.
     void DrawStars(double x, double y, int count);
+    // Text with the top-left of its cell at (x, y) in pointSize, drawn smaller (by half points,
+    // down to kSmallestFittedSize) when it would come within kCellInset of the right edge of
+    // the panel cell holding (x, y), and cut to end in "…" when even that is too wide.
+    // Leaves the font it drew in set; returns the right edge of the text drawn.
+    double DrawTextInCell(std::string_view text, double x, double y, double pointSize, bool bold);
     void DrawStarRating(double x, double y, double value, double averageFrom, double topFrom);
     void DrawStarRatingLow(double x, double y, double value, double averageBelow, double topBelow);
     // "OK" centred on x - 0.5 at y, or "Seek" / "advice" on two lines straddling y.
@@ -99,6 +128,7 @@ private:
     Rgb penColour_ = kBlack;
     int penWidth_ = 0;
     PenStyle penStyle_ = PenStyle::Solid;
+    std::vector<CellBox> cells_;
 };
 
 }  // namespace ovista

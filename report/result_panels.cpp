@@ -48,6 +48,16 @@ double BandPosition(double value, double averageFrom, double topFrom, double ban
     return bandTop + 3 * h;
 }
 
+double ChartPointY(double bandPosition, double bandTop) {
+    // A value beyond the upper or lower limit sits on the chart's edge, and its ball would
+    // hang half over the section rule: it is drawn just inside. Every other point stays on
+    // its band position.
+    if (bandPosition == bandTop) return bandTop + kStarHeight / 2;
+    const double bottom = bandTop + 3 * kChartBandHeight;
+    if (bandPosition == bottom) return bottom - kBallHeight + kStarHeight / 2;
+    return bandPosition;
+}
+
 void DrawPregnancyChart(ReportCanvas& canvas, int system, double y) {
     const HerdReport& r = canvas.Report();
     const bool yearRound = system == kYearRoundCalving;
@@ -91,7 +101,8 @@ void DrawPregnancyChart(ReportCanvas& canvas, int system, double y) {
         for (std::size_t c = 0; c < points.size(); ++c) {
             const ChartPoint& p = points[c];
             if (!p.plotted) continue;
-            canvas.DrawBall(kChartLeft + kChartPitch * (c + 1), BandPosition(p.value, p.averageFrom, p.topFrom, bt));
+            canvas.DrawBall(kChartLeft + kChartPitch * (c + 1),
+                            ChartPointY(BandPosition(p.value, p.averageFrom, p.topFrom, bt), bt));
         }
     } else {
         const double middle = kChartLeft + 2 * kChartPitch;
@@ -211,6 +222,7 @@ void DrawResultPanel(ReportCanvas& canvas, int columns, int column, int layout,
     }
     for (const PanelCell& c : g.cells) {
         canvas.DrawBox(true, true, c.dark ? canvas.HeadingColour() : canvas.PanelColour(), c.x1, c.y1, c.x2, c.y2);
+        canvas.AddPanelCell({c.x1, c.y1, c.x2, c.y2});
     }
 }
 

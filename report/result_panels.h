@@ -16,6 +16,11 @@ inline constexpr double kChartBandHeight = 2.5;
 // chart's edges.
 double BandPosition(double value, double averageFrom, double topFrom, double bandTop);
 
+// Page y at which the chart point at bandPosition is drawn: the position itself, or, for a
+// point on the top or bottom edge of the bands starting at bandTop, the nearest position
+// that keeps the ball's picture wholly on them.
+double ChartPointY(double bandPosition, double bandTop);
+
 // The in-calf chart with its top at y, for calving system `system`.
 void DrawPregnancyChart(ReportCanvas& canvas, int system, double y);
 

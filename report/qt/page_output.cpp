@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include "herd/errors.h"
+#include "report/qt/report_images.h"
 
 namespace ovista {
 
@@ -20,7 +21,7 @@ void DrawPage(QPainter& painter, const QPicture& page, QSize paper, QSizeF targe
     painter.save();
     painter.scale(target.width() / paper.width() * page.logicalDpiX() / dpiX,
                   target.height() / paper.height() * page.logicalDpiY() / dpiY);
-    painter.drawPicture(0, 0, page);
+    PlayPagePicture(painter, page);
     painter.restore();
 }
 

@@ -5,7 +5,6 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace ovista {
 namespace {
@@ -124,31 +123,23 @@ const QImage& QPainterCanvas::Source(ReportImage image) const {
     return images_.centreLogo;
 }
 
-const QImage& QPainterCanvas::Prepared(ReportImage image) {
-    const QImage& source = Source(image);
-    if (multiply_ || source.isNull()) return source;
-    QImage& prepared = prepared_[static_cast<std::size_t>(image)];
-    if (prepared.isNull()) {
-        // Shared by every page of the run: the image is converted once, and a PDF embeds it
-        // once for both of its pages.
-        thread_local std::map<qint64, QImage> converted;
-        auto found = converted.find(source.cacheKey());
-        if (found == converted.end()) {
-            if (converted.size() >= 16) converted.clear();
-            found = converted.emplace(source.cacheKey(), WhiteToTransparent(source)).first;
-        }
-        prepared = found->second;
-    }
-    return prepared;
-}
-
 void QPainterCanvas::DrawImage(ReportImage image, int x1, int y1, int x2, int y2) {
-    if (!WithinReach(x1, y1, x2, y2)) return;
-    const QImage& picture = Prepared(image);
-    if (picture.isNull() || x1 == x2 || y1 == y2) return;
+    if (!WithinReach(x1, y1, x2, y2) || x1 == x2 || y1 == y2) return;
+    const QImage& source = Source(image);
+    if (source.isNull()) return;
+    const QRectF box = Corners(x1, y1, x2, y2);
+    // Stars and chart points are made for their box and kept lossless: they are small and
+    // sharp-edged, and a printed rating must look the same in every box. The logos keep their
+    // own size (and, in a PDF, the writer's compression).
+    const bool mark = image == ReportImage::Star || image == ReportImage::Ball;
+    const QImage picture =
+        PictureForBox(source, mark ? box.size().toSize() : source.size(), !multiply_);
     const QPainter::CompositionMode before = painter_.compositionMode();
     if (multiply_) painter_.setCompositionMode(QPainter::CompositionMode_Multiply);
-    painter_.drawImage(Corners(x1, y1, x2, y2), picture);
+    const bool lossless = painter_.testRenderHint(QPainter::LosslessImageRendering);
+    painter_.setRenderHint(QPainter::LosslessImageRendering, lossless || mark);
+    painter_.drawImage(box, picture);
+    painter_.setRenderHint(QPainter::LosslessImageRendering, lossless);
     painter_.setCompositionMode(before);
 }
 
@@ -156,28 +147,6 @@ std::optional<DeviceCanvas::ImageSize> QPainterCanvas::GetImageSize(ReportImage 
     const QImage& source = Source(image);
     if (source.isNull()) return std::nullopt;
     return ImageSize{source.width(), source.height()};
-}
-
-QImage WhiteToTransparent(const QImage& image) {
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            const QRgb p = line[x];
-            const int r = qRed(p), g = qGreen(p), b = qBlue(p);
-            const int alpha = (255 - std::min({r, g, b})) * qAlpha(p) / 255;
-            if (alpha == 0) {
-                line[x] = qRgba(0, 0, 0, 0);
-                continue;
-            }
-            // c = s * a + 255 * (1 - a)  =>  s = (c - 255 + a) / a, with a in 0..255.
-            const auto unmix = [alpha](int c) {
-                return std::clamp((c - 255 + alpha) * 255 / alpha, 0, 255);
-            };
-            line[x] = qRgba(unmix(r), unmix(g), unmix(b), alpha);
-        }
-    }
-    return out;
 }
 
 }  // namespace ovista

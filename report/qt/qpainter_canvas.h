@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QSize>
-#include <array>
 
 #include "report/device_canvas.h"
 #include "report/qt/report_images.h"
@@ -47,15 +46,8 @@ private:
     QSize page_;
     const ReportImages& images_;
     bool multiply_;  // the device blends by multiplication; otherwise white becomes transparent
-    std::array<QImage, 4> prepared_;
 
     const QImage& Source(ReportImage image) const;
-    const QImage& Prepared(ReportImage image);
 };
-
-// The image with its white made transparent: each pixel becomes the colour that, laid over
-// white with the alpha 1 - (its darkest channel), gives the pixel back. On a coloured page
-// this comes close to multiplying the page by the image, on devices that cannot blend.
-QImage WhiteToTransparent(const QImage& image);
 
 }  // namespace ovista

@@ -37,10 +37,10 @@ report || fail "report run: $(cat "$work/errors")"
 pdf=$(find "$work/pdf" -name '*.pdf' | head -n 1)
 [ -n "$pdf" ] || fail "no PDF written: $(cat "$work/errors")"
 [ "$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')" = 2 ] || fail "the PDF has not two pages"
-# The chart pictures from the program's folder (128 pixels square) and the logo are pictures
-# in the PDF.
+# The chart pictures from the program's folder, at their size on the 600-dpi page (a star
+# 50 pixels wide, a chart point 74), and the logo are pictures in the PDF.
 pictures=$(pdfimages -list "$pdf" | awk '$3 == "image" {print $4 "x" $5}' | sort -u | tr '\n' ' ')
-[[ "$pictures" == *128x128* && $(wc -w <<<"$pictures") -ge 2 ]] || fail "pictures in the PDF: $pictures"
+[[ "$pictures" == *50x54* && "$pictures" == *74x70* ]] || fail "pictures in the PDF: $pictures"
 mv "$prefix/lib/ovista/star.bmp" "$work/star.bmp"
 report && fail "a report without its star picture"
 grep -q 'star.bmp' "$work/errors" || fail "the missing picture is not named: $(cat "$work/errors")"

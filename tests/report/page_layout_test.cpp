@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "herd/textutil.h"
@@ -90,6 +91,95 @@ TEST(PageLayout, ChartPointsSitInTheirBands) {
         EXPECT_NE(c.penStyle, PenStyle::Dot);
     }
     EXPECT_NEAR(intermediate.At("Supply the results of early rectal pregnancy testing.").second, 30.5 + 3.5 + 5.75, 0.05);
+}
+
+TEST(PageLayout, ChartPointsStayInsideTheChart) {
+    const double bt = 10, half = kStarHeight / 2;  // the ball's top is half a star above its point
+    const double low = bt + 7.5 - kBallHeight + half;  // its bottom on the chart's bottom
+    const struct {
+        const char* why;
+        double position, drawnAt;
+    } rows[] = {
+        {"on the top edge (above the top band): moved down", bt, bt + half},
+        {"just under the top edge: stays", bt + 0.2, bt + 0.2},
+        {"its picture's top on the chart's top: stays", bt + half, bt + half},
+        {"inside: stays", bt + 3.7, bt + 3.7},
+        {"its picture's bottom on the chart's bottom: stays", low, low},
+        {"on the bottom edge (at or below the bottom band): moved up", bt + 7.5, low},
+    };
+    for (const auto& row : rows) EXPECT_DOUBLE_EQ(ChartPointY(row.position, bt), row.drawnAt) << row.why;
+
+    // On the page: above the upper limit, on a band boundary, at an upper limit of 100 and
+    // below the lower limit. Each ball lies on the chart; the one on the boundary where it was.
+    HerdReport r = SeasonalHerd();
+    r.ICR3wk = 90;
+    r.ICR6wk = 69;
+    r.ICR9wk = 100;
+    r.ICR12wk = 10;
+    const Drawn page(r, 4961, 7016);
+    const double top = 30.5 + 0.5 + 3;
+    std::vector<DeviceCall> balls;
+    for (const DeviceCall& c : page.device.Calls()) {
+        if (c.op == DeviceCall::Op::Image && c.image == ReportImage::Ball) balls.push_back(c);
+    }
+    ASSERT_EQ(balls.size(), 4u);
+    for (const DeviceCall& ball : balls) {
+        EXPECT_GE(ball.y1, page.canvas.PixelY(top));
+        EXPECT_LE(ball.y2, page.canvas.PixelY(top + 7.5));
+    }
+    EXPECT_EQ(balls[1].y1, page.canvas.PixelY(top + 2.5 - half));
+}
+
+// The rounded cell that holds the page point (x, y); nullptr when none does.
+const DeviceCall* CellAround(const Drawn& page, double x, double y) {
+    const int px = page.canvas.PixelX(x), py = page.canvas.PixelY(y);
+    for (const DeviceCall& c : page.device.Calls()) {
+        if (c.op == DeviceCall::Op::RoundRect && c.x1 <= px && px <= c.x2 && c.y1 <= py && py <= c.y2) return &c;
+    }
+    return nullptr;
+}
+
+TEST(PageLayout, RatingsAndTechnicianTextsKeepInsideTheirCells) {
+    HerdReport r = SeasonalHerd();
+    r.Calv3wk2yo = r.Calv6wk2yo = 99;  // five stars nearly everywhere
+    r.Calv3wk = r.Calv6wk = r.Calv9wk = 100;
+    r.SR3wk = r.NRR = r.SR80dMature = 95;
+    // The second technician is "Similar to" the first, whose whole 12-character name follows.
+    r.Technicians[0] = {"ABCDEFGHIJKL", 100, 50};
+    r.Technicians[1] = {"MNOPQRSTUVWX", 100, 52};
+    r.Technicians[2] = {"T3", 60, 10};
+    for (int system : {1, 2, 3}) {
+        r.ActCalvingPattern = static_cast<std::int16_t>(system);
+        const Drawn page(r, 4961, 7016);
+        const double sx = page.canvas.ScaleX(), inset = kCellInset - 1 / sx;  // a pixel of rounding
+        int stars = 0;
+        for (const DeviceCall& c : page.device.Calls()) {
+            if (c.op != DeviceCall::Op::Image || c.image != ReportImage::Star || c.y1 > page.canvas.PixelY(84)) continue;
+            const DeviceCall* cell = CellAround(page, c.x1 / sx, c.y1 / page.canvas.ScaleY() + 0.1);
+            ASSERT_NE(cell, nullptr) << system << " star at " << c.x1;
+            EXPECT_GE(std::min(c.x1 - cell->x1, cell->x2 - c.x2) / sx, inset) << system << " star at " << c.x1;
+            ++stars;
+        }
+        EXPECT_GE(stars, 5) << system;
+        // A row that kept its distance stays on its anchor: the 6-week rate's stars at 17 + 21.5.
+        const auto& calls = page.device.Calls();
+        const auto first = std::find_if(calls.begin(), calls.end(), [&](const DeviceCall& c) {
+            return c.op == DeviceCall::Op::Image && c.y1 == page.canvas.PixelY(27.2);
+        });
+        EXPECT_TRUE(system != 1 || (first != calls.end() && first->x1 == page.canvas.PixelX(38.5 - 2.9)));
+        // The 12-character name needs the smallest size in a third-width column, not in a half.
+        const double nameSize = system == 3 ? 6 : 5;
+        for (const auto& [text, size] : {std::pair{"MNOPQRST", 7.0}, {"Similar to", 6.0}, {"ABCDEFGHIJKL", nameSize}, {"T3", 7.0}}) {
+            const auto [x, y] = page.At(text);
+            const DeviceCall* cell = CellAround(page, x, y);
+            ASSERT_TRUE(x > 40 && cell != nullptr) << text;
+            for (const DeviceCall& t : page.device.Texts()) {
+                if (t.text != text) continue;
+                EXPECT_DOUBLE_EQ(t.pointSize, size) << text;
+                EXPECT_GE((cell->x2 - t.x2) / sx, inset) << text;
+            }
+        }
+    }
 }
 
 bool Overlap(const PanelCell& a, const PanelCell& b) {

@@ -99,6 +99,68 @@ TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
     EXPECT_FALSE(dot.Calls().empty());
 }
 
+TEST(ReportCanvas, StarRowsKeepInsideTheirCell) {
+    // A rating cell 10..16.8 at rows 20..22: five stars (5.8 wide) kept 0.3 inside may be
+    // centred from 13.2 to 13.6.
+    const struct {
+        const char* why;
+        double x, y;
+        int count;
+        double drawnAt;
+    } rows[] = {
+        {"0.3 kept on the right: stays", 13.6, 20.5, 5, 13.6},
+        {"0.3 kept on the left: stays", 13.2, 20.5, 5, 13.2},
+        {"0.29 on the right: centred", 13.61, 20.5, 5, 13.4},
+        {"0.29 on the left: centred", 13.19, 20.5, 5, 13.4},
+        {"one star near the edge keeps 0.3: stays", 15.7, 20.5, 1, 15.7},
+        {"a row outside the cell stays", 16.5, 22.1, 5, 16.5},
+    };
+    for (const auto& row : rows) {
+        Page page;
+        page.canvas.AddPanelCell({10, 20, 16.8, 22});
+        page.canvas.DrawStars(row.x, row.y, row.count);
+        const double half = (row.count * kStarWidth + (row.count - 1) * kStarGap) / 2;
+        const auto& calls = page.device.Calls();
+        EXPECT_NEAR(calls.front().x1 / page.canvas.ScaleX(), row.drawnAt - half, 0.02) << row.why;
+        EXPECT_NEAR(calls.back().x2 / page.canvas.ScaleX(), row.drawnAt + half, 0.02) << row.why;
+        EXPECT_EQ(calls.front().y1, page.canvas.PixelY(row.y)) << row.why;
+    }
+    Page page;  // a new page starts without cells
+    page.canvas.AddPanelCell({10, 20, 16.8, 22});
+    page.canvas.SetPageNo(2);
+    EXPECT_EQ(page.canvas.CellAt(13, 21), nullptr);
+}
+
+TEST(ReportCanvas, TechnicianTextsShrinkThenAreCut) {
+    // Recording metrics: a character is 0.042 page % wide per point, in whole pixels. The
+    // cell ends at 20, so a text at 12 has 7.7 of room.
+    const std::string ellipsis = "\xe2\x80\xa6";
+    const struct {
+        const char* why;
+        std::string text;
+        double drawnSize;
+        std::string drawn;
+    } rows[] = {
+        {"a short identifier stays as it is", "ABCDEFGH", 7, "ABCDEFGH"},
+        {"13 characters take 7.64 of 7.7: stay", "ABCDEFGHIJKLM", 7, "ABCDEFGHIJKLM"},
+        {"14 characters are drawn half a point smaller", "ABCDEFGHIJKLMN", 6.5, "ABCDEFGHIJKLMN"},
+        {"18 characters need the smallest size", "ABCDEFGHIJKLMNOPQR", 5, "ABCDEFGHIJKLMNOPQR"},
+        {"wider still: cut, ending in an ellipsis", "ABCDEFGHIJKLMNOPQRST", 5, "ABCDEFGHIJKLMNOPQ" + ellipsis},
+        {"cut between whole characters", "\xc3\x89" "BCDEFGHIJKLMNOPQRST", 5, "\xc3\x89" "BCDEFGHIJKLMNOPQ" + ellipsis},
+    };
+    for (const auto& row : rows) {
+        Page page;
+        page.canvas.AddPanelCell({10, 60, 20, 64});
+        const double right = page.canvas.DrawTextInCell(row.text, 12, 61, 7, false);
+        const auto texts = page.device.Texts();
+        ASSERT_EQ(texts.size(), 1u) << row.why;
+        EXPECT_EQ(texts[0].text, row.drawn) << row.why;
+        EXPECT_DOUBLE_EQ(texts[0].pointSize, row.drawnSize) << row.why;
+        EXPECT_EQ(texts[0].x1, page.canvas.PixelX(12)) << row.why;
+        EXPECT_LE(right, 20 - kCellInset + 1e-9) << row.why;
+    }
+}
+
 TEST(ReportCanvas, TextBoxOnPageOneCentresItsBlockAndEmptyTextsDrawOnlyThePanel) {
     Page page;
     page.canvas.DrawTextBox("", "", kBlack, 10, 10, 40, 14, 8, 7);

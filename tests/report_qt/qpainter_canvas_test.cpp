@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPdfWriter>
+#include <QPicture>
 #include <cstdio>
 #include <limits>
 #include <unistd.h>
@@ -205,6 +206,77 @@ TEST(ReportPdf, TwoA4PagesUnderTheirOwnNameAndNothingElse) {
     fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::remove_all(folder);
+}
+
+TEST(ReportPdf, StarsAndChartPointsAreStoredLosslessAtTheirPageSize) {
+    const fs::path folder = Folder("pictures_pdf");
+    HerdReport report;
+    ClearHerdReport(report);
+    report.ActCalvingPattern = kSeasonalCalving;
+    report.AnalType = kBasisEarlyPregTest;
+    report.ICR3wk = 40;
+    report.ICR6wk = 75;
+    report.ICR9wk = 80;
+    report.ICR12wk = 85;
+    report.Calv3wk2yo = 99;
+    const std::string pdf = (folder / "herd.pdf").string();
+    WriteReportPdf(report, pdf);
+    // Width, height and encoding of each picture but the product logo (400 x 480).
+    std::istringstream lines(Output("pdfimages -list '" + pdf + "' | awk '$3 == \"image\" && $4 < 200 {print $4, $5, $9}'"));
+    int marks = 0;
+    for (int w, h; lines >> w >> h;) {
+        std::string encoding;
+        lines >> encoding;
+        // A star covers 1 % of the width and 10/13 % of the height of a 600-dpi A4 page; a
+        // chart point 1.495 % by 1 %. Each within a pixel of rounding.
+        EXPECT_TRUE((std::abs(w - 50) <= 1 && std::abs(h - 54) <= 1) || (std::abs(w - 74) <= 1 && std::abs(h - 70) <= 1))
+            << w << "x" << h;
+        EXPECT_EQ(encoding, "image") << w << "x" << h;  // Flate, not "jpeg"
+        ++marks;
+    }
+    EXPECT_GE(marks, 2);
+    fs::remove_all(folder);
+}
+
+TEST(PagePictures, PicturesArePlayedBackResampledAndEverythingElseAsDrawn) {
+    // A picture of black and white stripes three pixels wide, shrunk eight times: resampled,
+    // every pixel is a grey between; an interpolating painter picks black, white or grey by
+    // where its samples fall.
+    QImage stripes(64, 64, QImage::Format_RGB32);
+    for (int x = 0; x < 64; ++x) {
+        for (int y = 0; y < 64; ++y) stripes.setPixel(x, y, x / 3 % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    }
+    QPicture page;
+    {
+        QPainter painter(&page);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(0, 0, 64, 64), stripes);
+        painter.setPen(QPen(Qt::black, 3));
+        painter.setBrush(QColor(200, 100, 50));
+        painter.drawRoundedRect(QRectF(200, 100, 400, 300), 40, 40);
+        QFont font(QString::fromLatin1(kReportFontFamily));
+        font.setPixelSize(100);
+        painter.setFont(font);
+        painter.drawText(QPointF(200, 550), QStringLiteral("Seek advice"));
+    }
+    const auto play = [&](bool resampled) {
+        QImage screen(160, 80, QImage::Format_RGB32);
+        screen.fill(Qt::white);
+        QPainter painter(&screen);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.scale(0.125, 0.125);
+        if (resampled) {
+            PlayPagePicture(painter, page);
+        } else {
+            painter.drawPicture(0, 0, page);
+        }
+        return screen;
+    };
+    const QImage played = play(true);
+    for (int x = 0; x < 8; ++x) EXPECT_NEAR(qGray(played.pixel(x, 4)), 128, 40) << x;
+    const QImage plain = play(false);
+    EXPECT_EQ(played.copy(10, 0, 150, 80), plain.copy(10, 0, 150, 80));
+    EXPECT_LT(qGray(played.pixel(40, 30)), 200);  // the box is there
 }
 
 TEST(ReportPdf, PrintingWithoutAPrinterIsAClearError) {
