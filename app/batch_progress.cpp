@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
+#include <optional>
 #include <ostream>
 
+#include "app/runs.h"
 #include "herd/csv_line.h"
+#include "herd/input_file.h"
 
 namespace ovista {
 
@@ -64,7 +66,13 @@ void BatchProgress::Draw(bool force) {
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 long long CountBatchHerds(const std::string& batchFile) {
-    std::ifstream in(batchFile, std::ios::binary);
+    std::optional<RegularFileInput> file;
+    try {
+        file.emplace(batchFile, kBatchFileInput);
+    } catch (const InputFileError&) {
+        return 0;  // the run refuses it itself
+    }
+    std::istream& in = file->Stream();
     SkipByteOrderMark(in);
     long long herds = 0;
     std::string line;

@@ -3,8 +3,7 @@
 #include <QByteArray>
 #include <QSaveFile>
 #include <filesystem>
-#include <fstream>
-#include <optional>
+#include <memory>
 
 #include "app/benchmark_files.h"
 #include "app/folder_lock.h"
@@ -12,6 +11,7 @@
 #include "app/summary_file.h"
 #include "app/working_folder.h"
 #include "herd/errors.h"
+#include "herd/input_file.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
 #include "report/qt/benchmark_pdf.h"
@@ -19,13 +19,12 @@
 namespace ovista {
 namespace {
 
-// A stream on a file that can be opened and is not a folder; nothing otherwise.
-std::optional<std::ifstream> OpenFile(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
-    std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in.is_open()) return std::nullopt;
-    return in;
+// A file that can be opened and is not a folder; nothing otherwise. InputFileError for a
+// path that is no regular file or one beyond any batch's.
+std::unique_ptr<RegularFileInput> OpenFile(const std::string& path) {
+    auto file = std::make_unique<RegularFileInput>(path, kBatchOutputInput);
+    if (!file->IsOpen()) return nullptr;
+    return file;
 }
 
 // The whole text under a temporary name, renamed into place when complete.
@@ -57,14 +56,14 @@ bool RunBenchmark(const std::string& folder) {
     benchmark.folder = folder;
     benchmark.reportDate = Today();
     try {
-        std::optional<std::ifstream> summary = OpenFile(summaryPath);
+        const std::unique_ptr<RegularFileInput> summary = OpenFile(summaryPath);
         if (!summary) throw OvistaError("Could not open " + summaryPath);
-        SummaryHerds read = ReadSummaryHerds(*summary, summaryPath);
+        SummaryHerds read = ReadSummaryHerds(summary->Stream(), summaryPath);
         for (const std::string& message : read.skipped) ShowInfo(message);
         benchmark.rowsLeftOut = static_cast<int>(read.skipped.size());
         benchmark.herds = std::move(read.herds);
-        if (std::optional<std::ifstream> log = OpenFile(path + kBatchLogFileName)) {
-            benchmark.counts = CountFromBatchLog(*log);
+        if (const std::unique_ptr<RegularFileInput> log = OpenFile(path + kBatchLogFileName)) {
+            benchmark.counts = CountFromBatchLog(log->Stream());
         } else {
             benchmark.counts = CountFromSummary(benchmark.herds);
         }

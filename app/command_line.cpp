@@ -20,6 +20,7 @@ enum class Effect {
     Merge,
     NoTrace,
     Benchmark,
+    Trends,
 };
 
 struct KeyEntry {
@@ -33,7 +34,7 @@ struct KeyEntry {
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 13> kKeys = {{
+constexpr std::array<KeyEntry, 14> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -47,6 +48,7 @@ constexpr std::array<KeyEntry, 13> kKeys = {{
     {"MERGE=", Effect::Merge, "Shard folders (comma-separated) to merge into XFERFOLDER=."},
     {"NOTRACE", Effect::NoTrace, "Write no trace files (DbugQMR.TXT, DbugQM1.TXT)."},
     {"BENCHMARK", Effect::Benchmark, "Centre benchmark (BENCHMARK.CSV, BENCHMARK.pdf) of XFERFOLDER=.", true},
+    {"TRENDS", Effect::Trends, "Analyse 1-4 years earlier too: TRENDS.CSV, report page 3.", true},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -80,6 +82,7 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::Merge: values.mergeFolders = KeyValue(argument); break;
         case Effect::NoTrace: values.noTrace = true; break;
         case Effect::Benchmark: values.benchmark = true; break;
+        case Effect::Trends: values.trends = true; break;
     }
 }
 

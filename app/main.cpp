@@ -1,7 +1,9 @@
 // Start-up: date settings, help and version, the keys, the message services, one run.
 #include <QApplication>
 #include <iostream>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -54,7 +56,15 @@ int main(int argc, char* argv[]) {
         services = std::make_unique<QtServices>();
     }
     InstallServices(services.get());
-    const int status = RunChosenMode(keys, console);
+    int status = 1;
+    try {
+        status = RunChosenMode(keys, console);
+    } catch (const std::bad_alloc&) {
+        // Said, not aborted: the files of the run hold whole lines up to here.
+        ShowInfo("The run stopped: out of memory");
+    } catch (const std::exception& e) {
+        ShowInfo(std::string("The run stopped: ") + e.what());
+    }
     InstallServices(nullptr);
     return status;
 }

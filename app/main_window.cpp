@@ -27,6 +27,7 @@
 #include <system_error>
 
 #include "app/config_folder.h"
+#include "app/run_files.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/services.h"
@@ -59,6 +60,9 @@ const char* const kAboutText =
     "TAMSLREP.CSV and the conception file CONCEPS.CSV. Tick \"Preview reports\" to see each "
     "report on the screen before it is printed. Press \"Run analysis\" to start; the file and "
     "folder are remembered for next time.";
+
+// The defaults file's fourth line when "Add the trend page" is ticked.
+constexpr const char* kTrendsDefault = "TRENDS";
 
 QToolButton* BrowseButton(const QString& name, QWidget* parent) {
     auto* button = new QToolButton(parent);
@@ -151,6 +155,11 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     run_->setObjectName("runAnalysis");
     run_->setDefault(true);
     runRow->addWidget(preview_);
+    trends_ = new QCheckBox("Add the trend page", central);
+    trends_->setObjectName("trendPage");
+    trends_->setToolTip("Analyse each herd as of 1 to 4 years earlier too: a third report page "
+                        "and TRENDS.CSV in the data transfer folder");
+    runRow->addWidget(trends_);
     runRow->addStretch(1);
     runRow->addWidget(run_);
     layout->addLayout(runRow);
@@ -177,6 +186,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     if (!keys.transferFolder.empty()) transferFolder_->setText(FromPath(keys.transferFolder));
     if (!keys.batchFile.empty()) inputFile_->setText(FromPath(keys.batchFile));
     preview_->setChecked(keys.preview == 1);
+    trends_->setChecked(keys.trends);
 
     connect(csvItem_, &QRadioButton::toggled, this, [this] { ModeChanged(); });
     connect(browseFile, &QToolButton::clicked, this, [this] { BrowseInputFile(); });
@@ -241,12 +251,18 @@ void MainWindow::LoadDefaults() {
         return;
     }
     // Line 3 (a number kept for older readers) is not used; missing lines read as empty.
+    // A fourth line "TRENDS" ticks the trend page.
     std::string inputFile;
     std::string transferFolder;
+    std::string kept;
+    std::string trends;
     ReadTextLine(in, inputFile);
     ReadTextLine(in, transferFolder);
+    ReadTextLine(in, kept);
+    ReadTextLine(in, trends);
     transferFolder_->setText(FromPath(transferFolder));
     inputFile_->setText(FromPath(inputFile));
+    if (trends == kTrendsDefault) trends_->setChecked(true);
 }
 
 void MainWindow::SaveDefaults() {
@@ -255,6 +271,8 @@ void MainWindow::SaveDefaults() {
     std::filesystem::create_directories(folder, ignored);
     std::ofstream out(folder + kDefaultsFileName, std::ios::binary | std::ios::trunc);
     out << ToPath(inputFile_->text()) << "\r\n" << ToPath(transferFolder_->text()) << "\r\n0\r\n";
+    // Only when ticked, so that the file stays as older versions write it otherwise.
+    if (trends_->isChecked()) out << kTrendsDefault << "\r\n";
     out.close();
     if (!out) ShowInfo("Could not save defaults");
 }
@@ -308,6 +326,7 @@ void MainWindow::RunAnalysis() {
         }
     }
     SetRunning(true);
+    SetTrendsWanted(trends_->isChecked());
     RunBatch(transferFolder, batchFile, output, setup_.steps);
     SetRunning(false);
     ShowInfo("Task completed");

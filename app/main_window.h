@@ -74,6 +74,7 @@ private:
     QLabel* analysisDateLabel_ = nullptr;
     QDateEdit* analysisDate_ = nullptr;
     QCheckBox* preview_ = nullptr;
+    QCheckBox* trends_ = nullptr;  // "Add the trend page", remembered in DEFLT.TXT
     QPushButton* run_ = nullptr;
     QLabel* version_ = nullptr;
     bool defaultsLoaded_ = false;

@@ -11,11 +11,12 @@ namespace ovista {
 // The folders of "MERGE=<folder>,<folder>...", in the order given.
 std::vector<std::string> SplitShardFolders(const std::string& list);
 
-// Writes the batch log, summary, conception and trace files into target from the shards'
-// folders, in the order given: the summary header once, then every shard's lines. False
-// (after a message) when a shard's file cannot be read, a shard's summary header differs
+// Writes the batch log, summary, conception, trends and trace files into target from the
+// shards' folders, in the order given: the summary and trends headers once, then every shard's
+// lines. False (after a message) when a shard's file cannot be read, a shard's header differs
 // from the first one, or a file of the target cannot be written. Shards without trace files
-// (NOTRACE) give a target without them; traces in some shards only are refused.
+// (NOTRACE) or trends files (no TRENDS) give a target without them; such files in some shards
+// only are refused.
 bool MergeShards(const std::string& target, const std::vector<std::string>& shards);
 
 }  // namespace ovista

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <new>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "app/pdf_names.h"
 #include "app/stop_signals.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
@@ -107,7 +109,11 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
+// The answer of a worker whose herd ran out of memory outside the herd's own step.
+constexpr int kOutOfMemoryCode = 4;
+
 std::string EndReason(int status) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryCode) return kOutOfMemoryText;
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
         return "the worker process ended on signal " + std::to_string(signal) + " (" +
@@ -253,6 +259,7 @@ private:
 
     // Hands the herds not yet sent, in batch order, to workers with room.
     void Dispatch() {
+        if (StopSignal() != 0) return;
         for (Herd& herd : herds_) {
             if (herd.sent || herd.done) continue;
             Worker* worker = WorkerWithRoom();
@@ -342,6 +349,8 @@ private:
             ReportOutput output = output_;
             if (pdfsInOrder_) output.pdfFolder = (folder / kPdfFolder).string() + "/";
             step_(line, WithTrailingSeparator(folder.string()), output);
+        } catch (const std::bad_alloc&) {
+            code = kOutOfMemoryCode;
         } catch (...) {
             code = 3;
         }
@@ -365,13 +374,21 @@ private:
         return nullptr;
     }
 
-    // Waits until a worker reports a herd or ends.
+    // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
+    // workers are then ended by the destructor, also one deep in a big herd).
     void WaitForWorkers() {
         std::vector<pollfd> polled;
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
         if (polled.empty()) throw OvistaError("Lost the worker processes");
-        while (::poll(polled.data(), polled.size(), -1) < 0) {
-            if (errno != EINTR) throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
+        // Woken now and then: a signal that comes just before the wait does not interrupt it.
+        constexpr int kLookForStopMs = 200;
+        for (;;) {
+            const int ready = ::poll(polled.data(), polled.size(), kLookForStopMs);
+            if (ready > 0) break;
+            if (ready < 0 && errno != EINTR) {
+                throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
+            }
+            if (StopSignal() != 0) return;
         }
         for (std::size_t i = polled.size(); i-- > 0;) {
             if (polled[i].revents == 0) continue;
@@ -463,7 +480,8 @@ private:
             return;
         }
         try {
-            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName));
+            sinks_.rows(ReadAll(from / kSummaryFileName), ReadAll(from / kConceptionFileName),
+                        ReadAll(from / kTrendsFileName));
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {

@@ -17,8 +17,10 @@ namespace ovista {
 // What the batch process does with the result of each herd, in batch order.
 struct BatchSinks {
     std::function<void(const std::string& line)> logLine;  // one line of the batch log
-    // The herd's summary and conception lines, as written (CR LF ends).
-    std::function<void(const std::string& summary, const std::string& conception)> rows;
+    // The herd's summary, conception and trend lines, as written (CR LF ends).
+    std::function<void(const std::string& summary, const std::string& conception,
+                       const std::string& trends)>
+        rows;
     // The name of the herd's PDF among the batch's reports, for a herd that took one.
     std::function<std::string(const std::string& path)> claimPdfName;
     // After each batch line that named a herd: herds done so far.

@@ -6,6 +6,7 @@
 
 #include "analysis/trace.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 
 namespace ovista {
 namespace {
@@ -20,6 +21,17 @@ bool& TraceFilesSwitch() {
 void SetTraceFilesWanted(bool wanted) { TraceFilesSwitch() = wanted; }
 
 bool TraceFilesWanted() { return TraceFilesSwitch(); }
+
+namespace {
+bool& TrendsSwitch() {
+    static bool wanted = false;
+    return wanted;
+}
+}  // namespace
+
+void SetTrendsWanted(bool wanted) { TrendsSwitch() = wanted; }
+
+bool TrendsWanted() { return TrendsSwitch(); }
 
 OutputFiles::OutputFiles(std::ostream& notes) : notes_(notes) {}
 
@@ -44,6 +56,15 @@ void OutputFiles::Create(const std::string& folder, bool header) {
     summary_.Create(folder + kSummaryFileName);
     conception_.Create(folder + kConceptionFileName);
     if (header) summary_.WriteLine(SummaryHeaderText());
+    trends_.Close();
+    if (TrendsWanted()) {
+        trends_.Create(folder + kTrendsFileName);
+        if (header) trends_.WriteLine(SummaryHeaderText());
+    } else if (header) {
+        // Rows of an earlier run would pass for this run's earlier seasons.
+        std::error_code ignored;
+        std::filesystem::remove(folder + kTrendsFileName, ignored);
+    }
 }
 
 void OutputFiles::CheckTraces() {
@@ -57,13 +78,17 @@ void OutputFiles::LeaveTracesOut(const std::string& why) {
            << std::endl;
 }
 
-void OutputFiles::Append(const std::string& summaryLines, const std::string& conceptionLines) {
+void OutputFiles::Append(const std::string& summaryLines, const std::string& conceptionLines,
+                         const std::string& trendLines) {
     const auto summaryLength = summary_.Length();
     summary_.Write(summaryLines);
+    const auto conceptionLength = conception_.Length();
     try {
         conception_.Write(conceptionLines);
+        if (!trendLines.empty() && trends_.IsOpen()) trends_.Write(trendLines);
     } catch (const OutputFileError&) {
         summary_.CutBackTo(summaryLength);
+        if (conception_.Length() != conceptionLength) conception_.CutBackTo(conceptionLength);
         throw;
     }
 }

@@ -12,6 +12,9 @@ namespace ovista {
 // Whether runs write the trace files at all ("NOTRACE" turns them off for the process).
 void SetTraceFilesWanted(bool wanted);
 bool TraceFilesWanted();
+// Whether runs analyse the earlier seasons too ("TRENDS"): TRENDS.CSV and the trend page.
+void SetTrendsWanted(bool wanted);
+bool TrendsWanted();
 
 class OutputFiles {
 public:
@@ -19,10 +22,12 @@ public:
     explicit OutputFiles(std::ostream& notes);
 
     // Empties the traces (or, when trace files are not wanted, removes those of an earlier
-    // run), creates the summary file with its header and the conception file.
-    // OutputFileError when the summary or conception file cannot be created; a trace that
-    // cannot be emptied only leaves the traces out. header: false for a worker's share of a
-    // batch, whose lines go below the batch's header.
+    // run), creates the summary file with its header and the conception file, and with
+    // TrendsWanted the trends file with the same header (else a batch's folder loses the one
+    // of an earlier run).
+    // OutputFileError when the summary, conception or trends file cannot be created; a trace
+    // that cannot be emptied only leaves the traces out. header: false for a worker's share of
+    // a batch, whose lines go below the batch's header.
     void Create(const std::string& folder, bool header = true);
 
     // The folder the analysis writes its traces into: empty when the traces are left out.
@@ -31,9 +36,10 @@ public:
     // leaves the traces out for the rest of the run (a trace with holes misleads).
     void CheckTraces();
 
-    // Appends one herd's summary and conception lines (whole lines, CR LF), both or neither.
-    // OutputFileError when a file cannot take them.
-    void Append(const std::string& summaryLines, const std::string& conceptionLines);
+    // Appends one herd's summary, conception and trend lines (whole lines, CR LF), all or
+    // none. OutputFileError when a file cannot take them.
+    void Append(const std::string& summaryLines, const std::string& conceptionLines,
+                const std::string& trendLines = {});
 
     // Appends a herd's traces that a worker process wrote; a trace that cannot take them is
     // left as CheckTraces leaves it.
@@ -46,6 +52,7 @@ private:
     std::string traceFolder_;
     OutputFile summary_;
     OutputFile conception_;
+    OutputFile trends_;  // open with TrendsWanted only
 };
 
 // The batch log: one whole line per herd.

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -19,11 +19,13 @@
 #include "app/run_files.h"
 #include "app/stop_signals.h"
 #include "app/summary_file.h"
+#include "app/trend_seasons.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
 #include "herd/heap.h"
 #include "herd/herd_file.h"
+#include "herd/input_file.h"
 #include "herd/services.h"
 #include "report/qt/print_report.h"
 #include "interpret/report_dates.h"
@@ -39,8 +41,6 @@ void ShowNoPrinterOnce(const std::string& message) {
     shown = true;
     ShowInfo(message + ": the reports of this run are not printed (PDFFOLDER=<folder> writes them as PDF files)");
 }
-
-constexpr std::ios::openmode kRead = std::ios::in | std::ios::binary;
 
 int OutputKind(const ReportOutput& output) {
     if (!output.pdfFolder.empty()) return kOutputPdf;
@@ -69,13 +69,21 @@ bool IsFarmerIdRow(const HerdHeaderFields& header) {
     return first == "FARMER ID";
 }
 
-// A stream opened for reading, or nothing when the path cannot be read as a file.
-std::optional<std::ifstream> OpenForReading(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return std::nullopt;
-    std::ifstream in(path, kRead);
-    if (!in.is_open()) return std::nullopt;
-    return in;
+// The file opened for reading, or nothing after a message when it cannot be read as one.
+std::unique_ptr<RegularFileInput> OpenInput(const std::string& path, const InputKind& kind) {
+    try {
+        auto file = std::make_unique<RegularFileInput>(path, kind);
+        if (file->IsOpen()) return file;
+        ShowInfo("Could not open " + path);
+    } catch (const InputFileError& e) {
+        ShowInfo(e.what());
+    }
+    return nullptr;
+}
+
+// The text of a failure for the log: memory is the machine's, not the herd's fault.
+std::string FailureText(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? kOutOfMemoryText : e.what();
 }
 
 // While it lives, the messages of the reader and of the analysis (a bad row, a conception
@@ -127,6 +135,10 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& herdFile = {}) {
     HerdReport report;
     ClearHerdReport(report);
+    ReportOutput reportOutput = output;
+    // The analysis trims and completes the records: the earlier seasons start from a copy.
+    std::optional<LoadedHerd> loaded;
+    if (TrendsWanted()) loaded.emplace(herd);
     try {
         std::string summaryText, conceptionText;  // of the attempt that ends the analysis
         auto attempt = [&](HerdList& lactations) {
@@ -147,21 +159,28 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
                                        attempt);
         files.CheckTraces();
+        std::string trendText;
+        if (loaded) {
+            EarlierSeasons earlier = AnalyseEarlierSeasons(*loaded, herd, herdNumber, analysisDate,
+                                                           owner, address, steps);
+            trendText = std::move(earlier.trendLines);
+            reportOutput.earlierSeasons = std::move(earlier.reports);
+        }
         if (StopSignal() != 0) return {HerdOutcome::Interrupted, 0, {}};
-        files.Append(summaryText, conceptionText);
+        files.Append(summaryText, conceptionText, trendText);
     } catch (const OutputFileError&) {
         throw;
     } catch (const std::exception& e) {
         files.CheckTraces();
-        return {HerdOutcome::AnalysisFailed, 0, e.what()};
+        return {HerdOutcome::AnalysisFailed, 0, FailureText(e)};
     }
     if (!IsReportPrintable(report)) return {HerdOutcome::NoReport, report.Error, {}};
     try {
-        steps.print(report, output);
+        steps.print(report, reportOutput);
     } catch (const NoPrinterError& e) {
         return {HerdOutcome::NoPrinter, 0, e.what()};
     } catch (const std::exception& e) {
-        return {HerdOutcome::PrintFailed, 0, e.what()};
+        return {HerdOutcome::PrintFailed, 0, FailureText(e)};
     }
     return {HerdOutcome::Printed, 0, {}};
 }
@@ -183,9 +202,16 @@ bool RunBatchLine(const std::string& line, OutputFiles& files, BatchLog& log,
     try {
         const MessagesNamingFile naming(path);
         loaded = LoadHerdFile(path, fields[1], herd, header);
+    } catch (const InputFileError& e) {
+        ShowInfo(e.what());  // the message names the file
+    } catch (const std::bad_alloc&) {
+        herd.reset();
+        log.Line("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        return true;
     } catch (const std::exception& e) {
         loadError = std::string(": ") + e.what();
     }
+    if (StopSignal() != 0) return false;  // a herd cut short is neither read nor logged
     if (!loaded || herd == nullptr) {
         log.Line("Could not load data from " + path + loadError);
         return true;
@@ -263,7 +289,8 @@ const RunSteps& StandardRunSteps() {
                         writeSummary);
         },
         [](const HerdReport& report, const ReportOutput& output) {
-            PrintReport(report, OutputKind(output), PdfDestinationOf(output));
+            PrintReport(report, OutputKind(output), PdfDestinationOf(output),
+                        output.earlierSeasons ? &*output.earlierSeasons : nullptr);
         },
         PrinterInstalled};
     return steps;
@@ -286,11 +313,9 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         ShowInfo("Could not open " + e.Path() + ": " + e.Reason());
         return false;
     }
-    std::optional<std::ifstream> batch = OpenForReading(batchFile);
-    if (!batch) {
-        ShowInfo("Could not open " + batchFile);
-        return false;
-    }
+    const std::unique_ptr<RegularFileInput> batchInput = OpenInput(batchFile, kBatchFileInput);
+    if (!batchInput) return false;
+    std::istream* batch = &batchInput->Stream();
     if (!SkipByteOrderMark(*batch)) {
         ShowInfo(batchFile + ": " + kUtf16TextMessage);
         return false;
@@ -335,9 +360,8 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
             };
             const BatchSinks sinks{
                 [&log](const std::string& text) { log->Line(text); },
-                [&files](const std::string& summary, const std::string& conception) {
-                    files.Append(summary, conception);
-                },
+                [&files](const std::string& summary, const std::string& conception,
+                         const std::string& trends) { files.Append(summary, conception, trends); },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
                 herdDone,
                 [&files](const std::string& trace, const std::string& detail) {
@@ -358,6 +382,10 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         return false;
     } catch (const OvistaError& e) {
         ShowInfo(e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        ShowInfo("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+                 ": " + kOutOfMemoryText);
         return false;
     }
     if (const int signal = StopSignal(); signal != 0) {
@@ -383,12 +411,25 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     std::unique_ptr<HerdList> herd;
     HerdHeaderFields header;
     bool loaded = false;
+    const auto stopped = [&path] {
+        std::cerr << "Stopped by signal " << StopSignal() << ": " << path << " is not written."
+                  << std::endl;
+        return false;
+    };
     try {
         const MessagesNamingFile naming(path);  // a UTF-16 file is refused by name
         loaded = LoadHerdFile(path, path, herd, header);
+    } catch (const InputFileError& e) {
+        ShowInfo(e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        herd.reset();
+        ShowInfo("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        return false;
     } catch (const std::exception&) {
         loaded = false;
     }
+    if (StopSignal() != 0) return stopped();
     if (!loaded || herd == nullptr) {
         // A caller that checks the exit status learns of it; a person reads the message.
         ShowInfo("Could not load data from " + path);
@@ -424,9 +465,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
             ShowInfo("Could not print report for " + path + ": " + result.message);
             return false;
         case HerdOutcome::Interrupted:
-            std::cerr << "Stopped by signal " << StopSignal() << ": " << path
-                      << " is not written." << std::endl;
-            return false;
+            return stopped();
     }
     return false;
 }
@@ -435,18 +474,15 @@ bool RunReportFromStoredResult(const std::string& path, const ReportOutput& outp
                                const RunSteps& steps) {
     SetStoredDateOffset(true);
     try {
-        std::optional<std::ifstream> in = OpenForReading(path);
-        if (!in) {
-            ShowInfo("Could not open " + path);
-            return false;
-        }
+        const std::unique_ptr<RegularFileInput> in = OpenInput(path, kStoredResultInput);
+        if (!in) return false;
         HerdReportBytes bytes{};
-        in->read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (in->bad()) {
+        in->Stream().read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (in->Stream().bad() || in->ReadFailed()) {
             ShowInfo("Could not read " + path);
             return false;
         }
-        const auto size = static_cast<std::size_t>(in->gcount());
+        const auto size = static_cast<std::size_t>(in->Stream().gcount());
         steps.print(LoadHerdReport(bytes.data(), size), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
         ShowInfo("Could not analyse report from " + path);
@@ -457,19 +493,17 @@ bool RunReportFromStoredResult(const std::string& path, const ReportOutput& outp
 
 bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,
                              const RunSteps& steps) {
-    std::optional<std::ifstream> in = OpenForReading(path);
-    if (!in) {
-        ShowInfo("Could not open " + path);
-        return false;
-    }
-    if (!SkipByteOrderMark(*in)) {
+    const std::unique_ptr<RegularFileInput> file = OpenInput(path, kSummaryCsvInput);
+    if (!file) return false;
+    std::istream& in = file->Stream();
+    if (!SkipByteOrderMark(in)) {
         ShowInfo(path + ": " + kUtf16TextMessage);
         return false;
     }
     try {
         std::string header, row;
         // A file without a row below its header has no report to give.
-        if (!ReadTextLine(*in, header) || !ReadTextLine(*in, row) || in->bad()) {
+        if (!ReadTextLine(in, header) || !ReadTextLine(in, row) || in.bad() || file->ReadFailed()) {
             ShowInfo("Could not read " + path);
             return false;
         }

@@ -3,17 +3,32 @@
 // Each reports its own failures through ShowInfo and returns false when it stopped on one;
 // true when it went to its end, also when single herds of a batch failed (they are logged).
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
 #include "herd/herd_list.h"
+#include "herd/input_file.h"
 #include "herd/textutil.h"
 
 namespace ovista {
 
 inline constexpr const char* kBatchLogFileName = "QMRBATCH.REP";
+
+// The largest files the runs read besides herd files (herd_file.h). A batch line takes
+// about 100 bytes, so 64 MB hold over half a million herds; the report run reads only the
+// first row of a summary file. A stored result is one record of 2428 bytes and only that
+// much of it is read: a file many times larger is something else given by mistake.
+inline constexpr InputKind kBatchFileInput{"a batch file", 64 * kMegabyte};
+inline constexpr InputKind kSummaryCsvInput{"a summary file", 64 * kMegabyte};
+inline constexpr InputKind kStoredResultInput{"a stored result", 64 * kKilobyte};
+
+// How a herd or a run that ran out of memory is logged: "Analysis failes for <path>: out of
+// memory".
+inline constexpr const char* kOutOfMemoryText = "out of memory";
 
 // How each report of a run is put out.
 struct ReportOutput {
@@ -25,6 +40,9 @@ struct ReportOutput {
     std::string pdfFolder;  // not empty: a PDF file per report into this folder, no dialog
     bool noDialogs = false; // no window may open: a preview becomes a PDF in the working folder
     std::string pdfFileName;  // the PDF's name in its folder; the runs set it per report
+    // With the trend page: the herd's earlier seasons that a report can show, the latest
+    // first (none: the page says so). The runs set it per report; nullopt: two pages.
+    std::optional<std::vector<HerdReport>> earlierSeasons;
 };
 
 // The analysis and the report of the runs. The standard steps are AnalyseHerd and

@@ -63,6 +63,7 @@ bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool disp
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
     const ReportOutput output{keys.preview == 1, keys.pdfFolder, consoleServices};
     SetTraceFilesWanted(!keys.noTrace);
+    SetTrendsWanted(keys.trends);
     bool ranToEnd = false;
     switch (ChooseRunMode(keys)) {
         case RunMode::Batch: {

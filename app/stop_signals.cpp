@@ -2,20 +2,21 @@
 
 #include <csignal>
 
+#include "herd/stop_request.h"
+
 namespace ovista {
 namespace {
-
-volatile std::sig_atomic_t stopSignal = 0;
 
 struct sigaction previousInt {};
 struct sigaction previousTerm {};
 
-void NoteStopSignal(int signal) { stopSignal = signal; }
+// The request is kept below the application, where the reader of a herd file sees it.
+void NoteStopSignal(int signal) { RequestStop(signal); }
 
 }  // namespace
 
 StopSignalHandlers::StopSignalHandlers() {
-    stopSignal = 0;
+    ForgetStopRequest();
     struct sigaction action {};
     action.sa_handler = NoteStopSignal;
     sigemptyset(&action.sa_mask);
@@ -32,9 +33,9 @@ StopSignalHandlers::StopSignalHandlers() {
 StopSignalHandlers::~StopSignalHandlers() {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
-    stopSignal = 0;
+    ForgetStopRequest();
 }
 
-int StopSignal() { return stopSignal; }
+int StopSignal() { return StopRequest(); }
 
 }  // namespace ovista

@@ -1,8 +1,9 @@
 #pragma once
 // Ctrl-C (SIGINT) and SIGTERM during an unattended run. Ending the process in the middle of
 // a herd would leave a torn row for the programs that read the summary, so while the
-// handlers are installed a signal only asks the run to stop: the run looks between herds
-// and before it writes a herd's lines, and ends with status 128 + the signal. A second
+// handlers are installed a signal only asks the run to stop: the run looks between herds,
+// while it reads a herd file, while it waits for its worker processes and before it writes
+// a herd's lines, and ends with status 128 + the signal. A second
 // signal ends the process at once, as usual.
 namespace ovista {
 

@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Writes the accuracy page and its charts from a batch run and the generator's manifest.
 
-    bench/accuracy.py TAMSLREP.CSV manifest.csv DOCS_DIR HERDS SEED DATE TODAY
+    bench/accuracy.py TAMSLREP.CSV TRENDS.CSV manifest.csv DOCS_DIR HERDS SEED DATE TODAY
 
-Normally run by bench/accuracy.sh, which makes the batch. Writes DOCS_DIR/ACCURACY.md and
-DOCS_DIR/accuracy/*.png. Herds are matched to their true mating group as compare_truth.py does;
+Normally run by bench/accuracy.sh, which makes the batch (with TRENDS, so that TRENDS.CSV holds
+each herd's earlier seasons). Writes DOCS_DIR/ACCURACY.md and DOCS_DIR/accuracy/*.png. Herds are matched to their true mating group as compare_truth.py does;
 a figure the analysis left at 0 ("not available") is counted as not given, not compared. The
 output depends on nothing but the two input files and the arguments: no dates, no paths, PNGs
 without a software stamp.
 """
 import collections
+import csv
 import datetime
 import math
 import os
@@ -244,16 +245,204 @@ def level_tables(herds):
     return "\n".join(lines), "\n".join(found)
 
 
+
+# Season against season: the page-3 figures, as page 1 gives them.
+# (key, name, summary column, manifest column, systems, given(row) beyond a value other than 0)
+COL_CRNO, COL_CALV6WK, COL_SR80D, COL_NICR200D, COL_ERROR = 23, 46, 54, 60, 4
+COL_ACT = 6
+TESTED = ("2", "3")
+TREND_FIGURES = [
+    ("icr6wk", "6-week in-calf rate", ct.COL_ICR6WK, "icr6wk", ("seasonal", "split"), lambda r: True),
+    ("nicr", "Not-in-calf rate", ct.COL_NICR, "nicr", ("seasonal", "split"),
+     lambda r: r[ct.COL_ANALTYPE - 1] in TESTED),
+    ("sr3wk", "3-week submission rate", ct.COL_SR3WK, "sr3wk", ("seasonal", "split"), lambda r: True),
+    ("cr", "Conception rate", ct.COL_CR, "cr", ("seasonal", "split"),
+     lambda r: r[ct.COL_ANALTYPE - 1] == "2" and int(r[COL_CRNO - 1]) > 50),
+    ("calv6wk", "Herd calved by week 6", COL_CALV6WK, "calv6wk", ("seasonal", "split"), lambda r: True),
+    ("icr100d", "100-day in-calf rate", ct.COL_ICR100D, "icr100d", ("yearround",), lambda r: True),
+    ("nicr200d", "200-day not-in-calf rate", COL_NICR200D, "nicr200d", ("yearround",),
+     lambda r: r[ct.COL_ANALTYPE - 1] in TESTED),
+    ("sr80d", "80-day submission rate", COL_SR80D, "sr80d", ("yearround",), lambda r: True),
+    ("cr_yr", "Conception rate (year-round)", ct.COL_CR, "cr", ("yearround",),
+     lambda r: r[ct.COL_ANALTYPE - 1] == "2" and int(r[COL_CRNO - 1]) > 50),
+]
+MIXED = "mixed"
+CHANGE_LEVELS = LEVELS + [MIXED]
+CHANGE_LEVEL_NAMES = dict(LEVEL_NAMES, mixed="seasons of different levels")
+MIN_PAIRS = 20  # fewer pairs give no margin of their own
+
+
+def printable(row):
+    """A report page is drawn for the row (Error 0, or a seasonal herd not stopped with 1-4)."""
+    error = row[COL_ERROR - 1]
+    return error == "0" or (row[ct.COL_PATTERN - 1] == "1" and error not in ("1", "2", "3", "4"))
+
+
+def season_window(row):
+    """The calving window the report shows for the row's season, as (first, last) dates."""
+    msd = ct.short_date(row[ct.COL_MSD - 1])
+    pattern = row[COL_ACT - 1]
+    if msd is None or pattern == "3":
+        return ct.short_date(row[ct.COL_START - 1]), ct.short_date(row[ct.COL_STOP - 1])
+    day = datetime.timedelta(days=1)
+    if pattern == "2":
+        return msd - 120 * day, msd
+    return msd - 130 * day, msd + 59 * day
+
+
+def same_season(a, b):
+    (a1, a2), (b1, b2) = season_window(a), season_window(b)
+    if None in (a1, a2, b1, b2):
+        return False
+    shared = (min(a2, b2) - max(a1, b1)).days + 1
+    shorter = min((a2 - a1).days, (b2 - b1).days) + 1
+    return shared > 0 and 2 * shared > shorter
+
+
+class Change:
+    """One figure of two consecutive seasons of a herd's trend page against the truth."""
+
+    def __init__(self, key, level, system, measured, true):
+        self.key, self.level, self.system = key, level, system
+        self.measured, self.true = measured, true
+        self.diff = measured - true
+
+
+def collect_changes(rows, trend_rows, manifest):
+    """Changes by figure: the seasons of each herd as its trend page shows them (the report's,
+    then the earlier ones that give a page and are not the same season again), and for each
+    two neighbouring seasons of one calving system, each figure given in both."""
+    earlier = collections.defaultdict(list)
+    for row in trend_rows:
+        earlier[row[ct.COL_SHNO - 1]].append(row)
+    changes = collections.defaultdict(list)
+    counts = collections.Counter()
+    for row in rows:
+        number = row[ct.COL_SHNO - 1]
+        groups = manifest.get(number)
+        if not groups or not printable(row):
+            continue
+        seasons = [row]
+        for older in earlier.get(number, []):
+            if len(seasons) == 5:
+                break
+            if printable(older) and not any(same_season(older, s) for s in seasons):
+                seasons.append(older)
+        counts["pages"] += 1
+        counts["page_seasons"] += len(seasons)
+        system = groups[0]["pattern"]
+        for later, before in zip(seasons, seasons[1:]):
+            if later[COL_ACT - 1] != before[COL_ACT - 1]:
+                counts["pairs_new_line"] += 1
+                continue
+            g_later, g_before = ct.match_group(later, groups), ct.match_group(before, groups)
+            if g_later is None or g_before is None or g_later is g_before:
+                counts["pairs_unmatched"] += 1
+                continue
+            counts["pairs"] += 1
+            a, b = later[ct.COL_ANALTYPE - 1], before[ct.COL_ANALTYPE - 1]
+            level = a if a == b else MIXED
+            pattern = ct.PATTERNS.get(later[COL_ACT - 1])
+            for key, _, col, truth_col, systems, given in TREND_FIGURES:
+                if pattern not in systems or system not in systems:
+                    continue
+                values = [int(r[col - 1]) if given(r) else 0 for r in (later, before)]
+                truths = [ct.number(g[truth_col]) for g in (g_later, g_before)]
+                if 0 in values or None in truths or -1.0 in truths:
+                    continue
+                changes[key].append(Change(key, level, system, values[0] - values[1],
+                                           truths[0] - truths[1]))
+    return changes, {"pages": counts["pages"], "page_seasons": counts["page_seasons"],
+                     "pairs": counts["pairs"], "pairs_unmatched": counts["pairs_unmatched"],
+                     "pairs_new_line": counts["pairs_new_line"]}
+
+
+def margin(chosen):
+    """The smallest change told apart: the 90th percentile of |measured - true change|,
+    rounded up to a whole point; None with fewer than MIN_PAIRS changes."""
+    if len(chosen) < MIN_PAIRS:
+        return None
+    return max(1, math.ceil(p90([abs(c.diff) for c in chosen]) - 1e-9))
+
+
+def change_table(changes):
+    lines = ["| figure | level of analysis | season pairs | mean true change | mean difference "
+             "| mean absolute difference | 90th percentile | largest |",
+             "|---|---|--:|--:|--:|--:|--:|--:|"]
+    for key, name, *_ in TREND_FIGURES:
+        for level in CHANGE_LEVELS:
+            chosen = [c for c in changes[key] if c.level == level]
+            if not chosen:
+                continue
+            worst = max(chosen, key=lambda c: (abs(c.diff), c.diff))
+            lines.append(
+                f"| {name} | {CHANGE_LEVEL_NAMES[level]} | {len(chosen)} | "
+                f"{fmt(statistics.fmean(abs(c.true) for c in chosen))} | "
+                f"{fmt(statistics.fmean(c.diff for c in chosen), 1, True)} | "
+                f"{fmt(statistics.fmean(abs(c.diff) for c in chosen))} | "
+                f"{fmt(p90([abs(c.diff) for c in chosen]))} | {fmt(worst.diff, 1, True)} |")
+    return "\n".join(lines)
+
+
+def margin_table(changes):
+    """Margins in whole points by figure and level; the trend page holds the same table."""
+    lines = ["| figure | " + " | ".join(CHANGE_LEVEL_NAMES[lv] for lv in
+                                      ["1", "2", "3", "4", MIXED]) + " |",
+             "|---|" + "--:|" * 5]
+    for key, name, *_ in TREND_FIGURES:
+        if key == "cr_yr":
+            continue  # one conception-rate row: the page has one
+        chosen = changes[key] + (changes["cr_yr"] if key == "cr" else [])
+        cells = []
+        for level in ["1", "2", "3", "4", MIXED]:
+            m = margin([c for c in chosen if c.level == level])
+            cells.append("–" if m is None else str(m))
+        lines.append(f"| {name} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
+
+
+def trend_chart(path, changes):
+    """Measured change against true change of the two in-calf rates, by level of analysis."""
+    keys = [("icr6wk", "6-week in-calf rate"), ("icr100d", "100-day in-calf rate")]
+    fig, axes = plt.subplots(1, 2, figsize=(12.8, 6.0), dpi=100, squeeze=False)
+    for ax, (key, title) in zip(axes[0], keys):
+        chosen = changes[key]
+        for level in CHANGE_LEVELS:
+            pts = [c for c in chosen if c.level == level]
+            if not pts:
+                continue
+            ax.scatter([c.true for c in pts], [c.measured for c in pts], s=10, alpha=0.55,
+                       linewidths=0, color=LEVEL_COLOURS.get(level, "0.5"),
+                       label=f"{CHANGE_LEVEL_NAMES[level]} ({len(pts)})")
+        ax.plot([-40, 40], [-40, 40], color="0.3", linewidth=0.8, linestyle="--",
+                label="measured = true change")
+        ax.set_xlim(-40, 40)
+        ax.set_ylim(-40, 40)
+        ax.set_aspect("equal")
+        ax.set_xlabel("true change from the season before, points")
+        ax.set_ylabel("measured change, points")
+        ax.set_title(f"{title}: change season against season, {len(chosen)} pairs")
+        ax.grid(True, color="0.9", linewidth=0.5)
+        ax.legend(loc="upper left", fontsize=7, frameon=True, markerscale=1.5)
+    fig.tight_layout()
+    fig.savefig(path, format="png", metadata={"Software": None})
+    plt.close(fig)
+
+
 def main(argv):
-    if len(argv) != 8:
+    if len(argv) != 9:
         print(__doc__, file=sys.stderr)
         return 2
-    summary, manifest_path, docs, herd_count, seed, date, today = argv[1:]
+    summary, trends_path, manifest_path, docs, herd_count, seed, date, today = argv[1:]
     rows, manifest = ct.load(summary, manifest_path)
+    with open(trends_path, newline="", encoding="latin-1") as f:
+        trend_rows = list(csv.reader(f))[1:]
     herds, points, missing, unmatched = collect(rows, manifest)
     os.makedirs(os.path.join(docs, "accuracy"), exist_ok=True)
     for key, title, unit, _, _, _ in FIGURES:
         chart(os.path.join(docs, "accuracy", f"{key}.png"), key, title, unit, points[key])
+    changes, change_counts = collect_changes(rows, trend_rows, manifest)
+    trend_chart(os.path.join(docs, "accuracy", "trends.png"), changes)
 
     def mad(key, systems, level, records=None):
         chosen = select(points[key], set(systems), level, records and set(records))
@@ -294,6 +483,8 @@ def main(argv):
         b_total=sum(1 for h in herds if h[4] == "4" and h[1] in seasonal),
         tables={key: figure_table(key, unit, systems, points[key], missing[key])
                 for key, _, unit, _, _, systems in FIGURES},
+        change_table=change_table(changes), margin_table=margin_table(changes),
+        trend_rows=len(trend_rows), min_pairs=MIN_PAIRS, **change_counts,
     )
     with open(os.path.join(docs, "ACCURACY.md"), "w", encoding="utf-8", newline="\n") as f:
         f.write(page)
@@ -346,7 +537,7 @@ top of the report ("Level of analysis: Detailed."); the summary file gives it as
     build/tools/herdgen --out HERDS --herds {herds} --seed {seed} --date {date} \\
       --pattern seasonal,split,yearround,... --quality earlypd×3,scans×3,mating×3,latepd×3,calvings×3,... \\
       --style clean,clean,clean,messy,...
-    OVISTA_TODAY={today} build/ovista NODIALOGS XFERFOLDER=OUT QMRBATCHFILE=HERDS/batch.txt
+    OVISTA_TODAY={today} build/ovista NODIALOGS TRENDS XFERFOLDER=OUT QMRBATCHFILE=HERDS/batch.txt
 
 Herd *i* (from 0) has the calving system *i* mod 3 and the records (*i* div 3) mod 5 of the
 lists above, so every combination has the same number of herds; every fourth file is written
@@ -405,6 +596,39 @@ split a level by the records the herd had.
 ![Mating start date, analysis against truth](accuracy/msd.png)
 
 {tables[msd]}
+
+## Season against season: how well a change is measured
+
+With `TRENDS` every herd is analysed again as of the same day one to four years earlier, and
+page 3 of its report shows the seasons side by side with a sentence for each headline figure:
+"Up 7 points since last season", or "About the same as last season" when the change is smaller
+than the method can tell apart. How small is that? The batch above was run with `TRENDS`
+({trend_rows} rows of earlier seasons in `TRENDS.CSV`). For each herd the seasons are taken as
+its trend page shows them ({page_seasons} seasons on {pages} pages: an earlier season that gave
+no report, or that is the same calving season again, is left out), and for every two
+neighbouring seasons of one calving system ({pairs} pairs matched to the generator's seasons;
+{pairs_unmatched} pairs had a season without a true one, {pairs_new_line} pairs changed
+calving system) each figure given in both is compared: the measured change (this season minus
+the one before) against the true change of the same two seasons. The difference is in
+percentage points; a figure's own bias at a level cancels when both seasons have that level,
+so a change is measured better than the figure itself.
+
+![Measured against true change of the in-calf rates](accuracy/trends.png)
+
+{change_table}
+
+### Margins of the trend page
+
+A change of a figure is "about the same" on page 3 when it is smaller than the margin below:
+the 90th percentile of the difference between measured and true change (nine changes in ten
+are measured at least this well), rounded up to a whole point, for the level of analysis of the
+two seasons. Two seasons of different levels take the margin measured for such pairs, or the
+larger of their two levels' margins when that is larger; a level with fewer than {min_pairs}
+pairs (–) takes the largest margin of its figure. The conception rate's row pools seasonal,
+split and year-round herds. The program holds the same table (`interpret/trends.cpp`; a test
+compares the two).
+
+{margin_table}
 
 ## Known biases of the method
 

@@ -5,8 +5,8 @@
 #
 # Builds ovista and herdgen when needed, generates a fixed batch of 1,500 herds (seed 2026:
 # the three calving patterns times five kinds of records, every fourth file messy), runs it
-# unattended with a fixed report date and compares the summary rows with the generator's
-# manifest (bench/accuracy.py). Running it twice gives the same page and the same PNG bytes.
+# unattended with a fixed report date and TRENDS (each herd's earlier seasons in TRENDS.CSV) and
+# compares the summary rows with the generator's manifest (bench/accuracy.py). Running it twice gives the same page and the same PNG bytes.
 #
 # Environment: OVISTA_BUILD (build folder, default <repo>/build), ACCURACY_DIR (scratch
 # folder, default /tmp/ovista-accuracy, emptied first and removed at the end unless
@@ -59,7 +59,7 @@ mkdir -p "$dir/herds" "$dir/out" "$dir/no-cups" "$dir/matplotlib"
 
 # No reports: an empty print-spooler setup leaves no printer to send them to (each is logged
 # as not printed), and the trace files are left out where the program can.
-keys=(NODIALOGS XFERFOLDER="$dir/out" QMRBATCHFILE="$dir/herds/batch.txt")
+keys=(NODIALOGS TRENDS XFERFOLDER="$dir/out" QMRBATCHFILE="$dir/herds/batch.txt")
 help=$("$build/ovista" --help 2>&1 || true)
 if [[ $help == *NOTRACE* ]]; then keys+=(NOTRACE); fi
 echo "accuracy: analysing $herds herds in $dir"
@@ -74,6 +74,6 @@ if [ "$status" -ne 0 ] || [ "$rows" -ne "$herds" ]; then
 fi
 
 MPLCONFIGDIR="$dir/matplotlib" "$python" "$repo/bench/accuracy.py" "$dir/out/TAMSLREP.CSV" \
-  "$dir/herds/manifest.csv" "$repo/docs" "$herds" "$seed" "$date" "$today"
+  "$dir/out/TRENDS.CSV" "$dir/herds/manifest.csv" "$repo/docs" "$herds" "$seed" "$date" "$today"
 [ "${ACCURACY_KEEP:-0}" = 1 ] || rm -rf "$dir"
 echo "accuracy: wrote docs/ACCURACY.md and docs/accuracy/*.png"

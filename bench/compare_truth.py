@@ -33,7 +33,7 @@ MATCH_DAYS = 60
 def short_date(text):
     """A "dd/MM/yy" summary date; None for "  /  /  "."""
     text = text.strip()
-    if not text.replace("/", ""):
+    if not text.replace("/", "").strip():
         return None
     d, m, y = (int(p) for p in text.split("/"))
     return datetime.date(2000 + y if y < 50 else 1900 + y, m, d)
@@ -56,6 +56,9 @@ def load(summary_path, manifest_path):
     groups = collections.defaultdict(list)
     with open(manifest_path, newline="", encoding="latin-1") as f:
         for g in csv.DictReader(f):
+            # Seasons before the written history: no analysis can see them.
+            if g.get("recorded", "1") == "0":
+                continue
             groups[g["herd_number"]].append(g)
     return rows, groups
 

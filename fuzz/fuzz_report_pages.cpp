@@ -1,8 +1,9 @@
-// Both report pages of any result record, drawn through the page drawers on the recording
+// The report pages of any result record, drawn through the page drawers on the recording
 // device. A stored-result file comes from outside, so its figures may be NaN, infinite or far
 // beyond any herd, its counts negative and its texts full of control bytes: the drawing must
 // end, stay on the page and raise nothing but our own error. A byte after the record
-// switches the stored-date offset on, as the stored-result run does.
+// switches the stored-date offset on, as the stored-result run does; the bytes after it are
+// earlier seasons (a record each, the last one short), drawn on the trend page.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -12,9 +13,13 @@
 #include "herd/errors.h"
 #include "interpret/interpretation.h"
 #include "interpret/report_dates.h"
+#include "interpret/trends.h"
+#include "report/page3.h"
 #include "report/recording_canvas.h"
 #include "report/report_canvas.h"
 #include "report/report_pages.h"
+
+#include <vector>
 
 namespace {
 
@@ -36,9 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetStoredDateOffset(size > kHerdReportSize && (data[kHerdReportSize] & 1) != 0);
     const HerdReport report = LoadHerdReport(data, size);
 
+    std::vector<HerdReport> earlier;
+    for (std::size_t at = kHerdReportSize + 1; at < size && earlier.size() < 6; at += kHerdReportSize) {
+        earlier.push_back(LoadHerdReport(data + at, size - at));
+    }
+
     // The A4 page of a PDF at 600 dots per inch.
     RecordingCanvas first(4958, 7017);
     RecordingCanvas second(4958, 7017);
+    RecordingCanvas third(4958, 7017);
     try {
         const Interpretation interpretation = InterpretReport(report);
         ReportCanvas canvas(report, first, 600);
@@ -47,10 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         canvas.SetDevice(second);
         canvas.SetPageNo(2);
         DrawReportPage(canvas, 2, interpretation);
+        canvas.SetDevice(third);
+        DrawTrendPage(canvas, InterpretTrends(report, earlier));
     } catch (const OvistaError&) {
         return 0;  // reported to the user as the report that could not be made
     }
-    for (const RecordingCanvas* page : {&first, &second}) {
+    for (const RecordingCanvas* page : {&first, &second, &third}) {
         for (const DeviceCall& call : page->Calls()) {
             // A text starts on the page; a long figure of a damaged record may run off its
             // edge as it would on paper. Shapes and pictures lie wholly on the page.

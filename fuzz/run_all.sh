@@ -25,7 +25,8 @@ max_len() {
   case $1 in
     herd_file) echo 20000 ;;
     summary_row | benchmark) echo 8192 ;;
-    herd_report | report_pages) echo 4096 ;;
+    herd_report) echo 4096 ;;
+    report_pages) echo 16384 ;;  # the record, the offset byte and up to six earlier seasons
     dates_numbers) echo 128 ;;
     *) echo 4096 ;;
   esac

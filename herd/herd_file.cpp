@@ -4,12 +4,12 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "herd/errors.h"
+#include "herd/input_file.h"
 #include "herd/services.h"
+#include "herd/stop_request.h"
 
 namespace ovista {
 namespace {
@@ -241,21 +241,23 @@ std::string BadRowMessage(const std::string& error, std::int64_t lineNumber,
 }
 
 // The whole file: herd files are small beside memory, and one read beats a byte at a time.
-// sizeHint: the file's size when known, so that its bytes are read straight into text.
-void ReadWholeFile(std::ifstream& in, std::string& text, std::uintmax_t sizeHint) {
+// sizeHint: the file's size when known, so that its bytes are read straight into text. The
+// memory is filled and read a slice at a time, so a stop request is seen between slices.
+void ReadWholeFile(std::istream& in, std::string& text, std::uintmax_t sizeHint) {
     text.clear();
     std::streambuf* buffer = in.rdbuf();
-    if (sizeHint > 0 && sizeHint < (std::uintmax_t{1} << 31)) {
-        text.resize(static_cast<std::size_t>(sizeHint));
-        const std::streamsize got = buffer->sgetn(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
-        if (got < static_cast<std::streamsize>(sizeHint)) return;
-    }
-    char chunk[1 << 16];
-    for (;;) {  // what is left, also of a file that grew since its size was taken
-        const std::streamsize got = buffer->sgetn(chunk, sizeof chunk);
+    // Room for the file and one byte more: finding its end takes no new memory.
+    if (sizeHint < (std::uintmax_t{1} << 31)) text.reserve(static_cast<std::size_t>(sizeHint) + 1);
+    constexpr std::size_t kSlice = 8 << 20;
+    for (;;) {  // also what a file that grew since its size was taken holds beyond it
+        const std::size_t done = text.size();
+        const std::size_t room = text.capacity() - done;
+        const std::size_t slice = std::min(kSlice, room > 0 ? room : std::size_t{1} << 16);
+        text.resize(done + slice);
+        const std::streamsize got = buffer->sgetn(text.data() + done, static_cast<std::streamsize>(slice));
+        text.resize(done + static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
         if (got <= 0) break;
-        text.append(chunk, static_cast<std::size_t>(got));
+        ThrowIfStopRequested();
     }
 }
 
@@ -289,14 +291,11 @@ void DecodeInductionCode(std::string_view text, std::int16_t& code) {
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                   std::unique_ptr<HerdList>& list, HerdHeaderFields& header) {
     list = std::make_unique<HerdList>();
-    std::error_code ignored;
-    if (std::filesystem::is_directory(fileName, ignored)) {
+    RegularFileInput file(fileName, kHerdFileInput);
+    if (!file.IsOpen()) {
         return false;
     }
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in.is_open()) {
-        return false;
-    }
+    std::istream& in = file.Stream();
     if (!SkipByteOrderMark(in)) {
         // Read byte by byte, UTF-16 would give a herd of garbage rows.
         ShowInfo(kUtf16TextMessage);
@@ -304,8 +303,10 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     }
 
     std::string text;
-    const std::uintmax_t size = std::filesystem::file_size(fileName, ignored);
-    ReadWholeFile(in, text, size == static_cast<std::uintmax_t>(-1) ? 0 : size);
+    ReadWholeFile(in, text, file.Size());
+    if (file.ReadFailed()) {
+        return false;
+    }
     for (std::string& field : header) {
         field.clear();
     }
@@ -319,6 +320,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
          ++at) {
         ++rows;
     }
+    ThrowIfStopRequested();  // before the list takes its room
     list->Reserve(rows + rows / 4);
     TextLines lines(text);
     std::string_view line;
@@ -327,6 +329,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::string key;
 
     while (lines.Next(line)) {
+        ThrowIfStopRequested();  // a big herd takes seconds
         ++lineNumber;
         SplitCsvLine(line, fieldText, fields);
         PumpMessages();

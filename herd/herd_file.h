@@ -11,6 +11,7 @@
 
 #include "herd/csv_line.h"
 #include "herd/herd_list.h"
+#include "herd/input_file.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -18,6 +19,9 @@ namespace ovista {
 // All fields of the farm identification row: [0] "FARMER ID", [1] herd number, [2] owner,
 // [3] address, as read (the caller cuts them to its own maxima).
 using HerdHeaderFields = CsvFields;
+
+// The largest herd file read: a herd of 10,000 cows with ten years of records is under 20 MB.
+inline constexpr InputKind kHerdFileInput{"a herd file", 256 * kMegabyte};
 
 // Reads a herd file into a new list of lactations keyed by cow and calving date.
 // list: replaced by a new list in every case, also when the file cannot be opened.
@@ -28,7 +32,9 @@ using HerdHeaderFields = CsvFields;
 // Returns true when the file was read to its end, false when it could not be opened (no
 // message; the caller reports it) or holds UTF-16 text (message kUtf16TextMessage, which
 // names no file: the caller's message service adds it; header untouched). A row that cannot be parsed is reported in a message box
-// with its line number and skipped; reading goes on.
+// with its line number and skipped; reading goes on. InputFileError, before anything is read,
+// for a path that is not a regular file (a folder gives false) or a file beyond
+// kHerdFileInput; StopRequested when the run is asked to stop while the file is read.
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                   std::unique_ptr<HerdList>& list, HerdHeaderFields& header);
 

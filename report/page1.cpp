@@ -189,6 +189,8 @@ int WeeksOfMating(Date msd, Date eoMating) {
     return msd < eoMating ? static_cast<int>((std::int64_t{eoMating} - msd) / 7 + 1) : 21;
 }
 
+void DrawPageFooter(ReportCanvas& canvas) { DrawFooter(canvas); }
+
 void DrawPage1Body(ReportCanvas& canvas, int system) {
     DrawSection1(canvas, system);
     DrawPregnancyChart(canvas, system, kChartTop);

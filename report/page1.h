@@ -11,4 +11,7 @@ int WeeksOfMating(Date msd, Date eoMating);
 
 void DrawPage1Body(ReportCanvas& canvas, int system);
 
+// Page 1's copyright and disclaimer lines at its foot; the trend page has them too.
+void DrawPageFooter(ReportCanvas& canvas);
+
 }  // namespace ovista

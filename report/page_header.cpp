@@ -36,6 +36,10 @@ const char* Page2Title(int analType) {
 
 void DrawTitle(ReportCanvas& canvas, int system, double y0) {
     canvas.SetFont(18, true);
+    if (canvas.PageNo() == kTrendPageNo) {
+        canvas.DrawTextAt(kTrendPageTitle, 4, y0);
+        return;
+    }
     if (canvas.PageNo() == 2) {
         canvas.DrawTextAt(Page2Title(canvas.Report().AnalType), 4, y0);
         return;

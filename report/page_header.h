@@ -5,10 +5,14 @@
 
 namespace ovista {
 
+// The trend page of a report with earlier seasons: its number and its title in the band.
+inline constexpr int kTrendPageNo = 3;
+inline constexpr const char* kTrendPageTitle = "Your herd season by season";
+
 // The band of the canvas's current page for calving system `system` (1 seasonal, 2 split,
-// 3 year-round; any other value is drawn as seasonal), top at y0 (2 on both pages). The
+// 3 year-round; any other value is drawn as seasonal), top at y0 (2 on every page). The
 // values in the boxes are not written here (DrawHeaderValues, and on page 1 the
-// interpretation's marks).
+// interpretation's marks). The trend page has page 1's band under its own title.
 void DrawPageHeader(ReportCanvas& canvas, int system, double y0);
 
 // The value texts of the header boxes of page 2.

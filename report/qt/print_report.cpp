@@ -20,9 +20,12 @@
 
 #include "herd/errors.h"
 #include "interpret/interpretation.h"
+#include "interpret/trends.h"
 #include "report/qt/preview_dialog.h"
 #include "report/qt/qpainter_canvas.h"
 #include "report/qt/report_images.h"
+#include "report/page3.h"
+#include "report/page_header.h"
 #include "report/report_pages.h"
 
 namespace ovista {
@@ -40,9 +43,11 @@ struct PageTarget {
     int dotsPerInch = kPdfDotsPerInch;
 };
 
-// Page 1 with the interpretation's marks, then page 2 with its notes. The record is copied
-// into the canvas, and the interpretation is made afresh for this report.
-void DrawReport(const HerdReport& report, const PageTarget& target) {
+// Page 1 with the interpretation's marks, then page 2 with its notes, and with earlier
+// seasons page 3. The record is copied into the canvas, and the interpretation is made afresh
+// for this report.
+void DrawReport(const HerdReport& report, const PageTarget& target,
+                const std::vector<HerdReport>* earlierSeasons) {
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
 
@@ -55,6 +60,11 @@ void DrawReport(const HerdReport& report, const PageTarget& target) {
     canvas.SetDevice(second);
     canvas.SetPageNo(2);
     DrawReportPage(canvas, 2, interpretation);
+    if (earlierSeasons == nullptr) return;
+
+    QPainterCanvas third(target.beginPage(kTrendPageNo), target.pagePixels, images);
+    canvas.SetDevice(third);
+    DrawTrendPage(canvas, InterpretTrends(report, *earlierSeasons));
 }
 
 std::string Native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
@@ -70,7 +80,7 @@ QPrinterInfo ReportPrinter() {
     return printer;
 }
 
-void PrintOnPrinter(const HerdReport& report) {
+void PrintOnPrinter(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
     QPrinter printer(ReportPrinter(), QPrinter::HighResolution);
     printer.setDocName(kJobTitle);
     QPainter painter;
@@ -82,7 +92,7 @@ void PrintOnPrinter(const HerdReport& report) {
                                 return painter;
                             },
                             QSize(printer.width(), printer.height()), printer.logicalDpiX()};
-    DrawReport(report, target);
+    DrawReport(report, target, earlierSeasons);
     if (!painter.end()) throw OvistaError("Could not finish printing on " + printer.printerName().toStdString());
 }
 
@@ -105,10 +115,10 @@ void PreviewPaper(PreviewPages& pages) {
     pages.printableArea = QRect(QPoint(0, 0), pages.paperPixels);
 }
 
-void PreviewReport(const HerdReport& report) {
+void PreviewReport(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
     PreviewPages pages;
     PreviewPaper(pages);
-    pages.pages.resize(2);
+    pages.pages.resize(earlierSeasons != nullptr ? 3 : 2);
     std::optional<QPainter> painter;
     const PageTarget target{[&](int pageNo) -> QPainter& {
                                 painter.reset();
@@ -118,13 +128,13 @@ void PreviewReport(const HerdReport& report) {
                                 return *painter;
                             },
                             pages.paperPixels, pages.dotsPerInch};
-    DrawReport(report, target);
+    DrawReport(report, target, earlierSeasons);
     painter.reset();
     for (QPicture& picture : pages.pages) {
         picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
     }
     // "Save to PDF" is a complete run of its own, after the window has gone.
-    if (RunPreviewDialog(pages)) PrintReport(report, kOutputPdf);
+    if (RunPreviewDialog(pages)) PrintReport(report, kOutputPdf, {}, earlierSeasons);
 }
 
 // The file the user names in the save dialog; empty when the dialog is cancelled.
@@ -137,7 +147,8 @@ QString AskForPdfFile() {
     return dialog.selectedFiles().front();
 }
 
-void WritePdfInto(const HerdReport& report, const PdfDestination& pdf) {
+void WritePdfInto(const HerdReport& report, const PdfDestination& pdf,
+                  const std::vector<HerdReport>* earlierSeasons) {
     const std::filesystem::path folder(pdf.folder);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -145,7 +156,7 @@ void WritePdfInto(const HerdReport& report, const PdfDestination& pdf) {
         throw OvistaError("Could not create the folder " + pdf.folder + ": " + error.message());
     }
     const std::string name = pdf.fileName.empty() ? std::string("report.pdf") : pdf.fileName;
-    WriteReportPdf(report, (folder / name).string());
+    WriteReportPdf(report, (folder / name).string(), earlierSeasons);
 }
 
 // The decimal number that follows key (after any white space) in text; false when there is none.
@@ -209,7 +220,8 @@ void NameProducer(QByteArray& pdf) {
 
 }  // namespace
 
-void WriteReportPdf(const HerdReport& report, const std::string& path) {
+void WriteReportPdf(const HerdReport& report, const std::string& path,
+                    const std::vector<HerdReport>* earlierSeasons) {
     const QString fileName = QString::fromStdString(path);
     // Written under a temporary name and renamed into place only when complete: a crash or
     // a full disk never leaves a truncated report under the real name.
@@ -236,7 +248,7 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
                                     return painter;
                                 },
                                 QSize(writer.width(), writer.height()), kPdfDotsPerInch};
-        DrawReport(report, target);
+        DrawReport(report, target, earlierSeasons);
         painter.end();
     }
     NameProducer(pdf);
@@ -245,22 +257,26 @@ void WriteReportPdf(const HerdReport& report, const std::string& path) {
     }
 }
 
-void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf) {
-    // Our own copy: the caller may reuse its record while the output is made.
+void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf,
+                 const std::vector<HerdReport>* earlierSeasons) {
+    // Our own copies: the caller may reuse its records while the output is made.
     const HerdReport copy = report;
+    std::optional<std::vector<HerdReport>> earlier;
+    if (earlierSeasons != nullptr) earlier = *earlierSeasons;
+    const std::vector<HerdReport>* seasons = earlier ? &*earlier : nullptr;
     switch (outputKind) {
         case kOutputPreview:
-            PreviewReport(copy);
+            PreviewReport(copy, seasons);
             return;
         case kOutputPdf:
             if (!pdf.folder.empty()) {
-                WritePdfInto(copy, pdf);
+                WritePdfInto(copy, pdf, seasons);
             } else if (const QString chosen = AskForPdfFile(); !chosen.isEmpty()) {
-                WriteReportPdf(copy, chosen.toStdString());
+                WriteReportPdf(copy, chosen.toStdString(), seasons);
             }
             return;
         default:
-            PrintOnPrinter(copy);
+            PrintOnPrinter(copy, seasons);
             return;
     }
 }

@@ -2,6 +2,7 @@
 // The report driver: one herd's two report pages to the printer, the preview window or a
 // PDF file.
 #include <string>
+#include <vector>
 
 #include "analysis/herd_report.h"
 #include "herd/errors.h"
@@ -30,11 +31,15 @@ struct PdfDestination {
 // caller may reuse it. Throws OvistaError when the output cannot be made (no printer, a PDF
 // that cannot be written, the rating pictures missing beside the program); whatever was
 // started is released first. A cancelled file dialog writes nothing and throws nothing.
-void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {});
+// earlierSeasons: when given, a third page shows the herd season by season (the herd's
+// earlier seasons, the latest first; none gives the page its one column).
+void PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {},
+                 const std::vector<HerdReport>* earlierSeasons = nullptr);
 
 // The PDF of the report at path, written whole under a temporary name beside it and
 // renamed into place; an earlier file of that name is replaced.
-void WriteReportPdf(const HerdReport& report, const std::string& path);
+void WriteReportPdf(const HerdReport& report, const std::string& path,
+                    const std::vector<HerdReport>* earlierSeasons = nullptr);
 
 // True when the machine has a printer to print reports on.
 bool PrinterInstalled();

@@ -1,5 +1,6 @@
 #include "report/qt/report_images.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -18,13 +19,29 @@
 #include <tuple>
 
 #include "herd/errors.h"
+#include "herd/input_file.h"
 #include "report/qt/product_logo.h"
 
 namespace ovista {
 namespace {
 
+// The picture at path; a named pipe, a device or an oversized file is refused unread, and
+// a missing file or a folder gives the message of the image reader as it always did.
 QImage ReadImage(const QString& path) {
-    QImageReader reader(path);
+    QBuffer bytes;
+    QImageReader reader;
+    try {
+        RegularFileInput file(path.toStdString(), kPictureInput);
+        if (file.IsOpen()) {
+            const std::string read = file.ReadAll();
+            bytes.setData(read.data(), static_cast<qsizetype>(read.size()));
+            reader.setDevice(&bytes);
+        } else {
+            reader.setFileName(path);
+        }
+    } catch (const InputFileError& e) {
+        throw OvistaError(e.what());
+    }
     QImage image = reader.read();
     if (image.isNull()) {
         throw OvistaError("Could not load " + QDir::toNativeSeparators(path).toStdString() +
@@ -56,7 +73,13 @@ ReportImages LoadReportImages(const QString& folder) {
     images.productLogo = ProductLogo();
     // The centre's own logo is optional: most reports go out without one.
     const QString centre = dir.filePath(QStringLiteral("CentreLogo.jpg"));
-    if (QFileInfo::exists(centre)) images.centreLogo = QImageReader(centre).read();
+    if (QFileInfo::exists(centre)) {
+        try {
+            images.centreLogo = ReadImage(centre);
+        } catch (const OvistaError&) {
+            // One that cannot be read is left out like a missing one.
+        }
+    }
     return images;
 }
 

@@ -4,10 +4,16 @@
 #include <QSize>
 #include <QString>
 
+#include "herd/input_file.h"
+
 class QPainter;
 class QPicture;
 
 namespace ovista {
+
+// The largest picture file read. The centre's logo fills a box under 2 cm high in the page
+// header, a megabyte or so even as an uncompressed bitmap at 600 dpi.
+inline constexpr InputKind kPictureInput{"a picture", 16 * kMegabyte};
 
 struct ReportImages {
     QImage star;
@@ -20,8 +26,8 @@ struct ReportImages {
 QString ProgramFolder();
 
 // "star.bmp" and "ball.bmp" from folder (OvistaError naming the file when one cannot be
-// read: a report without its ratings would mislead), the product logo, and
-// "CentreLogo.jpg" when it is there and readable.
+// read, is not a regular file or is larger than kPictureInput: a report without its ratings
+// would mislead), the product logo, and "CentreLogo.jpg" when it is there and readable.
 ReportImages LoadReportImages(const QString& folder);
 
 // LoadReportImages(folder), read again only when the folder or one of the picture files

@@ -90,6 +90,10 @@ TEST(CommandLine, TheBenchmarkKeyCountsBeforeAnArgumentsEqualsOnly) {
     EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "XFERFOLDER=/x", "QMRBATCHFILE=/b"})), RunMode::Batch);
     EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "XFERFOLDER=/x", "MERGE=/a,/b"})), RunMode::MergeShards);
     EXPECT_EQ(ChooseRunMode(Parse({"BENCHMARK", "CSVFILE=a.csv"})), RunMode::SingleHerdCsv);
+    // So does TRENDS, which chooses no run of its own.
+    EXPECT_TRUE(Parse({"-trends"}).trends);
+    EXPECT_FALSE(Parse({"XFERFOLDER=/srv/trends"}).trends);
+    EXPECT_EQ(ChooseRunMode(Parse({"TRENDS", "XFERFOLDER=/x"})), RunMode::Interactive);
 }
 
 TEST(CommandLine, TheReportRunsComeInTheirFixedOrder) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/config_folder.h"
+#include "app/run_files.h"
 #include "app/working_folder.h"
 #include "recording_services.h"
 #include "test_files.h"
@@ -275,6 +276,35 @@ TEST_F(MainWindowTest, DuringARunTheControlsWaitAndACloseWaitsForTheEnd) {
     EXPECT_EQ(services_.infos, std::vector<std::string>{"Task completed"});
     EXPECT_FALSE(window_->isVisible());
     EXPECT_TRUE(fs::exists(program_ / "DEFLT.TXT"));
+}
+
+// "Add the trend page": the herd is analysed again one to four years earlier, its report gets
+// the earlier seasons, and the tick is remembered as a fourth line of the defaults file.
+TEST_F(MainWindowTest, TheTrendPageBoxAddsTheEarlierSeasonsAndIsRemembered) {
+    std::vector<bool> withSeasons;
+    setup_.steps.print = [&](const HerdReport&, const ReportOutput& output) {
+        withSeasons.push_back(output.earlierSeasons.has_value());
+    };
+    for (const bool ticked : {true, false}) {
+        calls_.clear();
+        withSeasons.clear();
+        MainWindow& window = Show();
+        EXPECT_EQ(Find<QCheckBox>("trendPage")->isChecked(), !ticked) << "as remembered";
+        Find<QCheckBox>("trendPage")->setChecked(ticked);
+        ChooseOneHerd(Herd());
+        Find<QDateEdit>("analysisDate")->setDate(QDate(2005, 3, 1));
+        Click("runAnalysis");
+        std::vector<int> years;
+        for (const AnalysisCall& call : calls_) years.push_back(DecodeDate(call.analysisDate).year);
+        const std::vector<int> expected = ticked ? std::vector<int>{2005, 2004, 2003, 2002, 2001} : std::vector<int>{2005};
+        EXPECT_EQ(years, expected);
+        EXPECT_EQ(withSeasons, std::vector<bool>{ticked});
+        window.close();
+        EXPECT_EQ(ReadFile(program_ / "DEFLT.TXT"),
+                  Text("inputFile").toStdString() + "\r\n" + transfer_.string() + "\r\n0\r\n" +
+                      (ticked ? "TRENDS\r\n" : ""));
+    }
+    SetTrendsWanted(false);
 }
 
 TEST(UserConfigFolder, FollowsXdgConfigHomeWhenItIsAnAbsolutePath) {

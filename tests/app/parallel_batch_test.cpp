@@ -1,6 +1,8 @@
 // A batch on worker processes, and shards of a batch merged: the built program on the sample
 // herds, a herd with bad rows, a blank line and a missing file, compared with the files one
 // process writes.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -95,6 +97,48 @@ TEST_F(ParallelBatch, AWorkerThatCrashesCostsItsHerdOnly) {
     EXPECT_EQ(Lines(Out("crash", "CONCEPS.CSV")).size() + 1, Lines(Out("one", "CONCEPS.CSV")).size());
 }
 
+// Batch lines naming a pipe nobody writes to, a device, a folder and a file beyond any herd:
+// each is logged once and said on standard error (the folder as a missing file), the batch
+// goes on at once to the good herd, and workers do it as one process does.
+TEST_F(ParallelBatch, PathsThatAreNoHerdFilesAreLoggedOnceAndTheBatchGoesOn) {
+    const std::string fifo = (folder_ / "fifo.csv").string();
+    const std::string folder = (folder_ / "folder.csv").string();
+    const std::string giant = (folder_ / "giant.csv").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directories(folder);
+    WriteFile(giant, "");
+    fs::resize_file(giant, (256 << 20) + 1);  // sparse: no disk taken
+    const std::string good = (fs::path(OVISTA_SOURCE_DIR) / "examples/herd001.csv").string();
+    std::string batch;
+    for (const std::string& path : {fifo, std::string("/dev/null"), folder, giant, good}) {
+        batch += path + ",1,Owner,Address,31/05/2026\r\n";
+    }
+    WriteFile(folder_ / "paths.txt", batch);
+    WriteFile(folder_ / "good.txt", good + ",1,Owner,Address,31/05/2026\r\n");
+
+    const std::string pdf = " 'PDFFOLDER=" + (folder_ / "pdf").string() + "'";
+    ASSERT_EQ(Run("alone", "JOBS=1" + pdf, "", "good.txt"), 0);
+    for (const std::string jobs : {"JOBS=1", "JOBS=2"}) {
+        SCOPED_TRACE(jobs);
+        const std::string name = "paths" + jobs.substr(5);
+        ASSERT_EQ(Run(name, jobs + pdf, "", "paths.txt"), 0);
+        EXPECT_EQ(Lines(Out(name, "QMRBATCH.REP")),
+                  (std::vector<std::string>{"Could not load data from " + fifo,
+                                            "Could not load data from /dev/null",
+                                            "Could not load data from " + folder,
+                                            "Could not load data from " + giant,
+                                            "Data analysed from " + good}));
+        EXPECT_EQ(Out(name, "TAMSLREP.CSV"), Out("alone", "TAMSLREP.CSV"));
+        EXPECT_EQ(Out(name, "CONCEPS.CSV"), Out("alone", "CONCEPS.CSV"));
+        const std::vector<std::string> said = Lines(ReadFile(folder_ / (name + ".err")));
+        ASSERT_EQ(said.size(), 4u);
+        EXPECT_EQ(said[0], fifo + " is not a regular file");
+        EXPECT_EQ(said[1], "/dev/null is not a regular file");
+        EXPECT_EQ(said[2], giant + " is 268435457 bytes; a herd file may hold at most 256 MB");
+        EXPECT_TRUE(said[3].starts_with("Extracting Tamsel data for ")) << said[3];
+    }
+}
+
 TEST_F(ParallelBatch, ThreeShardsMergedGiveTheBytesOfOneRun) {
     ASSERT_EQ(Run("one", "JOBS=1"), 0);
     const std::vector<std::string> lines = Lines(ReadFile(folder_ / "batch.txt"));
@@ -124,6 +168,11 @@ TEST_F(ParallelBatch, ThreeShardsMergedGiveTheBytesOfOneRun) {
     EXPECT_FALSE(fs::exists(folder_ / "untraced" / "DbugQMR.TXT"));
     // A missing shard is refused and leaves nothing behind.
     EXPECT_EQ(Run("refused", "'MERGE=" + shards + "," + (folder_ / "nowhere").string() + "'", "", ""), 1);
+    EXPECT_FALSE(fs::exists(folder_ / "refused" / "TAMSLREP.CSV"));
+    // So is one whose file is a named pipe, at once.
+    fs::create_directories(folder_ / "piped");
+    ASSERT_EQ(mkfifo((folder_ / "piped" / "QMRBATCH.REP").c_str(), 0600), 0);
+    EXPECT_EQ(Run("refused", "'MERGE=" + shards + "," + (folder_ / "piped").string() + "'", "", ""), 1);
     EXPECT_FALSE(fs::exists(folder_ / "refused" / "TAMSLREP.CSV"));
 }
 

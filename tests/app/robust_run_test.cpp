@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -159,32 +160,65 @@ TEST_F(RobustBatch, NoTraceWritesTheSameRowsAndNoTraceFile) {
     EXPECT_FALSE(fs::exists(folder_ / "out/DbugQM1.TXT"));
 }
 
+// Raises SIGTERM while the n-th herd file is read: at the line after its first lactation.
+class SignalWhileReading : public UserServices {
+public:
+    explicit SignalWhileReading(int herd) : outer_(Services()), herd_(herd) { InstallServices(this); }
+    ~SignalWhileReading() override { InstallServices(&outer_); }
+    SignalWhileReading(const SignalWhileReading&) = delete;
+    SignalWhileReading& operator=(const SignalWhileReading&) = delete;
+
+    void ShowInfo(const std::string& message) override { outer_.ShowInfo(message); }
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        ++herdsRead_;  // each herd file shows its status at its first lactation
+        return outer_.ShowStatus(message);
+    }
+    void PumpMessages() override {
+        if (herdsRead_ == herd_ && !raised_) {
+            raised_ = true;
+            std::raise(SIGTERM);
+        }
+        outer_.PumpMessages();
+    }
+
+private:
+    UserServices& outer_;
+    int herd_;
+    int herdsRead_ = 0;
+    bool raised_ = false;
+};
+
 TEST_F(RobustBatch, ASignalDuringAHerdLeavesThatHerdOutAndStopsTheBatch) {
-    const StopSignalHandlers handlers;
     const auto analyse = steps_.analyse;
-    int herds = 0;
-    steps_.analyse = [&](auto&&... arguments) {
-        analyse(arguments...);
-        if (++herds == 3) std::raise(SIGTERM);
-    };
-    CapturedErrors errors;
-    EXPECT_FALSE(Run());
-    EXPECT_EQ(StopSignal(), SIGTERM);
-    EXPECT_EQ(herds, 3);
-    EXPECT_EQ(Out("QMRBATCH.REP"), FirstLines(Ref("QMRBATCH.REP"), 2));
-    EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 3));
-    EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), 2));
-    EXPECT_EQ(errors.Lines(), std::vector<std::string>{
-        "Stopped by signal 15 after 2 herds of " + Batch().string() +
-        "; no later herd is written."});
+    for (const bool whileReading : {false, true}) {
+        SCOPED_TRACE(whileReading ? "while the herd file is read" : "while the herd is analysed");
+        const StopSignalHandlers handlers;
+        int herds = 0;
+        steps_.analyse = [&](auto&&... arguments) {
+            analyse(arguments...);
+            if (++herds == 3 && !whileReading) std::raise(SIGTERM);
+        };
+        std::optional<SignalWhileReading> signal;
+        if (whileReading) signal.emplace(3);
+        CapturedErrors errors;
+        EXPECT_FALSE(Run());
+        EXPECT_EQ(StopSignal(), SIGTERM);
+        EXPECT_EQ(herds, whileReading ? 2 : 3);
+        EXPECT_EQ(Out("QMRBATCH.REP"), FirstLines(Ref("QMRBATCH.REP"), 2));
+        EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 3));
+        EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), 2));
+        EXPECT_EQ(errors.Lines(), std::vector<std::string>{
+            "Stopped by signal 15 after 2 herds of " + Batch().string() +
+            "; no later herd is written."});
+    }
 }
 
 // ---- the program itself ----------------------------------------------------------------
 
-// 200 generated herds and the files of an undisturbed run of them, in one process (the
-// named pipe that stands in for the batch file stops it between herds where the test
-// wants). The reports are not what these tests are about: they go to a PDF folder that
-// cannot be made, which fails at once and is logged alike in every run.
+// 200 generated herds, three times over, and the files of an undisturbed run of them, in one
+// process: long enough a run to catch it in the middle. The reports are not what these tests
+// are about: they go to a PDF folder that cannot be made, which fails at once and is logged
+// alike in every run.
 class ProgramBatch : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -195,19 +229,18 @@ protected:
                                      "/tools/herdgen' --out '" + (*root_ / "herds").string() +
                                      "' --herds 200 --seed 18 --cows 60 --years 4 >/dev/null";
         ASSERT_EQ(std::system(generate.c_str()), 0);
+        const std::string herds = ReadFile(*root_ / "herds/batch.txt");
+        WriteFile(Herds(), herds + herds + herds);
         ASSERT_EQ(Run(*root_ / "lone", Herds()), 0);
     }
     static void TearDownTestSuite() {
         fs::remove_all(*root_);
         delete root_;
     }
-    ~ProgramBatch() override {
-        if (pipe_ >= 0) close(pipe_);
-        fs::remove_all(Folder());
-    }
+    ~ProgramBatch() override { fs::remove_all(Folder()); }
 
     static fs::path Root() { return *root_; }
-    static std::string Herds() { return (*root_ / "herds/batch.txt").string(); }
+    static std::string Herds() { return (*root_ / "herds/batch3.txt").string(); }
     static fs::path Folder() {
         return Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     }
@@ -245,61 +278,39 @@ protected:
         return Wait(Launch(out, batch, errors));
     }
 
-    // Starts the program on a batch that is a named pipe, which it reads as the test writes
-    // it; returns once the program holds the folder, has created its files and waits for
-    // the first batch line.
-    pid_t Start(const fs::path& out) {
-        const fs::path pipe = Folder() / "pipe.txt";
+    // Starts the program on the generated batch; returns once it holds the folder out and
+    // has created its files, with most of the herds still to go.
+    static pid_t Start(const fs::path& out) {
         fs::create_directories(Folder());
-        fs::remove(pipe);
-        EXPECT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-        const pid_t pid = Launch(out, pipe.string(), Folder() / "started.err");
-        // The pipe opens for writing once the program opens it for reading.
-        for (int attempt = 0; attempt < 60000 && pipe_ < 0; ++attempt) {
-            pipe_ = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-            if (pipe_ < 0) usleep(1000);
-        }
-        EXPECT_GE(pipe_, 0) << "the program did not open its batch";
-        if (pipe_ >= 0) fcntl(pipe_, F_SETFL, 0);
+        fs::remove(out / "TAMSLREP.CSV");
+        const pid_t pid = Launch(out, Herds(), Folder() / "started.err");
         for (int attempt = 0; attempt < 60000 && ReadFile(out / "TAMSLREP.CSV").empty(); ++attempt) {
             usleep(1000);
         }
         return pid;
     }
-    void Feed(const std::string& text) const {
-        EXPECT_EQ(write(pipe_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    void EndFeed() {
-        close(pipe_);
-        pipe_ = -1;
-    }
 
-    int pipe_ = -1;
     static fs::path* root_;
 };
 fs::path* ProgramBatch::root_ = nullptr;
 
 TEST_F(ProgramBatch, SigtermBetweenHerdsLeavesWholeHerdsAndStatus143AndARerunMatches) {
-    const std::string batch = ReadFile(Herds());
     const fs::path out = Folder() / "out";
     const pid_t pid = Start(out);
-    Feed(FirstLines(batch, 100));
-    for (int i = 0; i < 600000 && Lines(ReadFile(out / "QMRBATCH.REP")).size() < 100; ++i) {
+    for (int i = 0; i < 600000 && Lines(ReadFile(out / "QMRBATCH.REP")).size() < 20; ++i) {
         usleep(1000);
     }
     kill(pid, SIGTERM);
-    // The rest of the batch, which the program must not run; it may have closed the pipe.
-    const auto previous = std::signal(SIGPIPE, SIG_IGN);
-    const std::string rest = batch.substr(FirstLines(batch, 100).size());
-    [[maybe_unused]] const ssize_t ignored = write(pipe_, rest.data(), rest.size());
-    std::signal(SIGPIPE, previous);
-    EndFeed();
     EXPECT_EQ(Wait(pid), 143);
 
+    // The herds before the signal, each whole, and none after it.
+    const std::size_t herds = Lines(ReadFile(out / "QMRBATCH.REP")).size();
+    EXPECT_GE(herds, 20u);
+    EXPECT_LT(herds, 600u);
     const fs::path lone = Root() / "lone";
-    EXPECT_EQ(ReadFile(out / "QMRBATCH.REP"), FirstLines(ReadFile(lone / "QMRBATCH.REP"), 100));
-    EXPECT_EQ(ReadFile(out / "TAMSLREP.CSV"), FirstLines(ReadFile(lone / "TAMSLREP.CSV"), 101));
-    EXPECT_EQ(ReadFile(out / "CONCEPS.CSV"), FirstLines(ReadFile(lone / "CONCEPS.CSV"), 100));
+    EXPECT_EQ(ReadFile(out / "QMRBATCH.REP"), FirstLines(ReadFile(lone / "QMRBATCH.REP"), herds));
+    EXPECT_EQ(ReadFile(out / "TAMSLREP.CSV"), FirstLines(ReadFile(lone / "TAMSLREP.CSV"), herds + 1));
+    EXPECT_EQ(ReadFile(out / "CONCEPS.CSV"), FirstLines(ReadFile(lone / "CONCEPS.CSV"), herds));
     for (const char* name : {"DbugQMR.TXT", "DbugQM1.TXT"}) {
         EXPECT_TRUE(IsWholeLinePrefix(ReadFile(out / name), ReadFile(lone / name))) << name;
     }
@@ -313,6 +324,10 @@ TEST_F(ProgramBatch, SigtermBetweenHerdsLeavesWholeHerdsAndStatus143AndARerunMat
 TEST_F(ProgramBatch, ASecondRunOnTheFolderRefusesAndTouchesNothing) {
     const fs::path out = Folder() / "out";
     const pid_t first = Start(out);
+    kill(first, SIGSTOP);  // held while the second run tries the folder
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
+    ASSERT_TRUE(WIFSTOPPED(status));
     std::map<std::string, std::string> before;
     for (const auto& entry : fs::directory_iterator(out)) {
         before[entry.path().filename()] = ReadFile(entry.path());
@@ -326,8 +341,7 @@ TEST_F(ProgramBatch, ASecondRunOnTheFolderRefusesAndTouchesNothing) {
     }
     EXPECT_EQ(after, before);
 
-    Feed(ReadFile(Herds()));
-    EndFeed();
+    kill(first, SIGCONT);
     EXPECT_EQ(Wait(first), 0);
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(out)) names.insert(entry.path().filename());
@@ -340,7 +354,6 @@ TEST_F(ProgramBatch, ASecondRunOnTheFolderRefusesAndTouchesNothing) {
     const pid_t killed = Start(out);
     kill(killed, SIGKILL);
     EXPECT_EQ(Wait(killed), -SIGKILL);
-    EndFeed();
     EXPECT_EQ(Run(out, Herds()), 0);
 }
 

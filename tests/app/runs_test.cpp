@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <new>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,6 +31,7 @@ struct FakeOutcome {
     std::int16_t pattern = 1;
     std::int16_t error = 0;
     std::string raise;  // not empty: the analysis throws OvistaError with this text
+    bool outOfMemory = false;  // the analysis throws std::bad_alloc
 };
 
 struct AnalysisCall {
@@ -61,6 +63,7 @@ protected:
             if (writeSummary) writeSummary(report);
             // A failure after the row was handed over must still leave no row.
             if (!outcome.raise.empty()) throw OvistaError(outcome.raise);
+            if (outcome.outOfMemory) throw std::bad_alloc();
         };
         steps_.print = [this](const HerdReport& report, const ReportOutput&) {
             if (report.SHNO == failingPrint_) throw OvistaError("No default printer");
@@ -183,6 +186,24 @@ TEST_F(Runs, AHerdWhoseAnalysisFailsIsLoggedWithoutRowAndTheBatchGoesOn) {
     EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 2);  // header and HA only
     ASSERT_EQ(printed_.size(), 1u);
     EXPECT_EQ(printed_[0].SHNO, "HA");
+}
+
+// In one process and on worker processes alike.
+TEST_F(Runs, AHerdThatRunsOutOfMemoryIsLoggedAndTheBatchGoesOn) {
+    Herd("a.csv");
+    outcomes_["HM"].outOfMemory = true;
+    const std::string a = Path("a.csv");
+    const fs::path batch =
+        Batch(a + ",HM,Owner,Addr,15/06/2024\r\n" + a + ",HA,Owner,Addr,15/06/2024\r\n");
+    for (const int jobs : {1, 2}) {
+        const fs::path out = folder_ / ("jobs" + std::to_string(jobs));
+        fs::create_directories(out);
+        EXPECT_TRUE(RunBatch(out.string(), batch.string(), {}, steps_, jobs));
+        EXPECT_EQ(ReadFile(out / kBatchLogFileName),
+                  "Analysis failes for " + a + ": out of memory\r\nData analysed from " + a + "\r\n");
+        const std::string summary = ReadFile(out / kSummaryFileName);
+        EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 2);  // header and HA only
+    }
 }
 
 TEST_F(Runs, AReportThatCannotBePrintedIsLoggedAndTheBatchGoesOn) {

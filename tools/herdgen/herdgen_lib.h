@@ -113,6 +113,7 @@ struct SimulatedHerd {
     HerdRequest request;
     HerdParams params;
     int cows = 0;                    // herd size at the analysis date, as requested or drawn
+    Day simulationStart = 0;         // first day simulated (years before the history)
     Day historyStart = 0;            // first calving date written to the file
     std::string herdNumber;
     std::string owner;
@@ -141,13 +142,21 @@ struct TruthRow {
     const Season* mating = nullptr;  // seasonal and split
     Day groupFrom = 0;               // calving window of the group, both ends included
     Day groupTo = 0;
+    bool recorded = true;            // the group calved within the history written to the file
     int groupCows = 0;
     double icr6wk = -1;              // in calf in the first 42 days of mating
     double nicr = -1;                // not in calf at the end of mating
     double sr3wk = -1;               // served in the first 21 days, of those eligible
-    double cr = -1;                  // AI services that led to the pregnancy
+    double cr = -1;                  // AI services (seasonal: from the mating start to the end
+                                     // of AI) that led to the pregnancy
+    double calv6wk = -1;             // calved more than 41 days before the mating start
     double icr100d = -1;             // year-round: in calf within 100 days of calving
+    double nicr200d = -1;            // year-round: not in calf by 200 days after calving
+    double sr80d = -1;               // year-round: first served within 80 days of calving
 };
+// Every mating season simulated (seasonal and split herds) and every 12-month calving window
+// ending at a month's end (year-round herds) that ended by the analysis date, from the first
+// simulated, the seasons before the written history included (recorded false), oldest first.
 std::vector<TruthRow> TrueFigures(const SimulatedHerd& herd);
 
 // Manifest text: a heading line and one line per mating group of each herd (LF ends).

@@ -171,6 +171,7 @@ private:
         const int historyDays = r.years > 0 ? r.years * 365 + r.years / 4 : rng_.Int(4 * 365, 5 * 365);
         herd_.historyStart = A() - historyDays;
         simStart_ = herd_.historyStart - kBurnInYears * 365 - 60;
+        herd_.simulationStart = simStart_;
 
         Biology& b = bio_;
         b.heatDetection = rng_.Uniform(0.75, 0.97);

@@ -165,25 +165,46 @@ std::vector<TruthRow> TrueFigures(const SimulatedHerd& herd) {
     std::vector<TruthRow> rows;
     auto observedCull = [a](const Lactation& l) { return l.culled && l.culled <= a ? l.culled : 0; };
     auto ratio = [](int n, int d) { return d > 0 ? 100.0 * n / d : -1.0; };
+    // The first service (AI or bull) of a lactation; 0 when none.
+    auto firstService = [](const Lactation& l) {
+        for (const Service& sv : l.services) {
+            if (sv.kind != ServiceKind::Heat) return sv.date;
+        }
+        return Day{0};
+    };
 
     if (herd.request.pattern == Pattern::YearRound) {
-        for (int back = 0; back <= 12; ++back) {
+        for (int back = 0;; ++back) {
             TruthRow row;
             row.season = "12m" + std::to_string(back);
+            // Twelve whole months, as the analysis takes its periods (366 days over a 29 February).
             row.groupTo = EndOfMonthBefore(a, back);
-            row.groupFrom = row.groupTo - 364;
-            if (row.groupFrom < herd.historyStart) continue;
-            int inCalf = 0;
+            row.groupFrom = EndOfMonthBefore(a, back + 12) + 1;
+            if (row.groupFrom < herd.simulationStart) break;
+            row.recorded = row.groupFrom >= herd.historyStart;
+            int inCalf100 = 0, notInCalf200 = 0, served80 = 0, services = 0, conceptions = 0;
             for (const Lactation& l : herd.lactations) {
                 if (l.calved < row.groupFrom || l.calved > row.groupTo || l.calved > a) continue;
                 const Day culled = observedCull(l);
                 if (culled && culled < l.calved + 50) continue;
                 ++row.groupCows;
-                if (l.inCalf && l.inCalf - l.calved <= 100) ++inCalf;
+                if (l.inCalf && l.inCalf - l.calved <= 100) ++inCalf100;
+                if (!l.inCalf || l.inCalf - l.calved > 200) ++notInCalf200;
+                const Day first = firstService(l);
+                if (first && first - l.calved <= 80) ++served80;
+                for (const Service& sv : l.services) {
+                    if (sv.kind != ServiceKind::AI || (l.culled && sv.date > l.culled)) continue;
+                    ++services;
+                    if (sv.date == l.inCalf) ++conceptions;
+                }
             }
-            row.icr100d = ratio(inCalf, row.groupCows);
+            row.icr100d = ratio(inCalf100, row.groupCows);
+            row.nicr200d = ratio(notInCalf200, row.groupCows);
+            row.sr80d = ratio(served80, row.groupCows);
+            row.cr = ratio(conceptions, services);
             rows.push_back(row);
         }
+        std::reverse(rows.begin(), rows.end());
         return rows;
     }
 
@@ -194,24 +215,20 @@ std::vector<TruthRow> TrueFigures(const SimulatedHerd& herd) {
         row.mating = &s;
         row.groupFrom = s.msd - (split ? 120 : 130);
         row.groupTo = split ? s.msd : s.msd + 59;
-        if (row.groupFrom < herd.historyStart || row.groupTo > a) continue;
+        if (row.groupFrom < herd.simulationStart || row.groupTo > a) continue;
+        row.recorded = row.groupFrom >= herd.historyStart;
         const int n = ++number[s.block];
         row.season = split ? std::string(1, static_cast<char>('A' + s.block)) + std::to_string(n) : std::to_string(n);
-        int in6 = 0, notInCalf = 0, eligible = 0, submitted = 0, services = 0, conceptions = 0;
+        int in6 = 0, notInCalf = 0, eligible = 0, submitted = 0, services = 0, conceptions = 0, early = 0;
         for (const Lactation& l : herd.lactations) {
             if (l.calved < row.groupFrom || l.calved > row.groupTo) continue;
             const Day culled = observedCull(l);
             if (culled && culled < s.msd) continue;
             ++row.groupCows;
+            if (l.calved < s.msd - 41) ++early;
             if (l.inCalf >= s.msd && l.inCalf <= s.msd + 41) ++in6;
             if (!l.inCalf || l.inCalf > s.endOfMating) ++notInCalf;
-            Day first = 0;
-            for (const Service& sv : l.services) {
-                if (sv.kind != ServiceKind::Heat) {
-                    first = sv.date;
-                    break;
-                }
-            }
+            const Day first = firstService(l);
             if ((first == 0 || first >= s.msd) && !(culled && culled < s.msd + 21)) {
                 ++eligible;
                 if (first && first <= s.msd + 20) ++submitted;
@@ -227,6 +244,7 @@ std::vector<TruthRow> TrueFigures(const SimulatedHerd& herd) {
         row.nicr = ratio(notInCalf, row.groupCows);
         row.sr3wk = ratio(submitted, eligible);
         row.cr = ratio(conceptions, services);
+        row.calv6wk = ratio(early, row.groupCows);
         rows.push_back(row);
     }
     return rows;
@@ -235,7 +253,8 @@ std::vector<TruthRow> TrueFigures(const SimulatedHerd& herd) {
 std::string ManifestHeading() {
     return "herd,file,herd_number,pattern,quality,messy,cows,lactations,analysis_date,history_start,"
            "heat_detection,conception_per_service,season,planned_start_of_calving,msd,end_of_ai,"
-           "end_of_mating,group_from,group_to,group_cows,icr6wk,nicr,sr3wk,cr,icr100d\n";
+           "end_of_mating,group_from,group_to,group_cows,icr6wk,nicr,sr3wk,cr,icr100d,recorded,calv6wk,"
+           "nicr200d,sr80d\n";
 }
 
 std::string ManifestLines(const SimulatedHerd& herd, const std::string& fileName, int lactationRows) {
@@ -246,7 +265,7 @@ std::string ManifestLines(const SimulatedHerd& herd, const std::string& fileName
         std::to_string(lactationRows) + "," + FormatDate(r.analysisDate) + "," + FormatDate(herd.historyStart) +
         "," + Fixed1(100.0 * herd.params.heatDetection) + "," + Fixed1(100.0 * herd.params.conceptionRate) + ",";
     const std::vector<TruthRow> rows = TrueFigures(herd);
-    if (rows.empty()) return herdPart + ",,,,,,,,,,,,\n";
+    if (rows.empty()) return herdPart + ",,,,,,,,,,,,,,,,\n";
     std::string out;
     for (const TruthRow& t : rows) {
         out += herdPart + t.season + ",";
@@ -258,7 +277,8 @@ std::string ManifestLines(const SimulatedHerd& herd, const std::string& fileName
         }
         out += FormatDate(t.groupFrom) + "," + FormatDate(t.groupTo) + "," + std::to_string(t.groupCows) + "," +
                Percent(t.icr6wk) + "," + Percent(t.nicr) + "," + Percent(t.sr3wk) + "," + Percent(t.cr) + "," +
-               Percent(t.icr100d) + "\n";
+               Percent(t.icr100d) + "," + (t.recorded ? "1" : "0") + "," + Percent(t.calv6wk) + "," +
+               Percent(t.nicr200d) + "," + Percent(t.sr80d) + "\n";
     }
     return out;
 }

@@ -1,0 +1,85 @@
+#include "app/trend_seasons.h"
+
+#include <exception>
+#include <memory>
+#include <sstream>
+
+#include "app/mistyped_years.h"
+#include "app/stop_signals.h"
+#include "app/summary_file.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+// While it lives, messages of the analysis go nowhere; the message pump still runs.
+class QuietServices : public UserServices {
+public:
+    QuietServices() : outer_(Services()) { InstallServices(this); }
+    ~QuietServices() override { InstallServices(&outer_); }
+    QuietServices(const QuietServices&) = delete;
+    QuietServices& operator=(const QuietServices&) = delete;
+
+    void ShowInfo(const std::string&) override {}
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string&) override {
+        return std::make_unique<StatusWindow>();
+    }
+    void PumpMessages() override { outer_.PumpMessages(); }
+
+private:
+    UserServices& outer_;
+};
+
+}  // namespace
+
+Date EarlierAnalysisDate(Date analysisDate, int years) {
+    const CalendarDate date = DecodeDate(analysisDate);
+    const Date sameDay = date.month == 2 && date.day == 29 ? analysisDate - 1 : analysisDate;
+    return AddYears(sameDay, -years);
+}
+
+LoadedHerd::LoadedHerd(const HerdList& herd) {
+    records_.reserve(static_cast<std::size_t>(herd.Count()));
+    for (int index = 1; index <= herd.Count(); ++index) records_.push_back(herd.RecordAt(index));
+}
+
+void LoadedHerd::RestoreInto(HerdList& herd) const {
+    for (int index = 1; index <= herd.Count(); ++index) {
+        herd.RecordAt(index) = records_[static_cast<std::size_t>(index - 1)];
+    }
+}
+
+EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
+                                     const std::string& herdNumber, Date analysisDate,
+                                     const std::string& owner, const std::string& address,
+                                     const RunSteps& steps) {
+    EarlierSeasons seasons;
+    const QuietServices quiet;
+    for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
+        HerdReport report;
+        ClearHerdReport(report);
+        std::string row;
+        try {
+            const Date date = EarlierAnalysisDate(analysisDate, years);
+            // As a batch line with this date: the last attempt's row is the herd's.
+            auto attempt = [&](HerdList& lactations) {
+                std::ostringstream summary;
+                std::ostringstream conception;
+                const SummaryWriter writer = [&](HerdReport& analysed) {
+                    WriteSummaryRow(analysed, summary, conception);
+                };
+                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer);
+                row = summary.str();
+            };
+            loaded.RestoreInto(herd);
+            AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt);
+        } catch (const std::exception&) {
+            continue;  // no row, as the batch line would get none
+        }
+        seasons.trendLines += row;
+        if (!row.empty() && IsReportPrintable(report)) seasons.reports.push_back(report);
+    }
+    return seasons;
+}
+
+}  // namespace ovista

@@ -1,0 +1,313 @@
+#include "interpret/trends.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "herd/textutil.h"
+#include "interpret/facts_block.h"
+#include "interpret/interpretation.h"
+#include "interpret/ratings.h"
+#include "interpret/report_dates.h"
+
+namespace ovista {
+namespace {
+
+constexpr int kFigureCount = 8;
+constexpr int kLevelCount = 4;
+constexpr int kDifferentLevels = kLevelCount;  // column of two seasons of different levels
+
+// Margins in points by figure (TrendFigure order) and level of analysis (AnalType 1 mating
+// records, 2 early pregnancy tests, 3 pregnancy tests, 4 recalvings, then two seasons of
+// different levels); 0 where no change was measured. The table "Margins of the trend page" in
+// docs/ACCURACY.md; a test holds the two the same.
+constexpr int kMargins[kFigureCount][kLevelCount + 1] = {
+    {13, 7, 0, 13, 0},  // Icr6wk
+    {0, 5, 10, 0, 0},   // Nicr
+    {4, 4, 0, 0, 0},    // Sr3wk
+    {0, 3, 0, 0, 0},    // Cr
+    {2, 6, 12, 16, 0},  // Calv6wk
+    {5, 6, 7, 7, 12},   // Icr100d
+    {0, 6, 8, 0, 0},    // Nicr200d
+    {3, 3, 0, 0, 4},    // Sr80d
+};
+
+bool IsYearRound(int system) { return system == kYearRoundCalving; }
+bool IsKnownSystem(int system) { return system >= kSeasonalCalving && system <= kYearRoundCalving; }
+
+struct FigureRule {
+    TrendFigure figure;
+    const char* name;
+    bool lowerIsBetter;
+};
+
+constexpr FigureRule kSeasonalFigures[] = {
+    {TrendFigure::Icr6wk, "6-week in-calf rate", false},
+    {TrendFigure::Nicr, "Not-in-calf rate", true},
+    {TrendFigure::Sr3wk, "3-week submission rate", false},
+    {TrendFigure::Cr, "Conception rate", false},
+    {TrendFigure::Calv6wk, "Herd calved by week 6", false},
+};
+constexpr FigureRule kYearRoundFigures[] = {
+    {TrendFigure::Icr100d, "100-day in-calf rate", false},
+    {TrendFigure::Nicr200d, "200-day not-in-calf rate", true},
+    {TrendFigure::Sr80d, "80-day submission rate", false},
+    {TrendFigure::Cr, "Conception rate", false},
+};
+
+bool FigureOfSystem(TrendFigure figure, int system) {
+    const bool yearRound = IsYearRound(system);
+    switch (figure) {
+        case TrendFigure::Cr: return true;
+        case TrendFigure::Icr100d:
+        case TrendFigure::Nicr200d:
+        case TrendFigure::Sr80d: return yearRound;
+        default: return !yearRound;
+    }
+}
+
+std::string Percent(int value) { return IntToText(value) + "%"; }
+
+// The figure of one season as page 1 writes it: a value only where page 1 gives one, with
+// page 1's aim and rating.
+TrendValue ValueOf(TrendFigure figure, const HerdReport& r) {
+    TrendValue v;
+    const int system = r.ActCalvingPattern;
+    if (!FigureOfSystem(figure, system)) return v;
+    v.applies = true;
+    const bool earlyPd = r.AnalType == kBasisEarlyPregTest;
+    const bool tested = earlyPd || r.AnalType == kBasisPregTest;
+    const int weeks = MatingWeeks(r);
+    switch (figure) {
+        case TrendFigure::Icr6wk:
+            v.value = r.ICR6wk;
+            v.aim = 71;
+            v.stars = StarCount(v.value, 60, 69);
+            break;
+        case TrendFigure::Nicr:
+            v.value = tested ? r.NICR : 0;
+            v.aim = NicrTarget(weeks);
+            v.stars = StarCountLow(v.value, NicrAverage(weeks), NicrTop(weeks));
+            break;
+        case TrendFigure::Sr3wk:
+            v.value = r.SR3wk;
+            v.aim = 86;
+            v.stars = StarCount(v.value, 75, 80);
+            break;
+        case TrendFigure::Cr:
+            v.value = r.CRNo > 50 && earlyPd ? r.CR : 0;
+            v.aim = IsYearRound(system) ? 51 : 53;
+            v.stars = IsYearRound(system) ? StarCount(v.value, 43, 51) : StarCount(v.value, 49, 53);
+            break;
+        case TrendFigure::Calv6wk:
+            v.value = r.Calv6wk;
+            v.aim = 94;
+            v.stars = StarCount(v.value, 77, 84);
+            break;
+        case TrendFigure::Icr100d:
+            v.value = r.ICR100d;
+            v.aim = 58;
+            v.stars = StarCount(v.value, 45, 55);
+            break;
+        case TrendFigure::Nicr200d:
+            v.value = tested ? r.NICR200dLow : 0;
+            v.aim = 13;
+            v.stars = StarCountLow(v.value, 19, 14);
+            break;
+        case TrendFigure::Sr80d:
+            v.value = r.SR80d;
+            v.aim = 73;
+            v.stars = StarCount(v.value, 61, 67);
+            break;
+    }
+    if (v.value == 0) v.stars = 0;
+    if (v.value != 0) v.text = Percent(v.value);
+    return v;
+}
+
+const char* SystemName(int system) {
+    if (system == kSplitCalving) return "Split";
+    if (system == kYearRoundCalving) return "Year-round";
+    return "Seasonal";
+}
+
+const char* SystemWords(int system) {
+    return IsYearRound(system) ? "year-round calving" : "seasonal or split calving";
+}
+
+const char* LevelName(int analType) {
+    switch (analType) {
+        case kBasisEarlyPregTest: return "Detailed";
+        case kBasisMatingRecords:
+        case kBasisPregTest: return "Intermediate";
+        case kBasisRecalving: return "Basic";
+        default: return "";
+    }
+}
+
+std::pair<Date, Date> SeasonWindow(const HerdReport& r) {
+    return r.MSD == 0 ? CalvingWindow(r, kYearRoundCalving) : CalvingWindow(r, r.ActCalvingPattern);
+}
+
+// Two analyses of one season: an earlier analysis date can find the same calving season
+// (an analysis on recalvings looks at the season before last), or a 12-month window that
+// mostly overlaps. Their calving windows share more than half of the shorter one.
+bool SameSeason(const HerdReport& a, const HerdReport& b) {
+    const auto [a1, a2] = SeasonWindow(a);
+    const auto [b1, b2] = SeasonWindow(b);
+    const std::int64_t shared = std::int64_t{std::min(a2, b2)} - std::max(a1, b1) + 1;
+    const std::int64_t shorter = std::min(std::int64_t{a2} - a1, std::int64_t{b2} - b1) + 1;
+    return shared > 0 && 2 * shared > shorter;
+}
+
+TrendSeason SeasonOf(const HerdReport& r) {
+    TrendSeason s;
+    s.label = SeasonLabel(r);
+    const auto [first, last] = SeasonWindow(r);
+    s.calvedFrom = DateText(first);
+    s.calvedTo = DateText(last);
+    s.system = SystemName(r.ActCalvingPattern);
+    s.level = LevelName(r.AnalType);
+    s.cows = IntToText(r.CowsAnalysed);
+    s.calvingSystem = r.ActCalvingPattern;
+    return s;
+}
+
+std::string Points(int change) {
+    const int points = std::abs(change);
+    return IntToText(points) + (points == 1 ? " point" : " points");
+}
+
+// The sentence of a row: the report's season (the last) against the latest earlier season
+// of its line with the figure given; when that is about the same, against the oldest one, so
+// that a slow drift over several seasons is still told.
+void Describe(TrendRow& row, const std::vector<TrendSeason>& seasons, const std::vector<int>& levels) {
+    const std::size_t last = seasons.size() - 1;
+    const TrendValue& now = row.values[last];
+    if (!now.applies) {
+        row.sentence = std::string("Only in seasons analysed as ") +
+                       (IsYearRound(seasons[last].calvingSystem) ? "seasonal or split calving" : "year-round calving");
+        return;
+    }
+    if (now.value == 0) {
+        row.sentence = "Not given this season";
+        return;
+    }
+    std::size_t lineStart = last;
+    while (lineStart > 0 && !seasons[lineStart].newLine) --lineStart;
+    std::vector<std::size_t> given;  // earlier seasons of the line with the figure, latest first
+    for (std::size_t i = last; i-- > lineStart;) {
+        if (row.values[i].value != 0) given.push_back(i);
+    }
+    if (given.empty()) {
+        row.sentence = lineStart == last ? std::string("First season analysed as ") + SystemWords(seasons[last].calvingSystem)
+                                         : std::string("Not given in earlier seasons");
+        return;
+    }
+    const auto since = [&](std::size_t i) {
+        return i + 1 == last ? std::string("last season") : seasons[i].label;
+    };
+    const auto differs = [&](std::size_t i) {
+        const int change = now.value - row.values[i].value;
+        return std::abs(change) >= TrendMargin(row.figure, levels[i], levels[last]);
+    };
+    std::size_t against = given.front();
+    if (!differs(against) && differs(given.back())) against = given.back();
+    const int change = now.value - row.values[against].value;
+    if (!differs(against)) {
+        row.sentence = "About the same as " + (against + 1 == last ? std::string("last season") : "in " + seasons[against].label);
+        row.change = TrendChange::Same;
+        return;
+    }
+    row.sentence = (change > 0 ? "Up " : "Down ") + Points(change) + " since " + since(against);
+    row.change = (change < 0) == row.lowerIsBetter ? TrendChange::Better : TrendChange::Worse;
+}
+
+}  // namespace
+
+int MeasuredTrendMargin(TrendFigure figure, int column) {
+    const int f = static_cast<int>(figure);
+    if (f < 0 || f >= kFigureCount || column < 0 || column > kLevelCount) return 0;
+    return kMargins[f][column];
+}
+
+int TrendMargin(TrendFigure figure, int analType) {
+    const int f = static_cast<int>(figure);
+    if (f < 0 || f >= kFigureCount) return 0;
+    const int* margins = kMargins[f];
+    const int largest = *std::max_element(margins, margins + kLevelCount + 1);
+    if (analType < 1 || analType > kLevelCount) return largest;
+    const int margin = margins[analType - 1];
+    return margin != 0 ? margin : largest;
+}
+
+int TrendMargin(TrendFigure figure, int analTypeA, int analTypeB) {
+    if (analTypeA == analTypeB) return TrendMargin(figure, analTypeA);
+    const int f = static_cast<int>(figure);
+    const int measured = f >= 0 && f < kFigureCount ? kMargins[f][kDifferentLevels] : 0;
+    return std::max({measured, TrendMargin(figure, analTypeA), TrendMargin(figure, analTypeB)});
+}
+
+std::string SeasonLabel(const HerdReport& report) {
+    const auto [first, last] = SeasonWindow(report);
+    const int y1 = DateYear(first);
+    const int y2 = DateYear(last);
+    if (y1 == y2) return IntToText(y1);
+    const int yy = y2 % 100;
+    return IntToText(y1) + "/" + (yy < 10 ? "0" : "") + IntToText(yy);
+}
+
+TrendPage InterpretTrends(const HerdReport& report, const std::vector<HerdReport>& earlierSeasons) {
+    TrendPage page;
+    std::vector<const HerdReport*> records;  // latest first, then turned round
+    records.push_back(&report);
+    for (const HerdReport& earlier : earlierSeasons) {
+        if (records.size() == kTrendSeasonsMost) break;
+        const bool seen = std::any_of(records.begin(), records.end(), [&](const HerdReport* later) {
+            return SameSeason(earlier, *later);
+        });
+        if (IsKnownSystem(earlier.ActCalvingPattern) && !seen) records.push_back(&earlier);
+    }
+    std::reverse(records.begin(), records.end());
+    std::vector<int> levels;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        TrendSeason season = SeasonOf(*records[i]);
+        season.newLine = i > 0 && records[i]->ActCalvingPattern != records[i - 1]->ActCalvingPattern;
+        page.seasons.push_back(std::move(season));
+        levels.push_back(records[i]->AnalType);
+    }
+    if (records.size() == 1) page.note = "Earlier seasons could not be analysed from this herd file.";
+
+    // The report's own figures first, then those of the other calving systems that earlier
+    // seasons were analysed under.
+    const bool yearRound = IsYearRound(report.ActCalvingPattern);
+    const std::vector<FigureRule> seasonal(std::begin(kSeasonalFigures), std::end(kSeasonalFigures));
+    const std::vector<FigureRule> allYear(std::begin(kYearRoundFigures), std::end(kYearRoundFigures));
+    std::vector<FigureRule> rules = yearRound ? allYear : seasonal;
+    const bool otherSystem = std::any_of(records.begin(), records.end(), [&](const HerdReport* r) {
+        return IsYearRound(r->ActCalvingPattern) != yearRound;
+    });
+    if (otherSystem) {
+        for (const FigureRule& rule : yearRound ? seasonal : allYear) {
+            if (rule.figure != TrendFigure::Cr) rules.push_back(rule);
+        }
+    }
+    for (const FigureRule& rule : rules) {
+        TrendRow row;
+        row.figure = rule.figure;
+        row.name = rule.name;
+        row.lowerIsBetter = rule.lowerIsBetter;
+        for (const HerdReport* r : records) row.values.push_back(ValueOf(rule.figure, *r));
+        // The aim of the latest season the figure belongs to.
+        const auto latest = std::find_if(row.values.rbegin(), row.values.rend(),
+                                         [](const TrendValue& v) { return v.applies; });
+        if (latest != row.values.rend()) {
+            row.aimText = (rule.lowerIsBetter ? "Aim below " : "Aim above ") + Percent(latest->aim);
+        }
+        if (records.size() > 1) Describe(row, page.seasons, levels);
+        page.rows.push_back(std::move(row));
+    }
+    return page;
+}
+
+}  // namespace ovista
