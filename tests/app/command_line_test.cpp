@@ -208,11 +208,11 @@ std::vector<std::string> ReadmeKeys(const std::string& readme) {
     return keys;
 }
 
-// The keys named in the paragraph on the choice of run, in the order of their first mention.
+// The keys named where the choice of run is told, from "that applies" to "otherwise", in the
+// order of their first mention.
 std::vector<std::string> RunOrder(const std::string& text) {
     const std::size_t at = text.find("that applies");
-    const std::size_t start = text.rfind("\n\n", at);
-    const std::string paragraph = text.substr(start, text.find("\n\n", at) - start);
+    const std::string paragraph = text.substr(at, text.find("otherwise", at) - at);
     std::vector<std::string> order;
     for (std::size_t i = 0; i < paragraph.size();) {
         std::size_t end = i;
