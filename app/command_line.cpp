@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <array>
+#include <utility>
 
 namespace ovista {
 namespace {
@@ -149,6 +150,37 @@ InfoRequest FindInfoRequest(const std::vector<std::string>& arguments) {
     return InfoRequest::None;
 }
 
+namespace {
+
+// What a value key's value is, as --help and the README's key table show it.
+std::string_view Placeholder(std::string_view key) {
+    static constexpr std::pair<std::string_view, std::string_view> kPlaceholders[] = {
+        {"XFERFOLDER=", "<folder>"},
+        {"PDFFOLDER=", "<folder>"},
+        {"JOBS=", "<n>"},
+        {"MERGE=", "<folder>,<folder>..."},
+    };
+    for (const auto& [name, placeholder] : kPlaceholders) {
+        if (name == key) return placeholder;
+    }
+    return key.ends_with('=') ? "<file>" : "";
+}
+
+// "  NAME  explanation" with the explanations in one column; a name too long for the column
+// has its explanation on the next line.
+std::string HelpLine(std::string_view name, std::string_view explanation) {
+    constexpr std::size_t kColumn = 24;
+    std::string line = "  " + std::string(name);
+    if (line.size() + 2 > kColumn) {
+        line += "\n" + std::string(kColumn, ' ');
+    } else {
+        line.resize(kColumn, ' ');
+    }
+    return line + std::string(explanation) + "\n";
+}
+
+}  // namespace
+
 std::string HelpText() {
     std::string text =
         "Usage: ovista [KEY...]\n"
@@ -158,21 +190,20 @@ std::string HelpText() {
         "Keys (case-blind, found anywhere in an argument; a value is what follows the first\n"
         "\"=\", case kept, at most 255 characters; a later argument overwrites an earlier one):\n";
     for (const KeyEntry& key : kKeys) {
-        std::string name(key.text);
-        if (name.ends_with('=')) name += "<path>";
-        text += "  " + name;
-        text += std::string(name.size() < 22 ? 22 - name.size() : 1, ' ');
-        text += std::string(key.explanation) + "\n";
+        text += HelpLine(std::string(key.text) + std::string(Placeholder(key.text)), key.explanation);
     }
+    text += HelpLine("--help, -h, /?", "Show this help and end.");
+    text += HelpLine("--version", "Show the version and end.");
     text +=
-        "  --help, -h, /?        Show this help and end.\n"
-        "  --version             Show the version and end.\n"
         "\n"
         "The first run that applies is made: XFERFOLDER= together with QMRBATCHFILE= (batch),\n"
-        "then QMRREP=, QMRSUMMARY=, CSVFILE=; otherwise the main window opens. Without a\n"
-        "display, or with NODIALOGS, no window opens and messages go to standard error.\n"
-        "BENCHMARK benchmarks the herds of XFERFOLDER= after a batch or a MERGE= run, or on\n"
-        "its own when XFERFOLDER= is the only other run key.\n"
+        "then MERGE= with one XFERFOLDER= (merge batch shards), then BENCHMARK with one\n"
+        "XFERFOLDER= (benchmark of its herds), then QMRREP=, QMRSUMMARY=, CSVFILE=; otherwise\n"
+        "the main window opens. A key with nothing after its \"=\" chooses no run. BENCHMARK\n"
+        "also benchmarks the herds of XFERFOLDER= after a batch or a MERGE= run.\n"
+        "\n"
+        "Without a display, or with NODIALOGS, no window opens and messages go to standard\n"
+        "error.\n"
         "\n"
         "Exit status: 0 when the run went to its end (a herd that failed in a batch is in the\n"
         "batch log), 1 when it stopped on a failure that it reported (an output file that\n"

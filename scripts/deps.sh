@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need; quiet when all are present.
+# Installs the Debian packages that the build, the tests, the demo and the package build
+# (cpack -G DEB) need, on a minimal Debian 12 too; quiet when all are present.
 set -euo pipefail
 packages=(
+  # CPack's Debian generator runs file(1) on what it packages
+  file
   build-essential dpkg-dev cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   # Qt's JPEG writer plugin and its print-spooler plugin

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -162,6 +164,84 @@ TEST(Program, HelpListsEveryKeyAndEndsWell) {
     EXPECT_NE(help.out.find("--version"), std::string::npos);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
     EXPECT_EQ(RunOvista("'/?'").out, help.out);
+}
+
+// ---- --help and the README's key table ---------------------------------------------------
+
+// The keys as --help lists them, placeholders included ("JOBS=<n>", "--help", "-h", ...).
+std::vector<std::string> HelpKeys(const std::string& help) {
+    std::vector<std::string> keys;
+    std::istringstream lines(help);
+    std::string line;
+    bool listing = false;
+    while (std::getline(lines, line)) {
+        if (line.starts_with("Keys")) {
+            listing = true;
+        } else if (listing && line.empty()) {
+            break;
+        } else if (listing && line.starts_with("  ") && line[2] != ' ') {
+            std::string names = line.substr(2, line.find("  ", 2) - 2);
+            for (std::size_t comma; (comma = names.find(", ")) != std::string::npos;) {
+                keys.push_back(names.substr(0, comma));
+                names.erase(0, comma + 2);
+            }
+            keys.push_back(names);
+        }
+    }
+    return keys;
+}
+
+// Every `...` of the first column of the README's key table.
+std::vector<std::string> ReadmeKeys(const std::string& readme) {
+    std::vector<std::string> keys;
+    std::istringstream lines(readme.substr(readme.find("| Key | Effect |")));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line) && line.starts_with('|')) {
+        const std::string cell = line.substr(1, line.find('|', 1) - 1);
+        for (std::size_t open = cell.find('`'); open != std::string::npos;) {
+            const std::size_t close = cell.find('`', open + 1);
+            keys.push_back(cell.substr(open + 1, close - open - 1));
+            open = cell.find('`', close + 1);
+        }
+    }
+    return keys;
+}
+
+// The keys named where the choice of run is told, from "that applies" to "otherwise", in the
+// order of their first mention.
+std::vector<std::string> RunOrder(const std::string& text) {
+    const std::size_t at = text.find("that applies");
+    const std::string paragraph = text.substr(at, text.find("otherwise", at) - at);
+    std::vector<std::string> order;
+    for (std::size_t i = 0; i < paragraph.size();) {
+        std::size_t end = i;
+        while (end < paragraph.size() && (std::isupper(static_cast<unsigned char>(paragraph[end])) ||
+                                          std::isdigit(static_cast<unsigned char>(paragraph[end])))) {
+            ++end;
+        }
+        if (end < paragraph.size() && paragraph[end] == '=') ++end;
+        const std::string word = paragraph.substr(i, end - i);
+        const bool isKey = std::ranges::any_of(
+            CommandLineKeys(), [&](const CommandLineKey& key) { return key.text == word; });
+        if (isKey && std::ranges::find(order, word) == order.end()) order.push_back(word);
+        i = end == i ? i + 1 : end;
+    }
+    return order;
+}
+
+TEST(Help, NamesTheKeysPlaceholdersAndOrderOfRunsOfTheReadme) {
+    const std::string readme = ReadAll(OVISTA_SOURCE_DIR "/README.md");
+    std::vector<std::string> help = HelpKeys(HelpText());
+    std::vector<std::string> table = ReadmeKeys(readme);
+    ASSERT_EQ(help.size(), CommandLineKeys().size() + 4) << "every key, --help, -h, /?, --version";
+    std::ranges::sort(help);
+    std::ranges::sort(table);
+    EXPECT_EQ(help, table) << "--help and the README's key table differ";
+
+    const std::vector<std::string> runs = RunOrder(HelpText());
+    EXPECT_GE(runs.size(), 6u);
+    EXPECT_EQ(runs, RunOrder(readme)) << "the order of runs in --help and in the README differ";
 }
 
 TEST(Program, VersionPrintsTheVersion) {

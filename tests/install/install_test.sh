@@ -12,13 +12,16 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in lib/ovista/ovista lib/ovista/star.bmp lib/ovista/ball.bmp \
-         share/applications/ovista.desktop share/icons/hicolor/256x256/apps/ovista.png; do
+files=(lib/ovista/ovista lib/ovista/star.bmp lib/ovista/ball.bmp
+       share/applications/ovista.desktop share/icons/hicolor/256x256/apps/ovista.png
+       share/doc/ovista/copyright share/doc/ovista/changelog.gz share/man/man1/ovista.1.gz)
+for f in "${files[@]}"; do
   [ -s "$prefix/$f" ] || fail "$f not installed"
 done
 [ "$(readlink "$prefix/bin/ovista")" = ../lib/ovista/ovista ] || fail "bin/ovista is not the link"
 grep -qx 'Exec=ovista' "$prefix/share/applications/ovista.desktop" || fail "desktop entry"
 [ "$("$prefix/bin/ovista" --version)" = "Version 2.H" ] || fail "--version"
+zgrep -q 'JOBS=<n>' "$prefix/share/man/man1/ovista.1.gz" || fail "the manual page is not the help text"
 
 # A herd report as PDF, run through the link from an unrelated folder with a home of its own.
 # The report loads its pictures from the program's real folder: without star.bmp there it
@@ -49,11 +52,14 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
 deb=$(find "$work/package" -maxdepth 1 -name 'ovista_*.deb' | head -n 1)
 [ -n "$deb" ] || fail "no package"
 contents=$(dpkg-deb -c "$deb")
-for f in ./usr/lib/ovista/ovista ./usr/lib/ovista/star.bmp ./usr/lib/ovista/ball.bmp \
-         ./usr/share/applications/ovista.desktop ./usr/share/icons/hicolor/256x256/apps/ovista.png; do
-  grep -q " $f\$" <<<"$contents" || fail "$f not in the package"
+for f in "${files[@]}"; do
+  grep -q " ./usr/$f\$" <<<"$contents" || fail "$f not in the package"
 done
 grep -q ' ./usr/bin/ovista -> ../lib/ovista/ovista$' <<<"$contents" || fail "no link in the package"
+# The changelog's newest entry is the package's version: a new version needs its entry.
+version=$(dpkg-deb -f "$deb" Version)
+entry=$(zcat "$prefix/share/doc/ovista/changelog.gz" | head -n 1)
+[[ "$entry" == "ovista ($version) "* ]] || fail "the changelog begins '$entry', the package is $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins libicu fonts-liberation2; do
   grep -q "$p" <<<"$depends" || fail "Depends lacks $p: $depends"
