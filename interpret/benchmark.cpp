@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "interpret/interpretation.h"
+#include "interpret/ratings.h"
 
 namespace ovista {
 namespace {
@@ -134,13 +135,13 @@ std::vector<BenchmarkLine> BenchmarkLines(const std::vector<BenchmarkHerd>& herd
 int HeadlineAim(int system, BenchmarkField field, std::span<const BenchmarkHerd* const> herds) {
     const bool yearRound = system == kYearRoundCalving;
     switch (field) {
-        case F::ICR6wk: return 71;
-        case F::SR3wk: return 86;
-        case F::CR: return yearRound ? 51 : 53;
-        case F::Calv6wk: return 94;
-        case F::ICR100d: return 58;
-        case F::NICR200d: return 13;
-        case F::SR80d: return 73;
+        case F::ICR6wk: return kIcr6wkTarget.aim;
+        case F::SR3wk: return kSr3wkTarget.aim;
+        case F::CR: return (yearRound ? kCrYearRoundTarget : kCrSeasonalTarget).aim;
+        case F::Calv6wk: return kCalv6wkTarget.aim;
+        case F::ICR100d: return kIcr100dTarget.aim;
+        case F::NICR200d: return kNicr200dTarget.aim;
+        case F::SR80d: return kSr80dTarget.aim;
         case F::VWP: return 60;
         case F::NICR: break;
     }

@@ -143,10 +143,10 @@ void NonReturn(const HerdReport& r, bool yearRound, MarkWriter& out, Interpretat
     out.FigureAdvice(a::kNrr, shown ? Pct(r.NRR) : std::string(), "60%", AdviceFor(r.NRR, 60));
 }
 
-void Conception(const HerdReport& r, int aim, int average, MarkWriter& out, InterpretationTexts& texts) {
+void Conception(const HerdReport& r, const RatingTarget& target, MarkWriter& out, InterpretationTexts& texts) {
     const bool shown = r.CRNo > 50 && r.AnalType == kBasisEarlyPregTest;
     texts.CrText = shown ? N(r.CRNo) + " " + Key("CR_OK") : Key("CR_None");
-    out.FigureStars(a::kCr, shown ? Pct(r.CR) : std::string(), Pct(aim), StarCount(r.CR, average, aim));
+    out.FigureStars(a::kCr, shown ? Pct(r.CR) : std::string(), Pct(target.aim), target.Stars(r.CR));
 }
 
 void FirstCalverMilk(const HerdReport& r, const a::MilkColumns& at, MarkWriter& out,
@@ -312,7 +312,7 @@ Interpretation InterpretSeasonal(const HerdReport& r, bool split) {
         icr = earlyPd && r.ICR6wklow != r.ICR6wkHigh ? RangeText(r.ICR6wk, r.ICR6wklow, r.ICR6wkHigh)
                                                      : Pct(r.ICR6wk);
     }
-    out.FigureStars(split ? a::kIcr6wkSplit : a::kIcr6wk, icr, "71%", StarCount(r.ICR6wk, 60, 69));
+    out.FigureStars(split ? a::kIcr6wkSplit : a::kIcr6wk, icr, Pct(kIcr6wkTarget.aim), kIcr6wkTarget.Stars(r.ICR6wk));
 
     // Not-in-calf rate: the range runs from the optimistic to the pessimistic end.
     const bool nicrReported = r.NICR != 0 && (earlyPd || r.AnalType == kBasisPregTest);
@@ -336,10 +336,10 @@ Interpretation InterpretSeasonal(const HerdReport& r, bool split) {
     const bool shortAi = std::int64_t{r.EOAI} - r.MSD < 21;  // no overflow on a damaged record
     texts.Sr3wkText = r.SR3wk != 0 ? N(r.SR3wk_n) + " " + Key("3wkSRa") + " " + N(r.SR3wk) + "% " + Key("3wkSRb")
                                    : Key(shortAi ? "3wk_Not21" : "3wk_NoMatings");
-    out.FigureStars(a::kSr3wk, ValueText(r.SR3wk), "86%", StarCount(r.SR3wk, 75, 80));
+    out.FigureStars(a::kSr3wk, ValueText(r.SR3wk), Pct(kSr3wkTarget.aim), kSr3wkTarget.Stars(r.SR3wk));
 
     NonReturn(r, false, out, texts);
-    Conception(r, 53, 49, out, texts);
+    Conception(r, kCrSeasonalTarget, out, texts);
 
     // Calving pattern of first calvers.
     texts.HeiferPatternText = r.Calv6wk2yo != 0 ? N(r.Tot2yo) + " " + Key("HeiferPattern_OK")
@@ -354,7 +354,7 @@ Interpretation InterpretSeasonal(const HerdReport& r, bool split) {
     // Calving pattern of the whole herd.
     texts.HerdPatternText = r.Calv9wk != 0 ? N(r.nCalved) + " " + Key("HerdPattern_OK") : Key("HerdPattern_None");
     out.WeekColumn(a::kHerdWeekX[0], a::kHerdStarsDx, 3, r.Calv3wk, 61, StarCount(r.Calv3wk, 51, 57));
-    out.WeekColumn(a::kHerdWeekX[1], a::kHerdStarsDx, 6, r.Calv6wk, 94, StarCount(r.Calv6wk, 77, 84));
+    out.WeekColumn(a::kHerdWeekX[1], a::kHerdStarsDx, 6, r.Calv6wk, kCalv6wkTarget.aim, kCalv6wkTarget.Stars(r.Calv6wk));
     out.WeekColumn(a::kHerdWeekX[2], a::kHerdStarsDx, 9, r.Calv9wk, 100, StarCount(r.Calv9wk, 94, 99));
 
     // Heat detection: 3-week submission of the early-calved mature cows.
@@ -398,21 +398,21 @@ Interpretation InterpretYearRound(const HerdReport& r) {
     texts.Icr100dText = KeyOrEmpty(InCalfKey(r.AnalType, r.ICR100d != 0, "100d"));
     std::string icr;
     if (r.ICR100d != 0) icr = earlyPd ? RangeText(r.ICR100d, r.ICR100dLower, r.ICR100dUPper) : Pct(r.ICR100d);
-    out.FigureStars(a::kIcr100d, icr, "58%", StarCount(r.ICR100d, 45, 55));
+    out.FigureStars(a::kIcr100d, icr, Pct(kIcr100dTarget.aim), kIcr100dTarget.Stars(r.ICR100d));
 
     // 200-day not-in-calf rate.
     const bool reported = r.NICR200dLow != 0 && (earlyPd || r.AnalType == kBasisPregTest);
     texts.Nicr200dText = Key(reported ? "200dNICR_Reported" : "200dNICR_None");
-    out.FigureStars(a::kNicr200d, reported ? RangeText(r.NICR200dLow, r.nCalved130, r.NICR200dHigh) : "", "13%",
-                    StarCountLow(r.NICR200dLow, 19, 14));
+    out.FigureStars(a::kNicr200d, reported ? RangeText(r.NICR200dLow, r.nCalved130, r.NICR200dHigh) : "",
+                    Pct(kNicr200dTarget.aim), kNicr200dTarget.Stars(r.NICR200dLow));
 
     // 80-day submission rate.
     texts.Sr80dText = r.SR80d != 0 ? N(r.SR80d_n) + " " + Key("80dSRa") + " " + N(r.SR80d) + "% " + Key("80dSRb")
                                    : Key("80d_NoMatings");
-    out.FigureStars(a::kSr80d, ValueText(r.SR80d), "73%", StarCount(r.SR80d, 61, 67));
+    out.FigureStars(a::kSr80d, ValueText(r.SR80d), Pct(kSr80dTarget.aim), kSr80dTarget.Stars(r.SR80d));
 
     NonReturn(r, true, out, texts);
-    Conception(r, 51, 43, out, texts);
+    Conception(r, kCrYearRoundTarget, out, texts);
 
     // Voluntary waiting period: "OK" below 60 days.
     if (r.VWP != 0) {

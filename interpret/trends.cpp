@@ -78,11 +78,11 @@ TrendValue ValueOf(TrendFigure figure, const HerdReport& r) {
     const bool earlyPd = r.AnalType == kBasisEarlyPregTest;
     const bool tested = earlyPd || r.AnalType == kBasisPregTest;
     const int weeks = MatingWeeks(r);
+    const RatingTarget* target = nullptr;  // all but the not-in-calf rate
     switch (figure) {
         case TrendFigure::Icr6wk:
             v.value = r.ICR6wk;
-            v.aim = 71;
-            v.stars = StarCount(v.value, 60, 69);
+            target = &kIcr6wkTarget;
             break;
         case TrendFigure::Nicr:
             v.value = tested ? r.NICR : 0;
@@ -91,34 +91,32 @@ TrendValue ValueOf(TrendFigure figure, const HerdReport& r) {
             break;
         case TrendFigure::Sr3wk:
             v.value = r.SR3wk;
-            v.aim = 86;
-            v.stars = StarCount(v.value, 75, 80);
+            target = &kSr3wkTarget;
             break;
         case TrendFigure::Cr:
             v.value = r.CRNo > 50 && earlyPd ? r.CR : 0;
-            v.aim = IsYearRound(system) ? 51 : 53;
-            v.stars = IsYearRound(system) ? StarCount(v.value, 43, 51) : StarCount(v.value, 49, 53);
+            target = IsYearRound(system) ? &kCrYearRoundTarget : &kCrSeasonalTarget;
             break;
         case TrendFigure::Calv6wk:
             v.value = r.Calv6wk;
-            v.aim = 94;
-            v.stars = StarCount(v.value, 77, 84);
+            target = &kCalv6wkTarget;
             break;
         case TrendFigure::Icr100d:
             v.value = r.ICR100d;
-            v.aim = 58;
-            v.stars = StarCount(v.value, 45, 55);
+            target = &kIcr100dTarget;
             break;
         case TrendFigure::Nicr200d:
             v.value = tested ? r.NICR200dLow : 0;
-            v.aim = 13;
-            v.stars = StarCountLow(v.value, 19, 14);
+            target = &kNicr200dTarget;
             break;
         case TrendFigure::Sr80d:
             v.value = r.SR80d;
-            v.aim = 73;
-            v.stars = StarCount(v.value, 61, 67);
+            target = &kSr80dTarget;
             break;
+    }
+    if (target != nullptr) {
+        v.aim = target->aim;
+        v.stars = target->Stars(v.value);
     }
     if (v.value == 0) v.stars = 0;
     if (v.value != 0) v.text = Percent(v.value);

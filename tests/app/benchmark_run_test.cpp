@@ -22,15 +22,7 @@ using testing::WriteFile;
 
 constexpr const char* kHeader = "SHNO,CalvingSystem,Column,Value,HerdsCompared,Percentile,Quartile\r\n";
 
-std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
+using testing::CommandOutput;
 
 class BenchmarkRun : public ::testing::Test {
 protected:
@@ -49,7 +41,7 @@ protected:
     }
     std::string Out(const std::string& name, const std::string& file) const { return ReadFile(folder_ / name / file); }
     std::string PdfText(const std::string& name) const {
-        return Output("pdftotext -raw '" + (folder_ / name / "BENCHMARK.pdf").string() + "' -");
+        return CommandOutput("pdftotext -raw '" + (folder_ / name / "BENCHMARK.pdf").string() + "' -");
     }
 
     fs::path folder_;

@@ -21,16 +21,7 @@ using testing::PrivateFolder;
 using testing::ReadFile;
 using testing::WriteFile;
 
-// Standard output of a shell command.
-std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
+using testing::CommandOutput;
 
 std::vector<std::string> FileNames(const fs::path& folder) {
     std::vector<std::string> names;
@@ -67,12 +58,12 @@ protected:
     // A two-page A4 report whose text holds every one of texts.
     static void ExpectReport(const fs::path& pdf, const std::vector<std::string>& texts) {
         ASSERT_TRUE(fs::exists(pdf)) << pdf;
-        const std::string info = Output("pdfinfo '" + pdf.string() + "' 2>&1");
+        const std::string info = CommandOutput("pdfinfo '" + pdf.string() + "' 2>&1");
         EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
         EXPECT_NE(info.find("Page size:       595 x 842 pts (A4)"), std::string::npos) << info;
         EXPECT_NE(info.find("Title:           Ovista Report"), std::string::npos) << info;
         EXPECT_NE(info.find("Producer:        ovista Version 2.H"), std::string::npos) << info;
-        const std::string text = Output("pdftotext -raw '" + pdf.string() + "' -");
+        const std::string text = CommandOutput("pdftotext -raw '" + pdf.string() + "' -");
         for (const std::string& expected : texts) {
             EXPECT_NE(text.find(expected), std::string::npos) << pdf << " lacks " << expected;
         }

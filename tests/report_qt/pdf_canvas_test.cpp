@@ -22,20 +22,13 @@
 #include "report/report_canvas.h"
 #include "report/page3.h"
 #include "report/report_pages.h"
+#include "app/test_files.h"
 #include "report_qt/qt_test_support.h"
 
 namespace ovista {
 namespace {
 
-std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
+using testing::CommandOutput;
 
 // The report's pages as Qt's PDF engine writes them; with earlier seasons, page 3 too.
 void WriteQtPdf(const HerdReport& report, const QString& path, const std::vector<HerdReport>& earlier) {
@@ -86,7 +79,7 @@ void WriteOurPdf(const HerdReport& report, const QString& path, const std::vecto
 // Page n at 100 dots per inch.
 QImage Rendered(const QString& pdf, int n) {
     const QString stem = pdf + "-" + QString::number(n);
-    Output("pdftoppm -r 100 -f " + std::to_string(n) + " -l " + std::to_string(n) + " -singlefile '" +
+    CommandOutput("pdftoppm -r 100 -f " + std::to_string(n) + " -l " + std::to_string(n) + " -singlefile '" +
            pdf.toStdString() + "' '" + stem.toStdString() + "'");
     return QImage(stem + ".ppm").convertToFormat(QImage::Format_RGB32);
 }
@@ -116,7 +109,7 @@ struct Word {
 };
 
 std::vector<Word> Words(const QString& pdf) {
-    const std::string xml = Output("pdftotext -bbox '" + pdf.toStdString() + "' -");
+    const std::string xml = CommandOutput("pdftotext -bbox '" + pdf.toStdString() + "' -");
     std::vector<Word> words;
     // <word xMin="..." yMin="..." xMax="..." yMax="...">text</word>
     for (std::size_t at = 0; (at = xml.find("<word ", at)) != std::string::npos;) {
@@ -187,9 +180,9 @@ TEST(PdfCanvas, PagesLookAsQtsPdfEngineDrawsThem) {
                 EXPECT_NEAR(got[i].box[k], expected[i].box[k], (k % 2 == 0 ? 595 : 842) * 1e-4) << got[i].text;
             }
         }
-        const std::string fonts = Output("pdffonts '" + ours.toStdString() + "'");
+        const std::string fonts = CommandOutput("pdffonts '" + ours.toStdString() + "'");
         EXPECT_EQ(fonts.find(" no "), std::string::npos) << fonts;  // embedded, subset, mapped to text
-        EXPECT_NE(Output("pdfinfo '" + ours.toStdString() + "'").find("595 x 842 pts (A4)"), std::string::npos);
+        EXPECT_NE(CommandOutput("pdfinfo '" + ours.toStdString() + "'").find("595 x 842 pts (A4)"), std::string::npos);
     }
 }
 

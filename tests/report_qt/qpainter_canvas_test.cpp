@@ -14,6 +14,7 @@
 #include <string>
 
 #include "analysis/herd_report.h"
+#include "app/test_files.h"
 #include "herd/errors.h"
 #include "report/qt/print_report.h"
 #include "report/qt/qpainter_canvas.h"
@@ -37,15 +38,7 @@ public:
 };
 const auto* const kApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
-std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
+using testing::CommandOutput;
 
 fs::path Folder(const std::string& name) {
     const fs::path folder = fs::temp_directory_path() /
@@ -163,10 +156,10 @@ TEST(QPainterCanvas, PdfTextIsTextInTheEmbeddedFace) {
         canvas.DrawText(400, 600, "Seek advice");
     }
     const std::string pdf = (folder / "text.pdf").string();
-    const std::string text = Output("pdftotext '" + pdf + "' -");
+    const std::string text = CommandOutput("pdftotext '" + pdf + "' -");
     EXPECT_NE(text.find("Herd fertility \xc2\xa3 caf\xc3\xa9"), std::string::npos) << text;
     EXPECT_NE(text.find("Seek advice"), std::string::npos) << text;
-    const std::string fonts = Output("pdffonts '" + pdf + "'");
+    const std::string fonts = CommandOutput("pdffonts '" + pdf + "'");
     EXPECT_NE(fonts.find("LiberationSans "), std::string::npos) << fonts;
     EXPECT_NE(fonts.find("LiberationSans-Bold "), std::string::npos) << fonts;
     // Every face is embedded: the column after the encoding says "yes".
@@ -187,7 +180,7 @@ TEST(ReportPdf, TwoA4PagesUnderTheirOwnNameAndNothingElse) {
     const std::string pdf = (folder / "herd.pdf").string();
     WriteReportPdf(report, pdf);
     WriteReportPdf(report, pdf);  // replaced whole
-    const std::string info = Output("pdfinfo '" + pdf + "'");
+    const std::string info = CommandOutput("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
     EXPECT_NE(info.find("Page size:       595 x 842 pts (A4)"), std::string::npos) << info;
     EXPECT_NE(info.find("Producer:        ovista Version 2.H"), std::string::npos) << info;
@@ -222,7 +215,7 @@ TEST(ReportPdf, StarsAndChartPointsAreStoredLosslessAtTheirPageSize) {
     const std::string pdf = (folder / "herd.pdf").string();
     WriteReportPdf(report, pdf);
     // Width, height and encoding of each picture but the product logo (400 x 480).
-    std::istringstream lines(Output("pdfimages -list '" + pdf + "' | awk '$3 == \"image\" && $4 < 200 {print $4, $5, $9}'"));
+    std::istringstream lines(CommandOutput("pdfimages -list '" + pdf + "' | awk '$3 == \"image\" && $4 < 200 {print $4, $5, $9}'"));
     int marks = 0;
     for (int w, h; lines >> w >> h;) {
         std::string encoding;
