@@ -101,27 +101,41 @@ void CountConception(AnalysisContext& context, CowRecord& record) {
     }
 }
 
-// The lactation in every 12-month period that holds its calving.
+void AddCounts(std::int16_t& count, int added) {
+    count = CheckedInt16(static_cast<std::int64_t>(count) + added);
+}
+
+// The lactation in every 12-month period that holds its calving. Periods run back a month
+// at a time, so those holding a calving are a run of at most twelve: the walk stops at the
+// first period that ends before the calving.
 void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
     const std::int64_t calved = record.Calved;
+    const bool culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
+    const bool culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
+    const bool recalved = record.NextCalve != 0;
+    const Date firstService = record.Services[0].Date;
+    const bool mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
+    const Date firstTest = record.PregTests[0].Date;
+    const bool tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
+    int tests = 0;
+    int early = 0;
+    for (const PregTestRecord& test : record.PregTests) {
+        if (test.Date == 0) continue;
+        ++tests;
+        if (test.Weeks <= kEarlyTestWeeks) ++early;
+    }
     for (int r = 0; r < kPeriodCount; ++r) {
         PeriodSummary& period = context.Period(r);
-        if (calved < period.start || calved > period.end) continue;
+        if (calved > period.end) break;
+        if (calved < period.start) continue;
         AddCount(period.Calved);
-        if (record.Culled != 0) {
-            if (record.Culled - calved <= kCulledEarlyDays) AddCount(period.Culled);
-            if (record.Culled - calved <= kCulledInYearDays) AddCount(period.Cul365);
-        }
-        if (record.NextCalve != 0) AddCount(period.ReCalv);
-        const Date firstService = record.Services[0].Date;
-        if (firstService != 0 && firstService <= calved + kServiceWindowDays) AddCount(period.Mated);
-        const Date firstTest = record.PregTests[0].Date;
-        if (firstTest != 0 && firstTest <= calved + kCulledInYearDays) AddCount(period.Tested);
-        for (const PregTestRecord& test : record.PregTests) {
-            if (test.Date == 0) continue;
-            AddCount(period.TotPD);
-            if (test.Weeks <= kEarlyTestWeeks) AddCount(period.Early);
-        }
+        if (culledEarly) AddCount(period.Culled);
+        if (culledInYear) AddCount(period.Cul365);
+        if (recalved) AddCount(period.ReCalv);
+        if (mated) AddCount(period.Mated);
+        if (tested) AddCount(period.Tested);
+        if (tests != 0) AddCounts(period.TotPD, tests);
+        if (early != 0) AddCounts(period.Early, early);
     }
 }
 
@@ -142,10 +156,13 @@ void TraceSummaries(AnalysisContext& context) {
 
 void SmoothCalvings(AnalysisContext& context) {
     context.SmoothedCalvings.Clear();
+    // A running sum of the window n-7..n+7 (from day 1).
+    std::int64_t sum = 0;
+    for (int day = 1; day <= 7; ++day) sum += context.DailyCalvings[day];
     for (int n = 1; n <= kSmoothedDays; ++n) {
-        std::int32_t sum = 0;
-        for (int day = std::max(1, n - 7); day <= n + 7; ++day) sum += context.DailyCalvings[day];
-        context.SmoothedCalvings[n] = sum;
+        sum += context.DailyCalvings[n + 7];
+        if (n - 8 >= 1) sum -= context.DailyCalvings[n - 8];
+        context.SmoothedCalvings[n] = static_cast<std::int32_t>(sum);
     }
 }
 

@@ -323,7 +323,11 @@ void FindMatingStarts(AnalysisContext& context, bool recalvingOnly) {
             ++gap;
             continue;
         }
-        trace.Line(FormatDateText(context.AnalysisDate - n), "  ", services);
+        if (trace.Tracing()) {
+            trace.Line(FormatDateText(context.AnalysisDate - n), "  ", services);
+        } else {
+            CheckedDate(std::int64_t{context.AnalysisDate} - n);  // the check the line's date makes
+        }
         longestGap = std::max(longestGap, gap);
         gap = 0;
         if (lastStart - n >= kMatingStartSpacing && longestGap > kMatingStartGap) {

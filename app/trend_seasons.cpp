@@ -40,7 +40,10 @@ Date EarlierAnalysisDate(Date analysisDate, int years) {
 
 LoadedHerd::LoadedHerd(const HerdList& herd) {
     records_.reserve(static_cast<std::size_t>(herd.Count()));
-    for (int index = 1; index <= herd.Count(); ++index) records_.push_back(herd.RecordAt(index));
+    for (int index = 1; index <= herd.Count(); ++index) {
+        records_.push_back(herd.RecordAt(index));
+        dates_.Add(records_.back());
+    }
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {
@@ -72,7 +75,11 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                 row = summary.str();
             };
             loaded.RestoreInto(herd);
-            AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt);
+            if (loaded.HoldsMistypedYears(date)) {
+                AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt);
+            } else {
+                attempt(herd);  // nothing to leave out: the retry's own first step
+            }
         } catch (const std::exception&) {
             continue;  // no row, as the batch line would get none
         }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/herd_report.h"
+#include "app/mistyped_years.h"
 #include "app/runs.h"
 #include "herd/cow_record.h"
 #include "herd/herd_list.h"
@@ -34,9 +35,12 @@ public:
     explicit LoadedHerd(const HerdList& herd);
     // Copies the records back into herd, the list they were taken from (its keys unchanged).
     void RestoreInto(HerdList& herd) const;
+    // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
+    bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
 
 private:
     std::vector<CowRecord> records_;
+    LactationDateSpan dates_;
 };
 
 // What the earlier seasons of one herd gave.
