@@ -53,35 +53,30 @@ void CountCalving(AnalysisContext& context, const CowRecord& record) {
     }
 }
 
-// Services with a sire within 200 days after calving.
-void CountServices(AnalysisContext& context, const CowRecord& record) {
+// One walk over the services: those with a sire within 200 days after calving into the
+// histogram (when count), and the last heat and the last and first service with a sire.
+void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bool count) {
+    Date lastHeat = 0;
+    Date lastService = 0;
+    Date firstService = 0;
+    bool firstServiceAI = false;
     for (const ServiceRecord& service : record.Services) {
-        if (service.Date == 0 || service.Sire.empty()) continue;
-        if (static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
+        if (service.Date == 0) continue;
+        lastHeat = service.Date;
+        if (service.Sire.empty()) continue;
+        lastService = service.Date;
+        if (firstService == 0) {
+            firstService = service.Date;
+            firstServiceAI = service.AI;
+        }
+        if (!count || static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
         const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - service.Date));
         if (n > 0) ++context.DailyServices[n];
     }
-}
-
-// The last heat, last and first service with a sire.
-void DeriveServiceDates(CowRecord& record) {
-    record.LastHeat = 0;
-    record.LastService = 0;
-    for (int slot = kServiceSlots - 1; slot >= 0; --slot) {
-        const ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
-        if (service.Date == 0) continue;
-        if (record.LastHeat == 0) record.LastHeat = service.Date;
-        if (record.LastService == 0 && !service.Sire.empty()) record.LastService = service.Date;
-    }
-    record.FirstService = 0;
-    record.FirstServiceAI = false;
-    for (const ServiceRecord& service : record.Services) {
-        if (service.Date != 0 && !service.Sire.empty()) {
-            record.FirstService = service.Date;
-            record.FirstServiceAI = service.AI;
-            break;
-        }
-    }
+    record.LastHeat = lastHeat;
+    record.LastService = lastService;
+    record.FirstService = firstService;
+    record.FirstServiceAI = firstServiceAI;
 }
 
 // The conception dated by the first test that found the cow pregnant within 250
@@ -110,6 +105,7 @@ void AddCounts(std::int16_t& count, int added) {
 // first period that ends before the calving.
 void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
     const std::int64_t calved = record.Calved;
+    if (calved > context.Period(0).end || calved < context.Period(kPeriodCount - 1).start) return;
     const bool culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
     const bool culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
     const bool recalved = record.NextCalve != 0;
@@ -249,11 +245,10 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
         const bool placeable = CalvingPlaceable(record, context.AnalysisDate);
         if (placeable) {
             CountCalving(context, record);
-            CountServices(context, record);
         } else {
             unplaced.push_back(record.Key.str());
         }
-        DeriveServiceDates(record);
+        CountServicesAndDeriveDates(context, record, placeable);
         if (placeable) {
             CountConception(context, record);
             CountInPeriods(context, record);

@@ -257,28 +257,6 @@ void TraceServiceArrays(AnalysisContext& context) {
 
 }  // namespace
 
-bool InMatingGroup(const AnalysisContext& context, const CowRecord& cow, Date d, bool usePrevMSD,
-                   bool applyCulling) {
-    if (cow.ETCow) return false;
-    const std::int16_t pattern = context.report.AnalysisCalvingPattern;
-    const bool culledBeforeNext = CulledBeforeNextCalving(cow);
-    if (pattern == kYearRoundCalving) {
-        if (!(std::int64_t{d} - 365 < cow.Calved && cow.Calved <= d)) return false;
-        return !(applyCulling && culledBeforeNext && std::int64_t{cow.Culled} < std::int64_t{cow.Calved} + 50);
-    }
-    if (pattern != kSeasonalCalving && pattern != kSplitCalving) return false;
-    if (usePrevMSD && context.PrevMSD <= 0) return false;
-    const std::int64_t m = usePrevMSD ? context.PrevMSD : context.MSD;
-    const std::int64_t first = pattern == kSeasonalCalving ? m - 130 : m - 120;
-    const std::int64_t last = pattern == kSeasonalCalving ? m + 59 : m;
-    if (cow.Calved < first || cow.Calved > last) return false;
-    if (applyCulling && culledBeforeNext && cow.Culled < m) {
-        // A cow of the previous group culled long after its mating start stays in.
-        if (!usePrevMSD || cow.Culled < std::int64_t{context.PrevMSD} + 700) return false;
-    }
-    return true;
-}
-
 bool MatchBasisPeriod(AnalysisContext& context, Date candidate, bool recalvingOnly) {
     struct Choice {
         std::int16_t period;
