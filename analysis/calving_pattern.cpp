@@ -348,7 +348,9 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
         if (windows.InPeriod(d)) Increment(counts[kCrossCheckPeriodTotal]);
     };
     count(kCrossCheckCalvings, cow.Calved);
-    for (const ServiceRecord& service : cow.Services) {
+    const int slots = ServiceSlotsInUse(cow);
+    for (int slot = 0; slot < slots; ++slot) {
+        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.AI) count(kCrossCheckAIMatings, service.Date);
     }
     count(kCrossCheckCulledOrDied, cow.Culled);

@@ -104,7 +104,7 @@ void CountServices(AnalysisContext& context, const CowRecord& cow) {
     }
     if (cow.FirstService <= 0) return;
     Date later = 0;
-    for (int slot = kServiceSlots - 2; slot >= 0; --slot) {
+    for (int slot = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; slot >= 0; --slot) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (later != 0) {
@@ -126,7 +126,9 @@ void CountServices(AnalysisContext& context, const CowRecord& cow) {
 // First pass, step 3: the previous group's last heat or service, and last AI service,
 // before the MSD.
 void NotePreviousMating(AnalysisContext& context, const CowRecord& cow) {
-    for (const ServiceRecord& service : cow.Services) {
+    const int slots = ServiceSlotsInUse(cow);
+    for (int slot = 0; slot < slots; ++slot) {
+        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0 || service.Date >= context.MSD) continue;
         context.PrevMatingEnd = std::max(context.PrevMatingEnd, service.Date);
         if (service.AI) context.PrevEOAI = std::max(context.PrevEOAI, service.Date);
@@ -227,8 +229,10 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
     }
 
     if (cow.FirstService <= 0) return;
-    Date later = cow.Services[kServiceSlots - 1].Date;
-    for (int slot = kServiceSlots - 2; slot >= 0; --slot) {
+    // From the last slot back; the slots not in use have no date.
+    const int slots = ServiceSlotsInUse(cow);
+    Date later = slots == kServiceSlots ? cow.Services[kServiceSlots - 1].Date : 0;
+    for (int slot = std::min(slots, kServiceSlots - 1) - 1; slot >= 0; --slot) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (HasSire(service) && service.AI) {
