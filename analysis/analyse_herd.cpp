@@ -53,35 +53,32 @@ void CountCalving(AnalysisContext& context, const CowRecord& record) {
     }
 }
 
-// Services with a sire within 200 days after calving.
-void CountServices(AnalysisContext& context, const CowRecord& record) {
-    for (const ServiceRecord& service : record.Services) {
-        if (service.Date == 0 || service.Sire.empty()) continue;
-        if (static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
+// One walk over the services: those with a sire within 200 days after calving into the
+// histogram (when count), and the last heat and the last and first service with a sire.
+void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bool count) {
+    Date lastHeat = 0;
+    Date lastService = 0;
+    Date firstService = 0;
+    bool firstServiceAI = false;
+    const int slots = ServiceSlotsInUse(record);
+    for (int slot = 0; slot < slots; ++slot) {
+        const ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
+        if (service.Date == 0) continue;
+        lastHeat = service.Date;
+        if (service.Sire.empty()) continue;
+        lastService = service.Date;
+        if (firstService == 0) {
+            firstService = service.Date;
+            firstServiceAI = service.AI;
+        }
+        if (!count || static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
         const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - service.Date));
         if (n > 0) ++context.DailyServices[n];
     }
-}
-
-// The last heat, last and first service with a sire.
-void DeriveServiceDates(CowRecord& record) {
-    record.LastHeat = 0;
-    record.LastService = 0;
-    for (int slot = kServiceSlots - 1; slot >= 0; --slot) {
-        const ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
-        if (service.Date == 0) continue;
-        if (record.LastHeat == 0) record.LastHeat = service.Date;
-        if (record.LastService == 0 && !service.Sire.empty()) record.LastService = service.Date;
-    }
-    record.FirstService = 0;
-    record.FirstServiceAI = false;
-    for (const ServiceRecord& service : record.Services) {
-        if (service.Date != 0 && !service.Sire.empty()) {
-            record.FirstService = service.Date;
-            record.FirstServiceAI = service.AI;
-            break;
-        }
-    }
+    record.LastHeat = lastHeat;
+    record.LastService = lastService;
+    record.FirstService = firstService;
+    record.FirstServiceAI = firstServiceAI;
 }
 
 // The conception dated by the first test that found the cow pregnant within 250
@@ -101,27 +98,42 @@ void CountConception(AnalysisContext& context, CowRecord& record) {
     }
 }
 
-// The lactation in every 12-month period that holds its calving.
+void AddCounts(std::int16_t& count, int added) {
+    count = CheckedInt16(static_cast<std::int64_t>(count) + added);
+}
+
+// The lactation in every 12-month period that holds its calving. Periods run back a month
+// at a time, so those holding a calving are a run of at most twelve: the walk stops at the
+// first period that ends before the calving.
 void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
     const std::int64_t calved = record.Calved;
+    if (calved > context.Period(0).end || calved < context.Period(kPeriodCount - 1).start) return;
+    const bool culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
+    const bool culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
+    const bool recalved = record.NextCalve != 0;
+    const Date firstService = ServiceSlotsInUse(record) > 0 ? record.Services[0].Date : 0;
+    const bool mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
+    const Date firstTest = record.PregTests[0].Date;
+    const bool tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
+    int tests = 0;
+    int early = 0;
+    for (const PregTestRecord& test : record.PregTests) {
+        if (test.Date == 0) continue;
+        ++tests;
+        if (test.Weeks <= kEarlyTestWeeks) ++early;
+    }
     for (int r = 0; r < kPeriodCount; ++r) {
         PeriodSummary& period = context.Period(r);
-        if (calved < period.start || calved > period.end) continue;
+        if (calved > period.end) break;
+        if (calved < period.start) continue;
         AddCount(period.Calved);
-        if (record.Culled != 0) {
-            if (record.Culled - calved <= kCulledEarlyDays) AddCount(period.Culled);
-            if (record.Culled - calved <= kCulledInYearDays) AddCount(period.Cul365);
-        }
-        if (record.NextCalve != 0) AddCount(period.ReCalv);
-        const Date firstService = record.Services[0].Date;
-        if (firstService != 0 && firstService <= calved + kServiceWindowDays) AddCount(period.Mated);
-        const Date firstTest = record.PregTests[0].Date;
-        if (firstTest != 0 && firstTest <= calved + kCulledInYearDays) AddCount(period.Tested);
-        for (const PregTestRecord& test : record.PregTests) {
-            if (test.Date == 0) continue;
-            AddCount(period.TotPD);
-            if (test.Weeks <= kEarlyTestWeeks) AddCount(period.Early);
-        }
+        if (culledEarly) AddCount(period.Culled);
+        if (culledInYear) AddCount(period.Cul365);
+        if (recalved) AddCount(period.ReCalv);
+        if (mated) AddCount(period.Mated);
+        if (tested) AddCount(period.Tested);
+        if (tests != 0) AddCounts(period.TotPD, tests);
+        if (early != 0) AddCounts(period.Early, early);
     }
 }
 
@@ -142,10 +154,13 @@ void TraceSummaries(AnalysisContext& context) {
 
 void SmoothCalvings(AnalysisContext& context) {
     context.SmoothedCalvings.Clear();
+    // A running sum of the window n-7..n+7 (from day 1).
+    std::int64_t sum = 0;
+    for (int day = 1; day <= 7; ++day) sum += context.DailyCalvings[day];
     for (int n = 1; n <= kSmoothedDays; ++n) {
-        std::int32_t sum = 0;
-        for (int day = std::max(1, n - 7); day <= n + 7; ++day) sum += context.DailyCalvings[day];
-        context.SmoothedCalvings[n] = sum;
+        sum += context.DailyCalvings[n + 7];
+        if (n - 8 >= 1) sum -= context.DailyCalvings[n - 8];
+        context.SmoothedCalvings[n] = static_cast<std::int32_t>(sum);
     }
 }
 
@@ -232,11 +247,10 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
         const bool placeable = CalvingPlaceable(record, context.AnalysisDate);
         if (placeable) {
             CountCalving(context, record);
-            CountServices(context, record);
         } else {
             unplaced.push_back(record.Key.str());
         }
-        DeriveServiceDates(record);
+        CountServicesAndDeriveDates(context, record, placeable);
         if (placeable) {
             CountConception(context, record);
             CountInPeriods(context, record);
@@ -333,7 +347,9 @@ void CullTrim(CowRecord& record) {
     if (record.Culled == 0) return;
     if (record.Culled < record.Dryoff) record.Dryoff = 0;
     if (record.NextCalve > record.Culled) record.NextCalve = 0;
-    for (ServiceRecord& service : record.Services) {
+    const int slots = ServiceSlotsInUse(record);
+    for (int slot = 0; slot < slots; ++slot) {
+        ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
         if (service.Date > record.Culled) {
             service.Date = 0;
             service.AI = false;

@@ -9,7 +9,8 @@ AnalysisContext::AnalysisContext(HerdList& herdList, HerdReport& herdReport, Dat
     : herd(herdList), report(herdReport), writeSummary(std::move(summaryWriter)), AnalysisDate(analysisDate) {}
 
 void AnalysisContext::TakeWorkAreas() {
-    WorkAreas.assign(kLifeTableCount, LifeTable{});
+    WorkAreas.clear();
+    WorkAreas.resize(kLifeTableCount);  // zeroed in place
 }
 
 void AnalysisContext::ReleaseWorkAreas() {

@@ -292,26 +292,70 @@ void RankTechnicians(HerdReport& report) {
 
 void Increment(std::int16_t& count) { count = CheckedInt16(static_cast<std::int64_t>(count) + 1); }
 
-// Counts one lactation's events dated first..last (date 0 is no event): by month of the
-// cross-check year and into its total, or into the total of the latest period.
-void CountEvents(HerdReport& report, const CowRecord& cow, Date first, Date last, bool byMonth) {
-    const auto within = [&](Date d) { return d != 0 && d >= first && d <= last; };
-    const auto count = [&](std::size_t group, Date d) {
-        auto& counts = report.RecordsCrossCheck[group];
-        if (byMonth) {
-            Increment(counts[static_cast<std::size_t>(MonthsBetween(d, report.CrossCheckStart) - 1)]);
-            Increment(counts[kCrossCheckYearTotal]);
-        } else {
-            Increment(counts[kCrossCheckPeriodTotal]);
-        }
-    };
-    if (within(cow.Calved)) count(kCrossCheckCalvings, cow.Calved);
-    for (const ServiceRecord& service : cow.Services) {
-        if (service.AI && within(service.Date)) count(kCrossCheckAIMatings, service.Date);
+// The windows of the records cross-check: the cross-check year, counted by month and into
+// its total, and the latest period, counted into its total.
+class CrossCheckWindows {
+public:
+    CrossCheckWindows(Date yearFirst, Date yearLast, Date periodFirst, Date periodLast)
+        : yearFirst_(yearFirst), yearLast_(yearLast), periodFirst_(periodFirst), periodLast_(periodLast) {}
+
+    bool InYear(Date d) const { return d >= yearFirst_ && d <= yearLast_; }
+    bool InPeriod(Date d) const { return d >= periodFirst_ && d <= periodLast_; }
+
+    // Place (0..11) of a date of the year among the months from the year's first one, as
+    // MonthsBetween(d, yearFirst) - 1 gives it: the first days of months passed since.
+    std::size_t MonthPlace(Date d) {
+        if (!monthsKnown_) FindMonthStarts();
+        std::size_t passed = 0;
+        while (passed < monthStarts_.size() && monthStarts_[passed] <= d) ++passed;
+        return passed % 12;
     }
-    if (within(cow.Culled)) count(kCrossCheckCulledOrDied, cow.Culled);
+
+private:
+    void FindMonthStarts() {
+        const CalendarDate first = DecodeDate(yearFirst_);
+        std::int64_t year = first.year;
+        int month = first.month;
+        for (;;) {
+            if (++month > 12) {
+                month = 1;
+                if (++year > 9999) break;  // no later date to place
+            }
+            const Date start = FirstOfMonth(year, month);
+            if (start > yearLast_) break;
+            monthStarts_.push_back(start);
+        }
+        monthsKnown_ = true;
+    }
+
+    Date yearFirst_;
+    Date yearLast_;
+    Date periodFirst_;
+    Date periodLast_;
+    bool monthsKnown_ = false;  // found when an event of the year first needs them
+    std::vector<Date> monthStarts_;
+};
+
+// Counts one lactation's events (date 0 is no event) into the windows that hold them.
+void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& windows) {
+    const auto count = [&](std::size_t group, Date d) {
+        if (d == 0) return;
+        auto& counts = report.RecordsCrossCheck[group];
+        if (windows.InYear(d)) {
+            Increment(counts[windows.MonthPlace(d)]);
+            Increment(counts[kCrossCheckYearTotal]);
+        }
+        if (windows.InPeriod(d)) Increment(counts[kCrossCheckPeriodTotal]);
+    };
+    count(kCrossCheckCalvings, cow.Calved);
+    const int slots = ServiceSlotsInUse(cow);
+    for (int slot = 0; slot < slots; ++slot) {
+        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+        if (service.AI) count(kCrossCheckAIMatings, service.Date);
+    }
+    count(kCrossCheckCulledOrDied, cow.Culled);
     for (const PregTestRecord& test : cow.PregTests) {
-        if (!within(test.Date)) continue;
+        if (test.Date == 0) continue;
         count(test.Weeks <= kEarlyTestMaxWeeks ? kCrossCheckEarlyPregTests : kCrossCheckLatePregTests, test.Date);
     }
 }
@@ -319,10 +363,9 @@ void CountEvents(HerdReport& report, const CowRecord& cow, Date first, Date last
 void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
     HerdReport& report = context.report;
     const PeriodSummary& latest = context.Period(0);
+    CrossCheckWindows windows(report.CrossCheckStart, yearEnd, latest.start, latest.end);
     for (int i = 1; i <= context.herd.Count(); ++i) {
-        const CowRecord& cow = context.herd.RecordAt(i);
-        CountEvents(report, cow, report.CrossCheckStart, yearEnd, true);
-        CountEvents(report, cow, latest.start, latest.end, false);
+        CountEvents(report, context.herd.RecordAt(i), windows);
     }
 }
 
@@ -346,22 +389,33 @@ bool ClassifyCalvingPattern(AnalysisContext& context) {
         report.Error = kErrorNoCalvingPeriod;
         return false;
     }
+    // Untraced, these tables cost only the range checks of their dates, which fail a herd
+    // whether or not it is traced.
+    const bool tracing = trace.Tracing();
     trace.Line("Weekly calving pattern");
     for (int w = 0; w <= kLastPatternWeek; ++w) {
-        if (pattern[w] != 0) trace.Line(PercentLine(context, w, 5));
+        if (pattern[w] == 0) continue;
+        if (tracing) {
+            trace.Line(PercentLine(context, w, 5));
+        } else {
+            WeekStart(context, w);
+        }
     }
     trace.Line("Conception pattern");
     for (int n = decltype(context.DailyConceptions)::kFirst; n <= decltype(context.DailyConceptions)::kLast; ++n) {
         const std::int32_t conceptions = context.DailyConceptions[n];
-        if (conceptions > 0) trace.Line(FormatDateText(AddDays(context.AnalysisDate, -n)), "  ", conceptions);
+        if (conceptions <= 0) continue;
+        const Date day = AddDays(context.AnalysisDate, -n);
+        if (tracing) trace.Line(FormatDateText(day), "  ", conceptions);
     }
 
     auto& sorted = context.SortedWeeks;
     std::iota(sorted.begin(), sorted.end(), std::int16_t{0});
     std::stable_sort(sorted.begin(), sorted.end(), [&](std::int16_t a, std::int16_t b) { return pattern[a] > pattern[b]; });
     trace.Line("Sorted weekly calving pattern");
+    // The weekly table above has checked these weeks' dates.
     for (const std::int16_t w : sorted) {
-        if (pattern[w] != 0) trace.Line(PercentLine(context, w, 5));
+        if (tracing && pattern[w] != 0) trace.Line(PercentLine(context, w, 5));
     }
 
     int weeksTo80 = 0;

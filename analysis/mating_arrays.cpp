@@ -104,7 +104,7 @@ void CountServices(AnalysisContext& context, const CowRecord& cow) {
     }
     if (cow.FirstService <= 0) return;
     Date later = 0;
-    for (int slot = kServiceSlots - 2; slot >= 0; --slot) {
+    for (int slot = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; slot >= 0; --slot) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (later != 0) {
@@ -126,7 +126,9 @@ void CountServices(AnalysisContext& context, const CowRecord& cow) {
 // First pass, step 3: the previous group's last heat or service, and last AI service,
 // before the MSD.
 void NotePreviousMating(AnalysisContext& context, const CowRecord& cow) {
-    for (const ServiceRecord& service : cow.Services) {
+    const int slots = ServiceSlotsInUse(cow);
+    for (int slot = 0; slot < slots; ++slot) {
+        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0 || service.Date >= context.MSD) continue;
         context.PrevMatingEnd = std::max(context.PrevMatingEnd, service.Date);
         if (service.AI) context.PrevEOAI = std::max(context.PrevEOAI, service.Date);
@@ -227,8 +229,10 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
     }
 
     if (cow.FirstService <= 0) return;
-    Date later = cow.Services[kServiceSlots - 1].Date;
-    for (int slot = kServiceSlots - 2; slot >= 0; --slot) {
+    // From the last slot back; the slots not in use have no date.
+    const int slots = ServiceSlotsInUse(cow);
+    Date later = slots == kServiceSlots ? cow.Services[kServiceSlots - 1].Date : 0;
+    for (int slot = std::min(slots, kServiceSlots - 1) - 1; slot >= 0; --slot) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (HasSire(service) && service.AI) {
@@ -256,28 +260,6 @@ void TraceServiceArrays(AnalysisContext& context) {
 }
 
 }  // namespace
-
-bool InMatingGroup(const AnalysisContext& context, const CowRecord& cow, Date d, bool usePrevMSD,
-                   bool applyCulling) {
-    if (cow.ETCow) return false;
-    const std::int16_t pattern = context.report.AnalysisCalvingPattern;
-    const bool culledBeforeNext = CulledBeforeNextCalving(cow);
-    if (pattern == kYearRoundCalving) {
-        if (!(std::int64_t{d} - 365 < cow.Calved && cow.Calved <= d)) return false;
-        return !(applyCulling && culledBeforeNext && std::int64_t{cow.Culled} < std::int64_t{cow.Calved} + 50);
-    }
-    if (pattern != kSeasonalCalving && pattern != kSplitCalving) return false;
-    if (usePrevMSD && context.PrevMSD <= 0) return false;
-    const std::int64_t m = usePrevMSD ? context.PrevMSD : context.MSD;
-    const std::int64_t first = pattern == kSeasonalCalving ? m - 130 : m - 120;
-    const std::int64_t last = pattern == kSeasonalCalving ? m + 59 : m;
-    if (cow.Calved < first || cow.Calved > last) return false;
-    if (applyCulling && culledBeforeNext && cow.Culled < m) {
-        // A cow of the previous group culled long after its mating start stays in.
-        if (!usePrevMSD || cow.Culled < std::int64_t{context.PrevMSD} + 700) return false;
-    }
-    return true;
-}
 
 bool MatchBasisPeriod(AnalysisContext& context, Date candidate, bool recalvingOnly) {
     struct Choice {
@@ -323,7 +305,11 @@ void FindMatingStarts(AnalysisContext& context, bool recalvingOnly) {
             ++gap;
             continue;
         }
-        trace.Line(FormatDateText(context.AnalysisDate - n), "  ", services);
+        if (trace.Tracing()) {
+            trace.Line(FormatDateText(context.AnalysisDate - n), "  ", services);
+        } else {
+            CheckedDate(std::int64_t{context.AnalysisDate} - n);  // the check the line's date makes
+        }
         longestGap = std::max(longestGap, gap);
         gap = 0;
         if (lastStart - n >= kMatingStartSpacing && longestGap > kMatingStartGap) {

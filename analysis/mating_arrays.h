@@ -2,6 +2,8 @@
 // When mating started, who was in the mated group, and what happened on each of the first
 // 200 days of mating: the service, AI and return arrays, the ends of mating and of AI, the
 // culling marks of each lactation and the herd counters that the rates divide.
+#include <cstdint>
+
 #include "analysis/analysis_context.h"
 #include "herd/cow_record.h"
 #include "herd/textutil.h"
@@ -16,8 +18,29 @@ namespace ovista {
 // (year-round) or before the mating start (seasonal and split; with usePrevMSD only when
 // culled before PrevMSD + 700). Embryo-transfer cows are never in the group. d is used by
 // year-round herds only.
-bool InMatingGroup(const AnalysisContext& context, const CowRecord& cow, Date d,
-                   bool usePrevMSD, bool applyCulling);
+// Inline: every pass of the analysis asks it of every lactation.
+inline bool InMatingGroup(const AnalysisContext& context, const CowRecord& cow, Date d,
+                          bool usePrevMSD, bool applyCulling) {
+    if (cow.ETCow) return false;
+    const std::int16_t pattern = context.report.AnalysisCalvingPattern;
+    // Culled before her next calving: no next calving, or culled earlier than it.
+    const bool culledBeforeNext = cow.Culled != 0 && (cow.NextCalve == 0 || cow.NextCalve > cow.Culled);
+    if (pattern == kYearRoundCalving) {
+        if (!(std::int64_t{d} - 365 < cow.Calved && cow.Calved <= d)) return false;
+        return !(applyCulling && culledBeforeNext && std::int64_t{cow.Culled} < std::int64_t{cow.Calved} + 50);
+    }
+    if (pattern != kSeasonalCalving && pattern != kSplitCalving) return false;
+    if (usePrevMSD && context.PrevMSD <= 0) return false;
+    const std::int64_t m = usePrevMSD ? context.PrevMSD : context.MSD;
+    const std::int64_t first = pattern == kSeasonalCalving ? m - 130 : m - 120;
+    const std::int64_t last = pattern == kSeasonalCalving ? m + 59 : m;
+    if (cow.Calved < first || cow.Calved > last) return false;
+    if (applyCulling && culledBeforeNext && cow.Culled < m) {
+        // A cow of the previous group culled long after its mating start stays in.
+        if (!usePrevMSD || cow.Culled < std::int64_t{context.PrevMSD} + 700) return false;
+    }
+    return true;
+}
 
 // Looks for the first period with enough data that contains the candidate mating start:
 // early pregnancy tests, pregnancy tests, mating records (these three skipped when

@@ -1,5 +1,6 @@
 #include "app/mistyped_years.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -42,7 +43,8 @@ bool FindMistypedDate(const CowRecord& r, Date analysisDate, MistypedLactation& 
             return true;
         }
     }
-    for (const ServiceRecord& service : r.Services) {
+    for (int slot = 0; slot < ServiceSlotsInUse(r); ++slot) {
+        const ServiceRecord& service = r.Services[static_cast<std::size_t>(slot)];
         if (Mistyped(service.Date, analysisDate)) {
             found.field = "service date";
             found.date = service.Date;
@@ -59,13 +61,47 @@ bool FindMistypedDate(const CowRecord& r, Date analysisDate, MistypedLactation& 
     return false;
 }
 
+// Whether any date of the record is mistyped, without naming it: the usual answer is no.
+bool HoldsMistypedDate(const CowRecord& r, Date analysisDate) {
+    // Outside analysisDate +- kMistypedYearDays, as one unsigned comparison; 0 is no date.
+    const std::int64_t from = static_cast<std::int64_t>(analysisDate) - kMistypedYearDays;
+    const auto outside = [from](Date date) {
+        return date != 0 && static_cast<std::uint64_t>(date - from) > 2 * std::uint64_t{kMistypedYearDays};
+    };
+    bool found = outside(r.Calved) | outside(r.Dryoff) | outside(r.Culled) | outside(r.NextCalve);
+    for (int slot = 0; slot < ServiceSlotsInUse(r); ++slot) found |= outside(r.Services[static_cast<std::size_t>(slot)].Date);
+    for (const PregTestRecord& test : r.PregTests) found |= outside(test.Date);
+    return found;
+}
+
 }  // namespace
+
+void LactationDateSpan::Add(const CowRecord& r) {
+    const auto add = [this](Date date) {
+        if (date == 0) return;
+        if (!any_ || date < earliest_) earliest_ = date;
+        if (!any_ || date > latest_) latest_ = date;
+        any_ = true;
+    };
+    add(r.Calved);
+    add(r.Dryoff);
+    add(r.Culled);
+    add(r.NextCalve);
+    for (int slot = 0; slot < ServiceSlotsInUse(r); ++slot) add(r.Services[static_cast<std::size_t>(slot)].Date);
+    for (const PregTestRecord& test : r.PregTests) add(test.Date);
+}
+
+bool LactationDateSpan::HoldsMistyped(Date analysisDate) const {
+    return any_ && (Mistyped(earliest_, analysisDate) || Mistyped(latest_, analysisDate));
+}
 
 std::vector<MistypedLactation> FindMistypedLactations(const HerdList& herd, Date analysisDate) {
     std::vector<MistypedLactation> mistyped;
     for (int index = 1; index <= herd.Count(); ++index) {
+        const CowRecord& record = herd.RecordAt(index);
+        if (!HoldsMistypedDate(record, analysisDate)) continue;
         MistypedLactation found;
-        if (FindMistypedDate(herd.RecordAt(index), analysisDate, found)) {
+        if (FindMistypedDate(record, analysisDate, found)) {
             found.index = index;
             mistyped.push_back(std::move(found));
         }

@@ -25,6 +25,20 @@ struct MistypedLactation {
 // Every lactation of the herd with such a date, in list order; dates of 0 (none) are not.
 std::vector<MistypedLactation> FindMistypedLactations(const HerdList& herd, Date analysisDate);
 
+// The earliest and latest dates (0, no date, left out) of lactations, so that a herd analysed
+// as of several dates is walked once to tell that none of its dates is mistyped for any.
+class LactationDateSpan {
+public:
+    void Add(const CowRecord& lactation);
+    // True when a date added lies more than kMistypedYearDays from analysisDate.
+    bool HoldsMistyped(Date analysisDate) const;
+
+private:
+    Date earliest_ = 0;
+    Date latest_ = 0;
+    bool any_ = false;
+};
+
 // "lactation <cow> calved <dd/mm/yyyy> left out: <field> <dd/mm/yyyy> is more than 25 years
 // from the analysis date".
 std::string LeftOutMessage(const CowRecord& lactation, const MistypedLactation& mistyped);

@@ -1,5 +1,7 @@
 #include "app/trend_seasons.h"
 
+#include <cstddef>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <sstream>
@@ -38,14 +40,37 @@ Date EarlierAnalysisDate(Date analysisDate, int years) {
     return AddYears(sameDay, -years);
 }
 
+namespace {
+
+// A record's bytes before its service slots, and those of the slots in use.
+constexpr std::size_t kBeforeServices = offsetof(CowRecord, Services);
+std::size_t SlotBytes(const CowRecord& record) {
+    return static_cast<std::size_t>(ServiceSlotsInUse(record)) * sizeof(ServiceRecord);
+}
+
+}  // namespace
+
 LoadedHerd::LoadedHerd(const HerdList& herd) {
-    records_.reserve(static_cast<std::size_t>(herd.Count()));
-    for (int index = 1; index <= herd.Count(); ++index) records_.push_back(herd.RecordAt(index));
+    bytes_.reserve(static_cast<std::size_t>(herd.Count()) * (kBeforeServices + 2 * sizeof(ServiceRecord)));
+    for (int index = 1; index <= herd.Count(); ++index) {
+        const CowRecord& record = herd.RecordAt(index);
+        const auto* first = reinterpret_cast<const unsigned char*>(&record);
+        bytes_.insert(bytes_.end(), first, first + kBeforeServices);
+        const auto* slots = reinterpret_cast<const unsigned char*>(record.Services.data());
+        bytes_.insert(bytes_.end(), slots, slots + SlotBytes(record));
+        dates_.Add(record);
+    }
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {
+    const unsigned char* from = bytes_.data();
     for (int index = 1; index <= herd.Count(); ++index) {
-        herd.RecordAt(index) = records_[static_cast<std::size_t>(index - 1)];
+        CowRecord& record = herd.RecordAt(index);
+        std::memcpy(static_cast<void*>(&record), from, kBeforeServices);  // with the count of slots in use
+        from += kBeforeServices;
+        const std::size_t slotBytes = SlotBytes(record);
+        std::memcpy(record.Services.data(), from, slotBytes);
+        from += slotBytes;
     }
 }
 
@@ -72,7 +97,11 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                 row = summary.str();
             };
             loaded.RestoreInto(herd);
-            AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt);
+            if (loaded.HoldsMistypedYears(date)) {
+                AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt);
+            } else {
+                attempt(herd);  // nothing to leave out: the retry's own first step
+            }
         } catch (const std::exception&) {
             continue;  // no row, as the batch line would get none
         }

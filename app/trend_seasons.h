@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/herd_report.h"
+#include "app/mistyped_years.h"
 #include "app/runs.h"
 #include "herd/cow_record.h"
 #include "herd/herd_list.h"
@@ -32,11 +33,17 @@ Date EarlierAnalysisDate(Date analysisDate, int years);
 class LoadedHerd {
 public:
     explicit LoadedHerd(const HerdList& herd);
-    // Copies the records back into herd, the list they were taken from (its keys unchanged).
+    // Puts the records back into herd, the list they were taken from (its keys unchanged), as
+    // they were loaded to the byte.
     void RestoreInto(HerdList& herd) const;
+    // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
+    bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
 
 private:
-    std::vector<CowRecord> records_;
+    // Each record up to its last service slot in use, one after the other: the slots after it
+    // are empty as loaded, and no analysis fills them, so they need no copy either way.
+    std::vector<unsigned char> bytes_;
+    LactationDateSpan dates_;
 };
 
 // What the earlier seasons of one herd gave.

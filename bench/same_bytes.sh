@@ -69,7 +69,10 @@ EOF
   >/dev/null 2>"$dir/new/stderr.txt" || true
 
 status=0
-for f in QMRBATCH.REP TAMSLREP.CSV CONCEPS.CSV DbugQMR.TXT DbugQM1.TXT stderr.txt; do
+files="QMRBATCH.REP TAMSLREP.CSV CONCEPS.CSV DbugQMR.TXT DbugQM1.TXT stderr.txt"
+# With TRENDS in the keys of either run, its season rows too.
+if [ -e "$dir/old/TRENDS.CSV" ] || [ -e "$dir/new/TRENDS.CSV" ]; then files="$files TRENDS.CSV"; fi
+for f in $files; do
   if cmp -s "$dir/old/$f" "$dir/new/$f"; then
     echo "same      $f ($(wc -c <"$dir/old/$f") bytes)"
   else

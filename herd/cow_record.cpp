@@ -19,7 +19,8 @@ void PrintTo(const CowRecord& r, std::ostream* os) {
         << " Induced=" << r.Induced << " Dryoff=" << r.Dryoff << " Culled=" << r.Culled
         << " Age=" << r.Age << " NextCalve=" << r.NextCalve
         << " NextInducedCode=" << r.NextInducedCode << " NextInduced=" << r.NextInduced
-        << " Days=" << r.Days << " Litres=" << r.Litres << " ETCow=" << r.ETCow;
+        << " Days=" << r.Days << " Litres=" << r.Litres << " ETCow=" << r.ETCow
+        << " EmptyServiceSlots=" << static_cast<int>(r.EmptyServiceSlots);
     for (int k = 0; k < kServiceSlots; ++k) {
         const ServiceRecord& s = r.Services[static_cast<std::size_t>(k)];
         if (!(s == ServiceRecord{})) {

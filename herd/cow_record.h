@@ -58,7 +58,10 @@ struct CowRecord {
     std::int16_t Days = 0;         // days in milk
     std::int16_t Litres = 0;
     bool ETCow = false;            // never set from the herd file
-    std::array<ServiceRecord, kServiceSlots> Services{};    // file order, from slot 1 without gaps
+    // Service slots at the end known to be empty (the reader counts them); 0 when not known.
+    // Passes over the services walk only the slots before them (ServiceSlotsInUse): most
+    // lactations use few of the fourteen. No step of the analysis fills an empty slot.
+    std::uint8_t EmptyServiceSlots = 0;
     std::array<PregTestRecord, kPregTestSlots> PregTests{};  // file order
 
     // ---- derived by the analysis driver ----
@@ -93,10 +96,19 @@ struct CowRecord {
     std::int16_t PrevPessConceived = 0;
     double LogisticTerm = 0.0;          // year-round herds: e^z of the 100-day estimate term
 
+    // ---- from the herd file, last: a lactation's fields and the slots it uses lie together ----
+    std::array<ServiceRecord, kServiceSlots> Services{};  // file order, from slot 1 without gaps
+
     bool operator==(const CowRecord&) const = default;
 };
 
 static_assert(std::is_trivially_copyable_v<CowRecord>);
+static_assert(std::is_standard_layout_v<CowRecord>);  // copied in part up to a service slot
+
+// The service slots a pass walks: all but those known to be empty at the end.
+inline int ServiceSlotsInUse(const CowRecord& record) {
+    return record.EmptyServiceSlots >= kServiceSlots ? 0 : kServiceSlots - record.EmptyServiceSlots;
+}
 
 // Field-by-field text of a record, so a failed comparison in a test shows what differs.
 void PrintTo(const ServiceRecord& service, std::ostream* os);

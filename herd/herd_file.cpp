@@ -150,7 +150,10 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         return;
     }
     MakeHerdKeyInto(key, f[kColCowId], calved);
+    const int countBefore = list.Count();
     CowRecord& work = list.FindOrAdd(key);
+    // A record just added has every slot empty; one met before keeps what it knew.
+    const int inUseBefore = list.Count() != countBefore ? 0 : ServiceSlotsInUse(work);
 
     std::int16_t inducedCode = work.InducedCode;
     const std::string induced = UpperTrimmed(f[kColInduced]);
@@ -219,6 +222,8 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         service.Sire.assign(f[services[slot].column + 2]);  // cut to its length
         service.Tech.assign(f[services[slot].column + 3]);
     }
+    work.EmptyServiceSlots =
+        static_cast<std::uint8_t>(kServiceSlots - std::max(inUseBefore, static_cast<int>(serviceCount)));
     for (std::size_t slot = 0; slot < testCount; ++slot) {
         if (!tests[slot].filled) continue;
         work.PregTests[slot].Date = tests[slot].date;
@@ -229,7 +234,9 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
     const std::string_view nextCalveText = f[kColNextCalve];
     if (nextCalve != 0 && !nextCalveText.empty() && !StartsWith(nextCalveText, "--")) {
         MakeHerdKeyInto(key, f[kColCowId], nextCalve);
+        const int countBeforeNext = list.Count();
         CowRecord& next = list.FindOrAdd(key);
+        if (list.Count() != countBeforeNext) next.EmptyServiceSlots = kServiceSlots;
         std::int16_t nextAge = next.Age;
         if (hasAge && age > 0) nextAge = CheckedInt16(std::int64_t{age} + 1);
         next.Key.assign(key, 0, kKeyMaxLength);

@@ -378,7 +378,7 @@ void HerdList::EnsureOrdered() const {
     ordered_ = true;
 }
 
-HerdList::Item& HerdList::At(int index) const {
+HerdList::Item& HerdList::AtChecked(int index) const {
     if (index < 1 || index > Count()) {
         throw RangeError("List index out of bounds (" + std::to_string(index) + ")");
     }
@@ -393,12 +393,6 @@ void HerdList::GetRecord(int index, CowRecord& destination) const {
 void HerdList::PutRecord(int index, const CowRecord& source) {
     At(index).record = source;
 }
-
-CowRecord& HerdList::RecordAt(int index) { return At(index).record; }
-
-const CowRecord& HerdList::RecordAt(int index) const { return At(index).record; }
-
-std::string_view HerdList::KeyAt(int index) const { return At(index).key; }
 
 std::size_t HerdList::LowerBound(const Probe& probe) const {
     EnsureOrdered();

@@ -43,11 +43,11 @@ public:
     // Copies source into the record at index (1..Count). RangeError for a bad index.
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count), valid until the list is freed. RangeError for a bad index.
-    std::string_view KeyAt(int index) const;
+    std::string_view KeyAt(int index) const { return At(index).key; }
     // The record at index (1..Count) to read or change without a copy, valid while no key is
     // added or the list freed. RangeError for a bad index.
-    CowRecord& RecordAt(int index);
-    const CowRecord& RecordAt(int index) const;
+    CowRecord& RecordAt(int index) { return At(index).record; }
+    const CowRecord& RecordAt(int index) const { return At(index).record; }
 
     // When the key is present: copies its record out, sets index and returns true.
     // When absent: returns false, sets index to -1 and leaves destination untouched.
@@ -130,7 +130,12 @@ private:
     void UseCollationKeys() const;
     void Remember(std::string_view key, Item* item);
     void EnsureOrdered() const;
-    Item& At(int index) const;
+    // Every pass of the analysis walks the herd through At: the usual case stays inline.
+    Item& At(int index) const {
+        if (index < 1 || index > Count() || !ordered_) return AtChecked(index);
+        return *items_[static_cast<std::size_t>(index - 1)];
+    }
+    Item& AtChecked(int index) const;
 
     KeyComparator compare_;  // empty: the default order, through sort keys
     // Items live in blocks that never move; items_ holds them in key order, so an insertion

@@ -397,9 +397,12 @@ std::string FormatDateText(Date date) {
     const char sep = GetDateSettings().separator;
     if (date == 0) return std::string("  ") + sep + "  " + sep + "  ";
     const CalendarDate c = DecodeDate(date);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d%c%02d%c%02d", c.day, sep, c.month, sep, c.year % 100);
-    return buf;
+    // Written by hand: traces format thousands of dates a herd.
+    const int year = c.year % 100;
+    const char text[8] = {static_cast<char>('0' + c.day / 10),   static_cast<char>('0' + c.day % 10),   sep,
+                          static_cast<char>('0' + c.month / 10), static_cast<char>('0' + c.month % 10), sep,
+                          static_cast<char>('0' + year / 10),    static_cast<char>('0' + year % 10)};
+    return std::string(text, sizeof text);
 }
 
 std::string FormatDateSlash(Date date) {

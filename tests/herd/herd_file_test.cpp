@@ -433,6 +433,7 @@ TEST_F(HerdFile, NextCalvingMakesTheFollowingLactation) {
     expected.Induced = true;
     expected.Culled = MakeDate(1, 9, 2006);
     expected.Age = 4;
+    expected.EmptyServiceSlots = kServiceSlots;  // known from its next calving alone: no services
     EXPECT_EQ(Find("C1", MakeDate(10, 3, 2006)), expected);
 }
 
