@@ -60,9 +60,7 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
     Date lastService = 0;
     Date firstService = 0;
     bool firstServiceAI = false;
-    const int slots = ServiceSlotsInUse(record);
-    for (int slot = 0; slot < slots; ++slot) {
-        const ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
+    for (const ServiceRecord& service : ServicesInUse(record)) {
         if (service.Date == 0) continue;
         lastHeat = service.Date;
         if (service.Sire.empty()) continue;
@@ -111,7 +109,7 @@ void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
     const bool culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
     const bool culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
     const bool recalved = record.NextCalve != 0;
-    const Date firstService = ServiceSlotsInUse(record) > 0 ? record.Services[0].Date : 0;
+    const Date firstService = record.Services[0].Date;
     const bool mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
     const Date firstTest = record.PregTests[0].Date;
     const bool tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
@@ -347,9 +345,7 @@ void CullTrim(CowRecord& record) {
     if (record.Culled == 0) return;
     if (record.Culled < record.Dryoff) record.Dryoff = 0;
     if (record.NextCalve > record.Culled) record.NextCalve = 0;
-    const int slots = ServiceSlotsInUse(record);
-    for (int slot = 0; slot < slots; ++slot) {
-        ServiceRecord& service = record.Services[static_cast<std::size_t>(slot)];
+    for (ServiceRecord& service : ServicesInUse(record)) {
         if (service.Date > record.Culled) {
             service.Date = 0;
             service.AI = false;

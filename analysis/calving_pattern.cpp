@@ -348,9 +348,7 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
         if (windows.InPeriod(d)) Increment(counts[kCrossCheckPeriodTotal]);
     };
     count(kCrossCheckCalvings, cow.Calved);
-    const int slots = ServiceSlotsInUse(cow);
-    for (int slot = 0; slot < slots; ++slot) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+    for (const ServiceRecord& service : ServicesInUse(cow)) {
         if (service.AI) count(kCrossCheckAIMatings, service.Date);
     }
     count(kCrossCheckCulledOrDied, cow.Culled);

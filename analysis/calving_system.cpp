@@ -85,11 +85,9 @@ void InsertInterval(AnalysisContext& context, std::int16_t interval) {
 // herd's last AI mating, last pregnancy test, first-service intervals and last recalving.
 void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
     HerdReport& report = context.report;
-    const int slots = ServiceSlotsInUse(cow);
     if (cow.Culled > 0) {
         if (cow.Culled < cow.NextCalve) cow.NextCalve = 0;
-        for (int s = 0; s < slots; ++s) {
-            ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
+        for (ServiceRecord& service : ServicesInUse(cow)) {
             if (service.Date > cow.Culled) {
                 service.Date = 0;
                 service.AI = false;
@@ -107,8 +105,7 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
     }
     if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) return;
 
-    for (int s = slots - 1; s >= 0; --s) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
+    for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
         if (service.Date == 0 || service.Sire.empty() || !service.AI) continue;
         if (service.Date > context.LastAIMating && service.Date < std::int64_t{report.CalvingStart} + 760) {
             context.LastAIMating = service.Date;
@@ -182,9 +179,8 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
     cow.ServedBy100d = cow.FirstService - calved <= 100 ? 1 : 0;
     cow.Served101To130 = 0;
     // From the last slot back; the slots not in use have no date.
-    const int slots = ServiceSlotsInUse(cow);
-    Date later = slots == kServiceSlots ? cow.Services[kServiceSlots - 1].Date : 0;
-    for (int s = std::min(slots, kServiceSlots - 1) - 1; s >= 0; --s) {
+    Date later = cow.Services[kServiceSlots - 1].Date;
+    for (int s = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; s >= 0; --s) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
         if (service.Date == 0) continue;
         const std::int64_t date = service.Date;

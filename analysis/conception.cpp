@@ -41,8 +41,7 @@ std::int16_t DayFrom(Date origin, Date date) { return CheckedInt16(std::int64_t{
 // slot first) that lies from 10 days before to 14 days after it.
 Date ConceptionFromTest(const CowRecord& cow, const PregTestRecord& test) {
     const Date fromTest = CheckedDate(std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
-    for (int slot = ServiceSlotsInUse(cow) - 1; slot >= 0; --slot) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+    for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
         if (service.Date == 0 || !HasSire(service)) continue;
         if (service.Date >= fromTest - 10 && service.Date <= fromTest + 14) return service.Date;
     }
@@ -51,8 +50,7 @@ Date ConceptionFromTest(const CowRecord& cow, const PregTestRecord& test) {
 
 // The latest service with a sire dated on or after origin; 0 when none.
 Date LatestServiceFrom(const CowRecord& cow, Date origin) {
-    for (int slot = ServiceSlotsInUse(cow) - 1; slot >= 0; --slot) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+    for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
         if (service.Date != 0 && service.Date >= origin && HasSire(service)) return service.Date;
     }
     return 0;
@@ -174,9 +172,7 @@ Estimates CurrentEstimates(AnalysisContext& context, CowRecord& cow, const TestS
 // The conception-rate marks of every service of the lactation.
 void MarkServices(const AnalysisContext& context, CowRecord& cow, const TestSlots& tests) {
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
-    const int slots = ServiceSlotsInUse(cow);  // the others are empty and stay unmarked
-    for (int slot = 0; slot < slots; ++slot) {
-        ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+    for (ServiceRecord& service : ServicesInUse(cow)) {  // the others are empty and stay unmarked
         const bool eligible = Eligible(service);
         if (tests.firstPositive >= 0) {
             service.CountedService = false;

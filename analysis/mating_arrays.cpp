@@ -126,9 +126,7 @@ void CountServices(AnalysisContext& context, const CowRecord& cow) {
 // First pass, step 3: the previous group's last heat or service, and last AI service,
 // before the MSD.
 void NotePreviousMating(AnalysisContext& context, const CowRecord& cow) {
-    const int slots = ServiceSlotsInUse(cow);
-    for (int slot = 0; slot < slots; ++slot) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+    for (const ServiceRecord& service : ServicesInUse(cow)) {
         if (service.Date == 0 || service.Date >= context.MSD) continue;
         context.PrevMatingEnd = std::max(context.PrevMatingEnd, service.Date);
         if (service.AI) context.PrevEOAI = std::max(context.PrevEOAI, service.Date);
@@ -230,9 +228,8 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
 
     if (cow.FirstService <= 0) return;
     // From the last slot back; the slots not in use have no date.
-    const int slots = ServiceSlotsInUse(cow);
-    Date later = slots == kServiceSlots ? cow.Services[kServiceSlots - 1].Date : 0;
-    for (int slot = std::min(slots, kServiceSlots - 1) - 1; slot >= 0; --slot) {
+    Date later = cow.Services[kServiceSlots - 1].Date;
+    for (int slot = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; slot >= 0; --slot) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (HasSire(service) && service.AI) {

@@ -98,8 +98,7 @@ void ConceptionRateByTech(AnalysisContext& context) {
     for (int i = 1; i <= context.herd.Count(); ++i) {
         const CowRecord& cow = context.herd.RecordAt(i);
         if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) continue;
-        for (int s = ServiceSlotsInUse(cow) - 1; s >= 0; --s) {
-            const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
+        for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
             if (!service.CountedService) continue;
             if (!yearRound && service.Date < context.MSD) continue;
             Increment(counters.CountedServices);

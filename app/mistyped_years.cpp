@@ -43,8 +43,7 @@ bool FindMistypedDate(const CowRecord& r, Date analysisDate, MistypedLactation& 
             return true;
         }
     }
-    for (int slot = 0; slot < ServiceSlotsInUse(r); ++slot) {
-        const ServiceRecord& service = r.Services[static_cast<std::size_t>(slot)];
+    for (const ServiceRecord& service : ServicesInUse(r)) {
         if (Mistyped(service.Date, analysisDate)) {
             found.field = "service date";
             found.date = service.Date;
@@ -69,7 +68,7 @@ bool HoldsMistypedDate(const CowRecord& r, Date analysisDate) {
         return date != 0 && static_cast<std::uint64_t>(date - from) > 2 * std::uint64_t{kMistypedYearDays};
     };
     bool found = outside(r.Calved) | outside(r.Dryoff) | outside(r.Culled) | outside(r.NextCalve);
-    for (int slot = 0; slot < ServiceSlotsInUse(r); ++slot) found |= outside(r.Services[static_cast<std::size_t>(slot)].Date);
+    for (const ServiceRecord& service : ServicesInUse(r)) found |= outside(service.Date);
     for (const PregTestRecord& test : r.PregTests) found |= outside(test.Date);
     return found;
 }
@@ -87,7 +86,7 @@ void LactationDateSpan::Add(const CowRecord& r) {
     add(r.Dryoff);
     add(r.Culled);
     add(r.NextCalve);
-    for (int slot = 0; slot < ServiceSlotsInUse(r); ++slot) add(r.Services[static_cast<std::size_t>(slot)].Date);
+    for (const ServiceRecord& service : ServicesInUse(r)) add(service.Date);
     for (const PregTestRecord& test : r.PregTests) add(test.Date);
 }
 

@@ -6,7 +6,9 @@
 // records are copied and freed as plain bytes.
 #include <array>
 #include <cstdint>
+#include <cstddef>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <type_traits>
 
@@ -109,6 +111,19 @@ static_assert(std::is_standard_layout_v<CowRecord>);  // copied in part up to a 
 inline int ServiceSlotsInUse(const CowRecord& record) {
     return record.EmptyServiceSlots >= kServiceSlots ? 0 : kServiceSlots - record.EmptyServiceSlots;
 }
+inline std::span<ServiceRecord> ServicesInUse(CowRecord& record) {
+    return {record.Services.data(), static_cast<std::size_t>(ServiceSlotsInUse(record))};
+}
+inline std::span<const ServiceRecord> ServicesInUse(const CowRecord& record) {
+    return {record.Services.data(), static_cast<std::size_t>(ServiceSlotsInUse(record))};
+}
+// The same slots from the last back, for passes that want the latest service first.
+struct LatestServicesFirst {
+    std::span<const ServiceRecord> inUse;
+    auto begin() const { return inUse.rbegin(); }
+    auto end() const { return inUse.rend(); }
+};
+inline LatestServicesFirst ServicesInUseLatestFirst(const CowRecord& record) { return {ServicesInUse(record)}; }
 
 // Field-by-field text of a record, so a failed comparison in a test shows what differs.
 void PrintTo(const ServiceRecord& service, std::ostream* os);
