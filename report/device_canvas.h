@@ -45,6 +45,8 @@ public:
     virtual int TextWidth(std::string_view text) = 0;
     // Height in pixels of a line of text in the current font: ascent plus descent.
     virtual int TextHeight(std::string_view text) = 0;
+    // Ascent of the current font in pixels: how far below the y of DrawText its baseline lies.
+    virtual int TextAscent() = 0;
 
     // Pen for lines and outlines; width in pixels (0 draws one pixel).
     virtual void SetPen(Rgb colour, int width, PenStyle style) = 0;

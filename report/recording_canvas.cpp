@@ -51,6 +51,8 @@ int RecordingCanvas::TextHeight(std::string_view) {
     return static_cast<int>(std::lround(fontPixels_ * 1.15));
 }
 
+int RecordingCanvas::TextAscent() { return static_cast<int>(std::lround(fontPixels_)); }
+
 void RecordingCanvas::SetPen(Rgb colour, int width, PenStyle style) {
     pen_ = colour;
     penWidth_ = width;

@@ -35,7 +35,7 @@ public:
 
     // Font metrics: the font is pointSize x height / 842 pixels high (12 pt = 100
     // pixels on a 600-dpi A4 page); a character is half of that wide, 0.55 in bold; a line is
-    // 1.15 font heights (ascent plus descent).
+    // 1.15 font heights (ascent plus descent), the ascent one font height.
     double FontPixels() const { return fontPixels_; }
     void SetImageSize(ReportImage image, std::optional<ImageSize> size);
 
@@ -44,6 +44,7 @@ public:
     void SetFont(double pointSize, bool bold) override;
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
+    int TextAscent() override;
     void SetPen(Rgb colour, int width, PenStyle style) override;
     void SetBrush(std::optional<Rgb> fill) override;
     void DrawText(int x, int y, std::string_view text) override;

@@ -210,6 +210,8 @@ int PdfCanvas::TextHeight(std::string_view /*text*/) {
     return metrics.ascent + metrics.descent;
 }
 
+int PdfCanvas::TextAscent() { return pdf::ReportFontFaces().Metrics(pixelSize_, bold_).ascent; }
+
 void PdfCanvas::SetPen(Rgb colour, int width, PenStyle style) {
     penColour_ = colour;
     penWidth_ = std::clamp(width, 0, kLimit);

@@ -35,6 +35,7 @@ public:
     void SetFont(double pointSize, bool bold) override;
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
+    int TextAscent() override;
     void SetPen(Rgb colour, int width, PenStyle style) override;
     void SetBrush(std::optional<Rgb> fill) override;
     void DrawText(int x, int y, std::string_view text) override;

@@ -69,6 +69,8 @@ int QPainterCanvas::TextHeight(std::string_view /*text*/) {
     return metrics.ascent() + metrics.descent();
 }
 
+int QPainterCanvas::TextAscent() { return painter_.fontMetrics().ascent(); }
+
 void QPainterCanvas::SetPen(Rgb colour, int width, PenStyle style) {
     QPen pen(ToQColor(colour));
     pen.setWidth(std::clamp(width, 0, kLimit));
