@@ -89,6 +89,7 @@ PageMarks OwnerBlockMarks(const HerdReport& report) {
     for (std::size_t i = 0; i < pieces.size() && i < 5; ++i) {
         if (!pieces[i].empty()) marks.push_back(TextMark(10, 6 + 2.0 * static_cast<double>(i + 1), 12, pieces[i]));
     }
+    for (PageMark& mark : marks) mark.ownerLine = true;
     return marks;
 }
 

@@ -26,7 +26,8 @@ std::string CalvingWindowText(const HerdReport& report);
 // each piece trimmed; empty pieces stay (they leave their line blank).
 std::vector<std::string> AddressPieces(const std::string& address);
 
-// Owner at (10, 6) in 12 pt and the first five address pieces at y = 8 to 16.
+// Owner at (10, 6) in 12 pt and the first five address pieces at y = 8 to 16, each an owner
+// line (fitted to the owner panel when drawn).
 PageMarks OwnerBlockMarks(const HerdReport& report);
 
 // The texts of the header value boxes of page pageNo (1 or 2), 8 pt at x = 68, in the rows

@@ -28,6 +28,9 @@ struct PageMark {
     // Text only: a text of a narrow cell (a technician's) that is drawn smaller, then cut,
     // rather than reach the cell's edge.
     bool keepInCell = false;
+    // Text only: an owner or address line, drawn smaller on its baseline, then cut, rather
+    // than reach the right edge of the owner panel.
+    bool ownerLine = false;
 
     bool operator==(const PageMark&) const = default;
 };

@@ -190,7 +190,7 @@ void DrawPageHeader(ReportCanvas& canvas, int system, double y0) {
         DrawPage2Panel(canvas, system, y0);
     } else {
         // The owner block is written into it by the interpretation's marks.
-        canvas.DrawBox(true, true, canvas.PanelColour(), 4, y0 + 3, 50, y0 + 15);
+        canvas.DrawBox(true, true, canvas.PanelColour(), 4, y0 + 3, kOwnerPanelRight, y0 + 15);
     }
     DrawValueColumn(canvas, system, y0);
     DrawLogoBlock(canvas, y0);

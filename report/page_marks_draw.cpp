@@ -12,6 +12,10 @@ void DrawPageMarks(ReportCanvas& canvas, const PageMarks& marks) {
                     previousRight = canvas.DrawTextInCell(mark.text, mark.x, mark.y, mark.pointSize, mark.bold);
                     break;
                 }
+                if (mark.ownerLine) {
+                    previousRight = canvas.DrawOwnerLine(mark.text, mark.x, mark.y, mark.pointSize, mark.bold);
+                    break;
+                }
                 canvas.DrawTextAt(mark.text, mark.x, mark.y);
                 previousRight = mark.x + canvas.TextWidth(mark.text);
                 break;

@@ -22,7 +22,40 @@ std::size_t LastCharStart(std::string_view text) {
     return i;
 }
 
+// A combining diacritical mark (U+0300 to U+036F), drawn on the letter before it.
+bool IsCombiningMark(std::string_view character) {
+    if (character.size() < 2) return false;
+    const auto lead = static_cast<unsigned char>(character[0]);
+    const auto next = static_cast<unsigned char>(character[1]);
+    return (lead == 0xCC && next >= 0x80 && next <= 0xBF) || (lead == 0xCD && next >= 0x80 && next <= 0xAF);
+}
+
+// Widths computed from page values carry rounding noise; a margin this close to the inset
+// counts as kept.
+constexpr double kMarginSlack = 1e-9;
+
 }  // namespace
+
+FittedText FitText(std::string_view text, double pointSize, double smallest, double room,
+                   const TextMeasure& width) {
+    if (text.empty()) return {pointSize, ""};
+    const auto fits = [&](std::string_view t, double size) { return width(t, size) <= room + kMarginSlack; };
+    double size = pointSize;
+    while (!fits(text, size) && size - 0.5 >= smallest) size -= 0.5;
+    if (fits(text, size)) return {size, std::string(text)};
+    // Still too wide at the smallest size: as many whole characters as fit, then the ellipsis.
+    const std::string_view ellipsis = "\xe2\x80\xa6";  // U+2026
+    std::string cut(text);
+    do {
+        bool mark = false;
+        do {
+            const std::size_t last = LastCharStart(cut);
+            mark = IsCombiningMark(std::string_view(cut).substr(last));
+            cut.erase(last);
+        } while (mark && !cut.empty());
+    } while (!cut.empty() && !fits(cut + std::string(ellipsis), size));
+    return {size, cut + std::string(ellipsis)};
+}
 
 ReportCanvas::ReportCanvas(const HerdReport& report, DeviceCanvas& device, int pixelsPerInch)
     : report_(report), device_(&device), pixelsPerInch_(pixelsPerInch) {
@@ -126,12 +159,6 @@ void ReportCanvas::DrawBall(double x, double y) {
                        PixelY(top + kBallHeight));
 }
 
-namespace {
-// Widths computed from page values carry rounding noise; a margin this close to the inset
-// counts as kept.
-constexpr double kMarginSlack = 1e-9;
-}  // namespace
-
 void ReportCanvas::DrawStars(double x, double y, int count) {
     if (count <= 0) return;
     const double rowWidth = count * kStarWidth + (count - 1) * kStarGap;
@@ -151,25 +178,27 @@ double ReportCanvas::DrawTextInCell(std::string_view text, double x, double y, d
         DrawTextAt(text, x, y);
         return x + TextWidth(text);
     }
-    const double room = cell->x2 - kCellInset - x + kMarginSlack;
-    double size = pointSize;
-    while (TextWidth(text) > room && size - 0.5 >= kSmallestFittedSize) {
-        size -= 0.5;
-        SetFont(size, bold);
-    }
-    if (TextWidth(text) <= room) {
-        DrawTextAt(text, x, y);
-        return x + TextWidth(text);
-    }
-    // Still too wide at the smallest size: as many whole characters as fit, then the ellipsis.
-    const std::string_view ellipsis = "\xe2\x80\xa6";  // U+2026
-    std::string cut(text);
-    do {
-        cut.erase(LastCharStart(cut));
-    } while (!cut.empty() && TextWidth(cut + std::string(ellipsis)) > room);
-    cut += ellipsis;
-    DrawTextAt(cut, x, y);
-    return x + TextWidth(cut);
+    const FittedText fitted = FitText(text, pointSize, kSmallestFittedSize, cell->x2 - kCellInset - x,
+                                      [&](std::string_view t, double size) {
+                                          SetFont(size, bold);
+                                          return TextWidth(t);
+                                      });
+    SetFont(fitted.pointSize, bold);
+    DrawTextAt(fitted.text, x, y);
+    return x + TextWidth(fitted.text);
+}
+
+double ReportCanvas::DrawOwnerLine(std::string_view text, double x, double y, double pointSize, bool bold) {
+    SetFont(pointSize, bold);
+    const int baseline = PixelY(y) + device_->TextAscent();
+    const FittedText fitted = FitText(text, pointSize, kSmallestOwnerSize, kOwnerPanelRight - kCellInset - x,
+                                      [&](std::string_view t, double size) {
+                                          SetFont(size, bold);
+                                          return TextWidth(t);
+                                      });
+    SetFont(fitted.pointSize, bold);
+    device_->DrawText(PixelX(x), baseline - device_->TextAscent(), fitted.text);
+    return x + TextWidth(fitted.text);
 }
 
 void ReportCanvas::DrawStarRating(double x, double y, double value, double averageFrom,

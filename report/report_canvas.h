@@ -2,6 +2,7 @@
 // The drawing context of one report: page-percent coordinates over a device page, the
 // report's fixed layout values and colours, and every drawing operation the page drawers use.
 // x is a percentage of the page width from the left edge, y of the page height from the top.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,11 +32,15 @@ inline constexpr double kStarGap = 0.2;
 inline constexpr double kBallWidth = kStarWidth * 1.3 * 1.15;  // 1.495
 inline constexpr double kBallHeight = kStarHeight * 1.3;       // 1.0
 inline constexpr double kBallLeft = 0.6;
-// How far (page percent of the width) a star row or a technician text keeps inside the edges
-// of its panel cell, so that the cell's outline never touches it.
+// How far (page percent of the width) a star row, a technician text or an owner line keeps
+// inside the edges of its panel or cell, so that the outline never touches it.
 inline constexpr double kCellInset = 0.3;
 // Technician texts too wide for their cell are drawn down to this size, then cut.
 inline constexpr double kSmallestFittedSize = 5;
+// Right edge of the owner panel of page 1's header band (and the trend page's); owner and
+// address lines too long for it are drawn down to kSmallestOwnerSize, then cut.
+inline constexpr double kOwnerPanelRight = 50;
+inline constexpr double kSmallestOwnerSize = 8;
 
 inline constexpr Rgb kBackgroundColour{249, 243, 233};
 
@@ -44,6 +49,22 @@ struct CellBox {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     bool operator==(const CellBox&) const = default;
 };
+
+// A text as it fits a width: its point size and the text itself, cut when it had to be.
+struct FittedText {
+    double pointSize = 0;
+    std::string text;
+    bool operator==(const FittedText&) const = default;
+};
+
+// Width in page percent of a text at a point size.
+using TextMeasure = std::function<double(std::string_view text, double pointSize)>;
+
+// text at pointSize when it is no wider than room; else at the largest size half a point at a
+// time smaller, down to smallest, at which it is; else at that smallest size, cut after as
+// many whole characters as fit with "…" after them (a combining mark stays with its letter).
+FittedText FitText(std::string_view text, double pointSize, double smallest, double room,
+                   const TextMeasure& width);
 
 class ReportCanvas {
 public:
@@ -106,6 +127,11 @@ public:
     // the panel cell holding (x, y), and cut to end in "…" when even that is too wide.
     // Leaves the font it drew in set; returns the right edge of the text drawn.
     double DrawTextInCell(std::string_view text, double x, double y, double pointSize, bool bold);
+    // An owner or address line with the top-left of its cell at (x, y) in pointSize, fitted
+    // (FitText, down to kSmallestOwnerSize) to end kCellInset before kOwnerPanelRight. A
+    // smaller line keeps the left edge and the baseline of the line it stands for. Leaves the
+    // font it drew in set; returns the right edge of the text drawn.
+    double DrawOwnerLine(std::string_view text, double x, double y, double pointSize, bool bold);
     void DrawStarRating(double x, double y, double value, double averageFrom, double topFrom);
     void DrawStarRatingLow(double x, double y, double value, double averageBelow, double topBelow);
     // "OK" centred on x - 0.5 at y, or "Seek" / "advice" on two lines straddling y.

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 #include "herd/textutil.h"
 #include "interpret/interpretation.h"
+#include "interpret/trends.h"
 #include "report/page1.h"
+#include "report/page3.h"
 #include "report/recording_canvas.h"
 #include "report/report_pages.h"
 #include "report/result_panels.h"
@@ -261,6 +265,31 @@ TEST(PageLayout, HeaderAndSectionsOfTheCalvingSystems) {
     EXPECT_GT(yearRound.At("Rating").first, 20);
     EXPECT_LT(yearRound.At("Rating").first, 24.4);
     EXPECT_NEAR(yearRound.At("Herd ID:").second, 7.9, 0.01);
+}
+
+TEST(PageLayout, LongOwnerLinesShrinkInsideTheOwnerPanelOnTheirBaseline) {
+    HerdReport r = SeasonalHerd();
+    r.Address = "Corner of Main South Road and Old West Coast Road, RD 12, Springfield Junction";
+    RecordingCanvas first(4961, 7016);
+    RecordingCanvas trend(4961, 7016);
+    ReportCanvas canvas(r, first, 600);
+    canvas.SetPageNo(1);
+    DrawReportPage(canvas, 1, InterpretReport(r));
+    canvas.SetDevice(trend);
+    DrawTrendPage(canvas, InterpretTrends(r, {}));
+    // Recording metrics: the ascent is the font's pixel height, 100 at 12 pt and 79 at 9.5 pt.
+    for (const RecordingCanvas* page : {&first, &trend}) {
+        std::map<std::string, DeviceCall> texts;
+        for (const DeviceCall& c : page->Texts()) texts.emplace(c.text, c);
+        const DeviceCall& owner = texts.at("J Smith");
+        const DeviceCall& road = texts.at("RD 12");
+        const DeviceCall& corner = texts.at("Corner of Main South Road and Old West Coast Road");
+        EXPECT_EQ(std::tie(owner.x1, owner.y1, owner.pointSize), std::tuple(canvas.PixelX(10), canvas.PixelY(6), 12.0));
+        EXPECT_EQ(std::tie(road.x1, road.y1, road.pointSize), std::tuple(canvas.PixelX(10), canvas.PixelY(10), 12.0));
+        EXPECT_EQ(std::tie(corner.x1, corner.y1, corner.pointSize),
+                  std::tuple(canvas.PixelX(10), canvas.PixelY(8) + 100 - 79, 9.5));
+        EXPECT_LE(corner.x2, canvas.PixelX(kOwnerPanelRight - kCellInset));
+    }
 }
 
 }  // namespace

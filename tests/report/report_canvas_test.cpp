@@ -161,6 +161,38 @@ TEST(ReportCanvas, TechnicianTextsShrinkThenAreCut) {
     }
 }
 
+TEST(ReportCanvas, OwnerLinesShrinkToThePanelThenAreCut) {
+    // A character 39.7 / 480 page % wide per point: at x = 10 a line has 39.7 of room, which
+    // 40 characters fill exactly at 12 pt and 60 at 8 pt.
+    const double room = kOwnerPanelRight - kCellInset - 10;
+    const auto width = [](std::string_view text, double size) {
+        double chars = 0;
+        for (const char c : text) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return chars * size * 39.7 / 480;
+    };
+    const std::string ellipsis = "\xe2\x80\xa6";
+    const std::string x56(56, 'x');
+    const struct {
+        const char* why;
+        std::string text;
+        double size;
+        std::string drawn;
+    } rows[] = {
+        {"fits at 12 pt", std::string(30, 'x'), 12, std::string(30, 'x')},
+        {"ends exactly 0.3 before the edge: stays", std::string(40, 'x'), 12, std::string(40, 'x')},
+        {"needs 10.5 pt", std::string(45, 'x'), 10.5, std::string(45, 'x')},
+        {"needs 8 pt", std::string(60, 'x'), 8, std::string(60, 'x')},
+        {"cut at 8 pt after a whole two-byte letter", x56 + "Ng\xc4\x81ruaw\xc4\x81hia Road", 8,
+         x56 + "Ng\xc4\x81" + ellipsis},
+        {"a combining macron goes with its letter", x56 + "Nga\xcc\x84ruawa\xcc\x84hia Road", 8,
+         x56 + "Ng" + ellipsis},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(FitText(row.text, 12, kSmallestOwnerSize, room, width), (FittedText{row.size, row.drawn}))
+            << row.why;
+    }
+}
+
 TEST(ReportCanvas, TextBoxOnPageOneCentresItsBlockAndEmptyTextsDrawOnlyThePanel) {
     Page page;
     page.canvas.DrawTextBox("", "", kBlack, 10, 10, 40, 14, 8, 7);
