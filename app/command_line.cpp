@@ -184,7 +184,8 @@ std::string HelpLine(std::string_view name, std::string_view explanation) {
 std::string HelpText() {
     std::string text =
         "Usage: ovista [KEY...]\n"
-        "Analyses the fertility of dairy herds and prints a two-page report per herd.\n"
+        "Analyses the fertility of dairy herds and prints for each herd a\n"
+        "two-page report (three with the trend page).\n"
         "Without keys the main window opens.\n"
         "\n"
         "Keys (case-blind, found anywhere in an argument; a value is what follows the first\n"

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
-#include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,7 +22,9 @@
 #include <QScreen>
 #include <QSettings>
 #include <QWindow>
+#include <QTimer>
 #include <QToolButton>
+#include <QtMath>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
@@ -31,6 +32,10 @@
 #include <system_error>
 
 #include "app/config_folder.h"
+#include "app/date_field.h"
+#include "app/pdf_folder_check.h"
+#include "app/run_end_text.h"
+#include "app/window_fit.h"
 #include "app/run_files.h"
 #include "app/working_folder.h"
 #include "herd/csv_line.h"
@@ -57,8 +62,9 @@ constexpr int kLogoHeight = 90;
 // What the program does and how to use it; fixed text.
 const char* const kAboutText =
     "Tamsel Ovista Report analyses the reproductive performance of dairy herds and prints a "
-    "two-page fertility report for each herd: the in-calf and not-in-calf rates, submission "
-    "and conception rates, calving spread and the other drivers behind them, each beside its "
+    "two-page fertility report (three with the trend page) for each herd: the in-calf and "
+    "not-in-calf rates, submission and conception rates, calving spread and the other drivers "
+    "behind them, each beside its "
     "target with a star rating and a note on what it means.\n\n"
     "Many herds: choose \"Print reports from batch file\" and pick the batch file (one herd a "
     "line: herd CSV file, herd number, owner, address, analysis date; a relative herd file "
@@ -71,6 +77,12 @@ const char* const kAboutText =
     "Tick \"Preview reports\" to see each report on the screen first; from the preview you "
     "can print it, save it as a PDF file or as JPEG pictures, or skip the remaining previews. "
     "Press \"Run analysis\" to start; your choices are remembered for next time.";
+
+// How long after the first showing the window manager has put the frame around the window,
+// and the frame assumed until then, in screen pixels.
+constexpr int kFrameKnownAfterMs = 300;
+constexpr int kGuessedTitleBar = 40;
+constexpr int kGuessedBorder = 6;
 
 // The defaults file's fourth line when "Add the trend page" is ticked.
 constexpr const char* kTrendsDefault = "TRENDS";
@@ -107,9 +119,9 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
 
     auto* modeGroup = new QGroupBox("What do you want to do?", central);
     modeGroup->setObjectName("modeGroup");
-    batchItem_ = new QRadioButton("Print reports from batch file", modeGroup);
+    batchItem_ = new QRadioButton("Print reports from &batch file", modeGroup);
     batchItem_->setObjectName("batchItem");
-    csvItem_ = new QRadioButton("Print a report from a Tamsel CSV file", modeGroup);
+    csvItem_ = new QRadioButton("Print a report from a Tamsel &CSV file", modeGroup);
     csvItem_->setObjectName("csvItem");
     batchItem_->setChecked(true);
     auto* items = new QButtonGroup(modeGroup);
@@ -125,7 +137,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     layout->addLayout(top);
 
     auto* fields = new QGridLayout;
-    inputFileLabel_ = new QLabel("Input batch file name", central);
+    inputFileLabel_ = new QLabel("&Input batch file name", central);
     inputFileLabel_->setObjectName("inputFileLabel");
     inputFile_ = new QLineEdit(central);
     inputFile_->setObjectName("inputFile");
@@ -135,7 +147,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     fields->addWidget(inputFile_, 1, 0, 1, 2);
     fields->addWidget(browseFile, 1, 2);
 
-    auto* folderLabel = new QLabel("Data transfer folder", central);
+    auto* folderLabel = new QLabel("Data &transfer folder", central);
     folderLabel->setObjectName("transferFolderLabel");
     transferFolder_ = new QLineEdit(central);
     transferFolder_->setObjectName("transferFolder");
@@ -149,9 +161,9 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     // Where the reports go: the printer, or a PDF file each in a folder.
     auto* reportsLabel = new QLabel("Reports", central);
     reportsLabel->setObjectName("reportsLabel");
-    printItem_ = new QRadioButton("Print", central);
+    printItem_ = new QRadioButton("&Print", central);
     printItem_->setObjectName("printItem");
-    pdfItem_ = new QRadioButton("Write PDF files into", central);
+    pdfItem_ = new QRadioButton("&Write PDF files into", central);
     pdfItem_->setObjectName("pdfItem");
     printItem_->setChecked(true);
     auto* outputs = new QButtonGroup(central);
@@ -171,28 +183,25 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     layout->addLayout(fields);
 
     auto* dateRow = new QHBoxLayout;
-    analysisDateLabel_ = new QLabel("Analysis date", central);
+    analysisDateLabel_ = new QLabel("&Analysis date", central);
     analysisDateLabel_->setObjectName("analysisDateLabel");
-    analysisDate_ = new QDateEdit(central);
+    analysisDate_ = new DateField(central);
     analysisDate_->setObjectName("analysisDate");
-    // Four-digit years while editing: a typed two-digit year would land in the 1900s.
-    analysisDate_->setDisplayFormat("dd/MM/yyyy");
-    analysisDate_->setCalendarPopup(true);
     analysisDate_->setDate(ToQDate(Today()));
-    analysisDateLabel_->setBuddy(analysisDate_);
+    analysisDateLabel_->setBuddy(analysisDate_->lineEdit());
     dateRow->addWidget(analysisDateLabel_);
     dateRow->addWidget(analysisDate_);
     dateRow->addStretch(1);
     layout->addLayout(dateRow);
 
     auto* runRow = new QHBoxLayout;
-    preview_ = new QCheckBox("Preview reports", central);
+    preview_ = new QCheckBox("Pre&view reports", central);
     preview_->setObjectName("previewReports");
-    run_ = new QPushButton("Run analysis", central);
+    run_ = new QPushButton("&Run analysis", central);
     run_->setObjectName("runAnalysis");
     run_->setDefault(true);
     runRow->addWidget(preview_);
-    trends_ = new QCheckBox("Add the trend page", central);
+    trends_ = new QCheckBox("Add the tr&end page", central);
     trends_->setObjectName("trendPage");
     trends_->setToolTip("Analyse each herd as of 1 to 4 years earlier too: a third report page "
                         "and TRENDS.CSV in the data transfer folder");
@@ -243,6 +252,15 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     connect(transferFolder_, &QLineEdit::textChanged, this, [this] { UpdatePdfFolderHint(); });
     connect(pdfFolder_, &QLineEdit::textEdited, this, [this] { pdfItem_->setChecked(true); });
     connect(run_, &QPushButton::clicked, this, [this] { RunAnalysis(); });
+    // Enter in any field runs the analysis, as the default button of a dialog would.
+    for (QLineEdit* field : {inputFile_, transferFolder_, pdfFolder_, analysisDate_->lineEdit()}) {
+        connect(field, &QLineEdit::returnPressed, this, [this] { RunAnalysis(); });
+    }
+    // Tab follows the screen: top to bottom, left to right.
+    QWidget* order[] = {batchItem_, csvItem_,    inputFile_, browseFile, transferFolder_,
+                        browseFolder, printItem_, pdfItem_,   pdfFolder_, browsePdf,
+                        analysisDate_->lineEdit(), preview_, trends_, run_};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     ModeChanged();
     UpdatePdfFolderHint();
 }
@@ -278,7 +296,7 @@ void MainWindow::ModeChanged() {
         inputFile_->setText(oneHerd ? herdFile_ : batchFile_);
         oneHerdShown_ = oneHerd;
     }
-    inputFileLabel_->setText(oneHerd ? "Input CSV file name" : "Input batch file name");
+    inputFileLabel_->setText(oneHerd ? "&Input CSV file name" : "&Input batch file name");
     inputFile_->setPlaceholderText(oneHerd ? "Choose a herd CSV file" : "Choose a batch file");
     analysisDateLabel_->setVisible(oneHerd);
     analysisDate_->setVisible(oneHerd);
@@ -336,19 +354,32 @@ void MainWindow::showEvent(QShowEvent* event) {
     QSettings settings(FromPath(setup_.configFolder + "/" + kWindowSettingsFileName),
                        QSettings::IniFormat);
     const bool placed = restoreGeometry(settings.value("window/geometry").toByteArray());
-    if (const QScreen* screen = this->screen()) {
-        // Never larger than the screen (a magnified one included), centred when not placed.
-        const QRect room = screen->availableGeometry();
-        const QSize frame = frameGeometry().size() - size();
-        resize(size().boundedTo(room.size() - frame));
-        if (!placed || !room.intersects(frameGeometry())) {
-            QRect box = frameGeometry();
-            box.moveCenter(room.center());
-            box.moveTop(std::max(box.top(), room.top()));
-            move(box.topLeft());
-        }
-    }
+    FitOnScreen(placed);
+    // The window manager tells the frame only once the window is up: fitted again with it.
+    QTimer::singleShot(kFrameKnownAfterMs, this, [this] { FitOnScreen(true); });
     LoadDefaults();
+}
+
+// Never larger than the screen (a magnified one included), title bar and all, centred when
+// not placed.
+void MainWindow::FitOnScreen(bool placed) {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) return;
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                   outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    if (frame.isNull() && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        // Not known before the first showing: a title bar and borders of a usual size, in
+        // screen pixels (the window manager does not magnify them).
+        const qreal ratio = devicePixelRatioF();
+        const int side = qCeil(kGuessedBorder / ratio);
+        frame = QMargins(side, qCeil(kGuessedTitleBar / ratio), side, side);
+    }
+    const QRect fitted = FitWindowInRoom(geometry(), frame, screen->availableGeometry(), placed);
+    if (fitted.size() != size()) resize(fitted.size());
+    const QPoint framePlace = fitted.topLeft() - QPoint(frame.left(), frame.top());
+    if (framePlace != pos()) move(framePlace);
 }
 
 void MainWindow::LoadSettings() {
@@ -452,7 +483,7 @@ void MainWindow::RunAnalysis() {
     if (running_) return;
     const std::string transferFolder = ToPath(transferFolder_->text());
     if (transferFolder.empty()) {
-        ShowWarning("You must select a directory for data transfer");
+        ShowWarning("You must select a folder for data transfer");
         return;
     }
     if (inputFile_->text().isEmpty()) {
@@ -460,13 +491,27 @@ void MainWindow::RunAnalysis() {
                                           : "You must select a batch file");
         return;
     }
+    if (csvItem_->isChecked() && !analysisDate_->CheckText()) {
+        // Never another date than the one typed: the person corrects it.
+        ShowWarning("The analysis date \"" + ToPath(analysisDate_->text()) +
+                    "\" is not a date: type it as day/month/year, such as 31/05/2026.");
+        analysisDate_->setFocus();
+        return;
+    }
     ReportOutput output{preview_->isChecked(), {}};
     if (pdfItem_->isChecked()) {
+        const std::string pdfFolder = PdfFolder();
+        if (const std::string problem = PdfFolderProblem(pdfFolder); !problem.empty()) {
+            ShowError("The reports cannot be saved in the PDF folder\n" + pdfFolder + "\n" +
+                      problem + ".");
+            return;
+        }
         // With preview the PDF files are for the reports whose previews are skipped.
-        (output.preview ? output.skippedPdfFolder : output.pdfFolder) = PdfFolder();
+        (output.preview ? output.skippedPdfFolder : output.pdfFolder) = pdfFolder;
     }
     RunSteps steps = setup_.steps;
-    steps.noPrinterMessage = kWindowNoPrinterMessage;
+    steps.noPrinterMessage =
+        output.preview ? kWindowNoPrinterAfterSkipMessage : kWindowNoPrinterMessage;
     std::string batchFile = ToPath(inputFile_->text());
     if (csvItem_->isChecked()) {
         batchFile = OwnFilesFolder() + kWindowBatchFileName;
@@ -484,7 +529,7 @@ void MainWindow::RunAnalysis() {
     if (ranToEnd) {
         bool warning = false;
         const std::string summary =
-            BatchSummaryText(tally, output, WorkingFolderPath() + kBatchLogFileName, warning);
+            RunEndText(tally, output, WorkingFolderPath() + kBatchLogFileName, warning);
         if (warning) {
             ShowWarning(summary);
         } else {

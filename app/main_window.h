@@ -13,13 +13,14 @@
 #include "app/runs.h"
 
 class QCheckBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
 namespace ovista {
+
+class DateField;
 
 inline constexpr const char* kDefaultsFileName = "DEFLT.TXT";
 inline constexpr const char* kWindowBatchFileName = "QMRBatch.QMB";
@@ -28,7 +29,12 @@ inline constexpr const char* kWindowSettingsFileName = "ovista.conf";
 // Said for each run from the window that would print when the machine has no printer.
 inline constexpr const char* kWindowNoPrinterMessage =
     "No printer is installed: tick \"Preview reports\" to save reports as PDF, or choose PDF "
-    "files below";
+    "files below.";
+// Instead, for a run with previews: only the reports whose previews are skipped would go to
+// the printer, and the advice to tick "Preview reports" is no use.
+inline constexpr const char* kWindowNoPrinterAfterSkipMessage =
+    "The reports whose previews were skipped are not printed, as there is no printer: choose "
+    "PDF files below to have them saved.";
 
 // Where the window finds and keeps its files, and what a run does; tests put in their own.
 struct MainWindowSetup {
@@ -76,6 +82,7 @@ private:
     void BrowseInputFile();
     void BrowseFolder(QLineEdit* field, const QString& title);
     void UpdatePdfFolderHint();
+    void FitOnScreen(bool placed);
     void DrawLogo();
     void LoadSettings();
     void SaveSettings();
@@ -94,7 +101,7 @@ private:
     QLineEdit* inputFile_ = nullptr;
     QLineEdit* transferFolder_ = nullptr;
     QLabel* analysisDateLabel_ = nullptr;
-    QDateEdit* analysisDate_ = nullptr;
+    DateField* analysisDate_ = nullptr;
     QRadioButton* printItem_ = nullptr;
     QRadioButton* pdfItem_ = nullptr;
     QLineEdit* pdfFolder_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
@@ -29,6 +30,24 @@ namespace {
 
 // Short enough for the title bar of a small message box.
 const QString kMessageTitle = QStringLiteral("Ovista");
+
+// The message as a box shows it: a path is never broken after one of its separators (a word
+// joiner follows each), so a long one moves to a line of its own instead.
+QString UnbrokenPaths(const std::string& message) {
+    QString text = QString::fromStdString(message);
+    static const QString kSeparatorJoined = QStringLiteral("/") + QChar(0x2060);
+    text.replace(QLatin1Char('/'), kSeparatorJoined);
+    return text;
+}
+
+// The program's main window when it is shown: a message with no active window to sit over
+// (a preview just closed, say) opens over it rather than at a corner of the screen.
+QWidget* ShownMainWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow*>(widget) != nullptr && widget->isVisible()) return widget;
+    }
+    return nullptr;
+}
 
 QWidget* MakeStatusForm(const std::string& message) {
     auto* form = new QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint |
@@ -86,7 +105,8 @@ void QtServices::ShowMessage(MessageKind kind, const std::string& message) {
     if (over != nullptr && std::find(stack_.begin(), stack_.end(), over) != stack_.end()) {
         over = nullptr;  // never a child of a status window, which stands aside below
     }
-    QMessageBox box(icon, kMessageTitle, QString::fromStdString(message), QMessageBox::Ok, over);
+    if (over == nullptr) over = ShownMainWindow();
+    QMessageBox box(icon, kMessageTitle, UnbrokenPaths(message), QMessageBox::Ok, over);
     box.setObjectName("messageBox");
     if (auto* label = box.findChild<QLabel*>("qt_msgbox_label")) {
         label->setAlignment(Qt::AlignCenter);

@@ -96,6 +96,34 @@ std::unique_ptr<RegularFileInput> OpenInput(const std::string& path, const Input
     return nullptr;
 }
 
+// "<path> is not a regular file" as "not a regular file": the path is said beside it.
+std::string WithoutPathPrefix(const std::string& text, const std::string& path) {
+    const std::string prefix = path + " is ";
+    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+}
+
+std::string FirstCsvField(const std::string& line) {
+    CsvFields fields;
+    SplitCsvLine(line, fields);
+    return fields[0];
+}
+
+// A failed herd as its log line names it (runs on workers know their herds by their lines).
+FailedHerd FailedHerdOfLogLine(const std::string& line) {
+    for (const char* start : {"Could not load data from ", "Analysis failes for "}) {
+        if (line.rfind(start, 0) != 0) continue;
+        const std::string rest = line.substr(std::string(start).size());
+        const std::size_t code = rest.rfind(" with error code ");
+        if (code != std::string::npos) {
+            return {rest.substr(0, code), "analysis failed" + rest.substr(code)};
+        }
+        const std::size_t colon = rest.find(": ");
+        if (colon == std::string::npos) return {rest, "could not be loaded"};
+        return {rest.substr(0, colon), rest.substr(colon + 2)};
+    }
+    return {line, {}};
+}
+
 // The text of a failure for the log: memory is the machine's, not the herd's fault.
 std::string FailureText(const std::exception& e) {
     return dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? kOutOfMemoryText : e.what();
@@ -211,8 +239,9 @@ ReportOutput HerdOutput(const ReportOutput& output, const std::string& path,
     ReportOutput herd = NamedAfter(output, pdfNames.Claim(path));
     if (PreviewSeries* series = output.series) {
         if (series->skipRemaining) return WithoutPreview(herd);
-        herd.herdCaption = path + " (" + IntToText(series->position) + " of " +
-                           IntToText(series->herds) + ")";
+        herd.herdCaption = series->herds > 1 ? path + " (" + IntToText(series->position) +
+                                                   " of " + IntToText(series->herds) + ")"
+                                             : path;
     }
     return herd;
 }
@@ -222,10 +251,11 @@ ReportOutput HerdOutput(const ReportOutput& output, const std::string& path,
 // the messages keep the path as written.
 // False when a signal stopped the run before the herd's lines were written. OutputFileError
 // when an output file of the run cannot be written. outcome: what became of the herd, unless
-// the line named none.
+// the line named none; failure: why it failed, when it did.
 bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputFiles& files,
                   BatchLog& log, PdfFileNames& pdfNames, const ReportOutput& output,
-                  const RunSteps& steps, std::optional<HerdOutcome>* outcome = nullptr) {
+                  const RunSteps& steps, std::optional<HerdOutcome>* outcome = nullptr,
+                  std::string* failure = nullptr) {
     CsvFields fields;
     SplitCsvLine(line, fields);
     const std::string& path = fields[0];
@@ -236,26 +266,38 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     HerdHeaderFields header;
     bool loaded = false;
     std::string loadError;
+    std::string notLoadedReason;  // for the person at the end of the run; the log is as before
     try {
         const MessagesNamingFile naming(path);
         loaded = LoadHerdFile(HerdFileToOpen(path, batchFile), fields[1], herd, header);
     } catch (const NotHerdFileError&) {
         // One message for the file, not one per row of garbage; named as the log names it.
         ShowError(path + " is not a herd CSV file");
+        notLoadedReason = "not a herd CSV file";
     } catch (const InputFileError& e) {
         ShowError(e.what());  // the message names the file
+        notLoadedReason = WithoutPathPrefix(e.what(), HerdFileToOpen(path, batchFile));
     } catch (const std::bad_alloc&) {
         herd.reset();
         log.Line("Analysis failes for " + path + ": " + kOutOfMemoryText);
         if (outcome != nullptr) *outcome = HerdOutcome::AnalysisFailed;
+        if (failure != nullptr) *failure = kOutOfMemoryText;
         return true;
     } catch (const std::exception& e) {
         loadError = std::string(": ") + e.what();
+        notLoadedReason = e.what();
     }
     if (StopSignal() != 0) return false;  // a herd cut short is neither read nor logged
     if (!loaded || herd == nullptr) {
         log.Line("Could not load data from " + path + loadError);
         if (outcome != nullptr) *outcome = HerdOutcome::NotLoaded;
+        if (failure != nullptr) {
+            std::error_code error;
+            *failure = !notLoadedReason.empty() ? notLoadedReason
+                       : std::filesystem::exists(HerdFileToOpen(path, batchFile), error)
+                           ? "could not be read"
+                           : "no such file";
+        }
         return true;
     }
     if (IsFarmerIdRow(header)) {
@@ -294,10 +336,12 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
             if (output.preview) ShowWarning("No report possible for " + path);
             log.Line("Analysis failes for " + path + " with error code " +
                      IntToText(result.error));
+            if (failure != nullptr) *failure = "analysis failed with error code " + IntToText(result.error);
             break;
         case HerdOutcome::AnalysisFailed:
             if (output.preview) ShowWarning("No report possible for " + path);
             log.Line("Analysis failes for " + path + ": " + result.message);
+            if (failure != nullptr) *failure = result.message;
             break;
         case HerdOutcome::Interrupted:
             return false;
@@ -310,14 +354,17 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
 }
 
 // Counts one herd of a batch by what became of it; previewed: its report went to the
-// preview window.
-void Count(BatchTally& tally, HerdOutcome outcome, bool previewed) {
+// preview window. failure: the herd's path and reason when it failed.
+void Count(BatchTally& tally, HerdOutcome outcome, bool previewed, FailedHerd failure = {}) {
     ++tally.herds;
     switch (outcome) {
         case HerdOutcome::Printed: ++(previewed ? tally.previewed : tally.printed); break;
         case HerdOutcome::NoReport:
         case HerdOutcome::AnalysisFailed:
-        case HerdOutcome::NotLoaded: ++tally.failed; break;
+        case HerdOutcome::NotLoaded:
+            ++tally.failed;
+            if (tally.failures.size() < kNamedFailedHerds) tally.failures.push_back(std::move(failure));
+            break;
         case HerdOutcome::NoPrinter:
         case HerdOutcome::PrintFailed:
         case HerdOutcome::Interrupted: break;
@@ -332,7 +379,7 @@ void CountLogLine(BatchTally& tally, const std::string& line, bool printerMissin
     } else if (startsWith("Could not print report for ")) {
         Count(tally, HerdOutcome::PrintFailed, false);
     } else {
-        Count(tally, HerdOutcome::AnalysisFailed, false);
+        Count(tally, HerdOutcome::AnalysisFailed, false, FailedHerdOfLogLine(line));
     }
 }
 
@@ -396,7 +443,10 @@ const RunSteps& StandardRunSteps() {
                         writeSummary);
         },
         [](const HerdReport& report, const ReportOutput& output) {
-            const PreviewOptions preview{output.herdCaption, output.series != nullptr};
+            // Skipping is offered while later herds of the batch are to come.
+            const PreviewOptions preview{output.herdCaption,
+                                         output.series != nullptr &&
+                                             output.series->position < output.series->herds};
             const PreviewEnd end =
                 PrintReport(report, OutputKind(output), PdfDestinationOf(output),
                             output.earlierSeasons ? &*output.earlierSeasons : nullptr, preview);
@@ -517,11 +567,12 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         } else {
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {
                 std::optional<HerdOutcome> outcome;
+                std::string failure;
                 const bool previewed = OutputKind(batchOutput) == kOutputPreview && !series.skipRemaining;
                 const bool done = RunBatchLine(line, batchFile, files, *log, pdfNames, batchOutput,
-                                               batchSteps, &outcome);
+                                               batchSteps, &outcome, &failure);
                 if (done && outcome) {
-                    Count(counted, *outcome, previewed);
+                    Count(counted, *outcome, previewed, {FirstCsvField(line), failure});
                     herdDone();
                 }
             }

@@ -59,12 +59,25 @@ struct ReportOutput {
     std::optional<std::vector<HerdReport>> earlierSeasons;
 };
 
+// A herd of a batch that failed: its path as the batch line gives it, and why
+// ("no such file", "not a herd CSV file", "analysis failed with error code 2").
+struct FailedHerd {
+    std::string path;
+    std::string reason;
+
+    bool operator==(const FailedHerd&) const = default;
+};
+
+// How many failed herds a tally names; the log has them all.
+inline constexpr std::size_t kNamedFailedHerds = 5;
+
 // What a batch run that went to its end did, for the person who started it.
 struct BatchTally {
     int herds = 0;     // batch lines that named a herd file
     int failed = 0;    // herds not loaded, not analysed or without a possible report
     int printed = 0;   // reports sent to the printer or written as PDF files
     int previewed = 0; // reports shown in the preview window
+    std::vector<FailedHerd> failures;  // the first kNamedFailedHerds failed herds
 };
 
 // "Task completed: 6 herds analysed, 0 failed, 6 reports printed (batch log: <logPath>)",

@@ -1,6 +1,7 @@
 #include "interpret/trends.h"
 
 #include <algorithm>
+#include <string_view>
 #include <cstdint>
 #include <cstdlib>
 
@@ -67,6 +68,37 @@ bool FigureOfSystem(TrendFigure figure, int system) {
 }
 
 std::string Percent(int value) { return IntToText(value) + "%"; }
+
+// The records a figure needs that a level of analysis (AnalType) goes without; nullptr when
+// the level has them.
+const char* MissingRecords(TrendFigure figure, int analType) {
+    const bool matings = analType == kBasisMatingRecords || analType == kBasisEarlyPregTest;
+    const bool tests = analType == kBasisEarlyPregTest || analType == kBasisPregTest;
+    switch (figure) {
+        case TrendFigure::Sr3wk:
+        case TrendFigure::Sr80d: return matings ? nullptr : "mating records";
+        case TrendFigure::Nicr:
+        case TrendFigure::Nicr200d: return tests ? nullptr : "pregnancy-test records";
+        case TrendFigure::Cr:
+            return !matings ? "mating records" : !tests ? "pregnancy-test records" : nullptr;
+        default: return nullptr;
+    }
+}
+
+// "Not given: needs mating records" when no season gives the row's figure and every season
+// it belongs to lacks the same records for it; else empty.
+std::string NotGivenText(const TrendRow& row, const std::vector<int>& levels) {
+    const char* missing = nullptr;
+    for (std::size_t i = 0; i < row.values.size(); ++i) {
+        const TrendValue& v = row.values[i];
+        if (!v.applies) continue;
+        const char* lacking = MissingRecords(row.figure, levels[i]);
+        if (v.value != 0 || lacking == nullptr) return {};
+        if (missing != nullptr && std::string_view(missing) != lacking) return {};
+        missing = lacking;
+    }
+    return missing != nullptr ? std::string("Not given: needs ") + missing : std::string();
+}
 
 // The figure of one season as page 1 writes it: a value only where page 1 gives one, with
 // page 1's aim and rating.
@@ -303,8 +335,12 @@ TrendPage InterpretTrends(const HerdReport& report, const std::vector<HerdReport
             row.aimText = (rule.lowerIsBetter ? "Aim below " : "Aim above ") + Percent(latest->aim);
         }
         if (records.size() > 1) Describe(row, page.seasons, levels);
+        row.notGiven = NotGivenText(row, levels);
         page.rows.push_back(std::move(row));
     }
+    // The figures with values first: they take the room.
+    std::stable_partition(page.rows.begin(), page.rows.end(),
+                          [](const TrendRow& row) { return row.notGiven.empty(); });
     return page;
 }
 

@@ -65,6 +65,9 @@ struct TrendRow {
     std::vector<TrendValue> values;  // one per season, oldest first
     std::string sentence;    // "Up 7 points since 2022/23", "About the same as last season"...
     TrendChange change = TrendChange::None;
+    // Set when no season gives the figure because none has the records it needs ("Not
+    // given: needs mating records"): the row is this text alone, after the rows with values.
+    std::string notGiven;
 
     bool operator==(const TrendRow&) const = default;
 };

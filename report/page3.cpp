@@ -223,6 +223,16 @@ void FigureRow(ReportCanvas& canvas, const TrendPage& page, const TrendRow& row,
     canvas.DrawTextAt(row.sentence, kChartLeft, chartBottom + 0.25);
 }
 
+// A figure that no season gives: its name and what it needs, nothing else.
+void NotGivenRow(ReportCanvas& canvas, const TrendRow& row, double top) {
+    const double bottom = top + kNotGivenRowHeight - kRowGap;
+    canvas.DrawBox(true, true, canvas.HeadingColour(), kLeftMargin, top, kLabelRight, bottom);
+    canvas.SetFont(8, true);
+    canvas.DrawTextAt(row.name, kLeftMargin + 0.6, top + 0.4);
+    canvas.SetFont(8, false);
+    canvas.DrawTextAt(row.notGiven, kColumnsLeft + 0.6, top + 0.4);
+}
+
 }  // namespace
 
 double TrendColumnPitch(std::size_t seasons) {
@@ -232,6 +242,12 @@ double TrendColumnPitch(std::size_t seasons) {
 double TrendRowHeight(std::size_t rows) {
     if (rows == 0) return kRowHeightMost;
     return std::min(kRowHeightMost, (kFiguresBottom - kFiguresTop) / static_cast<double>(rows));
+}
+
+double TrendRowHeight(std::size_t rows, std::size_t notGiven) {
+    if (notGiven == 0 || notGiven >= rows) return TrendRowHeight(rows);
+    const double room = kFiguresBottom - kFiguresTop - kNotGivenRowHeight * static_cast<double>(notGiven);
+    return std::min(kRowHeightMost, room / static_cast<double>(rows - notGiven));
 }
 
 void DrawTrendPage(ReportCanvas& canvas, const TrendPage& page) {
@@ -255,9 +271,16 @@ void DrawTrendPage(ReportCanvas& canvas, const TrendPage& page) {
         canvas.SetFont(9, true);
         canvas.DrawTextAt(page.note, kColumnsLeft + TrendColumnPitch(1) + 2, kFiguresTop + 0.4);
     }
-    const double height = TrendRowHeight(page.rows.size());
+    const auto notGiven = static_cast<std::size_t>(std::count_if(
+        page.rows.begin(), page.rows.end(), [](const TrendRow& row) { return !row.notGiven.empty(); }));
+    const double height = TrendRowHeight(page.rows.size(), notGiven);
     double top = kFiguresTop;
     for (const TrendRow& row : page.rows) {
+        if (!row.notGiven.empty()) {
+            NotGivenRow(canvas, row, top);
+            top += kNotGivenRowHeight;
+            continue;
+        }
         FigureRow(canvas, page, row, top, height);
         top += height;
     }

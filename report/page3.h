@@ -20,11 +20,15 @@ inline constexpr double kChartLeft = 66.5;     // charts and sentences to the ri
 inline constexpr double kFiguresTop = 33.3;    // first figure row
 inline constexpr double kFiguresBottom = 94.2; // above the footer
 inline constexpr double kRowHeightMost = 12.2;
+inline constexpr double kNotGivenRowHeight = 2.6;  // a figure no season gives: one short row
 }  // namespace trend_layout
 
 // Height of one figure row for a page of `rows` figure rows: they share the space above the
 // footer, at most kRowHeightMost each.
 double TrendRowHeight(std::size_t rows);
+// The same when `notGiven` of those rows are short ones of kNotGivenRowHeight: the others
+// share what is left.
+double TrendRowHeight(std::size_t rows, std::size_t notGiven);
 // Distance from one season column to the next for a page of `seasons` seasons: five fill the
 // space, fewer keep the width of four.
 double TrendColumnPitch(std::size_t seasons);

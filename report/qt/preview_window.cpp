@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -421,6 +422,12 @@ void PreviewWindow::Print() {
     if (pages_.pages.empty()) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QString::fromLatin1(kPrintJobTitle));
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        // Printing to a file is all there is: it proposes the report's name, as "Save to PDF"
+        // does. (With a printer the dialog would choose the file over it.)
+        printer.setOutputFileName(LastSaveFolder() + QLatin1Char('/') + actions_.reportName +
+                                  QStringLiteral(".pdf"));
+    }
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return;
     // Nothing may escape into the event loop: a failure is shown and the window stays.

@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDateEdit>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "app/config_folder.h"
+#include "app/date_field.h"
 #include "app/run_files.h"
 #include "app/working_folder.h"
 #include "recording_services.h"
@@ -136,19 +136,19 @@ TEST_F(MainWindowTest, TheChoiceOfRunRelabelsTheFileAndShowsTheDateForOneHerdOnl
     EXPECT_EQ(window.windowTitle(), "Tamsel Ovista Report");
     EXPECT_EQ(Find<QLabel>("versionLabel")->text(), "Version 2.H");
     EXPECT_EQ(Find<QLabel>("dateLabel")->text(), "30/11/05");
-    EXPECT_EQ(Find<QDateEdit>("analysisDate")->date(), QDate(2005, 11, 30));
+    EXPECT_EQ(Find<DateField>("analysisDate")->date(), QDate(2005, 11, 30));
     struct Case {
         const char* item;
         const char* label;
         bool dateShown;
     };
-    for (const Case& c : {Case{"csvItem", "Input CSV file name", true},
-                          Case{"batchItem", "Input batch file name", false},
-                          Case{"csvItem", "Input CSV file name", true}}) {
+    for (const Case& c : {Case{"csvItem", "&Input CSV file name", true},
+                          Case{"batchItem", "&Input batch file name", false},
+                          Case{"csvItem", "&Input CSV file name", true}}) {
         Click(c.item);
         EXPECT_EQ(Find<QLabel>("inputFileLabel")->text(), c.label) << c.item;
         EXPECT_EQ(Find<QLabel>("analysisDateLabel")->isVisible(), c.dateShown) << c.item;
-        EXPECT_EQ(Find<QDateEdit>("analysisDate")->isVisible(), c.dateShown) << c.item;
+        EXPECT_EQ(Find<DateField>("analysisDate")->isVisible(), c.dateShown) << c.item;
     }
 }
 
@@ -213,6 +213,48 @@ TEST_F(MainWindowTest, ClosingWritesTheDefaultsWithCrLfOrSaysItCouldNot) {
     EXPECT_EQ(services_.infos, std::vector<std::string>{"Could not save defaults"});
 }
 
+// Tab goes down the window as it is laid out; Alt and a control's underlined letter reach it.
+TEST_F(MainWindowTest, TabFollowsTheScreenAndAltLettersReachTheFields) {
+    MainWindow& window = Show();
+    Click("csvItem");
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    Find<QWidget>("csvItem")->setFocus();
+    std::vector<std::string> order;
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.push_back(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"inputFile", "browseInputFile", "transferFolder",
+                                               "browseTransferFolder", "printItem", "pdfFolder",
+                                               "browsePdfFolder", "dateText", "previewReports",
+                                               "trendPage"}));
+    for (const auto& [key, field] : {std::pair{Qt::Key_I, "inputFile"}, std::pair{Qt::Key_T, "transferFolder"},
+                                     std::pair{Qt::Key_A, "dateText"}}) {
+        QTest::keyClick(&window, key, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), field);
+    }
+    for (const char* control : {"batchItem", "csvItem", "printItem", "pdfItem", "previewReports", "trendPage",
+                                "runAnalysis"}) {
+        EXPECT_TRUE(Find<QAbstractButton>(control)->text().contains('&')) << control;
+    }
+}
+
+// A typed date that is no date stays as typed and runs nothing; the message names it.
+TEST_F(MainWindowTest, AnAnalysisDateThatIsNoDateRunsNothing) {
+    Show();
+    ChooseOneHerd(Herd());
+    QLineEdit* date = Find<DateField>("analysisDate")->lineEdit();
+    date->setText("31/02/2026");
+    services_.infos.clear();
+    Click("runAnalysis");
+    EXPECT_EQ(services_.infos, std::vector<std::string>{
+                                   "The analysis date \"31/02/2026\" is not a date: type it as "
+                                   "day/month/year, such as 31/05/2026."});
+    EXPECT_TRUE(calls_.empty());
+    EXPECT_EQ(date->text(), "31/02/2026");
+    EXPECT_FALSE(date->styleSheet().isEmpty()) << "marked";
+}
+
 TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
     Show();
     ChooseOneHerd(Herd());
@@ -220,7 +262,7 @@ TEST_F(MainWindowTest, RunningWithoutATransferFolderRunsNothing) {
     services_.infos.clear();
     Click("runAnalysis");
     EXPECT_EQ(services_.infos,
-              std::vector<std::string>{"You must select a directory for data transfer"});
+              std::vector<std::string>{"You must select a folder for data transfer"});
     EXPECT_TRUE(calls_.empty());
     EXPECT_FALSE(fs::exists(program_ / "QMRBatch.QMB"));
     EXPECT_FALSE(fs::exists(transfer_ / "QMRBATCH.REP"));
@@ -239,7 +281,7 @@ TEST_F(MainWindowTest, OneHerdRunWritesTheOneLineBatchFileAndRunsIt) {
         MainWindow& window = Show();
         EXPECT_EQ(window.OwnFilesFolder(), own.string() + "/");
         ChooseOneHerd(herd);
-        Find<QDateEdit>("analysisDate")->setDate(QDate(2005, 3, 1));
+        Find<DateField>("analysisDate")->setDate(QDate(2005, 3, 1));
         Find<QCheckBox>("previewReports")->setChecked(writable);
         services_.infos.clear();
         Click("runAnalysis");
@@ -314,6 +356,9 @@ TEST_F(MainWindowTest, WhereTheReportsGoAndWhatTheRunSays) {
     };
     const std::string pdfDefault = (transfer_ / "pdf").string();
     const std::string missing = (root_ / "missing").string();
+    const std::string pdfs = (root_ / "new" / "pdfs").string();
+    const std::string inTheWay = (root_ / "file").string();
+    WriteFile(inTheWay, "a file");
     const Case cases[] = {
         {"print", true, false, false, "", "",
          {"Task completed: 1 herd analysed, 0 failed, 1 report printed" + log},
@@ -327,9 +372,13 @@ TEST_F(MainWindowTest, WhereTheReportsGoAndWhatTheRunSays) {
         {"PDF files, default folder", false, false, true, "", "",
          {"Task completed: 1 herd analysed, 0 failed, 1 report saved as a PDF file" + log},
          {MessageKind::Information}, pdfDefault, ""},
-        {"PDF files behind the preview", false, true, true, "/x/pdfs", "",
+        {"PDF files behind the preview", false, true, true, pdfs, "",
          {"Task completed: 1 herd analysed, 0 failed, 1 report shown" + log},
-         {MessageKind::Information}, "", "/x/pdfs"},
+         {MessageKind::Information}, "", pdfs},
+        {"PDF folder: a file in the way", true, false, true, inTheWay, "",
+         {"The reports cannot be saved in the PDF folder\n" + inTheWay +
+          "\na file of that name is in the way."},
+         {MessageKind::Error}, "-", ""},
         {"stopped: no transfer folder", true, false, false, "", missing,
          {"Could not open " + missing + "/QMRBATCH.REP: No such file or directory"},
          {MessageKind::Error}, "-", ""},
@@ -435,7 +484,7 @@ TEST_F(MainWindowTest, TheTrendPageBoxAddsTheEarlierSeasonsAndIsRemembered) {
         EXPECT_EQ(Find<QCheckBox>("trendPage")->isChecked(), !ticked) << "as remembered";
         Find<QCheckBox>("trendPage")->setChecked(ticked);
         ChooseOneHerd(Herd());
-        Find<QDateEdit>("analysisDate")->setDate(QDate(2005, 3, 1));
+        Find<DateField>("analysisDate")->setDate(QDate(2005, 3, 1));
         Click("runAnalysis");
         std::vector<int> years;
         for (const AnalysisCall& call : calls_) years.push_back(DecodeDate(call.analysisDate).year);

@@ -119,8 +119,13 @@ TEST_F(Runs, BatchDecidesEachHerdLogsOneLineAndSkipsBlankLines) {
                                  c + ",HD,Owner D,Addr D,15/06/2024\r\n" +
                                  Path("missing.csv") + ",HE,Owner E,,15/06/2024");
 
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    BatchTally tally;
+    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_, 1, false, &tally));
 
+    // The failed herds with their reasons, for the end of the run; the log says it its way.
+    EXPECT_EQ(tally.failures, (std::vector<FailedHerd>{{b, "analysis failed with error code 7"},
+                                                      {c, "analysis failed with error code 4"},
+                                                      {Path("missing.csv"), "no such file"}}));
     EXPECT_EQ(Log(), "Data analysed from " + a + "\r\n" +
                          "Analysis failes for " + b + " with error code 7\r\n" +
                          "Data analysed from " + c + "\r\n" +
@@ -159,17 +164,17 @@ TEST(BatchSummary, SaysWhatTheRunDidAndWarnsWhenSomethingWasLeftOut) {
         bool warning;
     };
     const Case cases[] = {
-        {{6, 0, 6, 0}, {}, "6 herds analysed, 0 failed, 6 reports printed", false},
-        {{1, 0, 1, 0}, {}, "1 herd analysed, 0 failed, 1 report printed", false},
-        {{6, 6, 0, 0}, {}, "0 herds analysed, 6 failed, 0 reports printed", true},
-        {{6, 1, 5, 0}, {}, "5 herds analysed, 1 failed, 5 reports printed", true},
-        {{6, 0, 0, 0}, {}, "6 herds analysed, 0 failed, 0 reports printed", true},  // no printer
-        {{0, 0, 0, 0}, {}, "0 herds analysed, 0 failed, 0 reports printed", false},
-        {{2, 0, 2, 0}, {false, "/x/pdf"}, "2 herds analysed, 0 failed, 2 reports saved as PDF files", false},
-        {{1, 0, 1, 0}, {false, "/x/pdf"}, "1 herd analysed, 0 failed, 1 report saved as a PDF file", false},
-        {{3, 0, 0, 3}, preview, "3 herds analysed, 0 failed, 3 reports shown", false},
-        {{3, 0, 2, 1}, preview, "3 herds analysed, 0 failed, 1 report shown, 2 printed", false},
-        {{3, 0, 2, 1}, previewThenPdf, "3 herds analysed, 0 failed, 1 report shown, 2 saved as PDF files", false},
+        {{6, 0, 6, 0, {}}, {}, "6 herds analysed, 0 failed, 6 reports printed", false},
+        {{1, 0, 1, 0, {}}, {}, "1 herd analysed, 0 failed, 1 report printed", false},
+        {{6, 6, 0, 0, {}}, {}, "0 herds analysed, 6 failed, 0 reports printed", true},
+        {{6, 1, 5, 0, {}}, {}, "5 herds analysed, 1 failed, 5 reports printed", true},
+        {{6, 0, 0, 0, {}}, {}, "6 herds analysed, 0 failed, 0 reports printed", true},  // no printer
+        {{0, 0, 0, 0, {}}, {}, "0 herds analysed, 0 failed, 0 reports printed", false},
+        {{2, 0, 2, 0, {}}, {false, "/x/pdf"}, "2 herds analysed, 0 failed, 2 reports saved as PDF files", false},
+        {{1, 0, 1, 0, {}}, {false, "/x/pdf"}, "1 herd analysed, 0 failed, 1 report saved as a PDF file", false},
+        {{3, 0, 0, 3, {}}, preview, "3 herds analysed, 0 failed, 3 reports shown", false},
+        {{3, 0, 2, 1, {}}, preview, "3 herds analysed, 0 failed, 1 report shown, 2 printed", false},
+        {{3, 0, 2, 1, {}}, previewThenPdf, "3 herds analysed, 0 failed, 1 report shown, 2 saved as PDF files", false},
     };
     for (const Case& c : cases) {
         bool warning = !c.warning;
@@ -244,6 +249,17 @@ TEST_F(Runs, BatchPreviewsCountTheHerdsAndMaySkipTheRest) {
     EXPECT_EQ(tally.previewed, 2);
     EXPECT_EQ(tally.printed, 1);
     EXPECT_EQ(tally.failed, 0);
+}
+
+// The preview of a batch's only herd names it alone: there is no "1 of 1" to tell.
+TEST_F(Runs, TheOnlyHerdsPreviewNamesItAlone) {
+    Herd("a.csv");
+    std::vector<ReportOutput> outputs;
+    steps_.print = [&outputs](const HerdReport&, const ReportOutput& output) { outputs.push_back(output); };
+    EXPECT_TRUE(RunBatch(folder_.string(), Batch(Path("a.csv") + ",HA,,,15/06/2024\r\n").string(),
+                         ReportOutput{true, ""}, steps_));
+    ASSERT_EQ(outputs.size(), 1u);
+    EXPECT_EQ(outputs[0].herdCaption, Path("a.csv"));
 }
 
 TEST_F(Runs, TheFarmerIdRowWinsOverTheBatchLine) {

@@ -114,11 +114,13 @@ TEST(TrendPage, SeasonsRunOldestFirstWithTheirOwnFiguresAndLines) {
     EXPECT_TRUE(page.note.empty());
 
     // The report's figures first, then the year-round ones; the conception rate is shared.
+    // The one year-round season has no pregnancy tests: its not-in-calf rate comes last.
     std::vector<std::string> names;
     for (const TrendRow& row : page.rows) names.push_back(row.name);
     EXPECT_EQ(names, (std::vector<std::string>{"6-week in-calf rate", "Not-in-calf rate", "3-week submission rate",
                                                "Conception rate", "Herd calved by week 6", "100-day in-calf rate",
-                                               "200-day not-in-calf rate", "80-day submission rate"}));
+                                               "80-day submission rate", "200-day not-in-calf rate"}));
+    EXPECT_EQ(RowOf(page, TrendFigure::Nicr200d).notGiven, "Not given: needs pregnancy-test records");
     const TrendRow& nicr = RowOf(page, TrendFigure::Nicr);
     EXPECT_EQ(nicr.aimText, "Aim below 20%");  // 10 weeks of mating
     EXPECT_FALSE(nicr.values[0].applies);
@@ -127,6 +129,46 @@ TEST(TrendPage, SeasonsRunOldestFirstWithTheirOwnFiguresAndLines) {
     EXPECT_EQ(nicr.values[2], (TrendValue{true, 12, "12%", 20, 5}));
     EXPECT_EQ(RowOf(page, TrendFigure::Icr100d).values[0], (TrendValue{true, 45, "45%", 58, 3}));
     EXPECT_EQ(RowOf(page, TrendFigure::Icr100d).aimText, "Aim above 58%");
+}
+
+// A figure that no season gives for want of its records is one short row saying what it
+// needs, after the figures with values; one that some season could give stays a full row.
+TEST(TrendPage, FiguresNoSeasonGivesSayWhatTheyNeed) {
+    struct Case {
+        std::vector<HerdReport> seasons;  // oldest first
+        std::map<TrendFigure, std::string> notGiven;  // the rest: none
+        std::vector<TrendFigure> order;
+    };
+    const Case cases[] = {
+        {{Seasonal(2022, kBasisRecalving, 50), Seasonal(2023, kBasisRecalving, 55)},
+         {{TrendFigure::Nicr, "Not given: needs pregnancy-test records"},
+          {TrendFigure::Sr3wk, "Not given: needs mating records"},
+          {TrendFigure::Cr, "Not given: needs mating records"}},
+         {TrendFigure::Icr6wk, TrendFigure::Calv6wk, TrendFigure::Nicr, TrendFigure::Sr3wk, TrendFigure::Cr}},
+        {{Seasonal(2023, kBasisRecalving, 55)},
+         {{TrendFigure::Nicr, "Not given: needs pregnancy-test records"},
+          {TrendFigure::Sr3wk, "Not given: needs mating records"},
+          {TrendFigure::Cr, "Not given: needs mating records"}},
+         {TrendFigure::Icr6wk, TrendFigure::Calv6wk, TrendFigure::Nicr, TrendFigure::Sr3wk, TrendFigure::Cr}},
+        // A Detailed season could give them all: the empty ones are not the records' fault.
+        {{Seasonal(2022, kBasisEarlyPregTest, 50), Seasonal(2023, kBasisRecalving, 55)},
+         {},
+         {TrendFigure::Icr6wk, TrendFigure::Nicr, TrendFigure::Sr3wk, TrendFigure::Cr, TrendFigure::Calv6wk}},
+        {{Seasonal(2022, kBasisPregTest, 50, 12), Seasonal(2023, kBasisPregTest, 55, 10)},
+         {{TrendFigure::Sr3wk, "Not given: needs mating records"}, {TrendFigure::Cr, "Not given: needs mating records"}},
+         {TrendFigure::Icr6wk, TrendFigure::Nicr, TrendFigure::Calv6wk, TrendFigure::Sr3wk, TrendFigure::Cr}},
+    };
+    for (const Case& c : cases) {
+        const TrendPage page = PageOf(c.seasons);
+        std::vector<TrendFigure> order;
+        for (const TrendRow& row : page.rows) {
+            order.push_back(row.figure);
+            const auto wanted = c.notGiven.find(row.figure);
+            EXPECT_EQ(row.notGiven, wanted == c.notGiven.end() ? "" : wanted->second)
+                << row.name << " of " << c.seasons.size() << " seasons, the last " << c.seasons.back().AnalType;
+        }
+        EXPECT_EQ(order, c.order) << c.seasons.front().AnalType;
+    }
 }
 
 TEST(TrendPage, TheSameSeasonFoundAgainAndSeasonsBeyondFourAreLeftOut) {

@@ -73,6 +73,39 @@ int ExpectedSegments(const TrendPage& page) {
     return segments;
 }
 
+// Seasons of calvings only: the figures they cannot give are one short row each, at the
+// foot, and the figures with values share the room left.
+TEST(TrendPageLayout, FiguresNoSeasonGivesAreShortRowsAtTheFoot) {
+    std::vector<HerdReport> seasons = {Seasonal(2023, 60, 0), Seasonal(2024, 64, 0)};
+    for (HerdReport& r : seasons) r.AnalType = kBasisRecalving;
+    const Drawn d(seasons);
+    const auto full = static_cast<std::size_t>(std::count_if(
+        d.page.rows.begin(), d.page.rows.end(), [](const TrendRow& row) { return row.notGiven.empty(); }));
+    ASSERT_EQ(full, 2u);
+    const double height = TrendRowHeight(d.page.rows.size(), d.page.rows.size() - full);
+    EXPECT_GT(height, TrendRowHeight(d.page.rows.size()));
+    double rowTop = kFiguresTop;
+    for (const TrendRow& row : d.page.rows) {
+        const DeviceCall* name = d.Text(row.name);
+        ASSERT_NE(name, nullptr) << row.name;
+        EXPECT_NEAR(d.Y(name->y1), rowTop + 0.4, 0.02) << row.name;
+        if (row.notGiven.empty()) {
+            EXPECT_NE(d.Text(row.sentence), nullptr) << row.name;
+            rowTop += height;
+            continue;
+        }
+        // Two figures may need the same records: the text of this row is the one at its top.
+        const std::vector<DeviceCall>& calls = d.device.Calls();
+        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const DeviceCall& call) {
+            return call.op == DeviceCall::Op::Text && call.text == row.notGiven &&
+                   std::abs(d.Y(call.y1) - (rowTop + 0.4)) < 0.02;
+        })) << row.notGiven << " at " << rowTop;
+        EXPECT_EQ(d.Text(row.sentence), nullptr) << "no chart for " << row.name;
+        rowTop += kNotGivenRowHeight;
+    }
+    EXPECT_LE(rowTop, kFiguresBottom + 0.01);
+}
+
 TEST(TrendPageLayout, OneThreeAndFiveSeasonsAndAChangeOfCalvingSystem) {
     struct Case {
         const char* name;
