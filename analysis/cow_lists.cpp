@@ -46,7 +46,8 @@ std::array<bool, kCowListKinds> ListsOf(const AnalysisContext& context, const Co
     const Date stop = report.CalvingStop;
     if (report.AnalysisCalvingPattern == kYearRoundCalving) {
         set(CowListKind::NotMated80d, NotSubmittedBy80Days(context, cow));
-        const bool tested = InMatingGroup(context, cow, stop - kYearTableDays, false, true) && cow.DaysToConception >= 1;
+        const bool tested =
+            InMatingGroup(context, cow, stop - kYearTableDays, false, true) && cow.DaysToConception >= 1;
         set(CowListKind::NotInCalf, tested && cow.Conceived == 0);
         set(CowListKind::Repeat,
             InMatingGroup(context, cow, stop, false, true) && MatingsInSeason(context, cow) >= kRepeatMatings);

@@ -5,7 +5,9 @@
 namespace ovista {
 namespace {
 
-std::string TwoDigits(int value) { return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10); }
+std::string TwoDigits(int value) {
+    return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
+}
 
 std::string NumberOrEmpty(std::int64_t value) { return value == 0 ? std::string() : IntToText(value); }
 

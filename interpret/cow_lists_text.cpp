@@ -75,8 +75,9 @@ CowListTexts InterpretCowLists(const CowLists& lists) {
         section.heading = CowListHeading(list.kind, list.cows.size());
         section.advice = CowListAdvice(list.kind);
         for (const CowListEntry& cow : list.cows) {
-            section.rows.push_back({RecordTextToUtf8(cow.cowId), ShortDate(cow.calved), NumberOrEmpty(cow.age), ShortDate(cow.firstMating),
-                                    IntToText(cow.matings), NumberOrEmpty(cow.inCalfDay)});
+            section.rows.push_back({RecordTextToUtf8(cow.cowId), ShortDate(cow.calved), NumberOrEmpty(cow.age),
+                                    ShortDate(cow.firstMating), IntToText(cow.matings),
+                                    NumberOrEmpty(cow.inCalfDay)});
         }
         texts.sections.push_back(std::move(section));
     }

@@ -68,15 +68,29 @@ void YearRoundHerd(HerdReport& r, AnalysisContext& c, CowRecord& cow) {
 
 using HerdSetup = std::function<void(HerdReport&, AnalysisContext&, CowRecord&)>;
 
+// What a case changes in the herd's report and analysis state and in its one cow.
+struct H {
+    HerdReport& r;
+    AnalysisContext& c;
+    CowRecord& cow;
+};
+using Change = std::function<void(H&)>;
+
+void Unserve(CowRecord& cow) {
+    cow.Services = {};
+    cow.FirstService = 0;
+}
+
 // The codes of the lists the one cow of the herd is on.
-std::vector<std::string> ListsOfOneCow(const HerdSetup& base, const HerdSetup& change) {
+std::vector<std::string> ListsOfOneCow(const HerdSetup& base, const Change& change) {
     HerdList herd([](std::string_view a, std::string_view b) { return a.compare(b); });
     HerdReport report;
     AnalysisContext context(herd, report, kAnalysisDate);
     CowRecord cow;
     cow.Key = "COW1";
     base(report, context, cow);
-    change(report, context, cow);
+    H h{report, context, cow};
+    change(h);
     CowRecord stored;
     int index = 0;
     herd.FindOrAddRecord(cow.Key, stored, index);
@@ -91,20 +105,19 @@ std::vector<std::string> ListsOfOneCow(const HerdSetup& base, const HerdSetup& c
 
 TEST(CowLists, EachRuleAtItsBoundaries) {
     using V = std::vector<std::string>;
-    const HerdSetup none = [](HerdReport&, AnalysisContext&, CowRecord&) {};
+    const Change none = [](H&) {};
     struct Case {
         const char* name;
         const HerdSetup& base;
-        HerdSetup change;
+        Change change;
         V lists;
     };
     const HerdSetup& seasonal = SeasonalHerd;
     const HerdSetup& yearRound = YearRoundHerd;
     auto firstServed = [](Date d) {
-        return [d](HerdReport&, AnalysisContext&, CowRecord& cow) {
-            cow.Services = {};
-            cow.FirstService = 0;
-            if (d != 0) Serve(cow, {d});
+        return [d](H& h) {
+            Unserve(h.cow);
+            if (d != 0) Serve(h.cow, {d});
         };
     };
     const Case cases[] = {
@@ -115,106 +128,117 @@ TEST(CowLists, EachRuleAtItsBoundaries) {
         {"never served", seasonal, firstServed(0), {"NOTMATED3WK"}},
         {"served before the MSD: not eligible", seasonal, firstServed(M - 1), {}},
         {"culled cow not served: not still in the herd", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Services = {}; cow.FirstService = 0; cow.Culled = M + 30; }, {}},
+         [](H& h) { Unserve(h.cow); h.cow.Culled = M + 30; }, {}},
         {"AI records end 19 days after the MSD: no 3-week list", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.EOAI = M + 19; cow.Services = {}; cow.FirstService = 0; }, {}},
+         [](H& h) { h.r.EOAI = M + 19; Unserve(h.cow); }, {}},
         {"AI records end 20 days after the MSD", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.EOAI = M + 20; cow.Services = {}; cow.FirstService = 0; },
+         [](H& h) { h.r.EOAI = M + 20; Unserve(h.cow); },
          {"NOTMATED3WK"}},
         {"no submission rate: neither the 3-week nor the repeat list", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.SR3wk_n = 0; cow.Services = {}; cow.FirstService = 0; Serve(cow, {M + 30, M + 50, M + 70}); },
+         [](H& h) { h.r.SR3wk_n = 0; Unserve(h.cow); Serve(h.cow, {M + 30, M + 50, M + 70}); },
          {}},
         // Conception tables.
         {"open on early tests", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Conceived = 0; cow.DaysToConception = 148; }, {"NOTINCALF"}},
+         [](H& h) { h.cow.Conceived = 0; h.cow.DaysToConception = 148; }, {"NOTINCALF"}},
         {"open on late tests", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalType = kBasisPregTest; cow.Conceived = 0; cow.DaysToConception = 148; },
+         [](H& h) { h.r.AnalType = kBasisPregTest; h.cow.Conceived = 0; h.cow.DaysToConception = 148; },
          {"NOTINCALF"}},
         {"open on mating records: no test basis", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalType = kBasisMatingRecords; cow.Conceived = 0; cow.DaysToConception = 148; },
+         [](H& h) { h.r.AnalType = kBasisMatingRecords; h.cow.Conceived = 0; h.cow.DaysToConception = 148; },
          {}},
         {"open on recalvings: no test basis", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalType = kBasisRecalving; cow.Conceived = 0; cow.DaysToConception = 148; },
+         [](H& h) { h.r.AnalType = kBasisRecalving; h.cow.Conceived = 0; h.cow.DaysToConception = 148; },
          {}},
         {"outside the conception tables (day 0)", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Conceived = 0; cow.DaysToConception = 0; }, {}},
-        {"in calf on day 42", seasonal, [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.DaysToConception = 42; }, {}},
-        {"in calf on day 43", seasonal, [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.DaysToConception = 43; },
+         [](H& h) { h.cow.Conceived = 0; h.cow.DaysToConception = 0; }, {}},
+        {"in calf on day 42", seasonal, [](H& h) { h.cow.DaysToConception = 42; }, {}},
+        {"in calf on day 43", seasonal, [](H& h) { h.cow.DaysToConception = 43; },
          {"INCALFLATE"}},
         {"in calf on day 43, culled", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.DaysToConception = 43; cow.Culled = M + 100; }, {}},
+         [](H& h) { h.cow.DaysToConception = 43; h.cow.Culled = M + 100; }, {}},
         // Repeat matings: heats count, entries before the MSD do not.
-        {"two matings", seasonal, [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {M + 26}); }, {}},
-        {"three matings", seasonal, [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {M + 26, M + 47}); },
+        {"two matings", seasonal, [](H& h) { Serve(h.cow, {M + 26}); }, {}},
+        {"three matings", seasonal, [](H& h) { Serve(h.cow, {M + 26, M + 47}); },
          {"REPEAT"}},
         {"three entries, one a heat", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {M + 26}, false); Serve(cow, {M + 47}); }, {"REPEAT"}},
+         [](H& h) { Serve(h.cow, {M + 26}, false); Serve(h.cow, {M + 47}); }, {"REPEAT"}},
         {"three entries, one before the MSD", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {M - 2, M + 26}, false); }, {}},
+         [](H& h) { Serve(h.cow, {M - 2, M + 26}, false); }, {}},
         // Calving spread: calved 42 days before M counts as calved in 6 weeks.
-        {"calved 42 days before M", seasonal, [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Calved = M - 42; }, {}},
-        {"calved 41 days before M", seasonal, [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Calved = M - 41; },
+        {"calved 42 days before M", seasonal, [](H& h) { h.cow.Calved = M - 42; }, {}},
+        {"calved 41 days before M", seasonal, [](H& h) { h.cow.Calved = M - 41; },
          {"CALVEDLATE"}},
         {"calved 41 days before M, no calvings counted", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.nCalved = 0; cow.Calved = M - 41; }, {}},
+         [](H& h) { h.r.nCalved = 0; h.cow.Calved = M - 41; }, {}},
         {"calved late, culled before the MSD", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Calved = M - 41; cow.Culled = M - 1; cow.Services = {}; }, {}},
+         [](H& h) { h.cow.Calved = M - 41; h.cow.Culled = M - 1; Unserve(h.cow); }, {}},
         {"on every seasonal list it meets", seasonal,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) {
-             cow.Calved = M - 10;
-             cow.Services = {};
-             cow.FirstService = 0;
-             Serve(cow, {M + 30, M + 51, M + 72});
-             cow.DaysToConception = 73;
+         [](H& h) {
+             h.cow.Calved = M - 10;
+             Unserve(h.cow);
+             Serve(h.cow, {M + 30, M + 51, M + 72});
+             h.cow.DaysToConception = 73;
          },
          {"NOTMATED3WK", "INCALFLATE", "REPEAT", "CALVEDLATE"}},
         // Split herds: the group calved M - 120 .. M.
         {"split, calved M - 121: not in the group", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalysisCalvingPattern = kSplitCalving; cow.Calved = M - 121; cow.Services = {}; cow.FirstService = 0; },
+         [](H& h) { h.r.AnalysisCalvingPattern = kSplitCalving; h.cow.Calved = M - 121; Unserve(h.cow); },
          {}},
         {"split, calved M - 120, not mated", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalysisCalvingPattern = kSplitCalving; cow.Calved = M - 120; cow.Services = {}; cow.FirstService = 0; },
+         [](H& h) { h.r.AnalysisCalvingPattern = kSplitCalving; h.cow.Calved = M - 120; Unserve(h.cow); },
          {"NOTMATED3WK"}},
         {"split, calved on M", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalysisCalvingPattern = kSplitCalving; cow.Calved = M; },
+         [](H& h) { h.r.AnalysisCalvingPattern = kSplitCalving; h.cow.Calved = M; },
          {"CALVEDLATE"}},
         {"no report: no lists", seasonal,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.Error = kErrorNoAnalysisBasis; cow.Services = {}; cow.FirstService = 0; }, {}},
+         [](H& h) { h.r.Error = kErrorNoAnalysisBasis; Unserve(h.cow); }, {}},
         // Year-round: 80-day submission once the AI records run more than 80 days past calving.
         {"year-round cow served at 40 days and in calf", yearRound, none, {}},
         {"first served 80 days after calving", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Services = {}; cow.FirstService = 0; Serve(cow, {S - 120}); }, {}},
+         [](H& h) { Unserve(h.cow); Serve(h.cow, {S - 120}); }, {}},
         {"first served 81 days after calving", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Services = {}; cow.FirstService = 0; Serve(cow, {S - 119}); },
+         [](H& h) { Unserve(h.cow); Serve(h.cow, {S - 119}); },
          {"NOTMATED80D"}},
         {"AI records 80 days past calving: not eligible", yearRound,
-         [](HerdReport&, AnalysisContext& c, CowRecord& cow) { c.LastAIMating = S - 120; cow.Services = {}; cow.FirstService = 0; }, {}},
+         [](H& h) { h.c.LastAIMating = S - 120; Unserve(h.cow); }, {}},
         {"AI records 81 days past calving", yearRound,
-         [](HerdReport&, AnalysisContext& c, CowRecord& cow) { c.LastAIMating = S - 119; cow.Services = {}; cow.FirstService = 0; },
+         [](H& h) { h.c.LastAIMating = S - 119; Unserve(h.cow); },
          {"NOTMATED80D"}},
         {"no 80-day rate", yearRound,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.SR80d_n = 0; cow.Services = {}; cow.FirstService = 0; }, {}},
+         [](H& h) { h.r.SR80d_n = 0; Unserve(h.cow); }, {}},
         {"calved 365 days before the stop: outside the year", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Calved = S - 365; cow.Services = {}; cow.FirstService = 0; }, {}},
+         [](H& h) { h.cow.Calved = S - 365; Unserve(h.cow); }, {}},
         {"open, calved 100 days before the stop: in the 200-day group", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Calved = S - 100; cow.Services = {}; cow.FirstService = 0; Serve(cow, {S - 60}); cow.Conceived = 0; cow.DaysToConception = 201; },
+         [](H& h) {
+              h.cow.Calved = S - 100;
+              Unserve(h.cow);
+              Serve(h.cow, {S - 60});
+              h.cow.Conceived = 0;
+              h.cow.DaysToConception = 201;
+          },
          {"NOTINCALF"}},
         {"open, calved 99 days before the stop", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.Calved = S - 99; cow.Services = {}; cow.FirstService = 0; Serve(cow, {S - 60}); cow.Conceived = 0; cow.DaysToConception = 201; },
+         [](H& h) {
+              h.cow.Calved = S - 99;
+              Unserve(h.cow);
+              Serve(h.cow, {S - 60});
+              h.cow.Conceived = 0;
+              h.cow.DaysToConception = 201;
+          },
          {}},
         {"open on mating records", yearRound,
-         [](HerdReport& r, AnalysisContext&, CowRecord& cow) { r.AnalType = kBasisMatingRecords; cow.Conceived = 0; cow.DaysToConception = 201; },
+         [](H& h) { h.r.AnalType = kBasisMatingRecords; h.cow.Conceived = 0; h.cow.DaysToConception = 201; },
          {}},
         {"in calf late: no such list year-round", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { cow.DaysToConception = 150; }, {}},
+         [](H& h) { h.cow.DaysToConception = 150; }, {}},
         {"three matings after calving", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {S - 139, kAnalysisDate}); }, {"REPEAT"}},
+         [](H& h) { Serve(h.cow, {S - 139, kAnalysisDate}); }, {"REPEAT"}},
         {"one of three on the calving day", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {S - 200, S - 139}); }, {}},
+         [](H& h) { Serve(h.cow, {S - 200, S - 139}); }, {}},
         {"one of three after the analysis date", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {S - 139, kAnalysisDate + 1}); }, {}},
+         [](H& h) { Serve(h.cow, {S - 139, kAnalysisDate + 1}); }, {}},
         {"three matings, culled", yearRound,
-         [](HerdReport&, AnalysisContext&, CowRecord& cow) { Serve(cow, {S - 139, S - 118}); cow.Culled = S; }, {}},
+         [](H& h) { Serve(h.cow, {S - 139, S - 118}); h.cow.Culled = S; }, {}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ListsOfOneCow(c.base, c.change), c.lists) << c.name;

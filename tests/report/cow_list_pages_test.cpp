@@ -87,8 +87,10 @@ TEST(CowListPages, OneRow) {
 // A 1,000-cow herd's longest list: four pages, the heading repeated with "(continued)" on
 // each page it runs on to, every row drawn once, and every text inside its box.
 TEST(CowListPages, AListOverFourPages) {
-    const std::size_t firstPage = (kBodyBottom - kBodyTop - kHeadingHeight - kAdviceHeight - kTableHeadHeight) / kRowHeight;
-    const std::size_t laterPage = (kBodyBottom - kBodyTop - kHeadingHeight - kTableHeadHeight) / kRowHeight;
+    // Rows of the list's first page (under its advice) and of the pages it runs on to.
+    const double body = kBodyBottom - kBodyTop - kHeadingHeight - kTableHeadHeight;
+    const auto firstPage = static_cast<std::size_t>((body - kAdviceHeight) / kRowHeight);
+    const auto laterPage = static_cast<std::size_t>(body / kRowHeight);
     for (const std::size_t rows : {firstPage + 2 * laterPage, firstPage + 2 * laterPage + 1}) {
         CowLists lists = Lists(kSeasonalCalving);
         Fill(lists.List(CowListKind::NotMated3Wk), rows);
@@ -106,7 +108,8 @@ TEST(CowListPages, AListOverFourPages) {
         EXPECT_EQ(drawnRows, rows);
         ASSERT_EQ(pagesOfList, listPages) << rows;
         for (int n = 1; n <= listPages; ++n) {
-            const std::string heading = IntToText(static_cast<std::int64_t>(rows)) + " cows not mated in the first 3 weeks";
+            const std::string heading =
+                IntToText(static_cast<std::int64_t>(rows)) + " cows not mated in the first 3 weeks";
             EXPECT_EQ(drawn.Texts(n, 11, true).front(), n == 1 ? heading : ContinuedHeading(heading));
             EXPECT_TRUE(drawn.Has(n, "Page " + IntToText(n) + " of " + IntToText(drawn.pages.PageCount())));
         }
