@@ -365,6 +365,7 @@ void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const 
     if (context.AnalysisDate == 0) throw OvistaError(kZeroAnalysisDateMessage);
     AnalysisResources resources(context, workingFolder);
     ResetDriverState(context);
+    if (context.cowLists != nullptr) *context.cowLists = CowLists{};
     HerdReport& report = context.report;
     ClearHerdReport(report);
     report.AnalysisDate = context.AnalysisDate;
@@ -376,9 +377,11 @@ void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const 
 
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
-                 const std::string& workingFolder, const SummaryWriter& writeSummary) {
+                 const std::string& workingFolder, const SummaryWriter& writeSummary,
+                 CowLists* cowLists) {
     if (analysisDate == 0) throw OvistaError(kZeroAnalysisDateMessage);
     auto context = std::make_unique<AnalysisContext>(herd, report, analysisDate, writeSummary);
+    context->cowLists = cowLists;
     AnalyseHerd(*context, herdNumber, owner, address, workingFolder);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/analysis_context.h"
+#include "analysis/cow_lists.h"
 #include "analysis/herd_report.h"
 #include "herd/cow_record.h"
 #include "herd/herd_list.h"
@@ -22,12 +23,15 @@ inline constexpr const char* kZeroAnalysisDateMessage = "Analysis date must not 
 // or 3 (no period with enough information), or set by the later stages. The lactations of
 // herd are trimmed to their culling dates and completed with their derived dates. Traces are
 // appended to the trace files in workingFolder (none when it is empty). writeSummary writes
-// the summary row when the analysis reaches it.
+// the summary row when the analysis reaches it. cowLists, when given, is emptied and then
+// filled with the herd's cow lists before writeSummary runs (a writer holding it can write
+// them with the summary row); it stays not made when no summary row is reached.
 // OvistaError(kZeroAnalysisDateMessage) for an analysis date of 0, before anything is
 // touched; RangeError when a day count or count does not fit its 16 bits.
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
-                 const std::string& workingFolder, const SummaryWriter& writeSummary);
+                 const std::string& workingFolder, const SummaryWriter& writeSummary,
+                 CowLists* cowLists = nullptr);
 
 // The same on a context the caller holds (its herd, report, analysis date and summary
 // writer), so that its histograms and period summaries can be looked at afterwards.

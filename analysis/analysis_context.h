@@ -168,6 +168,8 @@ struct AnalysisCounters {
     bool operator==(const AnalysisCounters&) const = default;
 };
 
+struct CowLists;
+
 // Writes the herd's summary row and conception line; it may set fields of the record
 // (the report date). The run control supplies it, so the analysis knows no output files.
 using SummaryWriter = std::function<void(HerdReport&)>;
@@ -183,6 +185,9 @@ struct AnalysisContext {
     HerdList& herd;
     HerdReport& report;
     SummaryWriter writeSummary;  // may be empty: nothing is written
+    // When set, receives the herd's cow lists just before the summary row is written (so a
+    // writer can put them out with it); left not made when the analysis stops before that.
+    CowLists* cowLists = nullptr;
     TraceWriter trace;
 
     // ---- driver: histograms by n, the days before the analysis date (date = AnalysisDate - n)

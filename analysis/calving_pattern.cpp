@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/calving_system.h"
+#include "analysis/cow_lists.h"
 #include "herd/cow_record.h"
 #include "herd/errors.h"
 
@@ -523,6 +524,7 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
     RankTechnicians(report);
     FillRecordsCrossCheck(context, yearEnd);
 
+    if (context.cowLists != nullptr) *context.cowLists = MakeCowLists(context);
     if (context.writeSummary) context.writeSummary(report);
     return true;
 }

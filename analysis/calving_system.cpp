@@ -15,10 +15,9 @@ namespace {
 
 // One past the last period index: no period found.
 constexpr int kNoPeriod = kPeriodCount;
-// Days from calving after which a year-round cow is part of the 100-day estimate, and of
-// the 80-day submission rate, given the herd's last AI mating.
+// Days from calving after which a year-round cow is part of the 100-day estimate, given the
+// herd's last AI mating.
 constexpr int kEstimateDays = 130;
-constexpr int kSubmissionDays = 80;
 // A recalving within this many days of calving belongs to the 382-day year.
 constexpr int kRecalvingYear = 382;
 
@@ -165,7 +164,7 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
         c.MatureYieldSum += static_cast<double>(cow.Litres) / length;
     }
     const std::int64_t sinceCalvingToLastAI = std::int64_t{context.LastAIMating} - calved;
-    if (sinceCalvingToLastAI > kSubmissionDays) {
+    if (EligibleFor80DaySubmission(context, cow)) {
         Increment(c.Eligible80d);
         if (IsMature(cow)) Increment(c.MatureEligible80d);
     }
@@ -206,7 +205,7 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
                       -0.01717 * cow.DaysToFirstService - 2.162 + 4.543 * cow.ServedBy100d -
                           4.768 * cow.Served101To130);
     }
-    if (sinceCalvingToLastAI > kSubmissionDays && cow.FirstService - calved <= kSubmissionDays) {
+    if (SubmittedBy80Days(context, cow)) {
         Increment(c.Submitted80d);
         if (IsMature(cow)) Increment(c.MatureSubmitted80d);
         cow.SubmittedDate = cow.FirstService;

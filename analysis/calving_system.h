@@ -9,6 +9,20 @@
 
 namespace ovista {
 
+// Year-round herds: days from calving within which a first service counts as submitted.
+inline constexpr int kSubmissionDays = 80;
+
+// The 80-day submission rate of a year-round group: a lactation is eligible once the herd's
+// AI records (its last AI mating) run more than 80 days past her calving, and submitted when,
+// so eligible, she was first served within 80 days of calving.
+inline bool EligibleFor80DaySubmission(const AnalysisContext& context, const CowRecord& cow) {
+    return std::int64_t{context.LastAIMating} - cow.Calved > kSubmissionDays;
+}
+inline bool SubmittedBy80Days(const AnalysisContext& context, const CowRecord& cow) {
+    return EligibleFor80DaySubmission(context, cow) && cow.FirstService > 0 &&
+           std::int64_t{cow.FirstService} - cow.Calved <= kSubmissionDays;
+}
+
 // Seasonal herds. recalvingOnly restricts the basis to recalving information (the second
 // run when the first gave no 6-week in-calf rate). Without a mating start in a period with
 // enough data the herd is analysed on early pregnancy tests from the MSD found by the tests,

@@ -166,7 +166,7 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
     if (InMatingGroup(context, cow, 0, false, false)) {
         Increment(c.CalvedCows);
         const bool before63 = cow.Calved < msd - 62;
-        const bool before42 = cow.Calved < msd - 41;
+        const bool before42 = CalvedSixWeeksBeforeMating(cow, context.MSD);
         const bool before21 = cow.Calved < msd - 20;
         if (before63) Increment(c.CalvedBefore63);
         if (before42) Increment(c.CalvedBefore42);
@@ -211,9 +211,8 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
     if (early) Increment(c.EarlyCalvers);
 
     const bool notServedBefore = cow.FirstService == 0 || cow.FirstService >= msd;
-    const bool presentFor21 = cow.Culled == 0 || cow.Culled >= msd + 21;
     const bool presentFor10 = cow.Culled == 0 || cow.Culled >= msd + 10;
-    if (notServedBefore && presentFor21) {
+    if (EligibleFor3WeekSubmission(cow, context.MSD)) {
         Increment(c.Eligible3wk);
         if (mature && early) Increment(c.MatureEligible3wk);
     }
@@ -221,7 +220,7 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
     if (cow.FirstService >= msd && cow.FirstService < msd + 10 && presentFor10) {
         Increment(c.Submitted10d);
     }
-    if (cow.FirstService >= msd && cow.FirstService < msd + 21 && presentFor21) {
+    if (SubmittedIn3Weeks(cow, context.MSD)) {
         Increment(c.Submitted3wk);
         if (mature && early) Increment(c.MatureSubmitted3wk);
     }

@@ -42,6 +42,21 @@ inline bool InMatingGroup(const AnalysisContext& context, const CowRecord& cow, 
     return true;
 }
 
+// The 3-week submission rate of the mating group (MSD msd): a lactation is eligible when not
+// served before the MSD and still in the herd on day 22 of mating, and submitted when, so
+// present, she was first served in the first 21 days. Every submitted lactation is eligible.
+inline bool EligibleFor3WeekSubmission(const CowRecord& cow, Date msd) {
+    const std::int64_t m = msd;
+    return (cow.FirstService == 0 || cow.FirstService >= m) && (cow.Culled == 0 || cow.Culled >= m + 21);
+}
+inline bool SubmittedIn3Weeks(const CowRecord& cow, Date msd) {
+    const std::int64_t m = msd;
+    return cow.FirstService >= m && cow.FirstService < m + 21 && (cow.Culled == 0 || cow.Culled >= m + 21);
+}
+
+// Calved at least 42 days before the MSD: counted as calved 6 weeks before mating start.
+inline bool CalvedSixWeeksBeforeMating(const CowRecord& cow, Date msd) { return cow.Calved < std::int64_t{msd} - 41; }
+
 // Looks for the first period with enough data that contains the candidate mating start:
 // early pregnancy tests, pregnancy tests, mating records (these three skipped when
 // recalvingOnly), then recalving information. When one contains it, sets MSD, AnalysisBasis

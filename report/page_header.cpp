@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "interpret/cow_lists_text.h"
 #include "interpret/facts_block.h"
 #include "interpret/message_table.h"
 #include "interpret/report_dates.h"
@@ -38,6 +39,10 @@ void DrawTitle(ReportCanvas& canvas, int system, double y0) {
     canvas.SetFont(18, true);
     if (canvas.PageNo() == kTrendPageNo) {
         canvas.DrawTextAt(kTrendPageTitle, 4, y0);
+        return;
+    }
+    if (canvas.PageNo() == kCowListPageNo) {
+        canvas.DrawTextAt(kCowListPageTitle, 4, y0);
         return;
     }
     if (canvas.PageNo() == 2) {

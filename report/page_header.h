@@ -8,6 +8,9 @@ namespace ovista {
 // The trend page of a report with earlier seasons: its number and its title in the band.
 inline constexpr int kTrendPageNo = 3;
 inline constexpr const char* kTrendPageTitle = "Your herd season by season";
+// The pages "Cows to act on" take this number on the canvas: page 1's band and colours under
+// their own title.
+inline constexpr int kCowListPageNo = 4;
 
 // The band of the canvas's current page for calving system `system` (1 seasonal, 2 split,
 // 3 year-round; any other value is drawn as seasonal), top at y0 (2 on every page). The

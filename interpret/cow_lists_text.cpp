@@ -1,0 +1,91 @@
+#include "interpret/cow_lists_text.h"
+
+#include "herd/text_decode.h"
+#include "herd/textutil.h"
+
+namespace ovista {
+namespace {
+
+const char* ListSubject(CowListKind kind) {
+    switch (kind) {
+        case CowListKind::NotMated3Wk: return "not mated in the first 3 weeks";
+        case CowListKind::NotMated80d: return "not mated by 80 days after calving";
+        case CowListKind::NotInCalf: return "not in calf";
+        case CowListKind::InCalfLate: return "in calf after week 6";
+        case CowListKind::Repeat: return "with three or more matings";
+        case CowListKind::CalvedLate: return "calved less than 6 weeks before mating start";
+    }
+    return "";
+}
+
+std::string TwoDigits(int value) {
+    return std::string(1, static_cast<char>('0' + value / 10 % 10)) + static_cast<char>('0' + value % 10);
+}
+
+// "dd/mm/yy"; empty for no date.
+std::string ShortDate(Date date) {
+    if (date == 0) return {};
+    const CalendarDate d = DecodeDate(date);
+    return TwoDigits(d.day) + '/' + TwoDigits(d.month) + '/' + TwoDigits(d.year % 100);
+}
+
+std::string NumberOrEmpty(std::int64_t value) { return value == 0 ? std::string() : IntToText(value); }
+
+}  // namespace
+
+std::string CowListHeading(CowListKind kind, std::size_t count) {
+    return IntToText(static_cast<std::int64_t>(count)) + (count == 1 ? " cow " : " cows ") + ListSubject(kind);
+}
+
+std::string ContinuedHeading(const std::string& heading) { return heading + " (continued)"; }
+
+const char* CowListAdvice(CowListKind kind) {
+    switch (kind) {
+        case CowListKind::NotMated3Wk:
+            return "Check these cows for heats and talk to your vet about cows that are not cycling";
+        case CowListKind::NotMated80d:
+            return "Check these cows for heats and talk to your vet about cows that are not cycling";
+        case CowListKind::NotInCalf:
+            return "Have these cows checked by your vet and decide which to mate again, keep or sell";
+        case CowListKind::InCalfLate:
+            return "These cows will calve late next season: plan their drying off and feeding now";
+        case CowListKind::Repeat:
+            return "Ask your vet to examine cows that keep returning to service before mating them again";
+        case CowListKind::CalvedLate:
+            return "Late calvers need good feeding to cycle in time: watch them closely for heats";
+    }
+    return "";
+}
+
+CowListTexts InterpretCowLists(const CowLists& lists) {
+    CowListTexts texts;
+    const bool yearRound = lists.system == kYearRoundCalving;
+    texts.intro = "Cows still in the herd behind the figures of this report, list by list. A cow can be on "
+                  "more than one list.";
+    texts.columns = {"Cow", "Calved", "Age", "First mating", "Matings",
+                     yearRound ? "In calf (day after calving)" : "In calf (day of mating)"};
+    if (!lists.made) {
+        texts.reason = "This herd has no report for the season, so there are no cows to list";
+        return texts;
+    }
+    for (const CowList& list : lists.lists) {
+        if (list.cows.empty()) continue;
+        CowListSection section;
+        section.kind = list.kind;
+        section.heading = CowListHeading(list.kind, list.cows.size());
+        section.advice = CowListAdvice(list.kind);
+        for (const CowListEntry& cow : list.cows) {
+            section.rows.push_back({RecordTextToUtf8(cow.cowId), ShortDate(cow.calved), NumberOrEmpty(cow.age),
+                                    ShortDate(cow.firstMating), IntToText(cow.matings),
+                                    NumberOrEmpty(cow.inCalfDay)});
+        }
+        texts.sections.push_back(std::move(section));
+    }
+    if (!texts.sections.empty()) return texts;
+    texts.reason = lists.AnyApplies()
+                       ? "No cow still in the herd is on any of the lists for this season"
+                       : "This herd file has no mating or pregnancy-test records for the season";
+    return texts;
+}
+
+}  // namespace ovista
