@@ -9,7 +9,8 @@
 # identifiers in another letter case, rows with a bad date, an integer that is not one or a
 # value beyond 16 bits, a row in CR-only line ends, a repeated row. The batch file ends with
 # a herd file that does not exist. Compared: QMRBATCH.REP, TAMSLREP.CSV, CONCEPS.CSV,
-# DbugQMR.TXT, DbugQM1.TXT and the messages on standard error.
+# DbugQMR.TXT, DbugQM1.TXT and the messages on standard error; a file that neither run wrote
+# (the traces with NOTRACE) counts as the same.
 #
 # Environment: OLD_KEYS / NEW_KEYS (extra keys for each run, such as JOBS=2), HERDGEN (the
 # generator, default build/tools/herdgen), DIR (work folder, default /tmp/ovista-same-N-SEED),
@@ -73,7 +74,9 @@ files="QMRBATCH.REP TAMSLREP.CSV CONCEPS.CSV DbugQMR.TXT DbugQM1.TXT stderr.txt"
 # With TRENDS in the keys of either run, its season rows too.
 if [ -e "$dir/old/TRENDS.CSV" ] || [ -e "$dir/new/TRENDS.CSV" ]; then files="$files TRENDS.CSV"; fi
 for f in $files; do
-  if cmp -s "$dir/old/$f" "$dir/new/$f"; then
+  if [ ! -e "$dir/old/$f" ] && [ ! -e "$dir/new/$f" ]; then
+    echo "absent    $f (neither run wrote it, as with NOTRACE)"
+  elif cmp -s "$dir/old/$f" "$dir/new/$f"; then
     echo "same      $f ($(wc -c <"$dir/old/$f") bytes)"
   else
     echo "DIFFERENT $f"

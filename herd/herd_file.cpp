@@ -114,6 +114,20 @@ bool InducedFlag(std::string_view upperText) {
 // MakeHerdKey into a reused string. A day number is a whole number of at most 7 digits, so
 // its number text is its decimal digits.
 void MakeHerdKeyInto(std::string& key, std::string_view cowId, Date calved) {
+    if (calved >= 0 && calved < 1'000'000'000) {  // every day of a herd file: written in place
+        key.resize(20);
+        char* const out = key.data();
+        const std::size_t idLength = std::min<std::size_t>(cowId.size(), 11);
+        std::memcpy(out, cowId.data(), idLength);
+        std::memset(out + idLength, ' ', 20 - idLength);
+        auto value = static_cast<std::uint32_t>(calved);
+        char* at = out + 20;
+        do {
+            *--at = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        return;
+    }
     key.assign(cowId.substr(0, 11));
     key.resize(11, ' ');
     char digits[16];

@@ -77,6 +77,26 @@ int CompareBytes(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+// The place code of a key (HerdList::PlaceCode, here as two words), or false when the key
+// is longer than 20 characters or holds a character that is not plain.
+bool PlaceCodeOf(std::string_view key, std::uint64_t& high, std::uint64_t& low) {
+    if (key.size() > 20) return false;
+    unsigned char chars[20] = {};  // places of 0 past the end
+    std::memcpy(chars, key.data(), key.size());
+    std::uint64_t words[2] = {0, 0};
+    std::size_t placed = 0;  // characters with a place: all of the key's when it is plain
+    for (std::size_t i = 0; i < 10; ++i) {
+        const std::uint8_t first = kPlainPlaces[chars[i]];
+        const std::uint8_t second = kPlainPlaces[chars[10 + i]];
+        words[0] = words[0] << 6 | first;
+        words[1] = words[1] << 6 | second;
+        placed += (first != 0) + (second != 0);
+    }
+    high = words[0];
+    low = words[1];
+    return placed == key.size();
+}
+
 bool SameBytes(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareBytes(a, b) == 0;
 }
@@ -243,7 +263,7 @@ int CompareKeysCaseBlind(std::string_view a, std::string_view b) {
     return Collator().Compare(a, b);
 }
 
-HerdList::HerdList() : plainKeys_(Collator().PlainOrder()) {}
+HerdList::HerdList() : plainKeys_(Collator().PlainOrder()), placeCodes_(plainKeys_) {}
 
 HerdList::HerdList(KeyComparator compare) : compare_(std::move(compare)) {}
 
@@ -323,6 +343,50 @@ HerdList::Item* HerdList::TextIndex::Find(std::string_view text, Found found) co
     return nullptr;
 }
 
+std::size_t HerdList::CodeIndex::Hash(const PlaceCode& code) {
+    std::uint64_t hash = (code.high ^ (code.low * 0x9E3779B97F4A7C15ULL)) * 0xFF51AFD7ED558CCDULL;
+    return static_cast<std::size_t>(hash ^ (hash >> 31));
+}
+
+void HerdList::CodeIndex::Grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.item == nullptr) continue;
+        std::size_t at = Hash(slot.code) & mask;
+        while (slots_[at].item != nullptr) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+void HerdList::CodeIndex::Reserve(std::size_t count) {
+    while (slots_.size() < 2 * count) Grow();
+}
+
+void HerdList::CodeIndex::Add(const PlaceCode& code, Item* item) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = Hash(code) & mask;
+    while (slots_[at].item != nullptr) at = (at + 1) & mask;
+    slots_[at] = Slot{code, item};
+    ++used_;
+}
+
+HerdList::Item* HerdList::CodeIndex::Find(const PlaceCode& code) const {
+    if (used_ == 0) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = Hash(code) & mask; slots_[at].item != nullptr; at = (at + 1) & mask) {
+        if (slots_[at].code == code) return slots_[at].item;
+    }
+    return nullptr;
+}
+
+void HerdList::CodeIndex::Clear() {
+    slots_.clear();
+    used_ = 0;
+}
+
 void HerdList::TextIndex::Clear() {
     slots_.clear();
     used_ = 0;
@@ -330,6 +394,7 @@ void HerdList::TextIndex::Clear() {
 
 HerdList::Probe HerdList::MakeProbe(std::string_view key) const {
     Probe probe{key, {}};
+    if (placeCodes_) UsePlaceTexts();
     if (!compare_) {
         if (plainKeys_ && !KeyCollator::IsPlain(key)) UseCollationKeys();
         if (plainKeys_) {
@@ -342,10 +407,26 @@ HerdList::Probe HerdList::MakeProbe(std::string_view key) const {
     return probe;
 }
 
+void HerdList::UsePlaceTexts() const {
+    // Codes order as place texts do: the order stays, only what holds it changes.
+    placeCodes_ = false;
+    byCode_.Clear();
+    byCollationKey_.Clear();
+    byCollationKey_.Reserve(items_.capacity());
+    std::string placeText;
+    for (Item* item : items_) {
+        KeyCollator::PlainSortKey(item->key, placeText);
+        item->collationKey = texts_.Keep(placeText);
+        byCollationKey_.Add(item->collationKey, item);
+    }
+}
+
 void HerdList::UseCollationKeys() const {
     // Plain keys keep their order under the collation's own sort keys; only the keys change,
     // and the key texts are indexed as well from now on.
     plainKeys_ = false;
+    placeCodes_ = false;
+    byCode_.Clear();
     byCollationKey_.Clear();
     byCollationKey_.Reserve(items_.size());
     byText_.Clear();
@@ -370,6 +451,11 @@ void HerdList::EnsureOrdered() const {
     if (ordered_) return;
     // Keys in the list are all different, so the order is total and any sort gives the one
     // that insertions in sorted place would have given.
+    if (placeCodes_) {
+        std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) { return a->code < b->code; });
+        ordered_ = true;
+        return;
+    }
     std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) {
         const int byCollation = CompareBytes(a->collationKey, b->collationKey);
         if (byCollation != 0) return byCollation < 0;
@@ -469,7 +555,30 @@ bool HerdList::FindOrAddRecord(std::string_view key, CowRecord& destination, int
     return true;
 }
 
+CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code) {
+    // A herd file sorted by cow gives each row the calving its previous row added.
+    if (latest_ != nullptr && latest_->code == code) return latest_->record;
+    if (Item* known = byCode_.Find(code)) {
+        latest_ = known;
+        return known->record;
+    }
+    Item& item = NewItem();
+    item.key = texts_.Keep(key);
+    item.code = code;
+    item.record.Key = key.substr(0, kKeyMaxLength);
+    if (!items_.empty() && !(items_.back()->code < code)) ordered_ = false;
+    items_.push_back(&item);
+    byCode_.Add(code, &item);
+    latest_ = &item;
+    return item.record;
+}
+
 CowRecord& HerdList::FindOrAdd(std::string_view key) {
+    if (placeCodes_) {
+        PlaceCode code;
+        if (PlaceCodeOf(key, code.high, code.low)) return FindOrAddByCode(key, code);
+        UsePlaceTexts();
+    }
     if (compare_) {
         CowRecord ignored;
         int index = 0;
@@ -510,6 +619,10 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
 void HerdList::Reserve(std::size_t count) {
     items_.reserve(count);
     if (compare_) return;
+    if (placeCodes_) {
+        byCode_.Reserve(count);
+        return;
+    }
     if (!plainKeys_) byText_.Reserve(count);
     byCollationKey_.Reserve(count);
 }
@@ -517,6 +630,7 @@ void HerdList::Reserve(std::size_t count) {
 void HerdList::FreeRecords() {
     byText_.Clear();
     byCollationKey_.Clear();
+    byCode_.Clear();
     items_.clear();
     blocks_.clear();
     blockUsed_ = 0;
@@ -524,6 +638,7 @@ void HerdList::FreeRecords() {
     latest_ = nullptr;
     ordered_ = true;
     plainKeys_ = !compare_ && Collator().PlainOrder();
+    placeCodes_ = plainKeys_;
 }
 
 }  // namespace ovista

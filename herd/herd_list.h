@@ -70,9 +70,19 @@ public:
     void FreeRecords();
 
 private:
+    // A plain key of at most 20 characters as a number: its characters'
+    // places, six bits each (0 past its end), the first 10 in high and the rest in low.
+    // Codes order as the keys' place texts do, a key before its own extensions.
+    struct PlaceCode {
+        std::uint64_t high = 0;
+        std::uint64_t low = 0;
+        friend bool operator==(const PlaceCode&, const PlaceCode&) = default;
+        friend auto operator<=>(const PlaceCode&, const PlaceCode&) = default;
+    };
     struct Item {
         std::string_view key;           // in texts_
-        std::string_view collationKey;  // in texts_; empty with a replaced comparator
+        std::string_view collationKey;  // in texts_; empty with a replaced comparator or a code
+        PlaceCode code;                 // while the list orders by codes
         CowRecord record;
     };
     // A key to search for: its text, and its sort key under the default order.
@@ -117,7 +127,30 @@ private:
         std::size_t used_ = 0;
     };
 
+    // Items by place code in an open-addressed table.
+    class CodeIndex {
+    public:
+        void Add(const PlaceCode& code, Item* item);
+        void Reserve(std::size_t count);
+        Item* Find(const PlaceCode& code) const;
+        void Clear();
+
+    private:
+        struct Slot {
+            PlaceCode code;
+            Item* item = nullptr;  // nullptr: the slot is free
+        };
+        static std::size_t Hash(const PlaceCode& code);
+        void Grow();
+        std::vector<Slot> slots_;  // a power of two in size, at most half full
+        std::size_t used_ = 0;
+    };
+
     Probe MakeProbe(std::string_view key) const;
+    // Gives every item its place text as sort key and stops ordering by codes: for a key
+    // that has no code, or a search that needs sort keys.
+    void UsePlaceTexts() const;
+    CowRecord& FindOrAddByCode(std::string_view key, const PlaceCode& code);
     // Orders an item against a probe as the comparator orders their keys.
     int Compare(const Item& item, const Probe& probe) const;
     // Position (0-based) of the first item whose key is not before the probe's.
@@ -153,6 +186,10 @@ private:
     // True while every key is plain and the collation orders plain keys by place: the sort
     // keys are then places. The first key that is not plain turns them into collation keys.
     mutable bool plainKeys_ = false;
+    // True while, besides, every key has a place code: items are then found and ordered by
+    // their codes (no sort keys are made), the common case of a herd file.
+    mutable bool placeCodes_ = false;
+    mutable CodeIndex byCode_;
     Item* latest_ = nullptr;  // the item a plain key last found or added
     // Default order only: every key text asked for, and items by sort key, so a herd's
     // repeated keys are found without collating them again.

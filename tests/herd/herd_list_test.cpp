@@ -191,33 +191,50 @@ TEST(HerdList, FillingInPlaceGivesTheOrderAndRecordsOfInsertionsOneByOne) {
 }
 
 // Plain keys (spaces, digits, letters) are ordered without collating them while the list
-// holds only such keys; the order must be the collation's, before and after the first key
-// that is not plain turns every key to the collation's own.
+// holds only such keys: by number while they are at most 20 characters long, by their
+// places after a longer one. The order must be the collation's throughout, and after the
+// first key that is not plain turns every key to the collation's own. Keys share prefixes
+// of every length up to and beyond 20 characters, so one is often another's extension.
 TEST(HerdList, PlainKeysOrderAsTheCollationOrdersThemBeforeAndAfterAnOtherKey) {
     const std::string plain = " 0123456789aAbBcCmMyYzZ";
-    std::mt19937 random(11);
-    HerdList list;
-    auto expectCollationOrder = [&] {
-        for (int i = 2; i <= list.Count(); ++i) {
-            ASSERT_LT(CompareKeysCaseBlind(list.KeyAt(i - 1), list.KeyAt(i)), 0)
-                << "'" << list.KeyAt(i - 1) << "' '" << list.KeyAt(i) << "'";
+    for (const bool searchFirst : {false, true}) {  // what ends the order by number
+        std::mt19937 random(11);
+        HerdList list;
+        auto expectCollationOrder = [&] {
+            for (int i = 2; i <= list.Count(); ++i) {
+                ASSERT_LT(CompareKeysCaseBlind(list.KeyAt(i - 1), list.KeyAt(i)), 0)
+                    << "'" << list.KeyAt(i - 1) << "' '" << list.KeyAt(i) << "'";
+            }
+        };
+        std::vector<std::string> stems;
+        for (int i = 0; i < 8; ++i) {
+            std::string stem;
+            for (int n = 0; n < 24; ++n) stem += plain[random() % plain.size()];
+            stems.push_back(stem);
         }
-    };
-    std::vector<std::string> keys;
-    for (int i = 0; i < 600; ++i) {
-        std::string key;
-        for (std::size_t n = random() % 6; n > 0; --n) key += plain[random() % plain.size()];
-        keys.push_back(key);
-        list.FindOrAdd(key).Days = static_cast<std::int16_t>(key.size());
-    }
-    expectCollationOrder();
-    list.FindOrAdd("\xC9t\xE9 1");
-    expectCollationOrder();
-    CowRecord found;
-    int index = 0;
-    for (const std::string& key : keys) {
-        ASSERT_TRUE(list.LocateRecord(key, found, index)) << key;
-        EXPECT_EQ(found.Days, static_cast<std::int16_t>(key.size()));
+        std::vector<std::string> keys;
+        auto add = [&](std::size_t longest) {
+            std::string key = stems[random() % stems.size()].substr(0, random() % (longest + 1));
+            for (std::size_t n = random() % 3; n > 0 && key.size() < longest; --n) key += plain[random() % plain.size()];
+            keys.push_back(key);
+            list.FindOrAdd(key).Days = static_cast<std::int16_t>(key.size());
+        };
+        CowRecord found;
+        int index = 0;
+        for (int i = 0; i < 600; ++i) add(20);
+        expectCollationOrder();
+        if (searchFirst) {
+            ASSERT_TRUE(list.LocateRecord(keys[7], found, index));
+            EXPECT_EQ(CompareKeysCaseBlind(list.KeyAt(index), keys[7]), 0);
+        }
+        for (int i = 0; i < 100; ++i) add(24);
+        expectCollationOrder();
+        list.FindOrAdd("\xC9t\xE9 1");
+        expectCollationOrder();
+        for (const std::string& key : keys) {
+            ASSERT_TRUE(list.LocateRecord(key, found, index)) << key;
+            EXPECT_EQ(found.Days, static_cast<std::int16_t>(key.size()));
+        }
     }
 }
 
