@@ -10,7 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/console_services.h"
-#include "app/qt_services.h"
+#include "gui/qt_services.h"
 #include "app/startup.h"
 #include "herd/heap.h"
 #include "herd/services.h"

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runs.h"
-#include "app/working_folder.h"
+#include "batch/runs.h"
+#include "batch/working_folder.h"
 #include "herd/textutil.h"
 #include "interpret/interpretation.h"
 #include "report/qt/print_report.h"

@@ -16,10 +16,10 @@
 #include <functional>
 #include <string>
 
-#include "app/benchmark_run.h"
-#include "app/runs.h"
-#include "app/summary_file.h"
-#include "app/working_folder.h"
+#include "batch/benchmark_run.h"
+#include "batch/runs.h"
+#include "formats/summary_file.h"
+#include "batch/working_folder.h"
 #include "herd/herd_file.h"
 #include "interpret/report_dates.h"
 #include "recording_services.h"

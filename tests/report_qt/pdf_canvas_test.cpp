@@ -22,7 +22,7 @@
 #include "report/report_canvas.h"
 #include "report/page3.h"
 #include "report/report_pages.h"
-#include "app/test_files.h"
+#include "test_files.h"
 #include "report_qt/qt_test_support.h"
 
 namespace ovista {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "analysis/herd_report.h"
-#include "app/test_files.h"
+#include "test_files.h"
 #include "herd/errors.h"
 #include "report/qt/print_report.h"
 #include "report/qt/qpainter_canvas.h"

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "app/runs.h"
-#include "app/working_folder.h"
+#include "batch/runs.h"
+#include "batch/working_folder.h"
 #include "herd/textutil.h"
 #include "report/qt/preview_dialog.h"
 
