@@ -24,10 +24,12 @@ inline constexpr const char* kZeroAnalysisDateMessage = "Analysis date must not 
 // appended to the trace files in workingFolder (none when it is empty). writeSummary writes
 // the summary row when the analysis reaches it.
 // OvistaError(kZeroAnalysisDateMessage) for an analysis date of 0, before anything is
-// touched; RangeError when a day count or count does not fit its 16 bits.
+// touched; RangeError when a day count or count does not fit its 16 bits. Its messages go to
+// services.
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
-                 const std::string& workingFolder, const SummaryWriter& writeSummary);
+                 const std::string& workingFolder, const SummaryWriter& writeSummary,
+                 UserServices& services = Services());
 
 // The same on a context the caller holds (its herd, report, analysis date and summary
 // writer), so that its histograms and period summaries can be looked at afterwards.

@@ -18,6 +18,7 @@
 #include "analysis/trace.h"
 #include "herd/errors.h"
 #include "herd/herd_list.h"
+#include "herd/services.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -183,6 +184,7 @@ struct AnalysisContext {
     HerdList& herd;
     HerdReport& report;
     SummaryWriter writeSummary;  // may be empty: nothing is written
+    UserServices* messages = nullptr;  // where the analysis's messages go; nullptr: Services()
     TraceWriter trace;
 
     // ---- driver: histograms by n, the days before the analysis date (date = AnalysisDate - n)

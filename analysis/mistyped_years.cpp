@@ -117,7 +117,8 @@ std::string LeftOutMessage(const CowRecord& lactation, const MistypedLactation& 
 void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
                                     const std::string& herdFile,
                                     const std::string& workingFolder,
-                                    const std::function<void(HerdList& herd)>& analyse) {
+                                    const std::function<void(HerdList& herd)>& analyse,
+                                    UserServices& services) {
     const std::vector<MistypedLactation> mistyped = FindMistypedLactations(herd, analysisDate);
     if (mistyped.empty()) {
         analyse(herd);
@@ -141,7 +142,7 @@ void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         const auto& [key, record] = loaded[i];
         if (next < mistyped.size() && mistyped[next].index == static_cast<int>(i) + 1) {
-            ShowInfo(herdFile + ": " + LeftOutMessage(record, mistyped[next]));
+            services.ShowInfo(herdFile + ": " + LeftOutMessage(record, mistyped[next]));
             ++next;
             continue;
         }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "herd/herd_list.h"
+#include "herd/services.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -53,6 +54,7 @@ std::string LeftOutMessage(const CowRecord& lactation, const MistypedLactation& 
 void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
                                     const std::string& herdFile,
                                     const std::string& workingFolder,
-                                    const std::function<void(HerdList& herd)>& analyse);
+                                    const std::function<void(HerdList& herd)>& analyse,
+                                    UserServices& services = Services());
 
 }  // namespace ovista

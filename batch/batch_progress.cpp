@@ -12,14 +12,12 @@
 
 namespace ovista {
 
-BatchProgress::BatchProgress(std::ostream& out, long long totalHerds, Clock clock)
-    : outer_(Services()), out_(out), total_(totalHerds), clock_(std::move(clock)), start_(clock_()) {
-    InstallServices(this);
+BatchProgress::BatchProgress(UserServices& outer, std::ostream& out, long long totalHerds, Clock clock)
+    : outer_(outer), out_(out), total_(totalHerds), clock_(std::move(clock)), start_(clock_()) {
     Draw(true);
 }
 
 BatchProgress::~BatchProgress() {
-    InstallServices(&outer_);
     if (shown_) out_ << '\n' << std::flush;
 }
 

@@ -17,8 +17,9 @@ class BatchProgress : public UserServices {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-    // Installs itself over the services in force until it is destroyed.
-    BatchProgress(std::ostream& out, long long totalHerds, Clock clock = std::chrono::steady_clock::now);
+    // Messages go on to outer, each on a line of its own above the progress line.
+    BatchProgress(UserServices& outer, std::ostream& out, long long totalHerds,
+                  Clock clock = std::chrono::steady_clock::now);
     ~BatchProgress() override;
     BatchProgress(const BatchProgress&) = delete;
     BatchProgress& operator=(const BatchProgress&) = delete;

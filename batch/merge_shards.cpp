@@ -107,7 +107,8 @@ std::vector<std::string> SplitShardFolders(const std::string& list) {
     return folders;
 }
 
-bool MergeShards(const std::string& target, const std::vector<std::string>& shards) {
+bool MergeShards(const std::string& target, const std::vector<std::string>& shards,
+                 UserServices& services) {
     const char* const names[] = {kBatchLogFileName, kSummaryFileName, kConceptionFileName,
                                  kTrendsFileName, kTraceFileName, kDetailTraceFileName};
     constexpr std::size_t kFileCount = std::size(names);
@@ -128,18 +129,18 @@ bool MergeShards(const std::string& target, const std::vector<std::string>& shar
             if (f >= kFirstOptional && s == 0) present[f] = readable;
             if (f >= kFirstOptional && !present[f] && !readable) continue;
             if (!readable || (f >= kFirstOptional && !present[f])) {
-                ShowInfo("Could not open " + (readable ? WithTrailingSeparator(shards[0]) + names[f] : path));
+                services.ShowInfo("Could not open " + (readable ? WithTrailingSeparator(shards[0]) + names[f] : path));
                 return false;
             }
             if (!headed(f)) continue;
             std::string first;
             if (!ReadHeader(path, first)) {
-                ShowInfo("Could not open " + path);
+                services.ShowInfo("Could not open " + path);
                 return false;
             }
             if (s == 0) header[f] = first;
             if (first != header[f]) {
-                ShowInfo("Not a summary file of the same kind: " + path);
+                services.ShowInfo("Not a summary file of the same kind: " + path);
                 return false;
             }
         }
@@ -151,8 +152,8 @@ bool MergeShards(const std::string& target, const std::vector<std::string>& shar
     std::filesystem::create_directories(target, ignored);
     const std::string folder = WithTrailingSeparator(target);
     OutputFile out[kFileCount];
-    const auto stopped = [&target](const char* verb, const OutputFileError& e) {
-        ShowInfo("The merge into " + target + " stopped: could not " + verb + " " + e.Path() +
+    const auto stopped = [&target, &services](const char* verb, const OutputFileError& e) {
+        services.ShowInfo("The merge into " + target + " stopped: could not " + verb + " " + e.Path() +
                  ": " + e.Reason());
         return false;
     };
@@ -173,7 +174,7 @@ bool MergeShards(const std::string& target, const std::vector<std::string>& shar
             const std::string path = WithTrailingSeparator(shards[s]) + names[f];
             try {
                 if (!AppendFile(path, headed(f) && s > 0 ? header[f].size() : 0, out[f])) {
-                    ShowInfo("Could not read " + path);
+                    services.ShowInfo("Could not read " + path);
                     return false;
                 }
             } catch (const OutputFileError& e) {

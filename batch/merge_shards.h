@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "herd/services.h"
+
 namespace ovista {
 
 // The folders of "MERGE=<folder>,<folder>...", in the order given.
@@ -18,7 +20,8 @@ std::vector<std::string> SplitShardFolders(const std::string& list);
 // cannot be written: the message names it, every file holds whole lines only, and a trace
 // that could not be written is emptied with its partner. Shards without trace files
 // (NOTRACE) or trends files (no TRENDS) give a target without them; such files in some
-// shards only are refused.
-bool MergeShards(const std::string& target, const std::vector<std::string>& shards);
+// shards only are refused. Messages go to services.
+bool MergeShards(const std::string& target, const std::vector<std::string>& shards,
+                 UserServices& services);
 
 }  // namespace ovista

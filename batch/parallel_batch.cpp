@@ -92,7 +92,7 @@ private:
     std::optional<OutputFileError> failure_;
 };
 
-void ReplayMessages(const std::string& recorded) {
+void ReplayMessages(const std::string& recorded, UserServices& services) {
     std::size_t at = 0;
     while (at < recorded.size()) {
         const char kind = recorded[at++];
@@ -104,9 +104,9 @@ void ReplayMessages(const std::string& recorded) {
         const std::string text = recorded.substr(at, length);
         at += length;
         if (kind == 'S') {
-            Services().ShowStatus(text);
+            services.ShowStatus(text);
         } else {
-            Services().ShowInfo(text);
+            services.ShowInfo(text);
         }
     }
 }
@@ -124,11 +124,17 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
-// The answer of a worker whose herd ran out of memory outside the herd's own step.
-constexpr int kOutOfMemoryCode = 4;
+// How a worker's step for a herd ended, as its answer says. The numbers are those of the
+// answer line; a failed step is logged with its number as the worker's status.
+enum class WorkerResult {
+    Done = 0,          // the step ran to its end: the herd's files follow the answer
+    Failed = 3,        // the step stopped on an error of its own
+    OutOfMemory = 4,   // the herd ran out of memory outside the step's own handling
+    FolderFailed = 5,  // a file of the herd's folder could not be written
+};
 
+// Why a worker that ended without answering (waitpid's status) took its herd with it.
 std::string EndReason(int status) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryCode) return kOutOfMemoryText;
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
         return "the worker process ended on signal " + std::to_string(signal) + " (" +
@@ -172,7 +178,9 @@ struct Herd {
     fs::path folder;     // the herd's private folder
     bool sent = false;   // handed to a worker
     bool done = false;
-    int status = 0;      // as waitpid gives it; 0 for a herd that ended normally
+    WorkerResult result = WorkerResult::Done;
+    std::optional<int> endStatus;  // waitpid's status of a worker that ended on this herd
+    std::optional<HerdOutcome> outcome;  // what the step made of the herd
     // A file of the herd's folder that could not be written, and why: the folder is full
     // or failing, and so it would be for every later herd.
     std::string unwritten;
@@ -195,7 +203,6 @@ void ReadOutputs(const fs::path& folder, std::array<std::string, kOutputCount>& 
 
 // The answer of a worker whose herd's folder could not be written:
 // "<number> 5 <file>\t<reason>".
-constexpr int kFolderFailed = 5;
 
 // A path or a reason on one line of the answer.
 std::string OneLine(std::string text) {
@@ -245,8 +252,9 @@ bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
 // answers with the number. A worker that dies is replaced by a new one for the next herd.
 class Workers {
 public:
-    Workers(int jobs, const ReportOutput& output, const HerdStepInto& step, const BatchSinks& sinks)
-        : jobs_(jobs), output_(output), step_(step), sinks_(sinks) {
+    Workers(int jobs, const ReportOutput& output, const HerdStepInto& step, const BatchSinks& sinks,
+            UserServices& services)
+        : jobs_(jobs), output_(output), step_(step), sinks_(sinks), services_(services) {
         std::string pattern = (WorkerTempFolder() / "ovista-batch-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw OvistaError("Could not create a folder for the worker processes");
@@ -387,22 +395,23 @@ private:
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
             std::string unwritten;
             const fs::path folder = root_ / number;
-            const int code = RunHerd(line, folder, unwritten);
-            if (!SendAll(socket, code == kFolderFailed ? number + " " + std::to_string(code) + unwritten + "\n"
-                                                       : Delivery(number, code, folder, PdfFolderOf(number)))) {
+            std::optional<HerdOutcome> outcome;
+            const WorkerResult result = RunHerd(line, folder, unwritten, outcome);
+            if (!SendAll(socket, result == WorkerResult::FolderFailed
+                                     ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
+                                     : Delivery(number, result, outcome, folder, PdfFolderOf(number)))) {
                 break;
             }
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
     }
 
-    // The per-herd step with the herd's messages and output kept in its folder; 0 when the
-    // step ran to its end. kFolderFailed when a file of the folder could not be written;
-    // unwritten is then " <file>\t<reason>".
-    int RunHerd(const std::string& line, const fs::path& folder, std::string& unwritten) {
-        int code = 0;
+    // The per-herd step with the herd's messages and output kept in its folder. FolderFailed
+    // when a file of the folder could not be written; unwritten is then " <file>\t<reason>".
+    WorkerResult RunHerd(const std::string& line, const fs::path& folder, std::string& unwritten,
+                         std::optional<HerdOutcome>& outcome) {
+        WorkerResult result = WorkerResult::Done;
         std::optional<OutputFileError> folderFailure;
-        UserServices* outer = &Services();
         try {
             std::error_code error;
             fs::create_directories(folder, error);
@@ -413,24 +422,22 @@ private:
             RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
             RedirectTo(folder / kStderrFile, STDERR_FILENO);
             RecordingServices recording((folder / kMessagesFile).string());
-            InstallServices(&recording);
             const char* crashOn = std::getenv("OVISTA_TEST_CRASH_HERD");
             if (crashOn != nullptr && *crashOn != '\0' && line.find(crashOn) != std::string::npos) {
                 std::abort();
             }
             ReportOutput output = output_;
             if (pdfsInOrder_) output.pdfFolder = pdfFolder.string() + "/";
-            step_(line, WithTrailingSeparator(folder.string()), output);
+            outcome = step_(line, WithTrailingSeparator(folder.string()), output, recording);
             folderFailure = recording.Failure();
         } catch (const OutputFileError& e) {
             // Every file the step writes lies in the herd's folder.
             folderFailure = e;
         } catch (const std::bad_alloc&) {
-            code = kOutOfMemoryCode;
+            result = WorkerResult::OutOfMemory;
         } catch (...) {
-            code = 3;
+            result = WorkerResult::Failed;
         }
-        InstallServices(outer);
         std::cout.flush();
         std::cerr.flush();
         std::fflush(nullptr);
@@ -441,22 +448,25 @@ private:
                 folderFailure.emplace("write", (folder / name).string(), "the output could not be written");
             }
         }
-        if (!folderFailure) return code;
+        if (!folderFailure) return result;
         unwritten = " " + OneLine(folderFailure->Path()) + "\t" + OneLine(folderFailure->Reason());
-        return kFolderFailed;
+        return WorkerResult::FolderFailed;
     }
 
-    // The answer for a herd whose folder was written: "<number> <code> <nine lengths>
-    // <PDF claimed>", a line feed, then the nine files one after the other. The files are
+    // The answer for a herd whose folder was written: "<number> <result> <outcome> <nine
+    // lengths> <PDF claimed>" (outcome -1: the line named no herd or the step was stopped),
+    // a line feed, then the nine files one after the other. The files are
     // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
     // Reading back and clearing up here keeps that work off the batch process, which does it
     // for every herd of the batch in turn.
-    static std::string Delivery(const std::string& number, int code, const fs::path& folder,
+    static std::string Delivery(const std::string& number, WorkerResult result,
+                                std::optional<HerdOutcome> outcome, const fs::path& folder,
                                 const fs::path& pdfFolder) {
         std::array<std::string, kOutputCount> outputs;
         bool pdfClaimed = false;
         ReadOutputs(folder, outputs, pdfClaimed);
-        std::string answer = number + " " + std::to_string(code);
+        std::string answer = number + " " + std::to_string(static_cast<int>(result)) + " " +
+                             std::to_string(outcome ? static_cast<int>(*outcome) : -1);
         std::size_t size = 0;
         for (const std::string& output : outputs) {
             answer += " " + std::to_string(output.size());
@@ -534,11 +544,14 @@ private:
             const char* text = worker.received.c_str() + at;
             char* end = nullptr;
             const long long number = std::strtoll(text, &end, 10);
-            const int code = static_cast<int>(std::strtol(end, &end, 10));
+            const auto result = static_cast<WorkerResult>(std::strtol(end, &end, 10));
             std::array<std::size_t, kOutputCount> lengths{};
             std::size_t payload = 0;
             bool pdfClaimed = false;
-            if (code != kFolderFailed) {
+            std::optional<HerdOutcome> outcome;
+            if (result != WorkerResult::FolderFailed) {
+                const long said = std::strtol(end, &end, 10);
+                if (said >= 0) outcome = static_cast<HerdOutcome>(said);
                 for (std::size_t& length : lengths) {
                     length = std::strtoull(end, &end, 10);
                     payload += length;
@@ -549,7 +562,9 @@ private:
             Herd* herd = HerdNumbered(number);
             if (herd != nullptr) {
                 herd->done = true;
-                if (code == kFolderFailed) {
+                herd->result = result;
+                herd->outcome = outcome;
+                if (result == WorkerResult::FolderFailed) {
                     const std::string answer = worker.received.substr(at, newline - at);
                     const std::size_t file = answer.find(' ', answer.find(' ') + 1);
                     const std::size_t tab = answer.find('\t', file);
@@ -574,7 +589,6 @@ private:
                         from += lengths[i];
                     }
                 }
-                herd->status = code == 0 || code == kFolderFailed ? 0 : (code & 0xff) << 8;  // as an exit status
             }
             if (!worker.queue.empty() && worker.queue.front() == number) worker.queue.pop_front();
             if (worker.received.empty()) return;  // the answer was taken over whole
@@ -603,7 +617,7 @@ private:
             if (herd == nullptr) continue;
             if (i == 0) {
                 herd->done = true;
-                herd->status = status == 0 ? (1 << 8) : status;
+                herd->endStatus = status == 0 ? (1 << 8) : status;  // ended without a word: as status 1
             } else {
                 herd->sent = false;
             }
@@ -638,8 +652,8 @@ private:
             // The workers' folder is full or failing: the herd is not in the files, and no
             // later herd would be. The log says why when it still can.
             try {
-                sinks_.logLine("Analysis failes for " + herd.path + ": Could not write " +
-                               herd.unwritten + ": " + herd.unwrittenReason);
+                sinks_.logLine(AnalysisFailedLine(herd.path, "Could not write " + herd.unwritten + ": " +
+                                                             herd.unwrittenReason));
             } catch (const OvistaError&) {
             }
             throw OutputFileError("write", herd.unwritten, herd.unwrittenReason + kFolderHint);
@@ -656,13 +670,22 @@ private:
             ReadOutputs(from, read, pdfClaimed);
             for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = read[i];
         }
-        ReplayMessages(std::string(outputs[kMessages]));
+        ReplayMessages(std::string(outputs[kMessages]), services_);
         std::cout << outputs[kStdout] << std::flush;
         std::cerr << outputs[kStderr] << std::flush;
         sinks_.traces(outputs[kTrace], outputs[kDetail]);
-        if (herd.status != 0) {
+        if (herd.endStatus || herd.result != WorkerResult::Done) {
             // Its summary lines, log line and reports may be incomplete: none of them count.
-            sinks_.logLine("Analysis failes for " + herd.path + ": " + EndReason(herd.status));
+            std::string reason;
+            if (herd.endStatus) {
+                reason = EndReason(*herd.endStatus);
+            } else if (herd.result == WorkerResult::OutOfMemory) {
+                reason = kOutOfMemoryText;
+            } else {
+                reason = "the worker process ended with status " + std::to_string(static_cast<int>(herd.result));
+            }
+            sinks_.logLine(AnalysisFailedLine(herd.path, reason));
+            sinks_.counted(HerdOutcome::AnalysisFailed);
             return;
         }
         try {
@@ -670,7 +693,7 @@ private:
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {
-                sinks_.logLine("Analysis failes for " + herd.path + ": " + e.what());
+                sinks_.logLine(AnalysisFailedLine(herd.path, e.what()));
             } catch (const OvistaError&) {
             }
             throw;
@@ -678,6 +701,7 @@ private:
         for (const std::string& line : CrLfLines(std::string(outputs[kLog]))) {
             sinks_.logLine(line);
         }
+        if (herd.outcome) sinks_.counted(*herd.outcome);
         if (pdfClaimed) {
             const std::string name = sinks_.claimPdfName(herd.path);
             const fs::path written = PdfFolderOf(std::to_string(herd.number)) / PdfFileNameFor(herd.path);
@@ -689,6 +713,7 @@ private:
     const ReportOutput& output_;
     const HerdStepInto& step_;
     const BatchSinks& sinks_;
+    UserServices& services_;
     fs::path root_;
     fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
     bool pdfsInOrder_ = false;
@@ -701,8 +726,8 @@ private:
 }  // namespace
 
 void RunBatchOnWorkers(std::istream& batch, int jobs, const ReportOutput& output,
-                       const HerdStepInto& step, const BatchSinks& sinks) {
-    Workers workers(jobs, output, step, sinks);
+                       const HerdStepInto& step, const BatchSinks& sinks, UserServices& services) {
+    Workers workers(jobs, output, step, sinks, services);
     std::string line;
     CsvFields fields;
     while (StopSignal() == 0 && ReadTextLine(batch, line)) {

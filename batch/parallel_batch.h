@@ -7,6 +7,7 @@
 // a private folder; the batch process takes them over in batch order, so the files come out
 // as a one-process run writes them.
 #include <functional>
+#include <optional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -26,16 +27,20 @@ struct BatchSinks {
     std::function<void()> herdDone;
     // The herd's trace and detail trace, as written (whole CR LF lines).
     std::function<void(std::string_view trace, std::string_view detail)> traces;
+    // What became of the herd, after its log line (AnalysisFailed for a worker that ended on it).
+    std::function<void(HerdOutcome outcome)> counted;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.
 inline constexpr const char* kPdfNameClaimedFile = "pdfname";
 
 // The per-herd step of one batch line, writing into folder (which ends in a separator) as
-// the batch run writes into the transfer folder, but without the summary header. It throws
-// OutputFileError when a file of folder could not be written, traces and reports included.
-using HerdStepInto = std::function<void(const std::string& line, const std::string& folder,
-                                        const ReportOutput& output)>;
+// the batch run writes into the transfer folder, but without the summary header; its
+// messages go to services. It throws OutputFileError when a file of folder could not be
+// written, traces and reports included.
+// Returns what became of the herd; nullopt when the line named none or a signal stopped it.
+using HerdStepInto = std::function<std::optional<HerdOutcome>(const std::string& line, const std::string& folder,
+                                                              const ReportOutput& output, UserServices& services)>;
 
 // Runs every line of the batch on up to jobs worker processes at a time and hands the
 // results to sinks in batch order (every sink must be set); the PDF files are moved into
@@ -45,10 +50,11 @@ using HerdStepInto = std::function<void(const std::string& line, const std::stri
 // no later one is taken over. A herd whose private folder cannot be written (full, failing:
 // any OutputFileError of the step, a message or output that could not be kept) ends the
 // batch too, with OutputFileError naming the file and the reason, after its log line.
+// The workers' messages are shown on services as they are taken over.
 // Test hook: a herd whose batch line contains the text of OVISTA_TEST_CRASH_HERD crashes its
 // worker.
 void RunBatchOnWorkers(std::istream& batch, int jobs, const ReportOutput& output,
-                       const HerdStepInto& step, const BatchSinks& sinks);
+                       const HerdStepInto& step, const BatchSinks& sinks, UserServices& services);
 
 // Worker processes for a batch: jobsKey is the value of "JOBS=" (empty when not given).
 // The default is the number of processors. Runs that may show a window (no console services,

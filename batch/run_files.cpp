@@ -10,31 +10,8 @@
 #include "batch/trend_seasons.h"
 
 namespace ovista {
-namespace {
-
-bool& TraceFilesSwitch() {
-    static bool wanted = true;
-    return wanted;
-}
-
-}  // namespace
-
-void SetTraceFilesWanted(bool wanted) { TraceFilesSwitch() = wanted; }
-
-bool TraceFilesWanted() { return TraceFilesSwitch(); }
-
-namespace {
-bool& TrendsSwitch() {
-    static bool wanted = false;
-    return wanted;
-}
-}  // namespace
-
-void SetTrendsWanted(bool wanted) { TrendsSwitch() = wanted; }
-
-bool TrendsWanted() { return TrendsSwitch(); }
-
-OutputFiles::OutputFiles(std::ostream& notes) : notes_(notes) {}
+OutputFiles::OutputFiles(std::ostream& notes, bool traces, bool trends)
+    : notes_(notes), traces_(traces), trendsWanted_(trends) {}
 
 void OutputFiles::Create(const std::string& folder, bool header) {
     traceFolder_.clear();
@@ -42,7 +19,7 @@ void OutputFiles::Create(const std::string& folder, bool header) {
     detail_.Close();
     traceFailure_.reset();
     TakeTraceFailure();  // a failure of an earlier run is not this run's
-    if (TraceFilesWanted()) {
+    if (traces_) {
         try {
             for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
                 OutputFile().Create(folder + name);
@@ -61,7 +38,7 @@ void OutputFiles::Create(const std::string& folder, bool header) {
     conception_.Create(folder + kConceptionFileName);
     if (header) summary_.WriteLine(SummaryHeaderText());
     trends_.Close();
-    if (TrendsWanted()) {
+    if (trendsWanted_) {
         trends_.Create(folder + kTrendsFileName);
         if (header) trends_.WriteLine(SummaryHeaderText());
     } else if (header) {
@@ -127,9 +104,5 @@ void OutputFiles::AppendTraces(std::string_view trace, std::string_view detail) 
         LeaveTracesOut(error);
     }
 }
-
-BatchLog::BatchLog(const std::string& path) { out_.Create(path); }
-
-void BatchLog::Line(const std::string& text) { out_.WriteLine(text); }
 
 }  // namespace ovista

@@ -11,21 +11,15 @@
 
 namespace ovista {
 
-// Whether runs write the trace files at all ("NOTRACE" turns them off for the process).
-void SetTraceFilesWanted(bool wanted);
-bool TraceFilesWanted();
-// Whether runs analyse the earlier seasons too ("TRENDS"): TRENDS.CSV and the trend page.
-void SetTrendsWanted(bool wanted);
-bool TrendsWanted();
-
 class OutputFiles {
 public:
-    // Lines about traces that are left out or cut short go to notes.
-    explicit OutputFiles(std::ostream& notes);
+    // Lines about traces that are left out or cut short go to notes. traces: the run writes
+    // trace files ("NOTRACE": false); trends: it analyses the earlier seasons ("TRENDS").
+    OutputFiles(std::ostream& notes, bool traces, bool trends);
 
     // Empties the traces (or, when trace files are not wanted, removes those of an earlier
     // run), creates the summary file with its header and the conception file, and with
-    // TrendsWanted the trends file with the same header (else a batch's folder loses the one
+    // trends the trends file with the same header (else a batch's folder loses the one
     // of an earlier run).
     // OutputFileError when the summary, conception or trends file cannot be created; a trace
     // that cannot be emptied only leaves the traces out. header: false for a worker's share of
@@ -57,25 +51,15 @@ private:
     void LeaveTracesOut(const OutputFileError& why);
 
     std::ostream& notes_;
+    bool traces_;
+    bool trendsWanted_;
     std::string traceFolder_;
     std::optional<OutputFileError> traceFailure_;
     OutputFile summary_;
     OutputFile conception_;
     OutputFile trace_;   // the traces workers' herds are appended to
     OutputFile detail_;
-    OutputFile trends_;  // open with TrendsWanted only
-};
-
-// The batch log: one whole line per herd.
-class BatchLog {
-public:
-    // OutputFileError when the log cannot be created.
-    explicit BatchLog(const std::string& path);
-    // OutputFileError when the line cannot be written; the log keeps its whole lines.
-    void Line(const std::string& text);
-
-private:
-    OutputFile out_;
+    OutputFile trends_;  // open with trends only
 };
 
 }  // namespace ovista

@@ -28,21 +28,40 @@
 #include "herd/herd_file.h"
 #include "herd/input_file.h"
 #include "herd/services.h"
-#include "report/qt/print_report.h"
 #include "interpret/report_dates.h"
 
 namespace ovista {
 namespace {
 
-// Reports of a batch on a machine without a printer: the reason is shown for the first one
-// of each run only, with the way out. A global, so that worker processes forked after it was
-// said do not say it again.
-bool noPrinterSaid = false;
+// What the herds of one run share besides its files: the steps with the job's report sink
+// put in, where messages go, and whether the run has said that there is no printer.
+struct RunScope {
+    RunScope(const BatchJob& job, UserServices& services)
+        : steps(job.steps), messages(&services), trends(job.trends) {
+        ReportSink& reports = job.reports;
+        if (!steps.print) {
+            steps.print = [&reports](const HerdReport& report, const ReportOutput& output) {
+                reports.Put(report, output);
+            };
+        }
+        if (!steps.printerInstalled) {
+            steps.printerInstalled = [&reports] { return reports.PrinterInstalled(); };
+        }
+    }
+    RunSteps steps;
+    UserServices* messages;  // never nullptr
+    bool trends;
+    // Reports of a batch on a machine without a printer: the reason is shown for the first
+    // one of the run only, with the way out. Worker processes forked after it was said
+    // inherit it and do not say it again.
+    bool noPrinterShown = false;
+};
 
-void ShowNoPrinterOnce(const std::string& reason, const RunSteps& steps) {
-    if (noPrinterSaid) return;
-    noPrinterSaid = true;
-    ShowWarning(!steps.noPrinterMessage.empty()
+void ShowNoPrinterOnce(const std::string& reason, RunScope& scope) {
+    if (scope.noPrinterShown) return;
+    scope.noPrinterShown = true;
+    const RunSteps& steps = scope.steps;
+    ShowWarning(*scope.messages, !steps.noPrinterMessage.empty()
                     ? steps.noPrinterMessage
                     : reason + ": the reports of this run are not printed (PDFFOLDER=<folder> writes them as PDF files)");
 }
@@ -54,20 +73,6 @@ ReportOutput WithoutPreview(const ReportOutput& output) {
     unseen.preview = false;
     if (unseen.pdfFolder.empty()) unseen.pdfFolder = output.skippedPdfFolder;
     return unseen;
-}
-
-int OutputKind(const ReportOutput& output) {
-    if (!output.pdfFolder.empty()) return kOutputPdf;
-    // Without a screen a preview cannot be looked at: it is kept as a PDF instead.
-    if (output.preview && output.noDialogs) return kOutputPdf;
-    return output.preview ? kOutputPreview : kOutputPrinter;
-}
-
-PdfDestination PdfDestinationOf(const ReportOutput& output) {
-    if (!output.pdfFolder.empty()) return {output.pdfFolder, output.pdfFileName};
-    if (output.preview && output.noDialogs) return {WorkingFolderPath(), output.pdfFileName};
-    // A preview proposes the report's own name when it is saved from the window.
-    return {{}, output.pdfFileName};
 }
 
 ReportOutput NamedAfter(const ReportOutput& output, std::string pdfFileName) {
@@ -85,13 +90,14 @@ bool IsFarmerIdRow(const HerdHeaderFields& header) {
 }
 
 // The file opened for reading, or nothing after a message when it cannot be read as one.
-std::unique_ptr<RegularFileInput> OpenInput(const std::string& path, const InputKind& kind) {
+std::unique_ptr<RegularFileInput> OpenInput(const std::string& path, const InputKind& kind,
+                                            UserServices& services) {
     try {
         auto file = std::make_unique<RegularFileInput>(path, kind);
         if (file->IsOpen()) return file;
-        ShowError("Could not open " + path);
+        ShowError(services, "Could not open " + path);
     } catch (const InputFileError& e) {
-        ShowError(e.what());
+        ShowError(services, e.what());
     }
     return nullptr;
 }
@@ -101,15 +107,12 @@ std::string FailureText(const std::exception& e) {
     return dynamic_cast<const std::bad_alloc*>(&e) != nullptr ? kOutOfMemoryText : e.what();
 }
 
-// While it lives, the messages of the reader and of the analysis (a bad row, a conception
-// out of range) begin with the herd file they are about: among the herds of an unattended
-// batch, "at line 12" alone does not say where to look.
+// The messages of the reader and of the analysis (a bad row, a conception out of range),
+// beginning with the herd file they are about: among the herds of an unattended batch,
+// "at line 12" alone does not say where to look.
 class MessagesNamingFile : public UserServices {
 public:
-    explicit MessagesNamingFile(const std::string& path) : outer_(Services()), path_(path) {
-        InstallServices(this);
-    }
-    ~MessagesNamingFile() override { InstallServices(&outer_); }
+    MessagesNamingFile(UserServices& outer, const std::string& path) : outer_(outer), path_(path) {}
     MessagesNamingFile(const MessagesNamingFile&) = delete;
     MessagesNamingFile& operator=(const MessagesNamingFile&) = delete;
 
@@ -126,11 +129,6 @@ private:
     UserServices& outer_;
     std::string path_;
 };
-
-// What became of one herd's analysis.
-// NoPrinter: the herd was analysed and its rows written, but the machine has no printer.
-// NotLoaded: the herd file could not be read at all.
-enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, NoPrinter, Interrupted, NotLoaded };
 
 struct HerdResult {
     HerdOutcome outcome = HerdOutcome::NoReport;
@@ -150,14 +148,15 @@ struct HerdResult {
 HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                            const std::string& owner, const std::string& address,
                            HerdList& herd, OutputFiles& files,
-                           const ReportOutput& output, const RunSteps& steps,
+                           const ReportOutput& output, const RunScope& scope,
                            const std::string& herdFile = {}) {
+    const RunSteps& steps = scope.steps;
     HerdReport report;
     ClearHerdReport(report);
     ReportOutput reportOutput = output;
     // The analysis trims and completes the records: the earlier seasons start from a copy.
     std::optional<LoadedHerd> loaded;
-    if (TrendsWanted()) loaded.emplace(herd);
+    if (scope.trends) loaded.emplace(herd);
     try {
         std::string summaryText, conceptionText;  // of the attempt that ends the analysis
         auto attempt = [&](HerdList& lactations) {
@@ -166,22 +165,24 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
             const SummaryWriter writer = [&](HerdReport& analysed) {
                 WriteSummaryRow(analysed, summaryLines, conceptionLines);
             };
-            {
-                std::optional<MessagesNamingFile> naming;
-                if (!herdFile.empty()) naming.emplace(herdFile);
+            if (herdFile.empty()) {
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer);
+                              files.TraceFolder(), writer, *scope.messages);
+            } else {
+                MessagesNamingFile naming(*scope.messages, herdFile);
+                steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
+                              files.TraceFolder(), writer, naming);
             }
             summaryText = summaryLines.str();
             conceptionText = conceptionLines.str();
         };
         AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
-                                       attempt);
+                                       attempt, *scope.messages);
         files.CheckTraces();
         std::string trendText;
         if (loaded) {
             EarlierSeasons earlier = AnalyseEarlierSeasons(*loaded, herd, herdNumber, analysisDate,
-                                                           owner, address, steps);
+                                                           owner, address, steps, *scope.messages);
             trendText = std::move(earlier.trendLines);
             reportOutput.earlierSeasons = std::move(earlier.reports);
         }
@@ -225,7 +226,8 @@ ReportOutput HerdOutput(const ReportOutput& output, const std::string& path,
 // the line named none.
 bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputFiles& files,
                   BatchLog& log, PdfFileNames& pdfNames, const ReportOutput& output,
-                  const RunSteps& steps, std::optional<HerdOutcome>* outcome = nullptr) {
+                  RunScope& scope, std::optional<HerdOutcome>* outcome = nullptr) {
+    UserServices& services = *scope.messages;
     CsvFields fields;
     SplitCsvLine(line, fields);
     const std::string& path = fields[0];
@@ -237,16 +239,16 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     bool loaded = false;
     std::string loadError;
     try {
-        const MessagesNamingFile naming(path);
-        loaded = LoadHerdFile(HerdFileToOpen(path, batchFile), fields[1], herd, header);
+        MessagesNamingFile naming(services, path);
+        loaded = LoadHerdFile(HerdFileToOpen(path, batchFile), fields[1], herd, header, naming);
     } catch (const NotHerdFileError&) {
         // One message for the file, not one per row of garbage; named as the log names it.
-        ShowError(path + " is not a herd CSV file");
+        ShowError(services, path + " is not a herd CSV file");
     } catch (const InputFileError& e) {
-        ShowError(e.what());  // the message names the file
+        ShowError(services, e.what());  // the message names the file
     } catch (const std::bad_alloc&) {
         herd.reset();
-        log.Line("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        log.Line(AnalysisFailedLine(path, kOutOfMemoryText));
         if (outcome != nullptr) *outcome = HerdOutcome::AnalysisFailed;
         return true;
     } catch (const std::exception& e) {
@@ -254,7 +256,7 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     }
     if (StopSignal() != 0) return false;  // a herd cut short is neither read nor logged
     if (!loaded || herd == nullptr) {
-        log.Line("Could not load data from " + path + loadError);
+        log.Line(NotLoadedLine(path, loadError));
         if (outcome != nullptr) *outcome = HerdOutcome::NotLoaded;
         return true;
     }
@@ -266,11 +268,11 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     try {
         const Date analysisDate = ParseDateText(fields[4]);
         result = AnalyseAndPrint(fields[1], analysisDate, fields[2], fields[3], *herd, files,
-                                 HerdOutput(output, path, pdfNames), steps, path);
+                                 HerdOutput(output, path, pdfNames), scope, path);
     } catch (const OutputFileError& e) {
         // The herd is not in the files; the log says why when it still can.
         try {
-            log.Line("Analysis failes for " + path + ": " + e.what());
+            log.Line(AnalysisFailedLine(path, e.what()));
         } catch (const OutputFileError&) {
         }
         throw;
@@ -279,25 +281,24 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
     }
     switch (result.outcome) {
         case HerdOutcome::Printed:
-            log.Line("Data analysed from " + path);
+            log.Line(AnalysedLine(path));
             break;
         case HerdOutcome::NoPrinter:
             // A property of the machine, not of the herd: said once, and the herd's log line
             // stays the analysis's, as other programs read it.
-            ShowNoPrinterOnce(result.message, steps);
-            log.Line("Data analysed from " + path);
+            ShowNoPrinterOnce(result.message, scope);
+            log.Line(AnalysedLine(path));
             break;
         case HerdOutcome::PrintFailed:
-            log.Line("Could not print report for " + path + ": " + result.message);
+            log.Line(NotPrintedLine(path, result.message));
             break;
         case HerdOutcome::NoReport:
-            if (output.preview) ShowWarning("No report possible for " + path);
-            log.Line("Analysis failes for " + path + " with error code " +
-                     IntToText(result.error));
+            if (output.preview) ShowWarning(services, "No report possible for " + path);
+            log.Line(NoReportLine(path, result.error));
             break;
         case HerdOutcome::AnalysisFailed:
-            if (output.preview) ShowWarning("No report possible for " + path);
-            log.Line("Analysis failes for " + path + ": " + result.message);
+            if (output.preview) ShowWarning(services, "No report possible for " + path);
+            log.Line(AnalysisFailedLine(path, result.message));
             break;
         case HerdOutcome::Interrupted:
             return false;
@@ -305,7 +306,7 @@ bool RunBatchLine(const std::string& line, const std::string& batchFile, OutputF
             break;
     }
     if (outcome != nullptr) *outcome = result.outcome;
-    PumpMessages();
+    services.PumpMessages();
     return true;
 }
 
@@ -324,27 +325,15 @@ void Count(BatchTally& tally, HerdOutcome outcome, bool previewed) {
     }
 }
 
-// Counts one herd of a batch run on workers by its log line.
-void CountLogLine(BatchTally& tally, const std::string& line, bool printerMissing) {
-    const auto startsWith = [&line](const char* text) { return line.rfind(text, 0) == 0; };
-    if (startsWith("Data analysed from ")) {
-        Count(tally, printerMissing ? HerdOutcome::NoPrinter : HerdOutcome::Printed, false);
-    } else if (startsWith("Could not print report for ")) {
-        Count(tally, HerdOutcome::PrintFailed, false);
-    } else {
-        Count(tally, HerdOutcome::AnalysisFailed, false);
-    }
-}
-
 // Creates the summary and conception files (and empties the traces); false after a message
 // when they cannot be.
-bool CreateOutputFiles(OutputFiles& files, const std::string& folder) {
+bool CreateOutputFiles(OutputFiles& files, const std::string& folder, UserServices& services) {
     try {
         files.Create(folder);
         return true;
     } catch (const OutputFileError& e) {
         const bool summary = e.Path() == folder + kSummaryFileName;
-        ShowError(summary ? std::string("Could not create ") + kSummaryFileName + ": " + e.Reason()
+        ShowError(services, summary ? std::string("Could not create ") + kSummaryFileName + ": " + e.Reason()
                           : std::string(e.what()));
         return false;
     }
@@ -387,66 +376,79 @@ std::string BatchSummaryText(const BatchTally& tally, const ReportOutput& output
            IntToText(tally.failed) + " failed, " + reports + " (batch log: " + logPath + ")";
 }
 
-const RunSteps& StandardRunSteps() {
-    static const RunSteps steps{
-        [](const std::string& herdNumber, Date analysisDate, const std::string& owner,
-           const std::string& address, HerdList& herd, HerdReport& report,
-           const std::string& workingFolder, const SummaryWriter& writeSummary) {
-            AnalyseHerd(herdNumber, analysisDate, owner, address, herd, report, workingFolder,
-                        writeSummary);
-        },
-        [](const HerdReport& report, const ReportOutput& output) {
-            const PreviewOptions preview{output.herdCaption, output.series != nullptr};
-            const PreviewEnd end =
-                PrintReport(report, OutputKind(output), PdfDestinationOf(output),
-                            output.earlierSeasons ? &*output.earlierSeasons : nullptr, preview);
-            if (end == PreviewEnd::SkipRemaining && output.series != nullptr) {
-                output.series->skipRemaining = true;
-            }
-        },
-        PrinterInstalled,
-        {}};
+namespace {
+
+// The job's output with the working folder a preview without a window keeps its PDF in.
+ReportOutput OutputInWorkingFolder(const BatchJob& job) {
+    ReportOutput output = job.output;
+    if (output.preview && output.noDialogs) output.workingFolder = WorkingFolderPath(job.workingFolder);
+    return output;
+}
+
+}  // namespace
+
+ReportDevice DeviceOf(const ReportOutput& output) {
+    if (!output.pdfFolder.empty()) return ReportDevice::Pdf;
+    // Without a screen a preview cannot be looked at: it is kept as a PDF instead.
+    if (output.preview && output.noDialogs) return ReportDevice::Pdf;
+    return output.preview ? ReportDevice::Preview : ReportDevice::Printer;
+}
+
+std::string PdfFolderOf(const ReportOutput& output) {
+    if (!output.pdfFolder.empty()) return output.pdfFolder;
+    if (output.preview && output.noDialogs) return output.workingFolder;
+    // A preview proposes the report's own name when it is saved from the window.
+    return {};
+}
+
+RunSteps StandardRunSteps() {
+    RunSteps steps;
+    steps.analyse = [](const std::string& herdNumber, Date analysisDate, const std::string& owner,
+                       const std::string& address, HerdList& herd, HerdReport& report,
+                       const std::string& workingFolder, const SummaryWriter& writeSummary,
+                       UserServices& services) {
+        AnalyseHerd(herdNumber, analysisDate, owner, address, herd, report, workingFolder,
+                    writeSummary, services);
+    };
     return steps;
 }
 
-bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output, const RunSteps& steps, int jobs, bool progressLine,
-              BatchTally* tally) {
-    SetWorkingFolder(transferFolder);
-    const std::string folder = WorkingFolderPath();
-    noPrinterSaid = false;
+bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tally) {
+    const std::string folder = WorkingFolderPath(job.workingFolder);
+    const ReportOutput& output = job.output;
+    UserServices& outer = job.services;
 
     FolderLock lock;
     if (lock.Take(folder) == FolderLock::Result::InUse) {
-        ShowError(FolderInUseMessage(WorkingFolder()));
+        ShowError(outer, FolderInUseMessage(WorkingFolder(job.workingFolder)));
         return false;
     }
     std::optional<BatchLog> log;
     try {
         log.emplace(folder + kBatchLogFileName);
     } catch (const OutputFileError& e) {
-        ShowError("Could not open " + e.Path() + ": " + e.Reason());
+        ShowError(outer, "Could not open " + e.Path() + ": " + e.Reason());
         return false;
     }
-    const std::unique_ptr<RegularFileInput> batchInput = OpenInput(batchFile, kBatchFileInput);
+    const std::unique_ptr<RegularFileInput> batchInput = OpenInput(batchFile, kBatchFileInput, outer);
     if (!batchInput) return false;
     std::istream* batch = &batchInput->Stream();
     if (!SkipByteOrderMark(*batch)) {
-        ShowError(batchFile + ": " + kUtf16TextMessage);
+        ShowError(outer, batchFile + ": " + kUtf16TextMessage);
         return false;
     }
-    OutputFiles files(std::cerr);
-    if (!CreateOutputFiles(files, folder)) return false;
+    OutputFiles files(std::cerr, job.traces, job.trends);
+    if (!CreateOutputFiles(files, folder, outer)) return false;
+
+    RunScope scope(job, outer);
 
     // A machine without any printer is said once for the whole batch, before any herd (and
     // before worker processes start, so that none of them says it again).
-    RunSteps batchSteps = steps;
-    const bool printerMissing = OutputKind(output) == kOutputPrinter && steps.printerInstalled &&
-                                !steps.printerInstalled();
+    const bool printerMissing = DeviceOf(output) == ReportDevice::Printer && !scope.steps.printerInstalled();
     if (printerMissing) {
-        ShowNoPrinterOnce("No printer is installed", steps);
+        ShowNoPrinterOnce("No printer is installed", scope);
         // Nor is one looked for again at every herd (a search of the print system each).
-        batchSteps.print = [](const HerdReport&, const ReportOutput&) {
+        scope.steps.print = [](const HerdReport&, const ReportOutput&) {
             throw NoPrinterError("No printer is installed");
         };
     }
@@ -455,7 +457,8 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     // and may skip the rest.
     PreviewSeries series;
     ReportOutput batchOutput = output;
-    if (OutputKind(output) == kOutputPreview) {
+    batchOutput.workingFolder = folder;
+    if (DeviceOf(output) == ReportDevice::Preview) {
         series.herds = CountBatchHerds(batchFile);
         batchOutput.series = &series;
     }
@@ -463,7 +466,11 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     std::string line;
     PdfFileNames pdfNames;
     std::optional<BatchProgress> progress;
-    if (progressLine) progress.emplace(std::cerr, CountBatchHerds(batchFile));
+    if (job.progressLine) {
+        progress.emplace(outer, std::cerr, CountBatchHerds(batchFile));
+        scope.messages = &*progress;
+    }
+    UserServices& services = *scope.messages;
     int herdsDone = 0;
     const auto herdDone = [&progress, &herdsDone] {
         ++herdsDone;
@@ -471,20 +478,22 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         HerdFinished();
     };
     try {
-        if (jobs > 1) {
-            const HerdStepInto step = [&batchSteps, &batchFile](const std::string& herdLine,
-                                                                const std::string& into,
-                                                                const ReportOutput& herdOutput) {
-                OutputFiles herdFiles(std::cerr);
+        if (job.jobs > 1) {
+            const HerdStepInto step = [&scope, &batchFile, &job](const std::string& herdLine,
+                                                                 const std::string& into,
+                                                                 const ReportOutput& herdOutput,
+                                                                 UserServices& herdServices) {
+                OutputFiles herdFiles(std::cerr, job.traces, job.trends);
                 herdFiles.Create(into, false);
                 BatchLog herdLog(into + kBatchLogFileName);
                 // A report or trace that the herd's own folder cannot take is a fault of that
                 // folder, not of the herd: every later herd would meet it too.
                 std::optional<OutputFileError> unwritten;
-                RunSteps herdSteps = batchSteps;
-                herdSteps.print = [&](const HerdReport& report, const ReportOutput& out) {
+                RunScope herdScope = scope;
+                herdScope.messages = &herdServices;
+                herdScope.steps.print = [&](const HerdReport& report, const ReportOutput& out) {
                     try {
-                        batchSteps.print(report, out);
+                        scope.steps.print(report, out);
                     } catch (const ReportFileError& e) {
                         if (e.Path().starts_with(into)) unwritten.emplace("write", e.Path(), e.Reason());
                         throw;
@@ -493,18 +502,17 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 // The herd's PDF takes the plain name here; the batch process gives it its
                 // name among the whole batch's reports.
                 PdfFileNames herdNames;
+                std::optional<HerdOutcome> outcome;
                 RunBatchLine(herdLine, batchFile, herdFiles, herdLog, herdNames, herdOutput,
-                             herdSteps);
+                             herdScope, &outcome);
                 if (unwritten) throw *unwritten;
                 if (herdFiles.TraceFailure()) throw *herdFiles.TraceFailure();
                 if (!herdNames.Empty()) OutputFile().Create(into + kPdfNameClaimedFile);
                 HerdFinished();
+                return outcome;
             };
             const BatchSinks sinks{
-                [&log, &counted, printerMissing](const std::string& text) {
-                    log->Line(text);
-                    CountLogLine(counted, text, printerMissing);
-                },
+                [&log](const std::string& text) { log->Line(text); },
                 [&files](std::string_view summary, std::string_view conception, std::string_view trends) {
                     files.Append(summary, conception, trends);
                 },
@@ -512,14 +520,15 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
                 herdDone,
                 [&files](std::string_view trace, std::string_view detail) {
                     files.AppendTraces(trace, detail);
-                }};
-            RunBatchOnWorkers(*batch, jobs, output, step, sinks);
+                },
+                [&counted](HerdOutcome outcome) { Count(counted, outcome, false); }};
+            RunBatchOnWorkers(*batch, job.jobs, batchOutput, step, sinks, services);
         } else {
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {
                 std::optional<HerdOutcome> outcome;
-                const bool previewed = OutputKind(batchOutput) == kOutputPreview && !series.skipRemaining;
+                const bool previewed = DeviceOf(batchOutput) == ReportDevice::Preview && !series.skipRemaining;
                 const bool done = RunBatchLine(line, batchFile, files, *log, pdfNames, batchOutput,
-                                               batchSteps, &outcome);
+                                               scope, &outcome);
                 if (done && outcome) {
                     Count(counted, *outcome, previewed);
                     herdDone();
@@ -528,14 +537,14 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
         }
     } catch (const OutputFileError& e) {
         // Every later herd would fail the same way; the herds before this one stay.
-        ShowError("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+        ShowError(services, "The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
                   ": could not write " + e.Path() + ": " + e.Reason());
         return false;
     } catch (const OvistaError& e) {
-        ShowError(e.what());
+        ShowError(services, e.what());
         return false;
     } catch (const std::bad_alloc&) {
-        ShowError("The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
+        ShowError(services, "The batch stopped after " + IntToText(herdsDone) + " herds of " + batchFile +
                   ": " + kOutOfMemoryText);
         return false;
     }
@@ -549,16 +558,19 @@ bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
     return true;
 }
 
-bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
-                      const RunSteps& steps) {
-    const std::string folder = WorkingFolderPath();
+bool RunSingleHerdCsv(const BatchJob& job, const std::string& path) {
+    UserServices& services = job.services;
+    const std::string folder = WorkingFolderPath(job.workingFolder);
     FolderLock lock;
     if (lock.Take(folder) == FolderLock::Result::InUse) {
-        ShowError(FolderInUseMessage(WorkingFolder()));
+        ShowError(services, FolderInUseMessage(WorkingFolder(job.workingFolder)));
         return false;
     }
-    OutputFiles files(std::cerr);
-    if (!CreateOutputFiles(files, folder)) return false;
+    OutputFiles files(std::cerr, job.traces, job.trends);
+    if (!CreateOutputFiles(files, folder, services)) return false;
+    RunScope scope(job, services);
+    ReportOutput output = job.output;
+    output.workingFolder = folder;
 
     std::unique_ptr<HerdList> herd;
     HerdHeaderFields header;
@@ -569,17 +581,17 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
         return false;
     };
     try {
-        const MessagesNamingFile naming(path);  // a UTF-16 file is refused by name
-        loaded = LoadHerdFile(path, path, herd, header);
+        MessagesNamingFile naming(services, path);  // a UTF-16 file is refused by name
+        loaded = LoadHerdFile(path, path, herd, header, naming);
     } catch (const NotHerdFileError& e) {
-        ShowError(e.what());
+        ShowError(services, e.what());
         return false;
     } catch (const InputFileError& e) {
-        ShowError(e.what());
+        ShowError(services, e.what());
         return false;
     } catch (const std::bad_alloc&) {
         herd.reset();
-        ShowError("Analysis failes for " + path + ": " + kOutOfMemoryText);
+        ShowError(services, AnalysisFailedLine(path, kOutOfMemoryText));
         return false;
     } catch (const std::exception&) {
         loaded = false;
@@ -587,7 +599,7 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     if (StopSignal() != 0) return stopped();
     if (!loaded || herd == nullptr) {
         // A caller that checks the exit status learns of it; a person reads the message.
-        ShowError("Could not load data from " + path);
+        ShowError(services, NotLoadedLine(path, ""));
         return false;
     }
 
@@ -601,23 +613,23 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     try {
         const Date analysisDate = ParseDateText(header[4]);
         result = AnalyseAndPrint(herdNumber, analysisDate, owner, address, *herd, files,
-                                 NamedAfter(output, PdfFileNameFor(path)), steps, path);
+                                 NamedAfter(output, PdfFileNameFor(path)), scope, path);
     } catch (const std::exception& e) {
         result = {HerdOutcome::AnalysisFailed, 0, e.what()};
     }
-    PumpMessages();
+    services.PumpMessages();
     switch (result.outcome) {
         case HerdOutcome::Printed:
             return true;
         case HerdOutcome::NoReport:
-            if (output.preview) ShowWarning("No report possible for " + path);
+            if (output.preview) ShowWarning(services, "No report possible for " + path);
             return true;
         case HerdOutcome::AnalysisFailed:
-            ShowError("Analysis failes for " + path + ": " + result.message);
+            ShowError(services, AnalysisFailedLine(path, result.message));
             return false;
         case HerdOutcome::PrintFailed:
         case HerdOutcome::NoPrinter:
-            ShowError("Could not print report for " + path + ": " + result.message);
+            ShowError(services, NotPrintedLine(path, result.message));
             return false;
         case HerdOutcome::Interrupted:
             return stopped();
@@ -627,46 +639,50 @@ bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
     return false;
 }
 
-bool RunReportFromStoredResult(const std::string& path, const ReportOutput& output,
-                               const RunSteps& steps) {
+bool RunReportFromStoredResult(const BatchJob& job, const std::string& path) {
+    UserServices& services = job.services;
+    const RunScope scope(job, services);
+    const ReportOutput output = OutputInWorkingFolder(job);
     SetStoredDateOffset(true);
     try {
-        const std::unique_ptr<RegularFileInput> in = OpenInput(path, kStoredResultInput);
+        const std::unique_ptr<RegularFileInput> in = OpenInput(path, kStoredResultInput, services);
         if (!in) return false;
         HerdReportBytes bytes{};
         in->Stream().read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (in->Stream().bad() || in->ReadFailed()) {
-            ShowError("Could not read " + path);
+            ShowError(services, "Could not read " + path);
             return false;
         }
         const auto size = static_cast<std::size_t>(in->Stream().gcount());
-        steps.print(LoadHerdReport(bytes.data(), size), NamedAfter(output, PdfFileNameFor(path)));
+        scope.steps.print(LoadHerdReport(bytes.data(), size), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
-        ShowError("Could not analyse report from " + path);
+        ShowError(services, "Could not analyse report from " + path);
         return false;
     }
     return true;
 }
 
-bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,
-                             const RunSteps& steps) {
-    const std::unique_ptr<RegularFileInput> file = OpenInput(path, kSummaryCsvInput);
+bool RunReportFromSummaryCsv(const BatchJob& job, const std::string& path) {
+    UserServices& services = job.services;
+    const RunScope scope(job, services);
+    const ReportOutput output = OutputInWorkingFolder(job);
+    const std::unique_ptr<RegularFileInput> file = OpenInput(path, kSummaryCsvInput, services);
     if (!file) return false;
     std::istream& in = file->Stream();
     if (!SkipByteOrderMark(in)) {
-        ShowError(path + ": " + kUtf16TextMessage);
+        ShowError(services, path + ": " + kUtf16TextMessage);
         return false;
     }
     try {
         std::string header, row;
         // A file without a row below its header has no report to give.
         if (!ReadTextLine(in, header) || !ReadTextLine(in, row) || in.bad() || file->ReadFailed()) {
-            ShowError("Could not read " + path);
+            ShowError(services, "Could not read " + path);
             return false;
         }
-        steps.print(ReadSummaryRow(row), NamedAfter(output, PdfFileNameFor(path)));
+        scope.steps.print(ReadSummaryRow(row), NamedAfter(output, PdfFileNameFor(path)));
     } catch (const std::exception&) {
-        ShowError("Could not analyse report from " + path);
+        ShowError(services, "Could not analyse report from " + path);
         return false;
     }
     return true;

@@ -12,11 +12,12 @@
 #include "analysis/herd_report.h"
 #include "herd/herd_list.h"
 #include "herd/input_file.h"
+#include "herd/services.h"
 #include "herd/textutil.h"
+#include "batch/report_sink.h"
+#include "formats/batch_log.h"
 
 namespace ovista {
-
-inline constexpr const char* kBatchLogFileName = "QMRBATCH.REP";
 
 // The largest files the runs read besides herd files (herd_file.h). A batch line takes
 // about 100 bytes, so 64 MB hold over half a million herds; the report run reads only the
@@ -25,10 +26,6 @@ inline constexpr const char* kBatchLogFileName = "QMRBATCH.REP";
 inline constexpr InputKind kBatchFileInput{"a batch file", 64 * kMegabyte};
 inline constexpr InputKind kSummaryCsvInput{"a summary file", 64 * kMegabyte};
 inline constexpr InputKind kStoredResultInput{"a stored result", 64 * kKilobyte};
-
-// How a herd or a run that ran out of memory is logged: "Analysis failes for <path>: out of
-// memory".
-inline constexpr const char* kOutOfMemoryText = "out of memory";
 
 // The previews of one batch run, shared by its reports.
 struct PreviewSeries {
@@ -46,6 +43,7 @@ struct ReportOutput {
     bool preview = false;   // true: the preview window; false: the default printer
     std::string pdfFolder;  // not empty: a PDF file per report into this folder, no dialog
     bool noDialogs = false; // no window may open: a preview becomes a PDF in the working folder
+    std::string workingFolder;  // the run's working folder with its separator; the runs set it
     std::string pdfFileName;  // the PDF's name in its folder; the runs set it per report
     // With preview: the folder that the reports go to as PDF files once the remaining
     // previews are skipped; empty: the printer.
@@ -58,6 +56,18 @@ struct ReportOutput {
     // first (none: the page says so). The runs set it per report; nullopt: two pages.
     std::optional<std::vector<HerdReport>> earlierSeasons;
 };
+
+// Where a report of output goes: a PDF file for a PDF folder, and for a preview where no
+// window may open (it is kept as a PDF in the working folder instead).
+enum class ReportDevice { Printer, Preview, Pdf };
+ReportDevice DeviceOf(const ReportOutput& output);
+// The folder a report's PDF goes to; empty: the person chooses the file.
+std::string PdfFolderOf(const ReportOutput& output);
+
+// What became of one herd of a run.
+// NoPrinter: the herd was analysed and its rows written, but the machine has no printer.
+// NotLoaded: the herd file could not be read at all.
+enum class HerdOutcome { Printed, NoReport, AnalysisFailed, PrintFailed, NoPrinter, Interrupted, NotLoaded };
 
 // What a batch run that went to its end did, for the person who started it.
 struct BatchTally {
@@ -80,47 +90,61 @@ std::string BatchSummaryText(const BatchTally& tally, const ReportOutput& output
 // is found in neither place.
 std::string HerdFileToOpen(const std::string& written, const std::string& batchFile);
 
-// The analysis and the report of the runs. The standard steps are AnalyseHerd and
-// PrintReport; tests put their own in to steer what follows them.
+// The analysis and the report of the runs. The standard steps are AnalyseHerd and the
+// job's ReportSink; tests put their own in to steer what follows them.
 struct RunSteps {
     std::function<void(const std::string& herdNumber, Date analysisDate,
                        const std::string& owner, const std::string& address, HerdList& herd,
                        HerdReport& report, const std::string& workingFolder,
-                       const SummaryWriter& writeSummary)>
+                       const SummaryWriter& writeSummary, UserServices& services)>
         analyse;
+    // Empty: the job's ReportSink puts the report out.
     std::function<void(const HerdReport& report, const ReportOutput& output)> print;
-    // Whether printed reports have a printer to go to; empty: not asked.
-    std::function<bool()> printerInstalled = nullptr;
+    // Whether printed reports have a printer to go to; empty: the job's ReportSink is asked.
+    std::function<bool()> printerInstalled;
     // Said once per run when its reports would go to a printer and there is none; empty:
     // the words for the command line.
     std::string noPrinterMessage;
 };
-const RunSteps& StandardRunSteps();
+RunSteps StandardRunSteps();
+
+// Every option of one run. Whoever starts a run (the command line, the main window, a test)
+// fills one; nothing of a run outlives it, so a second run in the same process starts from
+// its own job.
+struct BatchJob {
+    BatchJob(UserServices& services_, ReportSink& reports_) : services(services_), reports(reports_) {}
+
+    // The batch's transfer folder, which becomes its working folder; the other runs write
+    // into it too. nullopt: the default working folder (working_folder.h).
+    std::optional<std::string> workingFolder;
+    bool traces = true;    // the analysis writes its trace files ("NOTRACE": false)
+    bool trends = false;   // the earlier seasons too ("TRENDS"): TRENDS.CSV and the trend page
+    int jobs = 1;          // worker processes; above 1 each herd runs in a process of its own
+    bool progressLine = false;  // status texts become one progress line on standard error
+    ReportOutput output;   // how each report goes out
+    RunSteps steps = StandardRunSteps();
+    UserServices& services;  // messages, status windows, the message pump
+    ReportSink& reports;     // the printer, the preview, PDF files
+};
 
 // Every herd of the batch file, with the log, traces, summary and conception files in the
-// transfer folder (which becomes the working folder). A herd that cannot be loaded, analysed
-// or printed is logged and the batch goes on. False when the log, the batch file or the
-// summary file cannot be opened (after a message).
-// jobs: worker processes; above 1 each herd runs in a process of its own (parallel_batch.h),
-// with the same files as a run in one process.
-// progressLine: status texts become one progress line on standard error (a terminal).
+// transfer folder (job.workingFolder). A herd that cannot be loaded, analysed or printed is
+// logged and the batch goes on. False when the log, the batch file or the summary file
+// cannot be opened (after a message).
+// Above 1 job the herds run in worker processes (parallel_batch.h), with the same files as a
+// run in one process.
 // tally: when given, counts the herds and reports of the run.
-bool RunBatch(const std::string& transferFolder, const std::string& batchFile,
-              const ReportOutput& output, const RunSteps& steps = StandardRunSteps(),
-              int jobs = 1, bool progressLine = false, BatchTally* tally = nullptr);
+bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tally = nullptr);
 
 // The report of the row below the header of a summary CSV file; nothing is analysed.
-bool RunReportFromSummaryCsv(const std::string& path, const ReportOutput& output,
-                             const RunSteps& steps = StandardRunSteps());
+bool RunReportFromSummaryCsv(const BatchJob& job, const std::string& path);
 
 // The report of one stored result record (up to 2428 bytes; a shorter file leaves the rest
 // zero). Its dates count from 1 January 0001, so the stored-date offset is switched on.
-bool RunReportFromStoredResult(const std::string& path, const ReportOutput& output,
-                               const RunSteps& steps = StandardRunSteps());
+bool RunReportFromStoredResult(const BatchJob& job, const std::string& path);
 
 // One herd CSV file: analysis as of the date of its identification row, summary and
 // conception lines in the working folder, report. Nothing is logged; failures are shown.
-bool RunSingleHerdCsv(const std::string& path, const ReportOutput& output,
-                      const RunSteps& steps = StandardRunSteps());
+bool RunSingleHerdCsv(const BatchJob& job, const std::string& path);
 
 }  // namespace ovista

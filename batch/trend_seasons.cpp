@@ -14,11 +14,10 @@
 namespace ovista {
 namespace {
 
-// While it lives, messages of the analysis go nowhere; the message pump still runs.
+// Messages of the analysis go nowhere; the message pump still runs.
 class QuietServices : public UserServices {
 public:
-    QuietServices() : outer_(Services()) { InstallServices(this); }
-    ~QuietServices() override { InstallServices(&outer_); }
+    explicit QuietServices(UserServices& outer) : outer_(outer) {}
     QuietServices(const QuietServices&) = delete;
     QuietServices& operator=(const QuietServices&) = delete;
 
@@ -77,9 +76,9 @@ void LoadedHerd::RestoreInto(HerdList& herd) const {
 EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                                      const std::string& herdNumber, Date analysisDate,
                                      const std::string& owner, const std::string& address,
-                                     const RunSteps& steps) {
+                                     const RunSteps& steps, UserServices& services) {
     EarlierSeasons seasons;
-    const QuietServices quiet;
+    QuietServices quiet(services);
     for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
         HerdReport report;
         ClearHerdReport(report);
@@ -93,12 +92,12 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                 const SummaryWriter writer = [&](HerdReport& analysed) {
                     WriteSummaryRow(analysed, summary, conception);
                 };
-                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer);
+                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet);
                 row = summary.str();
             };
             loaded.RestoreInto(herd);
             if (loaded.HoldsMistypedYears(date)) {
-                AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt);
+                AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt, quiet);
             } else {
                 attempt(herd);  // nothing to leave out: the retry's own first step
             }

@@ -55,10 +55,11 @@ struct EarlierSeasons {
 
 // Analyses herd (put back from loaded before each analysis) as of 1 to kEarlierSeasonCount
 // years before analysisDate with the run's analysis step. A season whose analysis fails (an
-// error, no summary row) is left out; a stop signal ends the series where it is.
+// error, no summary row) is left out; a stop signal ends the series where it is. Their
+// messages are not shown; services pumps the messages meanwhile.
 EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                                      const std::string& herdNumber, Date analysisDate,
                                      const std::string& owner, const std::string& address,
-                                     const RunSteps& steps);
+                                     const RunSteps& steps, UserServices& services);
 
 }  // namespace ovista

@@ -5,14 +5,6 @@
 #include <system_error>
 
 namespace ovista {
-namespace {
-
-std::string& Folder() {
-    static std::string folder = DefaultWorkingFolder();
-    return folder;
-}
-
-}  // namespace
 
 char FolderSeparator() {
 #ifdef _WIN32
@@ -32,21 +24,18 @@ std::string DefaultWorkingFolder() {
 #endif
 }
 
-const std::string& WorkingFolder() { return Folder(); }
-
-void SetWorkingFolder(std::string_view folder) {
-    Folder() = std::string(folder.substr(0, kWorkingFolderMax));
+std::string WorkingFolder(const std::optional<std::string>& chosen) {
+    if (!chosen) return DefaultWorkingFolder();
+    return chosen->substr(0, kWorkingFolderMax);
 }
-
-void ResetWorkingFolder() { Folder() = DefaultWorkingFolder(); }
 
 std::string WithTrailingSeparator(std::string folder) {
     if (!folder.empty() && folder.back() != FolderSeparator()) folder += FolderSeparator();
     return folder;
 }
 
-std::string WorkingFolderPath() {
-    const std::string& folder = Folder();
+std::string WorkingFolderPath(const std::optional<std::string>& chosen) {
+    const std::string folder = WorkingFolder(chosen);
     if (folder == DefaultWorkingFolder()) {
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);

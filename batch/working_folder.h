@@ -2,6 +2,7 @@
 // The working folder (TAMSEL_DIR): where a run writes its log, the summary and conception
 // files and the analysis traces. A batch run points it at the transfer folder that the
 // calling herd-management software gave; every other run keeps the default.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,19 +18,15 @@ char FolderSeparator();
 // home).
 std::string DefaultWorkingFolder();
 
-// The working folder as set (no separator appended); the default until SetWorkingFolder.
-const std::string& WorkingFolder();
+// The working folder of a run that chose folder (no separator appended): its first
+// kWorkingFolderMax characters; the default when none was chosen (an empty text is the
+// current folder).
+std::string WorkingFolder(const std::optional<std::string>& chosen);
 
-// Sets the working folder to the first kWorkingFolderMax characters of folder.
-void SetWorkingFolder(std::string_view folder);
-
-// Restores the default working folder.
-void ResetWorkingFolder();
-
-// The folder with the separator appended when it is not empty and does not already end in
-// one, ready to put a file name after. When the folder is still the default and does not
-// exist it is created first (failures are left to the file operations that follow).
-std::string WorkingFolderPath();
+// WorkingFolder(chosen) with the separator appended when it is not empty and does not
+// already end in one, ready to put a file name after. When the folder is the default and
+// does not exist it is created first (failures are left to the file operations that follow).
+std::string WorkingFolderPath(const std::optional<std::string>& chosen);
 
 // folder + separator, as WorkingFolderPath does it, for any folder text.
 std::string WithTrailingSeparator(std::string folder);

@@ -1,5 +1,6 @@
 #include "formats/benchmark_files.h"
 
+#include "formats/batch_log.h"
 #include "formats/summary_file.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
@@ -7,29 +8,6 @@
 
 namespace ovista {
 namespace {
-
-bool StartsWith(std::string_view text, std::string_view start) {
-    return text.substr(0, start.size()) == start;
-}
-
-// "<path> with error code <n>": the herd was analysed but allows no report. Returns the code
-// after the last such phrase, or false for a line of another form.
-bool ErrorCodeOf(std::string_view rest, int& code) {
-    constexpr std::string_view kPhrase = " with error code ";
-    const std::size_t at = rest.rfind(kPhrase);
-    if (at == std::string_view::npos) return false;
-    std::string_view digits = rest.substr(at + kPhrase.size());
-    const bool negative = StartsWith(digits, "-");
-    if (negative) digits.remove_prefix(1);
-    if (digits.empty() || digits.size() > 6) return false;
-    int value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    code = negative ? -value : value;
-    return true;
-}
 
 // The herd number as the summary file writes it: bare unless it would break the line.
 std::string HerdNumberField(std::string_view number) {
@@ -70,24 +48,21 @@ BatchCounts CountFromBatchLog(std::istream& log) {
     counts.fromLog = true;
     std::string line;
     while (ReadTextLine(log, line)) {
-        std::string_view text = line;
         int code = 0;
-        if (StartsWith(text, "Data analysed from ")) {
-            ++counts.analysed;
-        } else if (StartsWith(text, "Could not print report for ")) {
-            ++counts.analysed;
-            ++counts.notPrinted;
-        } else if (StartsWith(text, "Could not load data from ")) {
-            ++counts.notLoaded;
-        } else if (StartsWith(text, "Analysis failes for ")) {
-            if (ErrorCodeOf(text.substr(20), code)) {
+        const std::optional<LoggedOutcome> outcome = ReadLogLine(line, code);
+        if (!outcome) continue;
+        switch (*outcome) {
+            case LoggedOutcome::Analysed: ++counts.analysed; break;
+            case LoggedOutcome::NotPrinted:
+                ++counts.analysed;
+                ++counts.notPrinted;
+                break;
+            case LoggedOutcome::NotLoaded: ++counts.notLoaded; break;
+            case LoggedOutcome::NoReport:
                 ++counts.noReport;
                 ++counts.errorCodes[code];
-            } else {
-                ++counts.analysisFailed;
-            }
-        } else {
-            continue;
+                break;
+            case LoggedOutcome::AnalysisFailed: ++counts.analysisFailed; break;
         }
         ++counts.inBatch;
     }

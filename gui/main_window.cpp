@@ -31,6 +31,7 @@
 #include <system_error>
 
 #include "gui/config_folder.h"
+#include "gui/report_output.h"
 #include "batch/run_files.h"
 #include "batch/working_folder.h"
 #include "herd/csv_line.h"
@@ -229,6 +230,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     }
     if (keys.preview == 1) preview_->setChecked(true);
     trends_->setChecked(keys.trends);
+    traces_ = !keys.noTrace;
     oneHerdShown_ = csvItem_->isChecked();
     inputFile_->setText(oneHerdShown_ ? herdFile_ : batchFile_);
 
@@ -460,13 +462,19 @@ void MainWindow::RunAnalysis() {
                                           : "You must select a batch file");
         return;
     }
-    ReportOutput output{preview_->isChecked(), {}};
+    static QtReportSink devices;
+    BatchJob job(Services(), setup_.reports != nullptr ? *setup_.reports : devices);
+    job.workingFolder = transferFolder;
+    job.traces = traces_;
+    job.trends = trends_->isChecked();
+    ReportOutput& output = job.output;
+    output.preview = preview_->isChecked();
     if (pdfItem_->isChecked()) {
         // With preview the PDF files are for the reports whose previews are skipped.
         (output.preview ? output.skippedPdfFolder : output.pdfFolder) = PdfFolder();
     }
-    RunSteps steps = setup_.steps;
-    steps.noPrinterMessage = kWindowNoPrinterMessage;
+    job.steps = setup_.steps;
+    job.steps.noPrinterMessage = kWindowNoPrinterMessage;
     std::string batchFile = ToPath(inputFile_->text());
     if (csvItem_->isChecked()) {
         batchFile = OwnFilesFolder() + kWindowBatchFileName;
@@ -476,15 +484,14 @@ void MainWindow::RunAnalysis() {
         }
     }
     SetRunning(true);
-    SetTrendsWanted(trends_->isChecked());
     BatchTally tally;
-    const bool ranToEnd = RunBatch(transferFolder, batchFile, output, steps, 1, false, &tally);
+    const bool ranToEnd = RunBatch(job, batchFile, &tally);
     SetRunning(false);
     // A run that stopped on an error has said so; one that went to its end says what it did.
     if (ranToEnd) {
         bool warning = false;
         const std::string summary =
-            BatchSummaryText(tally, output, WorkingFolderPath() + kBatchLogFileName, warning);
+            BatchSummaryText(tally, output, WorkingFolderPath(job.workingFolder) + kBatchLogFileName, warning);
         if (warning) {
             ShowWarning(summary);
         } else {

@@ -38,6 +38,7 @@ struct MainWindowSetup {
     std::function<bool(const std::string& folder)> folderWritable;
     RunSteps steps;
     std::string homeFolder;     // file dialogs start here when their field names no folder
+    ReportSink* reports = nullptr;  // where the reports go; nullptr: this machine's devices
 
     // The program's real folder, the user's configuration folder, the standard runs.
     static MainWindowSetup Standard();
@@ -108,6 +109,7 @@ private:
     bool defaultsLoaded_ = false;
     bool running_ = false;
     bool closeAfterRun_ = false;
+    bool traces_ = true;  // "NOTRACE" on the command line: false
 };
 
 }  // namespace ovista

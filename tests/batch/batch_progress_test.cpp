@@ -6,29 +6,41 @@
 #include <sstream>
 
 #include "batch/batch_progress.h"
-#include "app/console_services.h"
 
 namespace ovista {
 namespace {
 
+// Every message and status text a line of out, as on the console.
+class LineServices : public UserServices {
+public:
+    explicit LineServices(std::ostream& out) : out_(out) {}
+    void ShowInfo(const std::string& message) override { out_ << message << std::endl; }
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        ShowInfo(message);
+        return std::make_unique<StatusWindow>();
+    }
+    void PumpMessages() override {}
+
+private:
+    std::ostream& out_;
+};
+
 TEST(BatchProgress, OneUpdatingLineInsteadOfStatusTextsWithMessagesAbove) {
     std::ostringstream out;
-    ConsoleServices console(out);
-    InstallServices(&console);
+    LineServices console(out);
     auto now = std::chrono::steady_clock::time_point{};
     {
-        BatchProgress progress(out, 4, [&now] { return now; });
-        ShowStatus("Extracting Tamsel data for 590001");
+        BatchProgress progress(console, out, 4, [&now] { return now; });
+        progress.ShowStatus("Extracting Tamsel data for 590001");
         now += std::chrono::seconds(2);
         progress.HerdDone();  // 0.5 herds a second, 6 seconds for the other three
-        ShowInfo("herd2.csv: Error at line 3");
+        progress.ShowInfo("herd2.csv: Error at line 3");
         now += std::chrono::milliseconds(50);
         progress.HerdDone();  // too soon after the last drawing: not drawn
         now += std::chrono::seconds(2);
         progress.HerdDone();
         progress.HerdDone();  // the last one is always drawn
     }
-    InstallServices(nullptr);
     const std::string text = out.str();
     EXPECT_EQ(text.find("Extracting"), std::string::npos);
     EXPECT_NE(text.find("\r\x1b[K1 of 4 herds, 0.5 herds/s, 0:06 left"), std::string::npos);

@@ -21,6 +21,7 @@
 #include "batch/working_folder.h"
 #include "recording_services.h"
 #include "test_files.h"
+#include "test_job.h"
 
 namespace ovista {
 namespace {
@@ -371,13 +372,13 @@ TEST(HostileBatchMessages, ABadRowIsReportedWithItsFileAndLine) {
     RunSteps steps = StandardRunSteps();
     steps.analyse = [](const std::string&, Date, const std::string&, const std::string&,
                        HerdList& herd, HerdReport& report, const std::string&,
-                       const SummaryWriter&) {
-        ShowInfo("analysed " + std::to_string(herd.Count()));
+                       const SummaryWriter&, UserServices& messages) {
+        messages.ShowInfo("analysed " + std::to_string(herd.Count()));
         report.Error = 2;
     };
     ReportOutput preview;
     preview.preview = true;
-    EXPECT_TRUE(RunBatch(folder.string(), (folder / "batch.txt").string(), preview, steps));
+    EXPECT_TRUE(RunBatch(testing::Job(steps, folder.string(), preview), (folder / "batch.txt").string()));
     const std::string herd = (folder / "herd.csv").string();
     EXPECT_EQ(services.infos,
               (std::vector<std::string>{
@@ -385,7 +386,6 @@ TEST(HostileBatchMessages, ABadRowIsReportedWithItsFileAndLine) {
                   herd + ": analysed 1", "No report possible for " + herd}));
     ShowInfo("after the batch");
     EXPECT_EQ(services.infos.back(), "after the batch");
-    ResetWorkingFolder();
     fs::remove_all(folder);
 }
 

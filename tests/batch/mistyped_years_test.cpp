@@ -16,6 +16,7 @@
 #include "herd/errors.h"
 #include "recording_services.h"
 #include "test_files.h"
+#include "test_job.h"
 
 namespace ovista {
 namespace {
@@ -68,7 +69,6 @@ protected:
         steps_.printerInstalled = nullptr;
     }
     ~MistypedYearRuns() override {
-        ResetWorkingFolder();
         fs::remove_all(folder_);
     }
 
@@ -80,7 +80,7 @@ protected:
         std::string text;
         for (const std::string& herd : herds) text += Path(herd) + ",H,,,31/05/2026\r\n";
         WriteFile(folder_ / "batch.txt", text);
-        EXPECT_TRUE(RunBatch(folder_.string(), Path("batch.txt"), {}, steps_));
+        EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string()), Path("batch.txt")));
         return Out(kBatchLogFileName);
     }
 
@@ -155,7 +155,8 @@ TEST_F(MistypedYearRuns, OnlyARangeErrorOfAHerdWithAMistypedYearIsTriedAgain) {
     std::vector<int> lactations;
     std::string raise;
     steps_.analyse = [&](const std::string&, Date, const std::string&, const std::string&, HerdList& herd,
-                         HerdReport& report, const std::string&, const SummaryWriter& writeSummary) {
+                         HerdReport& report, const std::string&, const SummaryWriter& writeSummary,
+                         UserServices&) {
         lactations.push_back(herd.Count());
         ClearHerdReport(report);
         writeSummary(report);  // a failure after the row was handed over leaves no row
@@ -186,8 +187,7 @@ TEST_F(MistypedYearRuns, OnlyARangeErrorOfAHerdWithAMistypedYearIsTriedAgain) {
     raise = "once";
     lactations.clear();
     services_.infos.clear();
-    SetWorkingFolder(folder_.string());
-    EXPECT_TRUE(RunSingleHerdCsv(Path("typo.csv"), {}, steps_));
+    EXPECT_TRUE(RunSingleHerdCsv(testing::Job(steps_, folder_.string()), Path("typo.csv")));
     EXPECT_EQ(services_.infos, std::vector<std::string>{left});
     EXPECT_EQ(Lines(Out(kSummaryFileName)).size(), 2u);
 }

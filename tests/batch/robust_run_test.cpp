@@ -29,6 +29,7 @@
 #include "batch/working_folder.h"
 #include "recording_services.h"
 #include "test_files.h"
+#include "test_job.h"
 
 extern char** environ;
 
@@ -83,17 +84,17 @@ protected:
         steps_.printerInstalled = nullptr;
         fs::create_directories(folder_ / "ref");
         fs::create_directories(folder_ / "out");
-        EXPECT_TRUE(RunBatch((folder_ / "ref").string(), Batch().string(), {}, steps_));
+        EXPECT_TRUE(RunBatch(testing::Job(steps_, (folder_ / "ref").string()), Batch().string()));
     }
     ~RobustBatch() override {
         for (const char* name : kBatchFiles) LimitOutputFileForTesting(name, std::nullopt);
-        SetTraceFilesWanted(true);
-        ResetWorkingFolder();
         fs::remove_all(folder_);
     }
 
     fs::path Batch() const { return folder_ / "batch.txt"; }
-    bool Run() { return RunBatch((folder_ / "out").string(), Batch().string(), {}, steps_); }
+    bool Run(bool traces = true) {
+        return RunBatch(testing::Job(steps_, (folder_ / "out").string(), {}, 1, traces), Batch().string());
+    }
     std::string Ref(const char* name) const { return ReadFile(folder_ / "ref" / name); }
     std::string Out(const char* name) const { return ReadFile(folder_ / "out" / name); }
     std::string HerdPath(std::size_t i) const { return herds_[i].substr(0, herds_[i].find(',')); }
@@ -175,7 +176,7 @@ TEST_F(RobustBatch, AMergeIntoAFullDiskKeepsWholeLinesAndNamesTheFile) {
         SCOPED_TRACE(full);
         services_.infos.clear();
         LimitOutputFileForTesting(full, merged[full].size() / 2 + 7);
-        const bool done = MergeShards((folder_ / "out").string(), {shard, shard});
+        const bool done = MergeShards((folder_ / "out").string(), {shard, shard}, services_);
         LimitOutputFileForTesting(full, std::nullopt);
         EXPECT_FALSE(done);
         EXPECT_EQ(services_.infos, std::vector<std::string>{
@@ -206,10 +207,9 @@ TEST_F(RobustBatch, AWorkerFolderThatFillsUpStopsTheBatchNamingItAndTheReason) {
     setenv("TMPDIR", temp.c_str(), 1);
     for (const bool traces : {true, false}) {  // the traces fill it first, or the summary row
         SCOPED_TRACE(traces);
-        SetTraceFilesWanted(traces);
         services_.infos.clear();
         LimitOutputFileForTesting(temp.string() + "/", 100);
-        const bool ranToEnd = RunBatch((folder_ / "out").string(), Batch().string(), {}, steps_, 2);
+        const bool ranToEnd = RunBatch(testing::Job(steps_, (folder_ / "out").string(), {}, 2, traces), Batch().string());
         LimitOutputFileForTesting(temp.string() + "/", std::nullopt);
         EXPECT_FALSE(ranToEnd);
         const std::string file = temp.string() + "/ovista-batch-";
@@ -236,9 +236,8 @@ TEST_F(RobustBatch, AWorkerFolderThatFillsUpStopsTheBatchNamingItAndTheReason) {
 }
 
 TEST_F(RobustBatch, NoTraceWritesTheSameRowsAndNoTraceFile) {
-    SetTraceFilesWanted(false);
     WriteFile(folder_ / "out/DbugQMR.TXT", "a trace of another batch\r\n");
-    EXPECT_TRUE(Run());
+    EXPECT_TRUE(Run(false));
     for (const char* name : {"QMRBATCH.REP", "TAMSLREP.CSV", "CONCEPS.CSV"}) {
         EXPECT_EQ(Out(name), Ref(name)) << name;
     }

@@ -17,6 +17,7 @@
 #include "recording_services.h"
 #include "interpret/report_dates.h"
 #include "test_files.h"
+#include "test_job.h"
 
 namespace ovista {
 namespace {
@@ -52,7 +53,7 @@ protected:
         steps_.analyse = [this](const std::string& herdNumber, Date analysisDate,
                                 const std::string& owner, const std::string& address,
                                 HerdList& herd, HerdReport& report, const std::string&,
-                                const SummaryWriter& writeSummary) {
+                                const SummaryWriter& writeSummary, UserServices&) {
             calls_.push_back({herdNumber, analysisDate, owner, address, herd.Count()});
             const FakeOutcome outcome = outcomes_[herdNumber];
             ClearHerdReport(report);
@@ -71,7 +72,6 @@ protected:
         };
     }
     ~Runs() override {
-        ResetWorkingFolder();
         SetStoredDateOffset(false);
         fs::remove_all(folder_);
     }
@@ -96,6 +96,7 @@ protected:
     testing::RecordingServices services_;
     fs::path folder_;
     RunSteps steps_;
+    std::optional<std::string> workingFolder_;  // of the single-herd runs; nullopt: the default
     std::map<std::string, FakeOutcome> outcomes_;
     std::vector<AnalysisCall> calls_;
     std::vector<HerdReport> printed_;
@@ -119,7 +120,7 @@ TEST_F(Runs, BatchDecidesEachHerdLogsOneLineAndSkipsBlankLines) {
                                  c + ",HD,Owner D,Addr D,15/06/2024\r\n" +
                                  Path("missing.csv") + ",HE,Owner E,,15/06/2024");
 
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string()), batch.string()));
 
     EXPECT_EQ(Log(), "Data analysed from " + a + "\r\n" +
                          "Analysis failes for " + b + " with error code 7\r\n" +
@@ -140,7 +141,7 @@ TEST_F(Runs, PreviewSaysWhenAHerdHasNoReport) {
     Herd("b.csv");
     outcomes_["HB"] = {3, 7, ""};
     const fs::path batch = Batch(Path("b.csv") + ",HB,Owner B,Addr B,15/06/2024\r\n");
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {true, ""}, steps_));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string(), {true, ""}), batch.string()));
     EXPECT_EQ(services_.infos, std::vector<std::string>{"No report possible for " + Path("b.csv")});
 }
 
@@ -213,7 +214,7 @@ TEST_F(Runs, RelativeHerdPathsAreFoundFromTheBatchFileToo) {
     const fs::path batchFile = Batch("herd.csv,HA,Owner,Addr,15/06/2024\r\n" +
                                      std::string("missing.csv,HB,Owner,Addr,15/06/2024\r\n"));
     fs::rename(batchFile, project / "batches/b.txt");
-    EXPECT_TRUE(RunBatch(folder_.string(), batch, {}, steps_));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string()), batch));
     fs::current_path(cwd);
     EXPECT_EQ(Log(), "Data analysed from herd.csv\r\nCould not load data from missing.csv\r\n");
 }
@@ -232,7 +233,7 @@ TEST_F(Runs, BatchPreviewsCountTheHerdsAndMaySkipTheRest) {
     ReportOutput preview{true, ""};
     preview.skippedPdfFolder = Path("pdf");
     BatchTally tally;
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), preview, steps_, 1, false, &tally));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string(), preview, 1), batch.string(), &tally));
     ASSERT_EQ(outputs.size(), 3u);
     EXPECT_TRUE(outputs[0].preview);
     EXPECT_EQ(outputs[0].herdCaption, Path("a.csv") + " (1 of 3)");
@@ -250,7 +251,7 @@ TEST_F(Runs, TheFarmerIdRowWinsOverTheBatchLine) {
     Herd("id.csv", "farmer id,H77,\"Rosebank, Mrs K\",2 Farm Rd,01/01/2020");
     const fs::path batch =
         Batch("\"" + Path("id.csv") + "\", H1 ,Batch Owner,Batch Addr, 15/06/2024 \r\n");
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string()), batch.string()));
     ASSERT_EQ(calls_.size(), 1u);
     EXPECT_EQ(calls_[0].herdNumber, "H77");
     EXPECT_EQ(calls_[0].owner, "Rosebank, Mrs K");
@@ -270,14 +271,14 @@ TEST_F(Runs, AHerdWhoseAnalysisFailsIsLoggedWithoutRowAndTheBatchGoesOn) {
     const auto fake = steps_.analyse;
     steps.analyse = [fake](const std::string& herdNumber, Date date, const std::string& owner,
                            const std::string& address, HerdList& herd, HerdReport& report,
-                           const std::string& folder, const SummaryWriter& writer) {
+                           const std::string& folder, const SummaryWriter& writer, UserServices& services) {
         // The refusal of a zero date is the real analysis's.
         if (date == 0) StandardRunSteps().analyse(herdNumber, date, owner, address, herd,
-                                                  report, folder, writer);
-        fake(herdNumber, date, owner, address, herd, report, folder, writer);
+                                                  report, folder, writer, services);
+        fake(herdNumber, date, owner, address, herd, report, folder, writer, services);
     };
 
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
+    EXPECT_TRUE(RunBatch(testing::Job(steps, folder_.string()), batch.string()));
 
     EXPECT_EQ(Log(), "Analysis failes for " + a + ": Analysis date must not be zero.\r\n" +
                          "Analysis failes for " + a + ": '31/02/2024' is not a valid date\r\n" +
@@ -300,7 +301,7 @@ TEST_F(Runs, AHerdThatRunsOutOfMemoryIsLoggedAndTheBatchGoesOn) {
     for (const int jobs : {1, 2}) {
         const fs::path out = folder_ / ("jobs" + std::to_string(jobs));
         fs::create_directories(out);
-        EXPECT_TRUE(RunBatch(out.string(), batch.string(), {}, steps_, jobs));
+        EXPECT_TRUE(RunBatch(testing::Job(steps_, out.string(), {}, jobs), batch.string()));
         EXPECT_EQ(ReadFile(out / kBatchLogFileName),
                   "Analysis failes for " + a + ": out of memory\r\nData analysed from " + a + "\r\n");
         const std::string summary = ReadFile(out / kSummaryFileName);
@@ -314,7 +315,7 @@ TEST_F(Runs, AReportThatCannotBePrintedIsLoggedAndTheBatchGoesOn) {
     const std::string a = Path("a.csv");
     const fs::path batch =
         Batch(a + ",HP,Owner,Addr,15/06/2024\r\n" + a + ",HA,Owner,Addr,15/06/2024\r\n");
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string()), batch.string()));
     EXPECT_EQ(Log(), "Could not print report for " + a + ": No default printer\r\n" +
                          "Data analysed from " + a + "\r\n");
 }
@@ -325,9 +326,8 @@ TEST_F(Runs, BatchWritesItsFilesIntoTheTransferFolderGivenWithoutSeparator) {
     WriteFile(folder_ / "DbugQM1.TXT", "old detail\r\n");
     const fs::path batch = Batch(Path("a.csv") + ",HA,Owner,Addr,15/06/2024\r\n");
 
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps_));
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string()), batch.string()));
 
-    EXPECT_EQ(WorkingFolderPath(), folder_.string() + "/");
     EXPECT_EQ(ReadFile(folder_ / "DbugQMR.TXT"), "");
     EXPECT_EQ(ReadFile(folder_ / "DbugQM1.TXT"), "");
     HerdReport row;
@@ -345,13 +345,12 @@ TEST_F(Runs, WorkingFolderGetsOneSeparatorKeeps250CharactersAndTheDefaultIsCreat
     EXPECT_EQ(WithTrailingSeparator("/tmp/x"), "/tmp/x/");
     EXPECT_EQ(WithTrailingSeparator("/"), "/");
     EXPECT_EQ(WithTrailingSeparator(""), "");
-    SetWorkingFolder(std::string(300, 'd'));
-    EXPECT_EQ(WorkingFolder(), std::string(250, 'd'));
+    EXPECT_EQ(WorkingFolder(std::string(300, 'd')), std::string(250, 'd'));
+    EXPECT_EQ(WorkingFolderPath(folder_.string()), folder_.string() + "/");
 
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", folder_.c_str(), 1);
-    ResetWorkingFolder();
-    EXPECT_EQ(WorkingFolderPath(), folder_.string() + "/TAMSEL/");
+    EXPECT_EQ(WorkingFolderPath(std::nullopt), folder_.string() + "/TAMSEL/");
     EXPECT_TRUE(fs::is_directory(folder_ / "TAMSEL"));
     setenv("HOME", home.c_str(), 1);
 }
@@ -359,8 +358,8 @@ TEST_F(Runs, WorkingFolderGetsOneSeparatorKeeps250CharactersAndTheDefaultIsCreat
 TEST_F(Runs, BatchStopsWithAMessageWhenItsFilesCannotBeOpened) {
     const fs::path batch = Batch("");
     const std::string absent = Path("absent");
-    EXPECT_FALSE(RunBatch(absent, batch.string(), {}, steps_));
-    EXPECT_FALSE(RunBatch(folder_.string(), Path("no-batch.txt"), {}, steps_));
+    EXPECT_FALSE(RunBatch(testing::Job(steps_, absent), batch.string()));
+    EXPECT_FALSE(RunBatch(testing::Job(steps_, folder_.string()), Path("no-batch.txt")));
     EXPECT_EQ(services_.infos,
               (std::vector<std::string>{"Could not open " + absent +
                                             "/QMRBATCH.REP: No such file or directory",
@@ -372,7 +371,7 @@ TEST_F(Runs, RelativeHerdPathsAreOpenedFromTheCurrentFolder) {
     const fs::path previous = fs::current_path();
     fs::current_path(folder_);
     const fs::path batch = Batch("a.csv,HA,Owner,Addr,15/06/2024\r\n");
-    const bool ran = RunBatch(folder_.string(), batch.string(), {}, steps_);
+    const bool ran = RunBatch(testing::Job(steps_, folder_.string()), batch.string());
     fs::current_path(previous);
     EXPECT_TRUE(ran);
     EXPECT_EQ(Log(), "Data analysed from a.csv\r\n");
@@ -384,17 +383,17 @@ TEST_F(Runs, TheRealAnalysisLogsTheErrorCodeOfAHerdTooSmallToAnalyse) {
     RunSteps steps = StandardRunSteps();
     steps.print = steps_.print;
     steps.printerInstalled = nullptr;
-    EXPECT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
+    EXPECT_TRUE(RunBatch(testing::Job(steps, folder_.string()), batch.string()));
     EXPECT_EQ(Log(), "Analysis failes for " + Path("a.csv") + " with error code 2\r\n");
     EXPECT_TRUE(printed_.empty());
 }
 
 TEST_F(Runs, SingleHerdCsvTakesHerdAndDateFromTheIdentificationRowOnly) {
-    SetWorkingFolder(folder_.string());
+    workingFolder_ = folder_.string();
     const fs::path withId = Herd("id.csv", "FARMER ID,H77,Mrs K,Farm Rd,14/05/2024");
-    EXPECT_TRUE(RunSingleHerdCsv(withId.string(), {}, steps_));
+    EXPECT_TRUE(RunSingleHerdCsv(testing::Job(steps_, workingFolder_), withId.string()));
     const fs::path withoutId = Herd("plain.csv");
-    EXPECT_TRUE(RunSingleHerdCsv(withoutId.string(), {}, steps_));
+    EXPECT_TRUE(RunSingleHerdCsv(testing::Job(steps_, workingFolder_), withoutId.string()));
     ASSERT_EQ(calls_.size(), 2u);
     EXPECT_EQ(calls_[0].herdNumber, "H77");
     EXPECT_EQ(calls_[0].owner, "Mrs K");
@@ -406,12 +405,12 @@ TEST_F(Runs, SingleHerdCsvTakesHerdAndDateFromTheIdentificationRowOnly) {
 }
 
 TEST_F(Runs, SingleHerdCsvWithoutIdentificationRowIsRefusedByTheAnalysis) {
-    SetWorkingFolder(folder_.string());
+    workingFolder_ = folder_.string();
     const fs::path plain = Herd("plain.csv");
     RunSteps steps = StandardRunSteps();
     steps.print = steps_.print;
     steps.printerInstalled = nullptr;
-    EXPECT_FALSE(RunSingleHerdCsv(plain.string(), {}, steps));
+    EXPECT_FALSE(RunSingleHerdCsv(testing::Job(steps, workingFolder_), plain.string()));
     EXPECT_EQ(services_.infos, std::vector<std::string>{"Analysis failes for " + plain.string() +
                                                         ": Analysis date must not be zero."});
     EXPECT_EQ(ReadFile(folder_ / kSummaryFileName), SummaryHeaderText() + "\r\n");
@@ -419,14 +418,14 @@ TEST_F(Runs, SingleHerdCsvWithoutIdentificationRowIsRefusedByTheAnalysis) {
 }
 
 TEST_F(Runs, SingleHerdCsvReportsWhatStoppedIt) {
-    SetWorkingFolder(folder_.string());
-    EXPECT_FALSE(RunSingleHerdCsv(Path("missing.csv"), {}, steps_));
+    workingFolder_ = folder_.string();
+    EXPECT_FALSE(RunSingleHerdCsv(testing::Job(steps_, workingFolder_), Path("missing.csv")));
     outcomes_["H7"] = {3, 7, ""};
     const fs::path herd = Herd("h7.csv", "FARMER ID,H7,Owner,Addr,14/05/2024");
-    EXPECT_TRUE(RunSingleHerdCsv(herd.string(), {false, ""}, steps_));  // printing: silent
-    EXPECT_TRUE(RunSingleHerdCsv(herd.string(), {true, ""}, steps_));
-    SetWorkingFolder(Path("absent"));
-    EXPECT_FALSE(RunSingleHerdCsv(herd.string(), {}, steps_));
+    EXPECT_TRUE(RunSingleHerdCsv(testing::Job(steps_, workingFolder_, {false, ""}), herd.string()));  // printing: silent
+    EXPECT_TRUE(RunSingleHerdCsv(testing::Job(steps_, workingFolder_, {true, ""}), herd.string()));
+    workingFolder_ = Path("absent");
+    EXPECT_FALSE(RunSingleHerdCsv(testing::Job(steps_, workingFolder_), herd.string()));
     EXPECT_EQ(services_.infos,
               (std::vector<std::string>{"Could not load data from " + Path("missing.csv"),
                                         "No report possible for " + herd.string(),
@@ -449,14 +448,14 @@ TEST_F(Runs, ByteOrderMarksAreSkippedAndUtf16FilesRefused) {
     const std::string line = ",H1,Owner,Addr,31/05/2026\r\n";
 
     const fs::path plainBatch = Batch(Path("plain.csv") + line);
-    ASSERT_TRUE(RunBatch(folder_.string(), plainBatch.string(), {}, steps));
+    ASSERT_TRUE(RunBatch(testing::Job(steps, folder_.string()), plainBatch.string()));
     const std::vector<std::string> plain = testing::Lines(ReadFile(folder_ / kSummaryFileName));
     ASSERT_EQ(plain.size(), 2u);
     ASSERT_NE(plain[1].find(",590001,"), std::string::npos);  // the FARMER ID row's herd
 
     const fs::path batch = Batch(bom + Path("bom.csv") + line + Path("utf16.csv") + line +
                                  Path("plain.csv") + line);
-    ASSERT_TRUE(RunBatch(folder_.string(), batch.string(), {}, steps));
+    ASSERT_TRUE(RunBatch(testing::Job(steps, folder_.string()), batch.string()));
     EXPECT_EQ(Log(), "Data analysed from " + Path("bom.csv") + "\r\n" +
                          "Could not load data from " + Path("utf16.csv") + "\r\n" +
                          "Data analysed from " + Path("plain.csv") + "\r\n");
@@ -466,12 +465,12 @@ TEST_F(Runs, ByteOrderMarksAreSkippedAndUtf16FilesRefused) {
     WriteFile(folder_ / "summary.csv", bom + plain[0] + "\r\n" + plain[1] + "\r\n");
     WriteFile(folder_ / "summary16.csv", utf16);
     ASSERT_EQ(printed_.size(), 3u);
-    EXPECT_TRUE(RunReportFromSummaryCsv(Path("summary.csv"), {}, steps));
+    EXPECT_TRUE(RunReportFromSummaryCsv(testing::Job(steps), Path("summary.csv")));
     EXPECT_EQ(printed_.back().SHNO, "590001");
-    EXPECT_FALSE(RunReportFromSummaryCsv(Path("summary16.csv"), {}, steps));
-    EXPECT_FALSE(RunSingleHerdCsv(Path("utf16.csv"), {}, steps));
+    EXPECT_FALSE(RunReportFromSummaryCsv(testing::Job(steps), Path("summary16.csv")));
+    EXPECT_FALSE(RunSingleHerdCsv(testing::Job(steps, workingFolder_), Path("utf16.csv")));
     WriteFile(folder_ / "batch16.txt", utf16);
-    EXPECT_FALSE(RunBatch(folder_.string(), Path("batch16.txt"), {}, steps));
+    EXPECT_FALSE(RunBatch(testing::Job(steps, folder_.string()), Path("batch16.txt")));
     const std::string refused = ": UTF-16 text is not supported; save it as CSV";
     EXPECT_EQ(services_.infos,
               (std::vector<std::string>{Path("utf16.csv") + refused, Path("summary16.csv") + refused,
@@ -491,7 +490,7 @@ TEST_F(Runs, AStoredResultOf100BytesPrintsWithTheRestZeroAndStoredDates) {
     WriteFile(folder_ / "short.qmr",
               std::string(reinterpret_cast<const char*>(bytes.data()), 100));
 
-    EXPECT_TRUE(RunReportFromStoredResult(Path("short.qmr"), {}, steps_));
+    EXPECT_TRUE(RunReportFromStoredResult(testing::Job(steps_), Path("short.qmr")));
     ASSERT_EQ(printed_.size(), 1u);
     HerdReport expected;
     ClearHerdReport(expected);
@@ -513,12 +512,12 @@ TEST_F(Runs, AStoredResultOf100BytesPrintsWithTheRestZeroAndStoredDates) {
 }
 
 TEST_F(Runs, ReportFromFilesSaysWhyThereIsNone) {
-    EXPECT_FALSE(RunReportFromStoredResult(Path("none.qmr"), {}, steps_));
-    EXPECT_FALSE(RunReportFromSummaryCsv(Path("none.csv"), {}, steps_));
+    EXPECT_FALSE(RunReportFromStoredResult(testing::Job(steps_), Path("none.qmr")));
+    EXPECT_FALSE(RunReportFromSummaryCsv(testing::Job(steps_), Path("none.csv")));
     WriteFile(folder_ / "header.csv", SummaryHeaderText() + "\r\n");
-    EXPECT_FALSE(RunReportFromSummaryCsv(Path("header.csv"), {}, steps_));
+    EXPECT_FALSE(RunReportFromSummaryCsv(testing::Job(steps_), Path("header.csv")));
     WriteFile(folder_ / "bad.csv", SummaryHeaderText() + "\r\n\"o\",\"a\",H,0,\"31/02/06\"\r\n");
-    EXPECT_FALSE(RunReportFromSummaryCsv(Path("bad.csv"), {}, steps_));
+    EXPECT_FALSE(RunReportFromSummaryCsv(testing::Job(steps_), Path("bad.csv")));
     EXPECT_EQ(services_.infos,
               (std::vector<std::string>{"Could not open " + Path("none.qmr"),
                                         "Could not open " + Path("none.csv"),
@@ -542,7 +541,7 @@ TEST_F(Runs, ReportFromSummaryCsvRebuildsTheSecondLine) {
     WriteFile(folder_ / "rows.csv", SummaryHeaderText() + "\r\n" + SummaryRowText(r) + "\r\n" +
                                         SummaryRowText(other) + "\r\n");
 
-    EXPECT_TRUE(RunReportFromSummaryCsv(Path("rows.csv"), {}, steps_));
+    EXPECT_TRUE(RunReportFromSummaryCsv(testing::Job(steps_), Path("rows.csv")));
     ASSERT_EQ(printed_.size(), 1u);
     EXPECT_EQ(printed_[0].SHNO, "H1");
     EXPECT_EQ(printed_[0].Yield2yo, 13.0);

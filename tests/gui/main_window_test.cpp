@@ -23,6 +23,7 @@
 #include "batch/working_folder.h"
 #include "recording_services.h"
 #include "test_files.h"
+#include "test_job.h"
 
 namespace ovista {
 namespace {
@@ -67,7 +68,7 @@ protected:
         setup_.steps.analyse = [this](const std::string& herdNumber, Date analysisDate,
                                       const std::string& owner, const std::string& address,
                                       HerdList&, HerdReport& report, const std::string&,
-                                      const SummaryWriter&) {
+                                      const SummaryWriter&, UserServices&) {
             calls_.push_back({herdNumber, analysisDate, owner, address});
             ClearHerdReport(report);
             report.AnalysisCalvingPattern = 1;  // seasonal: a report to print
@@ -77,10 +78,10 @@ protected:
             outputs_.push_back(output);
         };
         setup_.homeFolder = (root_ / "home").string();
+        setup_.reports = &testing::NoReportSink();  // a printer, unless a test says otherwise
     }
     ~MainWindowTest() override {
         window_.reset();
-        ResetWorkingFolder();
         SetTodayFromClock();
         fs::remove_all(root_);
     }
@@ -447,7 +448,6 @@ TEST_F(MainWindowTest, TheTrendPageBoxAddsTheEarlierSeasonsAndIsRemembered) {
                   Text("inputFile").toStdString() + "\r\n" + transfer_.string() + "\r\n0\r\n" +
                       (ticked ? "TRENDS\r\n" : ""));
     }
-    SetTrendsWanted(false);
 }
 
 TEST(UserConfigFolder, FollowsXdgConfigHomeWhenItIsAnAbsolutePath) {

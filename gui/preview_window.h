@@ -19,6 +19,15 @@ namespace ovista {
 
 class PreviewPageView;
 
+// Shows the pages in the modal "Print Preview" window, opened maximised, until the person
+// closes it.
+PreviewEnd RunPreviewDialog(const PreviewPages& pages, const PreviewActions& actions = {});
+
+// The folder the save dialogs propose: the last one saved into during this run of the
+// program, else the user's home folder.
+QString LastSaveFolder();
+void SetLastSaveFolder(const QString& folder);
+
 class PreviewWindow : public QDialog {
 public:
     // Entries of the zoom list, in order.

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "report/qt/preview_window.h"
-#include "report/qt/print_report.h"
+#include "gui/preview_window.h"
+#include "gui/report_output.h"
 #include "report/qt/report_images.h"
 #include "report_qt/qt_test_support.h"
 
@@ -61,6 +61,19 @@ TEST(PrintReport, SaveToPdfAsksForTheFileAndACancelWritesNothing) {
     EXPECT_TRUE(overPreview);
     EXPECT_TRUE(previewOpen);
     EXPECT_TRUE(QDir(last.path()).isEmpty());
+}
+
+TEST(ReportPdf, PrintingWithoutAPrinterIsAClearError) {
+    HerdReport report;
+    ClearHerdReport(report);
+    for (const int kind : {kOutputPrinter, 7, -1}) {
+        try {
+            PrintReport(report, kind);
+            GTEST_SKIP() << "this machine has a printer";
+        } catch (const OvistaError& error) {
+            EXPECT_STREQ(error.what(), "No printer is installed");
+        }
+    }
 }
 
 }  // namespace

@@ -17,10 +17,10 @@
 #include <QWheelEvent>
 #include <functional>
 
-#include "qt_test_support.h"
+#include "report_qt/qt_test_support.h"
 #include "recording_services.h"
-#include "report/qt/preview_window.h"
-#include "report/qt/print_report.h"
+#include "gui/preview_window.h"
+#include "gui/report_output.h"
 
 namespace ovista {
 namespace {

@@ -1,4 +1,4 @@
-#include "report/qt/preview_window.h"
+#include "gui/preview_window.h"
 
 #include <QApplication>
 #include <QComboBox>
