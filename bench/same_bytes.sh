@@ -73,7 +73,9 @@ files="QMRBATCH.REP TAMSLREP.CSV CONCEPS.CSV DbugQMR.TXT DbugQM1.TXT stderr.txt"
 # With TRENDS in the keys of either run, its season rows too.
 if [ -e "$dir/old/TRENDS.CSV" ] || [ -e "$dir/new/TRENDS.CSV" ]; then files="$files TRENDS.CSV"; fi
 for f in $files; do
-  if cmp -s "$dir/old/$f" "$dir/new/$f"; then
+  if [ ! -e "$dir/old/$f" ] && [ ! -e "$dir/new/$f" ]; then
+    echo "same      $f (written by neither)"  # the traces under NOTRACE
+  elif cmp -s "$dir/old/$f" "$dir/new/$f"; then
     echo "same      $f ($(wc -c <"$dir/old/$f") bytes)"
   else
     echo "DIFFERENT $f"
