@@ -67,10 +67,12 @@ bool HoldsMistypedDate(const CowRecord& r, Date analysisDate) {
     const auto outside = [from](Date date) {
         return date != 0 && static_cast<std::uint64_t>(date - from) > 2 * std::uint64_t{kMistypedYearDays};
     };
-    bool found = outside(r.Calved) | outside(r.Dryoff) | outside(r.Culled) | outside(r.NextCalve);
-    for (const ServiceRecord& service : ServicesInUse(r)) found |= outside(service.Date);
-    for (const PregTestRecord& test : r.PregTests) found |= outside(test.Date);
-    return found;
+    // Every date is looked at, without a branch each: the bits are or-ed, not the truths.
+    unsigned found = unsigned{outside(r.Calved)} | unsigned{outside(r.Dryoff)} |
+                     unsigned{outside(r.Culled)} | unsigned{outside(r.NextCalve)};
+    for (const ServiceRecord& service : ServicesInUse(r)) found |= unsigned{outside(service.Date)};
+    for (const PregTestRecord& test : r.PregTests) found |= unsigned{outside(test.Date)};
+    return found != 0;
 }
 
 }  // namespace
