@@ -88,7 +88,8 @@ void CountConception(AnalysisContext& context, CowRecord& record) {
         record.ConceptionDate = test.Date - 7 * test.Weeks;
         const std::int64_t n = static_cast<std::int64_t>(context.AnalysisDate) - record.ConceptionDate;
         if (n < -32768 || n > 32767) {
-            ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
+            (context.messages != nullptr ? *context.messages : Services())
+                .ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
         } else if (n > -kFutureConceptionDays && n <= kHistogramDays) {
             ++context.DailyConceptions[static_cast<int>(n)];
         }
@@ -378,9 +379,10 @@ void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const 
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
                  const std::string& workingFolder, const SummaryWriter& writeSummary,
-                 CowLists* cowLists) {
+                 UserServices& services, CowLists* cowLists) {
     if (analysisDate == 0) throw OvistaError(kZeroAnalysisDateMessage);
     auto context = std::make_unique<AnalysisContext>(herd, report, analysisDate, writeSummary);
+    context->messages = &services;
     context->cowLists = cowLists;
     AnalyseHerd(*context, herdNumber, owner, address, workingFolder);
 }

@@ -27,11 +27,12 @@ inline constexpr const char* kZeroAnalysisDateMessage = "Analysis date must not 
 // filled with the herd's cow lists before writeSummary runs (a writer holding it can write
 // them with the summary row); it stays not made when no summary row is reached.
 // OvistaError(kZeroAnalysisDateMessage) for an analysis date of 0, before anything is
-// touched; RangeError when a day count or count does not fit its 16 bits.
+// touched; RangeError when a day count or count does not fit its 16 bits. Its messages go to
+// services.
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
                  const std::string& workingFolder, const SummaryWriter& writeSummary,
-                 CowLists* cowLists = nullptr);
+                 UserServices& services = Services(), CowLists* cowLists = nullptr);
 
 // The same on a context the caller holds (its herd, report, analysis date and summary
 // writer), so that its histograms and period summaries can be looked at afterwards.

@@ -18,6 +18,7 @@
 #include "analysis/trace.h"
 #include "herd/errors.h"
 #include "herd/herd_list.h"
+#include "herd/services.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -185,6 +186,7 @@ struct AnalysisContext {
     HerdList& herd;
     HerdReport& report;
     SummaryWriter writeSummary;  // may be empty: nothing is written
+    UserServices* messages = nullptr;  // where the analysis's messages go; nullptr: Services()
     // When set, receives the herd's cow lists just before the summary row is written (so a
     // writer can put them out with it); left not made when the analysis stops before that.
     CowLists* cowLists = nullptr;

@@ -10,7 +10,8 @@
 
 #include "app/command_line.h"
 #include "app/console_services.h"
-#include "app/qt_services.h"
+#include "gui/qt_services.h"
+#include "gui/report_output.h"
 #include "app/startup.h"
 #include "herd/heap.h"
 #include "herd/services.h"
@@ -60,7 +61,8 @@ int main(int argc, char* argv[]) {
     InstallServices(services.get());
     int status = 1;
     try {
-        status = RunChosenMode(keys, console);
+        QtReportSink reports;
+        status = RunChosenMode(keys, console, *services, reports);
     } catch (const std::bad_alloc&) {
         // Said, not aborted: the files of the run hold whole lines up to here.
         ShowInfo("The run stopped: out of memory");

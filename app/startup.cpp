@@ -4,16 +4,16 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/folder_lock.h"
-#include "app/main_window.h"
-#include "app/batch_progress.h"
-#include "app/benchmark_run.h"
-#include "app/merge_shards.h"
-#include "app/parallel_batch.h"
-#include "app/run_files.h"
-#include "app/runs.h"
-#include "app/stop_signals.h"
-#include "app/working_folder.h"
+#include "batch/folder_lock.h"
+#include "gui/main_window.h"
+#include "batch/batch_progress.h"
+#include "batch/benchmark_run.h"
+#include "batch/merge_shards.h"
+#include "batch/parallel_batch.h"
+#include "batch/run_files.h"
+#include "batch/runs.h"
+#include "batch/stop_signals.h"
+#include "batch/working_folder.h"
 #include "herd/errors.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
@@ -60,52 +60,65 @@ bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool disp
            !displayNamed;
 }
 
-int RunChosenMode(const CommandLineValues& keys, bool consoleServices) {
-    const ReportOutput output{keys.preview == 1, keys.pdfFolder, consoleServices};
-    SetTraceFilesWanted(!keys.noTrace);
-    SetTrendsWanted(keys.trends);
+BatchJob JobOfKeys(const CommandLineValues& keys, bool consoleServices, UserServices& services,
+                   ReportSink& reports) {
+    BatchJob job(services, reports);
+    job.output = ReportOutput{keys.preview == 1, keys.pdfFolder, consoleServices};
+    job.traces = !keys.noTrace;
+    job.trends = keys.trends;
+    if (ChooseRunMode(keys) == RunMode::Batch) {
+        job.workingFolder = keys.transferFolder;
+        job.jobs = BatchJobs(keys.jobs, consoleServices, job.output);
+        job.progressLine = consoleServices && !job.output.preview && StandardErrorIsTerminal();
+    }
+    return job;
+}
+
+int RunChosenMode(const CommandLineValues& keys, bool consoleServices, UserServices& services,
+                  ReportSink& reports) {
+    const BatchJob job = JobOfKeys(keys, consoleServices, services, reports);
     bool ranToEnd = false;
     switch (ChooseRunMode(keys)) {
         case RunMode::Batch: {
             const StopSignalHandlers handlers;
-            ranToEnd = RunBatch(keys.transferFolder, keys.batchFile, output, StandardRunSteps(),
-                                BatchJobs(keys.jobs, consoleServices, output),
-                                consoleServices && !output.preview && StandardErrorIsTerminal());
+            ranToEnd = RunBatch(job, keys.batchFile);
             if (StopSignal() != 0) return StopStatus(StopSignal());
             // The batch's own folder: the transfer folder as the batch cut it.
-            if (ranToEnd && keys.benchmark) ranToEnd = RunBenchmark(WorkingFolder());
+            if (ranToEnd && keys.benchmark) {
+                ranToEnd = RunBenchmark(WorkingFolder(job.workingFolder), services, reports);
+            }
             break;
         }
         case RunMode::MergeShards: {
             {
                 FolderLock lock;
                 if (lock.Take(WithTrailingSeparator(keys.transferFolder)) == FolderLock::Result::InUse) {
-                    ShowInfo(FolderInUseMessage(keys.transferFolder));
+                    services.ShowInfo(FolderInUseMessage(keys.transferFolder));
                     return 1;
                 }
-                ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders));
+                ranToEnd = MergeShards(keys.transferFolder, SplitShardFolders(keys.mergeFolders), services);
             }
             // The benchmark takes the folder again once the merge has let it go.
-            if (ranToEnd && keys.benchmark) ranToEnd = RunBenchmark(keys.transferFolder);
+            if (ranToEnd && keys.benchmark) ranToEnd = RunBenchmark(keys.transferFolder, services, reports);
             break;
         }
         case RunMode::Benchmark:
-            return RunBenchmark(keys.transferFolder) ? 0 : 1;
+            return RunBenchmark(keys.transferFolder, services, reports) ? 0 : 1;
         case RunMode::ReportFromSummaryCsv:
-            ranToEnd = RunReportFromSummaryCsv(keys.reportCsvFile, output);
+            ranToEnd = RunReportFromSummaryCsv(job, keys.reportCsvFile);
             break;
         case RunMode::ReportFromStoredResult:
-            ranToEnd = RunReportFromStoredResult(keys.storedResultFile, output);
+            ranToEnd = RunReportFromStoredResult(job, keys.storedResultFile);
             break;
         case RunMode::SingleHerdCsv: {
             const StopSignalHandlers handlers;
-            ranToEnd = RunSingleHerdCsv(keys.herdCsvFile, output);
+            ranToEnd = RunSingleHerdCsv(job, keys.herdCsvFile);
             if (StopSignal() != 0) return StopStatus(StopSignal());
             break;
         }
         case RunMode::Interactive: {
             if (consoleServices) {
-                ShowInfo("The main window needs a display; give the keys of a run "
+                services.ShowInfo("The main window needs a display; give the keys of a run "
                          "(ovista --help lists them).");
                 return 1;
             }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "batch/runs.h"
 
 namespace ovista {
 
@@ -28,6 +29,12 @@ bool SetTodayForRun();
 // when it stopped on a failure it reported, 130 or 143 when Ctrl-C or SIGTERM stopped a
 // herd run between herds. The interactive mode needs windows: with console
 // services it says so and fails instead of waiting for a window nobody can close.
-int RunChosenMode(const CommandLineValues& keys, bool consoleServices);
+// Messages go to services, reports to reports.
+int RunChosenMode(const CommandLineValues& keys, bool consoleServices, UserServices& services,
+                  ReportSink& reports);
+
+// The job of the run the keys choose: its folder, output and options.
+BatchJob JobOfKeys(const CommandLineValues& keys, bool consoleServices, UserServices& services,
+                   ReportSink& reports);
 
 }  // namespace ovista

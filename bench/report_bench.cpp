@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/runs.h"
-#include "app/working_folder.h"
+#include "batch/runs.h"
+#include "batch/working_folder.h"
+#include "gui/report_output.h"
+#include "herd/services.h"
 #include "herd/textutil.h"
 #include "interpret/interpretation.h"
 #include "report/qt/print_report.h"
@@ -43,13 +45,13 @@ const std::vector<ovista::HerdReport>& Reports() {
         ovista::SetTodayFromClock();
         const fs::path work = fs::temp_directory_path() / ("ovista_report_bench_" + std::to_string(::getpid()));
         fs::create_directories(work);
-        ovista::SetWorkingFolder(work.string());
         std::vector<ovista::HerdReport> made;
-        ovista::RunSteps steps = ovista::StandardRunSteps();
-        steps.print = [&made](const ovista::HerdReport& report, const ovista::ReportOutput&) { made.push_back(report); };
+        ovista::QtReportSink devices;
+        ovista::BatchJob job(ovista::Services(), devices);
+        job.workingFolder = work.string();
+        job.steps.print = [&made](const ovista::HerdReport& report, const ovista::ReportOutput&) { made.push_back(report); };
         for (int i = 1; i <= 6; ++i) {
-            ovista::RunSingleHerdCsv(std::string(OVISTA_SOURCE_DIR) + "/examples/herd00" + std::to_string(i) + ".csv",
-                                     {}, steps);
+            ovista::RunSingleHerdCsv(job, std::string(OVISTA_SOURCE_DIR) + "/examples/herd00" + std::to_string(i) + ".csv");
         }
         fs::remove_all(work);
         return made;

@@ -75,7 +75,7 @@ files="QMRBATCH.REP TAMSLREP.CSV CONCEPS.CSV DbugQMR.TXT DbugQM1.TXT stderr.txt"
 if [ -e "$dir/old/TRENDS.CSV" ] || [ -e "$dir/new/TRENDS.CSV" ]; then files="$files TRENDS.CSV"; fi
 for f in $files; do
   if [ ! -e "$dir/old/$f" ] && [ ! -e "$dir/new/$f" ]; then
-    echo "absent    $f (neither run wrote it, as with NOTRACE)"
+    echo "same      $f (written by neither)"  # the traces under NOTRACE
   elif cmp -s "$dir/old/$f" "$dir/new/$f"; then
     echo "same      $f ($(wc -c <"$dir/old/$f") bytes)"
   else

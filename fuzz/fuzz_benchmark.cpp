@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/benchmark_files.h"
+#include "formats/benchmark_files.h"
 #include "fuzz/fuzz_support.h"
 #include "herd/errors.h"
 #include "report/benchmark_pages.h"

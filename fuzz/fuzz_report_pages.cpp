@@ -52,14 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordingCanvas third(4958, 7017);
     try {
         const Interpretation interpretation = InterpretReport(report);
+        const HerdReportPages pages(interpretation, report, &earlier);
+        RecordingCanvas* devices[] = {&first, &second, &third};
         ReportCanvas canvas(report, first, 600);
-        canvas.SetPageNo(1);
-        DrawReportPage(canvas, 1, interpretation);
-        canvas.SetDevice(second);
-        canvas.SetPageNo(2);
-        DrawReportPage(canvas, 2, interpretation);
-        canvas.SetDevice(third);
-        DrawTrendPage(canvas, InterpretTrends(report, earlier));
+        for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
+            canvas.SetDevice(*devices[pageNo - 1]);
+            pages.Draw(canvas, pageNo);
+        }
     } catch (const OvistaError&) {
         return 0;  // reported to the user as the report that could not be made
     }

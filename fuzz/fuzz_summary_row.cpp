@@ -6,7 +6,7 @@
 #include <string>
 
 #include "analysis/herd_report.h"
-#include "app/summary_file.h"
+#include "formats/summary_file.h"
 #include "fuzz/fuzz_support.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"

@@ -30,4 +30,24 @@ public:
     explicit IntegerError(const std::string& text);
 };
 
+// Printing was asked for on a machine with no printer at all: the same for every report of a
+// run, unlike a report that fails on its own.
+class NoPrinterError : public OvistaError {
+public:
+    using OvistaError::OvistaError;
+};
+
+// A report's file could not be written: what() is "Could not write <path>: <reason>".
+class ReportFileError : public OvistaError {
+public:
+    ReportFileError(const std::string& path, const std::string& reason)
+        : OvistaError("Could not write " + path + ": " + reason), path_(path), reason_(reason) {}
+    const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string path_;
+    std::string reason_;
+};
+
 }  // namespace ovista

@@ -343,7 +343,8 @@ void DecodeInductionCode(std::string_view text, std::int16_t& code) {
 }
 
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
-                  std::unique_ptr<HerdList>& list, HerdHeaderFields& header) {
+                  std::unique_ptr<HerdList>& list, HerdHeaderFields& header,
+                  UserServices& services) {
     list = std::make_unique<HerdList>();
     RegularFileInput file(fileName, kHerdFileInput);
     if (!file.IsOpen()) {
@@ -352,7 +353,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::istream& in = file.Stream();
     if (!SkipByteOrderMark(in)) {
         // Read byte by byte, UTF-16 would give a herd of garbage rows.
-        ShowInfo(kUtf16TextMessage);
+        services.ShowInfo(kUtf16TextMessage);
         return false;
     }
 
@@ -388,7 +389,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
         ThrowIfStopRequested();  // a big herd takes seconds
         ++lineNumber;
         SplitCsvLine(line, fieldText, fields);
-        PumpMessages();
+        services.PumpMessages();
 
         if (EqualsUpperAscii(fields[0], "FARMER ID")) {
             for (std::size_t i = 0; i < header.size(); ++i) header[i].assign(fields[i]);
@@ -399,7 +400,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
             continue;
         }
         if (!status) {
-            status = ShowStatus("Extracting Tamsel data for " + label);
+            status = services.ShowStatus("Extracting Tamsel data for " + label);
         }
         try {
             ParseLactationRow(fields, *list, key);
@@ -408,11 +409,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
         } catch (const std::exception& error) {
             // A file of many bad rows is one problem, not a box for every row.
             if (++badRows <= kReportedBadRows) {
-                ShowWarning(BadRowMessage(error.what(), lineNumber, fields));
+                services.ShowMessage(MessageKind::Warning, BadRowMessage(error.what(), lineNumber, fields));
             }
         }
     }
-    if (badRows > kReportedBadRows) ShowWarning(FurtherBadRowsMessage(badRows - kReportedBadRows));
+    if (badRows > kReportedBadRows) {
+        services.ShowMessage(MessageKind::Warning, FurtherBadRowsMessage(badRows - kReportedBadRows));
+    }
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "herd/errors.h"
 #include "herd/herd_list.h"
 #include "herd/input_file.h"
+#include "herd/services.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -50,8 +51,10 @@ inline constexpr InputKind kHerdFileInput{"a herd file", 256 * kMegabyte};
 // kHerdFileInput; StopRequested when the run is asked to stop while the file is read.
 // NotHerdFileError when the file's first 4 KB hold a NUL byte or are mostly control bytes
 // (header untouched).
+// services: where its messages, status window and message pump go.
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
-                  std::unique_ptr<HerdList>& list, HerdHeaderFields& header);
+                  std::unique_ptr<HerdList>& list, HerdHeaderFields& header,
+                  UserServices& services = Services());
 
 // The key of a lactation: cow identifier cut or space-filled to 11 characters, then the
 // calving day number right-aligned in 9 (20 characters in all). One cow's lactations stand

@@ -50,4 +50,12 @@ inline std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) {
 }
 inline void PumpMessages() { Services().PumpMessages(); }
 
+// The same on services handed down by the caller.
+inline void ShowWarning(UserServices& services, const std::string& message) {
+    services.ShowMessage(MessageKind::Warning, message);
+}
+inline void ShowError(UserServices& services, const std::string& message) {
+    services.ShowMessage(MessageKind::Error, message);
+}
+
 }  // namespace ovista

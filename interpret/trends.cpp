@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "herd/textutil.h"
+#include "interpret/benchmark.h"
 #include "interpret/facts_block.h"
 #include "interpret/interpretation.h"
 #include "interpret/ratings.h"
@@ -155,24 +156,8 @@ TrendValue ValueOf(TrendFigure figure, const HerdReport& r) {
     return v;
 }
 
-const char* SystemName(int system) {
-    if (system == kSplitCalving) return "Split";
-    if (system == kYearRoundCalving) return "Year-round";
-    return "Seasonal";
-}
-
 const char* SystemWords(int system) {
     return IsYearRound(system) ? "year-round calving" : "seasonal or split calving";
-}
-
-const char* LevelName(int analType) {
-    switch (analType) {
-        case kBasisEarlyPregTest: return "Detailed";
-        case kBasisMatingRecords:
-        case kBasisPregTest: return "Intermediate";
-        case kBasisRecalving: return "Basic";
-        default: return "";
-    }
 }
 
 std::pair<Date, Date> SeasonWindow(const HerdReport& r) {
@@ -196,8 +181,9 @@ TrendSeason SeasonOf(const HerdReport& r) {
     const auto [first, last] = SeasonWindow(r);
     s.calvedFrom = DateText(first);
     s.calvedTo = DateText(last);
-    s.system = SystemName(r.ActCalvingPattern);
-    s.level = LevelName(r.AnalType);
+    // A record of no known system (a damaged stored result) is headed as a seasonal one.
+    s.system = CalvingSystemName(IsKnownSystem(r.ActCalvingPattern) ? r.ActCalvingPattern : kSeasonalCalving);
+    s.level = AnalysisLevelName(r.AnalType);
     s.cows = IntToText(r.CowsAnalysed);
     s.calvingSystem = r.ActCalvingPattern;
     return s;

@@ -2,6 +2,7 @@
 
 #include "report/page1.h"
 #include "report/page2.h"
+#include "report/page3.h"
 #include "report/page_header.h"
 #include "report/page_marks_draw.h"
 
@@ -19,6 +20,21 @@ void DrawReportPage(ReportCanvas& canvas, int pageNo, const Interpretation& inte
     }
     DrawPage1Body(canvas, system);
     DrawPageMarks(canvas, interpretation.marks);
+}
+
+HerdReportPages::HerdReportPages(const Interpretation& interpretation, const HerdReport& report,
+                                 const std::vector<HerdReport>* earlierSeasons)
+    : interpretation_(interpretation) {
+    if (earlierSeasons != nullptr) trends_ = InterpretTrends(report, *earlierSeasons);
+}
+
+void HerdReportPages::Draw(ReportCanvas& canvas, int pageNo) const {
+    if (pageNo == kTrendPageNo && trends_) {
+        DrawTrendPage(canvas, *trends_);
+        return;
+    }
+    canvas.SetPageNo(pageNo);
+    DrawReportPage(canvas, pageNo, interpretation_);
 }
 
 }  // namespace ovista

@@ -1,6 +1,7 @@
 #pragma once
-// The print preview window of a report: the pages as pictures, with zoom, thumbnails, page
-// tabs, printing, JPEG export and saving as a PDF file.
+// What the print preview window of a report (gui/preview_window.h) shows and offers: the
+// pages as pictures, with zoom, thumbnails, page tabs, printing, JPEG export and saving as a
+// PDF file.
 #include <QPicture>
 #include <QRect>
 #include <QSize>
@@ -29,14 +30,5 @@ struct PreviewActions {
 
 // How the person left the preview.
 enum class PreviewEnd { Closed, SkipRemaining };
-
-// Shows the pages in the modal "Print Preview" window, opened maximised, until the person
-// closes it.
-PreviewEnd RunPreviewDialog(const PreviewPages& pages, const PreviewActions& actions = {});
-
-// The folder the save dialogs propose: the last one saved into during this run of the
-// program, else the user's home folder.
-QString LastSaveFolder();
-void SetLastSaveFolder(const QString& folder);
 
 }  // namespace ovista

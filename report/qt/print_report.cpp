@@ -1,7 +1,6 @@
 #include "report/qt/print_report.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
@@ -48,20 +47,18 @@ void DrawReport(const HerdReport& report, const PageTarget& target,
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
 
-    QPainterCanvas first(target.beginPage(1), target.pagePixels, images);
-    ReportCanvas canvas(report, first, target.dotsPerInch);
-    canvas.SetPageNo(1);
-    DrawReportPage(canvas, 1, interpretation);
-
-    QPainterCanvas second(target.beginPage(2), target.pagePixels, images);
-    canvas.SetDevice(second);
-    canvas.SetPageNo(2);
-    DrawReportPage(canvas, 2, interpretation);
-    if (earlierSeasons == nullptr) return;
-
-    QPainterCanvas third(target.beginPage(kTrendPageNo), target.pagePixels, images);
-    canvas.SetDevice(third);
-    DrawTrendPage(canvas, InterpretTrends(report, *earlierSeasons));
+    const HerdReportPages pages(interpretation, report, earlierSeasons);
+    std::optional<QPainterCanvas> device;
+    std::optional<ReportCanvas> canvas;
+    for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
+        device.emplace(target.beginPage(pageNo), target.pagePixels, images);
+        if (canvas) {
+            canvas->SetDevice(*device);
+        } else {
+            canvas.emplace(report, *device, target.dotsPerInch);
+        }
+        pages.Draw(*canvas, pageNo);
+    }
 }
 
 std::string Native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
@@ -77,7 +74,9 @@ QPrinterInfo ReportPrinter() {
     return printer;
 }
 
-void PrintOnPrinter(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
+}  // namespace
+
+void PrintReportOnPrinter(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
     QPrinter printer(ReportPrinter(), QPrinter::HighResolution);
     printer.setDocName(kJobTitle);
     QPainter painter;
@@ -92,6 +91,8 @@ void PrintOnPrinter(const HerdReport& report, const std::vector<HerdReport>* ear
     DrawReport(report, target, earlierSeasons);
     if (!painter.end()) throw OvistaError("Could not finish printing on " + printer.printerName().toStdString());
 }
+
+namespace {
 
 // The page the preview shows: the default printer's, or A4 at 600 dots per inch when there
 // is no printer (the preview still serves for JPEG and PDF).
@@ -112,8 +113,9 @@ void PreviewPaper(PreviewPages& pages) {
     pages.printableArea = QRect(QPoint(0, 0), pages.paperPixels);
 }
 
-PreviewEnd PreviewReport(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons,
-                         const PdfDestination& pdf, const PreviewOptions& options) {
+}  // namespace
+
+PreviewPages ReportPreviewPages(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
     PreviewPages pages;
     PreviewPaper(pages);
     pages.pages.resize(earlierSeasons != nullptr ? 3 : 2);
@@ -131,32 +133,11 @@ PreviewEnd PreviewReport(const HerdReport& report, const std::vector<HerdReport>
     for (QPicture& picture : pages.pages) {
         picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
     }
-    PreviewActions actions;
-    // "Save to PDF" writes the report as a PDF run of its own, from the open preview.
-    actions.savePdf = [&report, earlierSeasons](const QString& path) {
-        WriteReportPdf(report, path.toStdString(), earlierSeasons);
-    };
-    const QString name = QFileInfo(QString::fromStdString(pdf.fileName)).completeBaseName();
-    if (!name.isEmpty()) actions.reportName = name;
-    actions.caption = QString::fromStdString(options.caption);
-    actions.offerSkip = options.offerSkip;
-    return RunPreviewDialog(pages, actions);
+    return pages;
 }
 
-// The file the user names in the save dialog; empty when the dialog is cancelled.
-QString AskForPdfFile() {
-    QFileDialog dialog(nullptr, QStringLiteral("Save the report as a PDF file"),
-                       LastSaveFolder() + QStringLiteral("/report.pdf"),
-                       QStringLiteral("PDF files (*.pdf)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    SetLastSaveFolder(QFileInfo(dialog.selectedFiles().front()).absolutePath());
-    return dialog.selectedFiles().front();
-}
-
-void WritePdfInto(const HerdReport& report, const PdfDestination& pdf,
-                  const std::vector<HerdReport>* earlierSeasons) {
+void WriteReportPdfInto(const HerdReport& report, const PdfDestination& pdf,
+                        const std::vector<HerdReport>* earlierSeasons) {
     const std::filesystem::path folder(pdf.folder);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -166,8 +147,6 @@ void WritePdfInto(const HerdReport& report, const PdfDestination& pdf,
     const std::string name = pdf.fileName.empty() ? std::string("report.pdf") : pdf.fileName;
     WriteReportPdf(report, (folder / name).string(), earlierSeasons);
 }
-
-}  // namespace
 
 void WriteReportPdf(const HerdReport& report, const std::string& path,
                     const std::vector<HerdReport>* earlierSeasons) {
@@ -181,43 +160,17 @@ void WriteReportPdf(const HerdReport& report, const std::string& path,
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
     PdfDocument document(images);
+
+    const HerdReportPages pages(interpretation, report, earlierSeasons);
     ReportCanvas canvas(report, document.NewPage(), kPdfDotsPerInch);
-    canvas.SetPageNo(1);
-    DrawReportPage(canvas, 1, interpretation);
-    canvas.SetDevice(document.NewPage());
-    canvas.SetPageNo(2);
-    DrawReportPage(canvas, 2, interpretation);
-    if (earlierSeasons != nullptr) {
-        canvas.SetDevice(document.NewPage());
-        DrawTrendPage(canvas, InterpretTrends(report, *earlierSeasons));
+    for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
+        if (pageNo > 1) canvas.SetDevice(document.NewPage());
+        pages.Draw(canvas, pageNo);
     }
     const std::string pdf = document.Finish(kJobTitle.toStdString(), kMadeBy, kMadeBy);
     if (file.write(pdf.data(), static_cast<qint64>(pdf.size())) != static_cast<qint64>(pdf.size()) ||
         !file.commit()) {
         throw ReportFileError(Native(fileName), file.errorString().toStdString());
-    }
-}
-
-PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf,
-                       const std::vector<HerdReport>* earlierSeasons, const PreviewOptions& preview) {
-    // Our own copies: the caller may reuse its records while the output is made.
-    const HerdReport copy = report;
-    std::optional<std::vector<HerdReport>> earlier;
-    if (earlierSeasons != nullptr) earlier = *earlierSeasons;
-    const std::vector<HerdReport>* seasons = earlier ? &*earlier : nullptr;
-    switch (outputKind) {
-        case kOutputPreview:
-            return PreviewReport(copy, seasons, pdf, preview);
-        case kOutputPdf:
-            if (!pdf.folder.empty()) {
-                WritePdfInto(copy, pdf, seasons);
-            } else if (const QString chosen = AskForPdfFile(); !chosen.isEmpty()) {
-                WriteReportPdf(copy, chosen.toStdString(), seasons);
-            }
-            return PreviewEnd::Closed;
-        default:
-            PrintOnPrinter(copy, seasons);
-            return PreviewEnd::Closed;
     }
 }
 

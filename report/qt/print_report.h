@@ -1,6 +1,6 @@
 #pragma once
-// The report driver: one herd's two report pages to the printer, the preview window or a
-// PDF file.
+// The report driver: one herd's report pages to the printer, to the pictures of a preview or
+// to a PDF file.
 #include <string>
 #include <vector>
 
@@ -10,54 +10,27 @@
 
 namespace ovista {
 
-// Printing was asked for on a machine with no printer at all: the same for every report of a
-// run, unlike a report that fails on its own.
-class NoPrinterError : public OvistaError {
-public:
-    using OvistaError::OvistaError;
-};
-
-// A report's file could not be written: what() is "Could not write <path>: <reason>".
-class ReportFileError : public OvistaError {
-public:
-    ReportFileError(const std::string& path, const std::string& reason)
-        : OvistaError("Could not write " + path + ": " + reason), path_(path), reason_(reason) {}
-    const std::string& Path() const { return path_; }
-    const std::string& Reason() const { return reason_; }
-
-private:
-    std::string path_;
-    std::string reason_;
-};
-
-// Output kinds of PrintReport; any other value prints.
-inline constexpr int kOutputPrinter = 0;
-inline constexpr int kOutputPreview = 1;
-inline constexpr int kOutputPdf = 2;
-
-// Where a PDF goes. An empty folder asks the user for the file.
+// Where a PDF goes.
 struct PdfDestination {
     std::string folder;    // created when missing
     std::string fileName;  // the file inside folder; empty gives "report.pdf"
 };
 
-// What a report's preview names and offers besides its pages.
-struct PreviewOptions {
-    std::string caption;     // the herd and "n of N", for the window title; empty: none
-    bool offerSkip = false;  // "Skip the remaining previews"
-};
-
-// Draws the report of one herd onto the chosen output. The record is copied at once, so the
-// caller may reuse it. Throws OvistaError when the output cannot be made (no printer, a PDF
-// that cannot be written, the rating pictures missing beside the program); whatever was
-// started is released first. A cancelled file dialog writes nothing and throws nothing.
+// The report of one herd on the default printer (or the only one there is). NoPrinterError
+// when there is no printer at all, OvistaError when the job cannot be started or finished
+// or the rating pictures are missing beside the program.
 // earlierSeasons: when given, a third page shows the herd season by season (the herd's
 // earlier seasons, the latest first; none gives the page its one column).
-// A preview proposes pdf.fileName (without its folder) when the report is saved from it, and
-// returns how the person left it; every other output returns PreviewEnd::Closed.
-PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {},
-                       const std::vector<HerdReport>* earlierSeasons = nullptr,
-                       const PreviewOptions& preview = {});
+void PrintReportOnPrinter(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons = nullptr);
+
+// The report's pages as the preview shows them, on the default printer's page (A4 at 600
+// dots per inch without a printer).
+PreviewPages ReportPreviewPages(const HerdReport& report,
+                                const std::vector<HerdReport>* earlierSeasons = nullptr);
+
+// The PDF of the report as pdf.fileName in pdf.folder (created when missing).
+void WriteReportPdfInto(const HerdReport& report, const PdfDestination& pdf,
+                        const std::vector<HerdReport>* earlierSeasons = nullptr);
 
 // The PDF of the report at path, written whole under a temporary name beside it and
 // renamed into place; an earlier file of that name is replaced.

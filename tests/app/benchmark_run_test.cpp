@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/summary_file.h"
+#include "formats/summary_file.h"
 #include "test_files.h"
 
 namespace ovista {

@@ -16,15 +16,17 @@
 #include <functional>
 #include <string>
 
-#include "app/benchmark_run.h"
-#include "app/runs.h"
-#include "app/summary_file.h"
-#include "app/working_folder.h"
+#include "batch/benchmark_run.h"
+#include "batch/runs.h"
+#include "formats/summary_file.h"
+#include "batch/working_folder.h"
+#include "gui/report_output.h"
 #include "herd/herd_file.h"
 #include "interpret/report_dates.h"
 #include "recording_services.h"
 #include "report/qt/report_images.h"
 #include "test_files.h"
+#include "test_job.h"
 
 namespace ovista {
 namespace {
@@ -101,21 +103,24 @@ TEST(InputPaths, EveryReaderTakesOnlyARegularFileOfItsSize) {
          "not read"},
         {"batch file", "batch.txt", kBatchFileInput, "64 MB", "\r\n",
          [&](const fs::path& file) {
-             return run([&] { return RunBatch((file.parent_path() / "out").string(), file.string(), {}, steps); });
+             return run([&] { return RunBatch(testing::Job(steps, (file.parent_path() / "out").string()), file.string()); });
          },
          "Could not open "},
         {"summary file", "TAMSLREP.CSV", kSummaryCsvInput, "64 MB", SummaryFile(),
          [&](const fs::path& file) {
-             return run([&] { return RunReportFromSummaryCsv(file.string(), {}, steps) && printed == 1; });
+             return run([&] { return RunReportFromSummaryCsv(testing::Job(steps), file.string()) && printed == 1; });
          },
          "Could not open "},
         {"stored result", "result.qmr", kStoredResultInput, "64 KB", std::string(2428, '\0'),
          [&](const fs::path& file) {
-             return run([&] { return RunReportFromStoredResult(file.string(), {}, steps) && printed == 1; });
+             return run([&] { return RunReportFromStoredResult(testing::Job(steps), file.string()) && printed == 1; });
          },
          "Could not open "},
         {"benchmark's summary file", "TAMSLREP.CSV", kBatchOutputInput, "1024 MB", SummaryFile(),
-         [&](const fs::path& file) { return run([&] { return RunBenchmark(file.parent_path().string()); }); },
+         [&](const fs::path& file) {
+             QtReportSink reports;
+             return run([&] { return RunBenchmark(file.parent_path().string(), services, reports); });
+         },
          "Could not open "},
         {"chart picture", "star.bmp", kPictureInput, "16 MB", bmp,
          [&](const fs::path& file) { return LoadReportImages(pictures(file)).star.isNull() ? "not read" : "read"; },
@@ -183,7 +188,6 @@ TEST(InputPaths, EveryReaderTakesOnlyARegularFileOfItsSize) {
         }
     }
     alarm(0);
-    ResetWorkingFolder();
     SetStoredDateOffset(false);
     fs::remove_all(root);
 }

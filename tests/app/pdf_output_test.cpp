@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/pdf_names.h"
+#include "batch/pdf_names.h"
 #include "test_files.h"
 
 namespace ovista {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/console_services.h"
-#include "app/qt_services.h"
+#include "gui/qt_services.h"
 
 namespace ovista {
 namespace {

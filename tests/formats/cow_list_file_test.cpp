@@ -65,7 +65,7 @@ TEST(CowListFile, SampleHerdsMatchTheGoldenFile) {
         std::string rows;
         // Written with the summary row, as the batch writes them.
         AnalyseHerd(f[1], ParseDateText(f[4]), f[2], f[3], *list, report, "",
-                    [&](HerdReport& r) { rows = CowListRows(r.SHNO, lists); }, &lists);
+                    [&](HerdReport& r) { rows = CowListRows(r.SHNO, lists); }, Services(), &lists);
         file += rows;
     }
     const fs::path golden = fs::path(OVISTA_TEST_DATA) / "formats/sample_cows.csv";

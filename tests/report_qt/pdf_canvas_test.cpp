@@ -22,7 +22,7 @@
 #include "report/report_canvas.h"
 #include "report/page3.h"
 #include "report/report_pages.h"
-#include "app/test_files.h"
+#include "test_files.h"
 #include "report_qt/qt_test_support.h"
 
 namespace ovista {
@@ -40,35 +40,24 @@ void WriteQtPdf(const HerdReport& report, const QString& path, const std::vector
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
     const QSize page(writer.width(), writer.height());
-    QPainterCanvas first(painter, page, images);
-    ReportCanvas canvas(report, first, 600);
-    canvas.SetPageNo(1);
-    DrawReportPage(canvas, 1, interpretation);
-    writer.newPage();
-    QPainterCanvas second(painter, page, images);
-    canvas.SetDevice(second);
-    canvas.SetPageNo(2);
-    DrawReportPage(canvas, 2, interpretation);
-    if (earlier.empty()) return;
-    writer.newPage();
-    QPainterCanvas third(painter, page, images);
-    canvas.SetDevice(third);
-    DrawTrendPage(canvas, InterpretTrends(report, earlier));
+    const HerdReportPages pages(interpretation, report, earlier.empty() ? nullptr : &earlier);
+    QPainterCanvas device(painter, page, images);
+    ReportCanvas canvas(report, device, 600);
+    for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
+        if (pageNo > 1) writer.newPage();
+        pages.Draw(canvas, pageNo);
+    }
 }
 
 void WriteOurPdf(const HerdReport& report, const QString& path, const std::vector<HerdReport>& earlier) {
     const ReportImages& images = CurrentReportImages(ProgramFolder());
     const Interpretation interpretation = InterpretReport(report);
     PdfDocument document(images);
+    const HerdReportPages pages(interpretation, report, earlier.empty() ? nullptr : &earlier);
     ReportCanvas canvas(report, document.NewPage(), 600);
-    canvas.SetPageNo(1);
-    DrawReportPage(canvas, 1, interpretation);
-    canvas.SetDevice(document.NewPage());
-    canvas.SetPageNo(2);
-    DrawReportPage(canvas, 2, interpretation);
-    if (!earlier.empty()) {
-        canvas.SetDevice(document.NewPage());
-        DrawTrendPage(canvas, InterpretTrends(report, earlier));
+    for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
+        if (pageNo > 1) canvas.SetDevice(document.NewPage());
+        pages.Draw(canvas, pageNo);
     }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

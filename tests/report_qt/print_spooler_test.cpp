@@ -207,7 +207,7 @@ TEST(PrintSpooler, ReportReachesTheDefaultPrinterAsTwoPagePdf) {
 
     const HerdReport report = testing::ExampleReport();
     ASSERT_FALSE(report.Owner.empty());
-    PrintReport(report, kOutputPrinter);
+    PrintReportOnPrinter(report);
 
     const QByteArray job = listener.Job();
     ASSERT_TRUE(job.startsWith("%PDF-")) << job.left(64).toStdString() << spooler.Log().toStdString();

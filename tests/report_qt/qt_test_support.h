@@ -5,10 +5,13 @@
 #include <QPainter>
 #include <QPicture>
 #include <QTemporaryDir>
+#include <memory>
+#include <sstream>
 #include <string>
 
-#include "app/runs.h"
-#include "app/working_folder.h"
+#include "analysis/analyse_herd.h"
+#include "formats/summary_file.h"
+#include "herd/herd_file.h"
 #include "herd/textutil.h"
 #include "report/qt/preview_dialog.h"
 
@@ -48,17 +51,19 @@ inline PreviewPages SamplePages(int count, QSize paper, int dotsPerInch = 600) {
     return pages;
 }
 
-// The report of an example herd as the program makes it; the summary and conception lines
-// go to a temporary working folder.
+// The report of an example herd as the program makes it: analysed as of the date of its
+// identification row, with the summary row written (which dates the report).
 inline HerdReport ExampleReport(const std::string& csv = "herd001.csv") {
     SetTodayFromClock();  // as the program does at start-up
-    const QTemporaryDir work;
-    SetWorkingFolder(work.path().toStdString());
+    const std::string path = std::string(OVISTA_SOURCE_DIR) + "/examples/" + csv;
+    std::unique_ptr<HerdList> herd;
+    HerdHeaderFields header;
     HerdReport report;
-    RunSteps steps = StandardRunSteps();
-    steps.print = [&report](const HerdReport& analysed, const ReportOutput&) { report = analysed; };
-    RunSingleHerdCsv(std::string(OVISTA_SOURCE_DIR) + "/examples/" + csv, {}, steps);
-    ResetWorkingFolder();
+    ClearHerdReport(report);
+    if (!LoadHerdFile(path, path, herd, header) || herd == nullptr) return report;
+    std::ostringstream summary, conception;
+    AnalyseHerd(header[1], ParseDateText(header[4]), header[2], header[3], *herd, report, {},
+                [&](HerdReport& analysed) { WriteSummaryRow(analysed, summary, conception); });
     return report;
 }
 

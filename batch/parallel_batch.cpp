@@ -1,0 +1,759 @@
+#include "batch/parallel_batch.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "analysis/output_file.h"
+#include "analysis/trace.h"
+#include "batch/pdf_names.h"
+#include "batch/stop_signals.h"
+#include "formats/summary_file.h"
+#include "batch/trend_seasons.h"
+#include "batch/working_folder.h"
+#include "herd/csv_line.h"
+#include "herd/errors.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMessagesFile = "messages";
+constexpr const char* kStdoutFile = "stdout";
+constexpr const char* kStderrFile = "stderr";
+constexpr std::size_t kReceiveChunk = 1 << 16;
+constexpr const char* kPdfFolder = "pdf";
+// Said with a failure of the workers' folder, which the user does not choose directly.
+constexpr const char* kFolderHint = " (the worker processes' folder; TMPDIR chooses another)";
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    return bytes;
+}
+
+// A worker's messages, kept with their kind so the batch process can show them as the
+// worker would have: "I" or "S", the length, a line feed, the text. Each is written through
+// at once, so a crash later in the herd keeps what was said before it.
+class RecordingServices : public UserServices {
+public:
+    explicit RecordingServices(const std::string& path) {
+        try {
+            out_.Create(path);
+        } catch (const OutputFileError& e) {
+            failure_ = e;
+        }
+    }
+    void ShowInfo(const std::string& message) override { Record('I', message); }
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        Record('S', message);
+        return std::make_unique<StatusWindow>();
+    }
+    void PumpMessages() override {}
+
+    // Why a message could not be kept; nullopt when all were.
+    const std::optional<OutputFileError>& Failure() const { return failure_; }
+
+private:
+    void Record(char kind, const std::string& text) {
+        if (failure_) return;
+        try {
+            out_.Write(kind + std::to_string(text.size()) + '\n' + text);
+        } catch (const OutputFileError& e) {
+            failure_ = e;
+        }
+    }
+    OutputFile out_;
+    std::optional<OutputFileError> failure_;
+};
+
+void ReplayMessages(const std::string& recorded, UserServices& services) {
+    std::size_t at = 0;
+    while (at < recorded.size()) {
+        const char kind = recorded[at++];
+        const std::size_t newline = recorded.find('\n', at);
+        if (newline == std::string::npos) return;
+        const std::size_t length = std::strtoull(recorded.c_str() + at, nullptr, 10);
+        at = newline + 1;
+        if (length > recorded.size() - at) return;  // cut short by a crash
+        const std::string text = recorded.substr(at, length);
+        at += length;
+        if (kind == 'S') {
+            services.ShowStatus(text);
+        } else {
+            services.ShowInfo(text);
+        }
+    }
+}
+
+// Lines of a CR LF file, without their ends.
+std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// How a worker's step for a herd ended, as its answer says. The numbers are those of the
+// answer line; a failed step is logged with its number as the worker's status.
+enum class WorkerResult {
+    Done = 0,          // the step ran to its end: the herd's files follow the answer
+    Failed = 3,        // the step stopped on an error of its own
+    OutOfMemory = 4,   // the herd ran out of memory outside the step's own handling
+    FolderFailed = 5,  // a file of the herd's folder could not be written
+};
+
+// Why a worker that ended without answering (waitpid's status) took its herd with it.
+std::string EndReason(int status) {
+    if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        return "the worker process ended on signal " + std::to_string(signal) + " (" +
+               strsignal(signal) + ")";
+    }
+    return "the worker process ended with status " + std::to_string(WEXITSTATUS(status));
+}
+
+// Moves a file, copying when the target lies on another file system; nothing when there is
+// no file to move.
+void MoveFile(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (!error || error == std::errc::no_such_file_or_directory) return;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    fs::remove(from, error);
+}
+
+// Where the workers' herd folders go: TMPDIR when it is set, else memory-backed /dev/shm
+// when there is one, as every herd creates, writes, reads back and removes a dozen files.
+fs::path WorkerTempFolder() {
+    const char* chosen = std::getenv("TMPDIR");
+    if ((chosen == nullptr || *chosen == '\0') && ::access("/dev/shm", W_OK | X_OK) == 0 &&
+        fs::is_directory("/dev/shm")) {
+        return "/dev/shm";
+    }
+    return fs::temp_directory_path();
+}
+
+// The files a herd's step leaves in its folder, in the order a worker sends them.
+constexpr std::size_t kOutputCount = 9;
+constexpr const char* kOutputFiles[kOutputCount] = {kMessagesFile,    kStdoutFile,         kStderrFile,
+                                                    kTraceFileName,   kDetailTraceFileName, kSummaryFileName,
+                                                    kConceptionFileName, kTrendsFileName,  kBatchLogFileName};
+enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kTrends, kLog };
+
+struct Herd {
+    long long number = 0;
+    std::string line;    // the batch line
+    std::string path;    // batch field 1, for the log line of a crashed worker
+    fs::path folder;     // the herd's private folder
+    bool sent = false;   // handed to a worker
+    bool done = false;
+    WorkerResult result = WorkerResult::Done;
+    std::optional<int> endStatus;  // waitpid's status of a worker that ended on this herd
+    std::optional<HerdOutcome> outcome;  // what the step made of the herd
+    // A file of the herd's folder that could not be written, and why: the folder is full
+    // or failing, and so it would be for every later herd.
+    std::string unwritten;
+    std::string unwrittenReason;
+    // What the herd left in its folder, sent by its worker with its answer (files read
+    // back by the batch process only when the worker ended without answering).
+    bool delivered = false;
+    std::string payload;  // the files one after the other, in the order of kOutputFiles
+    std::array<std::pair<std::size_t, std::size_t>, kOutputCount> parts{};  // where each lies in it
+    bool pdfClaimed = false;
+};
+
+
+// The files of a herd's folder as they are (missing ones empty), and whether its report
+// took a PDF name.
+void ReadOutputs(const fs::path& folder, std::array<std::string, kOutputCount>& outputs, bool& pdfClaimed) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = ReadAll(folder / kOutputFiles[i]);
+    pdfClaimed = ::access((folder / kPdfNameClaimedFile).c_str(), F_OK) == 0;
+}
+
+// The answer of a worker whose herd's folder could not be written:
+// "<number> 5 <file>\t<reason>".
+
+// A path or a reason on one line of the answer.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\t') c = ' ';
+    }
+    return text;
+}
+
+struct Worker {
+    pid_t pid = -1;
+    int socket = -1;            // commands out, "done" lines in
+    std::deque<long long> queue;  // herds handed to it, the one it works on first
+    std::string received;       // an incomplete "done" line
+};
+
+// Sends all of text; false when the worker is gone.
+bool SendAll(int socket, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t sent = ::send(socket, text.data(), text.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        text.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+// Reads one line (without its line feed) from a socket; false at its end.
+bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
+    for (;;) {
+        const std::size_t newline = buffer.find('\n');
+        if (newline != std::string::npos) {
+            line = buffer.substr(0, newline);
+            buffer.erase(0, newline + 1);
+            return true;
+        }
+        char chunk[4096];
+        const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buffer.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+// Worker processes that take herds one at a time. The batch process hands each a batch line
+// with the herd's number; the worker runs the per-herd step into the herd's folder and
+// answers with the number. A worker that dies is replaced by a new one for the next herd.
+class Workers {
+public:
+    Workers(int jobs, const ReportOutput& output, const HerdStepInto& step, const BatchSinks& sinks,
+            UserServices& services)
+        : jobs_(jobs), output_(output), step_(step), sinks_(sinks), services_(services) {
+        std::string pattern = (WorkerTempFolder() / "ovista-batch-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw OvistaError("Could not create a folder for the worker processes");
+        }
+        root_ = pattern;
+        // PDF files go through the herd's folder so that they arrive in batch order; a PDF
+        // folder that is not there to write into stays the worker's own target, so that its
+        // reports fail as they would in one process.
+        const std::string& pdf = output.pdfFolder;
+        pdfsInOrder_ = !pdf.empty() && fs::is_directory(pdf) && ::access(pdf.c_str(), W_OK) == 0;
+        // Herds' PDFs wait in a hidden folder inside the PDF folder, on its file system, so
+        // that putting one in its place is a rename, not a copy by the batch process.
+        pdfRoot_ = root_;
+        if (pdfsInOrder_) {
+            std::string hidden = (fs::path(pdf) / ".ovista-pdf-XXXXXX").string();
+            if (mkdtemp(hidden.data()) != nullptr) pdfRoot_ = hidden;
+        }
+    }
+
+    ~Workers() {
+        for (Worker& worker : workers_) {
+            if (!worker.queue.empty()) ::kill(worker.pid, SIGTERM);
+            ::close(worker.socket);  // an idle worker ends at the end of its commands
+        }
+        for (Worker& worker : workers_) {
+            int status = 0;
+            while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+        if (pdfRoot_ != root_) fs::remove_all(pdfRoot_, ignored);
+    }
+
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    // Queues the line, waiting while too many herds wait for an earlier one to finish.
+    void Start(const std::string& line, const std::string& path) {
+        while (herds_.size() >= static_cast<std::size_t>(4 * jobs_)) {
+            WaitForWorkers();
+            Dispatch();
+            TakeOverFinished();
+            if (StopSignal() != 0) return;
+        }
+        Herd herd;
+        herd.number = next_++;
+        herd.line = line;
+        herd.path = path;
+        herd.folder = root_ / std::to_string(herd.number);  // made by the worker
+        herds_.push_back(herd);
+        Dispatch();
+        TakeOverFinished();
+    }
+
+    void Finish() {
+        while (StopSignal() == 0) {
+            Dispatch();
+            TakeOverFinished();
+            if (herds_.empty()) return;
+            WaitForWorkers();
+        }
+    }
+
+private:
+    // Each worker holds its herd and the next one, so that it never waits for the batch
+    // process between herds.
+    static constexpr std::size_t kQueuedPerWorker = 2;
+
+    // Hands the herds not yet sent, in batch order, to workers with room.
+    void Dispatch() {
+        if (StopSignal() != 0) return;
+        for (Herd& herd : herds_) {
+            if (herd.sent || herd.done) continue;
+            Worker* worker = WorkerWithRoom();
+            if (worker == nullptr) return;
+            herd.sent = true;
+            worker->queue.push_back(herd.number);
+            if (!SendAll(worker->socket, std::to_string(herd.number) + " " + herd.line + "\n")) {
+                Lost(*worker);  // its end is noticed as a crash of the herd it was on
+                return;         // the workers changed; the next call goes on
+            }
+        }
+    }
+
+    // An idle worker, else a new one while there are fewer than jobs, else the one with the
+    // shortest queue that has room; nullptr when all are full.
+    Worker* WorkerWithRoom() {
+        Worker* best = nullptr;
+        for (Worker& worker : workers_) {
+            if (worker.queue.empty()) return &worker;
+            if (worker.queue.size() < kQueuedPerWorker &&
+                (best == nullptr || worker.queue.size() < best->queue.size())) {
+                best = &worker;
+            }
+        }
+        if (workers_.size() < static_cast<std::size_t>(jobs_)) return &Spawn();
+        return best;
+    }
+
+    Worker& Spawn() {
+        int sockets[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+            throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(errno));
+        }
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);  // nothing buffered may be written twice
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            ::close(sockets[0]);
+            ::close(sockets[1]);
+            throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(errno));
+        }
+        if (pid == 0) {
+            ::close(sockets[0]);
+            for (const Worker& other : workers_) ::close(other.socket);
+            RunWorker(sockets[1]);
+        }
+        ::close(sockets[1]);
+        Worker worker;
+        worker.pid = pid;
+        worker.socket = sockets[0];
+        workers_.push_back(worker);
+        return workers_.back();
+    }
+
+    [[noreturn]] void RunWorker(int socket) {
+        // The batch process decides when to stop (Ctrl-C reaches the whole process group)
+        // and ends busy workers with SIGTERM.
+        ::signal(SIGINT, SIG_IGN);
+        ::signal(SIGTERM, SIG_DFL);
+        std::string buffer;
+        std::string command;
+        while (ReceiveLine(socket, buffer, command)) {
+            const std::size_t space = command.find(' ');
+            const std::string number = command.substr(0, space);
+            const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
+            std::string unwritten;
+            const fs::path folder = root_ / number;
+            std::optional<HerdOutcome> outcome;
+            const WorkerResult result = RunHerd(line, folder, unwritten, outcome);
+            if (!SendAll(socket, result == WorkerResult::FolderFailed
+                                     ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
+                                     : Delivery(number, result, outcome, folder, PdfFolderOf(number)))) {
+                break;
+            }
+        }
+        ::_exit(0);  // no exit handlers: they belong to the batch process
+    }
+
+    // The per-herd step with the herd's messages and output kept in its folder. FolderFailed
+    // when a file of the folder could not be written; unwritten is then " <file>\t<reason>".
+    WorkerResult RunHerd(const std::string& line, const fs::path& folder, std::string& unwritten,
+                         std::optional<HerdOutcome>& outcome) {
+        WorkerResult result = WorkerResult::Done;
+        std::optional<OutputFileError> folderFailure;
+        try {
+            std::error_code error;
+            fs::create_directories(folder, error);
+            if (error) throw OutputFileError("create", folder.string(), error.message(), error.value());
+            const fs::path pdfFolder = PdfFolderOf(folder.filename().string());
+            if (pdfsInOrder_) fs::create_directories(pdfFolder, error);
+            if (error) throw OutputFileError("create", pdfFolder.string(), error.message(), error.value());
+            RedirectTo(folder / kStdoutFile, STDOUT_FILENO);
+            RedirectTo(folder / kStderrFile, STDERR_FILENO);
+            RecordingServices recording((folder / kMessagesFile).string());
+            const char* crashOn = std::getenv("OVISTA_TEST_CRASH_HERD");
+            if (crashOn != nullptr && *crashOn != '\0' && line.find(crashOn) != std::string::npos) {
+                std::abort();
+            }
+            ReportOutput output = output_;
+            if (pdfsInOrder_) output.pdfFolder = pdfFolder.string() + "/";
+            outcome = step_(line, WithTrailingSeparator(folder.string()), output, recording);
+            folderFailure = recording.Failure();
+        } catch (const OutputFileError& e) {
+            // Every file the step writes lies in the herd's folder.
+            folderFailure = e;
+        } catch (const std::bad_alloc&) {
+            result = WorkerResult::OutOfMemory;
+        } catch (...) {
+            result = WorkerResult::Failed;
+        }
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        for (auto [stream, name] : {std::pair{&std::cout, kStdoutFile}, std::pair{&std::cerr, kStderrFile}}) {
+            if (!stream->bad()) continue;
+            stream->clear();
+            if (!folderFailure) {
+                folderFailure.emplace("write", (folder / name).string(), "the output could not be written");
+            }
+        }
+        if (!folderFailure) return result;
+        unwritten = " " + OneLine(folderFailure->Path()) + "\t" + OneLine(folderFailure->Reason());
+        return WorkerResult::FolderFailed;
+    }
+
+    // The answer for a herd whose folder was written: "<number> <result> <outcome> <nine
+    // lengths> <PDF claimed>" (outcome -1: the line named no herd or the step was stopped),
+    // a line feed, then the nine files one after the other. The files are
+    // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
+    // Reading back and clearing up here keeps that work off the batch process, which does it
+    // for every herd of the batch in turn.
+    static std::string Delivery(const std::string& number, WorkerResult result,
+                                std::optional<HerdOutcome> outcome, const fs::path& folder,
+                                const fs::path& pdfFolder) {
+        std::array<std::string, kOutputCount> outputs;
+        bool pdfClaimed = false;
+        ReadOutputs(folder, outputs, pdfClaimed);
+        std::string answer = number + " " + std::to_string(static_cast<int>(result)) + " " +
+                             std::to_string(outcome ? static_cast<int>(*outcome) : -1);
+        std::size_t size = 0;
+        for (const std::string& output : outputs) {
+            answer += " " + std::to_string(output.size());
+            size += output.size();
+        }
+        answer += pdfClaimed ? " 1\n" : " 0\n";
+        answer.reserve(answer.size() + size);
+        for (const std::string& output : outputs) answer += output;
+        for (const char* name : kOutputFiles) ::unlink((folder / name).c_str());
+        ::unlink((folder / kPdfNameClaimedFile).c_str());
+        ::rmdir(pdfFolder.c_str());  // fails while it holds the PDF
+        ::rmdir(folder.c_str());
+        return answer;
+    }
+
+    // Where herd number's PDF waits for the batch process.
+    fs::path PdfFolderOf(const std::string& number) const {
+        return pdfRoot_ == root_ ? root_ / number / kPdfFolder : pdfRoot_ / number;
+    }
+
+    static void RedirectTo(const fs::path& path, int fd) {
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (file < 0 || ::dup2(file, fd) < 0) {
+            const int error = errno;
+            if (file >= 0) ::close(file);
+            throw OutputFileError("create", path.string(), std::strerror(error), error);
+        }
+        ::close(file);
+    }
+
+    Herd* HerdNumbered(long long number) {
+        for (Herd& herd : herds_) {
+            if (herd.number == number) return &herd;
+        }
+        return nullptr;
+    }
+
+    // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
+    // workers are then ended by the destructor, also one deep in a big herd).
+    void WaitForWorkers() {
+        std::vector<pollfd> polled;
+        for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
+        if (polled.empty()) throw OvistaError("Lost the worker processes");
+        // Woken now and then: a signal that comes just before the wait does not interrupt it.
+        constexpr int kLookForStopMs = 200;
+        for (;;) {
+            const int ready = ::poll(polled.data(), polled.size(), kLookForStopMs);
+            if (ready > 0) break;
+            if (ready < 0 && errno != EINTR) {
+                throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
+            }
+            if (StopSignal() != 0) return;
+        }
+        for (std::size_t i = polled.size(); i-- > 0;) {
+            if (polled[i].revents == 0) continue;
+            Worker& worker = workers_[i];
+            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), 0);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                Lost(worker);
+                continue;
+            }
+            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
+            TakeAnswers(worker);
+        }
+    }
+
+    // The herds a worker reported as finished: an answer line each, with the files of the
+    // herd after it when the line gives their lengths.
+    void TakeAnswers(Worker& worker) {
+        std::size_t at = 0;
+        for (;;) {
+            const std::size_t newline = worker.received.find('\n', at);
+            if (newline == std::string::npos) break;
+            const char* text = worker.received.c_str() + at;
+            char* end = nullptr;
+            const long long number = std::strtoll(text, &end, 10);
+            const auto result = static_cast<WorkerResult>(std::strtol(end, &end, 10));
+            std::array<std::size_t, kOutputCount> lengths{};
+            std::size_t payload = 0;
+            bool pdfClaimed = false;
+            std::optional<HerdOutcome> outcome;
+            if (result != WorkerResult::FolderFailed) {
+                const long said = std::strtol(end, &end, 10);
+                if (said >= 0) outcome = static_cast<HerdOutcome>(said);
+                for (std::size_t& length : lengths) {
+                    length = std::strtoull(end, &end, 10);
+                    payload += length;
+                }
+                pdfClaimed = std::strtol(end, &end, 10) == 1;
+            }
+            if (worker.received.size() - (newline + 1) < payload) break;  // the rest is on its way
+            Herd* herd = HerdNumbered(number);
+            if (herd != nullptr) {
+                herd->done = true;
+                herd->result = result;
+                herd->outcome = outcome;
+                if (result == WorkerResult::FolderFailed) {
+                    const std::string answer = worker.received.substr(at, newline - at);
+                    const std::size_t file = answer.find(' ', answer.find(' ') + 1);
+                    const std::size_t tab = answer.find('\t', file);
+                    if (file != std::string::npos && tab != std::string::npos) {
+                        herd->unwritten = answer.substr(file + 1, tab - file - 1);
+                        herd->unwrittenReason = answer.substr(tab + 1);
+                    }
+                } else {
+                    herd->delivered = true;
+                    herd->pdfClaimed = pdfClaimed;
+                    // Nearly always the answer is all that has come: taken over as it is.
+                    std::size_t from = newline + 1;
+                    if (at == 0 && from + payload == worker.received.size()) {
+                        herd->payload = std::move(worker.received);
+                        worker.received = std::string();
+                    } else {
+                        herd->payload.assign(worker.received, from, payload);
+                        from = 0;
+                    }
+                    for (std::size_t i = 0; i < lengths.size(); ++i) {
+                        herd->parts[i] = {from, lengths[i]};
+                        from += lengths[i];
+                    }
+                }
+            }
+            if (!worker.queue.empty() && worker.queue.front() == number) worker.queue.pop_front();
+            if (worker.received.empty()) return;  // the answer was taken over whole
+            at = newline + 1 + payload;
+        }
+        worker.received.erase(0, at);
+    }
+
+    // A worker that ended: the herd it was on failed with the way it ended; the herds queued
+    // behind it go to other workers.
+    void Lost(Worker& worker) {
+        int status = 0;
+        while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        // Herds it finished before it ended may still be unread.
+        for (;;) {
+            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
+        }
+        TakeAnswers(worker);
+        ::close(worker.socket);
+        for (std::size_t i = 0; i < worker.queue.size(); ++i) {
+            Herd* herd = HerdNumbered(worker.queue[i]);
+            if (herd == nullptr) continue;
+            if (i == 0) {
+                herd->done = true;
+                herd->endStatus = status == 0 ? (1 << 8) : status;  // ended without a word: as status 1
+            } else {
+                herd->sent = false;
+            }
+        }
+        const std::size_t index = static_cast<std::size_t>(&worker - workers_.data());
+        workers_.erase(workers_.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+
+    // Takes over the results of the finished herds at the head of the batch.
+    void TakeOverFinished() {
+        while (StopSignal() == 0 && !herds_.empty() && herds_.front().done) {
+            const Herd herd = std::move(herds_.front());
+            herds_.pop_front();
+            TakeOver(herd);
+            // A worker that answered has cleared the folder, unless it holds the PDF.
+            if (!herd.delivered) {
+                std::error_code ignored;
+                fs::remove_all(herd.folder, ignored);
+                if (pdfsInOrder_) fs::remove_all(PdfFolderOf(std::to_string(herd.number)), ignored);
+            } else if (herd.pdfClaimed) {
+                // Empty once its PDF has gone to its place.
+                ::rmdir(PdfFolderOf(std::to_string(herd.number)).c_str());
+                if (pdfRoot_ == root_) ::rmdir(herd.folder.c_str());
+            }
+            if (sinks_.herdDone) sinks_.herdDone();
+        }
+    }
+
+    void TakeOver(const Herd& herd) {
+        const fs::path& from = herd.folder;
+        if (!herd.unwritten.empty()) {
+            // The workers' folder is full or failing: the herd is not in the files, and no
+            // later herd would be. The log says why when it still can.
+            try {
+                sinks_.logLine(AnalysisFailedLine(herd.path, "Could not write " + herd.unwritten + ": " +
+                                                             herd.unwrittenReason));
+            } catch (const OvistaError&) {
+            }
+            throw OutputFileError("write", herd.unwritten, herd.unwrittenReason + kFolderHint);
+        }
+        std::array<std::string, kOutputCount> read;
+        std::array<std::string_view, kOutputCount> outputs;
+        bool pdfClaimed = herd.pdfClaimed;
+        if (herd.delivered) {
+            for (std::size_t i = 0; i < outputs.size(); ++i) {
+                outputs[i] = std::string_view(herd.payload).substr(herd.parts[i].first, herd.parts[i].second);
+            }
+        } else {
+            // A worker that ended without answering left what it had written in the folder.
+            ReadOutputs(from, read, pdfClaimed);
+            for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = read[i];
+        }
+        ReplayMessages(std::string(outputs[kMessages]), services_);
+        std::cout << outputs[kStdout] << std::flush;
+        std::cerr << outputs[kStderr] << std::flush;
+        sinks_.traces(outputs[kTrace], outputs[kDetail]);
+        if (herd.endStatus || herd.result != WorkerResult::Done) {
+            // Its summary lines, log line and reports may be incomplete: none of them count.
+            std::string reason;
+            if (herd.endStatus) {
+                reason = EndReason(*herd.endStatus);
+            } else if (herd.result == WorkerResult::OutOfMemory) {
+                reason = kOutOfMemoryText;
+            } else {
+                reason = "the worker process ended with status " + std::to_string(static_cast<int>(herd.result));
+            }
+            const std::string line = AnalysisFailedLine(herd.path, reason);
+            sinks_.logLine(line);
+            sinks_.counted(HerdOutcome::AnalysisFailed, line);
+            return;
+        }
+        try {
+            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends]);
+        } catch (const OvistaError& e) {
+            // The herd is not in the files; the log says why when it still can.
+            try {
+                sinks_.logLine(AnalysisFailedLine(herd.path, e.what()));
+            } catch (const OvistaError&) {
+            }
+            throw;
+        }
+        std::string lastLine;
+        for (const std::string& line : CrLfLines(std::string(outputs[kLog]))) {
+            sinks_.logLine(line);
+            lastLine = line;
+        }
+        if (herd.outcome) sinks_.counted(*herd.outcome, lastLine);
+        if (pdfClaimed) {
+            const std::string name = sinks_.claimPdfName(herd.path);
+            const fs::path written = PdfFolderOf(std::to_string(herd.number)) / PdfFileNameFor(herd.path);
+            if (pdfsInOrder_) MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
+        }
+    }
+
+    int jobs_;
+    const ReportOutput& output_;
+    const HerdStepInto& step_;
+    const BatchSinks& sinks_;
+    UserServices& services_;
+    fs::path root_;
+    fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
+    bool pdfsInOrder_ = false;
+    std::vector<Worker> workers_;
+    std::deque<Herd> herds_;  // started and not yet taken over, in batch order
+    std::array<char, kReceiveChunk> chunk_{};
+    long long next_ = 0;
+};
+
+}  // namespace
+
+void RunBatchOnWorkers(std::istream& batch, int jobs, const ReportOutput& output,
+                       const HerdStepInto& step, const BatchSinks& sinks, UserServices& services) {
+    Workers workers(jobs, output, step, sinks, services);
+    std::string line;
+    CsvFields fields;
+    while (StopSignal() == 0 && ReadTextLine(batch, line)) {
+        SplitCsvLine(line, fields);
+        if (fields[0].empty()) continue;  // a blank line: nothing to run, nothing logged
+        workers.Start(line, fields[0]);
+    }
+    workers.Finish();
+}
+
+int BatchJobs(const std::string& jobsKey, bool consoleServices, const ReportOutput& output) {
+    if (!consoleServices || output.preview) return 1;
+    int jobs = 0;
+    if (!jobsKey.empty() && jobsKey.find_first_not_of("0123456789") == std::string::npos &&
+        jobsKey.size() <= 4) {
+        jobs = std::stoi(jobsKey);
+    }
+    if (jobs > 0) return jobs;
+    if (!jobsKey.empty() || !output.pdfFolder.empty()) {
+        const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return processors > 0 ? static_cast<int>(processors) : 1;
+    }
+    return 1;  // reports on the printer: in batch order unless JOBS= asks otherwise
+}
+
+}  // namespace ovista

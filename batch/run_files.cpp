@@ -1,0 +1,108 @@
+#include "batch/run_files.h"
+
+#include <filesystem>
+#include <ostream>
+#include <tuple>
+#include <utility>
+
+#include "analysis/trace.h"
+#include "formats/summary_file.h"
+#include "batch/trend_seasons.h"
+
+namespace ovista {
+OutputFiles::OutputFiles(std::ostream& notes, bool traces, bool trends)
+    : notes_(notes), traces_(traces), trendsWanted_(trends) {}
+
+void OutputFiles::Create(const std::string& folder, bool header) {
+    traceFolder_.clear();
+    trace_.Close();
+    detail_.Close();
+    traceFailure_.reset();
+    TakeTraceFailure();  // a failure of an earlier run is not this run's
+    if (traces_) {
+        try {
+            for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+                OutputFile().Create(folder + name);
+            }
+            traceFolder_ = folder;
+        } catch (const OutputFileError& error) {
+            LeaveTracesOut(error);
+        }
+    } else {
+        // Traces of an earlier run would pass for this run's.
+        std::error_code ignored;
+        std::filesystem::remove(folder + kTraceFileName, ignored);
+        std::filesystem::remove(folder + kDetailTraceFileName, ignored);
+    }
+    summary_.Create(folder + kSummaryFileName);
+    conception_.Create(folder + kConceptionFileName);
+    if (header) summary_.WriteLine(SummaryHeaderText());
+    trends_.Close();
+    if (trendsWanted_) {
+        trends_.Create(folder + kTrendsFileName);
+        if (header) trends_.WriteLine(SummaryHeaderText());
+    } else if (header) {
+        // Rows of an earlier run would pass for this run's earlier seasons.
+        std::error_code ignored;
+        std::filesystem::remove(folder + kTrendsFileName, ignored);
+    }
+}
+
+void OutputFiles::CheckTraces() {
+    const std::optional<OutputFileError> failure = TakeTraceFailure();
+    if (failure && !traceFolder_.empty()) LeaveTracesOut(*failure);
+}
+
+void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
+    traceFailure_ = why;
+    trace_.Close();
+    detail_.Close();
+    bool emptied = false;
+    if (why.ForWantOfSpace() && !traceFolder_.empty()) {
+        // Cut short, they are of no use; the room they take is what the summary rows of the
+        // next herds need.
+        try {
+            for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+                OutputFile().Create(traceFolder_ + name);
+            }
+            emptied = true;
+        } catch (const OutputFileError&) {
+        }
+    }
+    traceFolder_.clear();
+    notes_ << (emptied ? "The trace files were emptied to keep room for the summary; "
+                       : "The trace files were cut short; ")
+           << "the analysis goes on without them: " << why.what() << std::endl;
+}
+
+void OutputFiles::Append(std::string_view summaryLines, std::string_view conceptionLines,
+                         std::string_view trendLines) {
+    const auto summaryLength = summary_.Length();
+    summary_.Write(summaryLines);
+    const auto conceptionLength = conception_.Length();
+    try {
+        conception_.Write(conceptionLines);
+        if (!trendLines.empty() && trends_.IsOpen()) trends_.Write(trendLines);
+    } catch (const OutputFileError&) {
+        summary_.CutBackTo(summaryLength);
+        if (conception_.Length() != conceptionLength) conception_.CutBackTo(conceptionLength);
+        throw;
+    }
+}
+
+void OutputFiles::AppendTraces(std::string_view trace, std::string_view detail) {
+    if (traceFolder_.empty()) return;
+    try {
+        // Kept open from the first herd on: a batch appends to them for every herd.
+        for (const auto& [file, name, text] : {std::tuple{&trace_, kTraceFileName, &trace},
+                                               std::tuple{&detail_, kDetailTraceFileName, &detail}}) {
+            if (text->empty()) continue;
+            if (!file->IsOpen()) file->OpenForAppending(traceFolder_ + name);
+            file->Write(*text);
+        }
+    } catch (const OutputFileError& error) {
+        LeaveTracesOut(error);
+    }
+}
+
+}  // namespace ovista

@@ -1,0 +1,113 @@
+#include "batch/trend_seasons.h"
+
+#include <cstddef>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <sstream>
+
+#include "analysis/mistyped_years.h"
+#include "batch/stop_signals.h"
+#include "formats/summary_file.h"
+#include "herd/services.h"
+
+namespace ovista {
+namespace {
+
+// Messages of the analysis go nowhere; the message pump still runs.
+class QuietServices : public UserServices {
+public:
+    explicit QuietServices(UserServices& outer) : outer_(outer) {}
+    QuietServices(const QuietServices&) = delete;
+    QuietServices& operator=(const QuietServices&) = delete;
+
+    void ShowInfo(const std::string&) override {}
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string&) override {
+        return std::make_unique<StatusWindow>();
+    }
+    void PumpMessages() override { outer_.PumpMessages(); }
+
+private:
+    UserServices& outer_;
+};
+
+}  // namespace
+
+Date EarlierAnalysisDate(Date analysisDate, int years) {
+    const CalendarDate date = DecodeDate(analysisDate);
+    const Date sameDay = date.month == 2 && date.day == 29 ? analysisDate - 1 : analysisDate;
+    return AddYears(sameDay, -years);
+}
+
+namespace {
+
+// A record's bytes before its service slots, and those of the slots in use.
+constexpr std::size_t kBeforeServices = offsetof(CowRecord, Services);
+std::size_t SlotBytes(const CowRecord& record) {
+    return static_cast<std::size_t>(ServiceSlotsInUse(record)) * sizeof(ServiceRecord);
+}
+
+}  // namespace
+
+LoadedHerd::LoadedHerd(const HerdList& herd) {
+    bytes_.reserve(static_cast<std::size_t>(herd.Count()) * (kBeforeServices + 2 * sizeof(ServiceRecord)));
+    for (int index = 1; index <= herd.Count(); ++index) {
+        const CowRecord& record = herd.RecordAt(index);
+        const auto* first = reinterpret_cast<const unsigned char*>(&record);
+        bytes_.insert(bytes_.end(), first, first + kBeforeServices);
+        const auto* slots = reinterpret_cast<const unsigned char*>(record.Services.data());
+        bytes_.insert(bytes_.end(), slots, slots + SlotBytes(record));
+        dates_.Add(record);
+    }
+}
+
+void LoadedHerd::RestoreInto(HerdList& herd) const {
+    const unsigned char* from = bytes_.data();
+    for (int index = 1; index <= herd.Count(); ++index) {
+        CowRecord& record = herd.RecordAt(index);
+        std::memcpy(static_cast<void*>(&record), from, kBeforeServices);  // with the count of slots in use
+        from += kBeforeServices;
+        const std::size_t slotBytes = SlotBytes(record);
+        std::memcpy(record.Services.data(), from, slotBytes);
+        from += slotBytes;
+    }
+}
+
+EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
+                                     const std::string& herdNumber, Date analysisDate,
+                                     const std::string& owner, const std::string& address,
+                                     const RunSteps& steps, UserServices& services) {
+    EarlierSeasons seasons;
+    QuietServices quiet(services);
+    for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
+        HerdReport report;
+        ClearHerdReport(report);
+        std::string row;
+        try {
+            const Date date = EarlierAnalysisDate(analysisDate, years);
+            // As a batch line with this date: the last attempt's row is the herd's.
+            auto attempt = [&](HerdList& lactations) {
+                std::ostringstream summary;
+                std::ostringstream conception;
+                const SummaryWriter writer = [&](HerdReport& analysed) {
+                    WriteSummaryRow(analysed, summary, conception);
+                };
+                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet);
+                row = summary.str();
+            };
+            loaded.RestoreInto(herd);
+            if (loaded.HoldsMistypedYears(date)) {
+                AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt, quiet);
+            } else {
+                attempt(herd);  // nothing to leave out: the retry's own first step
+            }
+        } catch (const std::exception&) {
+            continue;  // no row, as the batch line would get none
+        }
+        seasons.trendLines += row;
+        if (!row.empty() && IsReportPrintable(report)) seasons.reports.push_back(report);
+    }
+    return seasons;
+}
+
+}  // namespace ovista
