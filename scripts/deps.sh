@@ -7,22 +7,25 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 # The version apt would install of a package; empty when it knows none (or only a name
 # that other packages provide).
 candidate() {
   apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { print $2 }'
 }
-# A root fresh from debootstrap may know no package lists yet.
-if [ -z "$(candidate dpkg-dev)" ]; then
-  "${sudo_cmd[@]}" apt-get update -qq
-fi
 
 # The clang runtime (sanitizers, libFuzzer) of the release's clang: the package that follows
 # the default clang where the release has one, else the one of the version clang depends on.
 clang_rt=libclang-rt-dev
-if [ -z "$(candidate "$clang_rt")" ]; then
-  clang_version=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
-  clang_rt=libclang-rt-${clang_version:?apt knows no clang}-dev
+if ! installed "$clang_rt"; then
+  # A root fresh from debootstrap may know no package lists yet.
+  if [ -z "$(candidate dpkg-dev)" ]; then
+    "${sudo_cmd[@]}" apt-get update -qq
+  fi
+  if [ -z "$(candidate "$clang_rt")" ]; then
+    clang_version=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+    clang_rt=libclang-rt-${clang_version:?apt knows no clang}-dev
+  fi
 fi
 
 packages=(
@@ -42,9 +45,7 @@ packages=(
 )
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  installed "$p" || missing+=("$p")
 done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
