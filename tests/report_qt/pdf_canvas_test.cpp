@@ -48,7 +48,8 @@ void WriteQtPdf(const HerdReport& report, const QString& path, const std::vector
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     QPainter painter(&writer);
-    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    const QString pictures = ProgramFolder();
+    const ReportImages& images = CurrentReportImages(pictures);
     const Interpretation interpretation = InterpretReport(report);
     const QSize page(PdfCanvas::kPageWidth, PdfCanvas::kPageHeight);
     QPainterCanvas first(painter, page, images);
@@ -68,7 +69,8 @@ void WriteQtPdf(const HerdReport& report, const QString& path, const std::vector
 }
 
 void WriteOurPdf(const HerdReport& report, const QString& path, const std::vector<HerdReport>& earlier) {
-    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    const QString pictures = ProgramFolder();
+    const ReportImages& images = CurrentReportImages(pictures);
     const Interpretation interpretation = InterpretReport(report);
     PdfDocument document(images);
     ReportCanvas canvas(report, document.NewPage(), 600);
