@@ -257,6 +257,9 @@ run_tests() {
 }
 
 build_package() {
+  # ./demo.sh built the program and its pictures; the package adds its icon, changelog and
+  # manual page.
+  in_root "$build_root" "cd $checkout && cmake --build build --target ovista_icon ovista_changelog ovista_manual"
   in_root "$build_root" "cd $checkout/build && cpack -G DEB"
   deb=$(find "$build_root$checkout/build" -maxdepth 1 -name 'ovista_*.deb' | head -n 1)
   [ -n "$deb" ]
@@ -359,7 +362,7 @@ else
   else
     step "./test.sh (every test, sanitizers, fuzz targets)" run_tests
   fi
-  step "cd build && cpack -G DEB" build_package
+  step "the package's files, cd build && cpack -G DEB" build_package
   deb=$(find "$work" -maxdepth 1 -name 'ovista_*.deb')
   step "dpkg -I: the linked libraries come from dpkg-shlibdeps" package_depends "$deb"
   step "lintian on the package (no errors)" run_lintian
