@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and analyses the bundled sample herds as a batch, with
-# each herd's report as a PDF file.
+# Installs what is missing, builds the program and its chart pictures (the tests and the
+# benchmarks are test.sh's), and analyses the bundled sample herds as a batch, with each
+# herd's report as a PDF file.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
-scripts/build.sh
+scripts/build.sh --target ovista
 export QT_QPA_PLATFORM=offscreen
 out=${1:-$PWD/out/demo}
 mkdir -p "$out"

@@ -1,6 +1,9 @@
 // Start-up: date settings, help and version, the keys, the message services, one run.
 #include <QApplication>
+#include <clocale>
 #include <cstdlib>
+#include <langinfo.h>
+#include <strings.h>
 #include <iostream>
 #include <exception>
 #include <memory>
@@ -26,6 +29,30 @@ void QtMessage(QtMsgType type, const QMessageLogContext& context, const QString&
     std::cerr << qFormatLogMessage(type, context, text).toStdString() << '\n';
 }
 
+// Qt needs character types of a UTF-8 codeset and, when the environment's locale has another
+// (the "C" locale of cron, systemd or env -i), switches to one itself with a warning of four
+// lines on standard error. The environment is given C.UTF-8 character types before Qt reads
+// it; every other category stays as the environment says.
+void ChooseUtf8CharacterTypes() {
+    const char* chosen = std::setlocale(LC_CTYPE, "");
+    const std::string codeset = chosen != nullptr ? nl_langinfo(CODESET) : "";
+    const bool utf8 = strcasecmp(codeset.c_str(), "UTF-8") == 0 || strcasecmp(codeset.c_str(), "utf8") == 0;
+    const bool available = !utf8 && std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
+    std::setlocale(LC_CTYPE, "C");  // Qt applies the environment's locale itself
+    if (!available) return;
+    if (const char* all = std::getenv("LC_ALL"); all != nullptr && *all != '\0') {
+        // LC_ALL would override LC_CTYPE: its value goes to every category instead.
+        const std::string value = all;
+        for (const char* category : {"LANG", "LC_COLLATE", "LC_MESSAGES", "LC_MONETARY", "LC_NUMERIC", "LC_TIME",
+                                     "LC_PAPER", "LC_NAME", "LC_ADDRESS", "LC_TELEPHONE", "LC_MEASUREMENT",
+                                     "LC_IDENTIFICATION"}) {
+            setenv(category, value.c_str(), 1);
+        }
+        unsetenv("LC_ALL");
+    }
+    setenv("LC_CTYPE", "C.UTF-8", 1);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -42,6 +69,7 @@ int main(int argc, char* argv[]) {
     }
     const CommandLineValues keys = ParseCommandLine(arguments);
 
+    ChooseUtf8CharacterTypes();
     qInstallMessageHandler(QtMessage);
     ChooseOffscreenPlatformWhenHeadless(keys.noDialogs);
     QApplication application(argc, argv);

@@ -76,7 +76,8 @@ BENCHMARK(BM_ReportPdf)->Unit(benchmark::kMillisecond);
 void BM_ReportPdfQtEngine(benchmark::State& state) {
     const auto& reports = Reports();
     const QString path = QString::fromStdString(PdfPath());
-    const ovista::ReportImages& images = ovista::CurrentReportImages(ovista::ProgramFolder());
+    const QString pictures = ovista::ProgramFolder();
+    const ovista::ReportImages& images = ovista::CurrentReportImages(pictures);
     std::size_t i = 0;
     for (auto _ : state) {
         const ovista::HerdReport& report = reports[i++ % reports.size()];

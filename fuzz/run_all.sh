@@ -16,7 +16,7 @@ if ((${#targets[@]} == 0)); then
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DOVISTA_FUZZ=ON -DOVISTA_WITH_QT=OFF -DOVISTA_BENCH=OFF >/dev/null
+  -DOVISTA_FUZZ=ON -DOVISTA_WITH_QT=OFF -DOVISTA_BENCH=OFF -DOVISTA_WERROR=ON >/dev/null
 cmake --build "$build" --target fuzz_all -j "$(nproc)"
 
 # Longest input per target: whole herd files need room for long lines; a stored record is

@@ -1,24 +1,29 @@
 #!/usr/bin/env bash
-# Goes through what a new user's machine goes through, on a minimal Debian 12 root made with
-# debootstrap from this machine's Debian mirror: the checkout (without build folders) gets
-# ./demo.sh, then ./test.sh, then the Debian package build; the package goes into a second
-# fresh root, where a user who is not root runs a headless batch of the sample herds, and its
-# PDFs are checked. One line per step with its time and result; exit status 1 on the first
-# failure (its log's last lines follow, the logs are kept). Needs root; run it before changing
-# the install scripts, the packaging or the dependencies.
+# Goes through what a new user's machine goes through, on a minimal Debian root (12 or 13)
+# made with debootstrap from this machine's Debian mirror: the checkout (without build
+# folders) gets ./demo.sh, then ./test.sh, then the Debian package build; the package goes
+# into a second fresh root of the same release, where a user who is not root runs a headless
+# batch of the sample herds, and its PDFs are checked. One line per step with its time and
+# result; exit status 1 on the first failure of a release (its log's last lines follow, the
+# logs are kept). Needs root; run it before changing the install scripts, the packaging or
+# the dependencies.
 #
-#   scripts/check-fresh-debian.sh [--skip-tests] [--package DEB] [--keep] [--mirror URL] [--work DIR]
+#   scripts/check-fresh-debian.sh [--suite SUITE] [--skip-tests] [--package DEB] [--keep] [--mirror URL] [--work DIR]
 #
+#   --suite SUITE bookworm (Debian 12, the default), trixie (Debian 13) or all (one after
+#                 the other; the status is 1 when either fails)
 #   --skip-tests  leave out ./test.sh (the long step: three builds and every test)
 #   --package DEB only install and try this package (no build root)
 #   --keep        keep the roots and logs (unmounted) for a look afterwards
-#   --mirror URL  Debian mirror (default: the one apt uses here, else deb.debian.org)
+#   --mirror URL  Debian mirror (default: the one apt uses here)
 #   --work DIR    folder for the roots and logs (default: a new folder in /var/tmp)
 set -uo pipefail
 
-usage() { sed -n '10,17s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '11,21s/^# \{0,1\}//p' "$0"; }
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
+arguments=("$@")
+suite=bookworm
 skip_tests=0
 package=
 keep=0
@@ -26,6 +31,8 @@ mirror=
 work_parent=/var/tmp
 while (($#)); do
   case $1 in
+    --suite) suite=${2:?--suite needs bookworm, trixie or all}; shift ;;
+    --suite=*) suite=${1#*=} ;;
     --skip-tests) skip_tests=1 ;;
     --package) package=$(realpath "${2:?--package needs a .deb}"); shift ;;
     --keep) keep=1 ;;
@@ -38,34 +45,57 @@ while (($#)); do
   esac
   shift
 done
+case $suite in
+  bookworm | trixie) ;;
+  all)
+    # Each release in a run of its own, the other arguments as given.
+    status=0
+    for one in bookworm trixie; do
+      "$0" "${arguments[@]}" --suite "$one" || status=1
+    done
+    exit "$status"
+    ;;
+  *) echo "unknown suite: $suite (bookworm, trixie or all)" >&2; exit 2 ;;
+esac
 if [ "$(id -u)" -ne 0 ]; then
   echo "$0 needs root (debootstrap, chroot, mounts): run it with sudo" >&2
   exit 2
 fi
 
-# The mirror apt uses on this machine: the first source of the bookworm suite, in the
-# deb822 file of a Debian 12 install or in a one-line sources.list.
-host_mirror() {
+# The archive apt uses on this machine for a suite: the first deb source that has it, in a
+# deb822 file or in a one-line list.
+host_source() {
   local f
   for f in /etc/apt/sources.list.d/*.sources; do
     [ -f "$f" ] || continue
-    awk 'BEGIN { RS = ""; FS = "\n" }
-         { uris = ""; suites = ""; enabled = 1
+    awk -v suite="$1" 'BEGIN { RS = ""; FS = "\n" }
+         { uris = ""; suites = ""; types = ""; enabled = 1
            for (i = 1; i <= NF; i++) {
              if ($i ~ /^URIs:/) uris = $i
-             if ($i ~ /^Suites:/) suites = $i
+             if ($i ~ /^Suites:/) suites = $i " "
+             if ($i ~ /^Types:/) types = $i " "
              if ($i ~ /^Enabled: *no/) enabled = 0
            }
-           if (enabled && suites ~ /[: ]bookworm( |$)/) { split(uris, u, " "); print u[2]; exit } }' "$f"
+           if (enabled && types ~ /[: ]deb / && index(suites, " " suite " ")) { split(uris, u, " "); print u[2]; exit } }' "$f"
   done
   for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
     [ -f "$f" ] || continue
-    awk '$1 == "deb" { sub(/^deb +(\[[^]]*\] +)?/, ""); if ($2 == "bookworm") { print $1; exit } }' "$f"
+    awk -v suite="$1" '$1 == "deb" { sub(/^deb +(\[[^]]*\] +)?/, ""); if ($2 == suite) { print $1; exit } }' "$f"
   done
 }
+# This machine's own release: its Debian mirror and security archive serve the other
+# releases too.
+host_suite=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+if [ -z "$mirror" ] && [ -n "$host_suite" ]; then
+  mirror=$(host_source "$host_suite" | head -n 1)
+fi
 if [ -z "$mirror" ]; then
-  mirror=$(host_mirror | head -n 1)
-  mirror=${mirror:-http://deb.debian.org/debian}
+  echo "$0: no Debian mirror in this machine's apt sources; name one with --mirror URL" >&2
+  exit 2
+fi
+security=
+if [ -n "$host_suite" ]; then
+  security=$(host_source "$host_suite-security" | head -n 1)
 fi
 
 mkdir -p "$work_parent"
@@ -176,20 +206,25 @@ debootstrap_base() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap ||
       { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap; }
   fi
-  debootstrap --variant=minbase bookworm "$base" "$mirror"
-  # The same sources as this machine (updates and security too), when apt here has them
-  # in Debian 12's own file.
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    cp /etc/apt/sources.list.d/debian.sources "$base/etc/apt/sources.list.d/"
-    rm -f "$base/etc/apt/sources.list"
-  fi
+  debootstrap --variant=minbase "$suite" "$base" "$mirror"
+  # The release with its updates, and its security updates from where this machine gets
+  # its own.
+  rm -f "$base/etc/apt/sources.list"
+  {
+    printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\n' "$mirror" "$suite" "$suite"
+    printf 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg\n'
+    if [ -n "$security" ]; then
+      printf '\nTypes: deb\nURIs: %s\nSuites: %s-security\nComponents: main\n' "$security" "$suite"
+      printf 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg\n'
+    fi
+  } >"$base/etc/apt/sources.list.d/debian.sources"
   cp /etc/resolv.conf "$base/etc/resolv.conf"
   [ -f /etc/hosts ] && cp /etc/hosts "$base/etc/hosts"
   # Packages may not start services in a root without an init: a started daemon would
   # outlive its step. Tests start what they need themselves.
   printf '#!/bin/sh\nexit 101\n' >"$base/usr/sbin/policy-rc.d"
   chmod 755 "$base/usr/sbin/policy-rc.d"
-  note "$(du -sh --apparent-size "$base" | cut -f1), mirror $mirror"
+  note "Debian $(cat "$base/etc/debian_version"), $(du -sh --apparent-size "$base" | cut -f1), mirror $mirror"
 }
 
 new_root() {
@@ -222,6 +257,9 @@ run_tests() {
 }
 
 build_package() {
+  # ./demo.sh built the program and its pictures; the package adds its icon, changelog and
+  # manual page.
+  in_root "$build_root" "cd $checkout && cmake --build build --target ovista_icon ovista_changelog ovista_manual"
   in_root "$build_root" "cd $checkout/build && cpack -G DEB"
   deb=$(find "$build_root$checkout/build" -maxdepth 1 -name 'ovista_*.deb' | head -n 1)
   [ -n "$deb" ]
@@ -231,6 +269,16 @@ build_package() {
   grep -q ' ./usr/share/doc/ovista/copyright$' "$work/contents.txt"
   grep -q ' ./usr/share/doc/ovista/changelog.gz$' "$work/contents.txt"
   note "${deb##*/}, $(du -k "$deb" | cut -f1) KiB"
+}
+
+# The libraries the program links, as dpkg-shlibdeps found them in this release's build.
+package_depends() {
+  local depends
+  dpkg-deb -I "$1"
+  depends=$(dpkg-deb -f "$1" Depends)
+  grep -Eq '(^|, )libqt6core6[a-z0-9]* \(>= ' <<<"$depends"
+  grep -Eq '(^|, )libharfbuzz-subset0 \(>= ' <<<"$depends"
+  note "Depends: $depends"
 }
 
 run_lintian() {
@@ -301,9 +349,9 @@ remove_package() {
   [ ! -e "$install_root/usr/bin/ovista" ] && [ ! -e "$install_root/usr/lib/ovista" ]
 }
 
-echo "ovista on a fresh Debian 12: $source_dir -> $work"
+echo "ovista on a fresh Debian ($suite): $source_dir -> $work"
 started=$SECONDS
-step "debootstrap a minimal Debian 12 root (bookworm, minbase)" debootstrap_base
+step "debootstrap a minimal Debian root ($suite, minbase)" debootstrap_base
 if [ -n "$package" ]; then
   deb=$package
 else
@@ -314,12 +362,13 @@ else
   else
     step "./test.sh (every test, sanitizers, fuzz targets)" run_tests
   fi
-  step "cd build && cpack -G DEB" build_package
+  step "the package's files, cd build && cpack -G DEB" build_package
   deb=$(find "$work" -maxdepth 1 -name 'ovista_*.deb')
+  step "dpkg -I: the linked libraries come from dpkg-shlibdeps" package_depends "$deb"
   step "lintian on the package (no errors)" run_lintian
 fi
 step "apt install the package into a second fresh root" install_package "$deb"
 step "headless batch of the sample herds as user $user" run_user_batch
 step "the PDFs: two A4 pages, fonts embedded, text extractable" check_pdfs
 step "apt remove ovista" remove_package
-echo "all $step_no steps passed in $(duration $((SECONDS - started)))"
+echo "$suite: all $step_no steps passed in $(duration $((SECONDS - started)))"

@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QImageWriter>
 #include <QPainterPath>
+#include <QTimeZone>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -182,6 +184,21 @@ std::string Literal(const std::string& text) {
         out += c;
     }
     return out + ")";
+}
+
+// The creation date, UTC: SOURCE_DATE_EPOCH (seconds since 1970) when it holds one, as for
+// reproducible builds, so that the same input gives the same bytes; otherwise now.
+std::string CreationDate() {
+    QDateTime when = QDateTime::currentDateTimeUtc();
+    const QByteArray epoch = qgetenv("SOURCE_DATE_EPOCH");
+    std::int64_t seconds = 0;
+    const auto [end, error] = std::from_chars(epoch.constData(), epoch.constData() + epoch.size(), seconds);
+    // Up to the end of the year 9999, the last a PDF date can write.
+    if (!epoch.isEmpty() && error == std::errc() && end == epoch.constData() + epoch.size() && seconds >= 0 &&
+        seconds <= 253402300799) {
+        when = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+    }
+    return when.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString();
 }
 
 }  // namespace
@@ -418,7 +435,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     };
 
     // Numbers: 1 information, 2 catalogue, 3 page tree, 4 resources, 5 graphics state, then
-    // two per page, six per font, two per picture.
+    // two per page, five per font, two per picture.
     int next = 6;
     std::vector<int> pageObjects;
     for (std::size_t i = 0; i < pages_.size(); ++i) {
@@ -428,7 +445,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     std::map<int, int> fontObjects;
     for (const auto& [face, glyphs] : faces_) {
         fontObjects[face] = next;
-        next += 6;
+        next += 5;
     }
     std::vector<int> imageObjects;
     for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
@@ -438,8 +455,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
 
     begin(1);
     pdf += "<< /Title " + Literal(title) + " /Creator " + Literal(creator) + " /Producer " + Literal(producer) +
-           " /CreationDate (D:" +
-           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + "Z) >>\nendobj\n";
+           " /CreationDate (D:" + CreationDate() + "Z) >>\nendobj\n";
     begin(2);
     pdf += "<< /Type /Catalog /Pages 3 0 R >>\nendobj\n";
     begin(3);
@@ -487,7 +503,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         begin(object + 1);
         pdf += "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
                " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
-               std::to_string(object + 2) + " 0 R /CIDToGIDMap " + (program.codeToGlyph.empty() ? std::string("/Identity") : std::to_string(object + 5) + " 0 R") + " /W [";
+               std::to_string(object + 2) + " 0 R /CIDToGIDMap /Identity /W [";
         for (std::size_t i = 0; i < glyphs.size();) {
             std::size_t j = i;
             pdf += std::to_string(glyphs[i]) + " [";
@@ -545,12 +561,6 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
         begin(object + 4);
         stream("", cmap);
-        begin(object + 5);
-        if (program.codeToGlyph.empty()) {
-            pdf += "null\nendobj\n";
-        } else {
-            stream(" /Filter /FlateDecode", program.codeToGlyph);
-        }
     }
 
     for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {

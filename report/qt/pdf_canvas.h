@@ -25,7 +25,8 @@ class PdfDocument;
 // One page of a PdfDocument.
 class PdfCanvas : public DeviceCanvas {
 public:
-    // A4 at 600 pixels per inch, as Qt's PDF writer lays it out.
+    // A4 at 600 pixels per inch, as Qt 6.4's PDF writer lays it out (6.8's cuts the height
+    // to 7016), on every Qt version: the same page from the same input.
     static constexpr int kPageWidth = 4958;
     static constexpr int kPageHeight = 7017;
 

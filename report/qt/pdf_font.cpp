@@ -1,17 +1,13 @@
 #include "report/qt/pdf_font.h"
 
-#include <QBuffer>
 #include <QFontMetrics>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QGlyphRun>
 #include <QImage>
 #include <QTextLayout>
 #include <algorithm>
-#include <cstdlib>
+#include <hb-subset.h>
 #include <iterator>
 #include <cmath>
-#include <set>
 
 namespace ovista::pdf {
 namespace {
@@ -25,68 +21,6 @@ std::uint32_t U16(std::string_view table, std::size_t at) {
 std::int32_t S16(std::string_view table, std::size_t at) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(U16(table, at)));
 }
-std::uint32_t U32(std::string_view table, std::size_t at) { return U16(table, at) << 16 | U16(table, at + 2); }
-
-void Put16(std::string& out, std::uint32_t value) {
-    out += static_cast<char>(value >> 8 & 0xff);
-    out += static_cast<char>(value & 0xff);
-}
-void Put32(std::string& out, std::uint32_t value) {
-    Put16(out, value >> 16);
-    Put16(out, value & 0xffff);
-}
-void Set16(std::string& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<char>(value >> 8 & 0xff);
-    out[at + 1] = static_cast<char>(value & 0xff);
-}
-void Set32(std::string& out, std::size_t at, std::uint32_t value) {
-    Set16(out, at, value >> 16);
-    Set16(out, at + 2, value & 0xffff);
-}
-
-std::uint32_t Checksum(std::string_view data) {
-    std::uint32_t sum = 0;
-    for (std::size_t at = 0; at < data.size(); at += 4) {
-        std::uint32_t word = 0;
-        for (std::size_t i = 0; i < 4; ++i) {
-            word = word << 8 | (at + i < data.size() ? static_cast<unsigned char>(data[at + i]) : 0u);
-        }
-        sum += word;
-    }
-    return sum;
-}
-
-// Where glyph g's outline lies in glyf; false when loca cannot say.
-bool GlyphRange(std::string_view loca, bool longOffsets, std::size_t g, std::size_t& begin,
-                std::size_t& end) {
-    if (longOffsets) {
-        if ((g + 2) * 4 > loca.size()) return false;
-        begin = U32(loca, g * 4);
-        end = U32(loca, g * 4 + 4);
-    } else {
-        if ((g + 2) * 2 > loca.size()) return false;
-        begin = std::size_t{U16(loca, g * 2)} * 2;
-        end = std::size_t{U16(loca, g * 2 + 2)} * 2;
-    }
-    return begin <= end;
-}
-
-// The glyphs a composite glyph is built of.
-void AddComponents(std::string_view glyph, std::vector<std::uint16_t>& parts) {
-    if (glyph.size() < 10 || S16(glyph, 0) >= 0) return;
-    std::size_t at = 10;
-    for (;;) {
-        if (at + 4 > glyph.size()) return;
-        const std::uint32_t flags = U16(glyph, at);
-        parts.push_back(static_cast<std::uint16_t>(U16(glyph, at + 2)));
-        at += 4 + ((flags & 0x0001) != 0 ? 4 : 2);
-        if ((flags & 0x0008) != 0) at += 2;
-        if ((flags & 0x0040) != 0) at += 4;
-        if ((flags & 0x0080) != 0) at += 8;
-        if ((flags & 0x0020) == 0) return;
-    }
-}
-
 std::string Compressed(const std::string& data) {
     const QByteArray packed = qCompress(reinterpret_cast<const uchar*>(data.data()),
                                         static_cast<qsizetype>(data.size()), 6);
@@ -97,35 +31,6 @@ std::string Compressed(const std::string& data) {
 std::string Table(const QRawFont& font, const char* tag) {
     const QByteArray bytes = font.fontTable(tag);
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-// The stream of object number in a PDF as Qt writes it; empty when it is not there.
-std::string_view StreamOf(std::string_view pdf, std::size_t number) {
-    const std::string start = "\n" + std::to_string(number) + " 0 obj\n";
-    const std::size_t object = pdf.find(start);
-    if (object == std::string_view::npos) return {};
-    const std::size_t dictionaryEnd = pdf.find("stream\n", object);
-    const std::size_t lengthKey = pdf.find("/Length ", object);
-    if (dictionaryEnd == std::string_view::npos || lengthKey == std::string_view::npos || lengthKey > dictionaryEnd) {
-        return {};
-    }
-    std::size_t length = std::strtoull(pdf.data() + lengthKey + 8, nullptr, 10);
-    const std::size_t afterNumber = pdf.find_first_not_of("0123456789", lengthKey + 8);
-    if (pdf.substr(afterNumber, 4) == " 0 R") {  // the length is an object of its own
-        const std::string lengthObject = "\n" + std::to_string(length) + " 0 obj\n";
-        const std::size_t at = pdf.find(lengthObject);
-        if (at == std::string_view::npos) return {};
-        length = std::strtoull(pdf.data() + at + lengthObject.size(), nullptr, 10);
-    }
-    const std::size_t data = dictionaryEnd + 7;
-    if (data + length > pdf.size()) return {};
-    return pdf.substr(data, length);
-}
-
-// The object number after key ("/FontFile2 12 0 R"); 0 when key is not there.
-std::size_t ReferenceAfter(std::string_view pdf, std::string_view key) {
-    const std::size_t at = pdf.find(key);
-    return at == std::string_view::npos ? 0 : std::strtoull(pdf.data() + at + key.size(), nullptr, 10);
 }
 
 // A device of the PDF's resolution: texts laid out for it get their tab stops where Qt's
@@ -171,157 +76,47 @@ std::vector<GlyphRun> InLineOrder(const std::vector<GlyphRun>& runs) {
 
 }  // namespace
 
-bool QtFontProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs, std::string& compressed,
-                   std::size_t& length, std::vector<std::uint16_t>& codes) {
-    if (glyphs.empty() || !font.isValid()) return false;
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        QPainter painter;
-        if (!painter.begin(&writer)) return false;
-        QRawFont sized = font;
-        sized.setPixelSize(100);
-        QList<quint32> indexes;
-        QList<QPointF> positions;
-        for (const std::uint16_t g : glyphs) {
-            indexes.append(g);
-            positions.append(QPointF(positions.size(), 0));
-        }
-        QGlyphRun run;
-        run.setRawFont(sized);
-        run.setGlyphIndexes(indexes);
-        run.setPositions(positions);
-        painter.drawGlyphRun(QPointF(100, 100), run);
-        painter.end();
+std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs) {
+    if (!font.isValid()) return {};
+    // The tables a PDF reader draws the outlines with. Without the hinting: readers draw
+    // the outlines as they are, as in Qt's own PDFs.
+    const std::unique_ptr<hb_face_t, decltype(&hb_face_destroy)> builder(hb_face_builder_create(), hb_face_destroy);
+    for (const char* tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf"}) {
+        const QByteArray table = font.fontTable(tag);
+        if (table.isEmpty()) continue;
+        hb_blob_t* blob = hb_blob_create(table.constData(), static_cast<unsigned>(table.size()),
+                                         HB_MEMORY_MODE_DUPLICATE, nullptr, nullptr);
+        hb_face_builder_add_table(builder.get(), hb_tag_from_string(tag, 4), blob);
+        hb_blob_destroy(blob);
     }
-    const std::string_view pdf(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    const std::size_t programObject = ReferenceAfter(pdf, "/FontFile2 ");
-    const std::string_view program = StreamOf(pdf, programObject);
-    const std::string start = "\n" + std::to_string(programObject) + " 0 obj\n";
-    const std::size_t object = pdf.find(start);
-    const std::size_t lengthKey = object == std::string_view::npos ? object : pdf.find("/Length1 ", object);
-    if (program.empty() || lengthKey == std::string_view::npos) return false;
-    length = std::strtoull(pdf.data() + lengthKey + 9, nullptr, 10);
-    // The codes Qt gave the glyphs, in the order drawn, from the page's content.
-    const std::string_view packed = StreamOf(pdf, ReferenceAfter(pdf, "/Contents "));
-    if (packed.empty()) return false;
-    QByteArray withSize(4, '\0');
-    const auto guess = static_cast<quint32>(std::min<std::size_t>(packed.size() * 64 + 4096, 1u << 28));
-    for (int i = 0; i < 4; ++i) withSize[i] = static_cast<char>(guess >> (24 - 8 * i) & 0xff);
-    withSize.append(packed.data(), static_cast<qsizetype>(packed.size()));
-    const QByteArray content = qUncompress(withSize);
-    codes.clear();
-    for (qsizetype i = 0; i + 5 < content.size(); ++i) {
-        if (content[i] != '<' || content[i + 5] != '>') continue;
-        bool ok = false;
-        const uint code = content.mid(i + 1, 4).toUInt(&ok, 16);
-        if (ok) codes.push_back(static_cast<std::uint16_t>(code));
-    }
-    if (codes.size() != glyphs.size()) return false;
-    compressed.assign(program);
-    return true;
-}
+    hb_blob_t* file = hb_face_reference_blob(builder.get());
+    const std::unique_ptr<hb_face_t, decltype(&hb_face_destroy)> face(hb_face_create(file, 0), hb_face_destroy);
+    hb_blob_destroy(file);
 
-std::string TrueTypeSubset(const std::map<std::string, std::string>& tables,
-                           std::vector<std::uint16_t> glyphs) {
-    const auto table = [&tables](const char* tag) -> std::string_view {
-        const auto found = tables.find(tag);
-        return found == tables.end() ? std::string_view() : std::string_view(found->second);
-    };
-    const std::string_view head = table("head");
-    const std::string_view loca = table("loca");
-    const std::string_view glyf = table("glyf");
-    const std::string_view maxp = table("maxp");
-    const std::string_view hhea = table("hhea");
-    const std::string_view hmtx = table("hmtx");
-    if (head.size() < 54 || maxp.size() < 6 || hhea.size() < 36 || loca.empty() || glyf.empty()) return {};
-    const std::size_t glyphCount = U16(maxp, 4);
-    const bool longOffsets = S16(head, 50) != 0;
-
-    // Glyph 0 always, and the parts of composite glyphs, however deep.
-    glyphs.push_back(0);
-    std::set<std::uint16_t> kept;
-    while (!glyphs.empty()) {
-        const std::uint16_t g = glyphs.back();
-        glyphs.pop_back();
-        if (g >= glyphCount || !kept.insert(g).second) continue;
-        std::size_t begin = 0, end = 0;
-        if (GlyphRange(loca, longOffsets, g, begin, end) && end <= glyf.size()) {
-            AddComponents(glyf.substr(begin, end - begin), glyphs);
-        }
-    }
-
-    std::string newGlyf;
-    std::string newLoca;
-    for (std::size_t g = 0; g < glyphCount; ++g) {
-        Put32(newLoca, static_cast<std::uint32_t>(newGlyf.size()));
-        std::size_t begin = 0, end = 0;
-        if (kept.count(static_cast<std::uint16_t>(g)) == 0 || !GlyphRange(loca, longOffsets, g, begin, end) ||
-            end > glyf.size()) {
-            continue;
-        }
-        newGlyf.append(glyf.substr(begin, end - begin));
-        newGlyf.resize((newGlyf.size() + 3) & ~std::size_t{3}, '\0');
-    }
-    Put32(newLoca, static_cast<std::uint32_t>(newGlyf.size()));
-
-    // Metrics of the glyphs that stay; the others zero (readers take widths from the PDF).
-    const std::size_t longMetrics = U16(hhea, 34);
-    std::string newHmtx(hmtx);
-    for (std::size_t g = 0; g < glyphCount; ++g) {
-        if (kept.count(static_cast<std::uint16_t>(g)) != 0) continue;
-        const std::size_t at = g < longMetrics ? g * 4 : longMetrics * 4 + (g - longMetrics) * 2;
-        const std::size_t size = g < longMetrics ? 4 : 2;
-        if (at + size <= newHmtx.size()) std::fill_n(newHmtx.begin() + static_cast<std::ptrdiff_t>(at), size, '\0');
-    }
-    std::string newHead(head);
-    Set32(newHead, 8, 0);   // checkSumAdjustment, set below
-    Set16(newHead, 50, 1);  // long loca offsets
-
-    std::map<std::string, std::string_view> out;
-    out["glyf"] = newGlyf;
-    out["head"] = newHead;
-    out["hhea"] = hhea;
-    out["hmtx"] = newHmtx;
-    out["loca"] = newLoca;
-    out["maxp"] = maxp;
-
-    const auto count = static_cast<std::uint32_t>(out.size());
-    std::uint32_t power = 1, log2 = 0;
-    while (power * 2 <= count) {
-        power *= 2;
-        ++log2;
-    }
-    std::string font;
-    Put32(font, 0x00010000);
-    Put16(font, count);
-    Put16(font, power * 16);
-    Put16(font, log2);
-    Put16(font, count * 16 - power * 16);
-    std::size_t offset = 12 + 16 * out.size();
-    std::size_t headAt = 0;
-    for (const auto& [tag, data] : out) {
-        font += tag;
-        Put32(font, Checksum(data));
-        Put32(font, static_cast<std::uint32_t>(offset));
-        Put32(font, static_cast<std::uint32_t>(data.size()));
-        if (tag == "head") headAt = offset;
-        offset += (data.size() + 3) & ~std::size_t{3};
-    }
-    for (const auto& [tag, data] : out) {
-        font.append(data);
-        font.resize((font.size() + 3) & ~std::size_t{3}, '\0');
-    }
-    Set32(font, headAt + 8, 0xB1B0AFBAu - Checksum(font));
-    return font;
+    const std::unique_ptr<hb_subset_input_t, decltype(&hb_subset_input_destroy)> input(
+        hb_subset_input_create_or_fail(), hb_subset_input_destroy);
+    if (!input) return {};
+    // Glyph 0 keeps its outline: Qt draws it (a box) for characters the font lacks.
+    hb_subset_input_set_flags(input.get(),
+                              HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING | HB_SUBSET_FLAGS_NOTDEF_OUTLINE);
+    hb_set_t* kept = hb_subset_input_glyph_set(input.get());
+    for (const std::uint16_t g : glyphs) hb_set_add(kept, g);
+    const std::unique_ptr<hb_face_t, decltype(&hb_face_destroy)> subset(hb_subset_or_fail(face.get(), input.get()),
+                                                                        hb_face_destroy);
+    if (!subset) return {};
+    hb_blob_t* bytes = hb_face_reference_blob(subset.get());
+    unsigned size = 0;
+    const char* data = hb_blob_get_data(bytes, &size);
+    std::string program(data, size);
+    hb_blob_destroy(bytes);
+    return program;
 }
 
 FontFace::FontFace(const QRawFont& font) : font_(font) {
-    for (const char* tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf"}) {
+    std::map<std::string, std::string> tables;  // tag -> bytes
+    for (const char* tag : {"head", "hhea", "maxp", "hmtx"}) {
         std::string bytes = Table(font, tag);
-        if (!bytes.empty()) tables_[tag] = std::move(bytes);
+        if (!bytes.empty()) tables[tag] = std::move(bytes);
     }
     std::string base = font.familyName().toStdString();
     base.erase(std::remove(base.begin(), base.end(), ' '), base.end());
@@ -333,10 +128,10 @@ FontFace::FontFace(const QRawFont& font) : font_(font) {
     }
     baseName_ = base.empty() ? std::string("Font") : base;
 
-    const std::string_view head = tables_["head"];
-    const std::string_view hhea = tables_["hhea"];
-    const std::string_view maxp = tables_["maxp"];
-    const std::string_view hmtx = tables_["hmtx"];
+    const std::string_view head = tables["head"];
+    const std::string_view hhea = tables["hhea"];
+    const std::string_view maxp = tables["maxp"];
+    const std::string_view hmtx = tables["hmtx"];
     const int units = static_cast<int>(U16(head, 18));
     unitsPerEm_ = units > 0 ? units : 2048;
     const double scale = 1000.0 / unitsPerEm_;
@@ -400,18 +195,7 @@ void FontFace::NoteCharacter(std::uint16_t glyph, char32_t character) {
 
 FontFace::Program FontFace::MakeProgram(const std::vector<std::uint16_t>& glyphs) const {
     Program program;
-    std::vector<std::uint16_t> codes;
-    if (QtFontProgram(font_, glyphs, program.compressed, program.length, codes)) {
-        std::string map(2 * (std::size_t{glyphs.back()} + 1), '\0');
-        for (std::size_t i = 0; i < glyphs.size(); ++i) {
-            map[2 * glyphs[i]] = static_cast<char>(codes[i] >> 8);
-            map[2 * glyphs[i] + 1] = static_cast<char>(codes[i] & 0xff);
-        }
-        program.codeToGlyph = Compressed(map);
-        return program;
-    }
-    // Qt's program could not be had: the font's own outlines, glyph numbers kept.
-    const std::string subset = TrueTypeSubset(tables_, glyphs);
+    const std::string subset = SubsetProgram(font_, glyphs);
     program.compressed = subset.empty() ? std::string() : Compressed(subset);
     program.length = subset.size();
     return program;

@@ -50,16 +50,13 @@ public:
     char32_t CharacterOf(std::uint16_t glyph) const;
     void NoteCharacter(std::uint16_t glyph, char32_t character);
 
-    // The font program a PDF embeds for glyphs (sorted): compressed (zlib), its length
-    // uncompressed, and how glyph numbers (the codes in the content) find their outlines
-    // (two bytes per code, compressed; empty when they are the program's own numbers).
-    // The outlines are those Qt's PDF engine embeds, so the pages render as Qt's PDFs; the
-    // program holds every glyph of the report's character set, so one program made once
+    // The font program a PDF embeds for glyphs (sorted), compressed (zlib), and its length
+    // uncompressed. The codes in the content are the glyph numbers, and the program keeps
+    // them. It holds every glyph of the report's character set, so one program made once
     // serves every report.
     struct Program {
         std::string compressed;
         std::size_t length = 0;
-        std::string codeToGlyph;
     };
     const Program& ProgramFor(const std::vector<std::uint16_t>& glyphs);
 
@@ -69,7 +66,6 @@ private:
     QRawFont font_;
     std::vector<std::uint16_t> characterSetGlyphs_;  // sorted
     std::string baseName_;
-    std::map<std::string, std::string> tables_;  // tag -> bytes
     int unitsPerEm_ = 2048;
     double ascent_ = 0;
     double descent_ = 0;
@@ -113,15 +109,9 @@ private:
 // The process's faces and shapes (one thread draws reports).
 FontFaces& ReportFontFaces();
 
-// The font program Qt's PDF engine embeds for glyphs of font, compressed as it writes it, and
-// the number it gives each glyph (codes, one per glyph); false when its file cannot be read.
-bool QtFontProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs, std::string& compressed,
-                   std::size_t& length, std::vector<std::uint16_t>& codes);
-
-// The TrueType font made of tables (tag -> bytes) with only glyphs kept (their components
-// added): glyph numbers unchanged, the other glyphs empty. Empty when the tables are not a
-// TrueType font this can read.
-std::string TrueTypeSubset(const std::map<std::string, std::string>& tables,
-                           std::vector<std::uint16_t> glyphs);
+// The TrueType program of font's outlines with only glyphs kept (and the glyphs they are
+// built of, and glyph 0), each under its own number, the others empty; empty when the font's
+// tables cannot be cut down.
+std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs);
 
 }  // namespace ovista::pdf

@@ -44,7 +44,10 @@ struct PageTarget {
 // for this report.
 void DrawReport(const HerdReport& report, const PageTarget& target,
                 const std::vector<HerdReport>* earlierSeasons) {
-    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    // The folder is named: the pictures are looked up by it, and no reference hangs on a
+    // temporary.
+    const QString folder = ProgramFolder();
+    const ReportImages& images = CurrentReportImages(folder);
     const Interpretation interpretation = InterpretReport(report);
 
     const HerdReportPages pages(interpretation, report, earlierSeasons);
@@ -157,7 +160,10 @@ void WriteReportPdf(const HerdReport& report, const std::string& path,
     if (!file.open(QIODevice::WriteOnly)) {
         throw ReportFileError(Native(fileName), file.errorString().toStdString());
     }
-    const ReportImages& images = CurrentReportImages(ProgramFolder());
+    // The folder is named: the pictures are looked up by it, and no reference hangs on a
+    // temporary.
+    const QString folder = ProgramFolder();
+    const ReportImages& images = CurrentReportImages(folder);
     const Interpretation interpretation = InterpretReport(report);
     PdfDocument document(images);
 

@@ -251,9 +251,12 @@ TEST(Program, VersionPrintsTheVersion) {
 }
 
 TEST(Program, AFailedRunWithoutDialogsIsReportedOnStandardError) {
-    // Without XDG_RUNTIME_DIR too: Qt's note about it must not reach the caller's messages.
+    // Without XDG_RUNTIME_DIR too, and in locales that are not UTF-8 (cron's, env -i's): Qt's
+    // notes about them must not reach the caller's messages.
     for (const char* env : {"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR",
-                            "env QT_QPA_PLATFORM=offscreen DISPLAY=:99"}) {
+                            "env QT_QPA_PLATFORM=offscreen DISPLAY=:99",
+                            "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LC_ALL -u LC_CTYPE LANG=C",
+                            "env QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 LC_ALL=POSIX"}) {
         const Outcome run = RunOvista("NODIALOGS QMRSUMMARY=/no/such/file", env);
         EXPECT_NE(run.status, 0) << env;
         EXPECT_NE(run.status, 124) << "waited for a window: " << env;
