@@ -8,24 +8,7 @@
 namespace ovista {
 namespace {
 
-using F = BenchmarkField;
-
-constexpr std::array<HeadlineFigure, 5> kSeasonalFigures = {{
-    {F::ICR6wk, "ICR6wk", "6-week in-calf rate", false},
-    {F::NICR, "NICR", "Not-in-calf rate", true},
-    {F::SR3wk, "SR3wk", "3-week submission rate", false},
-    {F::CR, "CR", "Conception rate", false},
-    {F::Calv6wk, "Calv6wk", "Herd calved by week 6", false},
-}};
-
-constexpr std::array<HeadlineFigure, 4> kYearRoundFigures = {{
-    {F::ICR100d, "ICR100d", "100-day in-calf rate", false},
-    {F::NICR200d, "NICR200d", "200-day not-in-calf rate", true},
-    {F::SR80d, "SR80d", "80-day submission rate", false},
-    {F::CR, "CR", "Conception rate", false},
-}};
-
-std::size_t Index(BenchmarkField field) { return static_cast<std::size_t>(field); }
+std::size_t Index(HeadlineField field) { return static_cast<std::size_t>(field); }
 
 // A value's rank among the sorted values of the herds compared: how many are worse, how
 // many others are the same.
@@ -54,12 +37,6 @@ BenchmarkHerd BenchmarkHerdOf(const HerdReport& r) {
     herd.matingWeeks = MatingWeeks(r);
     herd.values = {r.ICR6wk, r.NICR, r.SR3wk, r.CR, r.Calv6wk, r.ICR100d, r.NICR200d, r.SR80d, r.VWP};
     return herd;
-}
-
-std::span<const HeadlineFigure> HeadlineFigures(int system) {
-    if (system == kSeasonalCalving || system == kSplitCalving) return kSeasonalFigures;
-    if (system == kYearRoundCalving) return kYearRoundFigures;
-    return {};
 }
 
 std::string_view CalvingSystemName(int system) {
@@ -132,19 +109,15 @@ std::vector<BenchmarkLine> BenchmarkLines(const std::vector<BenchmarkHerd>& herd
     return lines;
 }
 
-int HeadlineAim(int system, BenchmarkField field, std::span<const BenchmarkHerd* const> herds) {
-    const bool yearRound = system == kYearRoundCalving;
-    switch (field) {
-        case F::ICR6wk: return kIcr6wkTarget.aim;
-        case F::SR3wk: return kSr3wkTarget.aim;
-        case F::CR: return (yearRound ? kCrYearRoundTarget : kCrSeasonalTarget).aim;
-        case F::Calv6wk: return kCalv6wkTarget.aim;
-        case F::ICR100d: return kIcr100dTarget.aim;
-        case F::NICR200d: return kNicr200dTarget.aim;
-        case F::SR80d: return kSr80dTarget.aim;
-        case F::VWP: return 60;
-        case F::NICR: break;
+int HeadlineAim(int system, HeadlineField field, std::span<const BenchmarkHerd* const> herds) {
+    if (field == HeadlineField::VWP) return 60;
+    // The herd's own system first: the conception rate's aim is the system's.
+    for (const int tables : {static_cast<int>(system), static_cast<int>(kSeasonalCalving), static_cast<int>(kYearRoundCalving)}) {
+        for (const HeadlineFigure& figure : HeadlineFigures(tables)) {
+            if (figure.field == field && figure.target != nullptr) return figure.target->aim;
+        }
     }
+    // The not-in-calf rate: the aim printed for most of the herds, by their weeks of mating.
     std::map<int, int> printed;  // aim -> herds
     for (const BenchmarkHerd* herd : herds) ++printed[NicrTarget(herd->matingWeeks)];
     if (printed.empty()) return NicrTarget(21);

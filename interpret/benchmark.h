@@ -12,13 +12,10 @@
 #include <vector>
 
 #include "analysis/herd_report.h"
+#include "interpret/headline_figures.h"
 
 namespace ovista {
 
-// The figures of a summary row the benchmark reads: the headline figures and the drivers
-// shown beside the in-calf rate.
-enum class BenchmarkField { ICR6wk, NICR, SR3wk, CR, Calv6wk, ICR100d, NICR200d, SR80d, VWP };
-inline constexpr std::size_t kBenchmarkFields = 9;
 
 // What the benchmark keeps of one summary row; a batch of many thousand herds is held whole.
 struct BenchmarkHerd {
@@ -29,26 +26,14 @@ struct BenchmarkHerd {
     int error = 0;
     bool reported = false;   // a report is drawn for the herd
     int matingWeeks = 21;    // weeks of mating, for the not-in-calf aim
-    std::array<std::int16_t, kBenchmarkFields> values{};  // by BenchmarkField; 0 = not given
+    std::array<std::int16_t, kHeadlineFields> values{};  // by HeadlineField; 0 = not given
 
-    std::int16_t Value(BenchmarkField field) const { return values[static_cast<std::size_t>(field)]; }
+    std::int16_t Value(HeadlineField field) const { return values[static_cast<std::size_t>(field)]; }
     bool operator==(const BenchmarkHerd&) const = default;
 };
 
 // The part of a record the benchmark keeps.
 BenchmarkHerd BenchmarkHerdOf(const HerdReport& report);
-
-// A headline figure of a calving system, as its summary column names it.
-struct HeadlineFigure {
-    BenchmarkField field;
-    std::string_view column;  // "ICR6wk"
-    std::string_view title;   // "6-week in-calf rate"
-    bool higherIsWorse;       // the not-in-calf rates
-};
-
-// Seasonal and split herds: ICR6wk, NICR, SR3wk, CR, Calv6wk; year-round herds: ICR100d,
-// NICR200d, SR80d, CR; none for any other code.
-std::span<const HeadlineFigure> HeadlineFigures(int system);
 
 // "Seasonal", "Split", "Year-round"; empty for any other code.
 std::string_view CalvingSystemName(int system);
@@ -80,7 +65,7 @@ std::vector<BenchmarkLine> BenchmarkLines(const std::vector<BenchmarkHerd>& herd
 // The aim the herd reports print beside a headline figure. The not-in-calf aim depends on
 // the length of mating: the aim printed for most of the herds given is taken (the lower one
 // where two are printed as often).
-int HeadlineAim(int system, BenchmarkField field, std::span<const BenchmarkHerd* const> herds);
+int HeadlineAim(int system, HeadlineField field, std::span<const BenchmarkHerd* const> herds);
 
 // How the herds of the batch fared, from the batch log when there is one.
 struct BatchCounts {

@@ -19,7 +19,7 @@ constexpr int kFigureCount = 8;
 constexpr int kLevelCount = 4;
 constexpr int kDifferentLevels = kLevelCount;  // column of two seasons of different levels
 
-// Margins in points by figure (TrendFigure order) and level of analysis (AnalType 1 mating
+// Margins in points by figure (HeadlineField order) and level of analysis (AnalType 1 mating
 // records, 2 early pregnancy tests, 3 pregnancy tests, 4 recalvings, then two seasons of
 // different levels); 0 where no change was measured. The table "Margins of the trend page" in
 // docs/ACCURACY.md; a test holds the two the same.
@@ -37,50 +37,28 @@ constexpr int kMargins[kFigureCount][kLevelCount + 1] = {
 bool IsYearRound(int system) { return system == kYearRoundCalving; }
 bool IsKnownSystem(int system) { return system >= kSeasonalCalving && system <= kYearRoundCalving; }
 
-struct FigureRule {
-    TrendFigure figure;
-    const char* name;
-    bool lowerIsBetter;
-};
-
-constexpr FigureRule kSeasonalFigures[] = {
-    {TrendFigure::Icr6wk, "6-week in-calf rate", false},
-    {TrendFigure::Nicr, "Not-in-calf rate", true},
-    {TrendFigure::Sr3wk, "3-week submission rate", false},
-    {TrendFigure::Cr, "Conception rate", false},
-    {TrendFigure::Calv6wk, "Herd calved by week 6", false},
-};
-constexpr FigureRule kYearRoundFigures[] = {
-    {TrendFigure::Icr100d, "100-day in-calf rate", false},
-    {TrendFigure::Nicr200d, "200-day not-in-calf rate", true},
-    {TrendFigure::Sr80d, "80-day submission rate", false},
-    {TrendFigure::Cr, "Conception rate", false},
-};
-
-bool FigureOfSystem(TrendFigure figure, int system) {
-    const bool yearRound = IsYearRound(system);
-    switch (figure) {
-        case TrendFigure::Cr: return true;
-        case TrendFigure::Icr100d:
-        case TrendFigure::Nicr200d:
-        case TrendFigure::Sr80d: return yearRound;
-        default: return !yearRound;
+// The headline figure of a system's table (an unknown system reads as seasonal); nullptr for
+// a figure the system does not have.
+const HeadlineFigure* FigureOfSystem(HeadlineField figure, int system) {
+    for (const HeadlineFigure& f : HeadlineFigures(IsYearRound(system) ? kYearRoundCalving : kSeasonalCalving)) {
+        if (f.field == figure) return &f;
     }
+    return nullptr;
 }
 
 std::string Percent(int value) { return IntToText(value) + "%"; }
 
 // The records a figure needs that a level of analysis (AnalType) goes without; nullptr when
 // the level has them.
-const char* MissingRecords(TrendFigure figure, int analType) {
+const char* MissingRecords(HeadlineField figure, int analType) {
     const bool matings = analType == kBasisMatingRecords || analType == kBasisEarlyPregTest;
     const bool tests = analType == kBasisEarlyPregTest || analType == kBasisPregTest;
     switch (figure) {
-        case TrendFigure::Sr3wk:
-        case TrendFigure::Sr80d: return matings ? nullptr : "mating records";
-        case TrendFigure::Nicr:
-        case TrendFigure::Nicr200d: return tests ? nullptr : "pregnancy-test records";
-        case TrendFigure::Cr:
+        case HeadlineField::SR3wk:
+        case HeadlineField::SR80d: return matings ? nullptr : "mating records";
+        case HeadlineField::NICR:
+        case HeadlineField::NICR200d: return tests ? nullptr : "pregnancy-test records";
+        case HeadlineField::CR:
             return !matings ? "mating records" : !tests ? "pregnancy-test records" : nullptr;
         default: return nullptr;
     }
@@ -103,50 +81,45 @@ std::string NotGivenText(const TrendRow& row, const std::vector<int>& levels) {
 
 // The figure of one season as page 1 writes it: a value only where page 1 gives one, with
 // page 1's aim and rating.
-TrendValue ValueOf(TrendFigure figure, const HerdReport& r) {
+TrendValue ValueOf(HeadlineField figure, const HerdReport& r) {
     TrendValue v;
     const int system = r.ActCalvingPattern;
-    if (!FigureOfSystem(figure, system)) return v;
+    const HeadlineFigure* headline = FigureOfSystem(figure, system);
+    if (headline == nullptr) return v;
     v.applies = true;
     const bool earlyPd = r.AnalType == kBasisEarlyPregTest;
     const bool tested = earlyPd || r.AnalType == kBasisPregTest;
     const int weeks = MatingWeeks(r);
-    const RatingTarget* target = nullptr;  // all but the not-in-calf rate
     switch (figure) {
-        case TrendFigure::Icr6wk:
+        case HeadlineField::ICR6wk:
             v.value = r.ICR6wk;
-            target = &kIcr6wkTarget;
             break;
-        case TrendFigure::Nicr:
+        case HeadlineField::NICR:
             v.value = tested ? r.NICR : 0;
             v.aim = NicrTarget(weeks);
             v.stars = StarCountLow(v.value, NicrAverage(weeks), NicrTop(weeks));
             break;
-        case TrendFigure::Sr3wk:
+        case HeadlineField::SR3wk:
             v.value = r.SR3wk;
-            target = &kSr3wkTarget;
             break;
-        case TrendFigure::Cr:
+        case HeadlineField::CR:
             v.value = r.CRNo > 50 && earlyPd ? r.CR : 0;
-            target = IsYearRound(system) ? &kCrYearRoundTarget : &kCrSeasonalTarget;
             break;
-        case TrendFigure::Calv6wk:
+        case HeadlineField::Calv6wk:
             v.value = r.Calv6wk;
-            target = &kCalv6wkTarget;
             break;
-        case TrendFigure::Icr100d:
+        case HeadlineField::ICR100d:
             v.value = r.ICR100d;
-            target = &kIcr100dTarget;
             break;
-        case TrendFigure::Nicr200d:
+        case HeadlineField::NICR200d:
             v.value = tested ? r.NICR200dLow : 0;
-            target = &kNicr200dTarget;
             break;
-        case TrendFigure::Sr80d:
+        case HeadlineField::SR80d:
             v.value = r.SR80d;
-            target = &kSr80dTarget;
             break;
+        case HeadlineField::VWP: break;
     }
+    const RatingTarget* target = headline->target;  // all but the not-in-calf rate
     if (target != nullptr) {
         v.aim = target->aim;
         v.stars = target->Stars(v.value);
@@ -241,13 +214,13 @@ void Describe(TrendRow& row, const std::vector<TrendSeason>& seasons, const std:
 
 }  // namespace
 
-int MeasuredTrendMargin(TrendFigure figure, int column) {
+int MeasuredTrendMargin(HeadlineField figure, int column) {
     const int f = static_cast<int>(figure);
     if (f < 0 || f >= kFigureCount || column < 0 || column > kLevelCount) return 0;
     return kMargins[f][column];
 }
 
-int TrendMargin(TrendFigure figure, int analType) {
+int TrendMargin(HeadlineField figure, int analType) {
     const int f = static_cast<int>(figure);
     if (f < 0 || f >= kFigureCount) return 0;
     const int* margins = kMargins[f];
@@ -257,7 +230,7 @@ int TrendMargin(TrendFigure figure, int analType) {
     return margin != 0 ? margin : largest;
 }
 
-int TrendMargin(TrendFigure figure, int analTypeA, int analTypeB) {
+int TrendMargin(HeadlineField figure, int analTypeA, int analTypeB) {
     if (analTypeA == analTypeB) return TrendMargin(figure, analTypeA);
     const int f = static_cast<int>(figure);
     const int measured = f >= 0 && f < kFigureCount ? kMargins[f][kDifferentLevels] : 0;
@@ -297,28 +270,29 @@ TrendPage InterpretTrends(const HerdReport& report, const std::vector<HerdReport
     // The report's own figures first, then those of the other calving systems that earlier
     // seasons were analysed under.
     const bool yearRound = IsYearRound(report.ActCalvingPattern);
-    const std::vector<FigureRule> seasonal(std::begin(kSeasonalFigures), std::end(kSeasonalFigures));
-    const std::vector<FigureRule> allYear(std::begin(kYearRoundFigures), std::end(kYearRoundFigures));
-    std::vector<FigureRule> rules = yearRound ? allYear : seasonal;
+    const std::span<const HeadlineFigure> seasonal = HeadlineFigures(kSeasonalCalving);
+    const std::span<const HeadlineFigure> allYear = HeadlineFigures(kYearRoundCalving);
+    std::vector<HeadlineFigure> rules(yearRound ? allYear.begin() : seasonal.begin(),
+                                      yearRound ? allYear.end() : seasonal.end());
     const bool otherSystem = std::any_of(records.begin(), records.end(), [&](const HerdReport* r) {
         return IsYearRound(r->ActCalvingPattern) != yearRound;
     });
     if (otherSystem) {
-        for (const FigureRule& rule : yearRound ? seasonal : allYear) {
-            if (rule.figure != TrendFigure::Cr) rules.push_back(rule);
+        for (const HeadlineFigure& rule : yearRound ? seasonal : allYear) {
+            if (rule.field != HeadlineField::CR) rules.push_back(rule);
         }
     }
-    for (const FigureRule& rule : rules) {
+    for (const HeadlineFigure& rule : rules) {
         TrendRow row;
-        row.figure = rule.figure;
-        row.name = rule.name;
-        row.lowerIsBetter = rule.lowerIsBetter;
-        for (const HerdReport* r : records) row.values.push_back(ValueOf(rule.figure, *r));
+        row.figure = rule.field;
+        row.name = std::string(rule.title);
+        row.lowerIsBetter = rule.higherIsWorse;
+        for (const HerdReport* r : records) row.values.push_back(ValueOf(rule.field, *r));
         // The aim of the latest season the figure belongs to.
         const auto latest = std::find_if(row.values.rbegin(), row.values.rend(),
                                          [](const TrendValue& v) { return v.applies; });
         if (latest != row.values.rend()) {
-            row.aimText = (rule.lowerIsBetter ? "Aim below " : "Aim above ") + Percent(latest->aim);
+            row.aimText = (rule.higherIsWorse ? "Aim below " : "Aim above ") + Percent(latest->aim);
         }
         if (records.size() > 1) Describe(row, page.seasons, levels);
         row.notGiven = NotGivenText(row, levels);

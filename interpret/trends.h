@@ -8,23 +8,21 @@
 #include <vector>
 
 #include "analysis/herd_report.h"
+#include "interpret/headline_figures.h"
 
 namespace ovista {
 
-// The headline figures of each calving system: seasonal and split herds Icr6wk, Nicr, Sr3wk,
-// Cr, Calv6wk; year-round herds Icr100d, Nicr200d, Sr80d, Cr.
-enum class TrendFigure { Icr6wk, Nicr, Sr3wk, Cr, Calv6wk, Icr100d, Nicr200d, Sr80d };
 
 // The smallest change of a figure, in points, that the method tells apart from one season to
 // the next at a level of analysis (AnalType 1 to 4): the 90th percentile of the difference
 // between measured and true change in docs/ACCURACY.md, rounded up. A level without a measured
 // margin takes the figure's largest. Two seasons of different levels take the margin measured
 // for such pairs or the larger of their own, whichever is larger.
-int TrendMargin(TrendFigure figure, int analType);
-int TrendMargin(TrendFigure figure, int analTypeA, int analTypeB);
+int TrendMargin(HeadlineField figure, int analType);
+int TrendMargin(HeadlineField figure, int analTypeA, int analTypeB);
 // The table behind it: column 0 to 3 for AnalType 1 to 4, 4 for seasons of different levels;
 // 0 where too few changes were measured.
-int MeasuredTrendMargin(TrendFigure figure, int column);
+int MeasuredTrendMargin(HeadlineField figure, int column);
 
 // One season of the page (a column of the table, a point of each chart).
 struct TrendSeason {
@@ -58,7 +56,7 @@ enum class TrendChange { None, Better, Same, Worse };
 
 // One headline figure: a row of the table, a chart and its sentence.
 struct TrendRow {
-    TrendFigure figure = TrendFigure::Icr6wk;
+    HeadlineField figure = HeadlineField::ICR6wk;
     std::string name;        // "6-week in-calf rate"
     std::string aimText;     // the report season's aim: "Aim above 71%", "Aim below 13%"
     bool lowerIsBetter = false;

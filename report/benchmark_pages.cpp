@@ -132,11 +132,11 @@ struct TableColumn {
     const char* head1;
     const char* head2;
     double x1, x2;
-    std::optional<BenchmarkField> field;  // none: herd number, owner or level
+    std::optional<HeadlineField> field;  // none: herd number, owner or level
 };
 
 std::vector<TableColumn> TableColumns(int system) {
-    using F = BenchmarkField;
+    using F = HeadlineField;
     if (system == kYearRoundCalving) {
         return {{"Herd", "", 4, 14, {}},          {"Owner", "", 14, 40, {}},
                 {"100-day", "in-calf rate", 40, 51, F::ICR100d},
@@ -209,7 +209,7 @@ BenchmarkPages::BenchmarkPages(const Benchmark& benchmark) : benchmark_(benchmar
             system.spreads.push_back(std::move(spread));
         }
         // The in-calf rate is the first headline figure of every system.
-        const BenchmarkField icr = HeadlineFigures(code).front().field;
+        const HeadlineField icr = HeadlineFigures(code).front().field;
         for (std::size_t h = 0; h < herds.size(); ++h) {
             if (herds[h].system == code && quartiles_[h][static_cast<std::size_t>(icr)] == 4) {
                 system.visitFirst.push_back(h);
@@ -575,7 +575,7 @@ void BenchmarkPages::DrawTable(ReportCanvas& canvas, const System& system, const
                 const std::size_t f = static_cast<std::size_t>(*column.field);
                 const int value = herd.values[f];
                 if (const int q = quartiles_[h][f]; q >= 1 && q <= 4) fill = kQuarterTint[q];
-                if (*column.field == BenchmarkField::VWP) {
+                if (*column.field == HeadlineField::VWP) {
                     text = value != 0 ? IntToText(value) + " days" : "-";
                 } else {
                     text = value != 0 ? Pct(value) : "-";

@@ -63,7 +63,7 @@ private:
 
     const Benchmark& benchmark_;
     // The quartile of each herd's headline figures by herd and field; 0 when not given.
-    std::vector<std::array<int, kBenchmarkFields>> quartiles_;
+    std::vector<std::array<int, kHeadlineFields>> quartiles_;
     std::vector<System> systems_;
     std::vector<Page> pages_;
 };

@@ -33,7 +33,7 @@ TEST(BenchmarkFiles, SummaryRowsAreReadInOrderAndABadRowIsLeftOutByLine) {
     const SummaryHerds read = ReadSummaryHerds(in, "/x/TAMSLREP.CSV");
     ASSERT_EQ(read.herds.size(), 3u);
     EXPECT_EQ(read.herds[0].herdNumber, "11");
-    EXPECT_EQ(read.herds[0].Value(BenchmarkField::ICR6wk), 60);
+    EXPECT_EQ(read.herds[0].Value(HeadlineField::ICR6wk), 60);
     EXPECT_TRUE(read.herds[0].reported);
     EXPECT_FALSE(read.herds[1].reported) << "a year-round herd with error 7 has no report";
     EXPECT_EQ(read.herds[2].owner, "Owner of 14");
@@ -76,10 +76,10 @@ TEST(BenchmarkFiles, EveryHerdHasALinePerHeadlineFigure) {
     std::vector<BenchmarkHerd> herds(2);
     herds[0].herdNumber = "A,1";  // quoted, as the summary file would write it
     herds[0].system = 3;
-    herds[0].values[static_cast<std::size_t>(BenchmarkField::ICR100d)] = 48;
+    herds[0].values[static_cast<std::size_t>(HeadlineField::ICR100d)] = 48;
     herds[1].herdNumber = "B2";
     herds[1].system = 3;
-    herds[1].values[static_cast<std::size_t>(BenchmarkField::ICR100d)] = 52;
+    herds[1].values[static_cast<std::size_t>(HeadlineField::ICR100d)] = 52;
     EXPECT_EQ(BenchmarkCsvText(herds, BenchmarkLines(herds)),
               "SHNO,CalvingSystem,Column,Value,HerdsCompared,Percentile,Quartile\r\n"
               "\"A,1\",Year-round,ICR100d,48,2,0,4\r\n"

@@ -40,7 +40,7 @@ TEST(Benchmark, PercentilesRoundHalvesToEvenAndALoneHerdGets50) {
     EXPECT_EQ(Quartile(24), 4);
 }
 
-BenchmarkHerd Herd(const std::string& number, int system, std::vector<std::pair<BenchmarkField, int>> values,
+BenchmarkHerd Herd(const std::string& number, int system, std::vector<std::pair<HeadlineField, int>> values,
                    int matingWeeks = 21) {
     BenchmarkHerd herd;
     herd.herdNumber = number;
@@ -51,7 +51,7 @@ BenchmarkHerd Herd(const std::string& number, int system, std::vector<std::pair<
 }
 
 TEST(Benchmark, HerdsAreComparedWithinTheirCalvingSystemAmongTheGivenValues) {
-    using F = BenchmarkField;
+    using F = HeadlineField;
     const std::vector<BenchmarkHerd> herds = {
         Herd("A", 1, {{F::ICR6wk, 60}, {F::NICR, 10}}),
         Herd("B", 1, {{F::ICR6wk, 60}, {F::NICR, 20}}),
@@ -98,7 +98,7 @@ TEST(Benchmark, HerdsAreComparedWithinTheirCalvingSystemAmongTheGivenValues) {
 }
 
 TEST(Benchmark, TheAimIsTheOneTheReportsPrint) {
-    using F = BenchmarkField;
+    using F = HeadlineField;
     const BenchmarkHerd shortMating = Herd("A", 1, {}, 9);   // not-in-calf aim 20
     const BenchmarkHerd longMating = Herd("B", 1, {}, 21);   // aim 8
     const BenchmarkHerd* one[] = {&shortMating, &shortMating, &longMating};

@@ -45,7 +45,7 @@ TrendPage PageOf(std::vector<HerdReport> oldestFirst) {
     return InterpretTrends(report, std::vector<HerdReport>(oldestFirst.rbegin(), oldestFirst.rend()));
 }
 
-const TrendRow& RowOf(const TrendPage& page, TrendFigure figure) {
+const TrendRow& RowOf(const TrendPage& page, HeadlineField figure) {
     for (const TrendRow& row : page.rows) {
         if (row.figure == figure) return row;
     }
@@ -58,41 +58,41 @@ TEST(TrendPage, EachFigureSaysHowItMovedAgainstWhatTheMethodCanTellApart) {
     struct Case {
         const char* why;
         std::vector<HerdReport> seasons;  // oldest first
-        TrendFigure figure;
+        HeadlineField figure;
         std::string sentence;
         TrendChange change;
     };
     const Case cases[] = {
         {"8 points is beyond the Detailed margin of 7",
          {Seasonal(2022, kDetailed, 60), Seasonal(2023, kDetailed, 62), Seasonal(2024, kDetailed, 70)},
-         TrendFigure::Icr6wk, "Up 8 points since last season", TrendChange::Better},
+         HeadlineField::ICR6wk, "Up 8 points since last season", TrendChange::Better},
         {"6 points, and 6 since the first season, are within it",
          {Seasonal(2022, kDetailed, 60), Seasonal(2023, kDetailed, 64), Seasonal(2024, kDetailed, 66)},
-         TrendFigure::Icr6wk, "About the same as last season", TrendChange::Same},
+         HeadlineField::ICR6wk, "About the same as last season", TrendChange::Same},
         {"a drift over the seasons is told against the oldest",
          {Seasonal(2022, kDetailed, 58), Seasonal(2023, kDetailed, 63), Seasonal(2024, kDetailed, 66)},
-         TrendFigure::Icr6wk, "Up 8 points since 2022/23", TrendChange::Better},
+         HeadlineField::ICR6wk, "Up 8 points since 2022/23", TrendChange::Better},
         {"a season without the figure is passed over",
          {Seasonal(2022, kDetailed, 60), Seasonal(2023, kDetailed, 0), Seasonal(2024, kDetailed, 50)},
-         TrendFigure::Icr6wk, "Down 10 points since 2022/23", TrendChange::Worse},
+         HeadlineField::ICR6wk, "Down 10 points since 2022/23", TrendChange::Worse},
         {"no figure this season",
          {Seasonal(2023, kDetailed, 60), Seasonal(2024, kDetailed, 0)},
-         TrendFigure::Icr6wk, "Not given this season", TrendChange::None},
+         HeadlineField::ICR6wk, "Not given this season", TrendChange::None},
         {"a not-in-calf rate going down is better",
          {Seasonal(2023, kDetailed, 60, 15), Seasonal(2024, kDetailed, 60, 9)},
-         TrendFigure::Nicr, "Down 6 points since last season", TrendChange::Better},
+         HeadlineField::NICR, "Down 6 points since last season", TrendChange::Better},
         {"Basic against Detailed takes the larger margin, 13",
          {Seasonal(2023, kBasic, 60), Seasonal(2024, kDetailed, 72)},
-         TrendFigure::Icr6wk, "About the same as last season", TrendChange::Same},
+         HeadlineField::ICR6wk, "About the same as last season", TrendChange::Same},
         {"a year-round season before a seasonal one starts no comparison",
          {YearRound(2022, kDetailed, 50), Seasonal(2023, kDetailed, 50), Seasonal(2024, kDetailed, 70)},
-         TrendFigure::Icr6wk, "Up 20 points since last season", TrendChange::Better},
+         HeadlineField::ICR6wk, "Up 20 points since last season", TrendChange::Better},
         {"the figures of the other calving system",
          {YearRound(2022, kDetailed, 50), Seasonal(2023, kDetailed, 50), Seasonal(2024, kDetailed, 70)},
-         TrendFigure::Icr100d, "Only in seasons analysed as year-round calving", TrendChange::None},
+         HeadlineField::ICR100d, "Only in seasons analysed as year-round calving", TrendChange::None},
         {"the first season of a new calving system",
          {Seasonal(2022, kDetailed, 50), YearRound(2023, kDetailed, 55)},
-         TrendFigure::Icr100d, "First season analysed as year-round calving", TrendChange::None},
+         HeadlineField::ICR100d, "First season analysed as year-round calving", TrendChange::None},
     };
     for (const Case& c : cases) {
         const TrendPage page = PageOf(c.seasons);
@@ -120,15 +120,15 @@ TEST(TrendPage, SeasonsRunOldestFirstWithTheirOwnFiguresAndLines) {
     EXPECT_EQ(names, (std::vector<std::string>{"6-week in-calf rate", "Not-in-calf rate", "3-week submission rate",
                                                "Conception rate", "Herd calved by week 6", "100-day in-calf rate",
                                                "80-day submission rate", "200-day not-in-calf rate"}));
-    EXPECT_EQ(RowOf(page, TrendFigure::Nicr200d).notGiven, "Not given: needs pregnancy-test records");
-    const TrendRow& nicr = RowOf(page, TrendFigure::Nicr);
+    EXPECT_EQ(RowOf(page, HeadlineField::NICR200d).notGiven, "Not given: needs pregnancy-test records");
+    const TrendRow& nicr = RowOf(page, HeadlineField::NICR);
     EXPECT_EQ(nicr.aimText, "Aim below 20%");  // 10 weeks of mating
     EXPECT_FALSE(nicr.values[0].applies);
     // The Basic season's not-in-calf rate is not given, as on its page 1.
     EXPECT_EQ(nicr.values[1], (TrendValue{true, 0, "", 20, 0}));
     EXPECT_EQ(nicr.values[2], (TrendValue{true, 12, "12%", 20, 5}));
-    EXPECT_EQ(RowOf(page, TrendFigure::Icr100d).values[0], (TrendValue{true, 45, "45%", 58, 3}));
-    EXPECT_EQ(RowOf(page, TrendFigure::Icr100d).aimText, "Aim above 58%");
+    EXPECT_EQ(RowOf(page, HeadlineField::ICR100d).values[0], (TrendValue{true, 45, "45%", 58, 3}));
+    EXPECT_EQ(RowOf(page, HeadlineField::ICR100d).aimText, "Aim above 58%");
 }
 
 // A figure that no season gives for want of its records is one short row saying what it
@@ -136,31 +136,31 @@ TEST(TrendPage, SeasonsRunOldestFirstWithTheirOwnFiguresAndLines) {
 TEST(TrendPage, FiguresNoSeasonGivesSayWhatTheyNeed) {
     struct Case {
         std::vector<HerdReport> seasons;  // oldest first
-        std::map<TrendFigure, std::string> notGiven;  // the rest: none
-        std::vector<TrendFigure> order;
+        std::map<HeadlineField, std::string> notGiven;  // the rest: none
+        std::vector<HeadlineField> order;
     };
     const Case cases[] = {
         {{Seasonal(2022, kBasisRecalving, 50), Seasonal(2023, kBasisRecalving, 55)},
-         {{TrendFigure::Nicr, "Not given: needs pregnancy-test records"},
-          {TrendFigure::Sr3wk, "Not given: needs mating records"},
-          {TrendFigure::Cr, "Not given: needs mating records"}},
-         {TrendFigure::Icr6wk, TrendFigure::Calv6wk, TrendFigure::Nicr, TrendFigure::Sr3wk, TrendFigure::Cr}},
+         {{HeadlineField::NICR, "Not given: needs pregnancy-test records"},
+          {HeadlineField::SR3wk, "Not given: needs mating records"},
+          {HeadlineField::CR, "Not given: needs mating records"}},
+         {HeadlineField::ICR6wk, HeadlineField::Calv6wk, HeadlineField::NICR, HeadlineField::SR3wk, HeadlineField::CR}},
         {{Seasonal(2023, kBasisRecalving, 55)},
-         {{TrendFigure::Nicr, "Not given: needs pregnancy-test records"},
-          {TrendFigure::Sr3wk, "Not given: needs mating records"},
-          {TrendFigure::Cr, "Not given: needs mating records"}},
-         {TrendFigure::Icr6wk, TrendFigure::Calv6wk, TrendFigure::Nicr, TrendFigure::Sr3wk, TrendFigure::Cr}},
+         {{HeadlineField::NICR, "Not given: needs pregnancy-test records"},
+          {HeadlineField::SR3wk, "Not given: needs mating records"},
+          {HeadlineField::CR, "Not given: needs mating records"}},
+         {HeadlineField::ICR6wk, HeadlineField::Calv6wk, HeadlineField::NICR, HeadlineField::SR3wk, HeadlineField::CR}},
         // A Detailed season could give them all: the empty ones are not the records' fault.
         {{Seasonal(2022, kBasisEarlyPregTest, 50), Seasonal(2023, kBasisRecalving, 55)},
          {},
-         {TrendFigure::Icr6wk, TrendFigure::Nicr, TrendFigure::Sr3wk, TrendFigure::Cr, TrendFigure::Calv6wk}},
+         {HeadlineField::ICR6wk, HeadlineField::NICR, HeadlineField::SR3wk, HeadlineField::CR, HeadlineField::Calv6wk}},
         {{Seasonal(2022, kBasisPregTest, 50, 12), Seasonal(2023, kBasisPregTest, 55, 10)},
-         {{TrendFigure::Sr3wk, "Not given: needs mating records"}, {TrendFigure::Cr, "Not given: needs mating records"}},
-         {TrendFigure::Icr6wk, TrendFigure::Nicr, TrendFigure::Calv6wk, TrendFigure::Sr3wk, TrendFigure::Cr}},
+         {{HeadlineField::SR3wk, "Not given: needs mating records"}, {HeadlineField::CR, "Not given: needs mating records"}},
+         {HeadlineField::ICR6wk, HeadlineField::NICR, HeadlineField::Calv6wk, HeadlineField::SR3wk, HeadlineField::CR}},
     };
     for (const Case& c : cases) {
         const TrendPage page = PageOf(c.seasons);
-        std::vector<TrendFigure> order;
+        std::vector<HeadlineField> order;
         for (const TrendRow& row : page.rows) {
             order.push_back(row.figure);
             const auto wanted = c.notGiven.find(row.figure);
@@ -189,11 +189,11 @@ TEST(TrendPage, MarginsAreTheTableOfTheAccuracyPage) {
     std::string line;
     while (std::getline(in, line) && line != "### Margins of the trend page") {
     }
-    const std::map<std::string, TrendFigure> figures = {
-        {"6-week in-calf rate", TrendFigure::Icr6wk},     {"Not-in-calf rate", TrendFigure::Nicr},
-        {"3-week submission rate", TrendFigure::Sr3wk},   {"Conception rate", TrendFigure::Cr},
-        {"Herd calved by week 6", TrendFigure::Calv6wk},  {"100-day in-calf rate", TrendFigure::Icr100d},
-        {"200-day not-in-calf rate", TrendFigure::Nicr200d}, {"80-day submission rate", TrendFigure::Sr80d}};
+    const std::map<std::string, HeadlineField> figures = {
+        {"6-week in-calf rate", HeadlineField::ICR6wk},     {"Not-in-calf rate", HeadlineField::NICR},
+        {"3-week submission rate", HeadlineField::SR3wk},   {"Conception rate", HeadlineField::CR},
+        {"Herd calved by week 6", HeadlineField::Calv6wk},  {"100-day in-calf rate", HeadlineField::ICR100d},
+        {"200-day not-in-calf rate", HeadlineField::NICR200d}, {"80-day submission rate", HeadlineField::SR80d}};
     int rows = 0;
     while (std::getline(in, line) && line.rfind("## ", 0) != 0) {
         std::vector<std::string> cells;
@@ -209,8 +209,8 @@ TEST(TrendPage, MarginsAreTheTableOfTheAccuracyPage) {
     }
     EXPECT_EQ(rows, 8);
     // Fall-backs: an unmeasured level takes the figure's largest margin.
-    EXPECT_EQ(TrendMargin(TrendFigure::Icr6wk, kBasisPregTest), 13);
-    EXPECT_EQ(TrendMargin(TrendFigure::Icr100d, kBasisEarlyPregTest, kBasisMatingRecords), 12);
+    EXPECT_EQ(TrendMargin(HeadlineField::ICR6wk, kBasisPregTest), 13);
+    EXPECT_EQ(TrendMargin(HeadlineField::ICR100d, kBasisEarlyPregTest, kBasisMatingRecords), 12);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST(BenchmarkPages, TheHerdsToVisitAreTheWorstQuarterOfTheInCalfRateLowestFirst
         }
     }
     std::stable_sort(expected.begin(), expected.end(), [&batch](std::size_t a, std::size_t b) {
-        return batch.herds[a].Value(BenchmarkField::ICR6wk) < batch.herds[b].Value(BenchmarkField::ICR6wk);
+        return batch.herds[a].Value(HeadlineField::ICR6wk) < batch.herds[b].Value(HeadlineField::ICR6wk);
     });
     // The seasonal page and its continuation list them once each, in that order.
     std::vector<std::string> listed;
