@@ -226,6 +226,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         }
         if (StopSignal() != 0) return {HerdOutcome::Interrupted, 0, {}};
         files.Append(summaryText, conceptionText, trendText, cowListText);
+        if (scope.cowLists) reportOutput.cowLists = std::move(cowLists);
     } catch (const OutputFileError&) {
         throw;
     } catch (const std::exception& e) {

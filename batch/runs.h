@@ -56,6 +56,9 @@ struct ReportOutput {
     // With the trend page: the herd's earlier seasons that a report can show, the latest
     // first (none: the page says so). The runs set it per report; nullopt: two pages.
     std::optional<std::vector<HerdReport>> earlierSeasons;
+    // With the cow lists: the herd's cows to act on, for the pages after the report. The runs
+    // set it per report; nullopt: no such pages.
+    std::optional<CowLists> cowLists;
 };
 
 // Where a report of output goes: a PDF file for a PDF folder, and for a preview where no

@@ -90,6 +90,12 @@ TEST_F(SampleBatch, CowListsAreTheGoldenRowsWithOneOrTwoWorkersAndGoWithoutTheKe
         EXPECT_TRUE(ReadFile(fs::path(OVISTA_TEST_DATA) / "app/sample_batch" / name) == ReadFile(Out() / name))
             << name;
     }
+    // The report's PDF has the pages after its two.
+    const fs::path pdf = folder_ / "pdf" / "herd001.pdf";
+    const std::string text = testing::CommandOutput("pdftotext -raw '" + pdf.string() + "' -");
+    EXPECT_NE(text.find("Cows to act on"), std::string::npos) << text.substr(0, 200);
+    EXPECT_EQ(testing::CommandOutput("pdfinfo '" + pdf.string() + "' | grep -c '^Pages: *[3-9]'"), "1\n");
+    fs::remove_all(folder_ / "pdf");
     ASSERT_EQ(RunOvista("examples/batch.txt", "JOBS=2 COWLISTS"), 0) << ReadFile(folder_ / "stderr.txt");
     EXPECT_TRUE(ReadFile(Out() / "COWS.CSV") == golden);
     ASSERT_EQ(RunOvista("examples/batch.txt", "JOBS=2"), 0) << ReadFile(folder_ / "stderr.txt");
