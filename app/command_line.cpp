@@ -21,6 +21,7 @@ enum class Effect {
     NoTrace,
     Benchmark,
     Trends,
+    CowLists,
 };
 
 struct KeyEntry {
@@ -34,7 +35,7 @@ struct KeyEntry {
 
 // The order is the order in which each argument is tried; it matters only for which value
 // an argument that matches two keys gives first.
-constexpr std::array<KeyEntry, 14> kKeys = {{
+constexpr std::array<KeyEntry, 15> kKeys = {{
     {"QMRSUMMARY=", Effect::StoredResultFile, "Print the report of a stored result file."},
     {"CSVFILE=", Effect::HerdCsvFile, "Analyse one herd CSV file and print its report."},
     {"QMRREP=", Effect::ReportCsvFile, "Print the report of a summary CSV row (TAMSLREP.CSV)."},
@@ -49,6 +50,7 @@ constexpr std::array<KeyEntry, 14> kKeys = {{
     {"NOTRACE", Effect::NoTrace, "Write no trace files (DbugQMR.TXT, DbugQM1.TXT)."},
     {"BENCHMARK", Effect::Benchmark, "Centre benchmark (BENCHMARK.CSV, BENCHMARK.pdf) of XFERFOLDER=.", true},
     {"TRENDS", Effect::Trends, "Analyse 1-4 years earlier too: TRENDS.CSV, report page 3.", true},
+    {"COWLISTS", Effect::CowLists, "Lists of cows to act on: COWS.CSV, pages after the report.", true},
 }};
 
 std::string UpperAscii(std::string_view text) {
@@ -83,6 +85,7 @@ void Apply(const KeyEntry& key, std::string_view argument, CommandLineValues& va
         case Effect::NoTrace: values.noTrace = true; break;
         case Effect::Benchmark: values.benchmark = true; break;
         case Effect::Trends: values.trends = true; break;
+        case Effect::CowLists: values.cowLists = true; break;
     }
 }
 

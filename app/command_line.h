@@ -26,6 +26,7 @@ struct CommandLineValues {
     bool noTrace = false;          // "NOTRACE": no trace files
     bool benchmark = false;        // "BENCHMARK": the centre benchmark of the transfer folder
     bool trends = false;           // "TRENDS": earlier seasons, TRENDS.CSV and the trend page
+    bool cowLists = false;         // "COWLISTS": the cows to act on, COWS.CSV and their pages
 
     bool operator==(const CommandLineValues&) const = default;
 };
@@ -37,7 +38,7 @@ struct CommandLineKey {
 };
 // "QMRSUMMARY=", "CSVFILE=", "QMRREP=", "DUMPBMP", "XFERFOLDER=", "QMRBATCHFILE=",
 // "QMRPREVIEW", then our additions "NODIALOGS", "PDFFOLDER=", "JOBS=", "MERGE=",
-// "NOTRACE", "BENCHMARK" and "TRENDS".
+// "NOTRACE", "BENCHMARK", "TRENDS" and "COWLISTS".
 const std::vector<CommandLineKey>& CommandLineKeys();
 
 // Longest value kept for a key, in characters; the rest is cut off.
@@ -46,8 +47,8 @@ constexpr std::size_t kMaxKeyValueLength = 255;
 // Matches every argument (program name excluded) against every key in order. A key matches
 // when its text occurs anywhere in the upper-cased argument; its value is everything after
 // the argument's first "=", case kept. Later arguments overwrite earlier values; arguments
-// matching no key are ignored. "BENCHMARK" and "TRENDS" count only before an argument's
-// first "=", so a folder or file named after them does not ask for them.
+// matching no key are ignored. "BENCHMARK", "TRENDS" and "COWLISTS" count only before an
+// argument's first "=", so a folder or file named after them does not ask for them.
 CommandLineValues ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The part of an argument after its first "=", cut to 255 characters (UTF-8 characters,

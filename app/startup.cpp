@@ -66,6 +66,7 @@ BatchJob JobOfKeys(const CommandLineValues& keys, bool consoleServices, UserServ
     job.output = ReportOutput{keys.preview == 1, keys.pdfFolder, consoleServices};
     job.traces = !keys.noTrace;
     job.trends = keys.trends;
+    job.cowLists = keys.cowLists;
     if (ChooseRunMode(keys) == RunMode::Batch) {
         job.workingFolder = keys.transferFolder;
         job.jobs = BatchJobs(keys.jobs, consoleServices, job.output);

@@ -6,6 +6,7 @@
 #include "analysis/output_file.h"
 #include "analysis/trace.h"
 #include "batch/runs.h"
+#include "formats/cow_list_file.h"
 #include "formats/summary_file.h"
 #include "batch/trend_seasons.h"
 #include "batch/working_folder.h"
@@ -110,16 +111,19 @@ std::vector<std::string> SplitShardFolders(const std::string& list) {
 bool MergeShards(const std::string& target, const std::vector<std::string>& shards,
                  UserServices& services) {
     const char* const names[] = {kBatchLogFileName, kSummaryFileName, kConceptionFileName,
-                                 kTrendsFileName, kTraceFileName, kDetailTraceFileName};
+                                 kTrendsFileName, kCowListFileName, kTraceFileName, kDetailTraceFileName};
     constexpr std::size_t kFileCount = std::size(names);
     constexpr std::size_t kFirstOptional = 3;
-    constexpr std::size_t kFirstTrace = 4;
-    const auto headed = [&names](std::size_t f) { return names[f] == kSummaryFileName || names[f] == kTrendsFileName; };
+    constexpr std::size_t kFirstTrace = 5;
+    const auto headed = [&names](std::size_t f) {
+        return names[f] == kSummaryFileName || names[f] == kTrendsFileName || names[f] == kCowListFileName;
+    };
     // Every shard is looked at first, so a missing shard leaves the target as it was.
-    // Shards run with NOTRACE have no traces, and shards run without TRENDS no trends file;
+    // Shards run with NOTRACE have no traces, and shards run without TRENDS (COWLISTS) no
+    // trends (cow-list) file;
     // then the target has none either, as one such run over the whole batch would leave it.
     // Such a file of some shards only cannot be merged.
-    bool present[kFileCount] = {true, true, true, true, true, true};
+    bool present[kFileCount] = {true, true, true, true, true, true, true};
     std::string header[kFileCount];
     for (std::size_t s = 0; s < shards.size(); ++s) {
         const std::string folder = WithTrailingSeparator(shards[s]);

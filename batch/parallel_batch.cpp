@@ -27,6 +27,7 @@
 #include "analysis/trace.h"
 #include "batch/pdf_names.h"
 #include "batch/stop_signals.h"
+#include "formats/cow_list_file.h"
 #include "formats/summary_file.h"
 #include "batch/trend_seasons.h"
 #include "batch/working_folder.h"
@@ -165,11 +166,12 @@ fs::path WorkerTempFolder() {
 }
 
 // The files a herd's step leaves in its folder, in the order a worker sends them.
-constexpr std::size_t kOutputCount = 9;
+constexpr std::size_t kOutputCount = 10;
 constexpr const char* kOutputFiles[kOutputCount] = {kMessagesFile,    kStdoutFile,         kStderrFile,
                                                     kTraceFileName,   kDetailTraceFileName, kSummaryFileName,
-                                                    kConceptionFileName, kTrendsFileName,  kBatchLogFileName};
-enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kTrends, kLog };
+                                                    kConceptionFileName, kTrendsFileName,  kCowListFileName,
+                                                    kBatchLogFileName};
+enum OutputIndex { kMessages, kStdout, kStderr, kTrace, kDetail, kSummary, kConception, kTrends, kCowLists, kLog };
 
 struct Herd {
     long long number = 0;
@@ -453,9 +455,9 @@ private:
         return WorkerResult::FolderFailed;
     }
 
-    // The answer for a herd whose folder was written: "<number> <result> <outcome> <nine
+    // The answer for a herd whose folder was written: "<number> <result> <outcome> <ten
     // lengths> <PDF claimed>" (outcome -1: the line named no herd or the step was stopped),
-    // a line feed, then the nine files one after the other. The files are
+    // a line feed, then the ten files one after the other. The files are
     // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
     // Reading back and clearing up here keeps that work off the batch process, which does it
     // for every herd of the batch in turn.
@@ -690,7 +692,7 @@ private:
             return;
         }
         try {
-            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends]);
+            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends], outputs[kCowLists]);
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {

@@ -19,8 +19,10 @@ namespace ovista {
 // What the batch process does with the result of each herd, in batch order.
 struct BatchSinks {
     std::function<void(const std::string& line)> logLine;  // one line of the batch log
-    // The herd's summary, conception and trend lines, as written (CR LF ends).
-    std::function<void(std::string_view summary, std::string_view conception, std::string_view trends)> rows;
+    // The herd's summary, conception, trend and cow-list lines, as written (CR LF ends).
+    std::function<void(std::string_view summary, std::string_view conception, std::string_view trends,
+                       std::string_view cowLists)>
+        rows;
     // The name of the herd's PDF among the batch's reports, for a herd that took one.
     std::function<std::string(const std::string& path)> claimPdfName;
     // After each batch line that named a herd: herds done so far.

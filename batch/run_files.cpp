@@ -6,12 +6,13 @@
 #include <utility>
 
 #include "analysis/trace.h"
+#include "formats/cow_list_file.h"
 #include "formats/summary_file.h"
 #include "batch/trend_seasons.h"
 
 namespace ovista {
-OutputFiles::OutputFiles(std::ostream& notes, bool traces, bool trends)
-    : notes_(notes), traces_(traces), trendsWanted_(trends) {}
+OutputFiles::OutputFiles(std::ostream& notes, bool traces, bool trends, bool cowLists)
+    : notes_(notes), traces_(traces), trendsWanted_(trends), cowListsWanted_(cowLists) {}
 
 void OutputFiles::Create(const std::string& folder, bool header) {
     traceFolder_.clear();
@@ -46,6 +47,15 @@ void OutputFiles::Create(const std::string& folder, bool header) {
         std::error_code ignored;
         std::filesystem::remove(folder + kTrendsFileName, ignored);
     }
+    cowLists_.Close();
+    if (cowListsWanted_) {
+        cowLists_.Create(folder + kCowListFileName);
+        if (header) cowLists_.WriteLine(kCowListHeader);
+    } else if (header) {
+        // Cows listed by an earlier run would pass for this run's.
+        std::error_code ignored;
+        std::filesystem::remove(folder + kCowListFileName, ignored);
+    }
 }
 
 void OutputFiles::CheckTraces() {
@@ -76,16 +86,19 @@ void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
 }
 
 void OutputFiles::Append(std::string_view summaryLines, std::string_view conceptionLines,
-                         std::string_view trendLines) {
+                         std::string_view trendLines, std::string_view cowListLines) {
     const auto summaryLength = summary_.Length();
     summary_.Write(summaryLines);
     const auto conceptionLength = conception_.Length();
+    const auto trendsLength = trends_.IsOpen() ? trends_.Length() : 0;
     try {
         conception_.Write(conceptionLines);
         if (!trendLines.empty() && trends_.IsOpen()) trends_.Write(trendLines);
+        if (!cowListLines.empty() && cowLists_.IsOpen()) cowLists_.Write(cowListLines);
     } catch (const OutputFileError&) {
         summary_.CutBackTo(summaryLength);
         if (conception_.Length() != conceptionLength) conception_.CutBackTo(conceptionLength);
+        if (trends_.IsOpen() && trends_.Length() != trendsLength) trends_.CutBackTo(trendsLength);
         throw;
     }
 }

@@ -14,14 +14,15 @@ namespace ovista {
 class OutputFiles {
 public:
     // Lines about traces that are left out or cut short go to notes. traces: the run writes
-    // trace files ("NOTRACE": false); trends: it analyses the earlier seasons ("TRENDS").
-    OutputFiles(std::ostream& notes, bool traces, bool trends);
+    // trace files ("NOTRACE": false); trends: it analyses the earlier seasons ("TRENDS");
+    // cowLists: it lists the cows to act on ("COWLISTS").
+    OutputFiles(std::ostream& notes, bool traces, bool trends, bool cowLists = false);
 
     // Empties the traces (or, when trace files are not wanted, removes those of an earlier
     // run), creates the summary file with its header and the conception file, and with
     // trends the trends file with the same header (else a batch's folder loses the one
-    // of an earlier run).
-    // OutputFileError when the summary, conception or trends file cannot be created; a trace
+    // of an earlier run); the same for the cow-list file with cowLists.
+    // OutputFileError when the summary, conception, trends or cow-list file cannot be created; a trace
     // that cannot be emptied only leaves the traces out. header: false for a worker's share of
     // a batch, whose lines go below the batch's header.
     void Create(const std::string& folder, bool header = true);
@@ -33,10 +34,10 @@ public:
     // was for want of space, the trace files are emptied so the summary rows keep the room.
     void CheckTraces();
 
-    // Appends one herd's summary, conception and trend lines (whole lines, CR LF), all or
-    // none. OutputFileError when a file cannot take them.
+    // Appends one herd's summary, conception, trend and cow-list lines (whole lines, CR LF),
+    // all or none. OutputFileError when a file cannot take them.
     void Append(std::string_view summaryLines, std::string_view conceptionLines,
-                std::string_view trendLines = {});
+                std::string_view trendLines = {}, std::string_view cowListLines = {});
 
     // Appends a herd's traces that a worker process wrote; a trace that cannot take them is
     // left as CheckTraces leaves it.
@@ -53,6 +54,7 @@ private:
     std::ostream& notes_;
     bool traces_;
     bool trendsWanted_;
+    bool cowListsWanted_;
     std::string traceFolder_;
     std::optional<OutputFileError> traceFailure_;
     OutputFile summary_;
@@ -60,6 +62,7 @@ private:
     OutputFile trace_;   // the traces workers' herds are appended to
     OutputFile detail_;
     OutputFile trends_;  // open with trends only
+    OutputFile cowLists_;  // open with cow lists only
 };
 
 }  // namespace ovista

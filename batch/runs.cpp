@@ -19,6 +19,7 @@
 #include "batch/folder_lock.h"
 #include "batch/run_files.h"
 #include "batch/stop_signals.h"
+#include "formats/cow_list_file.h"
 #include "formats/summary_file.h"
 #include "batch/trend_seasons.h"
 #include "batch/working_folder.h"
@@ -37,7 +38,7 @@ namespace {
 // put in, where messages go, and whether the run has said that there is no printer.
 struct RunScope {
     RunScope(const BatchJob& job, UserServices& services)
-        : steps(job.steps), messages(&services), trends(job.trends) {
+        : steps(job.steps), messages(&services), trends(job.trends), cowLists(job.cowLists) {
         ReportSink& reports = job.reports;
         if (!steps.print) {
             steps.print = [&reports](const HerdReport& report, const ReportOutput& output) {
@@ -51,6 +52,7 @@ struct RunScope {
     RunSteps steps;
     UserServices* messages;  // never nullptr
     bool trends;
+    bool cowLists;  // the herd's current season gives its cows to act on
     // Reports of a batch on a machine without a printer: the reason is shown for the first
     // one of the run only, with the way out. Worker processes forked after it was said
     // inherit it and do not say it again.
@@ -185,24 +187,32 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     // The analysis trims and completes the records: the earlier seasons start from a copy.
     std::optional<LoadedHerd> loaded;
     if (scope.trends) loaded.emplace(herd);
+    CowLists cowLists;
     try {
-        std::string summaryText, conceptionText;  // of the attempt that ends the analysis
+        // Of the attempt that ends the analysis.
+        std::string summaryText, conceptionText, cowListText;
         auto attempt = [&](HerdList& lactations) {
             std::ostringstream summaryLines;
             std::ostringstream conceptionLines;
+            cowLists = CowLists{};
+            std::string cowListLines;
+            CowLists* const lists = scope.cowLists ? &cowLists : nullptr;
             const SummaryWriter writer = [&](HerdReport& analysed) {
                 WriteSummaryRow(analysed, summaryLines, conceptionLines);
+                // The lists are complete when the summary row is written, and go with it.
+                if (lists != nullptr) cowListLines = CowListRows(analysed.SHNO, *lists);
             };
             if (herdFile.empty()) {
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer, *scope.messages);
+                              files.TraceFolder(), writer, *scope.messages, lists);
             } else {
                 MessagesNamingFile naming(*scope.messages, herdFile);
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer, naming);
+                              files.TraceFolder(), writer, naming, lists);
             }
             summaryText = summaryLines.str();
             conceptionText = conceptionLines.str();
+            cowListText = std::move(cowListLines);
         };
         AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
                                        attempt, *scope.messages);
@@ -215,7 +225,8 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
             reportOutput.earlierSeasons = std::move(earlier.reports);
         }
         if (StopSignal() != 0) return {HerdOutcome::Interrupted, 0, {}};
-        files.Append(summaryText, conceptionText, trendText);
+        files.Append(summaryText, conceptionText, trendText, cowListText);
+        if (scope.cowLists) reportOutput.cowLists = std::move(cowLists);
     } catch (const OutputFileError&) {
         throw;
     } catch (const std::exception& e) {
@@ -453,9 +464,9 @@ RunSteps StandardRunSteps() {
     steps.analyse = [](const std::string& herdNumber, Date analysisDate, const std::string& owner,
                        const std::string& address, HerdList& herd, HerdReport& report,
                        const std::string& workingFolder, const SummaryWriter& writeSummary,
-                       UserServices& services) {
+                       UserServices& services, CowLists* cowLists) {
         AnalyseHerd(herdNumber, analysisDate, owner, address, herd, report, workingFolder,
-                    writeSummary, services);
+                    writeSummary, services, cowLists);
     };
     return steps;
 }
@@ -484,7 +495,7 @@ bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tal
         ShowError(outer, batchFile + ": " + kUtf16TextMessage);
         return false;
     }
-    OutputFiles files(std::cerr, job.traces, job.trends);
+    OutputFiles files(std::cerr, job.traces, job.trends, job.cowLists);
     if (!CreateOutputFiles(files, folder, outer)) return false;
 
     RunScope scope(job, outer);
@@ -530,7 +541,7 @@ bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tal
                                                                  const std::string& into,
                                                                  const ReportOutput& herdOutput,
                                                                  UserServices& herdServices) {
-                OutputFiles herdFiles(std::cerr, job.traces, job.trends);
+                OutputFiles herdFiles(std::cerr, job.traces, job.trends, job.cowLists);
                 herdFiles.Create(into, false);
                 BatchLog herdLog(into + kBatchLogFileName);
                 // A report or trace that the herd's own folder cannot take is a fault of that
@@ -560,8 +571,9 @@ bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tal
             };
             const BatchSinks sinks{
                 [&log](const std::string& text) { log->Line(text); },
-                [&files](std::string_view summary, std::string_view conception, std::string_view trends) {
-                    files.Append(summary, conception, trends);
+                [&files](std::string_view summary, std::string_view conception, std::string_view trends,
+                         std::string_view cowLists) {
+                    files.Append(summary, conception, trends, cowLists);
                 },
                 [&pdfNames](const std::string& path) { return pdfNames.Claim(path); },
                 herdDone,
@@ -616,7 +628,7 @@ bool RunSingleHerdCsv(const BatchJob& job, const std::string& path) {
         ShowError(services, FolderInUseMessage(WorkingFolder(job.workingFolder)));
         return false;
     }
-    OutputFiles files(std::cerr, job.traces, job.trends);
+    OutputFiles files(std::cerr, job.traces, job.trends, job.cowLists);
     if (!CreateOutputFiles(files, folder, services)) return false;
     RunScope scope(job, services);
     ReportOutput output = job.output;

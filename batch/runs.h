@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/analysis_context.h"
+#include "analysis/cow_lists.h"
 #include "analysis/herd_report.h"
 #include "herd/herd_list.h"
 #include "herd/input_file.h"
@@ -55,6 +56,9 @@ struct ReportOutput {
     // With the trend page: the herd's earlier seasons that a report can show, the latest
     // first (none: the page says so). The runs set it per report; nullopt: two pages.
     std::optional<std::vector<HerdReport>> earlierSeasons;
+    // With the cow lists: the herd's cows to act on, for the pages after the report. The runs
+    // set it per report; nullopt: no such pages.
+    std::optional<CowLists> cowLists;
 };
 
 // Where a report of output goes: a PDF file for a PDF folder, and for a preview where no
@@ -109,8 +113,9 @@ struct RunSteps {
     std::function<void(const std::string& herdNumber, Date analysisDate,
                        const std::string& owner, const std::string& address, HerdList& herd,
                        HerdReport& report, const std::string& workingFolder,
-                       const SummaryWriter& writeSummary, UserServices& services)>
-        analyse;
+                       const SummaryWriter& writeSummary, UserServices& services,
+                       CowLists* cowLists)>
+        analyse;  // cowLists: nullptr, or filled with the herd's lists before writeSummary
     // Empty: the job's ReportSink puts the report out.
     std::function<void(const HerdReport& report, const ReportOutput& output)> print;
     // Whether printed reports have a printer to go to; empty: the job's ReportSink is asked.
@@ -132,6 +137,7 @@ struct BatchJob {
     std::optional<std::string> workingFolder;
     bool traces = true;    // the analysis writes its trace files ("NOTRACE": false)
     bool trends = false;   // the earlier seasons too ("TRENDS"): TRENDS.CSV and the trend page
+    bool cowLists = false; // the cows to act on ("COWLISTS"): COWS.CSV and their pages
     int jobs = 1;          // worker processes; above 1 each herd runs in a process of its own
     bool progressLine = false;  // status texts become one progress line on standard error
     ReportOutput output;   // how each report goes out

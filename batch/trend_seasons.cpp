@@ -92,7 +92,8 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                 const SummaryWriter writer = [&](HerdReport& analysed) {
                     WriteSummaryRow(analysed, summary, conception);
                 };
-                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet);
+                // The cow lists are of the current season only.
+                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr);
                 row = summary.str();
             };
             loaded.RestoreInto(herd);

@@ -87,6 +87,8 @@ constexpr int kGuessedBorder = 6;
 
 // The defaults file's fourth line when "Add the trend page" is ticked.
 constexpr const char* kTrendsDefault = "TRENDS";
+// The line after it (or the fourth) when "Add the cow lists" is ticked.
+constexpr const char* kCowListsDefault = "COWLISTS";
 
 QToolButton* BrowseButton(const QString& name, QWidget* parent) {
     auto* button = new QToolButton(parent);
@@ -207,6 +209,11 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     trends_->setToolTip("Analyse each herd as of 1 to 4 years earlier too: a third report page "
                         "and TRENDS.CSV in the data transfer folder");
     runRow->addWidget(trends_);
+    cowLists_ = new QCheckBox("Add the cow &lists", central);
+    cowLists_->setObjectName("cowLists");
+    cowLists_->setToolTip("List the cows to act on: pages after the report and COWS.CSV in the "
+                          "data transfer folder");
+    runRow->addWidget(cowLists_);
     runRow->addStretch(1);
     runRow->addWidget(run_);
     layout->addLayout(runRow);
@@ -239,6 +246,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     }
     if (keys.preview == 1) preview_->setChecked(true);
     trends_->setChecked(keys.trends);
+    if (keys.cowLists) cowLists_->setChecked(true);
     traces_ = !keys.noTrace;
     oneHerdShown_ = csvItem_->isChecked();
     inputFile_->setText(oneHerdShown_ ? herdFile_ : batchFile_);
@@ -261,7 +269,7 @@ MainWindow::MainWindow(const CommandLineValues& keys, MainWindowSetup setup, QWi
     // Tab follows the screen: top to bottom, left to right.
     QWidget* order[] = {batchItem_, csvItem_,    inputFile_, browseFile, transferFolder_,
                         browseFolder, printItem_, pdfItem_,   pdfFolder_, browsePdf,
-                        analysisDate_->lineEdit(), preview_, trends_, run_};
+                        analysisDate_->lineEdit(), preview_, trends_, cowLists_, run_};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     ModeChanged();
     UpdatePdfFolderHint();
@@ -421,18 +429,19 @@ void MainWindow::LoadDefaults() {
         return;
     }
     // Line 3 (a number kept for older readers) is not used; missing lines read as empty.
-    // A fourth line "TRENDS" ticks the trend page.
+    // Lines "TRENDS" and "COWLISTS" after it tick the trend page and the cow lists.
     std::string inputFile;
     std::string transferFolder;
     std::string kept;
-    std::string trends;
     ReadTextLine(in, inputFile);
     ReadTextLine(in, transferFolder);
     ReadTextLine(in, kept);
-    ReadTextLine(in, trends);
     transferFolder_->setText(FromPath(transferFolder));
     inputFile_->setText(FromPath(inputFile));
-    if (trends == kTrendsDefault) trends_->setChecked(true);
+    for (std::string line; ReadTextLine(in, line);) {
+        if (line == kTrendsDefault) trends_->setChecked(true);
+        if (line == kCowListsDefault) cowLists_->setChecked(true);
+    }
 }
 
 void MainWindow::SaveDefaults() {
@@ -443,6 +452,7 @@ void MainWindow::SaveDefaults() {
     out << ToPath(inputFile_->text()) << "\r\n" << ToPath(transferFolder_->text()) << "\r\n0\r\n";
     // Only when ticked, so that the file stays as older versions write it otherwise.
     if (trends_->isChecked()) out << kTrendsDefault << "\r\n";
+    if (cowLists_->isChecked()) out << kCowListsDefault << "\r\n";
     out.close();
     if (!out) ShowWarning("Could not save defaults");
 }
@@ -505,6 +515,7 @@ void MainWindow::RunAnalysis() {
     job.workingFolder = transferFolder;
     job.traces = traces_;
     job.trends = trends_->isChecked();
+    job.cowLists = cowLists_->isChecked();
     ReportOutput& output = job.output;
     output.preview = preview_->isChecked();
     if (pdfItem_->isChecked()) {

@@ -108,6 +108,7 @@ private:
     QLineEdit* pdfFolder_ = nullptr;
     QCheckBox* preview_ = nullptr;
     QCheckBox* trends_ = nullptr;  // "Add the trend page", remembered in DEFLT.TXT
+    QCheckBox* cowLists_ = nullptr;  // "Add the cow lists", remembered in DEFLT.TXT
     QPushButton* run_ = nullptr;
     QLabel* version_ = nullptr;
     QString batchFile_;  // the file field's text of each item, kept while the other is chosen

@@ -12,12 +12,12 @@ namespace ovista {
 namespace {
 
 PreviewEnd PreviewReport(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons,
-                         const PdfDestination& pdf, const PreviewOptions& options) {
-    const PreviewPages pages = ReportPreviewPages(report, earlierSeasons);
+                         const CowLists* cowLists, const PdfDestination& pdf, const PreviewOptions& options) {
+    const PreviewPages pages = ReportPreviewPages(report, earlierSeasons, cowLists);
     PreviewActions actions;
     // "Save to PDF" writes the report as a PDF run of its own, from the open preview.
-    actions.savePdf = [&report, earlierSeasons](const QString& path) {
-        WriteReportPdf(report, path.toStdString(), earlierSeasons);
+    actions.savePdf = [&report, earlierSeasons, cowLists](const QString& path) {
+        WriteReportPdf(report, path.toStdString(), earlierSeasons, cowLists);
     };
     const QString name = QFileInfo(QString::fromStdString(pdf.fileName)).completeBaseName();
     if (!name.isEmpty()) actions.reportName = name;
@@ -50,24 +50,28 @@ int OutputKind(ReportDevice device) {
 }  // namespace
 
 PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf,
-                       const std::vector<HerdReport>* earlierSeasons, const PreviewOptions& preview) {
+                       const std::vector<HerdReport>* earlierSeasons, const PreviewOptions& preview,
+                       const CowLists* cowLists) {
     // Our own copies: the caller may reuse its records while the output is made.
     const HerdReport copy = report;
     std::optional<std::vector<HerdReport>> earlier;
     if (earlierSeasons != nullptr) earlier = *earlierSeasons;
     const std::vector<HerdReport>* seasons = earlier ? &*earlier : nullptr;
+    std::optional<CowLists> listsCopy;
+    if (cowLists != nullptr) listsCopy = *cowLists;
+    const CowLists* lists = listsCopy ? &*listsCopy : nullptr;
     switch (outputKind) {
         case kOutputPreview:
-            return PreviewReport(copy, seasons, pdf, preview);
+            return PreviewReport(copy, seasons, lists, pdf, preview);
         case kOutputPdf:
             if (!pdf.folder.empty()) {
-                WriteReportPdfInto(copy, pdf, seasons);
+                WriteReportPdfInto(copy, pdf, seasons, lists);
             } else if (const QString chosen = AskForPdfFile(); !chosen.isEmpty()) {
-                WriteReportPdf(copy, chosen.toStdString(), seasons);
+                WriteReportPdf(copy, chosen.toStdString(), seasons, lists);
             }
             return PreviewEnd::Closed;
         default:
-            PrintReportOnPrinter(copy, seasons);
+            PrintReportOnPrinter(copy, seasons, lists);
             return PreviewEnd::Closed;
     }
 }
@@ -79,7 +83,8 @@ void QtReportSink::Put(const HerdReport& report, const ReportOutput& output) {
                                      output.series->position < output.series->herds};
     const PreviewEnd end = PrintReport(report, OutputKind(DeviceOf(output)),
                                        {PdfFolderOf(output), output.pdfFileName},
-                                       output.earlierSeasons ? &*output.earlierSeasons : nullptr, preview);
+                                       output.earlierSeasons ? &*output.earlierSeasons : nullptr, preview,
+                                       output.cowLists ? &*output.cowLists : nullptr);
     if (end == PreviewEnd::SkipRemaining && output.series != nullptr) {
         output.series->skipRemaining = true;
     }

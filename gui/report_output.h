@@ -27,12 +27,13 @@ struct PreviewOptions {
 // that cannot be written, the rating pictures missing beside the program); whatever was
 // started is released first. A cancelled file dialog writes nothing and throws nothing.
 // earlierSeasons: when given, a third page shows the herd season by season (the herd's
-// earlier seasons, the latest first; none gives the page its one column).
+// earlier seasons, the latest first; none gives the page its one column). cowLists: when
+// given, the pages "Cows to act on" follow.
 // A preview proposes pdf.fileName (without its folder) when the report is saved from it, and
 // returns how the person left it; every other output returns PreviewEnd::Closed.
 PreviewEnd PrintReport(const HerdReport& report, int outputKind, const PdfDestination& pdf = {},
                        const std::vector<HerdReport>* earlierSeasons = nullptr,
-                       const PreviewOptions& preview = {});
+                       const PreviewOptions& preview = {}, const CowLists* cowLists = nullptr);
 
 // The runs' reports through PrintReport; the benchmark as our PDF.
 class QtReportSink : public ReportSink {

@@ -23,12 +23,18 @@ void DrawReportPage(ReportCanvas& canvas, int pageNo, const Interpretation& inte
 }
 
 HerdReportPages::HerdReportPages(const Interpretation& interpretation, const HerdReport& report,
-                                 const std::vector<HerdReport>* earlierSeasons)
+                                 const std::vector<HerdReport>* earlierSeasons,
+                                 const CowLists* cowLists)
     : interpretation_(interpretation) {
     if (earlierSeasons != nullptr) trends_ = InterpretTrends(report, *earlierSeasons);
+    if (cowLists != nullptr) cowLists_.emplace(InterpretCowLists(*cowLists));
 }
 
 void HerdReportPages::Draw(ReportCanvas& canvas, int pageNo) const {
+    if (pageNo > ReportPageCount()) {
+        if (cowLists_) cowLists_->Draw(canvas, pageNo - ReportPageCount());
+        return;
+    }
     if (pageNo == kTrendPageNo && trends_) {
         DrawTrendPage(canvas, *trends_);
         return;

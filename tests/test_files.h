@@ -81,13 +81,13 @@ inline bool AllLinesEndCrLf(const std::string& text) {
 inline int RunOvistaBatch(const std::filesystem::path& from,
                           const std::filesystem::path& transferFolder,
                           const std::string& batchFile, const std::filesystem::path& errors,
-                          const std::string& environment = "") {
+                          const std::string& environment = "", const std::string& keys = "") {
     const std::string command = "cd '" + from.string() + "' && QT_QPA_PLATFORM=offscreen " +
                                 (environment.empty() ? "" : environment + " ") + "'" +
                                 OVISTA_BINARY_DIR + "/ovista' NODIALOGS 'XFERFOLDER=" +
                                 transferFolder.string() + "' 'QMRBATCHFILE=" + batchFile +
                                 "' 'PDFFOLDER=" +
-                                (transferFolder.parent_path() / "pdf").string() + "' 2>'" +
+                                (transferFolder.parent_path() / "pdf").string() + "' " + keys + " 2>'" +
                                 errors.string() + "' >/dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

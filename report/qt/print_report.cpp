@@ -40,17 +40,17 @@ struct PageTarget {
 };
 
 // Page 1 with the interpretation's marks, then page 2 with its notes, and with earlier
-// seasons page 3. The record is copied into the canvas, and the interpretation is made afresh
-// for this report.
+// seasons page 3, then the cow lists' pages. The record is copied into the canvas, and the
+// interpretation is made afresh for this report.
 void DrawReport(const HerdReport& report, const PageTarget& target,
-                const std::vector<HerdReport>* earlierSeasons) {
+                const std::vector<HerdReport>* earlierSeasons, const CowLists* cowLists) {
     // The folder is named: the pictures are looked up by it, and no reference hangs on a
     // temporary.
     const QString folder = ProgramFolder();
     const ReportImages& images = CurrentReportImages(folder);
     const Interpretation interpretation = InterpretReport(report);
 
-    const HerdReportPages pages(interpretation, report, earlierSeasons);
+    const HerdReportPages pages(interpretation, report, earlierSeasons, cowLists);
     std::optional<QPainterCanvas> device;
     std::optional<ReportCanvas> canvas;
     for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
@@ -79,7 +79,8 @@ QPrinterInfo ReportPrinter() {
 
 }  // namespace
 
-void PrintReportOnPrinter(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
+void PrintReportOnPrinter(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons,
+                          const CowLists* cowLists) {
     QPrinter printer(ReportPrinter(), QPrinter::HighResolution);
     printer.setDocName(kJobTitle);
     QPainter painter;
@@ -91,7 +92,7 @@ void PrintReportOnPrinter(const HerdReport& report, const std::vector<HerdReport
                                 return painter;
                             },
                             QSize(printer.width(), printer.height()), printer.logicalDpiX()};
-    DrawReport(report, target, earlierSeasons);
+    DrawReport(report, target, earlierSeasons, cowLists);
     if (!painter.end()) throw OvistaError("Could not finish printing on " + printer.printerName().toStdString());
 }
 
@@ -118,20 +119,25 @@ void PreviewPaper(PreviewPages& pages) {
 
 }  // namespace
 
-PreviewPages ReportPreviewPages(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons) {
+PreviewPages ReportPreviewPages(const HerdReport& report, const std::vector<HerdReport>* earlierSeasons,
+                                const CowLists* cowLists) {
     PreviewPages pages;
     PreviewPaper(pages);
     pages.pages.resize(earlierSeasons != nullptr ? 3 : 2);
     std::optional<QPainter> painter;
     const PageTarget target{[&](int pageNo) -> QPainter& {
                                 painter.reset();
+                                // The cow lists' pages are as many as their rows need.
+                                if (pages.pages.size() < static_cast<std::size_t>(pageNo)) {
+                                    pages.pages.resize(static_cast<std::size_t>(pageNo));
+                                }
                                 QPicture& picture = pages.pages[static_cast<std::size_t>(pageNo - 1)];
                                 picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
                                 painter.emplace(&picture);
                                 return *painter;
                             },
                             pages.paperPixels, pages.dotsPerInch};
-    DrawReport(report, target, earlierSeasons);
+    DrawReport(report, target, earlierSeasons, cowLists);
     painter.reset();
     for (QPicture& picture : pages.pages) {
         picture.setBoundingRect(QRect(QPoint(0, 0), pages.paperPixels));
@@ -140,7 +146,7 @@ PreviewPages ReportPreviewPages(const HerdReport& report, const std::vector<Herd
 }
 
 void WriteReportPdfInto(const HerdReport& report, const PdfDestination& pdf,
-                        const std::vector<HerdReport>* earlierSeasons) {
+                        const std::vector<HerdReport>* earlierSeasons, const CowLists* cowLists) {
     const std::filesystem::path folder(pdf.folder);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -148,11 +154,11 @@ void WriteReportPdfInto(const HerdReport& report, const PdfDestination& pdf,
         throw OvistaError("Could not create the folder " + pdf.folder + ": " + error.message());
     }
     const std::string name = pdf.fileName.empty() ? std::string("report.pdf") : pdf.fileName;
-    WriteReportPdf(report, (folder / name).string(), earlierSeasons);
+    WriteReportPdf(report, (folder / name).string(), earlierSeasons, cowLists);
 }
 
 void WriteReportPdf(const HerdReport& report, const std::string& path,
-                    const std::vector<HerdReport>* earlierSeasons) {
+                    const std::vector<HerdReport>* earlierSeasons, const CowLists* cowLists) {
     const QString fileName = QString::fromStdString(path);
     // Written under a temporary name and renamed into place only when complete: a crash or
     // a full disk never leaves a truncated report under the real name.
@@ -167,7 +173,7 @@ void WriteReportPdf(const HerdReport& report, const std::string& path,
     const Interpretation interpretation = InterpretReport(report);
     PdfDocument document(images);
 
-    const HerdReportPages pages(interpretation, report, earlierSeasons);
+    const HerdReportPages pages(interpretation, report, earlierSeasons, cowLists);
     ReportCanvas canvas(report, document.NewPage(), kPdfDotsPerInch);
     for (int pageNo = 1; pageNo <= pages.PageCount(); ++pageNo) {
         if (pageNo > 1) canvas.SetDevice(document.NewPage());

@@ -35,9 +35,9 @@ protected:
 
     // Runs the program from the source folder, as the examples' relative paths expect;
     // returns its exit status.
-    int RunOvista(const std::string& batchFile) const {
+    int RunOvista(const std::string& batchFile, const std::string& keys = "") const {
         return testing::RunOvistaBatch(OVISTA_SOURCE_DIR, Out(), batchFile, folder_ / "stderr.txt",
-                                       "OVISTA_TODAY=07/12/2026");
+                                       "OVISTA_TODAY=07/12/2026", keys);
     }
 
     fs::path Out() const { return folder_ / "out"; }
@@ -77,6 +77,29 @@ TEST_F(SampleBatch, WritesTheFiveFilesWithCrLfAsTheGoldenCopies) {
         EXPECT_TRUE(ReadFile(golden / name) == actual)
             << name << " differs from its golden copy; see the comment at the top of this file";
     }
+}
+
+// The cows to act on: the rows of the sample herds' golden file with one worker or two, the
+// other files as without them; a run without the key removes the file of an earlier run.
+TEST_F(SampleBatch, CowListsAreTheGoldenRowsWithOneOrTwoWorkersAndGoWithoutTheKey) {
+    if (!fs::exists(ExampleBatch())) GTEST_SKIP() << "no examples/batch.txt";
+    const std::string golden = ReadFile(fs::path(OVISTA_TEST_DATA) / "formats/sample_cows.csv");
+    ASSERT_EQ(RunOvista("examples/batch.txt", "JOBS=1 COWLISTS"), 0) << ReadFile(folder_ / "stderr.txt");
+    EXPECT_TRUE(ReadFile(Out() / "COWS.CSV") == golden);
+    for (const char* name : kBatchFiles) {
+        EXPECT_TRUE(ReadFile(fs::path(OVISTA_TEST_DATA) / "app/sample_batch" / name) == ReadFile(Out() / name))
+            << name;
+    }
+    // The report's PDF has the pages after its two.
+    const fs::path pdf = folder_ / "pdf" / "herd001.pdf";
+    const std::string text = testing::CommandOutput("pdftotext -raw '" + pdf.string() + "' -");
+    EXPECT_NE(text.find("Cows to act on"), std::string::npos) << text.substr(0, 200);
+    EXPECT_EQ(testing::CommandOutput("pdfinfo '" + pdf.string() + "' | grep -c '^Pages: *[3-9]'"), "1\n");
+    fs::remove_all(folder_ / "pdf");
+    ASSERT_EQ(RunOvista("examples/batch.txt", "JOBS=2 COWLISTS"), 0) << ReadFile(folder_ / "stderr.txt");
+    EXPECT_TRUE(ReadFile(Out() / "COWS.CSV") == golden);
+    ASSERT_EQ(RunOvista("examples/batch.txt", "JOBS=2"), 0) << ReadFile(folder_ / "stderr.txt");
+    EXPECT_FALSE(fs::exists(Out() / "COWS.CSV"));
 }
 
 // Printing on a machine with no printer (the print system pointed at nothing): the log is

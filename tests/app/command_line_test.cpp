@@ -94,6 +94,10 @@ TEST(CommandLine, TheBenchmarkKeyCountsBeforeAnArgumentsEqualsOnly) {
     EXPECT_TRUE(Parse({"-trends"}).trends);
     EXPECT_FALSE(Parse({"XFERFOLDER=/srv/trends"}).trends);
     EXPECT_EQ(ChooseRunMode(Parse({"TRENDS", "XFERFOLDER=/x"})), RunMode::Interactive);
+    // And COWLISTS.
+    EXPECT_TRUE(Parse({"-cowlists"}).cowLists);
+    EXPECT_FALSE(Parse({"XFERFOLDER=/srv/cowlists"}).cowLists);
+    EXPECT_EQ(ChooseRunMode(Parse({"COWLISTS", "XFERFOLDER=/x"})), RunMode::Interactive);
 }
 
 TEST(CommandLine, TheReportRunsComeInTheirFixedOrder) {

@@ -53,7 +53,7 @@ protected:
         steps_.analyse = [this](const std::string& herdNumber, Date analysisDate,
                                 const std::string& owner, const std::string& address,
                                 HerdList& herd, HerdReport& report, const std::string&,
-                                const SummaryWriter& writeSummary, UserServices&) {
+                                const SummaryWriter& writeSummary, UserServices&, CowLists*) {
             calls_.push_back({herdNumber, analysisDate, owner, address, herd.Count()});
             const FakeOutcome outcome = outcomes_[herdNumber];
             ClearHerdReport(report);
@@ -287,11 +287,12 @@ TEST_F(Runs, AHerdWhoseAnalysisFailsIsLoggedWithoutRowAndTheBatchGoesOn) {
     const auto fake = steps_.analyse;
     steps.analyse = [fake](const std::string& herdNumber, Date date, const std::string& owner,
                            const std::string& address, HerdList& herd, HerdReport& report,
-                           const std::string& folder, const SummaryWriter& writer, UserServices& services) {
+                           const std::string& folder, const SummaryWriter& writer, UserServices& services,
+                           CowLists* lists) {
         // The refusal of a zero date is the real analysis's.
         if (date == 0) StandardRunSteps().analyse(herdNumber, date, owner, address, herd,
-                                                  report, folder, writer, services);
-        fake(herdNumber, date, owner, address, herd, report, folder, writer, services);
+                                                  report, folder, writer, services, lists);
+        fake(herdNumber, date, owner, address, herd, report, folder, writer, services, lists);
     };
 
     EXPECT_TRUE(RunBatch(testing::Job(steps, folder_.string()), batch.string()));

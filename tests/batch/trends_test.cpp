@@ -132,9 +132,12 @@ TEST_F(TrendRuns, RowsAreThoseOfTheMovedDatesWithOneOrTwoWorkersAndMergedShards)
     ASSERT_EQ(std::system(info.c_str()), 0);
     EXPECT_NE(ReadFile(folder_ / "pages.txt").find(" 3\n"), std::string::npos);
 
-    // Two workers, and shards merged, give the same file.
-    ASSERT_EQ(Run("two", "JOBS=2 TRENDS"), 0);
+    // Two workers, and shards merged, give the same files. The cow lists are of the current
+    // seasons only: the sample herds' rows come first, as without TRENDS.
+    ASSERT_EQ(Run("two", "JOBS=2 TRENDS COWLISTS"), 0);
     EXPECT_TRUE(trends == Out("two", kTrendsFileName));
+    const std::string cows = Out("two", "COWS.CSV");
+    EXPECT_TRUE(cows.starts_with(ReadFile(fs::path(OVISTA_TEST_DATA) / "formats/sample_cows.csv")));
 
     std::string shards;
     const std::size_t cut = 3;
@@ -143,11 +146,12 @@ TEST_F(TrendRuns, RowsAreThoseOfTheMovedDatesWithOneOrTwoWorkersAndMergedShards)
         for (std::size_t i = s == 0 ? 0 : cut; i < (s == 0 ? cut : lines_.size()); ++i) shard += lines_[i] + "\r\n";
         const std::string name = "shard" + std::to_string(s);
         WriteFile(folder_ / (name + ".txt"), shard);
-        ASSERT_EQ(Run(name, "JOBS=2 TRENDS", name + ".txt"), 0);
+        ASSERT_EQ(Run(name, "JOBS=2 TRENDS COWLISTS", name + ".txt"), 0);
         shards += (s ? "," : "") + (folder_ / name).string();
     }
     ASSERT_EQ(Run("merged", "'MERGE=" + shards + "'", ""), 0) << ReadFile(folder_ / "merged.err");
     EXPECT_TRUE(trends == Out("merged", kTrendsFileName));
+    EXPECT_TRUE(cows == Out("merged", "COWS.CSV"));
     EXPECT_TRUE(Out("trends", "TAMSLREP.CSV") == Out("merged", "TAMSLREP.CSV"));
     // A shard run without TRENDS cannot be merged with shards run with it.
     ASSERT_EQ(Run("shard1", "JOBS=2", "shard1.txt"), 0);

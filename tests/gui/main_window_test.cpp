@@ -68,7 +68,7 @@ protected:
         setup_.steps.analyse = [this](const std::string& herdNumber, Date analysisDate,
                                       const std::string& owner, const std::string& address,
                                       HerdList&, HerdReport& report, const std::string&,
-                                      const SummaryWriter&, UserServices&) {
+                                      const SummaryWriter&, UserServices&, CowLists*) {
             calls_.push_back({herdNumber, analysisDate, owner, address});
             ClearHerdReport(report);
             report.AnalysisCalvingPattern = 1;  // seasonal: a report to print
@@ -221,21 +221,21 @@ TEST_F(MainWindowTest, TabFollowsTheScreenAndAltLettersReachTheFields) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     Find<QWidget>("csvItem")->setFocus();
     std::vector<std::string> order;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 11; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order.push_back(QApplication::focusWidget()->objectName().toStdString());
     }
     EXPECT_EQ(order, (std::vector<std::string>{"inputFile", "browseInputFile", "transferFolder",
                                                "browseTransferFolder", "printItem", "pdfFolder",
                                                "browsePdfFolder", "dateText", "previewReports",
-                                               "trendPage"}));
+                                               "trendPage", "cowLists"}));
     for (const auto& [key, field] : {std::pair{Qt::Key_I, "inputFile"}, std::pair{Qt::Key_T, "transferFolder"},
                                      std::pair{Qt::Key_A, "dateText"}}) {
         QTest::keyClick(&window, key, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), field);
     }
     for (const char* control : {"batchItem", "csvItem", "printItem", "pdfItem", "previewReports", "trendPage",
-                                "runAnalysis"}) {
+                                "cowLists", "runAnalysis"}) {
         EXPECT_TRUE(Find<QAbstractButton>(control)->text().contains('&')) << control;
     }
 }
@@ -472,30 +472,41 @@ TEST_F(MainWindowTest, FitsASmallScreenWithASharpLogo) {
 }
 
 // "Add the trend page": the herd is analysed again one to four years earlier, its report gets
-// the earlier seasons, and the tick is remembered as a fourth line of the defaults file.
-TEST_F(MainWindowTest, TheTrendPageBoxAddsTheEarlierSeasonsAndIsRemembered) {
-    std::vector<bool> withSeasons;
+// the earlier seasons; "Add the cow lists": the report gets the herd's lists. Each tick is
+// remembered as a line of the defaults file after the third, the trend page's first.
+TEST_F(MainWindowTest, TheTrendPageAndCowListBoxesAddTheirPagesAndAreRemembered) {
+    std::vector<std::pair<bool, bool>> extras;
     setup_.steps.print = [&](const HerdReport&, const ReportOutput& output) {
-        withSeasons.push_back(output.earlierSeasons.has_value());
+        extras.emplace_back(output.earlierSeasons.has_value(), output.cowLists.has_value());
     };
-    for (const bool ticked : {true, false}) {
+    struct Case {
+        bool trends;
+        bool cowLists;
+        const char* lines;
+    };
+    bool remembered[2] = {false, false};
+    for (const Case& c : {Case{true, true, "TRENDS\r\nCOWLISTS\r\n"}, Case{false, true, "COWLISTS\r\n"},
+                          Case{true, false, "TRENDS\r\n"}, Case{false, false, ""}}) {
         calls_.clear();
-        withSeasons.clear();
+        extras.clear();
         MainWindow& window = Show();
-        EXPECT_EQ(Find<QCheckBox>("trendPage")->isChecked(), !ticked) << "as remembered";
-        Find<QCheckBox>("trendPage")->setChecked(ticked);
+        EXPECT_EQ(Find<QCheckBox>("trendPage")->isChecked(), remembered[0]) << "as remembered";
+        EXPECT_EQ(Find<QCheckBox>("cowLists")->isChecked(), remembered[1]) << "as remembered";
+        Find<QCheckBox>("trendPage")->setChecked(c.trends);
+        Find<QCheckBox>("cowLists")->setChecked(c.cowLists);
         ChooseOneHerd(Herd());
         Find<DateField>("analysisDate")->setDate(QDate(2005, 3, 1));
         Click("runAnalysis");
         std::vector<int> years;
         for (const AnalysisCall& call : calls_) years.push_back(DecodeDate(call.analysisDate).year);
-        const std::vector<int> expected = ticked ? std::vector<int>{2005, 2004, 2003, 2002, 2001} : std::vector<int>{2005};
+        const std::vector<int> expected = c.trends ? std::vector<int>{2005, 2004, 2003, 2002, 2001} : std::vector<int>{2005};
         EXPECT_EQ(years, expected);
-        EXPECT_EQ(withSeasons, std::vector<bool>{ticked});
+        EXPECT_EQ(extras, (std::vector<std::pair<bool, bool>>{{c.trends, c.cowLists}}));
         window.close();
         EXPECT_EQ(ReadFile(program_ / "DEFLT.TXT"),
-                  Text("inputFile").toStdString() + "\r\n" + transfer_.string() + "\r\n0\r\n" +
-                      (ticked ? "TRENDS\r\n" : ""));
+                  Text("inputFile").toStdString() + "\r\n" + transfer_.string() + "\r\n0\r\n" + c.lines);
+        remembered[0] = c.trends;
+        remembered[1] = c.cowLists;
     }
 }
 
