@@ -89,11 +89,7 @@ const std::vector<CowListPages::Block>& CowListPages::Blocks(int pageNo) const {
 void CowListPages::Draw(ReportCanvas& canvas, int pageNo) const {
     if (pageNo < 1 || pageNo > PageCount()) return;
     canvas.SetPageNo(kCowListPageNo);
-    const HerdReport& report = canvas.Report();
-    canvas.DrawBox(false, false, kBackgroundColour, 0, 0, 100, 100);
-    DrawPageHeader(canvas, report.ActCalvingPattern, 2);
-    DrawPageMarks(canvas, OwnerBlockMarks(report));
-    DrawPageMarks(canvas, HeaderValueMarks(report, 1));
+    DrawPage1Band(canvas);
 
     canvas.SetFont(8, false);
     double introRight = kRightEdge;

@@ -252,11 +252,7 @@ double TrendRowHeight(std::size_t rows, std::size_t notGiven) {
 
 void DrawTrendPage(ReportCanvas& canvas, const TrendPage& page) {
     canvas.SetPageNo(kTrendPageNo);
-    const HerdReport& report = canvas.Report();
-    canvas.DrawBox(false, false, kBackgroundColour, 0, 0, 100, 100);
-    DrawPageHeader(canvas, report.ActCalvingPattern, 2);
-    DrawPageMarks(canvas, OwnerBlockMarks(report));
-    DrawPageMarks(canvas, HeaderValueMarks(report, 1));
+    DrawPage1Band(canvas);
 
     canvas.SetFont(8, false);
     canvas.DrawTextAt("Each season is your herd analysed as it stood on the same day of an earlier year, by the "

@@ -203,4 +203,12 @@ void DrawPageHeader(ReportCanvas& canvas, int system, double y0) {
 
 void DrawHeaderValues(ReportCanvas& canvas) { DrawPageMarks(canvas, HeaderValueMarks(canvas.Report(), 2)); }
 
+void DrawPage1Band(ReportCanvas& canvas) {
+    const HerdReport& report = canvas.Report();
+    canvas.DrawBox(false, false, kBackgroundColour, 0, 0, 100, 100);
+    DrawPageHeader(canvas, report.ActCalvingPattern, 2);
+    DrawPageMarks(canvas, OwnerBlockMarks(report));
+    DrawPageMarks(canvas, HeaderValueMarks(report, 1));
+}
+
 }  // namespace ovista

@@ -21,4 +21,8 @@ void DrawPageHeader(ReportCanvas& canvas, int system, double y0);
 // The value texts of the header boxes of page 2.
 void DrawHeaderValues(ReportCanvas& canvas);
 
+// The pages after page 2 (trend page, cows to act on): the background and page 1's band with
+// its owner block and values, on the canvas's current page.
+void DrawPage1Band(ReportCanvas& canvas);
+
 }  // namespace ovista
