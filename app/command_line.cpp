@@ -188,7 +188,8 @@ std::string HelpText() {
     std::string text =
         "Usage: ovista [KEY...]\n"
         "Analyses the fertility of dairy herds and prints for each herd a\n"
-        "two-page report (three with the trend page).\n"
+        "two-page report (three with the trend page; the cow lists add pages of\n"
+        "cows to act on).\n"
         "Without keys the main window opens.\n"
         "\n"
         "Keys (case-blind, found anywhere in an argument; a value is what follows the first\n"
