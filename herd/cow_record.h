@@ -20,22 +20,27 @@ namespace ovista {
 inline constexpr int kServiceSlots = 14;   // heat/service entries per lactation
 inline constexpr int kPregTestSlots = 6;   // pregnancy tests per lactation
 inline constexpr std::size_t kKeyMaxLength = 20;   // cow identifier (11) + calving day (9)
-inline constexpr std::size_t kSireMaxLength = 12;
-inline constexpr std::size_t kTechMaxLength = 12;
+inline constexpr std::size_t kTechMaxLength = 12;  // a technician's text is kept to this
+// Technicians a herd can name: a service holds its technician as a number of 24 bits.
+inline constexpr std::uint32_t kMaxTechnicians = (std::uint32_t{1} << 24) - 1;
 
-// One heat or service. A heat with an empty sire is a heat without mating; date 0 is no date.
+// One heat or service, in 8 bytes: a herd holds fourteen slots per lactation. A heat without
+// a sire is a heat without mating; date 0 is no date. The sire is only ever asked whether one
+// was named, so only that is kept; the technician is a number into the herd's table of
+// technicians (HerdList::Technician), 0 for none.
 struct ServiceRecord {
     ovista::Date Date = 0;
-    bool AI = false;            // the AI column held "TRUE"
-    ShortText<kSireMaxLength> Sire;
-    ShortText<kTechMaxLength> Tech;  // technician, as read
+    std::uint32_t Tech : 24 = 0;  // technician, 0: none
+    bool AI : 1 = false;          // the AI column held "TRUE"
+    bool HasSire : 1 = false;     // the sire column held text
     // Conception-rate marks, set by the conception analysis:
-    bool CountedService = false;     // AI service counted by the conception rate
-    bool ConceptionService = false;  // the counted service that led to the conception
-    bool InferredFailure = false;    // counted as failed because later events show it
+    bool CountedService : 1 = false;     // AI service counted by the conception rate
+    bool ConceptionService : 1 = false;  // the counted service that led to the conception
+    bool InferredFailure : 1 = false;    // counted as failed because later events show it
 
     bool operator==(const ServiceRecord&) const = default;
 };
+static_assert(sizeof(ServiceRecord) == 8);
 
 // One pregnancy test; an unused slot has date 0 and weeks 0.
 struct PregTestRecord {
