@@ -51,31 +51,33 @@ struct PregTestRecord {
 };
 
 struct CowRecord {
+    // Fields in the order of their use: what every pass asks of every lactation first (the
+    // mating group: calving, culling, next calving, embryo transfer, first service), then the
+    // rest, then the key (messages only), the tests and the services; two bytes of padding.
+
     // ---- from the herd file ----
-    ShortText<kKeyMaxLength> Key;  // cow id cut/filled to 11, calving day right-aligned in 9
     ovista::Date Calved = 0;
-    std::int16_t InducedCode = 0;  // 0, 1 (induced), 2, 3 or a number from the file
-    bool Induced = false;
-    ovista::Date Dryoff = 0;       // cleared by the analysis driver
     ovista::Date Culled = 0;
-    std::int16_t Age = 0;          // years at this calving; 2 marks a two-year-old
     ovista::Date NextCalve = 0;    // cleared by the analysis driver
+    ovista::Date Dryoff = 0;       // cleared by the analysis driver
+    std::int16_t InducedCode = 0;  // 0, 1 (induced), 2, 3 or a number from the file
     std::int16_t NextInducedCode = 0;
-    bool NextInduced = false;
+    std::int16_t Age = 0;          // years at this calving; 2 marks a two-year-old
     std::int16_t Days = 0;         // days in milk
     std::int16_t Litres = 0;
     bool ETCow = false;            // never set from the herd file
+    bool Induced = false;
+    bool NextInduced = false;
     // Service slots at the end known to be empty (the reader counts them); 0 when not known.
     // Passes over the services walk only the slots before them (ServiceSlotsInUse): most
     // lactations use few of the fourteen. No step of the analysis fills an empty slot.
     std::uint8_t EmptyServiceSlots = 0;
-    std::array<PregTestRecord, kPregTestSlots> PregTests{};  // file order
 
     // ---- derived by the analysis driver ----
+    bool FirstServiceAI = false;
     ovista::Date FirstService = 0;    // lowest slot with a date and a sire
     ovista::Date LastService = 0;     // highest slot with a date and a sire
     ovista::Date LastHeat = 0;        // highest slot with a date
-    bool FirstServiceAI = false;
     ovista::Date ConceptionDate = 0;  // from the first usable pregnancy test
 
     // ---- analysis working fields ----
@@ -101,9 +103,12 @@ struct CowRecord {
     std::int16_t PrevOptConceived = 0;
     std::int16_t PrevPessDays = 0;
     std::int16_t PrevPessConceived = 0;
-    double LogisticTerm = 0.0;          // year-round herds: e^z of the 100-day estimate term
 
-    // ---- from the herd file, last: a lactation's fields and the slots it uses lie together ----
+    // ---- from the herd file ----
+    ShortText<kKeyMaxLength> Key;  // cow id cut/filled to 11, calving day right-aligned in 9
+    double LogisticTerm = 0.0;     // analysis, year-round herds: e^z of the 100-day estimate term
+    std::array<PregTestRecord, kPregTestSlots> PregTests{};  // file order
+    // Last: a lactation's fields and the slots it uses lie together.
     std::array<ServiceRecord, kServiceSlots> Services{};  // file order, from slot 1 without gaps
 
     bool operator==(const CowRecord&) const = default;
@@ -111,6 +116,7 @@ struct CowRecord {
 
 static_assert(std::is_trivially_copyable_v<CowRecord>);
 static_assert(std::is_standard_layout_v<CowRecord>);  // copied in part up to a service slot
+static_assert(sizeof(CowRecord) == 288);  // a herd holds tens of thousands
 
 // The service slots a pass walks: all but those known to be empty at the end.
 inline int ServiceSlotsInUse(const CowRecord& record) {
