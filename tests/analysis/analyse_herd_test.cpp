@@ -216,10 +216,10 @@ TEST_F(AnalyseHerdTest, DerivesServiceDatesAndDatesTheConceptionFromTheFirstUsab
     TestHerd herd;
     const Date calved = analysisDate - 300;
     CowRecord cow = herd.Add(calved);
-    cow.Services[0] = Service(calved + 40, false);           // heat without a sire
+    cow.Services[0] = Service(calved + 40, false);        // heat without a sire
     cow.Services[1] = Service(calved + 60, true, false);  // natural service
     cow.Services[2] = Service(calved + 81);
-    cow.Services[3] = Service(calved + 201);  // beyond the 200-day window
+    cow.Services[3] = Service(calved + 201);              // beyond the 200-day window
     cow.Services[4] = Service(calved + 230, false);
     cow.PregTests[0] = {calved + 100, 0};                 // found empty
     cow.PregTests[1] = {calved + 251, 9};                 // too late after calving
