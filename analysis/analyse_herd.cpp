@@ -63,7 +63,7 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
     for (const ServiceRecord& service : ServicesInUse(record)) {
         if (service.Date == 0) continue;
         lastHeat = service.Date;
-        if (service.Sire.empty()) continue;
+        if (!service.HasSire) continue;
         lastService = service.Date;
         if (firstService == 0) {
             firstService = service.Date;
@@ -350,8 +350,8 @@ void CullTrim(CowRecord& record) {
         if (service.Date > record.Culled) {
             service.Date = 0;
             service.AI = false;
-            service.Sire.clear();
-            service.Tech.clear();
+            service.HasSire = false;
+            service.Tech = 0;
             service.CountedService = false;
             service.ConceptionService = false;
         }

@@ -90,8 +90,8 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
             if (service.Date > cow.Culled) {
                 service.Date = 0;
                 service.AI = false;
-                service.Sire.clear();
-                service.Tech.clear();
+                service.HasSire = false;
+                service.Tech = 0;
             }
         }
         for (PregTestRecord& test : cow.PregTests) {
@@ -105,7 +105,7 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
     if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) return;
 
     for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
-        if (service.Date == 0 || service.Sire.empty() || !service.AI) continue;
+        if (service.Date == 0 || !service.HasSire || !service.AI) continue;
         if (service.Date > context.LastAIMating && service.Date < std::int64_t{report.CalvingStart} + 760) {
             context.LastAIMating = service.Date;
         }
@@ -183,7 +183,7 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
         const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
         if (service.Date == 0) continue;
         const std::int64_t date = service.Date;
-        const bool hasSire = !service.Sire.empty();
+        const bool hasSire = service.HasSire;
         if (hasSire && date - calved > 100 && date - calved <= 130) cow.Served101To130 = 1;
         if (later != 0 && later - date > 0 && later - date <= 72) {
             Increment(c.ReturnIntervals);

@@ -20,7 +20,7 @@ constexpr int kTestDelay = 35;
 // Last day of the not-in-calf reading: seven heat cycles after the MSD.
 constexpr int kNICRDay = 147;
 
-bool HasSire(const ServiceRecord& slot) { return !slot.Sire.empty(); }
+bool HasSire(const ServiceRecord& slot) { return slot.HasSire; }
 
 // An insemination the conception rate can judge: AI, with a sire and a date.
 bool Eligible(const ServiceRecord& slot) { return slot.AI && HasSire(slot) && slot.Date != 0; }

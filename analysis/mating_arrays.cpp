@@ -20,7 +20,7 @@ constexpr int kQuietDaysToEnd = 30;
 
 void Increment(std::int16_t& counter) { counter = CheckedInt16(std::int64_t{counter} + 1); }
 
-bool HasSire(const ServiceRecord& slot) { return !slot.Sire.empty(); }
+bool HasSire(const ServiceRecord& slot) { return slot.HasSire; }
 
 // Culled before her next calving: no next calving, or culled earlier than it.
 bool CulledBeforeNextCalving(const CowRecord& cow) {

@@ -140,6 +140,7 @@ void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
     }
 
     HerdList kept;
+    kept.CopyTechnicians(herd);  // the records keep their technicians' numbers
     std::size_t next = 0;  // into mistyped, in list order as loaded
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         const auto& [key, record] = loaded[i];

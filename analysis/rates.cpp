@@ -105,7 +105,7 @@ void ConceptionRateByTech(AnalysisContext& context) {
             if (service.ConceptionService) Increment(counters.ConceptionServices);
             if (report.CRSTart == 0 || report.CRSTart > service.Date) report.CRSTart = service.Date;
             if (service.Date > report.CRStop) report.CRStop = service.Date;
-            TechnicianEntry& entry = TechnicianFor(report, service.Tech);
+            TechnicianEntry& entry = TechnicianFor(report, context.herd.Technician(service.Tech));
             Increment(entry.Insems);
             if (service.ConceptionService) Increment(entry.Pregs);
         }

@@ -5,8 +5,8 @@
 namespace ovista {
 
 void PrintTo(const ServiceRecord& s, std::ostream* os) {
-    *os << "{Date=" << s.Date << " AI=" << s.AI << " Sire='" << s.Sire << "' Tech='" << s.Tech
-        << "' Counted=" << s.CountedService << " Conception=" << s.ConceptionService
+    *os << "{Date=" << s.Date << " AI=" << s.AI << " HasSire=" << s.HasSire << " Tech=" << s.Tech
+        << " Counted=" << s.CountedService << " Conception=" << s.ConceptionService
         << " Inferred=" << s.InferredFailure << "}";
 }
 

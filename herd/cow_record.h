@@ -20,22 +20,27 @@ namespace ovista {
 inline constexpr int kServiceSlots = 14;   // heat/service entries per lactation
 inline constexpr int kPregTestSlots = 6;   // pregnancy tests per lactation
 inline constexpr std::size_t kKeyMaxLength = 20;   // cow identifier (11) + calving day (9)
-inline constexpr std::size_t kSireMaxLength = 12;
-inline constexpr std::size_t kTechMaxLength = 12;
+inline constexpr std::size_t kTechMaxLength = 12;  // a technician's text is kept to this
+// Technicians a herd can name: a service holds its technician as a number of 24 bits.
+inline constexpr std::uint32_t kMaxTechnicians = (std::uint32_t{1} << 24) - 1;
 
-// One heat or service. A heat with an empty sire is a heat without mating; date 0 is no date.
+// One heat or service, in 8 bytes: a herd holds fourteen slots per lactation. A heat without
+// a sire is a heat without mating; date 0 is no date. The sire is only ever asked whether one
+// was named, so only that is kept; the technician is a number into the herd's table of
+// technicians (HerdList::Technician), 0 for none.
 struct ServiceRecord {
     ovista::Date Date = 0;
-    bool AI = false;            // the AI column held "TRUE"
-    ShortText<kSireMaxLength> Sire;
-    ShortText<kTechMaxLength> Tech;  // technician, as read
+    std::uint32_t Tech : 24 = 0;  // technician, 0: none
+    bool AI : 1 = false;          // the AI column held "TRUE"
+    bool HasSire : 1 = false;     // the sire column held text
     // Conception-rate marks, set by the conception analysis:
-    bool CountedService = false;     // AI service counted by the conception rate
-    bool ConceptionService = false;  // the counted service that led to the conception
-    bool InferredFailure = false;    // counted as failed because later events show it
+    bool CountedService : 1 = false;     // AI service counted by the conception rate
+    bool ConceptionService : 1 = false;  // the counted service that led to the conception
+    bool InferredFailure : 1 = false;    // counted as failed because later events show it
 
     bool operator==(const ServiceRecord&) const = default;
 };
+static_assert(sizeof(ServiceRecord) == 8);
 
 // One pregnancy test; an unused slot has date 0 and weeks 0.
 struct PregTestRecord {
@@ -46,31 +51,33 @@ struct PregTestRecord {
 };
 
 struct CowRecord {
+    // Fields in the order of their use: what every pass asks of every lactation first (the
+    // mating group: calving, culling, next calving, embryo transfer, first service), then the
+    // rest, then the key (messages only), the tests and the services; two bytes of padding.
+
     // ---- from the herd file ----
-    ShortText<kKeyMaxLength> Key;  // cow id cut/filled to 11, calving day right-aligned in 9
     ovista::Date Calved = 0;
-    std::int16_t InducedCode = 0;  // 0, 1 (induced), 2, 3 or a number from the file
-    bool Induced = false;
-    ovista::Date Dryoff = 0;       // cleared by the analysis driver
     ovista::Date Culled = 0;
-    std::int16_t Age = 0;          // years at this calving; 2 marks a two-year-old
     ovista::Date NextCalve = 0;    // cleared by the analysis driver
+    ovista::Date Dryoff = 0;       // cleared by the analysis driver
+    std::int16_t InducedCode = 0;  // 0, 1 (induced), 2, 3 or a number from the file
     std::int16_t NextInducedCode = 0;
-    bool NextInduced = false;
+    std::int16_t Age = 0;          // years at this calving; 2 marks a two-year-old
     std::int16_t Days = 0;         // days in milk
     std::int16_t Litres = 0;
     bool ETCow = false;            // never set from the herd file
+    bool Induced = false;
+    bool NextInduced = false;
     // Service slots at the end known to be empty (the reader counts them); 0 when not known.
     // Passes over the services walk only the slots before them (ServiceSlotsInUse): most
     // lactations use few of the fourteen. No step of the analysis fills an empty slot.
     std::uint8_t EmptyServiceSlots = 0;
-    std::array<PregTestRecord, kPregTestSlots> PregTests{};  // file order
 
     // ---- derived by the analysis driver ----
+    bool FirstServiceAI = false;
     ovista::Date FirstService = 0;    // lowest slot with a date and a sire
     ovista::Date LastService = 0;     // highest slot with a date and a sire
     ovista::Date LastHeat = 0;        // highest slot with a date
-    bool FirstServiceAI = false;
     ovista::Date ConceptionDate = 0;  // from the first usable pregnancy test
 
     // ---- analysis working fields ----
@@ -96,9 +103,12 @@ struct CowRecord {
     std::int16_t PrevOptConceived = 0;
     std::int16_t PrevPessDays = 0;
     std::int16_t PrevPessConceived = 0;
-    double LogisticTerm = 0.0;          // year-round herds: e^z of the 100-day estimate term
 
-    // ---- from the herd file, last: a lactation's fields and the slots it uses lie together ----
+    // ---- from the herd file ----
+    ShortText<kKeyMaxLength> Key;  // cow id cut/filled to 11, calving day right-aligned in 9
+    double LogisticTerm = 0.0;     // analysis, year-round herds: e^z of the 100-day estimate term
+    std::array<PregTestRecord, kPregTestSlots> PregTests{};  // file order
+    // Last: a lactation's fields and the slots it uses lie together.
     std::array<ServiceRecord, kServiceSlots> Services{};  // file order, from slot 1 without gaps
 
     bool operator==(const CowRecord&) const = default;
@@ -106,6 +116,7 @@ struct CowRecord {
 
 static_assert(std::is_trivially_copyable_v<CowRecord>);
 static_assert(std::is_standard_layout_v<CowRecord>);  // copied in part up to a service slot
+static_assert(sizeof(CowRecord) == 288);  // a herd holds tens of thousands
 
 // The service slots a pass walks: all but those known to be empty at the end.
 inline int ServiceSlotsInUse(const CowRecord& record) {

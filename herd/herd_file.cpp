@@ -217,6 +217,12 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         test.weeks = ParseInt16(f[col + 1]);
     }
 
+    // Technicians numbered before anything is stored: a herd of too many fails its row.
+    std::array<std::uint32_t, kServiceSlots> techs;
+    for (std::size_t slot = 0; slot < serviceCount; ++slot) {
+        techs[slot] = list.TechnicianNumber(f[services[slot].column + 3]);
+    }
+
     work.Key.assign(key, 0, kKeyMaxLength);
     work.Calved = calved;
     work.InducedCode = inducedCode;
@@ -233,8 +239,8 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         ServiceRecord& service = work.Services[slot];
         service.Date = services[slot].date;
         service.AI = services[slot].ai;
-        service.Sire.assign(f[services[slot].column + 2]);  // cut to its length
-        service.Tech.assign(f[services[slot].column + 3]);
+        service.HasSire = !f[services[slot].column + 2].empty();
+        service.Tech = techs[slot];
     }
     work.EmptyServiceSlots =
         static_cast<std::uint8_t>(kServiceSlots - std::max(inUseBefore, static_cast<int>(serviceCount)));

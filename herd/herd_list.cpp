@@ -627,6 +627,42 @@ void HerdList::Reserve(std::size_t count) {
     byCollationKey_.Reserve(count);
 }
 
+std::uint32_t HerdList::TechnicianNumber(std::string_view text) {
+    text = text.substr(0, kTechMaxLength);
+    if (text.empty()) return 0;
+    if (technicians_[latestTechnician_] == text) return latestTechnician_;
+    std::uint32_t number = 0;
+    if (technicians_.size() <= 16) {  // the usual herd: a look at each beats hashing
+        for (std::uint32_t n = 1; n < technicians_.size(); ++n) {
+            if (technicians_[n] == text) {
+                number = n;
+                break;
+            }
+        }
+    } else if (const auto found = technicianNumbers_.find(std::string(text)); found != technicianNumbers_.end()) {
+        number = found->second;
+    }
+    if (number == 0) {
+        if (technicians_.size() > kMaxTechnicians) throw RangeError();
+        number = static_cast<std::uint32_t>(technicians_.size());
+        technicians_.emplace_back(text);
+        technicianNumbers_.emplace(std::string(text), number);
+    }
+    latestTechnician_ = number;
+    return number;
+}
+
+std::string_view HerdList::Technician(std::uint32_t number) const {
+    if (number >= technicians_.size()) throw RangeError();
+    return technicians_[number].view();
+}
+
+void HerdList::CopyTechnicians(const HerdList& from) {
+    technicians_ = from.technicians_;
+    technicianNumbers_ = from.technicianNumbers_;
+    latestTechnician_ = 0;
+}
+
 void HerdList::FreeRecords() {
     byText_.Clear();
     byCollationKey_.Clear();
@@ -636,6 +672,9 @@ void HerdList::FreeRecords() {
     blockUsed_ = 0;
     texts_.Clear();
     latest_ = nullptr;
+    technicians_.resize(1);
+    technicianNumbers_.clear();
+    latestTechnician_ = 0;
     ordered_ = true;
     plainKeys_ = !compare_ && Collator().PlainOrder();
     placeCodes_ = plainKeys_;

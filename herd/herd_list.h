@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "herd/cow_record.h"
@@ -66,8 +67,18 @@ public:
     // Makes room for about count keys, so a list being filled grows its tables once.
     void Reserve(std::size_t count);
 
-    // Releases every record and empties the list.
+    // Releases every record and empties the list, its technicians too.
     void FreeRecords();
+
+    // The herd's technicians, each text (cut to kTechMaxLength) once, numbered from 1 in the
+    // order first asked for; a service holds its technician's number. 0 for an empty text.
+    // RangeError for a new text beyond kMaxTechnicians.
+    std::uint32_t TechnicianNumber(std::string_view text);
+    // The text of a technician's number; empty for 0. RangeError for a number not given.
+    std::string_view Technician(std::uint32_t number) const;
+    // Takes the technicians of another list, numbers and all, in place of its own: for
+    // records copied from it.
+    void CopyTechnicians(const HerdList& from);
 
 private:
     // A plain key of at most 20 characters as a number: its characters'
@@ -191,6 +202,10 @@ private:
     mutable bool placeCodes_ = false;
     mutable CodeIndex byCode_;
     Item* latest_ = nullptr;  // the item a plain key last found or added
+    // Technicians by number (0: the empty text), and numbers by text.
+    std::vector<ShortText<kTechMaxLength>> technicians_{1};
+    std::unordered_map<std::string, std::uint32_t> technicianNumbers_;
+    std::uint32_t latestTechnician_ = 0;  // a herd's rows name the same few technicians
     // Default order only: every key text asked for, and items by sort key, so a herd's
     // repeated keys are found without collating them again.
     mutable TextIndex byText_;  // not kept while the keys are plain

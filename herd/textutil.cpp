@@ -369,20 +369,28 @@ bool ReadPlainHerdDate(std::string_view text, Date& out) {
 
 Date ParseHerdDate(std::string_view text) {
     if (text.empty()) return 0;  // as ParseDateText reads it, without its general way
-    // dd/mm/yyyy, the form of nearly every date of nearly every herd file, read at once.
+    // dd/mm/yyyy, the form of nearly every date of nearly every herd file, read at once:
+    // every digit checked without a branch, the day counted from the year's start. Any
+    // other text, or a date that does not exist, takes the ways below (and their errors).
     if (text.size() == 10 && text[2] == '/' && text[5] == '/') {
-        unsigned digits[8];
-        static constexpr std::size_t kAt[8] = {0, 1, 3, 4, 6, 7, 8, 9};
-        bool all = true;
-        for (int i = 0; i < 8; ++i) {
-            digits[i] = static_cast<unsigned>(static_cast<unsigned char>(text[kAt[i]]) - '0');
-            all = all && digits[i] <= 9;
-        }
-        if (all) {
-            const int day = static_cast<int>(digits[0] * 10 + digits[1]);
-            const int month = static_cast<int>(digits[2] * 10 + digits[3]);
-            const int year = static_cast<int>(digits[4] * 1000 + digits[5] * 100 + digits[6] * 10 + digits[7]);
-            if (year >= 100 && IsValidDate(day, month, year)) return EncodeDays(year, month, day);
+        const auto* c = reinterpret_cast<const unsigned char*>(text.data());
+        const unsigned d0 = c[0] - 48u, d1 = c[1] - 48u, m0 = c[3] - 48u, m1 = c[4] - 48u;
+        const unsigned y0 = c[6] - 48u, y1 = c[7] - 48u, y2 = c[8] - 48u, y3 = c[9] - 48u;
+        const bool digits = (d0 <= 9) & (d1 <= 9) & (m0 <= 9) & (m1 <= 9) & (y0 <= 9) & (y1 <= 9) &
+                            (y2 <= 9) & (y3 <= 9);
+        const unsigned day = d0 * 10 + d1;
+        const unsigned month = m0 * 10 + m1;
+        const unsigned year = y0 * 1000 + y1 * 100 + y2 * 10 + y3;
+        if (digits && year >= 100 && month - 1 < 12 && day - 1 < 31) {
+            static constexpr std::uint8_t kDaysIn[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+            static constexpr std::uint16_t kDaysBefore[13] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+            const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+            if (day <= kDaysIn[month] + unsigned{month == 2 && leap}) {
+                const unsigned before = year - 1;  // whole years since 1 January 0001
+                const std::int64_t sinceYearOne = std::int64_t{365} * before + before / 4 - before / 100 +
+                                                  before / 400 + kDaysBefore[month] + (month > 2 && leap) + day - 1;
+                return static_cast<Date>(sinceYearOne + kFirstDate);
+            }
         }
     }
     const std::string_view head = text.substr(0, 6);

@@ -46,7 +46,9 @@ private:
 // A herd built in the test: lactations keyed in the order they are added.
 class TestHerd {
 public:
-    TestHerd() : list([](std::string_view a, std::string_view b) { return a.compare(b); }) {}
+    TestHerd() : list([](std::string_view a, std::string_view b) { return a.compare(b); }) {
+        list.TechnicianNumber("T1");
+    }
 
     // Adds a lactation calved on the given date; returns it for further filling by Put.
     CowRecord Add(Date calved, std::int16_t age = 5) {
@@ -101,12 +103,12 @@ private:
 // Errors 1 to 3 stop a herd before its period is analysed; later stages set the others.
 bool StoppedByDriver(const HerdReport& report) { return report.Error >= 1 && report.Error <= 3; }
 
-ServiceRecord Service(Date date, const std::string& sire = "SIRE", bool ai = true) {
+ServiceRecord Service(Date date, bool sire = true, bool ai = true) {
     ServiceRecord service;
     service.Date = date;
-    service.Sire = sire;
+    service.HasSire = sire;
     service.AI = ai;
-    service.Tech = "T1";
+    service.Tech = 1;  // "T1", every TestHerd's first technician
     return service;
 }
 
@@ -214,11 +216,11 @@ TEST_F(AnalyseHerdTest, DerivesServiceDatesAndDatesTheConceptionFromTheFirstUsab
     TestHerd herd;
     const Date calved = analysisDate - 300;
     CowRecord cow = herd.Add(calved);
-    cow.Services[0] = Service(calved + 40, "");           // heat without a sire
-    cow.Services[1] = Service(calved + 60, "S1", false);  // natural service
-    cow.Services[2] = Service(calved + 81, "S2", true);
-    cow.Services[3] = Service(calved + 201, "S3", true);  // beyond the 200-day window
-    cow.Services[4] = Service(calved + 230, "");
+    cow.Services[0] = Service(calved + 40, false);        // heat without a sire
+    cow.Services[1] = Service(calved + 60, true, false);  // natural service
+    cow.Services[2] = Service(calved + 81);
+    cow.Services[3] = Service(calved + 201);              // beyond the 200-day window
+    cow.Services[4] = Service(calved + 230, false);
     cow.PregTests[0] = {calved + 100, 0};                 // found empty
     cow.PregTests[1] = {calved + 251, 9};                 // too late after calving
     cow.PregTests[2] = {calved + 130, 7};                 // the first usable test

@@ -232,8 +232,8 @@ TEST_F(PeriodTest, CrossCheckCountsTheYearByMonthAndTheLatestPeriod) {
     // the latest period 01/06/2009..31/05/2010.
     for (int d = 0; d < 365; ++d) CalveOn(MakeDate(1, 5, 2009) + d, 1);
     CowRecord& a = AddLactation(MakeDate(15, 5, 2009));
-    a.Services[0] = {MakeDate(20, 6, 2009), true, "SIRE", "T1"};
-    a.Services[1] = {MakeDate(21, 6, 2009), false, "BULL", ""};  // natural mating: not counted
+    a.Services[0] = {.Date = MakeDate(20, 6, 2009), .Tech = herd.TechnicianNumber("T1"), .AI = true, .HasSire = true};
+    a.Services[1] = {.Date = MakeDate(21, 6, 2009), .HasSire = true};  // natural mating: not counted
     a.PregTests[0] = {MakeDate(10, 8, 2009), 0};
     a.PregTests[1] = {MakeDate(11, 8, 2009), 17};
     a.PregTests[2] = {MakeDate(12, 8, 2009), 18};

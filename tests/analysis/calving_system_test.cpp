@@ -31,8 +31,8 @@ ServiceRecord AIService(Date date) {
     ServiceRecord service;
     service.Date = date;
     service.AI = true;
-    service.Sire = "SIRE";
-    service.Tech = "T1";
+    service.HasSire = true;
+    service.Tech = 1;  // "T1", the fixture's herd's first technician
     return service;
 }
 
@@ -43,6 +43,7 @@ protected:
     CalvingSystemTest()
         : herd([](std::string_view a, std::string_view b) { return a.compare(b); }),
           context(herd, report, analysisDate) {
+        herd.TechnicianNumber("T1");
         for (int r = 0; r < kPeriodCount; ++r) {
             const PeriodBounds bounds = AnalysisPeriodBounds(analysisDate, r);
             context.Period(r).start = bounds.start;
@@ -83,7 +84,7 @@ protected:
     // Adds a lactation under a fresh cow id, with the dates the driver derives from its services.
     void AddCow(CowRecord cow) {
         for (const ServiceRecord& service : cow.Services) {
-            if (service.Date == 0 || service.Sire.empty()) continue;
+            if (service.Date == 0 || !service.HasSire) continue;
             if (cow.FirstService == 0) cow.FirstService = service.Date;
             cow.LastService = service.Date;
         }

@@ -29,7 +29,7 @@ void AddService(CowRecord& cow, Date date, bool ai = true) {
         if (slot.Date != 0) continue;
         slot.Date = date;
         slot.AI = ai;
-        slot.Sire = "SIRE";
+        slot.HasSire = true;
         if (cow.FirstService == 0) cow.FirstService = date;
         cow.LastService = cow.LastHeat = date;
         return;

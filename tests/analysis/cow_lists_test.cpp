@@ -32,7 +32,7 @@ void Serve(CowRecord& cow, std::initializer_list<Date> dates, bool sire = true) 
         ServiceRecord& s = cow.Services[static_cast<std::size_t>(slot++)];
         s.Date = d;
         s.AI = sire;
-        s.Sire = sire ? "SIRE" : "";
+        s.HasSire = sire;
         if (sire && (cow.FirstService == 0 || d < cow.FirstService)) cow.FirstService = d;
     }
 }

@@ -21,6 +21,10 @@ namespace {
 // builds it.
 class Herd {
 public:
+    Herd() {
+        list.TechnicianNumber("T1");
+        list.TechnicianNumber("T2");
+    }
     CowRecord& Add(const std::string& cow, Date calved, std::int16_t age = 5) {
         const std::string key = MakeHerdKey(cow, calved);
         list.FindOrAddRecord(key, work_, index_);
@@ -37,6 +41,16 @@ private:
     CowRecord work_;
     int index_ = 0;
 };
+
+// An AI service by technician "T1".
+ServiceRecord AIService(Date date) {
+    ServiceRecord service;
+    service.Date = date;
+    service.AI = true;
+    service.HasSire = true;
+    service.Tech = 1;
+    return service;
+}
 
 // How the lactations of a seasonal herd are filled.
 struct SeasonalShape {
@@ -66,8 +80,8 @@ void FillSeasonalHerd(Herd& herd, int analysisYear, const SeasonalShape& shape) 
                 ServiceRecord& service = r.Services[static_cast<std::size_t>(s)];
                 service.Date = msd + c % 21 + 21 * s;
                 service.AI = s < 3;
-                service.Sire = s < 3 ? "AI" + std::to_string(s) : "BULL";
-                service.Tech = c % 2 == 0 ? "T1" : "T2";
+                service.HasSire = true;
+                service.Tech = c % 2 == 0 ? 1 : 2;  // "T1", "T2"
                 if (s == conceivedAt) conception = service.Date;
             }
             const int tests = shape.everySlot ? kPregTestSlots : 1;
@@ -128,7 +142,7 @@ protected:
 TEST_F(ExtremeHerds, OneCowIsTooFewCalvingsAndWritesNoRow) {
     Herd herd;
     CowRecord& r = herd.Add("ONLY", MakeDate(10, 7, 2025));
-    r.Services[0] = {MakeDate(1, 10, 2025), true, "AI0", "T1"};
+    r.Services[0] = AIService(MakeDate(1, 10, 2025));
     r.PregTests[0] = {MakeDate(15, 1, 2026), 15};
     herd.Put();
     const Outcome outcome = Analyse(herd.list, MakeDate(31, 5, 2026));
@@ -152,7 +166,7 @@ TEST_F(ExtremeHerds, AHerdThatCalvedAllOnOneDayIsRefusedAsBatchRecorded) {
     Herd herd;
     for (int c = 0; c < 300; ++c) {
         CowRecord& r = herd.Add("C" + std::to_string(c), MakeDate(15, 7, 2025));
-        r.Services[0] = {MakeDate(1, 10, 2025) + c % 21, true, "AI0", "T1"};
+        r.Services[0] = AIService(MakeDate(1, 10, 2025) + c % 21);
         herd.Put();
     }
     const Outcome outcome = Analyse(herd.list, MakeDate(31, 5, 2026));
@@ -204,7 +218,7 @@ TEST_F(ExtremeHerds, ALactationOf1950InAHerdOf2090FailsOnlyWhenItsDaysAreCounted
     };
     const auto calvingOnly = [](CowRecord&) {};
     const auto served = [](CowRecord& r) {
-        r.Services[0] = {MakeDate(1, 10, 1950), true, "AI0", "T1"};
+        r.Services[0] = AIService(MakeDate(1, 10, 1950));
     };
     const auto testedEmpty = [](CowRecord& r) { r.PregTests[0] = {MakeDate(15, 1, 1951), 0}; };
     EXPECT_EQ(Figures(withOldLactation(calved1950, calvingOnly).report), expected);
@@ -215,7 +229,7 @@ TEST_F(ExtremeHerds, ALactationOf1950InAHerdOf2090FailsOnlyWhenItsDaysAreCounted
 
     const auto culled = [](CowRecord& r) { r.Culled = MakeDate(1, 1, 1951); };
     const auto testedInCalf = [](CowRecord& r) {
-        r.Services[0] = {MakeDate(1, 10, 1950), true, "AI0", "T1"};
+        r.Services[0] = AIService(MakeDate(1, 10, 1950));
         r.PregTests[0] = {MakeDate(15, 1, 1951), 15};
     };
     EXPECT_THROW(withOldLactation(calved1950, culled), RangeError);

@@ -43,7 +43,7 @@ protected:
             ServiceRecord& r = cow.Services[static_cast<std::size_t>(slot++)];
             r.Date = s.date;
             r.AI = s.ai;
-            r.Sire = s.sire;
+            r.HasSire = *s.sire != '\0';
         }
         return cow;
     }
@@ -53,7 +53,7 @@ protected:
             for (const ServiceRecord& s : cow.Services) {
                 if (s.Date == 0) continue;
                 cow.LastHeat = s.Date;
-                if (s.Sire.empty()) continue;
+                if (!s.HasSire) continue;
                 if (cow.FirstService == 0) cow.FirstService = s.Date;
                 cow.LastService = s.Date;
             }
@@ -274,7 +274,7 @@ TEST_F(MatingArrays, ReturnIntervalsCountFrom2To72DaysAndNormalOnesFrom18To24) {
     CowRecord& cow = Add(kMSD - 60);
     for (std::size_t i = 0; i < dates.size(); ++i) {
         cow.Services[i].Date = dates[i];
-        cow.Services[i].Sire = "S";
+        cow.Services[i].HasSire = true;
     }
     Store();
     BuildServiceArrays(context);
@@ -302,7 +302,7 @@ TEST_F(MatingArrays, FourteenthSlotIsOnlyTheLaterEventOfTheThirteenth) {
         ServiceRecord& service = full.Services[static_cast<std::size_t>(slot)];
         service.Date = kMSD + 3 * slot;
         service.AI = true;
-        service.Sire = "S";
+        service.HasSire = true;
     }
     Add(kMSD - 60, {{kMSD + 49}, {kMSD + 50}});  // AI goes on to day 51
     Store();

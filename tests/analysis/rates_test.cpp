@@ -51,6 +51,18 @@ protected:
         herd.PutRecord(index, cow);
     }
 
+    // An AI service counted by the conception rate, its technician numbered in the herd.
+    ServiceRecord CountedService(Date date, const std::string& tech, bool conception = false) {
+        ServiceRecord service;
+        service.Date = date;
+        service.AI = true;
+        service.HasSire = true;
+        service.Tech = herd.TechnicianNumber(tech);
+        service.CountedService = true;
+        service.ConceptionService = conception;
+        return service;
+    }
+
     const Date msd = MakeDate(1, 10, 2005);
     HerdList herd;
     HerdReport report;
@@ -61,16 +73,6 @@ private:
     int cows_ = 0;
 };
 
-ServiceRecord CountedService(Date date, const std::string& tech, bool conception = false) {
-    ServiceRecord service;
-    service.Date = date;
-    service.AI = true;
-    service.Sire = "SIRE";
-    service.Tech = tech;
-    service.CountedService = true;
-    service.ConceptionService = conception;
-    return service;
-}
 
 // ---- non-return rate ------------------------------------------------------------------
 

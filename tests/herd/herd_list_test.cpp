@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 
 #include "herd/errors.h"
 #include "herd/herd_list.h"
@@ -118,6 +119,28 @@ TEST(HerdList, FreeRecordsEmptiesTheListAndDoesNothingWhenEmpty) {
     list.FreeRecords();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_FALSE(list.LocateRecord("A", record, index));
+}
+
+TEST(HerdList, TechniciansAreNumberedOnceEachAndFreedWithTheRecords) {
+    HerdList list;
+    EXPECT_EQ(list.TechnicianNumber(""), 0u);
+    EXPECT_EQ(list.Technician(0), "");
+    const std::uint32_t first = list.TechnicianNumber("tech-0123456789");  // kept to 12
+    const std::uint32_t second = list.TechnicianNumber("T2");
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(list.TechnicianNumber("tech-0123456"), first);
+    EXPECT_NE(list.TechnicianNumber("t2"), second);  // as written, case and all
+    EXPECT_EQ(list.Technician(first), "tech-0123456");
+    for (int n = 0; n < 40; ++n) list.TechnicianNumber("X" + std::to_string(n));  // past a short table
+    EXPECT_EQ(list.TechnicianNumber("T2"), second);
+    EXPECT_EQ(list.Technician(list.TechnicianNumber("X39")), "X39");
+    HerdList copy;
+    copy.CopyTechnicians(list);
+    EXPECT_EQ(copy.Technician(second), "T2");
+    list.FreeRecords();
+    EXPECT_THROW(list.Technician(first), RangeError);
+    EXPECT_EQ(list.TechnicianNumber("T2"), 1u);
 }
 
 TEST(HerdList, IndexesOutsideTheListAreRangeErrors) {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <locale>
 #include <string>
+#include <vector>
 
 #include "herd/errors.h"
 #include "herd/textutil.h"
@@ -310,8 +313,20 @@ TEST_F(DateText, HerdDatesOfTheUsualFormsReadAsTheGeneralReaderReadsThem) {
     const char* texts[] = {"3/4/05", "03/04/2005", "29/02/2024", "29/02/2023", "31/4/26", "1/1/0099",
                            "1/1/0100", "31/12/9999", "00/01/2020", "1/13/20", "12-05-05", "12.05.05",
                            "1/2/3", "1/2/123", "001/2/2020", "1/2/20200", " 1/2/2020", "1/2/2020 ",
-                           "1/2/76", "1/2/77", "1/2/-5", "1//2020", "a/b/c", "12-05.2005"};
-    for (const char* text : texts) {
+                           "1/2/76", "1/2/77", "1/2/-5", "1//2020", "a/b/c", "12-05.2005", "0a/01/2020",
+                           "01/0:/2020", "01/01/20 0", "01/01/ 2020", "+1/01/2020"};
+    std::vector<std::string> all(std::begin(texts), std::end(texts));
+    // Every day and month, and a neighbour beyond each, in years of every leap rule.
+    for (int year : {99, 100, 1600, 1700, 1899, 1900, 2000, 2023, 2024, 2100, 9999}) {
+        for (int month = 0; month <= 13; ++month) {
+            for (int day = 0; day <= 32; ++day) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%02d/%02d/%04d", day, month, year);
+                all.emplace_back(text);
+            }
+        }
+    }
+    for (const std::string& text : all) {
         std::string slashed = text;
         std::replace_if(slashed.begin(), slashed.end(), [](char c) { return c == '-' || c == '.'; }, '/');
         std::string general, herd;
