@@ -201,6 +201,7 @@ struct Herd {
     std::array<std::size_t, 2> traceLengths{};
     pid_t traceWriter = 0;
     bool traceAsked = false;
+    std::array<std::uint64_t, 2> traceAt{};  // the trace files' lengths when it was asked
     bool tracesInFolder = false;  // the batch process appends them, or drops them when left out
     bool cutTracesBack = false;   // a worker ended while writing them: part may be written
     std::optional<OutputFileError> traceFailure;  // why its worker could not write them
@@ -311,9 +312,9 @@ public:
         }
         // A herd not taken over leaves no part of its traces.
         for (const Herd& herd : herds_) {
-            if (!herd.traceAsked || herd.traceWriter == 0) continue;
+            if (!herd.traceAsked) continue;
             try {
-                CutTracesBack();
+                CutTracesBack(herd.traceAt);
             } catch (const OutputFileError&) {
             }
             break;
@@ -743,7 +744,7 @@ private:
             if (error == 0) {
                 const std::array<OutputFile*, 2> files = sinks_.traceFiles();
                 for (std::size_t i = 0; i < files.size(); ++i) {
-                    if (files[i] != nullptr) files[i]->Resume(files[i]->Length() + herd->traceLengths[i]);
+                    if (files[i] != nullptr) files[i]->Resume(herd->traceAt[i] + herd->traceLengths[i]);
                 }
                 continue;
             }
@@ -756,13 +757,16 @@ private:
         worker.traceReceived.erase(0, at);
     }
 
-    // Cuts the trace files back to the lengths the batch process knows: a worker that ended
-    // while it wrote a herd's traces may have left part of them.
-    void CutTracesBack() {
-        for (OutputFile* file : sinks_.traceFiles()) {
-            if (file != nullptr && ::truncate(file->Path().c_str(), static_cast<off_t>(file->Length())) != 0) {
-                throw OutputFileError("write", file->Path(), std::strerror(errno), errno);
+    // Cuts the trace files back to their lengths before a herd's traces: a worker that ended
+    // while it wrote them may have left part of them, and a herd not taken over leaves none.
+    void CutTracesBack(const std::array<std::uint64_t, 2>& lengths) {
+        const std::array<OutputFile*, 2> files = sinks_.traceFiles();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i] == nullptr) continue;
+            if (::truncate(files[i]->Path().c_str(), static_cast<off_t>(lengths[i])) != 0) {
+                throw OutputFileError("write", files[i]->Path(), std::strerror(errno), errno);
             }
+            files[i]->Resume(lengths[i]);
         }
     }
 
@@ -820,6 +824,12 @@ private:
             }
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
+            // The next herd's traces are written while this one is taken over, unless the
+            // batch process writes to the trace files for this one.
+            if (herd.delivered && !herd.tracesInFolder && !herd.traceFailure && !herds_.empty() &&
+                herds_.front().done && herds_.front().traceWriter != 0) {
+                AskForTraces(herds_.front());
+            }
             TakeOver(herd);
             // A worker that answered has cleared the folder, unless it holds the PDF or the
             // traces, which its trace writer clears.
@@ -847,11 +857,12 @@ private:
             return;
         }
         herd.traceAsked = true;
+        herd.traceAt = {files[0]->Length(), files[1]->Length()};
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
             // A worker that is gone is noticed as such; the herd's traces are then appended here.
-            SendAll(worker.traceSocket, std::to_string(herd.number) + " " + std::to_string(files[0]->Length()) +
-                                            " " + std::to_string(files[1]->Length()) + "\n");
+            SendAll(worker.traceSocket, std::to_string(herd.number) + " " + std::to_string(herd.traceAt[0]) + " " +
+                                            std::to_string(herd.traceAt[1]) + "\n");
         }
     }
 
@@ -887,7 +898,7 @@ private:
         } else if (herd.tracesInFolder) {
             // Its worker ended before it wrote them, or the traces are left out.
             try {
-                if (herd.cutTracesBack) CutTracesBack();
+                if (herd.cutTracesBack) CutTracesBack(herd.traceAt);
                 sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
             } catch (const OutputFileError& e) {
                 sinks_.tracesFailed(e);
