@@ -77,7 +77,8 @@ private:
 // For tests: every output file with this file name refuses to grow beyond bytes, as a
 // full disk does (the bytes that fit are written, then error, "No space left on device" by
 // default). A whole path limits that file only; a name ending in "/" limits every file in
-// that folder and the folders below it, each file on its own. std::nullopt lifts the limit. Not for use by the program.
+// that folder and the folders below it, each file on its own. std::nullopt lifts the limit.
+// Not for use by the program.
 void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes,
                                int error = ENOSPC);
 
