@@ -31,6 +31,7 @@ std::string FileName(const std::string& path) {
 std::optional<TestLimit> LimitFor(const std::string& path) {
     const auto& limits = TestLimits();
     if (limits.empty()) return std::nullopt;
+    if (const auto whole = limits.find(path); whole != limits.end()) return whole->second;
     const auto found = limits.find(FileName(path));
     if (found != limits.end()) return found->second;
     for (const auto& [name, limit] : limits) {

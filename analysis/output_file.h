@@ -25,6 +25,8 @@ public:
     const std::string& Reason() const { return reason_; }
     // The device or the user's quota is full: other files on it cannot grow either.
     bool ForWantOfSpace() const;
+    // The system's error number behind the reason (0 when there is none).
+    int Error() const { return error_; }
 
 private:
     std::string path_;
@@ -57,6 +59,8 @@ public:
     // Cuts the file back to an earlier length: the lines of a herd that another file could
     // not take. OutputFileError when the system refuses.
     void CutBackTo(std::uint64_t length);
+    // Another process wrote to the file since: its length is now length.
+    void Resume(std::uint64_t length) { length_ = length; }
 
     std::uint64_t Length() const { return length_; }
     const std::string& Path() const { return path_; }
@@ -72,8 +76,9 @@ private:
 
 // For tests: every output file with this file name refuses to grow beyond bytes, as a
 // full disk does (the bytes that fit are written, then error, "No space left on device" by
-// default). A name ending in "/" limits every file in that folder and the folders below
-// it, each file on its own. std::nullopt lifts the limit. Not for use by the program.
+// default). A whole path limits that file only; a name ending in "/" limits every file in
+// that folder and the folders below it, each file on its own. std::nullopt lifts the limit.
+// Not for use by the program.
 void LimitOutputFileForTesting(const std::string& fileName, std::optional<std::uint64_t> bytes,
                                int error = ENOSPC);
 

@@ -8,10 +8,12 @@ ConsoleServices::ConsoleServices(std::ostream& out) : out_(out) {}
 
 ConsoleServices::ConsoleServices() : ConsoleServices(std::cerr) {}
 
-void ConsoleServices::ShowInfo(const std::string& message) { out_ << message << std::endl; }
+// A message and its line end in one piece: one write on an unbuffered standard error, as a
+// batch says something for every herd.
+void ConsoleServices::ShowInfo(const std::string& message) { out_ << message + '\n' << std::flush; }
 
 std::unique_ptr<StatusWindow> ConsoleServices::ShowStatus(const std::string& message) {
-    out_ << message << std::endl;
+    out_ << message + '\n' << std::flush;
     return std::make_unique<StatusWindow>();
 }
 

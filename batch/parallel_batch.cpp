@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "analysis/output_file.h"
@@ -165,7 +167,7 @@ fs::path WorkerTempFolder() {
     return fs::temp_directory_path();
 }
 
-// The files a herd's step leaves in its folder, in the order a worker sends them.
+// The files a herd's step leaves in its folder, in the order of a worker's answer.
 constexpr std::size_t kOutputCount = 10;
 constexpr const char* kOutputFiles[kOutputCount] = {kMessagesFile,    kStdoutFile,         kStderrFile,
                                                     kTraceFileName,   kDetailTraceFileName, kSummaryFileName,
@@ -193,6 +195,16 @@ struct Herd {
     std::string payload;  // the files one after the other, in the order of kOutputFiles
     std::array<std::pair<std::size_t, std::size_t>, kOutputCount> parts{};  // where each lies in it
     bool pdfClaimed = false;
+    // The herd's traces, which stay in its folder until written into the trace files: the
+    // lengths, the worker that writes them (0: none, they are written or the batch process
+    // takes them from the folder), and whether it was asked to.
+    std::array<std::size_t, 2> traceLengths{};
+    pid_t traceWriter = 0;
+    bool traceAsked = false;
+    std::array<std::uint64_t, 2> traceAt{};  // the trace files' lengths when it was asked
+    bool tracesInFolder = false;  // the batch process appends them, or drops them when left out
+    bool cutTracesBack = false;   // a worker ended while writing them: part may be written
+    std::optional<OutputFileError> traceFailure;  // why its worker could not write them
 };
 
 
@@ -201,6 +213,14 @@ struct Herd {
 void ReadOutputs(const fs::path& folder, std::array<std::string, kOutputCount>& outputs, bool& pdfClaimed) {
     for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = ReadAll(folder / kOutputFiles[i]);
     pdfClaimed = ::access((folder / kPdfNameClaimedFile).c_str(), F_OK) == 0;
+}
+
+bool IsTrace(std::size_t output) { return output == kTrace || output == kDetail; }
+
+// The length of a file of the herd's folder; 0 when there is none.
+std::size_t FileLength(const fs::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<std::size_t>(status.st_size) : 0;
 }
 
 // The answer of a worker whose herd's folder could not be written:
@@ -219,6 +239,9 @@ struct Worker {
     int socket = -1;            // commands out, "done" lines in
     std::deque<long long> queue;  // herds handed to it, the one it works on first
     std::string received;       // an incomplete "done" line
+    int traceSocket = -1;       // to its trace writer: herds whose traces to write, and its answers
+    std::string traceReceived;  // an incomplete answer of the trace writer
+    bool writesTraces = false;  // it has a trace writer: traces were written when it started
 };
 
 // Sends all of text; false when the worker is gone.
@@ -280,11 +303,21 @@ public:
         for (Worker& worker : workers_) {
             if (!worker.queue.empty()) ::kill(worker.pid, SIGTERM);
             ::close(worker.socket);  // an idle worker ends at the end of its commands
+            if (worker.traceSocket >= 0) ::close(worker.traceSocket);
         }
         for (Worker& worker : workers_) {
             int status = 0;
             while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
             }
+        }
+        // A herd not taken over leaves no part of its traces.
+        for (const Herd& herd : herds_) {
+            if (!herd.traceAsked) continue;
+            try {
+                CutTracesBack(herd.traceAt);
+            } catch (const OutputFileError&) {
+            }
+            break;
         }
         std::error_code ignored;
         fs::remove_all(root_, ignored);
@@ -359,36 +392,62 @@ private:
 
     Worker& Spawn() {
         int sockets[2];
+        int traceSockets[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
             throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(errno));
+        }
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, traceSockets) != 0) {
+            const int error = errno;
+            ::close(sockets[0]);
+            ::close(sockets[1]);
+            throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(error));
+        }
+        // The paths the worker writes traces into, while there are traces to write.
+        tracePaths_ = {};
+        if (sinks_.traceFiles) {
+            const std::array<OutputFile*, 2> files = sinks_.traceFiles();
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                if (files[i] != nullptr) tracePaths_[i] = files[i]->Path();
+            }
         }
         std::cout.flush();
         std::cerr.flush();
         std::fflush(nullptr);  // nothing buffered may be written twice
         const pid_t pid = ::fork();
         if (pid < 0) {
-            ::close(sockets[0]);
-            ::close(sockets[1]);
+            for (const int socket : {sockets[0], sockets[1], traceSockets[0], traceSockets[1]}) ::close(socket);
             throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(errno));
         }
         if (pid == 0) {
             ::close(sockets[0]);
-            for (const Worker& other : workers_) ::close(other.socket);
-            RunWorker(sockets[1]);
+            ::close(traceSockets[0]);
+            for (const Worker& other : workers_) {
+                ::close(other.socket);
+                ::close(other.traceSocket);
+            }
+            RunWorker(sockets[1], traceSockets[1]);
         }
         ::close(sockets[1]);
+        ::close(traceSockets[1]);
         Worker worker;
         worker.pid = pid;
         worker.socket = sockets[0];
+        worker.traceSocket = traceSockets[0];
+        worker.writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
         workers_.push_back(worker);
         return workers_.back();
     }
 
-    [[noreturn]] void RunWorker(int socket) {
+    [[noreturn]] void RunWorker(int socket, int traceSocket) {
         // The batch process decides when to stop (Ctrl-C reaches the whole process group)
         // and ends busy workers with SIGTERM.
         ::signal(SIGINT, SIG_IGN);
         ::signal(SIGTERM, SIG_DFL);
+        // Writing a finished herd's traces while the next herd is analysed: the batch process
+        // waits for them to take the herd over.
+        if (!tracePaths_[0].empty() && !tracePaths_[1].empty()) {
+            std::thread([this, traceSocket] { WriteTraces(traceSocket); }).detach();
+        }
         std::string buffer;
         std::string command;
         while (ReceiveLine(socket, buffer, command)) {
@@ -457,31 +516,77 @@ private:
 
     // The answer for a herd whose folder was written: "<number> <result> <outcome> <ten
     // lengths> <PDF claimed>" (outcome -1: the line named no herd or the step was stopped),
-    // a line feed, then the ten files one after the other. The files are
-    // removed; the folder too unless it holds the herd's PDF, which the batch process moves.
-    // Reading back and clearing up here keeps that work off the batch process, which does it
-    // for every herd of the batch in turn.
+    // a line feed, then the files one after the other but the traces. The files sent are
+    // removed; the folder too unless it holds the herd's PDF, which the batch process moves,
+    // or its traces, which stay until the worker writes them into the trace files when the
+    // batch process asks (WriteTraces). Reading back and clearing up here keeps that work off
+    // the batch process, which does it for every herd of the batch in turn.
     static std::string Delivery(const std::string& number, WorkerResult result,
                                 std::optional<HerdOutcome> outcome, const fs::path& folder,
                                 const fs::path& pdfFolder) {
         std::array<std::string, kOutputCount> outputs;
-        bool pdfClaimed = false;
-        ReadOutputs(folder, outputs, pdfClaimed);
+        std::array<std::size_t, kOutputCount> lengths{};
+        for (std::size_t i = 0; i < kOutputCount; ++i) {
+            if (IsTrace(i)) {
+                lengths[i] = FileLength(folder / kOutputFiles[i]);
+            } else {
+                outputs[i] = ReadAll(folder / kOutputFiles[i]);
+                lengths[i] = outputs[i].size();
+            }
+        }
+        const bool pdfClaimed = ::access((folder / kPdfNameClaimedFile).c_str(), F_OK) == 0;
         std::string answer = number + " " + std::to_string(static_cast<int>(result)) + " " +
                              std::to_string(outcome ? static_cast<int>(*outcome) : -1);
         std::size_t size = 0;
-        for (const std::string& output : outputs) {
-            answer += " " + std::to_string(output.size());
-            size += output.size();
-        }
+        for (const std::size_t length : lengths) answer += " " + std::to_string(length);
+        for (const std::string& output : outputs) size += output.size();
         answer += pdfClaimed ? " 1\n" : " 0\n";
         answer.reserve(answer.size() + size);
         for (const std::string& output : outputs) answer += output;
-        for (const char* name : kOutputFiles) ::unlink((folder / name).c_str());
+        const bool tracesStay = lengths[kTrace] + lengths[kDetail] != 0;
+        for (std::size_t i = 0; i < kOutputCount; ++i) {
+            if (!tracesStay || !IsTrace(i)) ::unlink((folder / kOutputFiles[i]).c_str());
+        }
         ::unlink((folder / kPdfNameClaimedFile).c_str());
         ::rmdir(pdfFolder.c_str());  // fails while it holds the PDF
-        ::rmdir(folder.c_str());
+        if (!tracesStay) ::rmdir(folder.c_str());
         return answer;
+    }
+
+    // The worker's trace writer: for each "<number> <trace length> <detail length>" the batch
+    // process sends, appends herd number's traces to the trace files, whose lengths those are
+    // (the herds before it are in them, no later one), and answers "<number> 0", or
+    // "<number> <error number> <file>\t<reason>" with the files cut back to those lengths.
+    // The herd's trace files are removed only after the answer: a worker that ends before it
+    // leaves them for the batch process.
+    void WriteTraces(int socket) {
+        std::array<OutputFile, 2> files;
+        std::string buffer;
+        std::string command;
+        while (ReceiveLine(socket, buffer, command)) {
+            char* end = nullptr;
+            const long long number = std::strtoll(command.c_str(), &end, 10);
+            const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
+            const fs::path folder = root_ / std::to_string(number);
+            std::string answer = std::to_string(number);
+            try {
+                for (std::size_t i = 0; i < files.size(); ++i) {
+                    const std::string text = ReadAll(folder / kOutputFiles[kTrace + i]);
+                    if (text.empty()) continue;
+                    if (!files[i].IsOpen()) files[i].OpenForAppending(tracePaths_[i]);
+                    files[i].Resume(at[i]);
+                    files[i].Write(text);
+                }
+                answer += " 0\n";
+            } catch (const OutputFileError& e) {
+                answer += " " + std::to_string(e.Error() == 0 ? EIO : e.Error()) + " " + OneLine(e.Path()) +
+                          "\t" + OneLine(e.Reason()) + "\n";
+            }
+            if (!SendAll(socket, answer)) return;
+            ::unlink((folder / kTraceFileName).c_str());
+            ::unlink((folder / kDetailTraceFileName).c_str());
+            ::rmdir(folder.c_str());  // fails while it holds the PDF, which the batch process moves
+        }
     }
 
     // Where herd number's PDF waits for the batch process.
@@ -512,6 +617,7 @@ private:
         std::vector<pollfd> polled;
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
         if (polled.empty()) throw OvistaError("Lost the worker processes");
+        for (const Worker& worker : workers_) polled.push_back({worker.traceSocket, POLLIN, 0});
         // Woken now and then: a signal that comes just before the wait does not interrupt it.
         constexpr int kLookForStopMs = 200;
         for (;;) {
@@ -522,7 +628,21 @@ private:
             }
             if (StopSignal() != 0) return;
         }
-        for (std::size_t i = polled.size(); i-- > 0;) {
+        // The trace writers' answers first: a worker that ended is then taken out below.
+        const std::size_t count = workers_.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (polled[count + i].revents == 0) continue;
+            Worker& worker = workers_[i];
+            // Its end is noticed on its other socket.
+            const ssize_t got = ::recv(worker.traceSocket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+            if (got > 0) {
+                worker.traceReceived.append(chunk_.data(), static_cast<std::size_t>(got));
+                TakeTraceAnswers(worker);
+            } else if (got == 0) {
+                polled[i].revents |= POLLHUP;
+            }
+        }
+        for (std::size_t i = count; i-- > 0;) {
             if (polled[i].revents == 0) continue;
             Worker& worker = workers_[i];
             const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), 0);
@@ -554,9 +674,9 @@ private:
             if (result != WorkerResult::FolderFailed) {
                 const long said = std::strtol(end, &end, 10);
                 if (said >= 0) outcome = static_cast<HerdOutcome>(said);
-                for (std::size_t& length : lengths) {
-                    length = std::strtoull(end, &end, 10);
-                    payload += length;
+                for (std::size_t i = 0; i < kOutputCount; ++i) {
+                    lengths[i] = std::strtoull(end, &end, 10);
+                    if (!IsTrace(i)) payload += lengths[i];  // the traces stay in the folder
                 }
                 pdfClaimed = std::strtol(end, &end, 10) == 1;
             }
@@ -587,8 +707,17 @@ private:
                         from = 0;
                     }
                     for (std::size_t i = 0; i < lengths.size(); ++i) {
+                        if (IsTrace(i)) continue;
                         herd->parts[i] = {from, lengths[i]};
                         from += lengths[i];
+                    }
+                    herd->traceLengths = {lengths[kTrace], lengths[kDetail]};
+                    if (herd->traceLengths[0] + herd->traceLengths[1] != 0) {
+                        if (worker.writesTraces) {
+                            herd->traceWriter = worker.pid;
+                        } else {
+                            herd->tracesInFolder = true;  // the traces were left out before it started
+                        }
                     }
                 }
             }
@@ -597,6 +726,48 @@ private:
             at = newline + 1 + payload;
         }
         worker.received.erase(0, at);
+    }
+
+    // The trace writer's answers: the herd's traces are in the trace files, which have grown
+    // by them, or could not be written there.
+    void TakeTraceAnswers(Worker& worker) {
+        std::size_t at = 0;
+        for (std::size_t newline; (newline = worker.traceReceived.find('\n', at)) != std::string::npos;
+             at = newline + 1) {
+            const std::string answer = worker.traceReceived.substr(at, newline - at);
+            char* end = nullptr;
+            const long long number = std::strtoll(answer.c_str(), &end, 10);
+            const int error = static_cast<int>(std::strtol(end, &end, 10));
+            Herd* herd = HerdNumbered(number);
+            if (herd == nullptr || herd->traceWriter != worker.pid || !herd->traceAsked) continue;
+            herd->traceWriter = 0;
+            if (error == 0) {
+                const std::array<OutputFile*, 2> files = sinks_.traceFiles();
+                for (std::size_t i = 0; i < files.size(); ++i) {
+                    if (files[i] != nullptr) files[i]->Resume(herd->traceAt[i] + herd->traceLengths[i]);
+                }
+                continue;
+            }
+            const std::size_t tab = answer.find('\t');
+            const std::size_t path = std::min(tab, static_cast<std::size_t>(end - answer.c_str()) + 1);
+            herd->traceFailure.emplace("write", answer.substr(path, tab - path),
+                                       tab == std::string::npos ? std::strerror(error) : answer.substr(tab + 1),
+                                       error);
+        }
+        worker.traceReceived.erase(0, at);
+    }
+
+    // Cuts the trace files back to their lengths before a herd's traces: a worker that ended
+    // while it wrote them may have left part of them, and a herd not taken over leaves none.
+    void CutTracesBack(const std::array<std::uint64_t, 2>& lengths) {
+        const std::array<OutputFile*, 2> files = sinks_.traceFiles();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i] == nullptr) continue;
+            if (::truncate(files[i]->Path().c_str(), static_cast<off_t>(lengths[i])) != 0) {
+                throw OutputFileError("write", files[i]->Path(), std::strerror(errno), errno);
+            }
+            files[i]->Resume(lengths[i]);
+        }
     }
 
     // A worker that ended: the herd it was on failed with the way it ended; the herds queued
@@ -613,7 +784,23 @@ private:
             worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
         }
         TakeAnswers(worker);
+        for (;;) {
+            const ssize_t got = ::recv(worker.traceSocket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            worker.traceReceived.append(chunk_.data(), static_cast<std::size_t>(got));
+        }
+        TakeTraceAnswers(worker);
         ::close(worker.socket);
+        ::close(worker.traceSocket);
+        // The traces it kept are still in their herds' folders; one it was writing may be
+        // in the trace files in part.
+        for (Herd& herd : herds_) {
+            if (herd.traceWriter != worker.pid) continue;
+            herd.traceWriter = 0;
+            herd.tracesInFolder = true;
+            herd.cutTracesBack = herd.traceAsked;
+        }
         for (std::size_t i = 0; i < worker.queue.size(); ++i) {
             Herd* herd = HerdNumbered(worker.queue[i]);
             if (herd == nullptr) continue;
@@ -631,20 +818,51 @@ private:
     // Takes over the results of the finished herds at the head of the batch.
     void TakeOverFinished() {
         while (StopSignal() == 0 && !herds_.empty() && herds_.front().done) {
+            if (herds_.front().traceWriter != 0) {
+                AskForTraces(herds_.front());
+                if (herds_.front().traceWriter != 0) return;  // until they are written
+            }
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
+            // The next herd's traces are written while this one is taken over, unless the
+            // batch process writes to the trace files for this one.
+            if (herd.delivered && !herd.tracesInFolder && !herd.traceFailure && !herds_.empty() &&
+                herds_.front().done && herds_.front().traceWriter != 0) {
+                AskForTraces(herds_.front());
+            }
             TakeOver(herd);
-            // A worker that answered has cleared the folder, unless it holds the PDF.
-            if (!herd.delivered) {
+            // A worker that answered has cleared the folder, unless it holds the PDF or the
+            // traces, which its trace writer clears.
+            if (!herd.delivered || herd.tracesInFolder) {
                 std::error_code ignored;
                 fs::remove_all(herd.folder, ignored);
                 if (pdfsInOrder_) fs::remove_all(PdfFolderOf(std::to_string(herd.number)), ignored);
-            } else if (herd.pdfClaimed) {
+            } else if (herd.pdfClaimed && pdfsInOrder_) {
                 // Empty once its PDF has gone to its place.
                 ::rmdir(PdfFolderOf(std::to_string(herd.number)).c_str());
                 if (pdfRoot_ == root_) ::rmdir(herd.folder.c_str());
             }
             if (sinks_.herdDone) sinks_.herdDone();
+        }
+    }
+
+    // Asks the worker that keeps the herd's traces to write them, once; none is asked while
+    // the traces are left out.
+    void AskForTraces(Herd& herd) {
+        if (herd.traceAsked) return;
+        const std::array<OutputFile*, 2> files = sinks_.traceFiles();
+        if (files[0] == nullptr || files[1] == nullptr) {
+            herd.traceWriter = 0;
+            herd.tracesInFolder = true;
+            return;
+        }
+        herd.traceAsked = true;
+        herd.traceAt = {files[0]->Length(), files[1]->Length()};
+        for (Worker& worker : workers_) {
+            if (worker.pid != herd.traceWriter) continue;
+            // A worker that is gone is noticed as such; the herd's traces are then appended here.
+            SendAll(worker.traceSocket, std::to_string(herd.number) + " " + std::to_string(herd.traceAt[0]) + " " +
+                                            std::to_string(herd.traceAt[1]) + "\n");
         }
     }
 
@@ -675,7 +893,19 @@ private:
         ReplayMessages(std::string(outputs[kMessages]), services_);
         std::cout << outputs[kStdout] << std::flush;
         std::cerr << outputs[kStderr] << std::flush;
-        sinks_.traces(outputs[kTrace], outputs[kDetail]);
+        if (herd.traceFailure) {
+            sinks_.tracesFailed(*herd.traceFailure);
+        } else if (herd.tracesInFolder) {
+            // Its worker ended before it wrote them, or the traces are left out.
+            try {
+                if (herd.cutTracesBack) CutTracesBack(herd.traceAt);
+                sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
+            } catch (const OutputFileError& e) {
+                sinks_.tracesFailed(e);
+            }
+        } else if (!herd.delivered) {
+            sinks_.traces(outputs[kTrace], outputs[kDetail]);
+        }
         if (herd.endStatus || herd.result != WorkerResult::Done) {
             // Its summary lines, log line and reports may be incomplete: none of them count.
             std::string reason;
@@ -722,6 +952,7 @@ private:
     fs::path root_;
     fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
     bool pdfsInOrder_ = false;
+    std::array<std::string, 2> tracePaths_;  // where workers write traces; empty when none
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};

@@ -5,13 +5,16 @@
 // a herd that crashes its worker costs that herd only: a new worker takes the next one. Each
 // herd writes its log line, summary and conception lines, traces, messages and PDF files into
 // a private folder; the batch process takes them over in batch order, so the files come out
-// as a one-process run writes them.
+// as a one-process run writes them. The traces, most of those bytes, do not pass through the
+// batch process: when a herd's turn comes, its worker writes them into the trace files itself.
+#include <array>
 #include <functional>
 #include <optional>
 #include <istream>
 #include <string>
 #include <string_view>
 
+#include "analysis/output_file.h"
 #include "batch/runs.h"
 
 namespace ovista {
@@ -27,11 +30,19 @@ struct BatchSinks {
     std::function<std::string(const std::string& path)> claimPdfName;
     // After each batch line that named a herd: herds done so far.
     std::function<void()> herdDone;
-    // The herd's trace and detail trace, as written (whole CR LF lines).
+    // The herd's trace and detail trace, as written (whole CR LF lines), when the batch
+    // process appends them itself: the herd's worker ended before it wrote them.
     std::function<void(std::string_view trace, std::string_view detail)> traces;
     // What became of the herd, after its log line (AnalysisFailed for a worker that ended on
     // it), with that line: a failed herd's reason is told to the person at the end.
     std::function<void(HerdOutcome outcome, const std::string& logLine)> counted;
+    // The trace and detail trace open for appending, none while the traces are left out. A
+    // herd's worker writes its traces at their ends itself, when the herds before it are in
+    // them and none after it; the batch process then resumes them at their new lengths.
+    std::function<std::array<OutputFile*, 2>()> traceFiles;
+    // A worker could not write a herd's traces (it cut back what it wrote): the traces are
+    // left out from there on, as when the batch process cannot write them.
+    std::function<void(const OutputFileError& why)> tracesFailed;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.

@@ -103,6 +103,20 @@ void OutputFiles::Append(std::string_view summaryLines, std::string_view concept
     }
 }
 
+std::array<OutputFile*, 2> OutputFiles::TraceFiles() {
+    if (traceFolder_.empty()) return {};
+    try {
+        for (const auto& [file, name] :
+             {std::pair{&trace_, kTraceFileName}, std::pair{&detail_, kDetailTraceFileName}}) {
+            if (!file->IsOpen()) file->OpenForAppending(traceFolder_ + name);
+        }
+    } catch (const OutputFileError& error) {
+        LeaveTracesOut(error);
+        return {};
+    }
+    return {&trace_, &detail_};
+}
+
 void OutputFiles::AppendTraces(std::string_view trace, std::string_view detail) {
     if (traceFolder_.empty()) return;
     try {

@@ -3,6 +3,7 @@
 // the traces beside them and the batch log. Other programs read the summary and the log, so
 // a herd's lines are written whole or not at all, in every file.
 #include <iosfwd>
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,13 +44,18 @@ public:
     // left as CheckTraces leaves it.
     void AppendTraces(std::string_view trace, std::string_view detail);
 
+    // The trace and detail trace, open for appending, for worker processes that write a
+    // herd's traces at their ends themselves; none while the traces are left out.
+    std::array<OutputFile*, 2> TraceFiles();
+
+    // Leaves the traces out from now on, with one line to notes. When the disk or quota is
+    // full they are emptied as well.
+    void LeaveTracesOut(const OutputFileError& why);
+
     // Why the traces were left out during the run; nullopt while they are written.
     const std::optional<OutputFileError>& TraceFailure() const { return traceFailure_; }
 
 private:
-    // Leaves the traces out from now on, with one line to notes. When the disk or quota is
-    // full they are emptied as well.
-    void LeaveTracesOut(const OutputFileError& why);
 
     std::ostream& notes_;
     bool traces_;

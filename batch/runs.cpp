@@ -582,7 +582,9 @@ bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tal
                 },
                 [&counted](HerdOutcome outcome, const std::string& logLine) {
                     Count(counted, outcome, false, FailedHerdOfLogLine(logLine));
-                }};
+                },
+                [&files] { return files.TraceFiles(); },
+                [&files](const OutputFileError& why) { files.LeaveTracesOut(why); }};
             RunBatchOnWorkers(*batch, job.jobs, batchOutput, step, sinks, services);
         } else {
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {

@@ -92,8 +92,8 @@ protected:
     }
 
     fs::path Batch() const { return folder_ / "batch.txt"; }
-    bool Run(bool traces = true) {
-        return RunBatch(testing::Job(steps_, (folder_ / "out").string(), {}, 1, traces), Batch().string());
+    bool Run(bool traces = true, int jobs = 1) {
+        return RunBatch(testing::Job(steps_, (folder_ / "out").string(), {}, jobs, traces), Batch().string());
     }
     std::string Ref(const char* name) const { return ReadFile(folder_ / "ref" / name); }
     std::string Out(const char* name) const { return ReadFile(folder_ / "out" / name); }
@@ -122,47 +122,53 @@ TEST_F(RobustBatch, AFileThatFillsUpKeepsWholeLinesAndStopsTheBatchButATraceIsEm
         {"DbugQMR.TXT", 40, 6, EIO},  // not for want of space: the traces stay, cut short
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
         const bool trace = std::string(c.file).starts_with("Dbug");
-        services_.infos.clear();
-        LimitOutputFileForTesting(c.file, FirstLines(Ref(c.file), c.linesThatFit).size() + 7, c.error);
-        CapturedErrors errors;
-        const bool ranToEnd = Run();
-        LimitOutputFileForTesting(c.file, std::nullopt);
+        // On worker processes the traces are the one file a worker writes into itself.
+        for (const int jobs : {1, 2}) {
+            if (jobs == 2 && !trace) continue;
+            SCOPED_TRACE(std::string(c.file) + " jobs " + std::to_string(jobs));
+            const std::string limited = (folder_ / "out" / c.file).string();
+            services_.infos.clear();
+            LimitOutputFileForTesting(limited, FirstLines(Ref(c.file), c.linesThatFit).size() + 7, c.error);
+            CapturedErrors errors;
+            const bool ranToEnd = Run(true, jobs);
+            LimitOutputFileForTesting(limited, std::nullopt);
 
-        for (const char* name : {"DbugQMR.TXT", "DbugQM1.TXT"}) {
-            EXPECT_TRUE(IsWholeLinePrefix(Out(name), Ref(name))) << name;
+            for (const char* name : {"DbugQMR.TXT", "DbugQM1.TXT"}) {
+                EXPECT_TRUE(IsWholeLinePrefix(Out(name), Ref(name))) << name;
+            }
+            EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 1 + c.herdsWritten));
+            EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), c.herdsWritten));
+            const std::string why = std::string("Could not write ") + c.file + ": " + std::strerror(c.error);
+            if (trace && c.error != ENOSPC) {
+                EXPECT_TRUE(ranToEnd);
+                EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
+                EXPECT_LT(Out(c.file).size(), Ref(c.file).size());
+                // A worker writes a herd's traces whole or not at all: here the first herd's.
+                EXPECT_EQ(Out("DbugQM1.TXT").empty(), jobs == 2);
+                EXPECT_EQ(errors.Lines(), std::vector<std::string>{
+                    "The trace files were cut short; the analysis goes on without them: " + why});
+                continue;
+            }
+            if (trace) {
+                // Both traces give their room to the summary rows.
+                EXPECT_TRUE(ranToEnd);
+                EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
+                EXPECT_EQ(Out("DbugQMR.TXT") + Out("DbugQM1.TXT"), "");
+                EXPECT_EQ(errors.Lines(), std::vector<std::string>{
+                    "The trace files were emptied to keep room for the summary; the analysis goes "
+                    "on without them: " + why});
+                EXPECT_TRUE(services_.infos.empty());
+                continue;
+            }
+            EXPECT_FALSE(ranToEnd);
+            std::string log = FirstLines(Ref("QMRBATCH.REP"), 2);
+            if (c.herdsWritten == 2) log += "Analysis failes for " + HerdPath(2) + ": " + why + "\r\n";
+            EXPECT_EQ(Out("QMRBATCH.REP"), log);
+            EXPECT_EQ(services_.infos, std::vector<std::string>{
+                "The batch stopped after 2 herds of " + Batch().string() + ": could not write " +
+                (folder_ / "out" / c.file).string() + ": No space left on device"});
         }
-        EXPECT_EQ(Out("TAMSLREP.CSV"), FirstLines(Ref("TAMSLREP.CSV"), 1 + c.herdsWritten));
-        EXPECT_EQ(Out("CONCEPS.CSV"), FirstLines(Ref("CONCEPS.CSV"), c.herdsWritten));
-        const std::string why = std::string("Could not write ") + c.file + ": " + std::strerror(c.error);
-        if (trace && c.error != ENOSPC) {
-            EXPECT_TRUE(ranToEnd);
-            EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
-            EXPECT_LT(Out(c.file).size(), Ref(c.file).size());
-            EXPECT_FALSE(Out("DbugQM1.TXT").empty());
-            EXPECT_EQ(errors.Lines(), std::vector<std::string>{
-                "The trace files were cut short; the analysis goes on without them: " + why});
-            continue;
-        }
-        if (trace) {
-            // Both traces give their room to the summary rows.
-            EXPECT_TRUE(ranToEnd);
-            EXPECT_EQ(Out("QMRBATCH.REP"), Ref("QMRBATCH.REP"));
-            EXPECT_EQ(Out("DbugQMR.TXT") + Out("DbugQM1.TXT"), "");
-            EXPECT_EQ(errors.Lines(), std::vector<std::string>{
-                "The trace files were emptied to keep room for the summary; the analysis goes "
-                "on without them: " + why});
-            EXPECT_TRUE(services_.infos.empty());
-            continue;
-        }
-        EXPECT_FALSE(ranToEnd);
-        std::string log = FirstLines(Ref("QMRBATCH.REP"), 2);
-        if (c.herdsWritten == 2) log += "Analysis failes for " + HerdPath(2) + ": " + why + "\r\n";
-        EXPECT_EQ(Out("QMRBATCH.REP"), log);
-        EXPECT_EQ(services_.infos, std::vector<std::string>{
-            "The batch stopped after 2 herds of " + Batch().string() + ": could not write " +
-            (folder_ / "out" / c.file).string() + ": No space left on device"});
     }
 }
 

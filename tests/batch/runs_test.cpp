@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <map>
 #include <new>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "analysis/output_file.h"
+#include "analysis/trace.h"
 #include "formats/summary_file.h"
 #include "batch/working_folder.h"
 #include "herd/errors.h"
@@ -324,6 +328,37 @@ TEST_F(Runs, AHerdThatRunsOutOfMemoryIsLoggedAndTheBatchGoesOn) {
         const std::string summary = ReadFile(out / kSummaryFileName);
         EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 2);  // header and HA only
     }
+}
+
+// A worker keeps a herd's traces until the herds before it are in the trace files; when it
+// ends first, the batch process appends them from the herd's folder and loses none.
+TEST_F(Runs, AWorkerThatEndsBeforeWritingAHerdsTracesLosesNone) {
+    Herd("a.csv");
+    steps_.analyse = [analyse = steps_.analyse](const std::string& herdNumber, Date analysisDate,
+                                                const std::string& owner, const std::string& address,
+                                                HerdList& herd, HerdReport& report, const std::string& traces,
+                                                const SummaryWriter& writeSummary, UserServices& services,
+                                                CowLists* cowLists) {
+        for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+            OutputFile file;
+            file.OpenForAppending(traces + name);
+            file.Write(herdNumber + " " + name + "\r\n");
+        }
+        // The first herd is still running when the second one's worker ends.
+        if (herdNumber == "H0") std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        analyse(herdNumber, analysisDate, owner, address, herd, report, traces, writeSummary, services, cowLists);
+    };
+    const std::string a = Path("a.csv");
+    // H0 and H2 go to one worker, H1 and H3 to the other, which ends on H3.
+    const fs::path batch = Batch(a + ",H0,Owner,Addr,15/06/2024\r\n" + a + ",H1,Owner,Addr,15/06/2024\r\n" +
+                                 a + ",H2,Owner,Addr,15/06/2024\r\n" + a + ",H3,Ends,Addr,15/06/2024\r\n");
+    setenv("OVISTA_TEST_CRASH_HERD", ",Ends,", 1);
+    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string(), {}, 2), batch.string()));
+    unsetenv("OVISTA_TEST_CRASH_HERD");
+    EXPECT_EQ(ReadFile(folder_ / kTraceFileName), "H0 DbugQMR.TXT\r\nH1 DbugQMR.TXT\r\nH2 DbugQMR.TXT\r\n");
+    EXPECT_EQ(ReadFile(folder_ / kDetailTraceFileName), "H0 DbugQM1.TXT\r\nH1 DbugQM1.TXT\r\nH2 DbugQM1.TXT\r\n");
+    EXPECT_EQ(Log(), "Data analysed from " + a + "\r\nData analysed from " + a + "\r\nData analysed from " + a +
+                         "\r\nAnalysis failes for " + a + ": the worker process ended on signal 6 (Aborted)\r\n");
 }
 
 TEST_F(Runs, AReportThatCannotBePrintedIsLoggedAndTheBatchGoesOn) {
