@@ -342,6 +342,16 @@ PeriodBounds AnalysisPeriodBounds(Date analysisDate, int r) {
     return PeriodBounds{FirstOfMonth(year - 1, month), FirstOfMonth(year, month) - 1};
 }
 
+bool MayFindSufficientPeriod(std::span<const Date> ascendingCalvings, Date analysisDate) {
+    for (int r = 0; r < kPeriodCount; ++r) {
+        const PeriodBounds bounds = AnalysisPeriodBounds(analysisDate, r);
+        const auto first = std::lower_bound(ascendingCalvings.begin(), ascendingCalvings.end(), bounds.start);
+        const auto last = std::upper_bound(first, ascendingCalvings.end(), bounds.end);
+        if (last - first > kSufficientCalvings) return true;
+    }
+    return false;
+}
+
 void CullTrim(CowRecord& record) {
     if (record.Culled == 0) return;
     if (record.Culled < record.Dryoff) record.Dryoff = 0;

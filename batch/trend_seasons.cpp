@@ -1,11 +1,14 @@
 #include "batch/trend_seasons.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <sstream>
+#include <utility>
 
+#include "analysis/analyse_herd.h"
 #include "analysis/mistyped_years.h"
 #include "batch/stop_signals.h"
 #include "formats/summary_file.h"
@@ -58,7 +61,9 @@ LoadedHerd::LoadedHerd(const HerdList& herd) {
         const auto* slots = reinterpret_cast<const unsigned char*>(record.Services.data());
         bytes_.insert(bytes_.end(), slots, slots + SlotBytes(record));
         dates_.Add(record);
+        if (record.Calved != 0) calvings_.push_back(record.Calved);
     }
+    std::sort(calvings_.begin(), calvings_.end());
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {
@@ -85,6 +90,8 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
         std::string row;
         try {
             const Date date = EarlierAnalysisDate(analysisDate, years);
+            // Most herd files reach back fewer years than the series: spare the analysis.
+            if (!MayFindSufficientPeriod(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
             auto attempt = [&](HerdList& lactations) {
                 std::ostringstream summary;
@@ -106,7 +113,7 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
             continue;  // no row, as the batch line would get none
         }
         seasons.trendLines += row;
-        if (!row.empty() && IsReportPrintable(report)) seasons.reports.push_back(report);
+        if (!row.empty() && IsReportPrintable(report)) seasons.reports.push_back(std::move(report));
     }
     return seasons;
 }
