@@ -5,7 +5,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <sstream>
 #include <utility>
 
 #include "analysis/analyse_herd.h"
@@ -53,13 +52,18 @@ std::size_t SlotBytes(const CowRecord& record) {
 }  // namespace
 
 LoadedHerd::LoadedHerd(const HerdList& herd) {
-    bytes_.reserve(static_cast<std::size_t>(herd.Count()) * (kBeforeServices + 2 * sizeof(ServiceRecord)));
+    std::size_t size = 0;
+    for (int index = 1; index <= herd.Count(); ++index) size += kBeforeServices + SlotBytes(herd.RecordAt(index));
+    bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+    calvings_.reserve(static_cast<std::size_t>(herd.Count()));
+    unsigned char* to = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
-        const auto* first = reinterpret_cast<const unsigned char*>(&record);
-        bytes_.insert(bytes_.end(), first, first + kBeforeServices);
-        const auto* slots = reinterpret_cast<const unsigned char*>(record.Services.data());
-        bytes_.insert(bytes_.end(), slots, slots + SlotBytes(record));
+        std::memcpy(to, static_cast<const void*>(&record), kBeforeServices);
+        to += kBeforeServices;
+        const std::size_t slotBytes = SlotBytes(record);
+        std::memcpy(to, record.Services.data(), slotBytes);
+        to += slotBytes;
         dates_.Add(record);
         if (record.Calved != 0) calvings_.push_back(record.Calved);
     }
@@ -67,7 +71,7 @@ LoadedHerd::LoadedHerd(const HerdList& herd) {
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {
-    const unsigned char* from = bytes_.data();
+    const unsigned char* from = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         CowRecord& record = herd.RecordAt(index);
         std::memcpy(static_cast<void*>(&record), from, kBeforeServices);  // with the count of slots in use
@@ -94,14 +98,10 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
             if (!MayFindSufficientPeriod(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
             auto attempt = [&](HerdList& lactations) {
-                std::ostringstream summary;
-                std::ostringstream conception;
-                const SummaryWriter writer = [&](HerdReport& analysed) {
-                    WriteSummaryRow(analysed, summary, conception);
-                };
-                // The cow lists are of the current season only.
+                row.clear();
+                // The row alone: the conception lines and cow lists are of the current season only.
+                const SummaryWriter writer = [&row](HerdReport& analysed) { row = SummaryRowLine(analysed); };
                 steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr);
-                row = summary.str();
             };
             loaded.RestoreInto(herd);
             if (loaded.HoldsMistypedYears(date)) {

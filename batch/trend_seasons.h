@@ -6,6 +6,7 @@
 // mistyped years included, and its summary row is the one a batch line with that analysis
 // date would give. It writes no trace and shows no message: the reader and the analysis of
 // the report's own season have said what there is to say about the file.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,7 @@ public:
 private:
     // Each record up to its last service slot in use, one after the other: the slots after it
     // are empty as loaded, and no analysis fills them, so they need no copy either way.
-    std::vector<unsigned char> bytes_;
+    std::unique_ptr<unsigned char[]> bytes_;
     LactationDateSpan dates_;
     std::vector<Date> calvings_;
 };
