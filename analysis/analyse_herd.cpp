@@ -342,14 +342,12 @@ PeriodBounds AnalysisPeriodBounds(Date analysisDate, int r) {
     return PeriodBounds{FirstOfMonth(year - 1, month), FirstOfMonth(year, month) - 1};
 }
 
-bool MayFindSufficientPeriod(std::span<const Date> ascendingCalvings, Date analysisDate) {
-    for (int r = 0; r < kPeriodCount; ++r) {
-        const PeriodBounds bounds = AnalysisPeriodBounds(analysisDate, r);
-        const auto first = std::lower_bound(ascendingCalvings.begin(), ascendingCalvings.end(), bounds.start);
-        const auto last = std::upper_bound(first, ascendingCalvings.end(), bounds.end);
-        if (last - first > kSufficientCalvings) return true;
-    }
-    return false;
+bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate) {
+    const Date first = AnalysisPeriodBounds(analysisDate, kPeriodCount - 1).start;
+    const Date last = AnalysisPeriodBounds(analysisDate, 0).end;
+    const auto within = std::count_if(calvings.begin(), calvings.end(),
+                                      [first, last](Date calved) { return calved >= first && calved <= last; });
+    return within > kSufficientCalvings;
 }
 
 void CullTrim(CowRecord& record) {

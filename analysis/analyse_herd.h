@@ -41,10 +41,11 @@ void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const 
                  const std::string& address, const std::string& workingFolder);
 
 // False when an analysis as of analysisDate is bound to end before its period is analysed,
-// without a summary row: none of its periods 0..36 holds more than 50 of the calvings (the
-// herd's calving dates, ascending). Leaving lactations out or trimming them cannot change
-// that. True says only that the analysis may go on. RangeError as AnalysisPeriodBounds.
-bool MayFindSufficientPeriod(std::span<const Date> ascendingCalvings, Date analysisDate);
+// without a summary row: periods 36 to 0 together (from the first day of the one to the last
+// of the other) hold no more than 50 of the calvings (the herd's calving dates, any order),
+// so none of them holds more. Leaving lactations out or trimming them cannot change that.
+// True says only that the analysis may go on. RangeError as AnalysisPeriodBounds.
+bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate);
 
 // Makes a lactation consistent with its culling date: a dry-off or next calving after it,
 // and the services and pregnancy tests dated after it, are removed. Nothing changes for a

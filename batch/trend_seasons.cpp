@@ -1,6 +1,5 @@
 #include "batch/trend_seasons.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <exception>
@@ -67,7 +66,6 @@ LoadedHerd::LoadedHerd(const HerdList& herd) {
         dates_.Add(record);
         if (record.Calved != 0) calvings_.push_back(record.Calved);
     }
-    std::sort(calvings_.begin(), calvings_.end());
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {

@@ -39,7 +39,7 @@ public:
     void RestoreInto(HerdList& herd) const;
     // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
     bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
-    // The calving dates of the lactations, ascending: what tells a season bound to give nothing.
+    // The calving dates of the lactations: what tells a season bound to give nothing.
     const std::vector<Date>& Calvings() const { return calvings_; }
 
 private:
