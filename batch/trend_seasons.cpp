@@ -6,7 +6,6 @@
 #include <memory>
 #include <utility>
 
-#include "analysis/analyse_herd.h"
 #include "analysis/mistyped_years.h"
 #include "batch/stop_signals.h"
 #include "formats/summary_file.h"
@@ -93,7 +92,7 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
         try {
             const Date date = EarlierAnalysisDate(analysisDate, years);
             // Most herd files reach back fewer years than the series: spare the analysis.
-            if (!MayFindSufficientPeriod(loaded.Calvings(), date)) continue;
+            if (steps.mayGiveRow && !steps.mayGiveRow(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
             auto attempt = [&](HerdList& lactations) {
                 row.clear();

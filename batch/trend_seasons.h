@@ -59,7 +59,7 @@ struct EarlierSeasons {
 
 // Analyses herd (put back from loaded before each analysis) as of 1 to kEarlierSeasonCount
 // years before analysisDate with the run's analysis step. A season whose analysis fails (an
-// error, no summary row) is left out; one bound to fail so (MayFindSufficientPeriod) is not
+// error, no summary row) is left out; one bound to fail so (steps.mayGiveRow) is not
 // analysed at all. A stop signal ends the series where it is. Their messages are not shown;
 // services pumps the messages meanwhile. herd is left as the last analysis left it.
 EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
