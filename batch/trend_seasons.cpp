@@ -91,7 +91,7 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
         std::string row;
         try {
             const Date date = EarlierAnalysisDate(analysisDate, years);
-            // Most herd files reach back fewer years than the series: spare the analysis.
+            // A herd file reaching back fewer years than the series: spare the analysis.
             if (steps.mayGiveRow && !steps.mayGiveRow(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
             auto attempt = [&](HerdList& lactations) {
