@@ -342,6 +342,14 @@ PeriodBounds AnalysisPeriodBounds(Date analysisDate, int r) {
     return PeriodBounds{FirstOfMonth(year - 1, month), FirstOfMonth(year, month) - 1};
 }
 
+bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate) {
+    const Date first = AnalysisPeriodBounds(analysisDate, kPeriodCount - 1).start;
+    const Date last = AnalysisPeriodBounds(analysisDate, 0).end;
+    const auto within = std::count_if(calvings.begin(), calvings.end(),
+                                      [first, last](Date calved) { return calved >= first && calved <= last; });
+    return within > kSufficientCalvings;
+}
+
 void CullTrim(CowRecord& record) {
     if (record.Culled == 0) return;
     if (record.Culled < record.Dryoff) record.Dryoff = 0;

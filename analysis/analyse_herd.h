@@ -4,6 +4,7 @@
 // whose records cannot carry an analysis, and hands the most recent usable period to the
 // calving-pattern stage, which fills the rest of the report and has the summary row written.
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "analysis/analysis_context.h"
@@ -38,6 +39,13 @@ void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::st
 // writer), so that its histograms and period summaries can be looked at afterwards.
 void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const std::string& owner,
                  const std::string& address, const std::string& workingFolder);
+
+// False when an analysis as of analysisDate is bound to end before its period is analysed,
+// without a summary row: periods 36 to 0 together (from the first day of the one to the last
+// of the other) hold no more than 50 of the calvings (the herd's calving dates, any order),
+// so none of them holds more. Leaving lactations out or trimming them cannot change that.
+// True says only that the analysis may go on. RangeError as AnalysisPeriodBounds.
+bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate);
 
 // Makes a lactation consistent with its culling date: a dry-off or next calving after it,
 // and the services and pregnancy tests dated after it, are removed. Nothing changes for a

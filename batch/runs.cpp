@@ -468,6 +468,7 @@ RunSteps StandardRunSteps() {
         AnalyseHerd(herdNumber, analysisDate, owner, address, herd, report, workingFolder,
                     writeSummary, services, cowLists);
     };
+    steps.mayGiveRow = MayFindSufficientPeriod;
     return steps;
 }
 

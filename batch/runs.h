@@ -4,6 +4,7 @@
 // true when it went to its end, also when single herds of a batch failed (they are logged).
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -116,6 +117,10 @@ struct RunSteps {
                        const SummaryWriter& writeSummary, UserServices& services,
                        CowLists* cowLists)>
         analyse;  // cowLists: nullptr, or filled with the herd's lists before writeSummary
+    // False when analyse, as of analysisDate, is bound to give no summary row, told from the
+    // herd's calving dates alone: such an earlier season (TRENDS) is not analysed. Empty: every
+    // season is. The standard steps take MayFindSufficientPeriod.
+    std::function<bool(std::span<const Date> calvings, Date analysisDate)> mayGiveRow;
     // Empty: the job's ReportSink puts the report out.
     std::function<void(const HerdReport& report, const ReportOutput& output)> print;
     // Whether printed reports have a printer to go to; empty: the job's ReportSink is asked.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <sstream>
+#include <utility>
 
 #include "analysis/mistyped_years.h"
 #include "batch/stop_signals.h"
@@ -50,19 +50,25 @@ std::size_t SlotBytes(const CowRecord& record) {
 }  // namespace
 
 LoadedHerd::LoadedHerd(const HerdList& herd) {
-    bytes_.reserve(static_cast<std::size_t>(herd.Count()) * (kBeforeServices + 2 * sizeof(ServiceRecord)));
+    std::size_t size = 0;
+    for (int index = 1; index <= herd.Count(); ++index) size += kBeforeServices + SlotBytes(herd.RecordAt(index));
+    bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+    calvings_.reserve(static_cast<std::size_t>(herd.Count()));
+    unsigned char* to = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
-        const auto* first = reinterpret_cast<const unsigned char*>(&record);
-        bytes_.insert(bytes_.end(), first, first + kBeforeServices);
-        const auto* slots = reinterpret_cast<const unsigned char*>(record.Services.data());
-        bytes_.insert(bytes_.end(), slots, slots + SlotBytes(record));
+        std::memcpy(to, static_cast<const void*>(&record), kBeforeServices);
+        to += kBeforeServices;
+        const std::size_t slotBytes = SlotBytes(record);
+        std::memcpy(to, record.Services.data(), slotBytes);
+        to += slotBytes;
         dates_.Add(record);
+        if (record.Calved != 0) calvings_.push_back(record.Calved);
     }
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {
-    const unsigned char* from = bytes_.data();
+    const unsigned char* from = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         CowRecord& record = herd.RecordAt(index);
         std::memcpy(static_cast<void*>(&record), from, kBeforeServices);  // with the count of slots in use
@@ -85,16 +91,14 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
         std::string row;
         try {
             const Date date = EarlierAnalysisDate(analysisDate, years);
+            // A herd file reaching back fewer years than the series: spare the analysis.
+            if (steps.mayGiveRow && !steps.mayGiveRow(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
             auto attempt = [&](HerdList& lactations) {
-                std::ostringstream summary;
-                std::ostringstream conception;
-                const SummaryWriter writer = [&](HerdReport& analysed) {
-                    WriteSummaryRow(analysed, summary, conception);
-                };
-                // The cow lists are of the current season only.
+                row.clear();
+                // The row alone: the conception lines and cow lists are of the current season only.
+                const SummaryWriter writer = [&row](HerdReport& analysed) { row = SummaryRowLine(analysed); };
                 steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr);
-                row = summary.str();
             };
             loaded.RestoreInto(herd);
             if (loaded.HoldsMistypedYears(date)) {
@@ -106,7 +110,7 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
             continue;  // no row, as the batch line would get none
         }
         seasons.trendLines += row;
-        if (!row.empty() && IsReportPrintable(report)) seasons.reports.push_back(report);
+        if (!row.empty() && IsReportPrintable(report)) seasons.reports.push_back(std::move(report));
     }
     return seasons;
 }

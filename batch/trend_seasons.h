@@ -6,6 +6,7 @@
 // mistyped years included, and its summary row is the one a batch line with that analysis
 // date would give. It writes no trace and shows no message: the reader and the analysis of
 // the report's own season have said what there is to say about the file.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,15 @@ public:
     void RestoreInto(HerdList& herd) const;
     // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
     bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
+    // The calving dates of the lactations: what tells a season bound to give nothing.
+    const std::vector<Date>& Calvings() const { return calvings_; }
 
 private:
     // Each record up to its last service slot in use, one after the other: the slots after it
     // are empty as loaded, and no analysis fills them, so they need no copy either way.
-    std::vector<unsigned char> bytes_;
+    std::unique_ptr<unsigned char[]> bytes_;
     LactationDateSpan dates_;
+    std::vector<Date> calvings_;
 };
 
 // What the earlier seasons of one herd gave.
@@ -55,8 +59,9 @@ struct EarlierSeasons {
 
 // Analyses herd (put back from loaded before each analysis) as of 1 to kEarlierSeasonCount
 // years before analysisDate with the run's analysis step. A season whose analysis fails (an
-// error, no summary row) is left out; a stop signal ends the series where it is. Their
-// messages are not shown; services pumps the messages meanwhile.
+// error, no summary row) is left out; one bound to fail so (steps.mayGiveRow) is not
+// analysed at all. A stop signal ends the series where it is. Their messages are not shown;
+// services pumps the messages meanwhile. herd is left as the last analysis left it.
 EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                                      const std::string& herdNumber, Date analysisDate,
                                      const std::string& owner, const std::string& address,

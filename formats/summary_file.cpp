@@ -224,6 +224,11 @@ void WriteSummaryRow(HerdReport& report, std::ostream& summary, std::ostream& co
     WriteCrLfLine(conception, line, kConceptionFileName);
 }
 
+std::string SummaryRowLine(HerdReport& report) {
+    report.ReportDate = Today();
+    return SummaryRowText(report) + "\r\n";
+}
+
 std::vector<std::string> SplitSummaryRow(std::string_view line) {
     std::vector<std::string> fields(1);
     bool quoted = false;

@@ -44,6 +44,9 @@ void WriteSummaryHeader(std::ostream& summary);
 // Records the herd's lines: ReportDate := today, then the summary row, then the
 // conception line. Both lines are composed before anything is written.
 void WriteSummaryRow(HerdReport& report, std::ostream& summary, std::ostream& conception);
+// The summary row as WriteSummaryRow writes it, CR LF included, ReportDate set as there: for
+// analyses whose conception line nobody keeps (the earlier seasons of a herd).
+std::string SummaryRowLine(HerdReport& report);
 
 // Fields of a summary row: split at commas outside double quotes, quotes dropped except
 // that "" inside quotes is one double quote, each field trimmed of spaces and NULs. The scan

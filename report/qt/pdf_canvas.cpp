@@ -54,19 +54,24 @@ void Number(std::string& out, double value) {
         digits[count++] = static_cast<char>('0' + whole % 10);
         whole /= 10;
     }
-    int unit = 100000000;
+    int places = 9;  // the fraction's digits: nine significant in all
     if (count == 0) {
         *end++ = '0';
     } else {
         while (count != 0) {
             *end++ = digits[--count];
-            unit /= 10;
+            places = std::max(places - 1, 0);
             fraction /= 10;
         }
     }
     if (fraction != 0) {
+        // Every place written, zeros included, from the last up: divisions by ten only.
         *end++ = '.';
-        for (; unit != 0; unit /= 10) *end++ = static_cast<char>('0' + fraction / unit % 10);
+        for (int i = places - 1; i >= 0; --i) {
+            end[i] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        end += places;
     }
     *end++ = ' ';
     out.append(text, end);

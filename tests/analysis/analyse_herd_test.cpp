@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "herd/errors.h"
 #include "herd/herd_file.h"
@@ -389,6 +390,35 @@ TEST_F(AnalyseHerdTest, APeriodNeedsMoreThan50CalvingsToBeSufficient) {
                                             : "\r\nSummary with sufficient calvings = -1\r\n"),
                   std::string::npos);
         EXPECT_EQ(trace.find("Summary with recalving info") == std::string::npos, calvings == 50);
+    }
+}
+
+// More than 50 calvings (over a fortnight, not bunched) give a sufficient period only within
+// periods 0..36; the bound tells it from the calving dates alone, and says "no" only where
+// the analysis writes no summary row.
+TEST_F(AnalyseHerdTest, MayFindSufficientPeriodBoundsTheAnalysisFromItsCalvingsAlone) {
+    const PeriodBounds newest = AnalysisPeriodBounds(analysisDate, 0);
+    const PeriodBounds oldest = AnalysisPeriodBounds(analysisDate, kPeriodCount - 1);
+    struct Case {
+        Date from;
+        int step;  // the next calving a day later (1) or earlier (-1)
+        int calvings;
+        bool may;
+    };
+    const Case cases[] = {
+        {newest.end, -1, 51, true},  {newest.end + 1, 1, 51, false},  // due after period 0
+        {oldest.start, 1, 51, true}, {oldest.start - 1, -1, 51, false},
+        {analysisDate - 1, -1, 50, false}, {analysisDate - 1, -1, 51, true},
+    };
+    for (const Case& c : cases) {
+        TestHerd herd;
+        std::vector<Date> calvings;
+        for (int i = 0; i < c.calvings; ++i) calvings.push_back(herd.Add(c.from + c.step * (i % 14)).Calved);
+        EXPECT_EQ(MayFindSufficientPeriod(calvings, analysisDate), c.may) << c.from << " " << c.calvings;
+        summaries = 0;
+        Run(herd, analysisDate);
+        EXPECT_EQ(c.may, report.Error != kErrorNoCalvingPeriod) << c.from << " " << report.Error;
+        if (!c.may) EXPECT_EQ(summaries, 0);
     }
 }
 

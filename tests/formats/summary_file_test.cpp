@@ -168,6 +168,9 @@ TEST_F(SummaryFile, WriteSummaryRowStampsTodayAndWritesBothLinesWithCrLf) {
     std::string expected = kNumberedColumns;
     expected.replace(expected.find("05/01/24"), 8, "15/06/24");
     EXPECT_EQ(summary.str(), expected + "\r\n");
+    HerdReport alone = NumberedReport();
+    EXPECT_EQ(SummaryRowLine(alone), summary.str());
+    EXPECT_EQ(alone.ReportDate, r.ReportDate);
 
     const std::string line = conception.str();
     ASSERT_GE(line.size(), 2u);
