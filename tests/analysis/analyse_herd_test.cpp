@@ -418,7 +418,9 @@ TEST_F(AnalyseHerdTest, MayFindSufficientPeriodBoundsTheAnalysisFromItsCalvingsA
         summaries = 0;
         Run(herd, analysisDate);
         EXPECT_EQ(c.may, report.Error != kErrorNoCalvingPeriod) << c.from << " " << report.Error;
-        if (!c.may) EXPECT_EQ(summaries, 0);
+        if (!c.may) {
+            EXPECT_EQ(summaries, 0);
+        }
     }
 }
 
