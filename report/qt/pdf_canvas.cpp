@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QTimeZone>
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -28,59 +29,13 @@ QRectF Corners(int x1, int y1, int x2, int y2) {
     return QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)), QPointF(std::max(x1, x2), std::max(y1, y2)));
 }
 
-// A number of the content, written as Qt's PDF engine writes it: nine significant digits,
-// cut (not rounded), no trailing zeros after a whole number. Readers then take the same
-// values from both files, so shapes and glyphs fall on the same fractions of a pixel.
-void Number(std::string& out, double value) {
-    char text[32];
-    char* end = text;
-    if (std::isnan(value)) {
-        out += "0 ";
-        return;
-    }
-    if (value < 0) {
-        *end++ = '-';
-        value = -value;
-    }
-    auto whole = static_cast<unsigned int>(value);
-    int fraction = static_cast<int>((value - static_cast<double>(whole)) * 1000000000);
-    if (fraction == 1000000000) {
-        ++whole;
-        fraction = 0;
-    }
-    char digits[16];
-    int count = 0;
-    while (whole != 0) {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    }
-    int unit = 100000000;
-    if (count == 0) {
-        *end++ = '0';
-    } else {
-        while (count != 0) {
-            *end++ = digits[--count];
-            unit /= 10;
-            fraction /= 10;
-        }
-    }
-    if (fraction != 0) {
-        *end++ = '.';
-        for (; unit != 0; unit /= 10) *end++ = static_cast<char>('0' + fraction / unit % 10);
-    }
-    *end++ = ' ';
-    out.append(text, end);
-}
+using pdf::Hex4;
+using pdf::Number;
 
 void Colour(std::string& out, Rgb colour) {
     Number(out, colour.r / 255.0);
     Number(out, colour.g / 255.0);
     Number(out, colour.b / 255.0);
-}
-
-void Hex4(std::string& out, std::uint32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[value >> shift & 0xf];
 }
 
 // The path as Qt's PDF engine writes it, closed with "h" where it ends where it began.
@@ -276,33 +231,52 @@ void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     if (!WithinReach(x, y, 0, 0) || text.empty()) return;
     pdf::FontFaces& faces = pdf::ReportFontFaces();
-    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
     const std::int64_t x64 = std::int64_t{x} * 64;
     UseFill(penColour_);  // text is filled in the pen's colour
+    if (const pdf::PlainFont* plain = faces.Plain(pixelSize_, bold_, text)) {
+        // The same content as below, from the font's tables: the first glyph at the pen, each
+        // next one a step along the baseline.
+        PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
+        content_ += "BT\n";
+        content_ += plain->FontOperators();
+        Number(content_, static_cast<double>(x64) / 64);
+        Number(content_, static_cast<double>(-baseline64) / 64);
+        content_ += "Td <";
+        Hex4(content_, plain->Glyph(text[0]));
+        content_ += "> Tj\n";
+        used.Add(plain->Glyph(text[0]));
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            if (plain->Kerned(text[i - 1], text[i])) {
+                Number(content_, static_cast<double>(plain->Step64(text[i - 1], text[i])) / 64);
+            } else {
+                content_ += plain->AdvanceText(text[i - 1]);
+            }
+            content_ += plain->GlyphText(text[i]);
+            used.Add(plain->Glyph(text[i]));
+        }
+        content_ += "ET\n";
+        return;
+    }
+    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
     for (const pdf::GlyphRun& run : shaped.runs) {
         if (run.glyphs.empty()) continue;
-        content_ += "BT\n";
-        content_ += document_.FontName(run.face, run.glyphs);
+        PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
+        for (const std::uint16_t g : run.glyphs) used.Add(g);
+        content_ += "BT\n/F";
+        content_ += std::to_string(run.face + 1);
         content_ += ' ';
         Number(content_, pixelSize_);
-        // Each glyph placed from the last as Qt's PDF engine places it: the steps are whole
-        // 64ths of a pixel, exact in any reader's arithmetic, so every glyph lands on the
-        // same fraction of a pixel as in Qt's files.
+        // The first glyph placed from the text's origin, each next one from the last, as Qt's
+        // PDF engine places them: the steps are whole 64ths of a pixel, exact in any reader's
+        // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
         content_ += "Tf 1 0 0 -1 0 0 Tm\n";
-        std::int64_t lastX = 0;
-        std::int64_t lastY = 0;
-        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-            const std::int64_t gx = x64 + run.x64[i];
-            const std::int64_t gy = baseline64 + run.y64[i];
-            Number(content_, static_cast<double>(gx - lastX) / 64);
-            Number(content_, static_cast<double>(lastY - gy) / 64);
-            content_ += "Td <";
-            Hex4(content_, run.glyphs[i]);
-            content_ += "> Tj\n";
-            lastX = gx;
-            lastY = gy;
-        }
+        Number(content_, static_cast<double>(x64 + run.x64[0]) / 64);
+        Number(content_, static_cast<double>(-(baseline64 + run.y64[0])) / 64);
+        content_ += "Td <";
+        Hex4(content_, run.glyphs[0]);
+        content_ += "> Tj\n";
+        content_ += run.rest;
         content_ += "ET\n";
     }
 }
@@ -414,9 +388,20 @@ const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) 
     return imagesUsed_.back().name;
 }
 
-std::string PdfDocument::FontName(int face, const std::vector<std::uint16_t>& glyphs) {
-    faces_[face].insert(glyphs.begin(), glyphs.end());
-    return "/F" + std::to_string(face + 1);
+PdfDocument::GlyphSet& PdfDocument::UsedGlyphs(int face) {
+    if (lastFace_ != nullptr && lastFace_->first == face) return lastFace_->second;
+    lastFace_ = &*faces_.try_emplace(face).first;
+    return lastFace_->second;
+}
+
+std::vector<std::uint16_t> PdfDocument::GlyphSet::Sorted() const {
+    std::vector<std::uint16_t> glyphs;
+    for (std::size_t w = 0; w < words.size(); ++w) {
+        for (std::uint64_t bits = words[w]; bits != 0; bits &= bits - 1) {
+            glyphs.push_back(static_cast<std::uint16_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+        }
+    }
+    return glyphs;
 }
 
 std::string PdfDocument::Finish(const std::string& title, const std::string& creator,
@@ -488,7 +473,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     pdf::FontFaces& faces = pdf::ReportFontFaces();
     for (const auto& [faceIndex, object] : fontObjects) {
         pdf::FontFace& face = faces.Face(faceIndex);
-        const std::vector<std::uint16_t> glyphs(faces_.at(faceIndex).begin(), faces_.at(faceIndex).end());
+        const std::vector<std::uint16_t> glyphs = faces_.at(faceIndex).Sorted();
         const pdf::FontFace::Program& program = face.ProgramFor(glyphs);
         // A subset's name begins with six capitals of its own.
         std::uint32_t hash = 2166136261u;
