@@ -10,6 +10,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <tuple>
 
 #include "report/qt/pdf_font.h"
 #include "report/qt/qpainter_canvas.h"
@@ -33,9 +36,19 @@ using pdf::Hex4;
 using pdf::Number;
 
 void Colour(std::string& out, Rgb colour) {
-    Number(out, colour.r / 255.0);
-    Number(out, colour.g / 255.0);
-    Number(out, colour.b / 255.0);
+    // A page switches between a few colours many times (a table's rows and their text).
+    thread_local std::map<std::tuple<int, int, int>, std::string> written;
+    const auto key = std::make_tuple(int{colour.r}, int{colour.g}, int{colour.b});
+    auto found = written.find(key);
+    if (found == written.end()) {
+        if (written.size() >= 256) written.clear();
+        std::string text;
+        Number(text, colour.r / 255.0);
+        Number(text, colour.g / 255.0);
+        Number(text, colour.b / 255.0);
+        found = written.emplace(key, std::move(text)).first;
+    }
+    out += found->second;
 }
 
 // The path as Qt's PDF engine writes it, closed with "h" where it ends where it began.
@@ -74,6 +87,28 @@ void PathOf(std::string& out, const QPainterPath& path) {
         }
     }
     if (count > 0 && closes(count - 1)) out += "h\n";
+}
+
+// The path of a rounded box or an ellipse in the content, made once for each place and size:
+// every page draws the same header boxes.
+enum class Outline { RoundRect, Ellipse };
+const std::string& OutlineOf(Outline shape, const std::array<int, 6>& box) {
+    thread_local std::map<std::pair<Outline, std::array<int, 6>>, std::string> outlines;
+    const auto key = std::make_pair(shape, box);
+    auto found = outlines.find(key);
+    if (found != outlines.end()) return found->second;
+    if (outlines.size() >= 4096) outlines.clear();
+    const auto [x1, y1, x2, y2, cornerWidth, cornerHeight] = box;
+    QPainterPath path;
+    if (shape == Outline::RoundRect) {
+        path.addRoundedRect(Corners(x1, y1, x2, y2), std::abs(cornerWidth) / 2.0, std::abs(cornerHeight) / 2.0,
+                            Qt::AbsoluteSize);
+    } else {
+        path.addEllipse(Corners(x1, y1, x2, y2));
+    }
+    std::string text;
+    PathOf(text, path);
+    return outlines.emplace(key, std::move(text)).first->second;
 }
 
 // A picture as the PDF holds it: its colours (compressed without loss, or as JPEG as Qt's PDF
@@ -231,33 +266,44 @@ void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     if (!WithinReach(x, y, 0, 0) || text.empty()) return;
     pdf::FontFaces& faces = pdf::ReportFontFaces();
-    const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
     const std::int64_t x64 = std::int64_t{x} * 64;
     UseFill(penColour_);  // text is filled in the pen's colour
     if (const pdf::PlainFont* plain = faces.Plain(pixelSize_, bold_, text)) {
         // The same content as below, from the font's tables: the first glyph at the pen, each
-        // next one a step along the baseline.
+        // next one a step along the baseline. Written in place, each piece copied whole.
+        const std::int64_t baseline64 = (std::int64_t{y} + plain->Ascent()) * 64;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
-        content_ += "BT\n";
-        content_ += plain->FontOperators();
-        Number(content_, static_cast<double>(x64) / 64);
-        Number(content_, static_cast<double>(-baseline64) / 64);
-        content_ += "Td <";
-        Hex4(content_, plain->Glyph(text[0]));
-        content_ += "> Tj\n";
+        const std::string& font = plain->FontOperators();
+        const std::size_t at = content_.size();
+        content_.resize(at + font.size() + 4 * pdf::PlainFont::kPieceSize + 2 * pdf::PlainFont::kPieceSize * text.size());
+        char* out = content_.data() + at;
+        const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
+        put("BT\n");
+        put(font);
+        out = pdf::WriteNumber(out, static_cast<double>(x64) / 64);
+        out = pdf::WriteNumber(out, static_cast<double>(-baseline64) / 64);
+        put("Td <");
+        out = pdf::WriteHex4(out, plain->Glyph(text[0]));
+        put("> Tj\n");
         used.Add(plain->Glyph(text[0]));
         for (std::size_t i = 1; i < text.size(); ++i) {
             if (plain->Kerned(text[i - 1], text[i])) {
-                Number(content_, static_cast<double>(plain->Step64(text[i - 1], text[i])) / 64);
+                out = pdf::WriteNumber(out, static_cast<double>(plain->Step64(text[i - 1], text[i])) / 64);
             } else {
-                content_ += plain->AdvanceText(text[i - 1]);
+                const pdf::PlainFont::Piece& step = plain->AdvanceText(text[i - 1]);
+                std::memcpy(out, step.text.data(), pdf::PlainFont::kPieceSize);
+                out += step.size;
             }
-            content_ += plain->GlyphText(text[i]);
+            const pdf::PlainFont::Piece& glyph = plain->GlyphText(text[i]);
+            std::memcpy(out, glyph.text.data(), pdf::PlainFont::kPieceSize);
+            out += glyph.size;
             used.Add(plain->Glyph(text[i]));
         }
-        content_ += "ET\n";
+        put("ET\n");
+        content_.resize(static_cast<std::size_t>(out - content_.data()));
         return;
     }
+    const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
     const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
     for (const pdf::GlyphRun& run : shaped.runs) {
         if (run.glyphs.empty()) continue;
@@ -309,10 +355,7 @@ void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, i
     if (!WithinReach(x1, y1, x2, y2) || !WithinReach(cornerWidth, cornerHeight, 0, 0)) return;
     if (brush_) UseFill(*brush_);
     UsePen();
-    QPainterPath path;
-    path.addRoundedRect(Corners(x1, y1, x2, y2), std::abs(cornerWidth) / 2.0, std::abs(cornerHeight) / 2.0,
-                        Qt::AbsoluteSize);
-    PathOf(content_, path);
+    content_ += OutlineOf(Outline::RoundRect, {x1, y1, x2, y2, cornerWidth, cornerHeight});
     Paint("B*", "S");
 }
 
@@ -320,9 +363,7 @@ void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2)) return;
     if (brush_) UseFill(*brush_);
     UsePen();
-    QPainterPath path;
-    path.addEllipse(Corners(x1, y1, x2, y2));
-    PathOf(content_, path);
+    content_ += OutlineOf(Outline::Ellipse, {x1, y1, x2, y2, 0, 0});
     Paint("B*", "S");
 }
 
@@ -406,7 +447,11 @@ std::vector<std::uint16_t> PdfDocument::GlyphSet::Sorted() const {
 
 std::string PdfDocument::Finish(const std::string& title, const std::string& creator,
                                 const std::string& producer) const {
-    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::size_t contents = 0;
+    for (const auto& page : pages_) contents += page->content_.size();
+    std::string pdf;
+    pdf.reserve(contents + (std::size_t{1} << 18));
+    pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets(1, 0);  // object 0 is the free list's head
     const auto begin = [&pdf, &offsets](int number) {
         if (offsets.size() <= static_cast<std::size_t>(number)) offsets.resize(static_cast<std::size_t>(number) + 1, 0);

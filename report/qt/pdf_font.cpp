@@ -76,21 +76,29 @@ std::vector<GlyphRun> InLineOrder(const std::vector<GlyphRun>& runs) {
 
 }  // namespace
 
-void Hex4(std::string& out, std::uint32_t value) {
+char* WriteHex4(char* out, std::uint32_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    const char text[4] = {kDigits[value >> 12 & 0xf], kDigits[value >> 8 & 0xf], kDigits[value >> 4 & 0xf],
-                          kDigits[value & 0xf]};
-    out.append(text, 4);
+    for (int shift = 12; shift >= 0; shift -= 4) *out++ = kDigits[value >> shift & 0xf];
+    return out;
+}
+
+void Hex4(std::string& out, std::uint32_t value) {
+    char text[4];
+    out.append(text, static_cast<std::size_t>(WriteHex4(text, value) - text));
 }
 
 // Readers take the same values from our files and Qt's, so shapes and glyphs fall on the
 // same fractions of a pixel.
 void Number(std::string& out, double value) {
-    char text[40];
-    char* end = text;
+    char text[PlainFont::kPieceSize];
+    out.append(text, static_cast<std::size_t>(WriteNumber(text, value) - text));
+}
+
+char* WriteNumber(char* end, double value) {
     if (std::isnan(value)) {
-        out += "0 ";
-        return;
+        *end++ = '0';
+        *end++ = ' ';
+        return end;
     }
     if (value < 0) {
         *end++ = '-';
@@ -119,7 +127,7 @@ void Number(std::string& out, double value) {
         end += places;
     }
     *end++ = ' ';
-    out.append(text, static_cast<std::size_t>(end - text));
+    return end;
 }
 
 std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs) {
@@ -397,6 +405,7 @@ PlainFont& FontFaces::PlainFontFor(int pixelSize, bool bold) {
     lastPlain_ = plainFonts_.back().get();
     lastPlain_->pixelSize_ = pixelSize;
     lastPlain_->bold_ = bold;
+    lastPlain_->ascent_ = Metrics(pixelSize, bold).ascent;
     return *lastPlain_;
 }
 
@@ -426,10 +435,15 @@ bool FontFaces::LearnCharacter(PlainFont& font, char c) {
     }
     font.glyph_[at] = run.glyphs[0];
     font.advance64_[at] = static_cast<std::int32_t>(advance64);
-    Number(font.advanceText_[at], static_cast<double>(advance64) / 64);
-    font.glyphText_[at] = "0 Td <";
-    Hex4(font.glyphText_[at], run.glyphs[0]);
-    font.glyphText_[at] += "> Tj\n";
+    PlainFont::Piece& step = font.advanceText_[at];
+    step.size = static_cast<std::uint8_t>(WriteNumber(step.text.data(), static_cast<double>(advance64) / 64) -
+                                          step.text.data());
+    PlainFont::Piece& draw = font.glyphText_[at];
+    std::string text = "0 Td <";
+    Hex4(text, run.glyphs[0]);
+    text += "> Tj\n";
+    std::copy(text.begin(), text.end(), draw.text.begin());
+    draw.size = static_cast<std::uint8_t>(text.size());
     return true;
 }
 

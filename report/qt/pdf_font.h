@@ -39,8 +39,11 @@ struct ShapedText {
 // A number of the page content, written as Qt's PDF engine writes it: nine significant
 // digits, cut (not rounded), no trailing zeros after a whole number; then a space.
 void Number(std::string& out, double value);
+// The same at out, which has room for 24 characters; returns the end.
+char* WriteNumber(char* out, double value);
 // Four hexadecimal digits, capitals: a glyph's code in the content.
 void Hex4(std::string& out, std::uint32_t value);
+char* WriteHex4(char* out, std::uint32_t value);
 
 // Texts that Qt shapes character by character, at one pixel size and weight: every character
 // printable ASCII but the space, each its own glyph, each glyph placed at the sum of the
@@ -54,7 +57,15 @@ public:
     static constexpr int kFirst = 0x21;
     static constexpr int kCount = 0x7F - kFirst;
 
+    // Content of at most kPieceSize characters, kept where it can be copied whole.
+    static constexpr std::size_t kPieceSize = 24;
+    struct Piece {
+        std::array<char, kPieceSize> text{};
+        std::uint8_t size = 0;
+    };
+
     int Face() const { return face_; }
+    int Ascent() const { return ascent_; }
     std::uint16_t Glyph(char c) const { return glyph_[Index(c)]; }
     // Pen step from c's glyph to the next character's, in 1/64 pixel; next 0 at the end.
     std::int32_t Step64(char c, char next) const {
@@ -64,10 +75,10 @@ public:
     int Width(std::string_view plain) const;
     // "/F1 38 Tf 1 0 0 -1 0 0 Tm\n": the font of a text object in the page content.
     const std::string& FontOperators() const { return fontOperators_; }
-    // The step to c from the character before it, as the content writes it when there is no
-    // kerning ("5.734375 "), and "0 Td <0013> Tj\n" that follows it for c.
-    const std::string& AdvanceText(char c) const { return advanceText_[Index(c)]; }
-    const std::string& GlyphText(char c) const { return glyphText_[Index(c)]; }
+    // The step from c to the next character, as the content writes it when there is no
+    // kerning ("5.734375 "), and "0 Td <0013> Tj\n" that draws c after a step.
+    const Piece& AdvanceText(char c) const { return advanceText_[Index(c)]; }
+    const Piece& GlyphText(char c) const { return glyphText_[Index(c)]; }
     bool Kerned(char c, char next) const { return kern64_[Index(c) * kCount + Index(next)] != 0; }
 
 private:
@@ -78,12 +89,13 @@ private:
     int pixelSize_ = 0;
     bool bold_ = false;
     int face_ = -1;
+    int ascent_ = 0;
     std::string fontOperators_;
     std::array<Known, kCount> chars_{};
     std::array<std::uint16_t, kCount> glyph_{};
     std::array<std::int32_t, kCount> advance64_{};
-    std::array<std::string, kCount> advanceText_;
-    std::array<std::string, kCount> glyphText_;
+    std::array<Piece, kCount> advanceText_;
+    std::array<Piece, kCount> glyphText_;
     std::vector<Known> pairs_ = std::vector<Known>(kCount * kCount, Known::NotYet);
     std::vector<std::int32_t> kern64_ = std::vector<std::int32_t>(kCount * kCount, 0);
 };
