@@ -379,7 +379,9 @@ int PlainFont::Width(std::string_view plain) const {
 
 const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8) {
     if (utf8.empty()) return nullptr;
-    PlainFont& font = PlainFontFor(pixelSize, bold);
+    PlainFont* known = PlainFontFor(pixelSize, bold);
+    if (known == nullptr) return nullptr;
+    PlainFont& font = *known;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
         if (c < PlainFont::kFirst || c >= PlainFont::kFirst + PlainFont::kCount) return nullptr;
@@ -396,17 +398,19 @@ const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf
     return &font;
 }
 
-PlainFont& FontFaces::PlainFontFor(int pixelSize, bool bold) {
-    if (lastPlain_ != nullptr && lastPlain_->pixelSize_ == pixelSize && lastPlain_->bold_ == bold) return *lastPlain_;
+PlainFont* FontFaces::PlainFontFor(int pixelSize, bool bold) {
+    if (lastPlain_ != nullptr && lastPlain_->pixelSize_ == pixelSize && lastPlain_->bold_ == bold) return lastPlain_;
     for (const std::unique_ptr<PlainFont>& font : plainFonts_) {
-        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return *(lastPlain_ = font.get());
+        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return lastPlain_ = font.get();
     }
+    // Tables for the sizes in use; texts of any further size are shaped by Qt.
+    if (plainFonts_.size() >= 64) return nullptr;
     plainFonts_.push_back(std::make_unique<PlainFont>());
     lastPlain_ = plainFonts_.back().get();
     lastPlain_->pixelSize_ = pixelSize;
     lastPlain_->bold_ = bold;
     lastPlain_->ascent_ = Metrics(pixelSize, bold).ascent;
-    return *lastPlain_;
+    return lastPlain_;
 }
 
 // A character is plain when Qt draws it alone as one glyph of the report's character set at

@@ -170,7 +170,7 @@ private:
     // Qt's glyphs of text and, in 1/64 pixel, the advance of its line.
     ShapedText ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64 = nullptr);
     int WidthWithQt(int pixelSize, bool bold, std::string_view utf8);
-    PlainFont& PlainFontFor(int pixelSize, bool bold);
+    PlainFont* PlainFontFor(int pixelSize, bool bold);
     bool LearnCharacter(PlainFont& font, char c);
     bool LearnPair(PlainFont& font, char a, char b);
 
