@@ -379,9 +379,9 @@ int PlainFont::Width(std::string_view plain) const {
 
 const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8) {
     if (utf8.empty()) return nullptr;
-    PlainFont* known = PlainFontFor(pixelSize, bold);
-    if (known == nullptr) return nullptr;
-    PlainFont& font = *known;
+    PlainFont* tables = PlainFontFor(pixelSize, bold);
+    if (tables == nullptr) return nullptr;
+    PlainFont& font = *tables;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
         if (c < PlainFont::kFirst || c >= PlainFont::kFirst + PlainFont::kCount) return nullptr;
