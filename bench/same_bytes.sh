@@ -10,7 +10,7 @@
 # value beyond 16 bits, a row in CR-only line ends, a repeated row. The batch file ends with
 # a herd file that does not exist. Compared: QMRBATCH.REP, TAMSLREP.CSV, CONCEPS.CSV,
 # DbugQMR.TXT, DbugQM1.TXT and the messages on standard error; a file that neither run wrote
-# (the traces with NOTRACE) counts as the same.
+# (the traces with NOTRACE) counts as the same; TRENDS.CSV and COWS.CSV too when written.
 #
 # Environment: OLD_KEYS / NEW_KEYS (extra keys for each run, such as JOBS=2), HERDGEN (the
 # generator, default build/tools/herdgen), DIR (work folder, default /tmp/ovista-same-N-SEED),
@@ -73,6 +73,8 @@ status=0
 files="QMRBATCH.REP TAMSLREP.CSV CONCEPS.CSV DbugQMR.TXT DbugQM1.TXT stderr.txt"
 # With TRENDS in the keys of either run, its season rows too.
 if [ -e "$dir/old/TRENDS.CSV" ] || [ -e "$dir/new/TRENDS.CSV" ]; then files="$files TRENDS.CSV"; fi
+# With COWLISTS, the cow lists too.
+if [ -e "$dir/old/COWS.CSV" ] || [ -e "$dir/new/COWS.CSV" ]; then files="$files COWS.CSV"; fi
 for f in $files; do
   if [ ! -e "$dir/old/$f" ] && [ ! -e "$dir/new/$f" ]; then
     echo "same      $f (written by neither)"  # the traces under NOTRACE

@@ -6,9 +6,13 @@
 #include <QPainterPath>
 #include <QTimeZone>
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <tuple>
 
 #include "report/qt/pdf_font.h"
 #include "report/qt/qpainter_canvas.h"
@@ -28,64 +32,23 @@ QRectF Corners(int x1, int y1, int x2, int y2) {
     return QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)), QPointF(std::max(x1, x2), std::max(y1, y2)));
 }
 
-// A number of the content, written as Qt's PDF engine writes it: nine significant digits,
-// cut (not rounded), no trailing zeros after a whole number. Readers then take the same
-// values from both files, so shapes and glyphs fall on the same fractions of a pixel.
-void Number(std::string& out, double value) {
-    char text[32];
-    char* end = text;
-    if (std::isnan(value)) {
-        out += "0 ";
-        return;
-    }
-    if (value < 0) {
-        *end++ = '-';
-        value = -value;
-    }
-    auto whole = static_cast<unsigned int>(value);
-    int fraction = static_cast<int>((value - static_cast<double>(whole)) * 1000000000);
-    if (fraction == 1000000000) {
-        ++whole;
-        fraction = 0;
-    }
-    char digits[16];
-    int count = 0;
-    while (whole != 0) {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    }
-    int places = 9;  // the fraction's digits: nine significant in all
-    if (count == 0) {
-        *end++ = '0';
-    } else {
-        while (count != 0) {
-            *end++ = digits[--count];
-            places = std::max(places - 1, 0);
-            fraction /= 10;
-        }
-    }
-    if (fraction != 0) {
-        // Every place written, zeros included, from the last up: divisions by ten only.
-        *end++ = '.';
-        for (int i = places - 1; i >= 0; --i) {
-            end[i] = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
-        }
-        end += places;
-    }
-    *end++ = ' ';
-    out.append(text, end);
-}
+using pdf::Hex4;
+using pdf::Number;
 
 void Colour(std::string& out, Rgb colour) {
-    Number(out, colour.r / 255.0);
-    Number(out, colour.g / 255.0);
-    Number(out, colour.b / 255.0);
-}
-
-void Hex4(std::string& out, std::uint32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[value >> shift & 0xf];
+    // A page switches between a few colours many times (a table's rows and their text).
+    thread_local std::map<std::tuple<int, int, int>, std::string> written;
+    const auto key = std::make_tuple(int{colour.r}, int{colour.g}, int{colour.b});
+    auto found = written.find(key);
+    if (found == written.end()) {
+        if (written.size() >= 256) written.clear();
+        std::string text;
+        Number(text, colour.r / 255.0);
+        Number(text, colour.g / 255.0);
+        Number(text, colour.b / 255.0);
+        found = written.emplace(key, std::move(text)).first;
+    }
+    out += found->second;
 }
 
 // The path as Qt's PDF engine writes it, closed with "h" where it ends where it began.
@@ -124,6 +87,28 @@ void PathOf(std::string& out, const QPainterPath& path) {
         }
     }
     if (count > 0 && closes(count - 1)) out += "h\n";
+}
+
+// The path of a rounded box or an ellipse in the content, made once for each place and size:
+// every page draws the same header boxes.
+enum class Outline { RoundRect, Ellipse };
+const std::string& OutlineOf(Outline shape, const std::array<int, 6>& box) {
+    thread_local std::map<std::pair<Outline, std::array<int, 6>>, std::string> outlines;
+    const auto key = std::make_pair(shape, box);
+    auto found = outlines.find(key);
+    if (found != outlines.end()) return found->second;
+    if (outlines.size() >= 4096) outlines.clear();
+    const auto [x1, y1, x2, y2, cornerWidth, cornerHeight] = box;
+    QPainterPath path;
+    if (shape == Outline::RoundRect) {
+        path.addRoundedRect(Corners(x1, y1, x2, y2), std::abs(cornerWidth) / 2.0, std::abs(cornerHeight) / 2.0,
+                            Qt::AbsoluteSize);
+    } else {
+        path.addEllipse(Corners(x1, y1, x2, y2));
+    }
+    std::string text;
+    PathOf(text, path);
+    return outlines.emplace(key, std::move(text)).first->second;
 }
 
 // A picture as the PDF holds it: its colours (compressed without loss, or as JPEG as Qt's PDF
@@ -281,33 +266,63 @@ void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     if (!WithinReach(x, y, 0, 0) || text.empty()) return;
     pdf::FontFaces& faces = pdf::ReportFontFaces();
-    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
-    const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
     const std::int64_t x64 = std::int64_t{x} * 64;
     UseFill(penColour_);  // text is filled in the pen's colour
+    if (const pdf::PlainFont* plain = faces.Plain(pixelSize_, bold_, text)) {
+        // The same content as below, from the font's tables: the first glyph at the pen, each
+        // next one a step along the baseline. Written in place, each piece copied whole.
+        const std::int64_t baseline64 = (std::int64_t{y} + plain->Ascent()) * 64;
+        PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
+        const std::string& font = plain->FontOperators();
+        const std::size_t at = content_.size();
+        content_.resize(at + font.size() + 4 * pdf::PlainFont::kPieceSize + 2 * pdf::PlainFont::kPieceSize * text.size());
+        char* out = content_.data() + at;
+        const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
+        put("BT\n");
+        put(font);
+        out = pdf::WriteNumber(out, static_cast<double>(x64) / 64);
+        out = pdf::WriteNumber(out, static_cast<double>(-baseline64) / 64);
+        put("Td <");
+        out = pdf::WriteHex4(out, plain->Glyph(text[0]));
+        put("> Tj\n");
+        used.Add(plain->Glyph(text[0]));
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            if (plain->Kerned(text[i - 1], text[i])) {
+                out = pdf::WriteNumber(out, static_cast<double>(plain->Step64(text[i - 1], text[i])) / 64);
+            } else {
+                const pdf::PlainFont::Piece& step = plain->AdvanceText(text[i - 1]);
+                std::memcpy(out, step.text.data(), pdf::PlainFont::kPieceSize);
+                out += step.size;
+            }
+            const pdf::PlainFont::Piece& glyph = plain->GlyphText(text[i]);
+            std::memcpy(out, glyph.text.data(), pdf::PlainFont::kPieceSize);
+            out += glyph.size;
+            used.Add(plain->Glyph(text[i]));
+        }
+        put("ET\n");
+        content_.resize(static_cast<std::size_t>(out - content_.data()));
+        return;
+    }
+    const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
+    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
     for (const pdf::GlyphRun& run : shaped.runs) {
         if (run.glyphs.empty()) continue;
-        content_ += "BT\n";
-        content_ += document_.FontName(run.face, run.glyphs);
+        PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
+        for (const std::uint16_t g : run.glyphs) used.Add(g);
+        content_ += "BT\n/F";
+        content_ += std::to_string(run.face + 1);
         content_ += ' ';
         Number(content_, pixelSize_);
-        // Each glyph placed from the last as Qt's PDF engine places it: the steps are whole
-        // 64ths of a pixel, exact in any reader's arithmetic, so every glyph lands on the
-        // same fraction of a pixel as in Qt's files.
+        // The first glyph placed from the text's origin, each next one from the last, as Qt's
+        // PDF engine places them: the steps are whole 64ths of a pixel, exact in any reader's
+        // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
         content_ += "Tf 1 0 0 -1 0 0 Tm\n";
-        std::int64_t lastX = 0;
-        std::int64_t lastY = 0;
-        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-            const std::int64_t gx = x64 + run.x64[i];
-            const std::int64_t gy = baseline64 + run.y64[i];
-            Number(content_, static_cast<double>(gx - lastX) / 64);
-            Number(content_, static_cast<double>(lastY - gy) / 64);
-            content_ += "Td <";
-            Hex4(content_, run.glyphs[i]);
-            content_ += "> Tj\n";
-            lastX = gx;
-            lastY = gy;
-        }
+        Number(content_, static_cast<double>(x64 + run.x64[0]) / 64);
+        Number(content_, static_cast<double>(-(baseline64 + run.y64[0])) / 64);
+        content_ += "Td <";
+        Hex4(content_, run.glyphs[0]);
+        content_ += "> Tj\n";
+        content_ += run.rest;
         content_ += "ET\n";
     }
 }
@@ -340,10 +355,7 @@ void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, i
     if (!WithinReach(x1, y1, x2, y2) || !WithinReach(cornerWidth, cornerHeight, 0, 0)) return;
     if (brush_) UseFill(*brush_);
     UsePen();
-    QPainterPath path;
-    path.addRoundedRect(Corners(x1, y1, x2, y2), std::abs(cornerWidth) / 2.0, std::abs(cornerHeight) / 2.0,
-                        Qt::AbsoluteSize);
-    PathOf(content_, path);
+    content_ += OutlineOf(Outline::RoundRect, {x1, y1, x2, y2, cornerWidth, cornerHeight});
     Paint("B*", "S");
 }
 
@@ -351,9 +363,7 @@ void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2)) return;
     if (brush_) UseFill(*brush_);
     UsePen();
-    QPainterPath path;
-    path.addEllipse(Corners(x1, y1, x2, y2));
-    PathOf(content_, path);
+    content_ += OutlineOf(Outline::Ellipse, {x1, y1, x2, y2, 0, 0});
     Paint("B*", "S");
 }
 
@@ -419,14 +429,29 @@ const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) 
     return imagesUsed_.back().name;
 }
 
-std::string PdfDocument::FontName(int face, const std::vector<std::uint16_t>& glyphs) {
-    faces_[face].insert(glyphs.begin(), glyphs.end());
-    return "/F" + std::to_string(face + 1);
+PdfDocument::GlyphSet& PdfDocument::UsedGlyphs(int face) {
+    if (lastFace_ != nullptr && lastFace_->first == face) return lastFace_->second;
+    lastFace_ = &*faces_.try_emplace(face).first;
+    return lastFace_->second;
+}
+
+std::vector<std::uint16_t> PdfDocument::GlyphSet::Sorted() const {
+    std::vector<std::uint16_t> glyphs;
+    for (std::size_t w = 0; w < words.size(); ++w) {
+        for (std::uint64_t bits = words[w]; bits != 0; bits &= bits - 1) {
+            glyphs.push_back(static_cast<std::uint16_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+        }
+    }
+    return glyphs;
 }
 
 std::string PdfDocument::Finish(const std::string& title, const std::string& creator,
                                 const std::string& producer) const {
-    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::size_t contents = 0;
+    for (const auto& page : pages_) contents += page->content_.size();
+    std::string pdf;
+    pdf.reserve(contents + (std::size_t{1} << 18));
+    pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets(1, 0);  // object 0 is the free list's head
     const auto begin = [&pdf, &offsets](int number) {
         if (offsets.size() <= static_cast<std::size_t>(number)) offsets.resize(static_cast<std::size_t>(number) + 1, 0);
@@ -493,7 +518,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     pdf::FontFaces& faces = pdf::ReportFontFaces();
     for (const auto& [faceIndex, object] : fontObjects) {
         pdf::FontFace& face = faces.Face(faceIndex);
-        const std::vector<std::uint16_t> glyphs(faces_.at(faceIndex).begin(), faces_.at(faceIndex).end());
+        const std::vector<std::uint16_t> glyphs = faces_.at(faceIndex).Sorted();
         const pdf::FontFace::Program& program = face.ProgramFor(glyphs);
         // A subset's name begins with six capitals of its own.
         std::uint32_t hash = 2166136261u;

@@ -11,7 +11,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -91,13 +90,19 @@ private:
     friend class PdfCanvas;
     // The name of a picture in the pages' resources ("/Im1"), noting it for the file.
     const std::string& ImageName(const QImage& picture, bool lossless);
-    // The name of a font face ("/F1"), noting the glyphs a page uses.
-    std::string FontName(int face, const std::vector<std::uint16_t>& glyphs);
+    // The glyphs of a font face ("/F1" for face 0) that the pages use.
+    struct GlyphSet {
+        std::array<std::uint64_t, 1024> words{};
+        void Add(std::uint16_t glyph) { words[glyph >> 6] |= std::uint64_t{1} << (glyph & 63); }
+        std::vector<std::uint16_t> Sorted() const;
+    };
+    GlyphSet& UsedGlyphs(int face);
     const QImage& Source(ReportImage image) const;
 
     const ReportImages& images_;
     std::vector<std::unique_ptr<PdfCanvas>> pages_;
-    std::map<int, std::set<std::uint16_t>> faces_;  // face -> glyphs used
+    std::map<int, GlyphSet> faces_;  // face -> glyphs used
+    std::pair<const int, GlyphSet>* lastFace_ = nullptr;
     struct UsedImage {
         QImage picture;
         bool lossless = false;

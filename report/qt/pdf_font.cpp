@@ -76,6 +76,60 @@ std::vector<GlyphRun> InLineOrder(const std::vector<GlyphRun>& runs) {
 
 }  // namespace
 
+char* WriteHex4(char* out, std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4) *out++ = kDigits[value >> shift & 0xf];
+    return out;
+}
+
+void Hex4(std::string& out, std::uint32_t value) {
+    char text[4];
+    out.append(text, static_cast<std::size_t>(WriteHex4(text, value) - text));
+}
+
+// Readers take the same values from our files and Qt's, so shapes and glyphs fall on the
+// same fractions of a pixel.
+void Number(std::string& out, double value) {
+    char text[PlainFont::kPieceSize];
+    out.append(text, static_cast<std::size_t>(WriteNumber(text, value) - text));
+}
+
+char* WriteNumber(char* end, double value) {
+    if (std::isnan(value)) {
+        *end++ = '0';
+        *end++ = ' ';
+        return end;
+    }
+    if (value < 0) {
+        *end++ = '-';
+        value = -value;
+    }
+    auto whole = static_cast<unsigned int>(value);
+    int fraction = static_cast<int>((value - static_cast<double>(whole)) * 1000000000);
+    if (fraction == 1000000000) {
+        ++whole;
+        fraction = 0;
+    }
+    char digits[16];
+    int count = 0;
+    while (whole != 0) {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    }
+    if (count == 0) *end++ = '0';
+    for (int i = count; i > 0;) *end++ = digits[--i];
+    // The fraction to nine digits in all, cut, each place written.
+    static constexpr int kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    if (count < 9 && (fraction /= kPowers[count]) != 0) {
+        *end++ = '.';
+        const int places = 9 - count;
+        for (int i = places - 1; i >= 0; --i, fraction /= 10) end[i] = static_cast<char>('0' + fraction % 10);
+        end += places;
+    }
+    *end++ = ' ';
+    return end;
+}
+
 std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs) {
     if (!font.isValid()) return {};
     // The tables a PDF reader draws the outlines with. Without the hinting: readers draw
@@ -241,48 +295,68 @@ const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view ut
     auto found = shaped_.find(key);
     if (found != shaped_.end()) return found->second;
     if (shaped_.size() >= 100000) shaped_.clear();  // a long batch of ever new texts
-
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    return shaped_.emplace(std::move(key), ShapeWithQt(pixelSize, bold, text)).first->second;
+}
+
+ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64) {
     ShapedText shaped;
-    if (!text.isEmpty()) {
-        QTextLayout layout(text, ReportFont(pixelSize, bold), &PdfResolutionDevice());
-        layout.setCacheEnabled(false);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        layout.endLayout();
-        const double baseline = line.ascent();
-        shaped.width = static_cast<int>(std::floor(line.horizontalAdvance() + 0.5));
-        for (const QGlyphRun& glyphRun : layout.glyphRuns()) {
-            GlyphRun run;
-            run.face = FaceOf(glyphRun.rawFont());
-            const QList<quint32> indexes = glyphRun.glyphIndexes();
-            const QList<QPointF> positions = glyphRun.positions();
-            for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
-                run.glyphs.push_back(static_cast<std::uint16_t>(indexes[i]));
-                run.x64.push_back(std::llround(positions[i].x() * 64));
-                run.y64.push_back(std::llround((positions[i].y() - baseline) * 64));
-            }
-            // A glyph that no character of the report's set shows (a character of another
-            // set, or of another font) is read back as the character it was drawn for.
-            FontFace& face = Face(run.face);
-            if (std::any_of(run.glyphs.begin(), run.glyphs.end(),
-                            [&face](std::uint16_t g) { return g != 0 && face.CharacterOf(g) == 0; })) {
-                const QRawFont raw = glyphRun.rawFont();
-                for (const QChar c : text) {
-                    const QList<quint32> glyph = raw.glyphIndexesForString(QString(c));
-                    if (glyph.size() == 1 && glyph[0] != 0 && indexes.contains(glyph[0])) {
-                        face.NoteCharacter(static_cast<std::uint16_t>(glyph[0]), c.unicode());
-                    }
+    if (advance64 != nullptr) *advance64 = -1;
+    if (text.isEmpty()) return shaped;
+    QTextLayout layout(text, ReportFont(pixelSize, bold), &PdfResolutionDevice());
+    layout.setCacheEnabled(false);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    const double baseline = line.ascent();
+    shaped.width = static_cast<int>(std::floor(line.horizontalAdvance() + 0.5));
+    if (advance64 != nullptr && line.horizontalAdvance() * 64 == std::round(line.horizontalAdvance() * 64)) {
+        *advance64 = std::llround(line.horizontalAdvance() * 64);
+    }
+    for (const QGlyphRun& glyphRun : layout.glyphRuns()) {
+        GlyphRun run;
+        run.face = FaceOf(glyphRun.rawFont());
+        const QList<quint32> indexes = glyphRun.glyphIndexes();
+        const QList<QPointF> positions = glyphRun.positions();
+        for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
+            run.glyphs.push_back(static_cast<std::uint16_t>(indexes[i]));
+            run.x64.push_back(std::llround(positions[i].x() * 64));
+            run.y64.push_back(std::llround((positions[i].y() - baseline) * 64));
+        }
+        // A glyph that no character of the report's set shows (a character of another
+        // set, or of another font) is read back as the character it was drawn for.
+        FontFace& face = Face(run.face);
+        if (std::any_of(run.glyphs.begin(), run.glyphs.end(),
+                        [&face](std::uint16_t g) { return g != 0 && face.CharacterOf(g) == 0; })) {
+            const QRawFont raw = glyphRun.rawFont();
+            for (const QChar c : text) {
+                const QList<quint32> glyph = raw.glyphIndexesForString(QString(c));
+                if (glyph.size() == 1 && glyph[0] != 0 && indexes.contains(glyph[0])) {
+                    face.NoteCharacter(static_cast<std::uint16_t>(glyph[0]), c.unicode());
                 }
             }
-            shaped.runs.push_back(std::move(run));
         }
-        if (shaped.runs.size() > 1) shaped.runs = InLineOrder(shaped.runs);
+        shaped.runs.push_back(std::move(run));
     }
-    return shaped_.emplace(std::move(key), std::move(shaped)).first->second;
+    if (shaped.runs.size() > 1) shaped.runs = InLineOrder(shaped.runs);
+    for (GlyphRun& run : shaped.runs) {
+        for (std::size_t i = 1; i < run.glyphs.size(); ++i) {
+            Number(run.rest, static_cast<double>(run.x64[i] - run.x64[i - 1]) / 64);
+            Number(run.rest, static_cast<double>(run.y64[i - 1] - run.y64[i]) / 64);
+            run.rest += "Td <";
+            Hex4(run.rest, run.glyphs[i]);
+            run.rest += "> Tj\n";
+        }
+    }
+    return shaped;
 }
 
 int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
+    if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) return plain->Width(utf8);
+    return WidthWithQt(pixelSize, bold, utf8);
+}
+
+int FontFaces::WidthWithQt(int pixelSize, bool bold, std::string_view utf8) {
     std::string key = std::to_string(pixelSize);
     key += bold ? 'b' : 'r';
     key += utf8;
@@ -294,6 +368,111 @@ int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
     const int width = metrics->horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     widths_.emplace(std::move(key), width);
     return width;
+}
+
+int PlainFont::Width(std::string_view plain) const {
+    std::int64_t sum = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) sum += Step64(plain[i], i + 1 < plain.size() ? plain[i + 1] : 0);
+    // Half a pixel up, as Qt rounds its 1/64 pixels.
+    return static_cast<int>((sum + 32) >> 6);
+}
+
+const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8) {
+    if (utf8.empty()) return nullptr;
+    PlainFont* tables = PlainFontFor(pixelSize, bold);
+    if (tables == nullptr) return nullptr;
+    PlainFont& font = *tables;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c < PlainFont::kFirst || c >= PlainFont::kFirst + PlainFont::kCount) return nullptr;
+        const PlainFont::Known known = font.chars_[PlainFont::Index(c)];
+        if (known == PlainFont::Known::NotPlain || (known == PlainFont::Known::NotYet && !LearnCharacter(font, c))) {
+            return nullptr;
+        }
+        if (i == 0) continue;
+        const PlainFont::Known pair = font.pairs_[PlainFont::Index(utf8[i - 1]) * PlainFont::kCount + PlainFont::Index(c)];
+        if (pair == PlainFont::Known::NotPlain || (pair == PlainFont::Known::NotYet && !LearnPair(font, utf8[i - 1], c))) {
+            return nullptr;
+        }
+    }
+    return &font;
+}
+
+PlainFont* FontFaces::PlainFontFor(int pixelSize, bool bold) {
+    if (lastPlain_ != nullptr && lastPlain_->pixelSize_ == pixelSize && lastPlain_->bold_ == bold) return lastPlain_;
+    for (const std::unique_ptr<PlainFont>& font : plainFonts_) {
+        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return lastPlain_ = font.get();
+    }
+    // Tables for the sizes in use; texts of any further size are shaped by Qt.
+    if (plainFonts_.size() >= 64) return nullptr;
+    plainFonts_.push_back(std::make_unique<PlainFont>());
+    lastPlain_ = plainFonts_.back().get();
+    lastPlain_->pixelSize_ = pixelSize;
+    lastPlain_->bold_ = bold;
+    lastPlain_->ascent_ = Metrics(pixelSize, bold).ascent;
+    return lastPlain_;
+}
+
+// A character is plain when Qt draws it alone as one glyph of the report's character set at
+// the pen, in the face of the font's other plain characters, its advance whole 64ths of a
+// pixel and its width that advance rounded.
+bool FontFaces::LearnCharacter(PlainFont& font, char c) {
+    const std::size_t at = PlainFont::Index(c);
+    std::int64_t advance64 = -1;
+    const ShapedText shaped = ShapeWithQt(font.pixelSize_, font.bold_, QString(QChar(c)), &advance64);
+    bool plain = shaped.runs.size() == 1 && shaped.runs[0].glyphs.size() == 1 && shaped.runs[0].x64[0] == 0 &&
+                 shaped.runs[0].y64[0] == 0 && advance64 > 0 && advance64 < (1 << 24) &&
+                 (font.face_ < 0 || font.face_ == shaped.runs[0].face);
+    if (plain) {
+        const GlyphRun& run = shaped.runs[0];
+        plain = Face(run.face).CharacterOf(run.glyphs[0]) != 0 &&
+                WidthWithQt(font.pixelSize_, font.bold_, std::string_view(&c, 1)) == (advance64 + 32) >> 6;
+    }
+    font.chars_[at] = plain ? PlainFont::Known::Plain : PlainFont::Known::NotPlain;
+    if (!plain) return false;
+    const GlyphRun& run = shaped.runs[0];
+    if (font.face_ < 0) {
+        font.face_ = run.face;
+        font.fontOperators_ = "/F" + std::to_string(run.face + 1) + ' ';
+        Number(font.fontOperators_, font.pixelSize_);
+        font.fontOperators_ += "Tf 1 0 0 -1 0 0 Tm\n";
+    }
+    font.glyph_[at] = run.glyphs[0];
+    font.advance64_[at] = static_cast<std::int32_t>(advance64);
+    PlainFont::Piece& step = font.advanceText_[at];
+    step.size = static_cast<std::uint8_t>(WriteNumber(step.text.data(), static_cast<double>(advance64) / 64) -
+                                          step.text.data());
+    PlainFont::Piece& draw = font.glyphText_[at];
+    std::string text = "0 Td <";
+    Hex4(text, run.glyphs[0]);
+    text += "> Tj\n";
+    std::copy(text.begin(), text.end(), draw.text.begin());
+    draw.size = static_cast<std::uint8_t>(text.size());
+    return true;
+}
+
+// A pair of plain characters is plain when Qt draws it as their two glyphs, the second at the
+// first's advance and a kerning, its width the sum of the two advances and the kerning.
+bool FontFaces::LearnPair(PlainFont& font, char a, char b) {
+    const std::size_t at = PlainFont::Index(a) * PlainFont::kCount + PlainFont::Index(b);
+    const char text[2] = {a, b};
+    std::int64_t advance64 = -1;
+    const ShapedText shaped = ShapeWithQt(font.pixelSize_, font.bold_, QString::fromLatin1(text, 2), &advance64);
+    const std::int64_t advanceA = font.advance64_[PlainFont::Index(a)];
+    const std::int64_t advanceB = font.advance64_[PlainFont::Index(b)];
+    bool plain = shaped.runs.size() == 1 && shaped.runs[0].face == font.face_;
+    std::int64_t kern = 0;
+    if (plain) {
+        const GlyphRun& run = shaped.runs[0];
+        kern = run.x64.size() == 2 ? run.x64[1] - advanceA : 0;
+        plain = run.glyphs == std::vector<std::uint16_t>{font.glyph_[PlainFont::Index(a)], font.glyph_[PlainFont::Index(b)]} &&
+                run.x64[0] == 0 && run.y64[0] == 0 && run.y64[1] == 0 && kern > -advanceA && kern < advanceA &&
+                advance64 == advanceA + kern + advanceB &&
+                WidthWithQt(font.pixelSize_, font.bold_, std::string_view(text, 2)) == (advance64 + 32) >> 6;
+    }
+    font.pairs_[at] = plain ? PlainFont::Known::Plain : PlainFont::Known::NotPlain;
+    if (plain) font.kern64_[at] = static_cast<std::int32_t>(kern);
+    return plain;
 }
 
 const FontFaces::LineMetrics& FontFaces::Metrics(int pixelSize, bool bold) {

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -222,6 +223,64 @@ TEST(PdfCanvas, TextIsMeasuredAsOnQtsDevices) {
             }
         }
     }
+}
+
+// Plain texts (table cells: figures, dates, cow numbers) are drawn from per-character tables
+// without shaping: the same glyphs at the same places and the same widths as Qt's shaping,
+// kerned pairs included, and texts Qt shapes otherwise are left to Qt.
+TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
+    testing::EnsureApplication();
+    const QTemporaryDir folder;
+    QPdfWriter writer(folder.filePath("plain.pdf"));
+    writer.setResolution(600);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    QPainterCanvas qt(painter, QSize(4958, 7017), CurrentReportImages(ProgramFolder()));
+    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    std::vector<std::string> texts = {"12/08/25", "0", "7", "J3328", "11", "111/11/11", "AVAV", "To", "Yo", "W.A",
+                                      "r.", "L'T", "fi", "ffi", "1/1", "~", "(100%)", "a-b_c", "{x}|"};
+    std::mt19937 random(36);
+    for (int n = 0; n < 300; ++n) {
+        std::string text(1 + random() % 12, ' ');
+        for (char& c : text) c = static_cast<char>(0x21 + random() % 94);
+        texts.push_back(text);
+    }
+    int plainTexts = 0;
+    for (const double size : {5.0, 8.0, 11.0}) {
+        for (const bool bold : {false, true}) {
+            qt.SetFont(size, bold);
+            const int pixelSize = QPainterCanvas::FontPixelSize(size, PdfCanvas::kPageHeight);
+            for (const std::string& text : texts) {
+                SCOPED_TRACE("'" + text + "' at " + std::to_string(size) + (bold ? " bold" : ""));
+                const pdf::PlainFont* plain = faces.Plain(pixelSize, bold, text);
+                EXPECT_EQ(faces.Width(pixelSize, bold, text), qt.TextWidth(text));
+                if (plain == nullptr) continue;
+                ++plainTexts;
+                const pdf::ShapedText& shaped = faces.Shape(pixelSize, bold, text);
+                ASSERT_EQ(shaped.runs.size(), 1u);
+                const pdf::GlyphRun& run = shaped.runs[0];
+                EXPECT_EQ(run.face, plain->Face());
+                ASSERT_EQ(run.glyphs.size(), text.size());
+                std::int64_t x64 = 0;
+                for (std::size_t i = 0; i < text.size(); ++i) {
+                    EXPECT_EQ(run.glyphs[i], plain->Glyph(text[i])) << i;
+                    EXPECT_EQ(run.x64[i], x64) << i;
+                    EXPECT_EQ(run.y64[i], 0) << i;
+                    x64 += plain->Step64(text[i], i + 1 < text.size() ? text[i + 1] : 0);
+                }
+            }
+            // Figures and dates, the cells of the cow lists, are plain.
+            for (const char* cell : {"12/08/25", "J3328", "140"}) EXPECT_NE(faces.Plain(pixelSize, bold, cell), nullptr) << cell;
+            for (const char* pair : {"AV", "11"}) {
+                const pdf::PlainFont* kerned = faces.Plain(pixelSize, bold, pair);
+                EXPECT_TRUE(kerned != nullptr && kerned->Kerned(pair[0], pair[1])) << pair;
+            }
+            EXPECT_EQ(faces.Plain(pixelSize, bold, "1 2"), nullptr);
+            EXPECT_EQ(faces.Plain(pixelSize, bold, "\xC3\xA9t\xC3\xA9"), nullptr);
+        }
+    }
+    EXPECT_GT(plainTexts, 600);
 }
 
 // The text of object n of a PDF, up to its "endobj".
