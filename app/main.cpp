@@ -1,33 +1,24 @@
 // Start-up: date settings, help and version, the keys, the message services, one run.
-#include <QApplication>
 #include <clocale>
 #include <cstdlib>
 #include <langinfo.h>
 #include <strings.h>
 #include <iostream>
 #include <exception>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/console_services.h"
-#include "gui/qt_services.h"
-#include "gui/report_output.h"
+#include "app/qt_part.h"
 #include "app/startup.h"
+#include "herd/errors.h"
 #include "herd/heap.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
 
 namespace {
-
-// Herd-management software reads our standard error as messages; Qt's note that a server has
-// no runtime folder for it is not one of them. Every other Qt message passes as usual.
-void QtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (type == QtWarningMsg && text.startsWith("QStandardPaths: XDG_RUNTIME_DIR")) return;
-    std::cerr << qFormatLogMessage(type, context, text).toStdString() << '\n';
-}
 
 // Qt needs character types of a UTF-8 codeset and, when the environment's locale has another
 // (the "C" locale of cron, systemd or env -i), switches to one itself with a warning of four
@@ -70,38 +61,37 @@ int main(int argc, char* argv[]) {
     const CommandLineValues keys = ParseCommandLine(arguments);
 
     ChooseUtf8CharacterTypes();
-    qInstallMessageHandler(QtMessage);
     ChooseOffscreenPlatformWhenHeadless(keys.noDialogs);
-    QApplication application(argc, argv);
-    // No display name: the platform would append it to every window title, and a message
-    // box titled "Ovista" would read "Ovista — Tamsel Ovista Report", cut off.
-    QApplication::setApplicationName("ovista");
-    QApplication::setApplicationVersion("2.H");
-
-    const bool console = UseConsoleServices(
-        keys.noDialogs, QGuiApplication::platformName().toStdString(), DisplayNamedInEnvironment());
-    std::unique_ptr<UserServices> services;
-    if (console) {
-        services = std::make_unique<ConsoleServices>();
-    } else {
-        services = std::make_unique<QtServices>();
-    }
-    InstallServices(services.get());
+    KeepProgramArguments(&argc, argv);
     int status = 1;
-    try {
-        QtReportSink reports;
-        status = RunChosenMode(keys, console, *services, reports);
-    } catch (const std::bad_alloc&) {
-        // Said, not aborted: the files of the run hold whole lines up to here.
-        ShowInfo("The run stopped: out of memory");
-    } catch (const std::exception& e) {
-        ShowInfo(std::string("The run stopped: ") + e.what());
+    if (!keys.noDialogs && DisplayNamedInEnvironment()) {
+        // A person may be at the screen: message boxes, the main window, the Qt part's run.
+        try {
+            status = reinterpret_cast<QtRunEntry>(QtPartEntry(kQtRunEntry))(&keys);
+        } catch (const OvistaError& error) {
+            std::cerr << error.what() << '\n';
+            return 1;
+        }
+    } else {
+        // Messages go to standard error; Qt is loaded only when a report is put out.
+        std::setlocale(LC_ALL, "");  // the environment's locale, as the application object sets it
+        ConsoleServices services;
+        InstallServices(&services);
+        try {
+            DeferredReportSink reports;
+            status = RunChosenMode(keys, true, services, reports);
+        } catch (const std::bad_alloc&) {
+            // Said, not aborted: the files of the run hold whole lines up to here.
+            ShowInfo("The run stopped: out of memory");
+        } catch (const std::exception& e) {
+            ShowInfo(std::string("The run stopped: ") + e.what());
+        }
+        InstallServices(nullptr);
     }
-    InstallServices(nullptr);
     if (ChooseRunMode(keys) != RunMode::Interactive) {
-        // The run has closed its files. Tearing the application down would start Qt's
-        // font configuration only to free it again (several milliseconds, at every one of
-        // the thousands of runs herd-management software may start).
+        // The run has closed its files. Tearing down the application object, when a report
+        // made one, would start Qt's font configuration only to free it again (several
+        // milliseconds, at every one of the thousands of runs herd-management software may start).
         std::cout.flush();
         std::cerr.flush();
         std::exit(status);

@@ -1,11 +1,9 @@
 #include "app/startup.h"
 
-#include <QApplication>
 #include <cstdlib>
 #include <iostream>
 
 #include "batch/folder_lock.h"
-#include "gui/main_window.h"
 #include "batch/batch_progress.h"
 #include "batch/benchmark_run.h"
 #include "batch/merge_shards.h"
@@ -38,7 +36,7 @@ bool DisplayNamedInEnvironment() {
 
 void ChooseOffscreenPlatformWhenHeadless(bool noDialogs) {
     if (EnvironmentSet("QT_QPA_PLATFORM")) return;
-    if (noDialogs || !DisplayNamedInEnvironment()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (noDialogs || !DisplayNamedInEnvironment()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 bool SetTodayForRun() {
@@ -76,7 +74,7 @@ BatchJob JobOfKeys(const CommandLineValues& keys, bool consoleServices, UserServ
 }
 
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices, UserServices& services,
-                  ReportSink& reports) {
+                  ReportSink& reports, const std::function<int()>& openMainWindow) {
     const BatchJob job = JobOfKeys(keys, consoleServices, services, reports);
     bool ranToEnd = false;
     switch (ChooseRunMode(keys)) {
@@ -118,14 +116,12 @@ int RunChosenMode(const CommandLineValues& keys, bool consoleServices, UserServi
             break;
         }
         case RunMode::Interactive: {
-            if (consoleServices) {
+            if (consoleServices || !openMainWindow) {
                 services.ShowInfo("The main window needs a display; give the keys of a run "
                          "(ovista --help lists them).");
                 return 1;
             }
-            MainWindow window(keys);
-            window.show();
-            return QApplication::exec();
+            return openMainWindow();
         }
     }
     return ranToEnd ? 0 : 1;

@@ -1,6 +1,7 @@
 #pragma once
 // Start-up choices that do not depend on the application object: whether a person can see
 // windows, and running the chosen mode.
+#include <functional>
 #include <string_view>
 
 #include "app/command_line.h"
@@ -28,10 +29,11 @@ bool SetTodayForRun();
 // Runs the mode the keys choose and returns the exit status: 0 when it went to its end, 1
 // when it stopped on a failure it reported, 130 or 143 when Ctrl-C or SIGTERM stopped a
 // herd run between herds. The interactive mode needs windows: with console
-// services it says so and fails instead of waiting for a window nobody can close.
+// services it says so and fails instead of waiting for a window nobody can close; else
+// openMainWindow shows the main window and returns when it is closed.
 // Messages go to services, reports to reports.
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices, UserServices& services,
-                  ReportSink& reports);
+                  ReportSink& reports, const std::function<int()>& openMainWindow = {});
 
 // The job of the run the keys choose: its folder, output and options.
 BatchJob JobOfKeys(const CommandLineValues& keys, bool consoleServices, UserServices& services,
