@@ -25,12 +25,13 @@ std::string ProgramFolder() {
 
 void* QtPart() {
     static void* const library = [] {
-        const std::string path = ProgramFolder() + kQtPartFile;
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // A program built with its Qt part inside (the sanitizers' builds) has it already.
+        void* handle = ::dlsym(RTLD_DEFAULT, kQtRunEntry) != nullptr ? RTLD_DEFAULT : nullptr;
+        if (handle == nullptr) handle = ::dlopen((ProgramFolder() + kQtPartFile).c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
             const char* reason = ::dlerror();
             throw OvistaError("The program's windows, printing and report pages are missing: " +
-                              std::string(reason != nullptr ? reason : path));
+                              std::string(reason != nullptr ? reason : kQtPartFile));
         }
         if (keptArgc != nullptr) {
             const auto keep = reinterpret_cast<QtArgumentsEntry>(::dlsym(handle, kQtArgumentsEntry));
