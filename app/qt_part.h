@@ -24,8 +24,10 @@ inline constexpr const char* kQtRunEntry = "ovista_qt_run";
 inline constexpr const char* kQtReportsEntry = "ovista_qt_reports";
 inline constexpr const char* kQtArgumentsEntry = "ovista_qt_arguments";
 
-// The library's file name, found in the program's real folder.
-inline constexpr const char* kQtPartFile = "ovista-qt.so";
+// The library's path in the program's real folder. A folder of its own keeps it out of the
+// system's library folders' direct children, which Debian's package tools take for shared
+// libraries of the system (and run ldconfig for).
+inline constexpr const char* kQtPartFile = "qt/ovista-qt.so";
 
 // The arguments the application object is made from; they must live as long as the process.
 void KeepProgramArguments(int* argc, char** argv);

@@ -1,4 +1,4 @@
-// The program loads its Qt part (ovista-qt.so beside it) only when a run needs windows or a
+// The program loads its Qt part (qt/ovista-qt.so beside it) only when a run needs windows or a
 // report: a copy of the program without it still analyses a batch that puts out no report,
 // and every other run says plainly what is missing instead of failing to start.
 #include <gtest/gtest.h>

@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-files=(lib/ovista/ovista lib/ovista/ovista-qt.so lib/ovista/star.bmp lib/ovista/ball.bmp
+files=(lib/ovista/ovista lib/ovista/qt/ovista-qt.so lib/ovista/star.bmp lib/ovista/ball.bmp
        share/applications/ovista.desktop share/icons/hicolor/256x256/apps/ovista.png
        share/doc/ovista/copyright share/doc/ovista/changelog.gz share/man/man1/ovista.1.gz)
 for f in "${files[@]}"; do
