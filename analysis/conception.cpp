@@ -328,10 +328,11 @@ void CompleteAndTrace(AnalysisContext& context, TableSet& tables, int rows, cons
     }
 }
 
-void ClearTables(TableSet& tables) {
-    tables.central.Clear();
-    tables.optimistic.Clear();
-    tables.pessimistic.Clear();
+// Zeroes the rows a set's build writes and reads (1..rows); no one writes those after them.
+void ClearTables(TableSet& tables, int rows) {
+    for (LifeTable* table : {&tables.central, &tables.optimistic, &tables.pessimistic}) {
+        for (int d = 1; d <= rows; ++d) (*table)[d] = LifeTableRow{};
+    }
 }
 
 // A not-in-calf rate: the share not in calf by day d, as a whole percentage.
@@ -392,8 +393,8 @@ void ComputeLifeTable(LifeTable& table, int rows) {
 void BuildConceptionTables(AnalysisContext& context) {
     TableSet main = TablesOf(context, LifeTableSet::Main);
     TableSet year = TablesOf(context, LifeTableSet::Year200);
-    ClearTables(main);
-    ClearTables(year);
+    ClearTables(main, kLifeTableDays);
+    ClearTables(year, kLifeTableDays);
 
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
     const Date calvingStop = context.report.CalvingStop;
@@ -425,7 +426,7 @@ void BuildConceptionTables(AnalysisContext& context) {
 
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;
     TableSet previous = TablesOf(context, LifeTableSet::Previous);
-    ClearTables(previous);
+    ClearTables(previous, kLifeTableRows);
     for (int i = 1; i <= herd.Count(); ++i) {
         const CowRecord& cow = herd.RecordAt(i);
         if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) continue;
