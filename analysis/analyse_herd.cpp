@@ -80,6 +80,12 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
     record.FirstServiceAI = firstServiceAI;
 }
 
+// Out of line: it is rare, and its text would weigh on the walk over every lactation.
+[[gnu::noinline, gnu::cold]] void ShowConceptionRangeError(const AnalysisContext& context, const CowRecord& record) {
+    (context.messages != nullptr ? *context.messages : Services())
+        .ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
+}
+
 // The conception dated by the first test that found the cow pregnant within 250
 // days of calving.
 void CountConception(AnalysisContext& context, CowRecord& record) {
@@ -89,8 +95,7 @@ void CountConception(AnalysisContext& context, CowRecord& record) {
         record.ConceptionDate = test.Date - 7 * test.Weeks;
         const std::int64_t n = static_cast<std::int64_t>(context.AnalysisDate) - record.ConceptionDate;
         if (n < -32768 || n > 32767) {
-            (context.messages != nullptr ? *context.messages : Services())
-                .ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
+            ShowConceptionRangeError(context, record);
         } else if (n > -kFutureConceptionDays && n <= kHistogramDays) {
             ++context.DailyConceptions[static_cast<int>(n)];
         }

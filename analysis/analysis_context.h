@@ -251,18 +251,25 @@ struct AnalysisContext {
 
     // ---- life tables: the nine work areas, held only while the herd is analysed ----
     // The tables made so far, in the order of Table's places: a table is made (zeroed) when
-    // first asked for, so that an analysis that builds none, or no previous set, zeroes none.
+    // first asked for. Tables given back are zeroed again and kept for the thread's next
+    // analysis (a batch analyses herd after herd), so that they are neither made nor zeroed
+    // whole per analysis.
     std::vector<LifeTable> WorkAreas;
     // Takes nine zeroed tables (again zeroed when already held).
     void TakeWorkAreas();
-    // Gives the tables' memory back.
+    // Gives the tables back, zeroed, for the thread's next analysis.
     void ReleaseWorkAreas();
     // One of the nine tables; std::out_of_range when the work areas are not held.
     LifeTable& Table(LifeTableSet set, Estimate estimate);
     const LifeTable& Table(LifeTableSet set, Estimate estimate) const;
+    // The same for a pass that writes rows 1..rows of the table and no others: only those are
+    // zeroed again when it is given back.
+    LifeTable& TableUpTo(LifeTableSet set, Estimate estimate, int rows);
 
 private:
     bool workAreasHeld_ = false;
+    // Per place: the rows from 1 that may no longer be zero.
+    std::array<int, kLifeTableCount> rowsWritten_{};
 
 public:
 

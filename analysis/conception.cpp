@@ -261,7 +261,19 @@ struct TableSet {
     LifeTable& pessimistic;
 };
 
-TableSet TablesOf(AnalysisContext& context, LifeTableSet set) {
+// The set for a build that writes its rows 1..rows.
+TableSet TablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
+    return {context.TableUpTo(set, Estimate::Central, rows), context.TableUpTo(set, Estimate::Optimistic, rows),
+            context.TableUpTo(set, Estimate::Pessimistic, rows)};
+}
+
+struct BuiltSet {
+    const LifeTable& central;
+    const LifeTable& optimistic;
+    const LifeTable& pessimistic;
+};
+
+BuiltSet BuiltTablesOf(const AnalysisContext& context, LifeTableSet set) {
     return {context.Table(set, Estimate::Central), context.Table(set, Estimate::Optimistic),
             context.Table(set, Estimate::Pessimistic)};
 }
@@ -391,8 +403,8 @@ void ComputeLifeTable(LifeTable& table, int rows) {
 }
 
 void BuildConceptionTables(AnalysisContext& context) {
-    TableSet main = TablesOf(context, LifeTableSet::Main);
-    TableSet year = TablesOf(context, LifeTableSet::Year200);
+    TableSet main = TablesOf(context, LifeTableSet::Main, kLifeTableDays);
+    TableSet year = TablesOf(context, LifeTableSet::Year200, kLifeTableDays);
     ClearTables(main, kLifeTableDays);
     ClearTables(year, kLifeTableDays);
 
@@ -425,7 +437,7 @@ void BuildConceptionTables(AnalysisContext& context) {
     CompleteAndTrace(context, year, kLifeTableDays, "Conception probabilities for yr 200 day NICR");
 
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;
-    TableSet previous = TablesOf(context, LifeTableSet::Previous);
+    TableSet previous = TablesOf(context, LifeTableSet::Previous, kLifeTableRows);
     ClearTables(previous, kLifeTableRows);
     for (int i = 1; i <= herd.Count(); ++i) {
         const CowRecord& cow = herd.RecordAt(i);
@@ -469,8 +481,8 @@ void ReadTableRates(AnalysisContext& context, const LifeTable& central, const Li
 }
 
 void ReadTableRates(AnalysisContext& context) {
-    const TableSet main = TablesOf(context, LifeTableSet::Main);
-    const TableSet year = TablesOf(context, LifeTableSet::Year200);
+    const BuiltSet main = BuiltTablesOf(context, LifeTableSet::Main);
+    const BuiltSet year = BuiltTablesOf(context, LifeTableSet::Year200);
     ReadTableRates(context, main.central, main.optimistic, main.pessimistic, year.central, year.optimistic,
                    year.pessimistic);
 }
@@ -489,7 +501,7 @@ void ReadSplitNICR(AnalysisContext& context, const LifeTable& central, const Lif
 }
 
 void ReadSplitNICR(AnalysisContext& context) {
-    const TableSet previous = TablesOf(context, LifeTableSet::Previous);
+    const BuiltSet previous = BuiltTablesOf(context, LifeTableSet::Previous);
     ReadSplitNICR(context, previous.central, previous.optimistic, previous.pessimistic);
 }
 
