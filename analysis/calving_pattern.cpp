@@ -359,9 +359,8 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
     }
 }
 
-// Whether a count of the records cross check could pass 16 bits: more events of one kind in
-// the herd than that. Its counts are each of one kind, at most a calving, a culling and six
-// tests a lactation and its AI services.
+// Whether a count of the records cross check could pass 16 bits. Each counts events of one
+// kind: at most a calving, a culling and six tests a lactation, and the herd's AI services.
 bool CrossCheckMayOverflow(const HerdList& herd) {
     constexpr std::int64_t kMost = 32767;
     const std::int64_t lactations = herd.Count();
@@ -535,7 +534,8 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
     report.CrossCheckStart = yearStart;
 
     RankTechnicians(report);
-    // Left out where it could not fail the analysis either: its range error is the herd's.
+    // An earlier season leaves it out, unless counting it could raise the range error that
+    // fails the herd's analysis.
     if (context.extent == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
         FillRecordsCrossCheck(context, yearEnd);
     }

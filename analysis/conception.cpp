@@ -340,7 +340,7 @@ void CompleteAndTrace(AnalysisContext& context, TableSet& tables, int rows, cons
     }
 }
 
-// Zeroes the rows a set's build writes and reads (1..rows); no one writes those after them.
+// Zeroes the rows a set's build writes and reads (1..rows); no pass writes the rows after them.
 void ClearTables(TableSet& tables, int rows) {
     for (LifeTable* table : {&tables.central, &tables.optimistic, &tables.pessimistic}) {
         for (int d = 1; d <= rows; ++d) (*table)[d] = LifeTableRow{};
