@@ -1,6 +1,7 @@
 #include "analysis/analyse_herd.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -79,6 +80,12 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
     record.FirstServiceAI = firstServiceAI;
 }
 
+// Out of line: it is rare, and its text would weigh on the walk over every lactation.
+[[gnu::noinline, gnu::cold]] void ShowConceptionRangeError(const AnalysisContext& context, const CowRecord& record) {
+    (context.messages != nullptr ? *context.messages : Services())
+        .ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
+}
+
 // The conception dated by the first test that found the cow pregnant within 250
 // days of calving.
 void CountConception(AnalysisContext& context, CowRecord& record) {
@@ -88,8 +95,7 @@ void CountConception(AnalysisContext& context, CowRecord& record) {
         record.ConceptionDate = test.Date - 7 * test.Weeks;
         const std::int64_t n = static_cast<std::int64_t>(context.AnalysisDate) - record.ConceptionDate;
         if (n < -32768 || n > 32767) {
-            (context.messages != nullptr ? *context.messages : Services())
-                .ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
+            ShowConceptionRangeError(context, record);
         } else if (n > -kFutureConceptionDays && n <= kHistogramDays) {
             ++context.DailyConceptions[static_cast<int>(n)];
         }
@@ -101,40 +107,143 @@ void AddCounts(std::int16_t& count, int added) {
     count = CheckedInt16(static_cast<std::int64_t>(count) + added);
 }
 
+// What a lactation adds to each 12-month period that holds its calving.
+struct PeriodCounts {
+    bool culledEarly = false;
+    bool culledInYear = false;
+    bool recalved = false;
+    bool mated = false;
+    bool tested = false;
+    int tests = 0;
+    int early = 0;
+};
+
+PeriodCounts CountsOf(const CowRecord& record) {
+    const std::int64_t calved = record.Calved;
+    PeriodCounts counts;
+    counts.culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
+    counts.culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
+    counts.recalved = record.NextCalve != 0;
+    const Date firstService = record.Services[0].Date;
+    counts.mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
+    const Date firstTest = record.PregTests[0].Date;
+    counts.tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
+    for (const PregTestRecord& test : record.PregTests) {
+        if (test.Date == 0) continue;
+        ++counts.tests;
+        if (test.Weeks <= kEarlyTestWeeks) ++counts.early;
+    }
+    return counts;
+}
+
+bool WithinPeriods(const AnalysisContext& context, Date calved) {
+    return calved <= context.Period(0).end && calved >= context.Period(kPeriodCount - 1).start;
+}
+
 // The lactation in every 12-month period that holds its calving. Periods run back a month
 // at a time, so those holding a calving are a run of at most twelve: the walk stops at the
 // first period that ends before the calving.
 void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
     const std::int64_t calved = record.Calved;
-    if (calved > context.Period(0).end || calved < context.Period(kPeriodCount - 1).start) return;
-    const bool culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
-    const bool culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
-    const bool recalved = record.NextCalve != 0;
-    const Date firstService = record.Services[0].Date;
-    const bool mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
-    const Date firstTest = record.PregTests[0].Date;
-    const bool tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
-    int tests = 0;
-    int early = 0;
-    for (const PregTestRecord& test : record.PregTests) {
-        if (test.Date == 0) continue;
-        ++tests;
-        if (test.Weeks <= kEarlyTestWeeks) ++early;
-    }
+    if (!WithinPeriods(context, record.Calved)) return;
+    const PeriodCounts counts = CountsOf(record);
     for (int r = 0; r < kPeriodCount; ++r) {
         PeriodSummary& period = context.Period(r);
         if (calved > period.end) break;
         if (calved < period.start) continue;
         AddCount(period.Calved);
-        if (culledEarly) AddCount(period.Culled);
-        if (culledInYear) AddCount(period.Cul365);
-        if (recalved) AddCount(period.ReCalv);
-        if (mated) AddCount(period.Mated);
-        if (tested) AddCount(period.Tested);
-        if (tests != 0) AddCounts(period.TotPD, tests);
-        if (early != 0) AddCounts(period.Early, early);
+        if (counts.culledEarly) AddCount(period.Culled);
+        if (counts.culledInYear) AddCount(period.Cul365);
+        if (counts.recalved) AddCount(period.ReCalv);
+        if (counts.mated) AddCount(period.Mated);
+        if (counts.tested) AddCount(period.Tested);
+        if (counts.tests != 0) AddCounts(period.TotPD, counts.tests);
+        if (counts.early != 0) AddCounts(period.Early, counts.early);
     }
 }
+
+// The same counts taken once per lactation into the month of its calving: the periods are
+// whole months, period r the twelve from month 36 - r of the 48 that end with the analysis
+// date's month, so each period is the sum of its months. Only for a herd whose counts cannot
+// pass 16 bits in any period (every count at most the lactations, the tests at most six
+// each): there the order of adding cannot meet a range error that the walk by periods would.
+class MonthlyPeriodCounts {
+public:
+    static constexpr int kMonths = kPeriodCount + 11;
+
+    static bool Fits(const HerdList& herd) {
+        return static_cast<std::int64_t>(herd.Count()) * kPregTestSlots <= 32767;
+    }
+
+    // False when the periods' bounds are not one run of months (then the walk by periods counts).
+    bool TakeMonths(const AnalysisContext& context) {
+        for (int r = 0; r < kPeriodCount; ++r) firsts_[static_cast<std::size_t>(kPeriodCount - 1 - r)] = context.Period(r).start;
+        for (int r = 0; r <= 12; ++r) {
+            const Date next = context.Period(r).end + 1;
+            Date& first = firsts_[static_cast<std::size_t>(kMonths - r)];
+            if (r == 12 && first != next) return false;
+            first = next;
+        }
+        for (int k = 0; k < kMonths; ++k) {
+            const Date from = firsts_[static_cast<std::size_t>(k)];
+            const Date to = firsts_[static_cast<std::size_t>(k) + 1];
+            if (to <= from || to - from > kLongestMonth) return false;
+        }
+        return true;
+    }
+
+    void Add(const AnalysisContext& context, const CowRecord& record) {
+        if (!WithinPeriods(context, record.Calved)) return;
+        const Date calved = record.Calved;
+        // No month is longer than 31 days, so this month is never past the calving's.
+        auto k = static_cast<std::size_t>((calved - firsts_[0]) / kLongestMonth);
+        while (firsts_[k + 1] <= calved) ++k;
+        const PeriodCounts counts = CountsOf(record);
+        Month& month = months_[k];
+        ++month.Calved;
+        month.Culled += counts.culledEarly;
+        month.Cul365 += counts.culledInYear;
+        month.ReCalv += counts.recalved;
+        month.Mated += counts.mated;
+        month.Tested += counts.tested;
+        month.TotPD += counts.tests;
+        month.Early += counts.early;
+    }
+
+    void Into(AnalysisContext& context) const {
+        for (int r = 0; r < kPeriodCount; ++r) {
+            Month sum;
+            for (int k = kPeriodCount - 1 - r; k < kMonths - r; ++k) {
+                const Month& month = months_[static_cast<std::size_t>(k)];
+                sum.Calved += month.Calved;
+                sum.Culled += month.Culled;
+                sum.Cul365 += month.Cul365;
+                sum.ReCalv += month.ReCalv;
+                sum.Mated += month.Mated;
+                sum.Tested += month.Tested;
+                sum.TotPD += month.TotPD;
+                sum.Early += month.Early;
+            }
+            PeriodSummary& period = context.Period(r);
+            period.Calved = static_cast<std::int16_t>(sum.Calved);
+            period.Culled = static_cast<std::int16_t>(sum.Culled);
+            period.Cul365 = static_cast<std::int16_t>(sum.Cul365);
+            period.ReCalv = static_cast<std::int16_t>(sum.ReCalv);
+            period.Mated = static_cast<std::int16_t>(sum.Mated);
+            period.Tested = static_cast<std::int16_t>(sum.Tested);
+            period.TotPD = static_cast<std::int16_t>(sum.TotPD);
+            period.Early = static_cast<std::int16_t>(sum.Early);
+        }
+    }
+
+private:
+    static constexpr int kLongestMonth = 31;
+    struct Month {
+        std::int32_t Calved = 0, Culled = 0, Cul365 = 0, ReCalv = 0, Mated = 0, Tested = 0, TotPD = 0, Early = 0;
+    };
+    std::array<Date, kMonths + 1> firsts_{};  // first day of each month, and the day after the last
+    std::array<Month, kMonths> months_{};
+};
 
 void TraceSummaries(AnalysisContext& context) {
     TraceWriter& trace = context.trace;
@@ -240,6 +349,8 @@ void ResetDriverState(AnalysisContext& context) {
 std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
     std::vector<std::string> unplaced;
     HerdList& herd = context.herd;
+    MonthlyPeriodCounts monthly;
+    const bool byMonth = MonthlyPeriodCounts::Fits(herd) && monthly.TakeMonths(context);
     for (int index = 1; index <= herd.Count(); ++index) {
         CowRecord& record = herd.RecordAt(index);
         CullTrim(record);
@@ -252,9 +363,14 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
         CountServicesAndDeriveDates(context, record, placeable);
         if (placeable) {
             CountConception(context, record);
-            CountInPeriods(context, record);
+            if (byMonth) {
+                monthly.Add(context, record);
+            } else {
+                CountInPeriods(context, record);
+            }
         }
     }
+    if (byMonth) monthly.Into(context);
     return unplaced;
 }
 
@@ -387,11 +503,12 @@ void AnalyseHerd(AnalysisContext& context, const std::string& herdNumber, const 
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
                  const std::string& workingFolder, const SummaryWriter& writeSummary,
-                 UserServices& services, CowLists* cowLists) {
+                 UserServices& services, CowLists* cowLists, ReportExtent extent) {
     if (analysisDate == 0) throw OvistaError(kZeroAnalysisDateMessage);
     auto context = std::make_unique<AnalysisContext>(herd, report, analysisDate, writeSummary);
     context->messages = &services;
     context->cowLists = cowLists;
+    context->extent = extent;
     AnalyseHerd(*context, herdNumber, owner, address, workingFolder);
 }
 

@@ -29,11 +29,12 @@ inline constexpr const char* kZeroAnalysisDateMessage = "Analysis date must not 
 // them with the summary row); it stays not made when no summary row is reached.
 // OvistaError(kZeroAnalysisDateMessage) for an analysis date of 0, before anything is
 // touched; RangeError when a day count or count does not fit its 16 bits. Its messages go to
-// services.
+// services. extent: how much of the report is filled; the summary row is the same either way.
 void AnalyseHerd(const std::string& herdNumber, Date analysisDate, const std::string& owner,
                  const std::string& address, HerdList& herd, HerdReport& report,
                  const std::string& workingFolder, const SummaryWriter& writeSummary,
-                 UserServices& services = Services(), CowLists* cowLists = nullptr);
+                 UserServices& services = Services(), CowLists* cowLists = nullptr,
+                 ReportExtent extent = ReportExtent::Whole);
 
 // The same on a context the caller holds (its herd, report, analysis date and summary
 // writer), so that its histograms and period summaries can be looked at afterwards.

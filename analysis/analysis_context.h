@@ -171,6 +171,11 @@ struct AnalysisCounters {
 
 struct CowLists;
 
+// How much of the report an analysis fills: all of it, or what the summary row and a season
+// column of the trend page carry (an earlier season): the records cross check, which page 2
+// alone shows, stays as cleared.
+enum class ReportExtent { Whole, SummaryRow };
+
 // Writes the herd's summary row and conception line; it may set fields of the record
 // (the report date). The run control supplies it, so the analysis knows no output files.
 using SummaryWriter = std::function<void(HerdReport&)>;
@@ -190,6 +195,7 @@ struct AnalysisContext {
     // When set, receives the herd's cow lists just before the summary row is written (so a
     // writer can put them out with it); left not made when the analysis stops before that.
     CowLists* cowLists = nullptr;
+    ReportExtent extent = ReportExtent::Whole;
     TraceWriter trace;
 
     // ---- driver: histograms by n, the days before the analysis date (date = AnalysisDate - n)
@@ -244,14 +250,28 @@ struct AnalysisContext {
     std::int32_t GroupCount = 0;
 
     // ---- life tables: the nine work areas, held only while the herd is analysed ----
+    // The tables made so far, in the order of Table's places: a table is made (zeroed) when
+    // first asked for. Tables given back are zeroed again and kept for the thread's next
+    // analysis (a batch analyses herd after herd), so that they are neither made nor zeroed
+    // whole per analysis.
     std::vector<LifeTable> WorkAreas;
     // Takes nine zeroed tables (again zeroed when already held).
     void TakeWorkAreas();
-    // Gives the tables' memory back.
+    // Gives the tables back, zeroed, for the thread's next analysis.
     void ReleaseWorkAreas();
     // One of the nine tables; std::out_of_range when the work areas are not held.
     LifeTable& Table(LifeTableSet set, Estimate estimate);
     const LifeTable& Table(LifeTableSet set, Estimate estimate) const;
+    // The same for a pass that writes rows 1..rows of the table and no others: only those are
+    // zeroed again when it is given back.
+    LifeTable& TableUpTo(LifeTableSet set, Estimate estimate, int rows);
+
+private:
+    bool workAreasHeld_ = false;
+    // Per place: the rows from 1 that may no longer be zero.
+    std::array<int, kLifeTableCount> rowsWritten_{};
+
+public:
 
     // The period summary r (0..36); RangeError outside.
     PeriodSummary& Period(int r) { return PeriodSummaries[r]; }

@@ -359,6 +359,18 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
     }
 }
 
+// Whether a count of the records cross check could pass 16 bits. Each counts events of one
+// kind: at most a calving, a culling and six tests a lactation, and the herd's AI services.
+bool CrossCheckMayOverflow(const HerdList& herd) {
+    constexpr std::int64_t kMost = 32767;
+    const std::int64_t lactations = herd.Count();
+    if (lactations * kServiceSlots <= kMost) return false;
+    if (lactations * kPregTestSlots > kMost) return true;
+    std::int64_t services = 0;
+    for (int i = 1; i <= herd.Count(); ++i) services += ServiceSlotsInUse(herd.RecordAt(i));
+    return services > kMost;
+}
+
 void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
     HerdReport& report = context.report;
     const PeriodSummary& latest = context.Period(0);
@@ -522,7 +534,11 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
     report.CrossCheckStart = yearStart;
 
     RankTechnicians(report);
-    FillRecordsCrossCheck(context, yearEnd);
+    // An earlier season leaves it out, unless counting it could raise the range error that
+    // fails the herd's analysis.
+    if (context.extent == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
+        FillRecordsCrossCheck(context, yearEnd);
+    }
 
     if (context.cowLists != nullptr) *context.cowLists = MakeCowLists(context);
     if (context.writeSummary) context.writeSummary(report);

@@ -261,7 +261,19 @@ struct TableSet {
     LifeTable& pessimistic;
 };
 
-TableSet TablesOf(AnalysisContext& context, LifeTableSet set) {
+// The set for a build that writes its rows 1..rows.
+TableSet TablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
+    return {context.TableUpTo(set, Estimate::Central, rows), context.TableUpTo(set, Estimate::Optimistic, rows),
+            context.TableUpTo(set, Estimate::Pessimistic, rows)};
+}
+
+struct BuiltSet {
+    const LifeTable& central;
+    const LifeTable& optimistic;
+    const LifeTable& pessimistic;
+};
+
+BuiltSet BuiltTablesOf(const AnalysisContext& context, LifeTableSet set) {
     return {context.Table(set, Estimate::Central), context.Table(set, Estimate::Optimistic),
             context.Table(set, Estimate::Pessimistic)};
 }
@@ -328,10 +340,11 @@ void CompleteAndTrace(AnalysisContext& context, TableSet& tables, int rows, cons
     }
 }
 
-void ClearTables(TableSet& tables) {
-    tables.central.Clear();
-    tables.optimistic.Clear();
-    tables.pessimistic.Clear();
+// Zeroes the rows a set's build writes and reads (1..rows); no pass writes the rows after them.
+void ClearTables(TableSet& tables, int rows) {
+    for (LifeTable* table : {&tables.central, &tables.optimistic, &tables.pessimistic}) {
+        for (int d = 1; d <= rows; ++d) (*table)[d] = LifeTableRow{};
+    }
 }
 
 // A not-in-calf rate: the share not in calf by day d, as a whole percentage.
@@ -390,10 +403,10 @@ void ComputeLifeTable(LifeTable& table, int rows) {
 }
 
 void BuildConceptionTables(AnalysisContext& context) {
-    TableSet main = TablesOf(context, LifeTableSet::Main);
-    TableSet year = TablesOf(context, LifeTableSet::Year200);
-    ClearTables(main);
-    ClearTables(year);
+    TableSet main = TablesOf(context, LifeTableSet::Main, kLifeTableDays);
+    TableSet year = TablesOf(context, LifeTableSet::Year200, kLifeTableDays);
+    ClearTables(main, kLifeTableDays);
+    ClearTables(year, kLifeTableDays);
 
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
     const Date calvingStop = context.report.CalvingStop;
@@ -424,8 +437,8 @@ void BuildConceptionTables(AnalysisContext& context) {
     CompleteAndTrace(context, year, kLifeTableDays, "Conception probabilities for yr 200 day NICR");
 
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;
-    TableSet previous = TablesOf(context, LifeTableSet::Previous);
-    ClearTables(previous);
+    TableSet previous = TablesOf(context, LifeTableSet::Previous, kLifeTableRows);
+    ClearTables(previous, kLifeTableRows);
     for (int i = 1; i <= herd.Count(); ++i) {
         const CowRecord& cow = herd.RecordAt(i);
         if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) continue;
@@ -468,8 +481,8 @@ void ReadTableRates(AnalysisContext& context, const LifeTable& central, const Li
 }
 
 void ReadTableRates(AnalysisContext& context) {
-    const TableSet main = TablesOf(context, LifeTableSet::Main);
-    const TableSet year = TablesOf(context, LifeTableSet::Year200);
+    const BuiltSet main = BuiltTablesOf(context, LifeTableSet::Main);
+    const BuiltSet year = BuiltTablesOf(context, LifeTableSet::Year200);
     ReadTableRates(context, main.central, main.optimistic, main.pessimistic, year.central, year.optimistic,
                    year.pessimistic);
 }
@@ -488,7 +501,7 @@ void ReadSplitNICR(AnalysisContext& context, const LifeTable& central, const Lif
 }
 
 void ReadSplitNICR(AnalysisContext& context) {
-    const TableSet previous = TablesOf(context, LifeTableSet::Previous);
+    const BuiltSet previous = BuiltTablesOf(context, LifeTableSet::Previous);
     ReadSplitNICR(context, previous.central, previous.optimistic, previous.pessimistic);
 }
 

@@ -204,11 +204,11 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
             };
             if (herdFile.empty()) {
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer, *scope.messages, lists);
+                              files.TraceFolder(), writer, *scope.messages, lists, ReportExtent::Whole);
             } else {
                 MessagesNamingFile naming(*scope.messages, herdFile);
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer, naming, lists);
+                              files.TraceFolder(), writer, naming, lists, ReportExtent::Whole);
             }
             summaryText = summaryLines.str();
             conceptionText = conceptionLines.str();
@@ -464,9 +464,9 @@ RunSteps StandardRunSteps() {
     steps.analyse = [](const std::string& herdNumber, Date analysisDate, const std::string& owner,
                        const std::string& address, HerdList& herd, HerdReport& report,
                        const std::string& workingFolder, const SummaryWriter& writeSummary,
-                       UserServices& services, CowLists* cowLists) {
+                       UserServices& services, CowLists* cowLists, ReportExtent extent) {
         AnalyseHerd(herdNumber, analysisDate, owner, address, herd, report, workingFolder,
-                    writeSummary, services, cowLists);
+                    writeSummary, services, cowLists, extent);
     };
     steps.mayGiveRow = MayFindSufficientPeriod;
     return steps;

@@ -115,7 +115,7 @@ struct RunSteps {
                        const std::string& owner, const std::string& address, HerdList& herd,
                        HerdReport& report, const std::string& workingFolder,
                        const SummaryWriter& writeSummary, UserServices& services,
-                       CowLists* cowLists)>
+                       CowLists* cowLists, ReportExtent extent)>
         analyse;  // cowLists: nullptr, or filled with the herd's lists before writeSummary
     // False when analyse, as of analysisDate, is bound to give no summary row, told from the
     // herd's calving dates alone: such an earlier season (TRENDS) is not analysed. Empty: every

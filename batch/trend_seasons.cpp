@@ -98,7 +98,8 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                 row.clear();
                 // The row alone: the conception lines and cow lists are of the current season only.
                 const SummaryWriter writer = [&row](HerdReport& analysed) { row = SummaryRowLine(analysed); };
-                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr);
+                steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr,
+                              ReportExtent::SummaryRow);
             };
             loaded.RestoreInto(herd);
             if (loaded.HoldsMistypedYears(date)) {

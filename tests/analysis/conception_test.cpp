@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,31 @@ TEST(LifeTable, RowCountOutsideTheTableIsARangeError) {
     EXPECT_THROW(ComputeLifeTable(table, 0), RangeError);
     EXPECT_THROW(ComputeLifeTable(table, kLifeTableRows + 1), RangeError);
     EXPECT_NO_THROW(ComputeLifeTable(table, kLifeTableRows));
+}
+
+// The tables an analysis gave back come to the next one zeroed, whichever way they were
+// written: whole (Table) or up to a row (TableUpTo).
+TEST(LifeTable, TheNextAnalysisTakesTheWorkAreasZeroed) {
+    HerdList herd;
+    HerdReport report;
+    {
+        AnalysisContext first(herd, report, 1);
+        first.TakeWorkAreas();
+        first.Table(LifeTableSet::Previous, Estimate::Pessimistic)[kLifeTableRows].Preg = 7;
+        first.TableUpTo(LifeTableSet::Main, Estimate::Central, kLifeTableDays)[kLifeTableDays].CPreg = 0.5;
+        first.TableUpTo(LifeTableSet::Year200, Estimate::Optimistic, kLifeTableDays)[1].Start = 3;
+        first.ReleaseWorkAreas();
+        EXPECT_TRUE(first.WorkAreas.empty());
+    }
+    AnalysisContext next(herd, report, 1);
+    next.TakeWorkAreas();
+    for (const LifeTableSet set : {LifeTableSet::Main, LifeTableSet::Year200, LifeTableSet::Previous}) {
+        for (const Estimate estimate : {Estimate::Central, Estimate::Optimistic, Estimate::Pessimistic}) {
+            EXPECT_TRUE(next.Table(set, estimate) == LifeTable{}) << static_cast<int>(set) << static_cast<int>(estimate);
+        }
+    }
+    next.ReleaseWorkAreas();
+    EXPECT_THROW(next.Table(LifeTableSet::Main, Estimate::Central), std::out_of_range);
 }
 
 // ---- ComputeConceptionTimes and BuildConceptionTables -----------------------------------

@@ -372,7 +372,7 @@ TEST(HostileBatchMessages, ABadRowIsReportedWithItsFileAndLine) {
     RunSteps steps = StandardRunSteps();
     steps.analyse = [](const std::string&, Date, const std::string&, const std::string&,
                        HerdList& herd, HerdReport& report, const std::string&,
-                       const SummaryWriter&, UserServices& messages, CowLists*) {
+                       const SummaryWriter&, UserServices& messages, CowLists*, ReportExtent) {
         messages.ShowInfo("analysed " + std::to_string(herd.Count()));
         report.Error = 2;
     };

@@ -156,7 +156,7 @@ TEST_F(MistypedYearRuns, OnlyARangeErrorOfAHerdWithAMistypedYearIsTriedAgain) {
     std::string raise;
     steps_.analyse = [&](const std::string&, Date, const std::string&, const std::string&, HerdList& herd,
                          HerdReport& report, const std::string&, const SummaryWriter& writeSummary,
-                         UserServices&, CowLists*) {
+                         UserServices&, CowLists*, ReportExtent) {
         lactations.push_back(herd.Count());
         ClearHerdReport(report);
         writeSummary(report);  // a failure after the row was handed over leaves no row

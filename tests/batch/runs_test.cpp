@@ -57,7 +57,7 @@ protected:
         steps_.analyse = [this](const std::string& herdNumber, Date analysisDate,
                                 const std::string& owner, const std::string& address,
                                 HerdList& herd, HerdReport& report, const std::string&,
-                                const SummaryWriter& writeSummary, UserServices&, CowLists*) {
+                                const SummaryWriter& writeSummary, UserServices&, CowLists*, ReportExtent) {
             calls_.push_back({herdNumber, analysisDate, owner, address, herd.Count()});
             const FakeOutcome outcome = outcomes_[herdNumber];
             ClearHerdReport(report);
@@ -292,11 +292,11 @@ TEST_F(Runs, AHerdWhoseAnalysisFailsIsLoggedWithoutRowAndTheBatchGoesOn) {
     steps.analyse = [fake](const std::string& herdNumber, Date date, const std::string& owner,
                            const std::string& address, HerdList& herd, HerdReport& report,
                            const std::string& folder, const SummaryWriter& writer, UserServices& services,
-                           CowLists* lists) {
+                           CowLists* lists, ReportExtent extent) {
         // The refusal of a zero date is the real analysis's.
         if (date == 0) StandardRunSteps().analyse(herdNumber, date, owner, address, herd,
-                                                  report, folder, writer, services, lists);
-        fake(herdNumber, date, owner, address, herd, report, folder, writer, services, lists);
+                                                  report, folder, writer, services, lists, extent);
+        fake(herdNumber, date, owner, address, herd, report, folder, writer, services, lists, extent);
     };
 
     EXPECT_TRUE(RunBatch(testing::Job(steps, folder_.string()), batch.string()));
@@ -338,7 +338,7 @@ TEST_F(Runs, AWorkerThatEndsBeforeWritingAHerdsTracesLosesNone) {
                                                 const std::string& owner, const std::string& address,
                                                 HerdList& herd, HerdReport& report, const std::string& traces,
                                                 const SummaryWriter& writeSummary, UserServices& services,
-                                                CowLists* cowLists) {
+                                                CowLists* cowLists, ReportExtent extent) {
         for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
             OutputFile file;
             file.OpenForAppending(traces + name);
@@ -346,7 +346,8 @@ TEST_F(Runs, AWorkerThatEndsBeforeWritingAHerdsTracesLosesNone) {
         }
         // The first herd is still running when the second one's worker ends.
         if (herdNumber == "H0") std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        analyse(herdNumber, analysisDate, owner, address, herd, report, traces, writeSummary, services, cowLists);
+        analyse(herdNumber, analysisDate, owner, address, herd, report, traces, writeSummary, services, cowLists,
+                extent);
     };
     const std::string a = Path("a.csv");
     // H0 and H2 go to one worker, H1 and H3 to the other, which ends on H3.

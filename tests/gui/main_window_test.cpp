@@ -68,7 +68,7 @@ protected:
         setup_.steps.analyse = [this](const std::string& herdNumber, Date analysisDate,
                                       const std::string& owner, const std::string& address,
                                       HerdList&, HerdReport& report, const std::string&,
-                                      const SummaryWriter&, UserServices&, CowLists*) {
+                                      const SummaryWriter&, UserServices&, CowLists*, ReportExtent) {
             calls_.push_back({herdNumber, analysisDate, owner, address});
             ClearHerdReport(report);
             report.AnalysisCalvingPattern = 1;  // seasonal: a report to print
