@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -95,16 +97,16 @@ private:
     std::optional<OutputFileError> failure_;
 };
 
-void ReplayMessages(const std::string& recorded, UserServices& services) {
+void ReplayMessages(std::string_view recorded, UserServices& services) {
     std::size_t at = 0;
     while (at < recorded.size()) {
         const char kind = recorded[at++];
         const std::size_t newline = recorded.find('\n', at);
         if (newline == std::string::npos) return;
-        const std::size_t length = std::strtoull(recorded.c_str() + at, nullptr, 10);
+        const std::size_t length = std::strtoull(recorded.data() + at, nullptr, 10);
         at = newline + 1;
         if (length > recorded.size() - at) return;  // cut short by a crash
-        const std::string text = recorded.substr(at, length);
+        const std::string text(recorded.substr(at, length));
         at += length;
         if (kind == 'S') {
             services.ShowStatus(text);
@@ -115,13 +117,13 @@ void ReplayMessages(const std::string& recorded, UserServices& services) {
 }
 
 // Lines of a CR LF file, without their ends.
-std::vector<std::string> CrLfLines(const std::string& text) {
+std::vector<std::string> CrLfLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t at = 0;
     while (at < text.size()) {
         std::size_t end = text.find("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(at, end - at));
+        if (end == std::string_view::npos) end = text.size();
+        lines.emplace_back(text.substr(at, end - at));
         at = end + 2;
     }
     return lines;
@@ -179,7 +181,6 @@ struct Herd {
     long long number = 0;
     std::string line;    // the batch line
     std::string path;    // batch field 1, for the log line of a crashed worker
-    fs::path folder;     // the herd's private folder
     bool sent = false;   // handed to a worker
     bool done = false;
     WorkerResult result = WorkerResult::Done;
@@ -236,12 +237,53 @@ std::string OneLine(std::string text) {
 
 struct Worker {
     pid_t pid = -1;
-    int socket = -1;            // commands out, "done" lines in
+    int socket = -1;            // "done" lines in; commands out when it has no trace writer
     std::deque<long long> queue;  // herds handed to it, the one it works on first
     std::string received;       // an incomplete "done" line
-    int traceSocket = -1;       // to its trace writer: herds whose traces to write, and its answers
+    // To its trace writer: commands, which it hands on, and herds whose traces to write;
+    // its answers back.
+    int traceSocket = -1;
     std::string traceReceived;  // an incomplete answer of the trace writer
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
+    // What waits to be sent, commands before requests for traces: sent in one piece when
+    // the batch process has done what it can for now.
+    std::string commands;
+    std::string traceRequests;
+};
+
+// The commands a worker's trace writer hands on to the worker's main thread.
+class Inbox {
+public:
+    void Put(std::string command) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            commands_.push_back(std::move(command));
+        }
+        ready_.notify_one();
+    }
+    // No more commands: the batch process ended them or is gone.
+    void Close() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_one();
+    }
+    // The next command; false once there are no more.
+    bool Take(std::string& command) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return closed_ || !commands_.empty(); });
+        if (commands_.empty()) return false;
+        command = std::move(commands_.front());
+        commands_.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::string> commands_;
+    bool closed_ = false;
 };
 
 // Sends all of text; false when the worker is gone.
@@ -255,7 +297,10 @@ bool SendAll(int socket, std::string_view text) {
     return true;
 }
 
-// Reads one line (without its line feed) from a socket; false at its end.
+// Reads one line (without its line feed) from a socket; false at its end. A worker waits in
+// poll, not in a blocking recv: a socket wakes a reader blocked in recv also each time the
+// other side reads what this side sent, so every answer the batch process reads would wake
+// the worker for nothing, at the batch process's cost as well.
 bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
     for (;;) {
         const std::size_t newline = buffer.find('\n');
@@ -265,7 +310,12 @@ bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
             return true;
         }
         char chunk[4096];
-        const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
+        const ssize_t got = ::recv(socket, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd polled{socket, POLLIN, 0};
+            if (::poll(&polled, 1, -1) < 0 && errno != EINTR) return false;
+            continue;
+        }
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         buffer.append(chunk, static_cast<std::size_t>(got));
@@ -339,10 +389,10 @@ public:
         herd.number = next_++;
         herd.line = line;
         herd.path = path;
-        herd.folder = root_ / std::to_string(herd.number);  // made by the worker
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
+        SendPending();
     }
 
     void Finish() {
@@ -368,11 +418,39 @@ private:
             if (worker == nullptr) return;
             herd.sent = true;
             worker->queue.push_back(herd.number);
-            if (!SendAll(worker->socket, std::to_string(herd.number) + " " + herd.line + "\n")) {
-                Lost(*worker);  // its end is noticed as a crash of the herd it was on
-                return;         // the workers changed; the next call goes on
-            }
+            std::string& commands = worker->commands;
+            commands += std::to_string(herd.number);
+            commands += ' ';
+            commands += herd.line;
+            commands += '\n';
         }
+    }
+
+    // Sends each worker what waits for it, in one piece. False when a worker turned out to be
+    // gone: its end is then taken as a crash of the herd it was on, and the herds queued
+    // behind it wait to be handed out again.
+    bool SendPending() {
+        bool allThere = true;
+        for (std::size_t i = 0; i < workers_.size();) {
+            Worker& worker = workers_[i];
+            if (worker.commands.empty() && worker.traceRequests.empty()) {
+                ++i;
+                continue;
+            }
+            outgoing_.swap(worker.commands);
+            outgoing_ += worker.traceRequests;
+            worker.commands.clear();
+            worker.traceRequests.clear();
+            const bool sent = SendAll(worker.writesTraces ? worker.traceSocket : worker.socket, outgoing_);
+            outgoing_.clear();
+            if (sent) {
+                ++i;
+                continue;
+            }
+            Lost(worker);  // taken out of workers_: i is the next one
+            allThere = false;
+        }
+        return allThere;
     }
 
     // An idle worker, else a new one while there are fewer than jobs, else the one with the
@@ -388,6 +466,15 @@ private:
         }
         if (workers_.size() < static_cast<std::size_t>(jobs_)) return &Spawn();
         return best;
+    }
+
+    // A worker could take a herd now: fewer workers than jobs, or one with room in its queue.
+    bool WorkerWantsHerds() const {
+        if (workers_.size() < static_cast<std::size_t>(jobs_)) return true;
+        for (const Worker& worker : workers_) {
+            if (worker.queue.size() < kQueuedPerWorker) return true;
+        }
+        return false;
     }
 
     Worker& Spawn() {
@@ -444,13 +531,16 @@ private:
         ::signal(SIGINT, SIG_IGN);
         ::signal(SIGTERM, SIG_DFL);
         // Writing a finished herd's traces while the next herd is analysed: the batch process
-        // waits for them to take the herd over.
-        if (!tracePaths_[0].empty() && !tracePaths_[1].empty()) {
-            std::thread([this, traceSocket] { WriteTraces(traceSocket); }).detach();
+        // waits for them to take the herd over. The trace writer takes the commands as well,
+        // so that the batch process sends a worker one piece where it would send two.
+        const bool writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
+        Inbox inbox;  // lives until _exit
+        if (writesTraces) {
+            std::thread([this, traceSocket, &inbox] { WriteTraces(traceSocket, inbox); }).detach();
         }
         std::string buffer;
         std::string command;
-        while (ReceiveLine(socket, buffer, command)) {
+        while (writesTraces ? inbox.Take(command) : ReceiveLine(socket, buffer, command)) {
             const std::size_t space = command.find(' ');
             const std::string number = command.substr(0, space);
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
@@ -553,19 +643,23 @@ private:
         return answer;
     }
 
-    // The worker's trace writer: for each "<number> <trace length> <detail length>" the batch
-    // process sends, appends herd number's traces to the trace files, whose lengths those are
-    // (the herds before it are in them, no later one), and answers "<number> 0", or
+    // The worker's trace writer: for each "T <number> <trace length> <detail length>" the
+    // batch process sends, appends herd number's traces to the trace files, whose lengths
+    // those are (the herds before it are in them, no later one), and answers "<number> 0", or
     // "<number> <error number> <file>\t<reason>" with the files cut back to those lengths.
     // The herd's trace files are removed only after the answer: a worker that ends before it
-    // leaves them for the batch process.
-    void WriteTraces(int socket) {
+    // leaves them for the batch process. Other lines are commands for the main thread.
+    void WriteTraces(int socket, Inbox& inbox) {
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
         while (ReceiveLine(socket, buffer, command)) {
+            if (command.empty() || command[0] != 'T') {
+                inbox.Put(std::move(command));
+                continue;
+            }
             char* end = nullptr;
-            const long long number = std::strtoll(command.c_str(), &end, 10);
+            const long long number = std::strtoll(command.c_str() + 1, &end, 10);
             const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
             const fs::path folder = root_ / std::to_string(number);
             std::string answer = std::to_string(number);
@@ -582,12 +676,16 @@ private:
                 answer += " " + std::to_string(e.Error() == 0 ? EIO : e.Error()) + " " + OneLine(e.Path()) +
                           "\t" + OneLine(e.Reason()) + "\n";
             }
-            if (!SendAll(socket, answer)) return;
+            if (!SendAll(socket, answer)) break;
             ::unlink((folder / kTraceFileName).c_str());
             ::unlink((folder / kDetailTraceFileName).c_str());
             ::rmdir(folder.c_str());  // fails while it holds the PDF, which the batch process moves
         }
+        inbox.Close();
     }
+
+    // The herd's private folder, made by its worker.
+    fs::path FolderOf(long long number) const { return root_ / std::to_string(number); }
 
     // Where herd number's PDF waits for the batch process.
     fs::path PdfFolderOf(const std::string& number) const {
@@ -614,10 +712,17 @@ private:
     // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
     // workers are then ended by the destructor, also one deep in a big herd).
     void WaitForWorkers() {
-        std::vector<pollfd> polled;
+        if (!SendPending()) return;  // the workers changed: the caller hands out herds again
+        std::vector<pollfd>& polled = polled_;
+        polled.clear();
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
         if (polled.empty()) throw OvistaError("Lost the worker processes");
-        for (const Worker& worker : workers_) polled.push_back({worker.traceSocket, POLLIN, 0});
+        // While every worker holds as many herds as it may, a trace writer's answer does not
+        // wake the batch process: it is read when the next herd's answer comes, a wake-up a
+        // herd fewer. A worker with room may be waiting for the herd at the head to be taken
+        // over, so then the answer wakes it.
+        const bool traceAnswersWake = WorkerWantsHerds();
+        for (const Worker& worker : workers_) polled.push_back({traceAnswersWake ? worker.traceSocket : -1, POLLIN, 0});
         // Woken now and then: a signal that comes just before the wait does not interrupt it.
         constexpr int kLookForStopMs = 200;
         for (;;) {
@@ -629,10 +734,11 @@ private:
             if (StopSignal() != 0) return;
         }
         // The trace writers' answers first: a worker that ended is then taken out below.
+        const pid_t asked = !herds_.empty() && herds_.front().traceAsked ? herds_.front().traceWriter : 0;
         const std::size_t count = workers_.size();
         for (std::size_t i = 0; i < count; ++i) {
-            if (polled[count + i].revents == 0) continue;
             Worker& worker = workers_[i];
+            if (polled[count + i].revents == 0 && (traceAnswersWake || worker.pid != asked)) continue;
             // Its end is noticed on its other socket.
             const ssize_t got = ::recv(worker.traceSocket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
             if (got > 0) {
@@ -835,12 +941,12 @@ private:
             // traces, which its trace writer clears.
             if (!herd.delivered || herd.tracesInFolder) {
                 std::error_code ignored;
-                fs::remove_all(herd.folder, ignored);
+                fs::remove_all(FolderOf(herd.number), ignored);
                 if (pdfsInOrder_) fs::remove_all(PdfFolderOf(std::to_string(herd.number)), ignored);
             } else if (herd.pdfClaimed && pdfsInOrder_) {
                 // Empty once its PDF has gone to its place.
                 ::rmdir(PdfFolderOf(std::to_string(herd.number)).c_str());
-                if (pdfRoot_ == root_) ::rmdir(herd.folder.c_str());
+                if (pdfRoot_ == root_) ::rmdir(FolderOf(herd.number).c_str());
             }
             if (sinks_.herdDone) sinks_.herdDone();
         }
@@ -861,13 +967,18 @@ private:
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
             // A worker that is gone is noticed as such; the herd's traces are then appended here.
-            SendAll(worker.traceSocket, std::to_string(herd.number) + " " + std::to_string(herd.traceAt[0]) + " " +
-                                            std::to_string(herd.traceAt[1]) + "\n");
+            std::string& requests = worker.traceRequests;
+            requests += "T";
+            requests += std::to_string(herd.number);
+            requests += ' ';
+            requests += std::to_string(herd.traceAt[0]);
+            requests += ' ';
+            requests += std::to_string(herd.traceAt[1]);
+            requests += '\n';
         }
     }
 
     void TakeOver(const Herd& herd) {
-        const fs::path& from = herd.folder;
         if (!herd.unwritten.empty()) {
             // The workers' folder is full or failing: the herd is not in the files, and no
             // later herd would be. The log says why when it still can.
@@ -887,10 +998,10 @@ private:
             }
         } else {
             // A worker that ended without answering left what it had written in the folder.
-            ReadOutputs(from, read, pdfClaimed);
+            ReadOutputs(FolderOf(herd.number), read, pdfClaimed);
             for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = read[i];
         }
-        ReplayMessages(std::string(outputs[kMessages]), services_);
+        ReplayMessages(outputs[kMessages], services_);
         std::cout << outputs[kStdout] << std::flush;
         std::cerr << outputs[kStderr] << std::flush;
         if (herd.traceFailure) {
@@ -899,6 +1010,7 @@ private:
             // Its worker ended before it wrote them, or the traces are left out.
             try {
                 if (herd.cutTracesBack) CutTracesBack(herd.traceAt);
+                const fs::path from = FolderOf(herd.number);
                 sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
             } catch (const OutputFileError& e) {
                 sinks_.tracesFailed(e);
@@ -932,15 +1044,17 @@ private:
             throw;
         }
         std::string lastLine;
-        for (const std::string& line : CrLfLines(std::string(outputs[kLog]))) {
+        for (const std::string& line : CrLfLines(outputs[kLog])) {
             sinks_.logLine(line);
             lastLine = line;
         }
         if (herd.outcome) sinks_.counted(*herd.outcome, lastLine);
-        if (pdfClaimed) {
+        // The name among the batch's reports matters only to a PDF put in its place here; a
+        // report on a printer claims one too.
+        if (pdfClaimed && pdfsInOrder_) {
             const std::string name = sinks_.claimPdfName(herd.path);
             const fs::path written = PdfFolderOf(std::to_string(herd.number)) / PdfFileNameFor(herd.path);
-            if (pdfsInOrder_) MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
+            MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
         }
     }
 
@@ -956,6 +1070,8 @@ private:
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};
+    std::vector<pollfd> polled_;  // WaitForWorkers's, kept for its room
+    std::string outgoing_;        // SendPending's, kept for its room
     long long next_ = 0;
 };
 
