@@ -29,6 +29,7 @@
 
 #include "analysis/output_file.h"
 #include "analysis/trace.h"
+#include "batch/run_files.h"
 #include "batch/pdf_names.h"
 #include "batch/stop_signals.h"
 #include "formats/cow_list_file.h"
@@ -206,6 +207,13 @@ struct Herd {
     bool tracesInFolder = false;  // the batch process appends them, or drops them when left out
     bool cutTracesBack = false;   // a worker ended while writing them: part may be written
     std::optional<OutputFileError> traceFailure;  // why its worker could not write them
+    // Its summary, conception, trend and cow-list lines, appended by its trace writer after
+    // the traces when asked with them: the files' lengths then, whether they were written
+    // there, or why they could not be (the files are as they were).
+    bool rowsAsked = false;
+    std::array<std::uint64_t, 4> rowsAt{};
+    bool rowsWritten = false;
+    std::optional<OutputFileError> rowsFailure;
 };
 
 
@@ -284,6 +292,35 @@ private:
     std::condition_variable ready_;
     std::deque<std::string> commands_;
     bool closed_ = false;
+};
+
+// A worker's herds' summary, conception, trend and cow-list lines, kept by its main thread
+// for its trace writer, which appends them after the herd's traces when asked. Only the
+// latest few are kept: the batch process asks only for herds near the head of the batch.
+class KeptRows {
+public:
+    using Rows = std::array<std::string, 4>;
+    explicit KeptRows(std::size_t most) : most_(most) {}
+    void Put(long long number, Rows rows) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        kept_.emplace_back(number, std::move(rows));
+        if (kept_.size() > most_) kept_.pop_front();
+    }
+    // Herd number's lines; false when they are not kept. Herds before it are asked for no
+    // more (the batch process asks in batch order) and are dropped.
+    bool Take(long long number, Rows& rows) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        while (!kept_.empty() && kept_.front().first < number) kept_.pop_front();
+        if (kept_.empty() || kept_.front().first != number) return false;
+        rows = std::move(kept_.front().second);
+        kept_.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::pair<long long, Rows>> kept_;
+    std::size_t most_;
 };
 
 // Sends all of text; false when the worker is gone.
@@ -365,6 +402,10 @@ public:
             if (!herd.traceAsked) continue;
             try {
                 CutTracesBack(herd.traceAt);
+            } catch (const OutputFileError&) {
+            }
+            try {
+                CutRowsBack(herd);
             } catch (const OutputFileError&) {
             }
             break;
@@ -489,6 +530,9 @@ private:
             ::close(sockets[1]);
             throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(error));
         }
+        // The files the worker appends its herds' lines to: the batch process's own, whose
+        // descriptors it inherits (its copies of them, at the same addresses).
+        rowFiles_ = sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
         // The paths the worker writes traces into, while there are traces to write.
         tracePaths_ = {};
         if (sinks_.traceFiles) {
@@ -535,8 +579,10 @@ private:
         // so that the batch process sends a worker one piece where it would send two.
         const bool writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
         Inbox inbox;  // lives until _exit
+        KeptRows keptRows(4 * static_cast<std::size_t>(jobs_) + 1);
         if (writesTraces) {
-            std::thread([this, traceSocket, &inbox] { WriteTraces(traceSocket, inbox); }).detach();
+            std::thread([this, traceSocket, &inbox, &keptRows] { WriteTraces(traceSocket, inbox, keptRows); })
+                .detach();
         }
         std::string buffer;
         std::string command;
@@ -548,11 +594,16 @@ private:
             const fs::path folder = root_ / number;
             std::optional<HerdOutcome> outcome;
             const WorkerResult result = RunHerd(line, folder, unwritten, outcome);
-            if (!SendAll(socket, result == WorkerResult::FolderFailed
-                                     ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
-                                     : Delivery(number, result, outcome, folder, PdfFolderOf(number)))) {
-                break;
-            }
+            KeptRows::Rows rows;
+            bool keep = false;
+            const std::string answer = result == WorkerResult::FolderFailed
+                                           ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
+                                           : Delivery(number, result, outcome, folder, PdfFolderOf(number),
+                                                      writesTraces && result == WorkerResult::Done ? &rows : nullptr,
+                                                      keep);
+            // Kept before the answer goes: the batch process asks for them only after it.
+            if (keep) keptRows.Put(std::strtoll(number.c_str(), nullptr, 10), std::move(rows));
+            if (!SendAll(socket, answer)) break;
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
     }
@@ -611,9 +662,11 @@ private:
     // or its traces, which stay until the worker writes them into the trace files when the
     // batch process asks (WriteTraces). Reading back and clearing up here keeps that work off
     // the batch process, which does it for every herd of the batch in turn.
+    // With rows: the herd's summary, conception, trend and cow-list lines are put there too
+    // (kept true) when its traces stay, for the trace writer to append after them.
     static std::string Delivery(const std::string& number, WorkerResult result,
                                 std::optional<HerdOutcome> outcome, const fs::path& folder,
-                                const fs::path& pdfFolder) {
+                                const fs::path& pdfFolder, KeptRows::Rows* rows, bool& kept) {
         std::array<std::string, kOutputCount> outputs;
         std::array<std::size_t, kOutputCount> lengths{};
         for (std::size_t i = 0; i < kOutputCount; ++i) {
@@ -634,6 +687,11 @@ private:
         answer.reserve(answer.size() + size);
         for (const std::string& output : outputs) answer += output;
         const bool tracesStay = lengths[kTrace] + lengths[kDetail] != 0;
+        kept = tracesStay && rows != nullptr;
+        if (kept) {
+            *rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]), std::move(outputs[kTrends]),
+                     std::move(outputs[kCowLists])};
+        }
         for (std::size_t i = 0; i < kOutputCount; ++i) {
             if (!tracesStay || !IsTrace(i)) ::unlink((folder / kOutputFiles[i]).c_str());
         }
@@ -643,13 +701,19 @@ private:
         return answer;
     }
 
-    // The worker's trace writer: for each "T <number> <trace length> <detail length>" the
-    // batch process sends, appends herd number's traces to the trace files, whose lengths
-    // those are (the herds before it are in them, no later one), and answers "<number> 0", or
-    // "<number> <error number> <file>\t<reason>" with the files cut back to those lengths.
-    // The herd's trace files are removed only after the answer: a worker that ends before it
-    // leaves them for the batch process. Other lines are commands for the main thread.
-    void WriteTraces(int socket, Inbox& inbox) {
+    // The worker's trace writer: for each "T<number> <trace length> <detail length> <rows>
+    // <summary length> <conception length> <trends length> <cow-list length>" the batch
+    // process sends, appends herd number's traces to the trace files, whose lengths those are
+    // (the herds before it are in them, no later one), and with rows 1 then its summary,
+    // conception, trend and cow-list lines the same way, all or none. It answers
+    // "<number> <trace error> <rows error>\t<file>\t<reason>\t<file>\t<reason>": error 0
+    // for written, else the error number with the files cut back to those lengths and the
+    // file and reason after it; rows error -1 for lines not written here (not asked for, not
+    // kept, or traces that could not be written: the batch process then leaves the traces
+    // out before it appends the lines). The herd's trace files are removed only after the
+    // answer: a worker that ends before it leaves them for the batch process. Other lines
+    // are commands for the main thread.
+    void WriteTraces(int socket, Inbox& inbox, KeptRows& keptRows) {
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
@@ -661,8 +725,16 @@ private:
             char* end = nullptr;
             const long long number = std::strtoll(command.c_str() + 1, &end, 10);
             const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
+            const bool rowsAsked = std::strtol(end, &end, 10) == 1;
+            std::array<std::uint64_t, 4> rowsAt{};
+            for (std::uint64_t& length : rowsAt) length = std::strtoull(end, &end, 10);
             const fs::path folder = root_ / std::to_string(number);
-            std::string answer = std::to_string(number);
+            const auto failure = [](const OutputFileError& e, int& error, std::string& why) {
+                error = e.Error() == 0 ? EIO : e.Error();
+                why = OneLine(e.Path()) + "\t" + OneLine(e.Reason());
+            };
+            int traceError = 0;
+            std::string traceWhy = "\t";
             try {
                 for (std::size_t i = 0; i < files.size(); ++i) {
                     const std::string text = ReadAll(folder / kOutputFiles[kTrace + i]);
@@ -671,11 +743,25 @@ private:
                     files[i].Resume(at[i]);
                     files[i].Write(text);
                 }
-                answer += " 0\n";
             } catch (const OutputFileError& e) {
-                answer += " " + std::to_string(e.Error() == 0 ? EIO : e.Error()) + " " + OneLine(e.Path()) +
-                          "\t" + OneLine(e.Reason()) + "\n";
+                failure(e, traceError, traceWhy);
             }
+            int rowsError = -1;
+            std::string rowsWhy = "\t";
+            KeptRows::Rows rows;
+            if (keptRows.Take(number, rows) && rowsAsked && traceError == 0 && rowFiles_[0] != nullptr) {
+                try {
+                    for (std::size_t i = 0; i < rowFiles_.size(); ++i) {
+                        if (rowFiles_[i] != nullptr) rowFiles_[i]->Resume(rowsAt[i]);
+                    }
+                    AppendRows(rowFiles_, {rows[0], rows[1], rows[2], rows[3]});
+                    rowsError = 0;
+                } catch (const OutputFileError& e) {
+                    failure(e, rowsError, rowsWhy);
+                }
+            }
+            const std::string answer = std::to_string(number) + " " + std::to_string(traceError) + " " +
+                                       std::to_string(rowsError) + "\t" + traceWhy + "\t" + rowsWhy + "\n";
             if (!SendAll(socket, answer)) break;
             ::unlink((folder / kTraceFileName).c_str());
             ::unlink((folder / kDetailTraceFileName).c_str());
@@ -840,25 +926,42 @@ private:
         std::size_t at = 0;
         for (std::size_t newline; (newline = worker.traceReceived.find('\n', at)) != std::string::npos;
              at = newline + 1) {
-            const std::string answer = worker.traceReceived.substr(at, newline - at);
+            const std::string_view answer = std::string_view(worker.traceReceived).substr(at, newline - at);
             char* end = nullptr;
-            const long long number = std::strtoll(answer.c_str(), &end, 10);
+            const long long number = std::strtoll(answer.data(), &end, 10);
             const int error = static_cast<int>(std::strtol(end, &end, 10));
+            const int rowsError = static_cast<int>(std::strtol(end, &end, 10));
             Herd* herd = HerdNumbered(number);
             if (herd == nullptr || herd->traceWriter != worker.pid || !herd->traceAsked) continue;
             herd->traceWriter = 0;
+            // "\t<file>\t<reason>\t<file>\t<reason>" after the numbers.
+            std::array<std::string_view, 4> why{};
+            std::string_view rest = answer.substr(std::min(answer.size(), answer.find('\t')));
+            for (std::string_view& field : why) {
+                if (rest.empty()) break;
+                rest.remove_prefix(1);
+                field = rest.substr(0, rest.find('\t'));
+                rest.remove_prefix(field.size());
+            }
             if (error == 0) {
                 const std::array<OutputFile*, 2> files = sinks_.traceFiles();
                 for (std::size_t i = 0; i < files.size(); ++i) {
                     if (files[i] != nullptr) files[i]->Resume(herd->traceAt[i] + herd->traceLengths[i]);
                 }
+            } else {
+                herd->traceFailure.emplace("write", std::string(why[0]),
+                                           why[1].empty() ? std::strerror(error) : std::string(why[1]), error);
+            }
+            if (!herd->rowsAsked || rowsError < 0) continue;  // the batch process appends them
+            if (rowsError > 0) {
+                herd->rowsFailure.emplace("write", std::string(why[2]), std::string(why[3]), rowsError);
                 continue;
             }
-            const std::size_t tab = answer.find('\t');
-            const std::size_t path = std::min(tab, static_cast<std::size_t>(end - answer.c_str()) + 1);
-            herd->traceFailure.emplace("write", answer.substr(path, tab - path),
-                                       tab == std::string::npos ? std::strerror(error) : answer.substr(tab + 1),
-                                       error);
+            herd->rowsWritten = true;
+            const std::array<OutputFile*, 4> files = sinks_.rowFiles();
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                if (files[i] != nullptr) files[i]->Resume(herd->rowsAt[i] + herd->parts[kSummary + i].second);
+            }
         }
         worker.traceReceived.erase(0, at);
     }
@@ -873,6 +976,20 @@ private:
                 throw OutputFileError("write", files[i]->Path(), std::strerror(errno), errno);
             }
             files[i]->Resume(lengths[i]);
+        }
+    }
+
+    // The same for the summary, conception, trend and cow-list files, when the herd's worker
+    // was asked to append its lines.
+    void CutRowsBack(const Herd& herd) {
+        if (!herd.rowsAsked) return;
+        const std::array<OutputFile*, 4> files = sinks_.rowFiles();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i] == nullptr) continue;
+            if (::truncate(files[i]->Path().c_str(), static_cast<off_t>(herd.rowsAt[i])) != 0) {
+                throw OutputFileError("write", files[i]->Path(), std::strerror(errno), errno);
+            }
+            files[i]->Resume(herd.rowsAt[i]);
         }
     }
 
@@ -931,9 +1048,9 @@ private:
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
             // The next herd's traces are written while this one is taken over, unless the
-            // batch process writes to the trace files for this one.
-            if (herd.delivered && !herd.tracesInFolder && !herd.traceFailure && !herds_.empty() &&
-                herds_.front().done && herds_.front().traceWriter != 0) {
+            // batch process writes to the trace files or appends the lines for this one.
+            if (herd.delivered && !herd.tracesInFolder && !herd.traceFailure && !LinesLeftHere(herd) &&
+                !herds_.empty() && herds_.front().done && herds_.front().traceWriter != 0) {
                 AskForTraces(herds_.front());
             }
             TakeOver(herd);
@@ -952,6 +1069,12 @@ private:
         }
     }
 
+    // The batch process appends the herd's summary, conception, trend and cow-list lines
+    // itself: they count, and its worker did not append them.
+    static bool LinesLeftHere(const Herd& herd) {
+        return !herd.endStatus && herd.result == WorkerResult::Done && !herd.rowsWritten && !herd.rowsFailure;
+    }
+
     // Asks the worker that keeps the herd's traces to write them, once; none is asked while
     // the traces are left out.
     void AskForTraces(Herd& herd) {
@@ -964,6 +1087,14 @@ private:
         }
         herd.traceAsked = true;
         herd.traceAt = {files[0]->Length(), files[1]->Length()};
+        // The lines count only for a herd whose step ran to its end.
+        const std::array<OutputFile*, 4> rowFiles = sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
+        herd.rowsAsked = herd.delivered && !herd.endStatus && herd.result == WorkerResult::Done && rowFiles[0] != nullptr;
+        if (herd.rowsAsked) {
+            for (std::size_t i = 0; i < rowFiles.size(); ++i) {
+                herd.rowsAt[i] = rowFiles[i] != nullptr ? rowFiles[i]->Length() : 0;
+            }
+        }
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
             // A worker that is gone is noticed as such; the herd's traces are then appended here.
@@ -974,6 +1105,11 @@ private:
             requests += std::to_string(herd.traceAt[0]);
             requests += ' ';
             requests += std::to_string(herd.traceAt[1]);
+            requests += herd.rowsAsked ? " 1" : " 0";
+            for (const std::uint64_t length : herd.rowsAt) {
+                requests += ' ';
+                requests += std::to_string(length);
+            }
             requests += '\n';
         }
     }
@@ -1034,7 +1170,12 @@ private:
             return;
         }
         try {
-            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends], outputs[kCowLists]);
+            if (herd.rowsFailure) throw *herd.rowsFailure;  // the files are as they were
+            if (!herd.rowsWritten) {
+                // Its worker ended while it appended them, or was not asked to.
+                if (herd.cutTracesBack) CutRowsBack(herd);
+                sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends], outputs[kCowLists]);
+            }
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {
@@ -1067,6 +1208,7 @@ private:
     fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
     bool pdfsInOrder_ = false;
     std::array<std::string, 2> tracePaths_;  // where workers write traces; empty when none
+    std::array<OutputFile*, 4> rowFiles_{};  // the summary, conception, trend and cow-list files
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};

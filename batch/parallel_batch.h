@@ -43,6 +43,10 @@ struct BatchSinks {
     // A worker could not write a herd's traces (it cut back what it wrote): the traces are
     // left out from there on, as when the batch process cannot write them.
     std::function<void(const OutputFileError& why)> tracesFailed;
+    // The files the rows sink appends to: the summary, conception, trend and cow-list files
+    // (the last two nullptr when not written). A herd's worker appends its lines after its
+    // traces when it writes those; the batch process then resumes them at their new lengths.
+    std::function<std::array<OutputFile*, 4>()> rowFiles;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.
