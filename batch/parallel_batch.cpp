@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -245,53 +244,12 @@ std::string OneLine(std::string text) {
 
 struct Worker {
     pid_t pid = -1;
-    int socket = -1;            // "done" lines in; commands out when it has no trace writer
+    int socket = -1;            // commands out, "done" lines in
     std::deque<long long> queue;  // herds handed to it, the one it works on first
     std::string received;       // an incomplete "done" line
-    // To its trace writer: commands, which it hands on, and herds whose traces to write;
-    // its answers back.
-    int traceSocket = -1;
+    int traceSocket = -1;       // to its trace writer: herds whose traces to write, and its answers
     std::string traceReceived;  // an incomplete answer of the trace writer
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
-    // What waits to be sent, commands before requests for traces: sent in one piece when
-    // the batch process has done what it can for now.
-    std::string commands;
-    std::string traceRequests;
-};
-
-// The commands a worker's trace writer hands on to the worker's main thread.
-class Inbox {
-public:
-    void Put(std::string command) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            commands_.push_back(std::move(command));
-        }
-        ready_.notify_one();
-    }
-    // No more commands: the batch process ended them or is gone.
-    void Close() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = true;
-        }
-        ready_.notify_one();
-    }
-    // The next command; false once there are no more.
-    bool Take(std::string& command) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [this] { return closed_ || !commands_.empty(); });
-        if (commands_.empty()) return false;
-        command = std::move(commands_.front());
-        commands_.pop_front();
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::string> commands_;
-    bool closed_ = false;
 };
 
 // A worker's herds' summary, conception, trend and cow-list lines, kept by its main thread
@@ -433,7 +391,6 @@ public:
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
-        SendPending();
     }
 
     void Finish() {
@@ -459,39 +416,11 @@ private:
             if (worker == nullptr) return;
             herd.sent = true;
             worker->queue.push_back(herd.number);
-            std::string& commands = worker->commands;
-            commands += std::to_string(herd.number);
-            commands += ' ';
-            commands += herd.line;
-            commands += '\n';
-        }
-    }
-
-    // Sends each worker what waits for it, in one piece. False when a worker turned out to be
-    // gone: its end is then taken as a crash of the herd it was on, and the herds queued
-    // behind it wait to be handed out again.
-    bool SendPending() {
-        bool allThere = true;
-        for (std::size_t i = 0; i < workers_.size();) {
-            Worker& worker = workers_[i];
-            if (worker.commands.empty() && worker.traceRequests.empty()) {
-                ++i;
-                continue;
+            if (!SendAll(worker->socket, std::to_string(herd.number) + " " + herd.line + "\n")) {
+                Lost(*worker);  // its end is noticed as a crash of the herd it was on
+                return;         // the workers changed; the next call goes on
             }
-            outgoing_.swap(worker.commands);
-            outgoing_ += worker.traceRequests;
-            worker.commands.clear();
-            worker.traceRequests.clear();
-            const bool sent = SendAll(worker.writesTraces ? worker.traceSocket : worker.socket, outgoing_);
-            outgoing_.clear();
-            if (sent) {
-                ++i;
-                continue;
-            }
-            Lost(worker);  // taken out of workers_: i is the next one
-            allThere = false;
         }
-        return allThere;
     }
 
     // An idle worker, else a new one while there are fewer than jobs, else the one with the
@@ -575,18 +504,15 @@ private:
         ::signal(SIGINT, SIG_IGN);
         ::signal(SIGTERM, SIG_DFL);
         // Writing a finished herd's traces while the next herd is analysed: the batch process
-        // waits for them to take the herd over. The trace writer takes the commands as well,
-        // so that the batch process sends a worker one piece where it would send two.
+        // waits for them to take the herd over.
         const bool writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
-        Inbox inbox;  // lives until _exit
-        KeptRows keptRows(4 * static_cast<std::size_t>(jobs_) + 1);
+        KeptRows keptRows(4 * static_cast<std::size_t>(jobs_) + 1);  // lives until _exit
         if (writesTraces) {
-            std::thread([this, traceSocket, &inbox, &keptRows] { WriteTraces(traceSocket, inbox, keptRows); })
-                .detach();
+            std::thread([this, traceSocket, &keptRows] { WriteTraces(traceSocket, keptRows); }).detach();
         }
         std::string buffer;
         std::string command;
-        while (writesTraces ? inbox.Take(command) : ReceiveLine(socket, buffer, command)) {
+        while (ReceiveLine(socket, buffer, command)) {
             const std::size_t space = command.find(' ');
             const std::string number = command.substr(0, space);
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
@@ -701,7 +627,7 @@ private:
         return answer;
     }
 
-    // The worker's trace writer: for each "T<number> <trace length> <detail length> <rows>
+    // The worker's trace writer: for each "<number> <trace length> <detail length> <rows>
     // <summary length> <conception length> <trends length> <cow-list length>" the batch
     // process sends, appends herd number's traces to the trace files, whose lengths those are
     // (the herds before it are in them, no later one), and with rows 1 then its summary,
@@ -711,19 +637,14 @@ private:
     // file and reason after it; rows error -1 for lines not written here (not asked for, not
     // kept, or traces that could not be written: the batch process then leaves the traces
     // out before it appends the lines). The herd's trace files are removed only after the
-    // answer: a worker that ends before it leaves them for the batch process. Other lines
-    // are commands for the main thread.
-    void WriteTraces(int socket, Inbox& inbox, KeptRows& keptRows) {
+    // answer: a worker that ends before it leaves them for the batch process.
+    void WriteTraces(int socket, KeptRows& keptRows) {
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
         while (ReceiveLine(socket, buffer, command)) {
-            if (command.empty() || command[0] != 'T') {
-                inbox.Put(std::move(command));
-                continue;
-            }
             char* end = nullptr;
-            const long long number = std::strtoll(command.c_str() + 1, &end, 10);
+            const long long number = std::strtoll(command.c_str(), &end, 10);
             const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
             const bool rowsAsked = std::strtol(end, &end, 10) == 1;
             std::array<std::uint64_t, 4> rowsAt{};
@@ -762,12 +683,11 @@ private:
             }
             const std::string answer = std::to_string(number) + " " + std::to_string(traceError) + " " +
                                        std::to_string(rowsError) + "\t" + traceWhy + "\t" + rowsWhy + "\n";
-            if (!SendAll(socket, answer)) break;
+            if (!SendAll(socket, answer)) return;
             ::unlink((folder / kTraceFileName).c_str());
             ::unlink((folder / kDetailTraceFileName).c_str());
             ::rmdir(folder.c_str());  // fails while it holds the PDF, which the batch process moves
         }
-        inbox.Close();
     }
 
     // The herd's private folder, made by its worker.
@@ -798,7 +718,6 @@ private:
     // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
     // workers are then ended by the destructor, also one deep in a big herd).
     void WaitForWorkers() {
-        if (!SendPending()) return;  // the workers changed: the caller hands out herds again
         std::vector<pollfd>& polled = polled_;
         polled.clear();
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
@@ -1098,9 +1017,7 @@ private:
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
             // A worker that is gone is noticed as such; the herd's traces are then appended here.
-            std::string& requests = worker.traceRequests;
-            requests += "T";
-            requests += std::to_string(herd.number);
+            std::string requests = std::to_string(herd.number);
             requests += ' ';
             requests += std::to_string(herd.traceAt[0]);
             requests += ' ';
@@ -1111,6 +1028,7 @@ private:
                 requests += std::to_string(length);
             }
             requests += '\n';
+            SendAll(worker.traceSocket, requests);
         }
     }
 
@@ -1213,7 +1131,6 @@ private:
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};
     std::vector<pollfd> polled_;  // WaitForWorkers's, kept for its room
-    std::string outgoing_;        // SendPending's, kept for its room
     long long next_ = 0;
 };
 
