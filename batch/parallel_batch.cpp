@@ -206,13 +206,17 @@ struct Herd {
     bool tracesInFolder = false;  // the batch process appends them, or drops them when left out
     bool cutTracesBack = false;   // a worker ended while writing them: part may be written
     std::optional<OutputFileError> traceFailure;  // why its worker could not write them
-    // Its summary, conception, trend and cow-list lines, appended by its trace writer after
-    // the traces when asked with them: the files' lengths then, whether they were written
-    // there, or why they could not be (the files are as they were).
+    // Its summary, conception, trend and cow-list lines and then its log lines, appended by
+    // its trace writer after the traces when asked with them: the files' lengths then,
+    // whether they were written there, or why they could not be (the row files are then as
+    // they were; the log keeps the lines before the one that failed).
     bool rowsAsked = false;
     std::array<std::uint64_t, 4> rowsAt{};
+    std::uint64_t logAt = 0;
     bool rowsWritten = false;
     std::optional<OutputFileError> rowsFailure;
+    bool logWritten = false;
+    std::optional<OutputFileError> logFailure;
 };
 
 
@@ -252,12 +256,12 @@ struct Worker {
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
 };
 
-// A worker's herds' summary, conception, trend and cow-list lines, kept by its main thread
-// for its trace writer, which appends them after the herd's traces when asked. Only the
-// latest few are kept: the batch process asks only for herds near the head of the batch.
+// A worker's herds' summary, conception, trend, cow-list and log lines, kept by its main
+// thread for its trace writer, which appends them after the herd's traces when asked. Only
+// the latest few are kept: the batch process asks only for herds near the head of the batch.
 class KeptRows {
 public:
-    using Rows = std::array<std::string, 4>;
+    using Rows = std::array<std::string, 5>;
     explicit KeptRows(std::size_t most) : most_(most) {}
     void Put(long long number, Rows rows) {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -462,6 +466,7 @@ private:
         // The files the worker appends its herds' lines to: the batch process's own, whose
         // descriptors it inherits (its copies of them, at the same addresses).
         rowFiles_ = sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
+        logFile_ = sinks_.logFile ? sinks_.logFile() : nullptr;
         // The paths the worker writes traces into, while there are traces to write.
         tracePaths_ = {};
         if (sinks_.traceFiles) {
@@ -588,8 +593,8 @@ private:
     // or its traces, which stay until the worker writes them into the trace files when the
     // batch process asks (WriteTraces). Reading back and clearing up here keeps that work off
     // the batch process, which does it for every herd of the batch in turn.
-    // With rows: the herd's summary, conception, trend and cow-list lines are put there too
-    // (kept true) when its traces stay, for the trace writer to append after them.
+    // With rows: the herd's summary, conception, trend, cow-list and log lines are put there
+    // too (kept true) when its traces stay, for the trace writer to append after them.
     static std::string Delivery(const std::string& number, WorkerResult result,
                                 std::optional<HerdOutcome> outcome, const fs::path& folder,
                                 const fs::path& pdfFolder, KeptRows::Rows* rows, bool& kept) {
@@ -616,7 +621,7 @@ private:
         kept = tracesStay && rows != nullptr;
         if (kept) {
             *rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]), std::move(outputs[kTrends]),
-                     std::move(outputs[kCowLists])};
+                     std::move(outputs[kCowLists]), std::move(outputs[kLog])};
         }
         for (std::size_t i = 0; i < kOutputCount; ++i) {
             if (!tracesStay || !IsTrace(i)) ::unlink((folder / kOutputFiles[i]).c_str());
@@ -628,16 +633,18 @@ private:
     }
 
     // The worker's trace writer: for each "<number> <trace length> <detail length> <rows>
-    // <summary length> <conception length> <trends length> <cow-list length>" the batch
-    // process sends, appends herd number's traces to the trace files, whose lengths those are
-    // (the herds before it are in them, no later one), and with rows 1 then its summary,
-    // conception, trend and cow-list lines the same way, all or none. It answers
-    // "<number> <trace error> <rows error>\t<file>\t<reason>\t<file>\t<reason>": error 0
-    // for written, else the error number with the files cut back to those lengths and the
-    // file and reason after it; rows error -1 for lines not written here (not asked for, not
-    // kept, or traces that could not be written: the batch process then leaves the traces
-    // out before it appends the lines). The herd's trace files are removed only after the
-    // answer: a worker that ends before it leaves them for the batch process.
+    // <summary length> <conception length> <trends length> <cow-list length> <log length>"
+    // the batch process sends, appends herd number's traces to the trace files, whose
+    // lengths those are (the herds before it are in them, no later one), and with rows 1
+    // then its summary, conception, trend and cow-list lines the same way, all or none, and
+    // its log lines one by one, as the batch process would. It answers "<number> <trace
+    // error> <rows error> <log error>" and a file and a reason for each, all after tabs:
+    // error 0 for written, else the error number with the files cut back (the log to its
+    // last whole line) and the file and reason; -1 for lines not written here (not asked
+    // for, not kept, traces that could not be written: the batch process then leaves the
+    // traces out before it appends the lines; rows that could not be written: it logs that).
+    // The herd's trace files are removed only after the answer: a worker that ends before it
+    // leaves them for the batch process.
     void WriteTraces(int socket, KeptRows& keptRows) {
         std::array<OutputFile, 2> files;
         std::string buffer;
@@ -649,6 +656,7 @@ private:
             const bool rowsAsked = std::strtol(end, &end, 10) == 1;
             std::array<std::uint64_t, 4> rowsAt{};
             for (std::uint64_t& length : rowsAt) length = std::strtoull(end, &end, 10);
+            const std::uint64_t logAt = std::strtoull(end, &end, 10);
             const fs::path folder = root_ / std::to_string(number);
             const auto failure = [](const OutputFileError& e, int& error, std::string& why) {
                 error = e.Error() == 0 ? EIO : e.Error();
@@ -681,8 +689,20 @@ private:
                     failure(e, rowsError, rowsWhy);
                 }
             }
+            int logError = -1;
+            std::string logWhy = "\t";
+            if (rowsError == 0 && logFile_ != nullptr) {
+                try {
+                    logFile_->Resume(logAt);
+                    for (const std::string& line : CrLfLines(rows[4])) logFile_->WriteLine(line);
+                    logError = 0;
+                } catch (const OutputFileError& e) {
+                    failure(e, logError, logWhy);
+                }
+            }
             const std::string answer = std::to_string(number) + " " + std::to_string(traceError) + " " +
-                                       std::to_string(rowsError) + "\t" + traceWhy + "\t" + rowsWhy + "\n";
+                                       std::to_string(rowsError) + " " + std::to_string(logError) + "\t" +
+                                       traceWhy + "\t" + rowsWhy + "\t" + logWhy + "\n";
             if (!SendAll(socket, answer)) return;
             ::unlink((folder / kTraceFileName).c_str());
             ::unlink((folder / kDetailTraceFileName).c_str());
@@ -850,11 +870,12 @@ private:
             const long long number = std::strtoll(answer.data(), &end, 10);
             const int error = static_cast<int>(std::strtol(end, &end, 10));
             const int rowsError = static_cast<int>(std::strtol(end, &end, 10));
+            const int logError = static_cast<int>(std::strtol(end, &end, 10));
             Herd* herd = HerdNumbered(number);
             if (herd == nullptr || herd->traceWriter != worker.pid || !herd->traceAsked) continue;
             herd->traceWriter = 0;
-            // "\t<file>\t<reason>\t<file>\t<reason>" after the numbers.
-            std::array<std::string_view, 4> why{};
+            // "\t<file>\t<reason>" thrice after the numbers.
+            std::array<std::string_view, 6> why{};
             std::string_view rest = answer.substr(std::min(answer.size(), answer.find('\t')));
             for (std::string_view& field : why) {
                 if (rest.empty()) break;
@@ -881,6 +902,18 @@ private:
             for (std::size_t i = 0; i < files.size(); ++i) {
                 if (files[i] != nullptr) files[i]->Resume(herd->rowsAt[i] + herd->parts[kSummary + i].second);
             }
+            if (logError > 0) {
+                // The batch stops on it; the lines before the one that failed stay.
+                herd->logFailure.emplace("write", std::string(why[4]), std::string(why[5]), logError);
+            } else if (logError == 0) {
+                herd->logWritten = true;
+                std::uint64_t length = herd->logAt;
+                const auto [from, size] = herd->parts[kLog];
+                for (const std::string& line : CrLfLines(std::string_view(herd->payload).substr(from, size))) {
+                    length += line.size() + 2;
+                }
+                if (OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr) log->Resume(length);
+            }
         }
         worker.traceReceived.erase(0, at);
     }
@@ -902,6 +935,12 @@ private:
     // was asked to append its lines.
     void CutRowsBack(const Herd& herd) {
         if (!herd.rowsAsked) return;
+        if (OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr) {
+            if (::truncate(log->Path().c_str(), static_cast<off_t>(herd.logAt)) != 0) {
+                throw OutputFileError("write", log->Path(), std::strerror(errno), errno);
+            }
+            log->Resume(herd.logAt);
+        }
         const std::array<OutputFile*, 4> files = sinks_.rowFiles();
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (files[i] == nullptr) continue;
@@ -966,10 +1005,10 @@ private:
             }
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
-            // The next herd's traces are written while this one is taken over, unless the
-            // batch process writes to the trace files or appends the lines for this one.
-            if (herd.delivered && !herd.tracesInFolder && !herd.traceFailure && !LinesLeftHere(herd) &&
-                !herds_.empty() && herds_.front().done && herds_.front().traceWriter != 0) {
+            // The next herd's traces and lines are written while this one is taken over, when
+            // taking it over writes into none of the files they go to.
+            if (WrittenByItsWorker(herd) && !herds_.empty() && herds_.front().done &&
+                herds_.front().traceWriter != 0) {
                 AskForTraces(herds_.front());
             }
             TakeOver(herd);
@@ -988,10 +1027,10 @@ private:
         }
     }
 
-    // The batch process appends the herd's summary, conception, trend and cow-list lines
-    // itself: they count, and its worker did not append them.
-    static bool LinesLeftHere(const Herd& herd) {
-        return !herd.endStatus && herd.result == WorkerResult::Done && !herd.rowsWritten && !herd.rowsFailure;
+    // Its worker wrote the herd's traces, rows and log lines: the batch process writes none
+    // of them (nor a line saying why they are missing).
+    static bool WrittenByItsWorker(const Herd& herd) {
+        return herd.delivered && !herd.tracesInFolder && !herd.traceFailure && herd.rowsWritten && herd.logWritten;
     }
 
     // Asks the worker that keeps the herd's traces to write them, once; none is asked while
@@ -1013,6 +1052,8 @@ private:
             for (std::size_t i = 0; i < rowFiles.size(); ++i) {
                 herd.rowsAt[i] = rowFiles[i] != nullptr ? rowFiles[i]->Length() : 0;
             }
+            const OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr;
+            herd.logAt = log != nullptr ? log->Length() : 0;
         }
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
@@ -1027,6 +1068,8 @@ private:
                 requests += ' ';
                 requests += std::to_string(length);
             }
+            requests += ' ';
+            requests += std::to_string(herd.logAt);
             requests += '\n';
             SendAll(worker.traceSocket, requests);
         }
@@ -1102,9 +1145,10 @@ private:
             }
             throw;
         }
+        if (herd.logFailure) throw *herd.logFailure;  // as a failing log line would end the batch
         std::string lastLine;
         for (const std::string& line : CrLfLines(outputs[kLog])) {
-            sinks_.logLine(line);
+            if (!herd.logWritten) sinks_.logLine(line);
             lastLine = line;
         }
         if (herd.outcome) sinks_.counted(*herd.outcome, lastLine);
@@ -1127,6 +1171,7 @@ private:
     bool pdfsInOrder_ = false;
     std::array<std::string, 2> tracePaths_;  // where workers write traces; empty when none
     std::array<OutputFile*, 4> rowFiles_{};  // the summary, conception, trend and cow-list files
+    OutputFile* logFile_ = nullptr;          // the batch log
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};

@@ -47,6 +47,9 @@ struct BatchSinks {
     // (the last two nullptr when not written). A herd's worker appends its lines after its
     // traces when it writes those; the batch process then resumes them at their new lengths.
     std::function<std::array<OutputFile*, 4>()> rowFiles;
+    // The batch log that logLine writes to: the worker appends the herd's log lines after
+    // its rows the same way.
+    std::function<OutputFile*()> logFile;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.
