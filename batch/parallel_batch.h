@@ -6,7 +6,8 @@
 // herd writes its log line, summary and conception lines, traces, messages and PDF files into
 // a private folder; the batch process takes them over in batch order, so the files come out
 // as a one-process run writes them. The traces, most of those bytes, do not pass through the
-// batch process: when a herd's turn comes, its worker writes them into the trace files itself.
+// batch process: when a herd's turn comes, its worker writes them into the trace files itself,
+// and the herd's summary, conception, trend, cow-list and log lines after them.
 #include <array>
 #include <functional>
 #include <optional>
