@@ -299,14 +299,20 @@ bool SendAll(int socket, std::string_view text) {
 // Reads one line (without its line feed) from a socket; false at its end. A worker waits in
 // poll, not in a blocking recv: a socket wakes a reader blocked in recv also each time the
 // other side reads what this side sent, so every answer the batch process reads would wake
-// the worker for nothing, at the batch process's cost as well.
-bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
+// the worker for nothing, at the batch process's cost as well. waitFirst: a line seldom waits
+// already, so poll before the first read.
+bool ReceiveLine(int socket, std::string& buffer, std::string& line, bool waitFirst = false) {
     for (;;) {
         const std::size_t newline = buffer.find('\n');
         if (newline != std::string::npos) {
             line = buffer.substr(0, newline);
             buffer.erase(0, newline + 1);
             return true;
+        }
+        if (waitFirst) {
+            pollfd polled{socket, POLLIN, 0};
+            if (::poll(&polled, 1, -1) < 0 && errno != EINTR) return false;
+            waitFirst = false;
         }
         char chunk[4096];
         const ssize_t got = ::recv(socket, chunk, sizeof chunk, MSG_DONTWAIT);
@@ -649,7 +655,8 @@ private:
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
-        while (ReceiveLine(socket, buffer, command)) {
+        // The next request comes only after this answer is read.
+        while (ReceiveLine(socket, buffer, command, true)) {
             char* end = nullptr;
             const long long number = std::strtoll(command.c_str(), &end, 10);
             const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
