@@ -256,12 +256,18 @@ struct Worker {
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
 };
 
-// A worker's herds' summary, conception, trend, cow-list and log lines, kept by its main
-// thread for its trace writer, which appends them after the herd's traces when asked. Only
-// the latest few are kept: the batch process asks only for herds near the head of the batch.
+// A worker's herds' traces and summary, conception, trend, cow-list and log lines, read back
+// by its main thread for its trace writer, which appends them when asked: the herds' turns
+// come one at a time, so the less the trace writer does then, the more workers a batch can
+// keep busy. Only the latest few are kept: the batch process asks only for herds near the
+// head of the batch.
 class KeptRows {
 public:
-    using Rows = std::array<std::string, 5>;
+    struct Rows {
+        std::array<std::string, 2> traces;  // the trace and the detail trace
+        std::array<std::string, 4> rows;    // summary, conception, trend and cow-list lines
+        std::string log;
+    };
     explicit KeptRows(std::size_t most) : most_(most) {}
     void Put(long long number, Rows rows) {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -607,7 +613,10 @@ private:
         std::array<std::string, kOutputCount> outputs;
         std::array<std::size_t, kOutputCount> lengths{};
         for (std::size_t i = 0; i < kOutputCount; ++i) {
-            if (IsTrace(i)) {
+            if (IsTrace(i) && rows != nullptr) {
+                rows->traces[i - kTrace] = ReadAll(folder / kOutputFiles[i]);
+                lengths[i] = rows->traces[i - kTrace].size();
+            } else if (IsTrace(i)) {
                 lengths[i] = FileLength(folder / kOutputFiles[i]);
             } else {
                 outputs[i] = ReadAll(folder / kOutputFiles[i]);
@@ -626,8 +635,9 @@ private:
         const bool tracesStay = lengths[kTrace] + lengths[kDetail] != 0;
         kept = tracesStay && rows != nullptr;
         if (kept) {
-            *rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]), std::move(outputs[kTrends]),
-                     std::move(outputs[kCowLists]), std::move(outputs[kLog])};
+            rows->rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]), std::move(outputs[kTrends]),
+                          std::move(outputs[kCowLists])};
+            rows->log = std::move(outputs[kLog]);
         }
         for (std::size_t i = 0; i < kOutputCount; ++i) {
             if (!tracesStay || !IsTrace(i)) ::unlink((folder / kOutputFiles[i]).c_str());
@@ -669,11 +679,13 @@ private:
                 error = e.Error() == 0 ? EIO : e.Error();
                 why = OneLine(e.Path()) + "\t" + OneLine(e.Reason());
             };
+            KeptRows::Rows rows;
+            const bool kept = keptRows.Take(number, rows);
             int traceError = 0;
             std::string traceWhy = "\t";
             try {
                 for (std::size_t i = 0; i < files.size(); ++i) {
-                    const std::string text = ReadAll(folder / kOutputFiles[kTrace + i]);
+                    const std::string text = kept ? std::move(rows.traces[i]) : ReadAll(folder / kOutputFiles[kTrace + i]);
                     if (text.empty()) continue;
                     if (!files[i].IsOpen()) files[i].OpenForAppending(tracePaths_[i]);
                     files[i].Resume(at[i]);
@@ -684,13 +696,12 @@ private:
             }
             int rowsError = -1;
             std::string rowsWhy = "\t";
-            KeptRows::Rows rows;
-            if (keptRows.Take(number, rows) && rowsAsked && traceError == 0 && rowFiles_[0] != nullptr) {
+            if (kept && rowsAsked && traceError == 0 && rowFiles_[0] != nullptr) {
                 try {
                     for (std::size_t i = 0; i < rowFiles_.size(); ++i) {
                         if (rowFiles_[i] != nullptr) rowFiles_[i]->Resume(rowsAt[i]);
                     }
-                    AppendRows(rowFiles_, {rows[0], rows[1], rows[2], rows[3]});
+                    AppendRows(rowFiles_, {rows.rows[0], rows.rows[1], rows.rows[2], rows.rows[3]});
                     rowsError = 0;
                 } catch (const OutputFileError& e) {
                     failure(e, rowsError, rowsWhy);
@@ -701,7 +712,7 @@ private:
             if (rowsError == 0 && logFile_ != nullptr) {
                 try {
                     logFile_->Resume(logAt);
-                    for (const std::string& line : CrLfLines(rows[4])) logFile_->WriteLine(line);
+                    for (const std::string& line : CrLfLines(rows.log)) logFile_->WriteLine(line);
                     logError = 0;
                 } catch (const OutputFileError& e) {
                     failure(e, logError, logWhy);
