@@ -116,6 +116,11 @@ void ReplayMessages(std::string_view recorded, UserServices& services) {
     }
 }
 
+// The length of text written as its CrLfLines, each with its line end.
+std::size_t CrLfLinesLength(std::string_view text) {
+    return text.empty() || text.ends_with("\r\n") ? text.size() : text.size() + 2;
+}
+
 // Lines of a CR LF file, without their ends.
 std::vector<std::string> CrLfLines(std::string_view text) {
     std::vector<std::string> lines;
@@ -432,7 +437,12 @@ private:
             if (worker == nullptr) return;
             herd.sent = true;
             worker->queue.push_back(herd.number);
-            if (!SendAll(worker->socket, std::to_string(herd.number) + " " + herd.line + "\n")) {
+            std::string& command = outgoing_;
+            command = std::to_string(herd.number);
+            command += ' ';
+            command += herd.line;
+            command += '\n';
+            if (!SendAll(worker->socket, command)) {
                 Lost(*worker);  // its end is noticed as a crash of the herd it was on
                 return;         // the workers changed; the next call goes on
             }
@@ -925,12 +935,10 @@ private:
                 herd->logFailure.emplace("write", std::string(why[4]), std::string(why[5]), logError);
             } else if (logError == 0) {
                 herd->logWritten = true;
-                std::uint64_t length = herd->logAt;
                 const auto [from, size] = herd->parts[kLog];
-                for (const std::string& line : CrLfLines(std::string_view(herd->payload).substr(from, size))) {
-                    length += line.size() + 2;
+                if (OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr) {
+                    log->Resume(herd->logAt + CrLfLinesLength(std::string_view(herd->payload).substr(from, size)));
                 }
-                if (OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr) log->Resume(length);
             }
         }
         worker.traceReceived.erase(0, at);
@@ -1076,7 +1084,8 @@ private:
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
             // A worker that is gone is noticed as such; the herd's traces are then appended here.
-            std::string requests = std::to_string(herd.number);
+            std::string& requests = outgoing_;
+            requests = std::to_string(herd.number);
             requests += ' ';
             requests += std::to_string(herd.traceAt[0]);
             requests += ' ';
@@ -1194,6 +1203,7 @@ private:
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};
     std::vector<pollfd> polled_;  // WaitForWorkers's, kept for its room
+    std::string outgoing_;        // a command or request being sent, kept for its room
     long long next_ = 0;
 };
 
