@@ -264,36 +264,36 @@ struct Worker {
 // A worker's herds' traces and summary, conception, trend, cow-list and log lines, read back
 // by its main thread for its trace writer, which appends them when asked: the herds' turns
 // come one at a time, so the less the trace writer does then, the more workers a batch can
-// keep busy. Only the latest few are kept: the batch process asks only for herds near the
-// head of the batch.
-class KeptRows {
+// keep busy. Only the latest few are kept (the batch process asks for herds near the head of
+// the batch); for a herd not kept the trace writer reads the traces from the herd's folder
+// and leaves the lines to the batch process.
+class KeptOutputs {
 public:
-    struct Rows {
+    static constexpr std::size_t kMost = 8;
+    struct Outputs {
         std::array<std::string, 2> traces;  // the trace and the detail trace
         std::array<std::string, 4> rows;    // summary, conception, trend and cow-list lines
         std::string log;
     };
-    explicit KeptRows(std::size_t most) : most_(most) {}
-    void Put(long long number, Rows rows) {
+    void Put(long long number, Outputs outputs) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        kept_.emplace_back(number, std::move(rows));
-        if (kept_.size() > most_) kept_.pop_front();
+        kept_.emplace_back(number, std::move(outputs));
+        if (kept_.size() > kMost) kept_.pop_front();
     }
-    // Herd number's lines; false when they are not kept. Herds before it are asked for no
+    // Herd number's outputs; false when they are not kept. Herds before it are asked for no
     // more (the batch process asks in batch order) and are dropped.
-    bool Take(long long number, Rows& rows) {
+    bool Take(long long number, Outputs& outputs) {
         const std::lock_guard<std::mutex> lock(mutex_);
         while (!kept_.empty() && kept_.front().first < number) kept_.pop_front();
         if (kept_.empty() || kept_.front().first != number) return false;
-        rows = std::move(kept_.front().second);
+        outputs = std::move(kept_.front().second);
         kept_.pop_front();
         return true;
     }
 
 private:
     std::mutex mutex_;
-    std::deque<std::pair<long long, Rows>> kept_;
-    std::size_t most_;
+    std::deque<std::pair<long long, Outputs>> kept_;
 };
 
 // Sends all of text; false when the worker is gone.
@@ -533,9 +533,9 @@ private:
         // Writing a finished herd's traces while the next herd is analysed: the batch process
         // waits for them to take the herd over.
         const bool writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
-        KeptRows keptRows(4 * static_cast<std::size_t>(jobs_) + 1);  // lives until _exit
+        KeptOutputs kept;  // lives until _exit
         if (writesTraces) {
-            std::thread([this, traceSocket, &keptRows] { WriteTraces(traceSocket, keptRows); }).detach();
+            std::thread([this, traceSocket, &kept] { WriteTraces(traceSocket, kept); }).detach();
         }
         std::string buffer;
         std::string command;
@@ -547,15 +547,15 @@ private:
             const fs::path folder = root_ / number;
             std::optional<HerdOutcome> outcome;
             const WorkerResult result = RunHerd(line, folder, unwritten, outcome);
-            KeptRows::Rows rows;
+            KeptOutputs::Outputs outputs;
             bool keep = false;
             const std::string answer = result == WorkerResult::FolderFailed
                                            ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
                                            : Delivery(number, result, outcome, folder, PdfFolderOf(number),
-                                                      writesTraces && result == WorkerResult::Done ? &rows : nullptr,
+                                                      writesTraces && result == WorkerResult::Done ? &outputs : nullptr,
                                                       keep);
             // Kept before the answer goes: the batch process asks for them only after it.
-            if (keep) keptRows.Put(std::strtoll(number.c_str(), nullptr, 10), std::move(rows));
+            if (keep) kept.Put(std::strtoll(number.c_str(), nullptr, 10), std::move(outputs));
             if (!SendAll(socket, answer)) break;
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
@@ -615,17 +615,17 @@ private:
     // or its traces, which stay until the worker writes them into the trace files when the
     // batch process asks (WriteTraces). Reading back and clearing up here keeps that work off
     // the batch process, which does it for every herd of the batch in turn.
-    // With rows: the herd's summary, conception, trend, cow-list and log lines are put there
-    // too (kept true) when its traces stay, for the trace writer to append after them.
+    // With toKeep: the herd's traces and its summary, conception, trend, cow-list and log lines
+    // are put there (kept true) when its traces stay, for the trace writer to append.
     static std::string Delivery(const std::string& number, WorkerResult result,
                                 std::optional<HerdOutcome> outcome, const fs::path& folder,
-                                const fs::path& pdfFolder, KeptRows::Rows* rows, bool& kept) {
+                                const fs::path& pdfFolder, KeptOutputs::Outputs* toKeep, bool& kept) {
         std::array<std::string, kOutputCount> outputs;
         std::array<std::size_t, kOutputCount> lengths{};
         for (std::size_t i = 0; i < kOutputCount; ++i) {
-            if (IsTrace(i) && rows != nullptr) {
-                rows->traces[i - kTrace] = ReadAll(folder / kOutputFiles[i]);
-                lengths[i] = rows->traces[i - kTrace].size();
+            if (IsTrace(i) && toKeep != nullptr) {
+                toKeep->traces[i - kTrace] = ReadAll(folder / kOutputFiles[i]);
+                lengths[i] = toKeep->traces[i - kTrace].size();
             } else if (IsTrace(i)) {
                 lengths[i] = FileLength(folder / kOutputFiles[i]);
             } else {
@@ -643,11 +643,11 @@ private:
         answer.reserve(answer.size() + size);
         for (const std::string& output : outputs) answer += output;
         const bool tracesStay = lengths[kTrace] + lengths[kDetail] != 0;
-        kept = tracesStay && rows != nullptr;
+        kept = tracesStay && toKeep != nullptr;
         if (kept) {
-            rows->rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]), std::move(outputs[kTrends]),
-                          std::move(outputs[kCowLists])};
-            rows->log = std::move(outputs[kLog]);
+            toKeep->rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]),
+                            std::move(outputs[kTrends]), std::move(outputs[kCowLists])};
+            toKeep->log = std::move(outputs[kLog]);
         }
         for (std::size_t i = 0; i < kOutputCount; ++i) {
             if (!tracesStay || !IsTrace(i)) ::unlink((folder / kOutputFiles[i]).c_str());
@@ -671,7 +671,7 @@ private:
     // traces out before it appends the lines; rows that could not be written: it logs that).
     // The herd's trace files are removed only after the answer: a worker that ends before it
     // leaves them for the batch process.
-    void WriteTraces(int socket, KeptRows& keptRows) {
+    void WriteTraces(int socket, KeptOutputs& keptOutputs) {
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
@@ -689,13 +689,14 @@ private:
                 error = e.Error() == 0 ? EIO : e.Error();
                 why = OneLine(e.Path()) + "\t" + OneLine(e.Reason());
             };
-            KeptRows::Rows rows;
-            const bool kept = keptRows.Take(number, rows);
+            KeptOutputs::Outputs outputs;
+            const bool kept = keptOutputs.Take(number, outputs);
             int traceError = 0;
             std::string traceWhy = "\t";
             try {
                 for (std::size_t i = 0; i < files.size(); ++i) {
-                    const std::string text = kept ? std::move(rows.traces[i]) : ReadAll(folder / kOutputFiles[kTrace + i]);
+                    const std::string text =
+                        kept ? std::move(outputs.traces[i]) : ReadAll(folder / kOutputFiles[kTrace + i]);
                     if (text.empty()) continue;
                     if (!files[i].IsOpen()) files[i].OpenForAppending(tracePaths_[i]);
                     files[i].Resume(at[i]);
@@ -711,7 +712,7 @@ private:
                     for (std::size_t i = 0; i < rowFiles_.size(); ++i) {
                         if (rowFiles_[i] != nullptr) rowFiles_[i]->Resume(rowsAt[i]);
                     }
-                    AppendRows(rowFiles_, {rows.rows[0], rows.rows[1], rows.rows[2], rows.rows[3]});
+                    AppendRows(rowFiles_, {outputs.rows[0], outputs.rows[1], outputs.rows[2], outputs.rows[3]});
                     rowsError = 0;
                 } catch (const OutputFileError& e) {
                     failure(e, rowsError, rowsWhy);
@@ -722,7 +723,7 @@ private:
             if (rowsError == 0 && logFile_ != nullptr) {
                 try {
                     logFile_->Resume(logAt);
-                    for (const std::string& line : CrLfLines(rows.log)) logFile_->WriteLine(line);
+                    for (const std::string& line : CrLfLines(outputs.log)) logFile_->WriteLine(line);
                     logError = 0;
                 } catch (const OutputFileError& e) {
                     failure(e, logError, logWhy);
@@ -1072,8 +1073,10 @@ private:
         herd.traceAsked = true;
         herd.traceAt = {files[0]->Length(), files[1]->Length()};
         // The lines count only for a herd whose step ran to its end.
-        const std::array<OutputFile*, 4> rowFiles = sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
-        herd.rowsAsked = herd.delivered && !herd.endStatus && herd.result == WorkerResult::Done && rowFiles[0] != nullptr;
+        const std::array<OutputFile*, 4> rowFiles =
+            sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
+        herd.rowsAsked =
+            herd.delivered && !herd.endStatus && herd.result == WorkerResult::Done && rowFiles[0] != nullptr;
         if (herd.rowsAsked) {
             for (std::size_t i = 0; i < rowFiles.size(); ++i) {
                 herd.rowsAt[i] = rowFiles[i] != nullptr ? rowFiles[i]->Length() : 0;
