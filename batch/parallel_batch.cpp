@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -27,6 +28,7 @@
 
 #include "analysis/output_file.h"
 #include "analysis/trace.h"
+#include "batch/run_files.h"
 #include "batch/pdf_names.h"
 #include "batch/stop_signals.h"
 #include "formats/cow_list_file.h"
@@ -95,16 +97,16 @@ private:
     std::optional<OutputFileError> failure_;
 };
 
-void ReplayMessages(const std::string& recorded, UserServices& services) {
+void ReplayMessages(std::string_view recorded, UserServices& services) {
     std::size_t at = 0;
     while (at < recorded.size()) {
         const char kind = recorded[at++];
         const std::size_t newline = recorded.find('\n', at);
         if (newline == std::string::npos) return;
-        const std::size_t length = std::strtoull(recorded.c_str() + at, nullptr, 10);
+        const std::size_t length = std::strtoull(recorded.data() + at, nullptr, 10);
         at = newline + 1;
         if (length > recorded.size() - at) return;  // cut short by a crash
-        const std::string text = recorded.substr(at, length);
+        const std::string text(recorded.substr(at, length));
         at += length;
         if (kind == 'S') {
             services.ShowStatus(text);
@@ -114,14 +116,19 @@ void ReplayMessages(const std::string& recorded, UserServices& services) {
     }
 }
 
+// The length of text written as its CrLfLines, each with its line end.
+std::size_t CrLfLinesLength(std::string_view text) {
+    return text.empty() || text.ends_with("\r\n") ? text.size() : text.size() + 2;
+}
+
 // Lines of a CR LF file, without their ends.
-std::vector<std::string> CrLfLines(const std::string& text) {
+std::vector<std::string> CrLfLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t at = 0;
     while (at < text.size()) {
         std::size_t end = text.find("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(at, end - at));
+        if (end == std::string_view::npos) end = text.size();
+        lines.emplace_back(text.substr(at, end - at));
         at = end + 2;
     }
     return lines;
@@ -179,7 +186,6 @@ struct Herd {
     long long number = 0;
     std::string line;    // the batch line
     std::string path;    // batch field 1, for the log line of a crashed worker
-    fs::path folder;     // the herd's private folder
     bool sent = false;   // handed to a worker
     bool done = false;
     WorkerResult result = WorkerResult::Done;
@@ -205,6 +211,17 @@ struct Herd {
     bool tracesInFolder = false;  // the batch process appends them, or drops them when left out
     bool cutTracesBack = false;   // a worker ended while writing them: part may be written
     std::optional<OutputFileError> traceFailure;  // why its worker could not write them
+    // Its summary, conception, trend and cow-list lines and then its log lines, appended by
+    // its trace writer after the traces when asked with them: the files' lengths then,
+    // whether they were written there, or why they could not be (the row files are then as
+    // they were; the log keeps the lines before the one that failed).
+    bool rowsAsked = false;
+    std::array<std::uint64_t, 4> rowsAt{};
+    std::uint64_t logAt = 0;
+    bool rowsWritten = false;
+    std::optional<OutputFileError> rowsFailure;
+    bool logWritten = false;
+    std::optional<OutputFileError> logFailure;
 };
 
 
@@ -244,6 +261,41 @@ struct Worker {
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
 };
 
+// A worker's herds' traces and summary, conception, trend, cow-list and log lines, read back
+// by its main thread for its trace writer, which appends them when asked: the herds' turns
+// come one at a time, so the less the trace writer does then, the more workers a batch can
+// keep busy. Only the latest few are kept (the batch process asks for herds near the head of
+// the batch); for a herd not kept the trace writer reads the traces from the herd's folder
+// and leaves the lines to the batch process.
+class KeptOutputs {
+public:
+    static constexpr std::size_t kMost = 8;
+    struct Outputs {
+        std::array<std::string, 2> traces;  // the trace and the detail trace
+        std::array<std::string, 4> rows;    // summary, conception, trend and cow-list lines
+        std::string log;
+    };
+    void Put(long long number, Outputs outputs) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        kept_.emplace_back(number, std::move(outputs));
+        if (kept_.size() > kMost) kept_.pop_front();
+    }
+    // Herd number's outputs; false when they are not kept. Herds before it are asked for no
+    // more (the batch process asks in batch order) and are dropped.
+    bool Take(long long number, Outputs& outputs) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        while (!kept_.empty() && kept_.front().first < number) kept_.pop_front();
+        if (kept_.empty() || kept_.front().first != number) return false;
+        outputs = std::move(kept_.front().second);
+        kept_.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::pair<long long, Outputs>> kept_;
+};
+
 // Sends all of text; false when the worker is gone.
 bool SendAll(int socket, std::string_view text) {
     while (!text.empty()) {
@@ -255,8 +307,12 @@ bool SendAll(int socket, std::string_view text) {
     return true;
 }
 
-// Reads one line (without its line feed) from a socket; false at its end.
-bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
+// Reads one line (without its line feed) from a socket; false at its end. A worker waits in
+// poll, not in a blocking recv: a socket wakes a reader blocked in recv also each time the
+// other side reads what this side sent, so every answer the batch process reads would wake
+// the worker for nothing, at the batch process's cost as well. waitFirst: a line seldom waits
+// already, so poll before the first read.
+bool ReceiveLine(int socket, std::string& buffer, std::string& line, bool waitFirst = false) {
     for (;;) {
         const std::size_t newline = buffer.find('\n');
         if (newline != std::string::npos) {
@@ -264,8 +320,18 @@ bool ReceiveLine(int socket, std::string& buffer, std::string& line) {
             buffer.erase(0, newline + 1);
             return true;
         }
+        if (waitFirst) {
+            pollfd polled{socket, POLLIN, 0};
+            if (::poll(&polled, 1, -1) < 0 && errno != EINTR) return false;
+            waitFirst = false;
+        }
         char chunk[4096];
-        const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
+        const ssize_t got = ::recv(socket, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd polled{socket, POLLIN, 0};
+            if (::poll(&polled, 1, -1) < 0 && errno != EINTR) return false;
+            continue;
+        }
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         buffer.append(chunk, static_cast<std::size_t>(got));
@@ -317,6 +383,10 @@ public:
                 CutTracesBack(herd.traceAt);
             } catch (const OutputFileError&) {
             }
+            try {
+                CutRowsBack(herd);
+            } catch (const OutputFileError&) {
+            }
             break;
         }
         std::error_code ignored;
@@ -339,7 +409,6 @@ public:
         herd.number = next_++;
         herd.line = line;
         herd.path = path;
-        herd.folder = root_ / std::to_string(herd.number);  // made by the worker
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
@@ -368,7 +437,12 @@ private:
             if (worker == nullptr) return;
             herd.sent = true;
             worker->queue.push_back(herd.number);
-            if (!SendAll(worker->socket, std::to_string(herd.number) + " " + herd.line + "\n")) {
+            std::string& command = outgoing_;
+            command = std::to_string(herd.number);
+            command += ' ';
+            command += herd.line;
+            command += '\n';
+            if (!SendAll(worker->socket, command)) {
                 Lost(*worker);  // its end is noticed as a crash of the herd it was on
                 return;         // the workers changed; the next call goes on
             }
@@ -390,6 +464,15 @@ private:
         return best;
     }
 
+    // A worker could take a herd now: fewer workers than jobs, or one with room in its queue.
+    bool WorkerWantsHerds() const {
+        if (workers_.size() < static_cast<std::size_t>(jobs_)) return true;
+        for (const Worker& worker : workers_) {
+            if (worker.queue.size() < kQueuedPerWorker) return true;
+        }
+        return false;
+    }
+
     Worker& Spawn() {
         int sockets[2];
         int traceSockets[2];
@@ -402,6 +485,10 @@ private:
             ::close(sockets[1]);
             throw OvistaError(std::string("Could not start a worker process: ") + std::strerror(error));
         }
+        // The files the worker appends its herds' lines to: the batch process's own, whose
+        // descriptors it inherits (its copies of them, at the same addresses).
+        rowFiles_ = sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
+        logFile_ = sinks_.logFile ? sinks_.logFile() : nullptr;
         // The paths the worker writes traces into, while there are traces to write.
         tracePaths_ = {};
         if (sinks_.traceFiles) {
@@ -445,8 +532,10 @@ private:
         ::signal(SIGTERM, SIG_DFL);
         // Writing a finished herd's traces while the next herd is analysed: the batch process
         // waits for them to take the herd over.
-        if (!tracePaths_[0].empty() && !tracePaths_[1].empty()) {
-            std::thread([this, traceSocket] { WriteTraces(traceSocket); }).detach();
+        const bool writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
+        KeptOutputs kept;  // lives until _exit
+        if (writesTraces) {
+            std::thread([this, traceSocket, &kept] { WriteTraces(traceSocket, kept); }).detach();
         }
         std::string buffer;
         std::string command;
@@ -458,11 +547,16 @@ private:
             const fs::path folder = root_ / number;
             std::optional<HerdOutcome> outcome;
             const WorkerResult result = RunHerd(line, folder, unwritten, outcome);
-            if (!SendAll(socket, result == WorkerResult::FolderFailed
-                                     ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
-                                     : Delivery(number, result, outcome, folder, PdfFolderOf(number)))) {
-                break;
-            }
+            KeptOutputs::Outputs outputs;
+            bool keep = false;
+            const std::string answer = result == WorkerResult::FolderFailed
+                                           ? number + " " + std::to_string(static_cast<int>(result)) + unwritten + "\n"
+                                           : Delivery(number, result, outcome, folder, PdfFolderOf(number),
+                                                      writesTraces && result == WorkerResult::Done ? &outputs : nullptr,
+                                                      keep);
+            // Kept before the answer goes: the batch process asks for them only after it.
+            if (keep) kept.Put(std::strtoll(number.c_str(), nullptr, 10), std::move(outputs));
+            if (!SendAll(socket, answer)) break;
         }
         ::_exit(0);  // no exit handlers: they belong to the batch process
     }
@@ -521,13 +615,18 @@ private:
     // or its traces, which stay until the worker writes them into the trace files when the
     // batch process asks (WriteTraces). Reading back and clearing up here keeps that work off
     // the batch process, which does it for every herd of the batch in turn.
+    // With toKeep: the herd's traces and its summary, conception, trend, cow-list and log lines
+    // are put there (kept true) when its traces stay, for the trace writer to append.
     static std::string Delivery(const std::string& number, WorkerResult result,
                                 std::optional<HerdOutcome> outcome, const fs::path& folder,
-                                const fs::path& pdfFolder) {
+                                const fs::path& pdfFolder, KeptOutputs::Outputs* toKeep, bool& kept) {
         std::array<std::string, kOutputCount> outputs;
         std::array<std::size_t, kOutputCount> lengths{};
         for (std::size_t i = 0; i < kOutputCount; ++i) {
-            if (IsTrace(i)) {
+            if (IsTrace(i) && toKeep != nullptr) {
+                toKeep->traces[i - kTrace] = ReadAll(folder / kOutputFiles[i]);
+                lengths[i] = toKeep->traces[i - kTrace].size();
+            } else if (IsTrace(i)) {
                 lengths[i] = FileLength(folder / kOutputFiles[i]);
             } else {
                 outputs[i] = ReadAll(folder / kOutputFiles[i]);
@@ -544,6 +643,12 @@ private:
         answer.reserve(answer.size() + size);
         for (const std::string& output : outputs) answer += output;
         const bool tracesStay = lengths[kTrace] + lengths[kDetail] != 0;
+        kept = tracesStay && toKeep != nullptr;
+        if (kept) {
+            toKeep->rows = {std::move(outputs[kSummary]), std::move(outputs[kConception]),
+                            std::move(outputs[kTrends]), std::move(outputs[kCowLists])};
+            toKeep->log = std::move(outputs[kLog]);
+        }
         for (std::size_t i = 0; i < kOutputCount; ++i) {
             if (!tracesStay || !IsTrace(i)) ::unlink((folder / kOutputFiles[i]).c_str());
         }
@@ -553,41 +658,89 @@ private:
         return answer;
     }
 
-    // The worker's trace writer: for each "<number> <trace length> <detail length>" the batch
-    // process sends, appends herd number's traces to the trace files, whose lengths those are
-    // (the herds before it are in them, no later one), and answers "<number> 0", or
-    // "<number> <error number> <file>\t<reason>" with the files cut back to those lengths.
+    // The worker's trace writer: for each "<number> <trace length> <detail length> <rows>
+    // <summary length> <conception length> <trends length> <cow-list length> <log length>"
+    // the batch process sends, appends herd number's traces to the trace files, whose
+    // lengths those are (the herds before it are in them, no later one), and with rows 1
+    // then its summary, conception, trend and cow-list lines the same way, all or none, and
+    // its log lines one by one, as the batch process would. It answers "<number> <trace
+    // error> <rows error> <log error>" and a file and a reason for each, all after tabs:
+    // error 0 for written, else the error number with the files cut back (the log to its
+    // last whole line) and the file and reason; -1 for lines not written here (not asked
+    // for, not kept, traces that could not be written: the batch process then leaves the
+    // traces out before it appends the lines; rows that could not be written: it logs that).
     // The herd's trace files are removed only after the answer: a worker that ends before it
     // leaves them for the batch process.
-    void WriteTraces(int socket) {
+    void WriteTraces(int socket, KeptOutputs& keptOutputs) {
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
-        while (ReceiveLine(socket, buffer, command)) {
+        // The next request comes only after this answer is read.
+        while (ReceiveLine(socket, buffer, command, true)) {
             char* end = nullptr;
             const long long number = std::strtoll(command.c_str(), &end, 10);
             const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
+            const bool rowsAsked = std::strtol(end, &end, 10) == 1;
+            std::array<std::uint64_t, 4> rowsAt{};
+            for (std::uint64_t& length : rowsAt) length = std::strtoull(end, &end, 10);
+            const std::uint64_t logAt = std::strtoull(end, &end, 10);
             const fs::path folder = root_ / std::to_string(number);
-            std::string answer = std::to_string(number);
+            const auto failure = [](const OutputFileError& e, int& error, std::string& why) {
+                error = e.Error() == 0 ? EIO : e.Error();
+                why = OneLine(e.Path()) + "\t" + OneLine(e.Reason());
+            };
+            KeptOutputs::Outputs outputs;
+            const bool kept = keptOutputs.Take(number, outputs);
+            int traceError = 0;
+            std::string traceWhy = "\t";
             try {
                 for (std::size_t i = 0; i < files.size(); ++i) {
-                    const std::string text = ReadAll(folder / kOutputFiles[kTrace + i]);
+                    const std::string text =
+                        kept ? std::move(outputs.traces[i]) : ReadAll(folder / kOutputFiles[kTrace + i]);
                     if (text.empty()) continue;
                     if (!files[i].IsOpen()) files[i].OpenForAppending(tracePaths_[i]);
                     files[i].Resume(at[i]);
                     files[i].Write(text);
                 }
-                answer += " 0\n";
             } catch (const OutputFileError& e) {
-                answer += " " + std::to_string(e.Error() == 0 ? EIO : e.Error()) + " " + OneLine(e.Path()) +
-                          "\t" + OneLine(e.Reason()) + "\n";
+                failure(e, traceError, traceWhy);
             }
+            int rowsError = -1;
+            std::string rowsWhy = "\t";
+            if (kept && rowsAsked && traceError == 0 && rowFiles_[0] != nullptr) {
+                try {
+                    for (std::size_t i = 0; i < rowFiles_.size(); ++i) {
+                        if (rowFiles_[i] != nullptr) rowFiles_[i]->Resume(rowsAt[i]);
+                    }
+                    AppendRows(rowFiles_, {outputs.rows[0], outputs.rows[1], outputs.rows[2], outputs.rows[3]});
+                    rowsError = 0;
+                } catch (const OutputFileError& e) {
+                    failure(e, rowsError, rowsWhy);
+                }
+            }
+            int logError = -1;
+            std::string logWhy = "\t";
+            if (rowsError == 0 && logFile_ != nullptr) {
+                try {
+                    logFile_->Resume(logAt);
+                    for (const std::string& line : CrLfLines(outputs.log)) logFile_->WriteLine(line);
+                    logError = 0;
+                } catch (const OutputFileError& e) {
+                    failure(e, logError, logWhy);
+                }
+            }
+            const std::string answer = std::to_string(number) + " " + std::to_string(traceError) + " " +
+                                       std::to_string(rowsError) + " " + std::to_string(logError) + "\t" +
+                                       traceWhy + "\t" + rowsWhy + "\t" + logWhy + "\n";
             if (!SendAll(socket, answer)) return;
             ::unlink((folder / kTraceFileName).c_str());
             ::unlink((folder / kDetailTraceFileName).c_str());
             ::rmdir(folder.c_str());  // fails while it holds the PDF, which the batch process moves
         }
     }
+
+    // The herd's private folder, made by its worker.
+    fs::path FolderOf(long long number) const { return root_ / std::to_string(number); }
 
     // Where herd number's PDF waits for the batch process.
     fs::path PdfFolderOf(const std::string& number) const {
@@ -614,10 +767,16 @@ private:
     // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
     // workers are then ended by the destructor, also one deep in a big herd).
     void WaitForWorkers() {
-        std::vector<pollfd> polled;
+        std::vector<pollfd>& polled = polled_;
+        polled.clear();
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
         if (polled.empty()) throw OvistaError("Lost the worker processes");
-        for (const Worker& worker : workers_) polled.push_back({worker.traceSocket, POLLIN, 0});
+        // While every worker holds as many herds as it may, a trace writer's answer does not
+        // wake the batch process: it is read when the next herd's answer comes, a wake-up a
+        // herd fewer. A worker with room may be waiting for the herd at the head to be taken
+        // over, so then the answer wakes it.
+        const bool traceAnswersWake = WorkerWantsHerds();
+        for (const Worker& worker : workers_) polled.push_back({traceAnswersWake ? worker.traceSocket : -1, POLLIN, 0});
         // Woken now and then: a signal that comes just before the wait does not interrupt it.
         constexpr int kLookForStopMs = 200;
         for (;;) {
@@ -629,10 +788,11 @@ private:
             if (StopSignal() != 0) return;
         }
         // The trace writers' answers first: a worker that ended is then taken out below.
+        const pid_t asked = !herds_.empty() && herds_.front().traceAsked ? herds_.front().traceWriter : 0;
         const std::size_t count = workers_.size();
         for (std::size_t i = 0; i < count; ++i) {
-            if (polled[count + i].revents == 0) continue;
             Worker& worker = workers_[i];
+            if (polled[count + i].revents == 0 && (traceAnswersWake || worker.pid != asked)) continue;
             // Its end is noticed on its other socket.
             const ssize_t got = ::recv(worker.traceSocket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
             if (got > 0) {
@@ -734,25 +894,53 @@ private:
         std::size_t at = 0;
         for (std::size_t newline; (newline = worker.traceReceived.find('\n', at)) != std::string::npos;
              at = newline + 1) {
-            const std::string answer = worker.traceReceived.substr(at, newline - at);
+            const std::string_view answer = std::string_view(worker.traceReceived).substr(at, newline - at);
             char* end = nullptr;
-            const long long number = std::strtoll(answer.c_str(), &end, 10);
+            const long long number = std::strtoll(answer.data(), &end, 10);
             const int error = static_cast<int>(std::strtol(end, &end, 10));
+            const int rowsError = static_cast<int>(std::strtol(end, &end, 10));
+            const int logError = static_cast<int>(std::strtol(end, &end, 10));
             Herd* herd = HerdNumbered(number);
             if (herd == nullptr || herd->traceWriter != worker.pid || !herd->traceAsked) continue;
             herd->traceWriter = 0;
+            // "\t<file>\t<reason>" thrice after the numbers.
+            std::array<std::string_view, 6> why{};
+            std::string_view rest = answer.substr(std::min(answer.size(), answer.find('\t')));
+            for (std::string_view& field : why) {
+                if (rest.empty()) break;
+                rest.remove_prefix(1);
+                field = rest.substr(0, rest.find('\t'));
+                rest.remove_prefix(field.size());
+            }
             if (error == 0) {
                 const std::array<OutputFile*, 2> files = sinks_.traceFiles();
                 for (std::size_t i = 0; i < files.size(); ++i) {
                     if (files[i] != nullptr) files[i]->Resume(herd->traceAt[i] + herd->traceLengths[i]);
                 }
+            } else {
+                herd->traceFailure.emplace("write", std::string(why[0]),
+                                           why[1].empty() ? std::strerror(error) : std::string(why[1]), error);
+            }
+            if (!herd->rowsAsked || rowsError < 0) continue;  // the batch process appends them
+            if (rowsError > 0) {
+                herd->rowsFailure.emplace("write", std::string(why[2]), std::string(why[3]), rowsError);
                 continue;
             }
-            const std::size_t tab = answer.find('\t');
-            const std::size_t path = std::min(tab, static_cast<std::size_t>(end - answer.c_str()) + 1);
-            herd->traceFailure.emplace("write", answer.substr(path, tab - path),
-                                       tab == std::string::npos ? std::strerror(error) : answer.substr(tab + 1),
-                                       error);
+            herd->rowsWritten = true;
+            const std::array<OutputFile*, 4> files = sinks_.rowFiles();
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                if (files[i] != nullptr) files[i]->Resume(herd->rowsAt[i] + herd->parts[kSummary + i].second);
+            }
+            if (logError > 0) {
+                // The batch stops on it; the lines before the one that failed stay.
+                herd->logFailure.emplace("write", std::string(why[4]), std::string(why[5]), logError);
+            } else if (logError == 0) {
+                herd->logWritten = true;
+                const auto [from, size] = herd->parts[kLog];
+                if (OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr) {
+                    log->Resume(herd->logAt + CrLfLinesLength(std::string_view(herd->payload).substr(from, size)));
+                }
+            }
         }
         worker.traceReceived.erase(0, at);
     }
@@ -767,6 +955,26 @@ private:
                 throw OutputFileError("write", files[i]->Path(), std::strerror(errno), errno);
             }
             files[i]->Resume(lengths[i]);
+        }
+    }
+
+    // The same for the summary, conception, trend and cow-list files, when the herd's worker
+    // was asked to append its lines.
+    void CutRowsBack(const Herd& herd) {
+        if (!herd.rowsAsked) return;
+        if (OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr) {
+            if (::truncate(log->Path().c_str(), static_cast<off_t>(herd.logAt)) != 0) {
+                throw OutputFileError("write", log->Path(), std::strerror(errno), errno);
+            }
+            log->Resume(herd.logAt);
+        }
+        const std::array<OutputFile*, 4> files = sinks_.rowFiles();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i] == nullptr) continue;
+            if (::truncate(files[i]->Path().c_str(), static_cast<off_t>(herd.rowsAt[i])) != 0) {
+                throw OutputFileError("write", files[i]->Path(), std::strerror(errno), errno);
+            }
+            files[i]->Resume(herd.rowsAt[i]);
         }
     }
 
@@ -824,10 +1032,10 @@ private:
             }
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
-            // The next herd's traces are written while this one is taken over, unless the
-            // batch process writes to the trace files for this one.
-            if (herd.delivered && !herd.tracesInFolder && !herd.traceFailure && !herds_.empty() &&
-                herds_.front().done && herds_.front().traceWriter != 0) {
+            // The next herd's traces and lines are written while this one is taken over, when
+            // taking it over writes into none of the files they go to.
+            if (WrittenByItsWorker(herd) && !herds_.empty() && herds_.front().done &&
+                herds_.front().traceWriter != 0) {
                 AskForTraces(herds_.front());
             }
             TakeOver(herd);
@@ -835,15 +1043,21 @@ private:
             // traces, which its trace writer clears.
             if (!herd.delivered || herd.tracesInFolder) {
                 std::error_code ignored;
-                fs::remove_all(herd.folder, ignored);
+                fs::remove_all(FolderOf(herd.number), ignored);
                 if (pdfsInOrder_) fs::remove_all(PdfFolderOf(std::to_string(herd.number)), ignored);
             } else if (herd.pdfClaimed && pdfsInOrder_) {
                 // Empty once its PDF has gone to its place.
                 ::rmdir(PdfFolderOf(std::to_string(herd.number)).c_str());
-                if (pdfRoot_ == root_) ::rmdir(herd.folder.c_str());
+                if (pdfRoot_ == root_) ::rmdir(FolderOf(herd.number).c_str());
             }
             if (sinks_.herdDone) sinks_.herdDone();
         }
+    }
+
+    // Its worker wrote the herd's traces, rows and log lines: the batch process writes none
+    // of them (nor a line saying why they are missing).
+    static bool WrittenByItsWorker(const Herd& herd) {
+        return herd.delivered && !herd.tracesInFolder && !herd.traceFailure && herd.rowsWritten && herd.logWritten;
     }
 
     // Asks the worker that keeps the herd's traces to write them, once; none is asked while
@@ -858,16 +1072,40 @@ private:
         }
         herd.traceAsked = true;
         herd.traceAt = {files[0]->Length(), files[1]->Length()};
+        // The lines count only for a herd whose step ran to its end.
+        const std::array<OutputFile*, 4> rowFiles =
+            sinks_.rowFiles ? sinks_.rowFiles() : std::array<OutputFile*, 4>{};
+        herd.rowsAsked =
+            herd.delivered && !herd.endStatus && herd.result == WorkerResult::Done && rowFiles[0] != nullptr;
+        if (herd.rowsAsked) {
+            for (std::size_t i = 0; i < rowFiles.size(); ++i) {
+                herd.rowsAt[i] = rowFiles[i] != nullptr ? rowFiles[i]->Length() : 0;
+            }
+            const OutputFile* log = sinks_.logFile ? sinks_.logFile() : nullptr;
+            herd.logAt = log != nullptr ? log->Length() : 0;
+        }
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
             // A worker that is gone is noticed as such; the herd's traces are then appended here.
-            SendAll(worker.traceSocket, std::to_string(herd.number) + " " + std::to_string(herd.traceAt[0]) + " " +
-                                            std::to_string(herd.traceAt[1]) + "\n");
+            std::string& requests = outgoing_;
+            requests = std::to_string(herd.number);
+            requests += ' ';
+            requests += std::to_string(herd.traceAt[0]);
+            requests += ' ';
+            requests += std::to_string(herd.traceAt[1]);
+            requests += herd.rowsAsked ? " 1" : " 0";
+            for (const std::uint64_t length : herd.rowsAt) {
+                requests += ' ';
+                requests += std::to_string(length);
+            }
+            requests += ' ';
+            requests += std::to_string(herd.logAt);
+            requests += '\n';
+            SendAll(worker.traceSocket, requests);
         }
     }
 
     void TakeOver(const Herd& herd) {
-        const fs::path& from = herd.folder;
         if (!herd.unwritten.empty()) {
             // The workers' folder is full or failing: the herd is not in the files, and no
             // later herd would be. The log says why when it still can.
@@ -887,10 +1125,10 @@ private:
             }
         } else {
             // A worker that ended without answering left what it had written in the folder.
-            ReadOutputs(from, read, pdfClaimed);
+            ReadOutputs(FolderOf(herd.number), read, pdfClaimed);
             for (std::size_t i = 0; i < outputs.size(); ++i) outputs[i] = read[i];
         }
-        ReplayMessages(std::string(outputs[kMessages]), services_);
+        ReplayMessages(outputs[kMessages], services_);
         std::cout << outputs[kStdout] << std::flush;
         std::cerr << outputs[kStderr] << std::flush;
         if (herd.traceFailure) {
@@ -899,6 +1137,7 @@ private:
             // Its worker ended before it wrote them, or the traces are left out.
             try {
                 if (herd.cutTracesBack) CutTracesBack(herd.traceAt);
+                const fs::path from = FolderOf(herd.number);
                 sinks_.traces(ReadAll(from / kTraceFileName), ReadAll(from / kDetailTraceFileName));
             } catch (const OutputFileError& e) {
                 sinks_.tracesFailed(e);
@@ -922,7 +1161,12 @@ private:
             return;
         }
         try {
-            sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends], outputs[kCowLists]);
+            if (herd.rowsFailure) throw *herd.rowsFailure;  // the files are as they were
+            if (!herd.rowsWritten) {
+                // Its worker ended while it appended them, or was not asked to.
+                if (herd.cutTracesBack) CutRowsBack(herd);
+                sinks_.rows(outputs[kSummary], outputs[kConception], outputs[kTrends], outputs[kCowLists]);
+            }
         } catch (const OvistaError& e) {
             // The herd is not in the files; the log says why when it still can.
             try {
@@ -931,16 +1175,19 @@ private:
             }
             throw;
         }
+        if (herd.logFailure) throw *herd.logFailure;  // as a failing log line would end the batch
         std::string lastLine;
-        for (const std::string& line : CrLfLines(std::string(outputs[kLog]))) {
-            sinks_.logLine(line);
+        for (const std::string& line : CrLfLines(outputs[kLog])) {
+            if (!herd.logWritten) sinks_.logLine(line);
             lastLine = line;
         }
         if (herd.outcome) sinks_.counted(*herd.outcome, lastLine);
-        if (pdfClaimed) {
+        // The name among the batch's reports matters only to a PDF put in its place here; a
+        // report on a printer claims one too.
+        if (pdfClaimed && pdfsInOrder_) {
             const std::string name = sinks_.claimPdfName(herd.path);
             const fs::path written = PdfFolderOf(std::to_string(herd.number)) / PdfFileNameFor(herd.path);
-            if (pdfsInOrder_) MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
+            MoveFile(written, fs::path(output_.pdfFolder) / name);  // when it was written
         }
     }
 
@@ -953,9 +1200,13 @@ private:
     fs::path pdfRoot_;  // where herds' PDFs wait: beside the PDF folder's files when it can be
     bool pdfsInOrder_ = false;
     std::array<std::string, 2> tracePaths_;  // where workers write traces; empty when none
+    std::array<OutputFile*, 4> rowFiles_{};  // the summary, conception, trend and cow-list files
+    OutputFile* logFile_ = nullptr;          // the batch log
     std::vector<Worker> workers_;
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};
+    std::vector<pollfd> polled_;  // WaitForWorkers's, kept for its room
+    std::string outgoing_;        // a command or request being sent, kept for its room
     long long next_ = 0;
 };
 

@@ -6,7 +6,8 @@
 // herd writes its log line, summary and conception lines, traces, messages and PDF files into
 // a private folder; the batch process takes them over in batch order, so the files come out
 // as a one-process run writes them. The traces, most of those bytes, do not pass through the
-// batch process: when a herd's turn comes, its worker writes them into the trace files itself.
+// batch process: when a herd's turn comes, its worker writes them into the trace files itself,
+// and the herd's summary, conception, trend, cow-list and log lines after them.
 #include <array>
 #include <functional>
 #include <optional>
@@ -43,6 +44,13 @@ struct BatchSinks {
     // A worker could not write a herd's traces (it cut back what it wrote): the traces are
     // left out from there on, as when the batch process cannot write them.
     std::function<void(const OutputFileError& why)> tracesFailed;
+    // The files the rows sink appends to: the summary, conception, trend and cow-list files
+    // (the last two nullptr when not written). A herd's worker appends its lines after its
+    // traces when it writes those; the batch process then resumes them at their new lengths.
+    std::function<std::array<OutputFile*, 4>()> rowFiles;
+    // The batch log that logLine writes to: the worker appends the herd's log lines after
+    // its rows the same way.
+    std::function<OutputFile*()> logFile;
 };
 
 // Left by the per-herd step in its folder when the herd's report took a PDF name.

@@ -87,18 +87,30 @@ void OutputFiles::LeaveTracesOut(const OutputFileError& why) {
 
 void OutputFiles::Append(std::string_view summaryLines, std::string_view conceptionLines,
                          std::string_view trendLines, std::string_view cowListLines) {
-    const auto summaryLength = summary_.Length();
-    summary_.Write(summaryLines);
-    const auto conceptionLength = conception_.Length();
-    const auto trendsLength = trends_.IsOpen() ? trends_.Length() : 0;
+    AppendRows(RowFiles(), {summaryLines, conceptionLines, trendLines, cowListLines});
+}
+
+std::array<OutputFile*, 4> OutputFiles::RowFiles() {
+    return {&summary_, &conception_, trends_.IsOpen() ? &trends_ : nullptr,
+            cowLists_.IsOpen() ? &cowLists_ : nullptr};
+}
+
+void AppendRows(const std::array<OutputFile*, 4>& files, const std::array<std::string_view, 4>& lines) {
+    OutputFile& summary = *files[0];
+    OutputFile& conception = *files[1];
+    OutputFile* trends = files[2];
+    const auto summaryLength = summary.Length();
+    summary.Write(lines[0]);
+    const auto conceptionLength = conception.Length();
+    const auto trendsLength = trends != nullptr ? trends->Length() : 0;
     try {
-        conception_.Write(conceptionLines);
-        if (!trendLines.empty() && trends_.IsOpen()) trends_.Write(trendLines);
-        if (!cowListLines.empty() && cowLists_.IsOpen()) cowLists_.Write(cowListLines);
+        conception.Write(lines[1]);
+        if (!lines[2].empty() && trends != nullptr) trends->Write(lines[2]);
+        if (!lines[3].empty() && files[3] != nullptr) files[3]->Write(lines[3]);
     } catch (const OutputFileError&) {
-        summary_.CutBackTo(summaryLength);
-        if (conception_.Length() != conceptionLength) conception_.CutBackTo(conceptionLength);
-        if (trends_.IsOpen() && trends_.Length() != trendsLength) trends_.CutBackTo(trendsLength);
+        summary.CutBackTo(summaryLength);
+        if (conception.Length() != conceptionLength) conception.CutBackTo(conceptionLength);
+        if (trends != nullptr && trends->Length() != trendsLength) trends->CutBackTo(trendsLength);
         throw;
     }
 }

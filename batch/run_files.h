@@ -48,6 +48,10 @@ public:
     // herd's traces at their ends themselves; none while the traces are left out.
     std::array<OutputFile*, 2> TraceFiles();
 
+    // The summary, conception, trend and cow-list files (the last two nullptr when not
+    // written), for worker processes that append a herd's lines at their ends themselves.
+    std::array<OutputFile*, 4> RowFiles();
+
     // Leaves the traces out from now on, with one line to notes. When the disk or quota is
     // full they are emptied as well.
     void LeaveTracesOut(const OutputFileError& why);
@@ -70,5 +74,10 @@ private:
     OutputFile trends_;  // open with trends only
     OutputFile cowLists_;  // open with cow lists only
 };
+
+// Appends one herd's summary, conception, trend and cow-list lines to files (as RowFiles
+// gives them), all or none: OutputFileError, with the files as they were, when one cannot
+// take them.
+void AppendRows(const std::array<OutputFile*, 4>& files, const std::array<std::string_view, 4>& lines);
 
 }  // namespace ovista

@@ -585,7 +585,9 @@ bool RunBatch(const BatchJob& job, const std::string& batchFile, BatchTally* tal
                     Count(counted, outcome, false, FailedHerdOfLogLine(logLine));
                 },
                 [&files] { return files.TraceFiles(); },
-                [&files](const OutputFileError& why) { files.LeaveTracesOut(why); }};
+                [&files](const OutputFileError& why) { files.LeaveTracesOut(why); },
+                [&files] { return files.RowFiles(); },
+                [&log] { return &log->File(); }};
             RunBatchOnWorkers(*batch, job.jobs, batchOutput, step, sinks, services);
         } else {
             while (StopSignal() == 0 && ReadTextLine(*batch, line)) {

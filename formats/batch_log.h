@@ -39,6 +39,8 @@ public:
     explicit BatchLog(const std::string& path);
     // OutputFileError when the line cannot be written; the log keeps its whole lines.
     void Line(const std::string& text);
+    // The file itself, for worker processes that append a herd's lines at its end.
+    OutputFile& File() { return out_; }
 
 private:
     OutputFile out_;

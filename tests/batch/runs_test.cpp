@@ -360,6 +360,13 @@ TEST_F(Runs, AWorkerThatEndsBeforeWritingAHerdsTracesLosesNone) {
     EXPECT_EQ(ReadFile(folder_ / kDetailTraceFileName), "H0 DbugQM1.TXT\r\nH1 DbugQM1.TXT\r\nH2 DbugQM1.TXT\r\n");
     EXPECT_EQ(Log(), "Data analysed from " + a + "\r\nData analysed from " + a + "\r\nData analysed from " + a +
                          "\r\nAnalysis failes for " + a + ": the worker process ended on signal 6 (Aborted)\r\n");
+    // The summary rows too, which a worker appends after a herd's traces: H1's by the batch
+    // process, as its worker ended.
+    const std::vector<std::string> rows = testing::Lines(ReadFile(folder_ / kSummaryFileName));
+    ASSERT_EQ(rows.size(), 4u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_NE(rows[i].find(",H" + std::to_string(i - 1) + ","), std::string::npos) << rows[i];
+    }
 }
 
 TEST_F(Runs, AReportThatCannotBePrintedIsLoggedAndTheBatchGoesOn) {
