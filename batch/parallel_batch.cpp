@@ -978,6 +978,16 @@ private:
         }
     }
 
+    // Appends what a socket of an ended worker still holds, without waiting.
+    void ReceiveUnread(int socket, std::string& into) {
+        for (;;) {
+            const ssize_t got = ::recv(socket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return;
+            into.append(chunk_.data(), static_cast<std::size_t>(got));
+        }
+    }
+
     // A worker that ended: the herd it was on failed with the way it ended; the herds queued
     // behind it go to other workers.
     void Lost(Worker& worker) {
@@ -985,19 +995,9 @@ private:
         while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
         }
         // Herds it finished before it ended may still be unread.
-        for (;;) {
-            const ssize_t got = ::recv(worker.socket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            worker.received.append(chunk_.data(), static_cast<std::size_t>(got));
-        }
+        ReceiveUnread(worker.socket, worker.received);
         TakeAnswers(worker);
-        for (;;) {
-            const ssize_t got = ::recv(worker.traceSocket, chunk_.data(), chunk_.size(), MSG_DONTWAIT);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            worker.traceReceived.append(chunk_.data(), static_cast<std::size_t>(got));
-        }
+        ReceiveUnread(worker.traceSocket, worker.traceReceived);
         TakeTraceAnswers(worker);
         ::close(worker.socket);
         ::close(worker.traceSocket);
