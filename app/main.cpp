@@ -4,8 +4,6 @@
 #include <langinfo.h>
 #include <strings.h>
 #include <iostream>
-#include <exception>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -76,17 +74,8 @@ int main(int argc, char* argv[]) {
         // Messages go to standard error; Qt is loaded only when a report is put out.
         std::setlocale(LC_ALL, "");  // the environment's locale, as the application object sets it
         ConsoleServices services;
-        InstallServices(&services);
-        try {
-            DeferredReportSink reports;
-            status = RunChosenMode(keys, true, services, reports);
-        } catch (const std::bad_alloc&) {
-            // Said, not aborted: the files of the run hold whole lines up to here.
-            ShowInfo("The run stopped: out of memory");
-        } catch (const std::exception& e) {
-            ShowInfo(std::string("The run stopped: ") + e.what());
-        }
-        InstallServices(nullptr);
+        DeferredReportSink reports;
+        status = RunWithMessages(services, [&] { return RunChosenMode(keys, true, services, reports); });
     }
     if (ChooseRunMode(keys) != RunMode::Interactive) {
         // The run has closed its files. Tearing down the application object, when a report

@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <string>
 
 #include "batch/folder_lock.h"
 #include "batch/batch_progress.h"
@@ -51,6 +54,21 @@ bool SetTodayForRun() {
         std::cerr << "OVISTA_TODAY: " << error.what() << '\n';
         return false;
     }
+}
+
+int RunWithMessages(UserServices& services, const std::function<int()>& run) {
+    InstallServices(&services);
+    int status = 1;
+    try {
+        status = run();
+    } catch (const std::bad_alloc&) {
+        // Said, not aborted: the files of the run hold whole lines up to here.
+        ShowInfo("The run stopped: out of memory");
+    } catch (const std::exception& e) {
+        ShowInfo(std::string("The run stopped: ") + e.what());
+    }
+    InstallServices(nullptr);
+    return status;
 }
 
 bool UseConsoleServices(bool noDialogs, std::string_view platformName, bool displayNamed) {

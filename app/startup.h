@@ -35,6 +35,10 @@ bool SetTodayForRun();
 int RunChosenMode(const CommandLineValues& keys, bool consoleServices, UserServices& services,
                   ReportSink& reports, const std::function<int()>& openMainWindow = {});
 
+// Runs run with services installed for its messages and returns its status; a failure that
+// stops it (out of memory, any other exception) is said through them and gives 1.
+int RunWithMessages(UserServices& services, const std::function<int()>& run);
+
 // The job of the run the keys choose: its folder, output and options.
 BatchJob JobOfKeys(const CommandLineValues& keys, bool consoleServices, UserServices& services,
                    ReportSink& reports);

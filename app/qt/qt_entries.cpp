@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <iostream>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "app/console_services.h"
@@ -49,24 +48,13 @@ int RunWithServices(const CommandLineValues& keys) {
     } else {
         services = std::make_unique<QtServices>();
     }
-    InstallServices(services.get());
-    int status = 1;
-    try {
-        QtReportSink reports;
-        const auto openWindow = [&keys] {
-            MainWindow window(keys);
-            window.show();
-            return QApplication::exec();
-        };
-        status = RunChosenMode(keys, console, *services, reports, openWindow);
-    } catch (const std::bad_alloc&) {
-        // Said, not aborted: the files of the run hold whole lines up to here.
-        ShowInfo("The run stopped: out of memory");
-    } catch (const std::exception& e) {
-        ShowInfo(std::string("The run stopped: ") + e.what());
-    }
-    InstallServices(nullptr);
-    return status;
+    QtReportSink reports;
+    const auto openWindow = [&keys] {
+        MainWindow window(keys);
+        window.show();
+        return QApplication::exec();
+    };
+    return RunWithMessages(*services, [&] { return RunChosenMode(keys, console, *services, reports, openWindow); });
 }
 
 }  // namespace
