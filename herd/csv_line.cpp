@@ -6,6 +6,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "herd/stop_request.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -202,13 +204,60 @@ void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fi
     fields[current] = FieldText(std::string_view(text + begin, end - begin));
 }
 
-bool TextLines::Next(std::string_view& line) {
-    if (next_ >= text_.size()) return false;
-    std::size_t end = text_.find('\n', next_);
-    if (end == std::string_view::npos) end = text_.size();
-    line = text_.substr(next_, end - next_);
-    next_ = end + 1;
-    if (line.find('\r') == std::string_view::npos) return true;
+SlicedLines::SlicedLines(std::streambuf& in, std::size_t slice)
+    : in_(in), bytes_(std::make_unique_for_overwrite<char[]>(slice)), size_(slice) {}
+
+bool SlicedLines::Fill() {
+    if (atEnd_) return false;
+    ThrowIfStopRequested();  // a line without an end may be the whole file
+    if (begin_ > 0) {  // what is left of a line moves to the front
+        std::memmove(bytes_.get(), bytes_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == size_) {
+        auto wider = std::make_unique_for_overwrite<char[]>(2 * size_);
+        std::memcpy(wider.get(), bytes_.get(), end_);
+        bytes_ = std::move(wider);
+        size_ *= 2;
+    }
+    const std::streamsize got = in_.sgetn(bytes_.get() + end_, static_cast<std::streamsize>(size_ - end_));
+    if (got <= 0) {
+        atEnd_ = true;
+        return false;
+    }
+    end_ += static_cast<std::size_t>(got);
+    return true;
+}
+
+std::string_view SlicedLines::Ahead(std::size_t count) {
+    while (end_ - begin_ < count && Fill()) {
+    }
+    return {bytes_.get() + begin_, end_ - begin_};
+}
+
+bool SlicedLines::Next(std::string_view& line) {
+    for (;;) {
+        const char* const start = bytes_.get() + begin_;
+        const auto* feed = static_cast<const char*>(std::memchr(start + scanned_, '\n', end_ - begin_ - scanned_));
+        if (feed != nullptr) {
+            line = {start, static_cast<std::size_t>(feed - start)};
+            begin_ += line.size() + 1;
+            break;
+        }
+        scanned_ = end_ - begin_;
+        if (!Fill()) {
+            if (begin_ == end_) {
+                line = {};
+                return false;
+            }
+            line = {bytes_.get() + begin_, end_ - begin_};  // the last line has no line feed
+            begin_ = end_;
+            break;
+        }
+    }
+    scanned_ = 0;
+    if (std::memchr(line.data(), '\r', line.size()) == nullptr) return true;
     // A carriage return is dropped and the byte after it taken in its place, whatever it is.
     joined_.clear();
     for (std::size_t i = 0; i < line.size(); ++i) {

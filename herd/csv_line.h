@@ -4,6 +4,7 @@
 // a last line without one, double quotes around fields that hold commas.
 #include <array>
 #include <istream>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -40,16 +41,35 @@ void SplitCsvLine(std::string_view line, CsvFields& fields);
 // while line's text stands and until storage is used for another line.
 void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fields);
 
-// The lines of a text held in memory, cut as ReadTextLine cuts a stream.
-class TextLines {
+// The lines of a stream, cut as ReadTextLine cuts them, read a slice at a time: a herd file
+// is never held whole, only the slice being cut and a line that runs on past it (a line
+// longer than a slice widens the slice).
+class SlicedLines {
 public:
-    explicit TextLines(std::string_view text) : text_(text) {}
+    static constexpr std::size_t kSlice = 64 * 1024;
+
+    explicit SlicedLines(std::streambuf& in, std::size_t slice = kSlice);
+    SlicedLines(const SlicedLines&) = delete;
+    SlicedLines& operator=(const SlicedLines&) = delete;
+
+    // The bytes not yet cut into lines, at least count of them when the stream holds that
+    // many (count at most the slice).
+    std::string_view Ahead(std::size_t count);
     // The next line without its terminator, valid until the next call; false at the end.
+    // StopRequested when the run is asked to stop while a slice is read.
     bool Next(std::string_view& line);
 
 private:
-    std::string_view text_;
-    std::size_t next_ = 0;
+    // Reads on after the bytes not yet cut; false at the end of the stream.
+    bool Fill();
+
+    std::streambuf& in_;
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_;
+    std::size_t begin_ = 0;    // the first byte not yet cut
+    std::size_t end_ = 0;      // the end of what was read
+    std::size_t scanned_ = 0;  // bytes from begin_ known to hold no line feed
+    bool atEnd_ = false;
     std::string joined_;  // a line whose carriage returns had to be taken out
 };
 

@@ -300,27 +300,6 @@ std::string FurtherBadRowsMessage(std::int64_t rows) {
                                         : " further rows could not be read and were skipped");
 }
 
-// The whole file: herd files are small beside memory, and one read beats a byte at a time.
-// sizeHint: the file's size when known, so that its bytes are read straight into text. The
-// memory is filled and read a slice at a time, so a stop request is seen between slices.
-void ReadWholeFile(std::istream& in, std::string& text, std::uintmax_t sizeHint) {
-    text.clear();
-    std::streambuf* buffer = in.rdbuf();
-    // Room for the file and one byte more: finding its end takes no new memory.
-    if (sizeHint < (std::uintmax_t{1} << 31)) text.reserve(static_cast<std::size_t>(sizeHint) + 1);
-    constexpr std::size_t kSlice = 8 << 20;
-    for (;;) {  // also what a file that grew since its size was taken holds beyond it
-        const std::size_t done = text.size();
-        const std::size_t room = text.capacity() - done;
-        const std::size_t slice = std::min(kSlice, room > 0 ? room : std::size_t{1} << 16);
-        text.resize(done + slice);
-        const std::streamsize got = buffer->sgetn(text.data() + done, static_cast<std::streamsize>(slice));
-        text.resize(done + static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
-        if (got <= 0) break;
-        ThrowIfStopRequested();
-    }
-}
-
 }  // namespace
 
 std::string MakeHerdKey(std::string_view cowId, Date calved) {
@@ -363,12 +342,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
         return false;
     }
 
-    std::string text;
-    ReadWholeFile(in, text, file.Size());
+    // Read a slice at a time: a herd's list is what has to fit in memory, not its file too.
+    SlicedLines lines(*in.rdbuf());
+    const std::string_view start = lines.Ahead(SlicedLines::kSlice);
     if (file.ReadFailed()) {
         return false;
     }
-    if (!LooksLikeText(text)) throw NotHerdFileError(fileName + " is not a herd CSV file");
+    if (!LooksLikeText(start)) throw NotHerdFileError(fileName + " is not a herd CSV file");
     for (std::string& field : header) {
         field.clear();
     }
@@ -376,16 +356,19 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::unique_ptr<StatusWindow> status;
     std::int64_t lineNumber = 0;
     std::int64_t badRows = 0;
-    // A lactation per row, and one more for each cow's latest calving.
+    // A lactation per row, and one more for each cow's latest calving: the rows of the
+    // first slice tell how many the file holds.
     std::size_t rows = 0;
-    for (const char* at = text.data(); (at = static_cast<const char*>(std::memchr(
-                                            at, '\n', text.data() + text.size() - at))) != nullptr;
-         ++at) {
+    for (const char* at = start.data();
+         (at = static_cast<const char*>(std::memchr(at, '\n', start.data() + start.size() - at))) != nullptr; ++at) {
         ++rows;
+    }
+    if (start.size() >= SlicedLines::kSlice && file.Size() > start.size()) {
+        rows = static_cast<std::size_t>(static_cast<double>(rows + 1) * static_cast<double>(file.Size()) /
+                                        static_cast<double>(start.size()));
     }
     ThrowIfStopRequested();  // before the list takes its room
     list->Reserve(rows + rows / 4);
-    TextLines lines(text);
     std::string_view line;
     std::string fieldText;
     CsvFieldViews fields;
@@ -422,7 +405,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     if (badRows > kReportedBadRows) {
         services.ShowMessage(MessageKind::Warning, FurtherBadRowsMessage(badRows - kReportedBadRows));
     }
-    return true;
+    return !file.ReadFailed();
 }
 
 }  // namespace ovista

@@ -42,14 +42,16 @@ inline constexpr InputKind kHerdFileInput{"a herd file", 256 * kMegabyte};
 // one wins); untouched when the file cannot be opened.
 // herdLabel: shown in the progress text until an identification row gives its herd number.
 // A UTF-8 byte-order mark at the start is skipped.
-// Returns true when the file was read to its end, false when it could not be opened (no
-// message; the caller reports it) or holds UTF-16 text (message kUtf16TextMessage, which
-// names no file: the caller's message service adds it; header untouched). A row that cannot be parsed is reported in a message box
-// with its line number and skipped; reading goes on. After kReportedBadRows such rows one
-// last message says how many more were skipped. InputFileError, before anything is read,
-// for a path that is not a regular file (a folder gives false) or a file beyond
-// kHerdFileInput; StopRequested when the run is asked to stop while the file is read.
-// NotHerdFileError when the file's first 4 KB hold a NUL byte or are mostly control bytes
+// The file is read a slice at a time. Returns true when the file was read to its end, false
+// when it could not be opened or a read failed (no message; the caller reports it; a read
+// that fails after the first slice does so after the rows before it) or holds UTF-16 text
+// (message kUtf16TextMessage, which names no file: the caller's message service adds it;
+// header untouched). A row that cannot be parsed is reported in a message box with its line
+// number and skipped; reading goes on. After kReportedBadRows such rows one last message
+// says how many more were skipped. InputFileError, before anything is read, for a path that
+// is not a regular file (a folder gives false) or a file beyond kHerdFileInput;
+// StopRequested when the run is asked to stop while the file is read. NotHerdFileError
+// when the file's first 4 KB hold a NUL byte or are mostly control bytes
 // (header untouched).
 // services: where its messages, status window and message pump go.
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,

@@ -41,14 +41,18 @@ TEST(ReadTextLine, ReplacesACarriageReturnOnceByTheByteAfterIt) {
     EXPECT_EQ(Lines("end\r"), (std::vector<std::string>{"end"}));
 }
 
-// The reader of a whole file in memory cuts lines as the reader of a stream does.
-TEST(TextLines, CutsAsReadTextLineCuts) {
-    for (const char* text : {"a\nb\r\nc", "a\n\nb\n", "", "\n", "a\r\r\nb", "ab\rcd\n", "end\r",
-                             "\r\n\r", "x\r\r\r\ny\rz", "\r\r"}) {
-        std::vector<std::string> lines;
-        TextLines cut(text);
-        for (std::string_view line; cut.Next(line);) lines.emplace_back(line);
-        EXPECT_EQ(lines, Lines(text)) << text;
+// The reader of slices cuts lines as the reader of a stream does, also where a line, a CR LF
+// or a CR and the byte it gives way to fall on either side of a slice's end.
+TEST(SlicedLines, CutsAsReadTextLineCutsWhereverASliceEnds) {
+    for (const std::string text : {"a\nb\r\nc", "a\n\nb\n", "", "\n", "a\r\r\nb", "ab\rcd\n", "end\r",
+                                   "\r\n\r", "x\r\r\r\ny\rz", "\r\r", "row one\r\nrow two is longer\r\n\r\nlast"}) {
+        for (const std::size_t slice : {1, 2, 3, 5, 64}) {
+            std::istringstream in(text);
+            SlicedLines cut(*in.rdbuf(), slice);
+            std::vector<std::string> lines;
+            for (std::string_view line; cut.Next(line);) lines.emplace_back(line);
+            EXPECT_EQ(lines, Lines(text)) << text << " in slices of " << slice;
+        }
     }
 }
 
@@ -566,10 +570,13 @@ TEST_F(HerdFile, ASampleExportLoads) {
 
 TEST_F(HerdFile, AHugeLineIsOneRowAndDoesNoHarm) {
     std::string huge = Row({{1, "C1"}, {2, "01/08/25"}, {10, "200"}});
-    huge += std::string(100000, 'x');  // far beyond the last column
-    ASSERT_TRUE(Load(huge + "\n" + Row({{1, "C2"}, {2, "02/08/25"}})));
+    huge += std::string(100000, 'x');  // far beyond the last column, and longer than a slice
+    ASSERT_TRUE(Load(huge + "\n" + Row({{1, "C2"}, {2, "02/08/25"}}) + "\r\n" +
+                     Row({{1, "C3"}, {2, "31/02/25"}})));  // the last row has no line end
     EXPECT_EQ(list->Count(), 2);
     EXPECT_EQ(Record(1).Days, 200);
+    ASSERT_EQ(services.infos.size(), 1u);
+    EXPECT_EQ(services.infos[0].substr(0, 50), "Error '31/02/2025' is not a valid date at line 3\r\n");
 }
 
 TEST_F(HerdFile, RandomBytesAreReadWithoutACrash) {
