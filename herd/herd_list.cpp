@@ -343,9 +343,9 @@ HerdList::Item* HerdList::TextIndex::Find(std::string_view text, Found found) co
     return nullptr;
 }
 
-std::size_t HerdList::CodeIndex::Hash(const PlaceCode& code) {
+std::uint32_t HerdList::CodeIndex::Hash(const PlaceCode& code) {
     std::uint64_t hash = (code.high ^ (code.low * 0x9E3779B97F4A7C15ULL)) * 0xFF51AFD7ED558CCDULL;
-    return static_cast<std::size_t>(hash ^ (hash >> 31));
+    return static_cast<std::uint32_t>(hash ^ (hash >> 31));
 }
 
 void HerdList::CodeIndex::Grow() {
@@ -353,9 +353,9 @@ void HerdList::CodeIndex::Grow() {
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
-        if (slot.item == nullptr) continue;
-        std::size_t at = Hash(slot.code) & mask;
-        while (slots_[at].item != nullptr) at = (at + 1) & mask;
+        if (slot.number == 0) continue;
+        std::size_t at = slot.hash & mask;
+        while (slots_[at].number != 0) at = (at + 1) & mask;
         slots_[at] = slot;
     }
 }
@@ -364,20 +364,25 @@ void HerdList::CodeIndex::Reserve(std::size_t count) {
     while (slots_.size() < 2 * count) Grow();
 }
 
-void HerdList::CodeIndex::Add(const PlaceCode& code, Item* item) {
+void HerdList::CodeIndex::Add(const PlaceCode& code, std::uint32_t number) {
     if ((used_ + 1) * 2 > slots_.size()) Grow();
     const std::size_t mask = slots_.size() - 1;
-    std::size_t at = Hash(code) & mask;
-    while (slots_[at].item != nullptr) at = (at + 1) & mask;
-    slots_[at] = Slot{code, item};
+    const std::uint32_t hash = Hash(code);
+    std::size_t at = hash & mask;
+    while (slots_[at].number != 0) at = (at + 1) & mask;
+    slots_[at] = Slot{hash, number + 1};
     ++used_;
 }
 
-HerdList::Item* HerdList::CodeIndex::Find(const PlaceCode& code) const {
+template <class ItemOf>
+HerdList::Item* HerdList::CodeIndex::Find(const PlaceCode& code, ItemOf itemOf) const {
     if (used_ == 0) return nullptr;
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = Hash(code) & mask; slots_[at].item != nullptr; at = (at + 1) & mask) {
-        if (slots_[at].code == code) return slots_[at].item;
+    const std::uint32_t hash = Hash(code);
+    for (std::size_t at = hash & mask; slots_[at].number != 0; at = (at + 1) & mask) {
+        if (slots_[at].hash != hash) continue;
+        Item& item = itemOf(slots_[at].number - 1);
+        if (item.code == code) return &item;
     }
     return nullptr;
 }
@@ -508,13 +513,20 @@ void HerdList::Remember(std::string_view key, Item* item) {
 }
 
 HerdList::Item& HerdList::NewItem() {
-    constexpr std::size_t kBlock = 256;
     static_assert(std::is_trivially_destructible_v<Item>, "blocks are freed without destructors");
-    if (blocks_.empty() || blockUsed_ == kBlock) {
-        blocks_.push_back(std::make_unique_for_overwrite<ItemRoom[]>(kBlock));
+    if (blocks_.empty() || blockUsed_ == kItemBlock) {
+        blocks_.push_back(std::make_unique_for_overwrite<ItemRoom[]>(kItemBlock));
         blockUsed_ = 0;
     }
     return *new (blocks_.back()[blockUsed_++].bytes) Item{};  // a zeroed record
+}
+
+HerdList::Item& HerdList::ItemNumbered(std::uint32_t number) const {
+    return *std::launder(reinterpret_cast<Item*>(blocks_[number / kItemBlock][number % kItemBlock].bytes));
+}
+
+std::uint32_t HerdList::LatestNumber() const {
+    return static_cast<std::uint32_t>((blocks_.size() - 1) * kItemBlock + blockUsed_ - 1);
 }
 
 HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
@@ -558,7 +570,7 @@ bool HerdList::FindOrAddRecord(std::string_view key, CowRecord& destination, int
 CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code) {
     // A herd file sorted by cow gives each row the calving its previous row added.
     if (latest_ != nullptr && latest_->code == code) return latest_->record;
-    if (Item* known = byCode_.Find(code)) {
+    if (Item* known = byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); })) {
         latest_ = known;
         return known->record;
     }
@@ -568,7 +580,7 @@ CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code
     item.record.Key = key.substr(0, kKeyMaxLength);
     if (!items_.empty() && !(items_.back()->code < code)) ordered_ = false;
     items_.push_back(&item);
-    byCode_.Add(code, &item);
+    byCode_.Add(code, LatestNumber());
     latest_ = &item;
     return item.record;
 }

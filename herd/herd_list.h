@@ -138,20 +138,23 @@ private:
         std::size_t used_ = 0;
     };
 
-    // Items by place code in an open-addressed table.
+    // Items by place code in an open-addressed table of 8-byte slots (part of the code's
+    // hash and the item's number), so that a herd's index is small beside its records.
     class CodeIndex {
     public:
-        void Add(const PlaceCode& code, Item* item);
+        void Add(const PlaceCode& code, std::uint32_t number);
         void Reserve(std::size_t count);
-        Item* Find(const PlaceCode& code) const;
+        // The item of code, or nullptr; itemOf(number) gives the item numbered number.
+        template <class ItemOf>
+        Item* Find(const PlaceCode& code, ItemOf itemOf) const;
         void Clear();
 
     private:
         struct Slot {
-            PlaceCode code;
-            Item* item = nullptr;  // nullptr: the slot is free
+            std::uint32_t hash = 0;
+            std::uint32_t number = 0;  // the item's number plus one; 0: the slot is free
         };
-        static std::size_t Hash(const PlaceCode& code);
+        static std::uint32_t Hash(const PlaceCode& code);
         void Grow();
         std::vector<Slot> slots_;  // a power of two in size, at most half full
         std::size_t used_ = 0;
@@ -170,6 +173,10 @@ private:
     Item* FindEqual(const Probe& probe) const;
     Item& Insert(std::size_t at, const Probe& probe);
     Item& NewItem();
+    // The item NewItem made as its number-th (from 0).
+    Item& ItemNumbered(std::uint32_t number) const;
+    // The number of the item NewItem made last.
+    std::uint32_t LatestNumber() const;
     // Gives every item the collation's sort key in place of its plain one.
     void UseCollationKeys() const;
     void Remember(std::string_view key, Item* item);
@@ -185,6 +192,7 @@ private:
     // Items live in blocks that never move; items_ holds them in key order, so an insertion
     // moves 8 bytes per item and the indexes below can point at items.
     // Room for items, each made (all zero) when it is taken, while its memory is at hand.
+    static constexpr std::size_t kItemBlock = 256;  // items per block: 86 KB, below mmap's threshold
     struct ItemRoom {
         alignas(Item) unsigned char bytes[sizeof(Item)];
     };
