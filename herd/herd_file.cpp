@@ -111,6 +111,12 @@ bool InducedFlag(std::string_view upperText) {
     return !upperText.empty() && upperText != "FALSE" && upperText != "0";
 }
 
+// "00" to "99" one after the other.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // MakeHerdKey into a reused string. A day number is a whole number of at most 7 digits, so
 // its number text is its decimal digits.
 void MakeHerdKeyInto(std::string& key, std::string_view cowId, Date calved) {
@@ -122,10 +128,16 @@ void MakeHerdKeyInto(std::string& key, std::string_view cowId, Date calved) {
         std::memset(out + idLength, ' ', 20 - idLength);
         auto value = static_cast<std::uint32_t>(calved);
         char* at = out + 20;
-        do {
-            *--at = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
+        for (; value >= 100; value /= 100) {  // two digits at a time
+            at -= 2;
+            std::memcpy(at, kDigitPairs + 2 * (value % 100), 2);
+        }
+        if (value >= 10) {
+            at -= 2;
+            std::memcpy(at, kDigitPairs + 2 * value, 2);
+        } else {
+            *--at = static_cast<char>('0' + value);
+        }
         return;
     }
     key.assign(cowId.substr(0, 11));
