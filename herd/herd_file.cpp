@@ -368,8 +368,8 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::unique_ptr<StatusWindow> status;
     std::int64_t lineNumber = 0;
     std::int64_t badRows = 0;
-    // A lactation per row, and one more for some cows' latest calving: the rows of the
-    // first slice tell about how many the file holds. An index outgrown doubles.
+    // About a lactation per row, as the rows of the first slice tell: the list's room (an
+    // index outgrown doubles).
     std::size_t rows = 0;
     for (const char* at = start.data();
          (at = static_cast<const char*>(std::memchr(at, '\n', start.data() + start.size() - at))) != nullptr; ++at) {
@@ -380,7 +380,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                                         static_cast<double>(start.size()));
     }
     ThrowIfStopRequested();  // before the list takes its room
-    list->Reserve(rows + rows / 8);
+    list->Reserve(rows);
     std::string_view line;
     std::string fieldText;
     CsvFieldViews fields;

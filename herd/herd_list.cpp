@@ -9,12 +9,27 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <type_traits>
 #include <vector>
 
 #include "herd/errors.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OVISTA_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define OVISTA_ADDRESS_SANITIZER
+#endif
+#if defined(__linux__) && !defined(OVISTA_ADDRESS_SANITIZER)
+#include <sys/mman.h>
+#define OVISTA_LARGE_BLOCKS_FROM_SYSTEM
+#endif
 
 namespace ovista {
 namespace {
@@ -113,7 +128,7 @@ bool PlaceCodeOf(std::string_view key, std::uint64_t& high, std::uint64_t& low) 
 }
 
 bool SameBytes(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareBytes(a, b) == 0;
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
 class KeyCollator {
@@ -266,6 +281,68 @@ private:
     std::u16string a16_;  // reused buffers: keys are compared many times per herd
     std::u16string b16_;
 };
+
+// The blocks of 2 MB that hold the items of large herds (HerdList::NewItem). Taken from the
+// system on a 2 MB boundary with the advice to back them with pages of 2 MB where it can (a
+// page fault costs about alike for 4 KB and for 2 MB), and kept once given back: the next herd
+// takes them again without faults, and the process holds no more than its largest herds
+// needed, as the heap does (heap.h). Under the address sanitizer they come from the heap,
+// where it watches them.
+class LargeItemBlocks {
+public:
+    // largePages: the block is expected to be half used at least; else its pages are of
+    // 4 KB and only those used are taken.
+    void* Take(bool largePages) {
+        void* block = nullptr;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (!kept_.empty()) {
+                block = kept_.back();
+                kept_.pop_back();
+            } else {
+                kept_.reserve(++made_);  // room for every block, so Give never throws
+            }
+        }
+        if (block == nullptr) block = Map();
+#if defined(OVISTA_LARGE_BLOCKS_FROM_SYSTEM) && defined(MADV_HUGEPAGE)
+        ::madvise(block, kBytes, largePages ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);  // advice only
+#else
+        (void)largePages;
+#endif
+        return block;
+    }
+
+    void Give(void* block) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        kept_.push_back(block);
+    }
+
+private:
+    static constexpr std::size_t kBytes = std::size_t{2} << 20;
+
+    static void* Map() {
+#if defined(OVISTA_LARGE_BLOCKS_FROM_SYSTEM)
+        void* const mapped = ::mmap(nullptr, 2 * kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) throw std::bad_alloc();
+        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+        const std::uintptr_t aligned = (start + kBytes - 1) & ~std::uintptr_t{kBytes - 1};
+        if (aligned > start) ::munmap(mapped, aligned - start);
+        if (start + kBytes > aligned) ::munmap(reinterpret_cast<void*>(aligned + kBytes), start + kBytes - aligned);
+        return reinterpret_cast<void*>(aligned);
+#else
+        return ::operator new(kBytes, std::align_val_t{64});
+#endif
+    }
+
+    std::mutex mutex_;
+    std::vector<void*> kept_;
+    std::size_t made_ = 0;
+};
+
+LargeItemBlocks& LargeBlocks() {
+    static auto* const blocks = new LargeItemBlocks;  // never freed: lists may outlive statics
+    return *blocks;
+}
 
 KeyCollator& Collator() {
     thread_local KeyCollator collator;  // the user's locale is fixed for the run
@@ -529,20 +606,41 @@ void HerdList::Remember(std::string_view key, Item* item) {
 
 HerdList::Item& HerdList::NewItem() {
     static_assert(std::is_trivially_destructible_v<Item>, "blocks are freed without destructors");
-    if (blocks_.empty() || blockUsed_ == kItemBlock) {
-        blocks_.push_back(std::make_unique_for_overwrite<ItemRoom[]>(kItemBlock));
-        blockUsed_ = 0;
+    ItemRoom* room = nullptr;
+    if (itemsMade_ < kFirstItems) {
+        if (!firstBlock_) firstBlock_ = std::make_unique_for_overwrite<ItemRoom[]>(kFirstItems);
+        room = &firstBlock_[itemsMade_];
+    } else {
+        const std::size_t later = itemsMade_ - kFirstItems;
+        if (later % kLargeBlockItems == 0) {
+            largeBlocks_.reserve(largeBlocks_.size() + 1);  // before the block, which it must not lose
+            const bool halfUsed = itemsMade_ + kLargeBlockItems / 2 <= expectedItems_;
+            largeBlocks_.push_back(static_cast<ItemRoom*>(LargeBlocks().Take(halfUsed)));
+        }
+        room = &largeBlocks_[later / kLargeBlockItems][later % kLargeBlockItems];
     }
-    return *new (blocks_.back()[blockUsed_++].bytes) Item{};  // a zeroed record
+    ++itemsMade_;
+    return *new (room->bytes) Item{};  // a zeroed record
 }
 
 HerdList::Item& HerdList::ItemNumbered(std::uint32_t number) const {
-    return *std::launder(reinterpret_cast<Item*>(blocks_[number / kItemBlock][number % kItemBlock].bytes));
+    ItemRoom* const room = number < kFirstItems
+                               ? &firstBlock_[number]
+                               : &largeBlocks_[(number - kFirstItems) / kLargeBlockItems]
+                                              [(number - kFirstItems) % kLargeBlockItems];
+    return *std::launder(reinterpret_cast<Item*>(room->bytes));
 }
 
-std::uint32_t HerdList::LatestNumber() const {
-    return static_cast<std::uint32_t>((blocks_.size() - 1) * kItemBlock + blockUsed_ - 1);
+std::uint32_t HerdList::LatestNumber() const { return static_cast<std::uint32_t>(itemsMade_ - 1); }
+
+void HerdList::GiveBackBlocks() {
+    for (ItemRoom* block : largeBlocks_) LargeBlocks().Give(block);
+    largeBlocks_.clear();
+    firstBlock_.reset();
+    itemsMade_ = 0;
 }
+
+HerdList::~HerdList() { GiveBackBlocks(); }
 
 HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     Item& item = NewItem();
@@ -647,6 +745,8 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
 }
 
 void HerdList::Reserve(std::size_t count) {
+    expectedItems_ = count;
+    count += count / 8;
     items_.reserve(count);
     if (compare_) return;
     if (placeCodes_) {
@@ -698,8 +798,7 @@ void HerdList::FreeRecords() {
     byCollationKey_.Clear();
     byCode_.Clear();
     items_.clear();
-    blocks_.clear();
-    blockUsed_ = 0;
+    GiveBackBlocks();
     texts_.Clear();
     latest_ = nullptr;
     technicians_.resize(1);

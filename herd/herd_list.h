@@ -33,6 +33,7 @@ public:
     // An empty list ordered by the given comparator (tests use a plain one).
     explicit HerdList(KeyComparator compare);
 
+    ~HerdList();
     HerdList(const HerdList&) = delete;
     HerdList& operator=(const HerdList&) = delete;
 
@@ -64,7 +65,9 @@ public:
     // once, when an index is next asked for, instead of at every insertion.
     CowRecord& FindOrAdd(std::string_view key);
 
-    // Makes room for about count keys, so a list being filled grows its tables once.
+    // Makes room for about count keys and an eighth more, so a list being filled grows its
+    // tables at most once; blocks of items are given pages of 2 MB only where count tells
+    // that they will be half used.
     void Reserve(std::size_t count);
 
     // Releases every record and empties the list, its technicians too.
@@ -191,13 +194,21 @@ private:
     KeyComparator compare_;  // empty: the default order, through sort keys
     // Items live in blocks that never move; items_ holds them in key order, so an insertion
     // moves 8 bytes per item and the indexes below can point at items.
-    // Room for items, each made (all zero) when it is taken, while its memory is at hand.
-    static constexpr std::size_t kItemBlock = 256;  // items per block: 86 KB, below mmap's threshold
+    // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
+    // first block of 256 (86 KB) from the heap, then blocks of 2 MB taken from the system on
+    // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
+    // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB.
     struct ItemRoom {
         alignas(Item) unsigned char bytes[sizeof(Item)];
     };
-    std::vector<std::unique_ptr<ItemRoom[]>> blocks_;
-    std::size_t blockUsed_ = 0;  // items taken from the last block
+    static constexpr std::size_t kFirstItems = 256;
+    static constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+    static constexpr std::size_t kLargeBlockItems = kLargeBlockBytes / sizeof(ItemRoom);
+    std::unique_ptr<ItemRoom[]> firstBlock_;
+    std::vector<ItemRoom*> largeBlocks_;  // given back when the list is freed
+    std::size_t itemsMade_ = 0;
+    std::size_t expectedItems_ = 0;  // Reserve's count
+    void GiveBackBlocks();
     mutable std::vector<Item*> items_;
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
     mutable TextStore texts_;
