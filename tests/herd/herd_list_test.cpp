@@ -180,6 +180,32 @@ TEST(HerdList, ManyKeysInRandomOrderComeOutSortedAndFindable) {
     }
 }
 
+// A large herd filled in place: its items span several blocks, its keys are found again by
+// number, and the list filled anew after freeing (its blocks taken again) is the same.
+TEST(HerdList, ALargeHerdFilledInPlaceFindsEveryKeyAgainAlsoAfterFreeing) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 15000; ++i) {
+        char key[32];
+        std::snprintf(key, sizeof key, "C%05d%14d", i / 3, 38000 + i % 3 * 400);
+        keys.push_back(key);
+    }
+    std::mt19937 random(5);
+    std::shuffle(keys.begin(), keys.end(), random);
+    std::vector<std::string> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    HerdList list;
+    for (int round = 0; round < 2; ++round) {
+        list.Reserve(round == 0 ? keys.size() : 100);  // the estimate only guides the room
+        for (std::size_t i = 0; i < keys.size(); ++i) list.FindOrAdd(keys[i]).Days = static_cast<std::int16_t>(i % 30000);
+        for (std::size_t i = 0; i < keys.size(); i += 7) {
+            ASSERT_EQ(list.FindOrAdd(keys[i]).Days, static_cast<std::int16_t>(i % 30000)) << keys[i];
+        }
+        ASSERT_EQ(list.Count(), 15000);
+        EXPECT_EQ(Keys(list), sorted);
+        list.FreeRecords();
+    }
+}
+
 // Filling a herd in place orders its keys once at the end; the list must come out as key by
 // key insertion leaves it, with case variants, accents and characters the collation ignores
 // among the keys.
