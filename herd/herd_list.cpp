@@ -243,27 +243,43 @@ private:
                 if (c < 0x80 && kPlainPlaces[c] != 0) return false;
             }
         }
-        std::vector<std::string> keys;
+        // The keys in the order of their places (a key before its extensions), the keys of
+        // the same places side by side: each must sort as the one before it, or after it
+        // when their places differ.
+        std::array<std::string, 64> byPlace;  // the characters of each place
         for (int c = 0; c < 256; ++c) {
-            if (kPlainPlaces[static_cast<std::size_t>(c)] != 0) keys.emplace_back(1, static_cast<char>(c));
+            if (kPlainPlaces[static_cast<std::size_t>(c)] != 0) byPlace[kPlainPlaces[static_cast<std::size_t>(c)]] += static_cast<char>(c);
         }
-        const std::size_t singles = keys.size();
-        for (std::size_t a = 0; a < singles; ++a) {
-            for (std::size_t b = 0; b < singles; ++b) keys.push_back(keys[a] + keys[b]);
-        }
-        std::vector<std::pair<std::string, std::string>> byPlace;  // place key, collation key
-        for (const std::string& key : keys) {
-            std::string place;
-            std::string collation;
-            PlainSortKey(key, place);
-            SortKey(key, collation);
-            byPlace.emplace_back(std::move(place), std::move(collation));
-        }
-        std::sort(byPlace.begin(), byPlace.end());
-        for (std::size_t i = 1; i < byPlace.size(); ++i) {
-            const bool samePlace = byPlace[i - 1].first == byPlace[i].first;
-            const int byCollation = byPlace[i - 1].second.compare(byPlace[i].second);
-            if (samePlace ? byCollation != 0 : byCollation >= 0) return false;
+        std::string key;
+        std::string sortKey;
+        std::string previousSortKey;
+        std::string previousPlaces;
+        std::string places;
+        bool first = true;
+        const auto inOrder = [&] {
+            PlainSortKey(key, places);
+            SortKey(key, sortKey);
+            const bool samePlaces = places == previousPlaces;
+            const int byCollation = previousSortKey.compare(sortKey);
+            const bool ordered = first || (samePlaces ? byCollation == 0 : byCollation < 0);
+            first = false;
+            previousPlaces.swap(places);
+            previousSortKey.swap(sortKey);
+            return ordered;
+        };
+        for (const std::string& firsts : byPlace) {
+            for (const char a : firsts) {
+                key.assign(1, a);
+                if (!inOrder()) return false;
+            }
+            for (const std::string& seconds : byPlace) {
+                for (const char a : firsts) {
+                    for (const char b : seconds) {
+                        key.assign({a, b});
+                        if (!inOrder()) return false;
+                    }
+                }
+            }
         }
         return true;
     }
