@@ -120,16 +120,11 @@ bool SplitPlainLine(std::string_view line, CsvFieldViews& fields) {
     };
     std::size_t at = 0;
 #if defined(__SSE2__)
-    const __m128i commas = _mm_set1_epi8(',');
-    const __m128i quotes = _mm_set1_epi8('"');
-    const __m128i nuls = _mm_setzero_si128();
-    for (; at + 16 <= line.size(); at += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
-        const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(chunk, quotes), _mm_cmpeq_epi8(chunk, nuls));
-        if (_mm_movemask_epi8(special) != 0) return false;
-        const auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, commas)));
+    // The characters from from marked in valid, with a bit set in ends for each comma; true
+    // once the last slot is filled.
+    auto block = [&](std::size_t from, unsigned ends, unsigned valid) __attribute__((always_inline)) {
         // Characters right after a comma (or the line's start) that are not commas: texts begin.
-        const unsigned begins = ~ends & 0xFFFFu & (ends << 1 | (afterComma ? 1u : 0u));
+        const unsigned begins = ~ends & valid & (ends << 1 | (afterComma ? 1u : 0u));
         afterComma = (ends >> 15 & 1u) != 0;
         // Commas of empty fields are counted, not visited; only the commas that end a text
         // are.
@@ -137,16 +132,15 @@ bool SplitPlainLine(std::string_view line, CsvFieldViews& fields) {
         unsigned texts = begins;
         for (;;) {
             if (open != kNone) {
-                if (uncounted == 0) break;  // the text goes on in the next block
+                if (uncounted == 0) return false;  // the text goes on in the next block
                 const auto bit = static_cast<unsigned>(__builtin_ctz(uncounted));
                 uncounted &= uncounted - 1;
-                if (!comma(at + bit)) return true;  // fields after the last slot are ignored
+                if (!comma(from + bit)) return true;  // fields after the last slot are ignored
                 continue;
             }
             if (texts == 0) {
                 field += Count16(uncounted);
-                if (field >= fields.size()) return true;
-                break;
+                return field >= fields.size();
             }
             const auto bit = static_cast<unsigned>(__builtin_ctz(texts));
             texts &= texts - 1;
@@ -154,8 +148,27 @@ bool SplitPlainLine(std::string_view line, CsvFieldViews& fields) {
             field += Count16(before);
             if (field >= fields.size()) return true;
             uncounted &= ~before;
-            open = at + bit;
+            open = from + bit;
         }
+    };
+    const __m128i commas = _mm_set1_epi8(',');
+    const __m128i quotes = _mm_set1_epi8('"');
+    const __m128i nuls = _mm_setzero_si128();
+    for (; at + 16 <= line.size(); at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+        const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(chunk, quotes), _mm_cmpeq_epi8(chunk, nuls));
+        if (_mm_movemask_epi8(special) != 0) return false;
+        if (block(at, static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, commas))), 0xFFFFu)) return true;
+    }
+    if (at < line.size() && line.size() >= 16) {
+        // The last characters: the line's last 16, of which those already seen are shifted out.
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + line.size() - 16));
+        const auto seen = static_cast<unsigned>(16 - (line.size() - at));
+        const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(chunk, quotes), _mm_cmpeq_epi8(chunk, nuls));
+        if ((static_cast<unsigned>(_mm_movemask_epi8(special)) >> seen) != 0) return false;
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, commas))) >> seen;
+        if (block(at, ends, 0xFFFFu >> seen)) return true;
+        at = line.size();
     }
 #endif
     for (; at < line.size(); ++at) {
