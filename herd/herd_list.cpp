@@ -469,6 +469,10 @@ void HerdList::CodeIndex::Grow() {
 }
 
 void HerdList::CodeIndex::Reserve(std::size_t count) {
+    if (used_ == 0 && slots_.size() < 2 * count) {  // nothing to move: taken at its size at once
+        slots_ = std::vector<Slot>(std::bit_ceil(std::max<std::size_t>(64, 2 * count)));
+        return;
+    }
     while (slots_.size() < 2 * count) Grow();
 }
 
