@@ -248,7 +248,8 @@ private:
         // when their places differ.
         std::array<std::string, 64> byPlace;  // the characters of each place
         for (int c = 0; c < 256; ++c) {
-            if (kPlainPlaces[static_cast<std::size_t>(c)] != 0) byPlace[kPlainPlaces[static_cast<std::size_t>(c)]] += static_cast<char>(c);
+            const std::uint8_t place = kPlainPlaces[static_cast<std::size_t>(c)];
+            if (place != 0) byPlace[place] += static_cast<char>(c);
         }
         std::string key;
         std::string sortKey;
@@ -299,11 +300,11 @@ private:
 };
 
 // The blocks of 2 MB that hold the items of large herds (HerdList::NewItem). Taken from the
-// system on a 2 MB boundary with the advice to back them with pages of 2 MB where it can (a
-// page fault costs about alike for 4 KB and for 2 MB), and kept once given back: the next herd
-// takes them again without faults, and the process holds no more than its largest herds
-// needed, as the heap does (heap.h). Under the address sanitizer they come from the heap,
-// where it watches them.
+// system on a 2 MB boundary with the advice to back them with pages of 2 MB where it can
+// (under a hypervisor a page fault can cost nearly as much for 2 MB as for 4 KB), and kept
+// once given back: the next herd takes them again without faults, and the process holds no
+// more than its largest herds needed, as the heap does (heap.h). Under the address
+// sanitizer they come from the heap, where it watches them.
 class LargeItemBlocks {
 public:
     // largePages: the block is expected to be half used at least; else its pages are of
@@ -334,7 +335,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBytes = std::size_t{2} << 20;
+    static constexpr std::size_t kBytes = std::size_t{2} << 20;  // HerdList::kLargeBlockBytes
 
     static void* Map() {
 #if defined(OVISTA_LARGE_BLOCKS_FROM_SYSTEM)
@@ -343,7 +344,7 @@ private:
         const auto start = reinterpret_cast<std::uintptr_t>(mapped);
         const std::uintptr_t aligned = (start + kBytes - 1) & ~std::uintptr_t{kBytes - 1};
         if (aligned > start) ::munmap(mapped, aligned - start);
-        if (start + kBytes > aligned) ::munmap(reinterpret_cast<void*>(aligned + kBytes), start + kBytes - aligned);
+        ::munmap(reinterpret_cast<void*>(aligned + kBytes), start + kBytes - aligned);  // never empty
         return reinterpret_cast<void*>(aligned);
 #else
         return ::operator new(kBytes, std::align_val_t{64});
@@ -658,6 +659,7 @@ void HerdList::GiveBackBlocks() {
     largeBlocks_.clear();
     firstBlock_.reset();
     itemsMade_ = 0;
+    expectedItems_ = 0;
 }
 
 HerdList::~HerdList() { GiveBackBlocks(); }

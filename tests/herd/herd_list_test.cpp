@@ -196,7 +196,9 @@ TEST(HerdList, ALargeHerdFilledInPlaceFindsEveryKeyAgainAlsoAfterFreeing) {
     HerdList list;
     for (int round = 0; round < 2; ++round) {
         list.Reserve(round == 0 ? keys.size() : 100);  // the estimate only guides the room
-        for (std::size_t i = 0; i < keys.size(); ++i) list.FindOrAdd(keys[i]).Days = static_cast<std::int16_t>(i % 30000);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            list.FindOrAdd(keys[i]).Days = static_cast<std::int16_t>(i % 30000);
+        }
         for (std::size_t i = 0; i < keys.size(); i += 7) {
             ASSERT_EQ(list.FindOrAdd(keys[i]).Days, static_cast<std::int16_t>(i % 30000)) << keys[i];
         }
