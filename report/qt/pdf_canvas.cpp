@@ -263,44 +263,85 @@ void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
     content_ += '\n';
 }
 
+char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64) {
+    // One text object holds the texts drawn one after another: its first text placed by the
+    // text matrix (which turns the glyphs upright on the page that runs downwards), each next
+    // by its step from the one before. All are whole 64ths of a pixel, exact in any reader's
+    // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
+    if (!continuing || font != textFont_) {
+        out = std::copy(font.begin(), font.end(), out);
+        textFont_ = font;
+    }
+    if (continuing) {
+        out = pdf::WriteSixtyFourths(out, x64 - lineX64_);
+        out = pdf::WriteSixtyFourths(out, lineY64_ - y64);
+        out = std::copy_n("Td ", 3, out);
+    } else {
+        out = std::copy_n("1 0 0 -1 ", 9, out);
+        out = pdf::WriteSixtyFourths(out, x64);
+        out = pdf::WriteSixtyFourths(out, y64);
+        out = std::copy_n("Tm ", 3, out);
+    }
+    lineX64_ = x64;
+    lineY64_ = y64;
+    return out;
+}
+
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     if (!WithinReach(x, y, 0, 0) || text.empty()) return;
     pdf::FontFaces& faces = pdf::ReportFontFaces();
     const std::int64_t x64 = std::int64_t{x} * 64;
-    UseFill(penColour_);  // text is filled in the pen's colour
+    // A text right after another joins its text object: only what is drawn in between (a
+    // box, a line, a picture) ends one.
+    bool continuing = textEnd_ == content_.size();
+    if (continuing) {
+        content_.resize(content_.size() - 3);  // "ET\n"
+        UseFill(penColour_);  // text is filled in the pen's colour
+    } else {
+        UseFill(penColour_);
+        content_ += "BT\n";
+    }
     if (const pdf::PlainFont* plain = faces.Plain(pixelSize_, bold_, text)) {
-        // The same content as below, from the font's tables: the first glyph at the pen, each
-        // next one a step along the baseline. Written in place, each piece copied whole.
+        // From the font's tables: the glyphs in one TJ, each spaced from the one before (see
+        // GlyphSpacing); written in place.
         const std::int64_t baseline64 = (std::int64_t{y} + plain->Ascent()) * 64;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
-        const std::string& font = plain->FontOperators();
-        const std::size_t at = content_.size();
-        content_.resize(at + font.size() + 4 * pdf::PlainFont::kPieceSize + 2 * pdf::PlainFont::kPieceSize * text.size());
-        char* out = content_.data() + at;
+        const std::string& font = plain->FontOperator();
+        // At most 32 characters a glyph: a number of up to 25, its brackets and the code.
+        constexpr std::size_t kHead = 128;
+        const std::size_t room = kHead + font.size() + 32 * text.size();
+        std::array<char, 2048> local;
+        std::string large;
+        char* const start = room <= local.size() ? local.data() : (large.resize(room), large.data());
+        char* out = OpenText(start, continuing, font, x64, baseline64);
         const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
-        put("BT\n");
-        put(font);
-        out = pdf::WriteNumber(out, static_cast<double>(x64) / 64);
-        out = pdf::WriteNumber(out, static_cast<double>(-baseline64) / 64);
-        put("Td <");
-        out = pdf::WriteHex4(out, plain->Glyph(text[0]));
-        put("> Tj\n");
-        used.Add(plain->Glyph(text[0]));
-        for (std::size_t i = 1; i < text.size(); ++i) {
-            if (plain->Kerned(text[i - 1], text[i])) {
-                out = pdf::WriteNumber(out, static_cast<double>(plain->Step64(text[i - 1], text[i])) / 64);
-            } else {
-                const pdf::PlainFont::Piece& step = plain->AdvanceText(text[i - 1]);
-                std::memcpy(out, step.text.data(), pdf::PlainFont::kPieceSize);
-                out += step.size;
+        const auto code = [&out, plain, &used](char c) {
+            const std::array<char, 4>& hex = plain->Code(c);
+            out = std::copy(hex.begin(), hex.end(), out);
+            used.Add(plain->Glyph(c));
+        };
+        if (text.size() == 1) {
+            *out++ = '<';
+            code(text[0]);
+            put(">Tj\nET\n");
+        } else {
+            pdf::GlyphSpacing spacing(plain->PixelSize());
+            put("[<");
+            code(text[0]);
+            std::int64_t at64 = 0;
+            for (std::size_t i = 1; i < text.size(); ++i) {
+                at64 += plain->Step64(text[i - 1], text[i]);
+                if (const std::int64_t step = spacing.Next(plain->PdfWidth(text[i - 1]), at64); step != 0) {
+                    *out++ = '>';
+                    out = pdf::WriteMillionths(out, step);
+                    *out++ = '<';
+                }
+                code(text[i]);
             }
-            const pdf::PlainFont::Piece& glyph = plain->GlyphText(text[i]);
-            std::memcpy(out, glyph.text.data(), pdf::PlainFont::kPieceSize);
-            out += glyph.size;
-            used.Add(plain->Glyph(text[i]));
+            put(">]TJ\nET\n");
         }
-        put("ET\n");
-        content_.resize(static_cast<std::size_t>(out - content_.data()));
+        content_.append(start, static_cast<std::size_t>(out - start));
+        textEnd_ = content_.size();
         return;
     }
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
@@ -309,22 +350,31 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
         if (run.glyphs.empty()) continue;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
         for (const std::uint16_t g : run.glyphs) used.Add(g);
-        content_ += "BT\n/F";
-        content_ += std::to_string(run.face + 1);
-        content_ += ' ';
-        Number(content_, pixelSize_);
-        // The first glyph placed from the text's origin, each next one from the last, as Qt's
-        // PDF engine places them: the steps are whole 64ths of a pixel, exact in any reader's
-        // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
-        content_ += "Tf 1 0 0 -1 0 0 Tm\n";
-        Number(content_, static_cast<double>(x64 + run.x64[0]) / 64);
-        Number(content_, static_cast<double>(-(baseline64 + run.y64[0])) / 64);
-        content_ += "Td <";
-        Hex4(content_, run.glyphs[0]);
-        content_ += "> Tj\n";
-        content_ += run.rest;
-        content_ += "ET\n";
+        const std::string& font = ShapedFont(run.face);
+        char head[160];
+        const std::int64_t glyphX64 = x64 + run.x64[0];
+        const std::int64_t glyphY64 = baseline64 + run.y64[0];
+        content_.append(head, static_cast<std::size_t>(OpenText(head, continuing, font, glyphX64, glyphY64) - head));
+        content_ += run.show;
+        lineX64_ += run.lineX64;
+        lineY64_ += run.lineY64;
+        continuing = true;
     }
+    content_ += "ET\n";
+    textEnd_ = content_.size();
+}
+
+const std::string& PdfCanvas::ShapedFont(int face) {
+    // "/F1 38 Tf\n" for each face at the current size.
+    const auto key = std::make_pair(face, pixelSize_);
+    auto found = shapedFonts_.find(key);
+    if (found == shapedFonts_.end()) {
+        std::string text = "/F" + std::to_string(face + 1) + ' ';
+        Number(text, pixelSize_);
+        text += "Tf\n";
+        found = shapedFonts_.emplace(key, std::move(text)).first;
+    }
+    return found->second;
 }
 
 void PdfCanvas::DrawLine(int x1, int y1, int x2, int y2) {

@@ -53,6 +53,12 @@ private:
     friend class PdfDocument;
     explicit PdfCanvas(PdfDocument& document);
 
+    // Writes at out what a text at (x64, y64) (1/64 pixel, y downwards) in font ("/F1 38
+    // Tf\n") needs before its glyphs: the font, when it changed, and the text position; in a
+    // new text object or continuing the last. Returns the end.
+    char* OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64);
+    // "/F1 38 Tf\n": a face at the current size.
+    const std::string& ShapedFont(int face);
     // The pen's colour and stroke state into the content, when they changed.
     void UsePen();
     void UseFill(Rgb colour);
@@ -70,6 +76,13 @@ private:
     std::optional<Rgb> fillSet_;
     std::optional<Rgb> strokeSet_;
     std::optional<std::pair<int, PenStyle>> strokeStyleSet_;
+    // The content's size right after the last text object when nothing came after it (a next
+    // text joins it), the font it set last and the start of its last line (1/64 pixel).
+    std::size_t textEnd_ = 0;
+    std::string textFont_;
+    std::int64_t lineX64_ = 0;
+    std::int64_t lineY64_ = 0;
+    std::map<std::pair<int, int>, std::string> shapedFonts_;
 };
 
 // A PDF of report pages, built in memory.

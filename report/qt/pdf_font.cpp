@@ -74,6 +74,47 @@ std::vector<GlyphRun> InLineOrder(const std::vector<GlyphRun>& runs) {
     return ordered;
 }
 
+// The content that shows a run's glyphs from its first (GlyphRun::show).
+void ShowRun(GlyphRun& run, const FontFace& face, int pixelSize) {
+    const std::size_t count = run.glyphs.size();
+    run.show.clear();
+    run.lineX64 = 0;
+    run.lineY64 = 0;
+    if (count == 0) return;
+    char text[64];
+    const auto put = [&run, &text](char* end) { run.show.append(text, static_cast<std::size_t>(end - text)); };
+    const bool oneBaseline = std::all_of(run.y64.begin(), run.y64.end(), [&run](std::int64_t y) { return y == run.y64[0]; });
+    if (count == 1 || !oneBaseline) {
+        // Glyphs off one baseline (none in the report's texts) each get their own step.
+        run.show += '<';
+        Hex4(run.show, run.glyphs[0]);
+        run.show += ">Tj\n";
+        for (std::size_t i = 1; i < count; ++i) {
+            char* end = WriteSixtyFourths(text, run.x64[i] - run.x64[i - 1]);
+            end = WriteSixtyFourths(end, run.y64[i - 1] - run.y64[i]);
+            end = std::copy_n("Td <", 4, end);
+            end = WriteHex4(end, run.glyphs[i]);
+            put(std::copy_n(">Tj\n", 4, end));
+        }
+        run.lineX64 = run.x64[count - 1] - run.x64[0];
+        run.lineY64 = run.y64[count - 1] - run.y64[0];
+        return;
+    }
+    GlyphSpacing spacing(pixelSize);
+    run.show += "[<";
+    Hex4(run.show, run.glyphs[0]);
+    for (std::size_t i = 1; i < count; ++i) {
+        char* end = text;
+        if (const std::int64_t step = spacing.Next(face.Width(run.glyphs[i - 1]), run.x64[i] - run.x64[0]); step != 0) {
+            *end++ = '>';
+            end = WriteMillionths(end, step);
+            *end++ = '<';
+        }
+        put(WriteHex4(end, run.glyphs[i]));
+    }
+    run.show += ">]TJ\n";
+}
+
 }  // namespace
 
 char* WriteHex4(char* out, std::uint32_t value) {
@@ -90,7 +131,7 @@ void Hex4(std::string& out, std::uint32_t value) {
 // Readers take the same values from our files and Qt's, so shapes and glyphs fall on the
 // same fractions of a pixel.
 void Number(std::string& out, double value) {
-    char text[PlainFont::kPieceSize];
+    char text[24];
     out.append(text, static_cast<std::size_t>(WriteNumber(text, value) - text));
 }
 
@@ -128,6 +169,51 @@ char* WriteNumber(char* end, double value) {
     }
     *end++ = ' ';
     return end;
+}
+
+namespace {
+
+// The digits of a whole number, at out; returns the end.
+char* WriteWhole(char* out, std::uint64_t whole) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
+
+// A fraction of places decimal digits at out, trailing zeros left out; returns the end.
+char* WriteFraction(char* out, std::uint64_t fraction, int places) {
+    if (fraction == 0) return out;
+    *out++ = '.';
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --places;
+    }
+    for (int i = places - 1; i >= 0; --i, fraction /= 10) out[i] = static_cast<char>('0' + fraction % 10);
+    return out + places;
+}
+
+}  // namespace
+
+char* WriteSixtyFourths(char* out, std::int64_t value64) {
+    if (value64 < 0) *out++ = '-';
+    const std::uint64_t magnitude = value64 < 0 ? 0 - static_cast<std::uint64_t>(value64) : static_cast<std::uint64_t>(value64);
+    out = WriteWhole(out, magnitude >> 6);
+    out = WriteFraction(out, (magnitude & 63) * 15625, 6);  // 1/64 = 0.015625
+    *out++ = ' ';
+    return out;
+}
+
+char* WriteMillionths(char* out, std::int64_t millionths) {
+    if (millionths < 0) *out++ = '-';
+    const std::uint64_t magnitude =
+        millionths < 0 ? 0 - static_cast<std::uint64_t>(millionths) : static_cast<std::uint64_t>(millionths);
+    out = WriteWhole(out, magnitude / 1000);
+    return WriteFraction(out, magnitude % 1000, 3);
 }
 
 std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs) {
@@ -339,15 +425,7 @@ ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text,
         shaped.runs.push_back(std::move(run));
     }
     if (shaped.runs.size() > 1) shaped.runs = InLineOrder(shaped.runs);
-    for (GlyphRun& run : shaped.runs) {
-        for (std::size_t i = 1; i < run.glyphs.size(); ++i) {
-            Number(run.rest, static_cast<double>(run.x64[i] - run.x64[i - 1]) / 64);
-            Number(run.rest, static_cast<double>(run.y64[i - 1] - run.y64[i]) / 64);
-            run.rest += "Td <";
-            Hex4(run.rest, run.glyphs[i]);
-            run.rest += "> Tj\n";
-        }
-    }
+    for (GlyphRun& run : shaped.runs) ShowRun(run, Face(run.face), pixelSize);
     return shaped;
 }
 
@@ -433,21 +511,14 @@ bool FontFaces::LearnCharacter(PlainFont& font, char c) {
     const GlyphRun& run = shaped.runs[0];
     if (font.face_ < 0) {
         font.face_ = run.face;
-        font.fontOperators_ = "/F" + std::to_string(run.face + 1) + ' ';
-        Number(font.fontOperators_, font.pixelSize_);
-        font.fontOperators_ += "Tf 1 0 0 -1 0 0 Tm\n";
+        font.fontOperator_ = "/F" + std::to_string(run.face + 1) + ' ';
+        Number(font.fontOperator_, font.pixelSize_);
+        font.fontOperator_ += "Tf\n";
     }
     font.glyph_[at] = run.glyphs[0];
     font.advance64_[at] = static_cast<std::int32_t>(advance64);
-    PlainFont::Piece& step = font.advanceText_[at];
-    step.size = static_cast<std::uint8_t>(WriteNumber(step.text.data(), static_cast<double>(advance64) / 64) -
-                                          step.text.data());
-    PlainFont::Piece& draw = font.glyphText_[at];
-    std::string text = "0 Td <";
-    Hex4(text, run.glyphs[0]);
-    text += "> Tj\n";
-    std::copy(text.begin(), text.end(), draw.text.begin());
-    draw.size = static_cast<std::uint8_t>(text.size());
+    WriteHex4(font.code_[at].data(), run.glyphs[0]);
+    font.pdfWidth_[at] = Face(run.face).Width(run.glyphs[0]);
     return true;
 }
 
