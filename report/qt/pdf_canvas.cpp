@@ -301,18 +301,18 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
         UseFill(penColour_);
         content_ += "BT\n";
     }
-    if (const pdf::PlainFont* plain = faces.Plain(pixelSize_, bold_, text)) {
-        // From the font's tables: the glyphs in one TJ, each spaced from the one before (see
-        // GlyphSpacing); written in place.
+    const pdf::PlainFont* plain =
+        text.size() <= pdf::FontFaces::kShortText ? faces.Plain(pixelSize_, bold_, text) : nullptr;
+    if (plain != nullptr) {
+        // A table cell: from the font's tables, the glyphs in one TJ, each spaced from the one
+        // before (see GlyphSpacing); written in place. The same content as a shaped text's.
         const std::int64_t baseline64 = (std::int64_t{y} + plain->Ascent()) * 64;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
         const std::string& font = plain->FontOperator();
-        // At most 32 characters a glyph: a number of up to 25, its brackets and the code.
-        constexpr std::size_t kHead = 128;
-        const std::size_t room = kHead + font.size() + 32 * text.size();
-        std::array<char, 2048> local;
-        std::string large;
-        char* const start = room <= local.size() ? local.data() : (large.resize(room), large.data());
+        // Room for the font ("/F1 67 Tf\n"), the place (two numbers of up to 28 characters)
+        // and at most 32 characters a glyph: a number of up to 25, its brackets and the code.
+        std::array<char, 256 + 32 * pdf::FontFaces::kShortText> buffer;
+        char* const start = buffer.data();
         char* out = OpenText(start, continuing, font, x64, baseline64);
         const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
         const auto code = [&out, plain, &used](char c) {
@@ -328,10 +328,9 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
             pdf::GlyphSpacing spacing(plain->PixelSize());
             put("[<");
             code(text[0]);
-            std::int64_t at64 = 0;
             for (std::size_t i = 1; i < text.size(); ++i) {
-                at64 += plain->Step64(text[i - 1], text[i]);
-                if (const std::int64_t step = spacing.Next(plain->PdfWidth(text[i - 1]), at64); step != 0) {
+                const std::int64_t step = spacing.Next(plain->PdfWidth(text[i - 1]), plain->SpacingStep(text[i - 1], text[i]));
+                if (step != 0) {
                     *out++ = '>';
                     out = pdf::WriteMillionths(out, step);
                     *out++ = '<';

@@ -105,7 +105,8 @@ void ShowRun(GlyphRun& run, const FontFace& face, int pixelSize) {
     Hex4(run.show, run.glyphs[0]);
     for (std::size_t i = 1; i < count; ++i) {
         char* end = text;
-        if (const std::int64_t step = spacing.Next(face.Width(run.glyphs[i - 1]), run.x64[i] - run.x64[0]); step != 0) {
+        if (const std::int64_t step = spacing.Next(face.Width(run.glyphs[i - 1]), spacing.Split(run.x64[i] - run.x64[i - 1]));
+            step != 0) {
             *end++ = '>';
             end = WriteMillionths(end, step);
             *end++ = '<';
@@ -208,12 +209,44 @@ char* WriteSixtyFourths(char* out, std::int64_t value64) {
     return out;
 }
 
-char* WriteMillionths(char* out, std::int64_t millionths) {
+namespace {
+
+char* WriteMillionthsAsThey(char* out, std::int64_t millionths) {
     if (millionths < 0) *out++ = '-';
     const std::uint64_t magnitude =
         millionths < 0 ? 0 - static_cast<std::uint64_t>(millionths) : static_cast<std::uint64_t>(millionths);
     out = WriteWhole(out, magnitude / 1000);
     return WriteFraction(out, magnitude % 1000, 3);
+}
+
+// The numbers between glyphs are mostly small: those are written from a table.
+constexpr std::int64_t kWrittenMillionths = 8192;
+struct WrittenNumber {
+    std::array<char, 7> text{};
+    std::uint8_t size = 0;
+};
+const std::array<WrittenNumber, 2 * kWrittenMillionths>& WrittenMillionths() {
+    static const auto table = [] {
+        std::array<WrittenNumber, 2 * kWrittenMillionths> numbers;
+        for (std::int64_t m = -kWrittenMillionths; m < kWrittenMillionths; ++m) {
+            char text[32];
+            WrittenNumber& number = numbers[static_cast<std::size_t>(m + kWrittenMillionths)];
+            number.size = static_cast<std::uint8_t>(WriteMillionthsAsThey(text, m) - text);
+            std::copy_n(text, number.size, number.text.begin());
+        }
+        return numbers;
+    }();
+    return table;
+}
+
+}  // namespace
+
+char* WriteMillionths(char* out, std::int64_t millionths) {
+    if (millionths < -kWrittenMillionths || millionths >= kWrittenMillionths) return WriteMillionthsAsThey(out, millionths);
+    static const std::array<WrittenNumber, 2 * kWrittenMillionths>& table = WrittenMillionths();
+    const WrittenNumber& number = table[static_cast<std::size_t>(millionths + kWrittenMillionths)];
+    std::copy_n(number.text.begin(), number.text.size(), out);
+    return out + number.size;
 }
 
 std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs) {
@@ -374,15 +407,42 @@ int FontFaces::FaceOf(const QRawFont& font) {
     return index;
 }
 
+FontFaces::FontTexts& FontFaces::TextsFor(int pixelSize, bool bold) {
+    if (lastTexts_ != nullptr && lastTexts_->pixelSize == pixelSize && lastTexts_->bold == bold) return *lastTexts_;
+    for (const std::unique_ptr<FontTexts>& texts : texts_) {
+        if (texts->pixelSize == pixelSize && texts->bold == bold) return *(lastTexts_ = texts.get());
+    }
+    texts_.push_back(std::make_unique<FontTexts>());
+    lastTexts_ = texts_.back().get();
+    lastTexts_->pixelSize = pixelSize;
+    lastTexts_->bold = bold;
+    return *lastTexts_;
+}
+
 const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view utf8) {
-    std::string key = std::to_string(pixelSize);
-    key += bold ? 'b' : 'r';
-    key += utf8;
-    auto found = shaped_.find(key);
-    if (found != shaped_.end()) return found->second;
-    if (shaped_.size() >= 100000) shaped_.clear();  // a long batch of ever new texts
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    return shaped_.emplace(std::move(key), ShapeWithQt(pixelSize, bold, text)).first->second;
+    TextMap<ShapedText>& shaped = TextsFor(pixelSize, bold).shaped;
+    const auto found = shaped.find(utf8);
+    if (found != shaped.end()) return found->second;
+    if (shaped.size() >= 50000) shaped.clear();  // a long batch of ever new texts
+    ShapedText text;
+    if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) {
+        // The same glyphs and places as Qt's shaping, from the tables.
+        GlyphRun run;
+        run.face = plain->Face();
+        std::int64_t x64 = 0;
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            run.glyphs.push_back(plain->Glyph(utf8[i]));
+            run.x64.push_back(x64);
+            run.y64.push_back(0);
+            x64 += plain->Step64(utf8[i], i + 1 < utf8.size() ? utf8[i + 1] : 0);
+        }
+        ShowRun(run, Face(run.face), pixelSize);
+        text.width = plain->Width(utf8);
+        text.runs.push_back(std::move(run));
+    } else {
+        text = ShapeWithQt(pixelSize, bold, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    }
+    return shaped.emplace(std::string(utf8), std::move(text)).first->second;
 }
 
 ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64) {
@@ -430,22 +490,23 @@ ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text,
 }
 
 int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
-    if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) return plain->Width(utf8);
-    return WidthWithQt(pixelSize, bold, utf8);
+    if (utf8.size() <= kShortText) {
+        if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) return plain->Width(utf8);
+    }
+    TextMap<int>& widths = TextsFor(pixelSize, bold).widths;
+    const auto found = widths.find(utf8);
+    if (found != widths.end()) return found->second;
+    if (widths.size() >= 100000) widths.clear();
+    const PlainFont* plain = utf8.size() > kShortText ? Plain(pixelSize, bold, utf8) : nullptr;
+    const int width = plain != nullptr ? plain->Width(utf8) : WidthWithQt(pixelSize, bold, utf8);
+    widths.emplace(std::string(utf8), width);
+    return width;
 }
 
 int FontFaces::WidthWithQt(int pixelSize, bool bold, std::string_view utf8) {
-    std::string key = std::to_string(pixelSize);
-    key += bold ? 'b' : 'r';
-    key += utf8;
-    const auto found = widths_.find(key);
-    if (found != widths_.end()) return found->second;
-    if (widths_.size() >= 200000) widths_.clear();
     std::unique_ptr<QFontMetrics>& metrics = fontMetrics_[{pixelSize, bold}];
     if (!metrics) metrics = std::make_unique<QFontMetrics>(ReportFont(pixelSize, bold), &PdfResolutionDevice());
-    const int width = metrics->horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-    widths_.emplace(std::move(key), width);
-    return width;
+    return metrics->horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 int PlainFont::Width(std::string_view plain) const {
@@ -519,6 +580,7 @@ bool FontFaces::LearnCharacter(PlainFont& font, char c) {
     font.advance64_[at] = static_cast<std::int32_t>(advance64);
     WriteHex4(font.code_[at].data(), run.glyphs[0]);
     font.pdfWidth_[at] = Face(run.face).Width(run.glyphs[0]);
+    font.advanceSteps_[at] = GlyphSpacing(font.pixelSize_).Split(advance64);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -63,28 +64,47 @@ char* WriteHex4(char* out, std::uint32_t value);
 class GlyphSpacing {
 public:
     explicit GlyphSpacing(int pixelSize) : pixelSize_(pixelSize > 0 ? pixelSize : 1) {}
-    // The number to write between the glyph before, of width thousandths of the em, and the
-    // next glyph at x64 from the first (1/64 pixel), in millionths of the em; 0 writes none.
-    std::int64_t Next(int width, std::int64_t x64) {
-        widths_ += width;
-        // x64 / 64 pixels is x64 * 15625 / pixelSize millionths of the em; the next whole
-        // millionth above it.
-        const std::int64_t scaled = x64 * 15625;
-        std::int64_t place = scaled / pixelSize_;
-        if (scaled % pixelSize_ < 0) --place;
-        ++place;
-        const std::int64_t shift = widths_ * 1000 - place;
-        const std::int64_t step = shift - shifted_;
-        shifted_ = shift;
+    // A pen step in 1/64 pixel as millionths of the em: whole ones and what is left over, in
+    // (1/64 pixel) / pixelSize (step64 * 15625 = whole * pixelSize + rest, 0 <= rest < pixelSize).
+    struct Step {
+        std::int64_t whole = 0;
+        std::int64_t rest = 0;
+    };
+    Step Split(std::int64_t step64) const {
+        const std::int64_t scaled = step64 * 15625;
+        Step step{scaled / pixelSize_, scaled % pixelSize_};
+        if (step.rest < 0) {
+            step.rest += pixelSize_;
+            --step.whole;
+        }
         return step;
+    }
+    // The number to write between the glyph before, of width thousandths of the em, and the
+    // next glyph, step further along (see Split), in millionths of the em; 0 writes none.
+    std::int64_t Next(int width, Step step) {
+        place_ += step.whole;
+        rest_ += step.rest;
+        if (rest_ >= pixelSize_) {
+            rest_ -= pixelSize_;
+            ++place_;
+        }
+        widths_ += width;
+        // The whole millionth after the glyph's place, from where the widths alone put it.
+        const std::int64_t shift = widths_ * 1000 - (place_ + 1);
+        const std::int64_t number = shift - shifted_;
+        shifted_ = shift;
+        return number;
     }
 
 private:
     std::int64_t pixelSize_;
+    std::int64_t place_ = 0;    // millionths of the em from the first glyph, whole
+    std::int64_t rest_ = 0;     // and the rest, in 1 / pixelSize millionths
     std::int64_t widths_ = 0;   // thousandths of the em
     std::int64_t shifted_ = 0;  // millionths of the em, written so far
 };
 // A GlyphSpacing number as the content writes it, in thousandths: "0.03", "-74"; no space.
+// out has room for 32 characters.
 char* WriteMillionths(char* out, std::int64_t millionths);
 
 // Texts that Qt shapes character by character, at one pixel size and weight: every character
@@ -114,6 +134,11 @@ public:
     // c's glyph code in the content ("0013") and its width in the PDF (thousandths of the em).
     const std::array<char, 4>& Code(char c) const { return code_[Index(c)]; }
     int PdfWidth(char c) const { return pdfWidth_[Index(c)]; }
+    // The step from c to the next character as GlyphSpacing counts it.
+    GlyphSpacing::Step SpacingStep(char c, char next) const {
+        const std::size_t pair = Index(c) * kCount + Index(next);
+        return kern64_[pair] == 0 ? advanceSteps_[Index(c)] : GlyphSpacing(pixelSize_).Split(advance64_[Index(c)] + kern64_[pair]);
+    }
     bool Kerned(char c, char next) const { return kern64_[Index(c) * kCount + Index(next)] != 0; }
 
 private:
@@ -131,6 +156,7 @@ private:
     std::array<std::int32_t, kCount> advance64_{};
     std::array<std::array<char, 4>, kCount> code_{};
     std::array<int, kCount> pdfWidth_{};
+    std::array<GlyphSpacing::Step, kCount> advanceSteps_{};
     std::vector<Known> pairs_ = std::vector<Known>(kCount * kCount, Known::NotYet);
     std::vector<std::int32_t> kern64_ = std::vector<std::int32_t>(kCount * kCount, 0);
 };
@@ -185,6 +211,10 @@ public:
     // The font the report draws its text in (Liberation Sans) at pixelSize.
     static QFont ReportFont(int pixelSize, bool bold);
 
+    // Texts of at most this many bytes are drawn and measured from the plain tables when they
+    // are plain; longer ones (labels, sentences: the same for every herd) are looked up.
+    static constexpr std::size_t kShortText = 16;
+
     // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
@@ -209,10 +239,25 @@ private:
     bool LearnCharacter(PlainFont& font, char c);
     bool LearnPair(PlainFont& font, char a, char b);
 
+    // The texts met at one pixel size and weight, looked up by the text alone.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    template <class T>
+    using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+    struct FontTexts {
+        int pixelSize = 0;
+        bool bold = false;
+        TextMap<ShapedText> shaped;
+        TextMap<int> widths;
+    };
+    FontTexts& TextsFor(int pixelSize, bool bold);
+
     std::vector<std::unique_ptr<FontFace>> faces_;
     std::map<std::string, int> faceIndex_;  // family and style -> index
-    std::unordered_map<std::string, ShapedText> shaped_;
-    std::unordered_map<std::string, int> widths_;
+    std::vector<std::unique_ptr<FontTexts>> texts_;
+    FontTexts* lastTexts_ = nullptr;
     std::map<std::pair<int, bool>, LineMetrics> metrics_;
     std::map<std::pair<int, bool>, std::unique_ptr<QFontMetrics>> fontMetrics_;
     std::vector<std::unique_ptr<PlainFont>> plainFonts_;
