@@ -195,7 +195,7 @@ std::string CreationDate() {
 
 // ---- the page ---------------------------------------------------------------------------
 
-PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document) {
+PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document), faces_(pdf::ReportFontFaces()) {
     // Page pixels at 600 per inch, y downwards, over the page's 595 x 842 points.
     content_ = "/GSa gs\n0.12 0 0 -0.12 0 842 cm\n";
     content_.reserve(1 << 17);
@@ -209,15 +209,15 @@ void PdfCanvas::SetFont(double pointSize, bool bold) {
 
 int PdfCanvas::TextWidth(std::string_view text) {
     if (text.empty()) return 0;
-    return pdf::ReportFontFaces().Width(pixelSize_, bold_, text);
+    return faces_.Width(pixelSize_, bold_, text);
 }
 
 int PdfCanvas::TextHeight(std::string_view /*text*/) {
-    const auto& metrics = pdf::ReportFontFaces().Metrics(pixelSize_, bold_);
+    const auto& metrics = faces_.Metrics(pixelSize_, bold_);
     return metrics.ascent + metrics.descent;
 }
 
-int PdfCanvas::TextAscent() { return pdf::ReportFontFaces().Metrics(pixelSize_, bold_).ascent; }
+int PdfCanvas::TextAscent() { return faces_.Metrics(pixelSize_, bold_).ascent; }
 
 void PdfCanvas::SetPen(Rgb colour, int width, PenStyle style) {
     penColour_ = colour;
@@ -227,16 +227,29 @@ void PdfCanvas::SetPen(Rgb colour, int width, PenStyle style) {
 
 void PdfCanvas::SetBrush(std::optional<Rgb> fill) { brush_ = fill; }
 
+const std::string& PdfCanvas::ColourText(Rgb colour) {
+    // A page switches between a few colours many times (a table's rows and their text).
+    for (const auto& [known, text] : colours_) {
+        if (known == colour && !text.empty()) return text;
+    }
+    auto& [known, text] = colours_[nextColour_];
+    nextColour_ = (nextColour_ + 1) % colours_.size();
+    known = colour;
+    text.clear();
+    Colour(text, colour);
+    return text;
+}
+
 void PdfCanvas::UseFill(Rgb colour) {
     if (fillSet_ == colour) return;
-    Colour(content_, colour);
+    content_ += ColourText(colour);
     content_ += "rg\n";
     fillSet_ = colour;
 }
 
 void PdfCanvas::UsePen() {
     if (strokeSet_ != penColour_) {
-        Colour(content_, penColour_);
+        content_ += ColourText(penColour_);
         content_ += "RG\n";
         strokeSet_ = penColour_;
     }
@@ -268,9 +281,9 @@ char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, s
     // text matrix (which turns the glyphs upright on the page that runs downwards), each next
     // by its step from the one before. All are whole 64ths of a pixel, exact in any reader's
     // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
-    if (!continuing || font != textFont_) {
+    if (!continuing || (&font != textFont_ && font != *textFont_)) {
         out = std::copy(font.begin(), font.end(), out);
-        textFont_ = font;
+        textFont_ = &font;
     }
     if (continuing) {
         out = pdf::WriteSixtyFourths(out, x64 - lineX64_);
@@ -289,7 +302,7 @@ char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, s
 
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     if (!WithinReach(x, y, 0, 0) || text.empty()) return;
-    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    pdf::FontFaces& faces = faces_;
     const std::int64_t x64 = std::int64_t{x} * 64;
     // A text right after another joins its text object: only what is drawn in between (a
     // box, a line, a picture) ends one.
@@ -500,17 +513,43 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     for (const auto& page : pages_) contents += page->content_.size();
     std::string pdf;
     pdf.reserve(contents + (std::size_t{1} << 18));
-    pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    Write([&pdf](std::string_view piece) { pdf += piece; }, title, creator, producer);
+    return pdf;
+}
+
+void PdfDocument::Write(const std::function<void(std::string_view)>& sink, const std::string& title,
+                        const std::string& creator, const std::string& producer) const {
+    // The file's own text is gathered and handed on in pieces; page contents, font programs
+    // and pictures are handed on as they are, not copied.
+    struct Output {
+        const std::function<void(std::string_view)>& sink;
+        std::string text;
+        std::size_t handedOn = 0;
+        std::size_t Size() const { return handedOn + text.size(); }
+        void HandOn(std::string_view data) {
+            if (!text.empty()) {
+                sink(text);
+                handedOn += text.size();
+                text.clear();
+            }
+            if (!data.empty()) {
+                sink(data);
+                handedOn += data.size();
+            }
+        }
+    } out{sink, {}, 0};
+    out.text.reserve(std::size_t{1} << 16);
+    out.text = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets(1, 0);  // object 0 is the free list's head
-    const auto begin = [&pdf, &offsets](int number) {
+    const auto begin = [&out, &offsets](int number) {
         if (offsets.size() <= static_cast<std::size_t>(number)) offsets.resize(static_cast<std::size_t>(number) + 1, 0);
-        offsets[static_cast<std::size_t>(number)] = pdf.size();
-        pdf += std::to_string(number) + " 0 obj\n";
+        offsets[static_cast<std::size_t>(number)] = out.Size();
+        out.text += std::to_string(number) + " 0 obj\n";
     };
-    const auto stream = [&pdf](const std::string& dictionary, const std::string& data) {
-        pdf += "<<" + dictionary + " /Length " + std::to_string(data.size()) + ">>\nstream\n";
-        pdf += data;
-        pdf += "\nendstream\nendobj\n";
+    const auto stream = [&out](const std::string& dictionary, std::string_view data) {
+        out.text += "<<" + dictionary + " /Length " + std::to_string(data.size()) + ">>\nstream\n";
+        out.HandOn(data);
+        out.text += "\nendstream\nendobj\n";
     };
 
     // Numbers: 1 information, 2 catalogue, 3 page tree, 4 resources, 5 graphics state, then
@@ -533,31 +572,31 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     }
 
     begin(1);
-    pdf += "<< /Title " + Literal(title) + " /Creator " + Literal(creator) + " /Producer " + Literal(producer) +
+    out.text += "<< /Title " + Literal(title) + " /Creator " + Literal(creator) + " /Producer " + Literal(producer) +
            " /CreationDate (D:" + CreationDate() + "Z) >>\nendobj\n";
     begin(2);
-    pdf += "<< /Type /Catalog /Pages 3 0 R >>\nendobj\n";
+    out.text += "<< /Type /Catalog /Pages 3 0 R >>\nendobj\n";
     begin(3);
-    pdf += "<< /Type /Pages /Kids [";
-    for (const int page : pageObjects) pdf += std::to_string(page) + " 0 R ";
-    pdf += "] /Count " + std::to_string(pages_.size()) + " >>\nendobj\n";
+    out.text += "<< /Type /Pages /Kids [";
+    for (const int page : pageObjects) out.text += std::to_string(page) + " 0 R ";
+    out.text += "] /Count " + std::to_string(pages_.size()) + " >>\nendobj\n";
     begin(4);
-    pdf += "<< /ProcSet [/PDF /Text /ImageB /ImageC] /ExtGState << /GSa 5 0 R >> /Font <<";
+    out.text += "<< /ProcSet [/PDF /Text /ImageB /ImageC] /ExtGState << /GSa 5 0 R >> /Font <<";
     for (const auto& [face, object] : fontObjects) {
-        pdf += " /F" + std::to_string(face + 1) + " " + std::to_string(object) + " 0 R";
+        out.text += " /F" + std::to_string(face + 1) + " " + std::to_string(object) + " 0 R";
     }
-    pdf += " >> /XObject <<";
+    out.text += " >> /XObject <<";
     for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
-        pdf += " " + imagesUsed_[i].name + " " + std::to_string(imageObjects[i]) + " 0 R";
+        out.text += " " + imagesUsed_[i].name + " " + std::to_string(imageObjects[i]) + " 0 R";
     }
-    pdf += " >> >>\nendobj\n";
+    out.text += " >> >>\nendobj\n";
     begin(5);
-    pdf += "<< /Type /ExtGState /SA true /SM 0.02 /ca 1.0 /CA 1.0 /AIS false /SMask /None >>\nendobj\n";
+    out.text += "<< /Type /ExtGState /SA true /SM 0.02 /ca 1.0 /CA 1.0 /AIS false /SMask /None >>\nendobj\n";
 
     for (std::size_t i = 0; i < pages_.size(); ++i) {
         const int object = pageObjects[i];
         begin(object);
-        pdf += "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 595 842] /Resources 4 0 R /Contents " +
+        out.text += "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 595 842] /Resources 4 0 R /Contents " +
                std::to_string(object + 1) + " 0 R >>\nendobj\n";
         begin(object + 1);
         // Page content as it is, neither compressed nor encoded.
@@ -577,22 +616,22 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         name += "+" + face.BaseName();
 
         begin(object);
-        pdf += "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
+        out.text += "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
                std::to_string(object + 1) + " 0 R] /ToUnicode " + std::to_string(object + 4) + " 0 R >>\nendobj\n";
         begin(object + 1);
-        pdf += "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+        out.text += "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
                " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
                std::to_string(object + 2) + " 0 R /CIDToGIDMap /Identity /W [";
         for (std::size_t i = 0; i < glyphs.size();) {
             std::size_t j = i;
-            pdf += std::to_string(glyphs[i]) + " [";
+            out.text += std::to_string(glyphs[i]) + " [";
             for (; j < glyphs.size() && glyphs[j] == glyphs[i] + (j - i); ++j) {
-                pdf += std::to_string(face.Width(glyphs[j])) + " ";
+                out.text += std::to_string(face.Width(glyphs[j])) + " ";
             }
-            pdf += "] ";
+            out.text += "] ";
             i = j;
         }
-        pdf += "] >>\nendobj\n";
+        out.text += "] >>\nendobj\n";
         std::string descriptor;
         descriptor += "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [";
         for (int k = 0; k < 4; ++k) Number(descriptor, face.Box()[k]);
@@ -605,7 +644,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         descriptor += "/StemV ";
         Number(descriptor, face.StemV());
         begin(object + 2);
-        pdf += descriptor + "/FontFile2 " + std::to_string(object + 3) + " 0 R >>\nendobj\n";
+        out.text += descriptor + "/FontFile2 " + std::to_string(object + 3) + " 0 R >>\nendobj\n";
         begin(object + 3);
         stream(" /Length1 " + std::to_string(program.length) + " /Filter /FlateDecode", program.compressed);
 
@@ -654,23 +693,23 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
                encoded.colours);
         begin(object + 1);
         if (encoded.alpha.empty()) {
-            pdf += "null\nendobj\n";
+            out.text += "null\nendobj\n";
         } else {
             stream(" /Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceGray /Filter /FlateDecode",
                    encoded.alpha);
         }
     }
 
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(offsets.size()) + "\n0000000000 65535 f \n";
+    const std::size_t xref = out.Size();
+    out.text += "xref\n0 " + std::to_string(offsets.size()) + "\n0000000000 65535 f \n";
     for (std::size_t i = 1; i < offsets.size(); ++i) {
         char entry[24];
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offsets[i]);
-        pdf += entry;
+        out.text += entry;
     }
-    pdf += "trailer\n<< /Size " + std::to_string(offsets.size()) + " /Root 2 0 R /Info 1 0 R >>\nstartxref\n" +
+    out.text += "trailer\n<< /Size " + std::to_string(offsets.size()) + " /Root 2 0 R /Info 1 0 R >>\nstartxref\n" +
            std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    out.HandOn({});
 }
 
 }  // namespace ovista

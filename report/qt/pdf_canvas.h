@@ -8,10 +8,12 @@
 #include <QImage>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/device_canvas.h"
@@ -20,6 +22,9 @@
 namespace ovista {
 
 class PdfDocument;
+namespace pdf {
+class FontFaces;
+}
 
 // One page of a PdfDocument.
 class PdfCanvas : public DeviceCanvas {
@@ -59,12 +64,15 @@ private:
     char* OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64);
     // "/F1 38 Tf\n": a face at the current size.
     const std::string& ShapedFont(int face);
+    // "r g b " of a colour in the content.
+    const std::string& ColourText(Rgb colour);
     // The pen's colour and stroke state into the content, when they changed.
     void UsePen();
     void UseFill(Rgb colour);
     void Paint(const char* fillAndStroke, const char* strokeOnly);
 
     PdfDocument& document_;
+    pdf::FontFaces& faces_;  // the drawing thread's
     std::string content_;
     int pixelSize_ = 1;
     bool bold_ = false;
@@ -79,10 +87,12 @@ private:
     // The content's size right after the last text object when nothing came after it (a next
     // text joins it), the font it set last and the start of its last line (1/64 pixel).
     std::size_t textEnd_ = 0;
-    std::string textFont_;
+    const std::string* textFont_ = nullptr;
     std::int64_t lineX64_ = 0;
     std::int64_t lineY64_ = 0;
     std::map<std::pair<int, int>, std::string> shapedFonts_;
+    std::array<std::pair<Rgb, std::string>, 4> colours_;  // the last colours written, and their text
+    std::size_t nextColour_ = 0;
 };
 
 // A PDF of report pages, built in memory.
@@ -98,6 +108,9 @@ public:
     PdfCanvas& NewPage();
     // The whole file: the pages, their fonts and pictures, and the document information.
     std::string Finish(const std::string& title, const std::string& creator, const std::string& producer) const;
+    // The same file handed to sink piece by piece, in order.
+    void Write(const std::function<void(std::string_view)>& sink, const std::string& title, const std::string& creator,
+               const std::string& producer) const;
 
 private:
     friend class PdfCanvas;

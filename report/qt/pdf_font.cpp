@@ -8,6 +8,7 @@
 #include <hb-subset.h>
 #include <iterator>
 #include <cmath>
+#include <cstring>
 
 namespace ovista::pdf {
 namespace {
@@ -225,6 +226,7 @@ struct WrittenNumber {
     std::array<char, 7> text{};
     std::uint8_t size = 0;
 };
+static_assert(sizeof(WrittenNumber) == 8);
 const std::array<WrittenNumber, 2 * kWrittenMillionths>& WrittenMillionths() {
     static const auto table = [] {
         std::array<WrittenNumber, 2 * kWrittenMillionths> numbers;
@@ -245,7 +247,7 @@ char* WriteMillionths(char* out, std::int64_t millionths) {
     if (millionths < -kWrittenMillionths || millionths >= kWrittenMillionths) return WriteMillionthsAsThey(out, millionths);
     static const std::array<WrittenNumber, 2 * kWrittenMillionths>& table = WrittenMillionths();
     const WrittenNumber& number = table[static_cast<std::size_t>(millionths + kWrittenMillionths)];
-    std::copy_n(number.text.begin(), number.text.size(), out);
+    std::memcpy(out, &number, sizeof number);  // the size lands after the text, to be written over
     return out + number.size;
 }
 
@@ -518,19 +520,44 @@ int PlainFont::Width(std::string_view plain) const {
 
 const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8) {
     if (utf8.empty()) return nullptr;
+    // A text is mostly measured, then drawn: the second asks what the first was told.
+    const bool memo = utf8.size() <= lastPlainText_.size();
+    if (memo && utf8.size() == lastPlainSize_ && pixelSize == lastPlainPixelSize_ && bold == lastPlainBold_ &&
+        std::equal(utf8.begin(), utf8.end(), lastPlainText_.begin())) {
+        return lastPlainFont_;
+    }
+    const PlainFont* const plain = CheckPlain(pixelSize, bold, utf8);
+    if (memo) {
+        std::copy(utf8.begin(), utf8.end(), lastPlainText_.begin());
+        lastPlainSize_ = utf8.size();
+        lastPlainPixelSize_ = pixelSize;
+        lastPlainBold_ = bold;
+        lastPlainFont_ = plain;
+    }
+    return plain;
+}
+
+const PlainFont* FontFaces::CheckPlain(int pixelSize, bool bold, std::string_view utf8) {
     PlainFont* tables = PlainFontFor(pixelSize, bold);
     if (tables == nullptr) return nullptr;
     PlainFont& font = *tables;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c < PlainFont::kFirst || c >= PlainFont::kFirst + PlainFont::kCount) return nullptr;
+    const auto inRange = [](char c) {
+        return static_cast<unsigned>(static_cast<unsigned char>(c) - PlainFont::kFirst) < PlainFont::kCount;
+    };
+    const auto plainCharacter = [this, &font](char c) {
         const PlainFont::Known known = font.chars_[PlainFont::Index(c)];
-        if (known == PlainFont::Known::NotPlain || (known == PlainFont::Known::NotYet && !LearnCharacter(font, c))) {
-            return nullptr;
-        }
-        if (i == 0) continue;
-        const PlainFont::Known pair = font.pairs_[PlainFont::Index(utf8[i - 1]) * PlainFont::kCount + PlainFont::Index(c)];
-        if (pair == PlainFont::Known::NotPlain || (pair == PlainFont::Known::NotYet && !LearnPair(font, utf8[i - 1], c))) {
+        return known == PlainFont::Known::Plain || (known == PlainFont::Known::NotYet && LearnCharacter(font, c));
+    };
+    if (!inRange(utf8[0])) return nullptr;
+    if (utf8.size() == 1) return plainCharacter(utf8[0]) ? &font : nullptr;
+    // A pair is plain only when both its characters are.
+    for (std::size_t i = 1; i < utf8.size(); ++i) {
+        const char a = utf8[i - 1];
+        const char b = utf8[i];
+        if (!inRange(b)) return nullptr;
+        const PlainFont::Known pair = font.pairs_[PlainFont::Index(a) * PlainFont::kCount + PlainFont::Index(b)];
+        if (pair == PlainFont::Known::Plain) continue;
+        if (pair == PlainFont::Known::NotPlain || !plainCharacter(a) || !plainCharacter(b) || !LearnPair(font, a, b)) {
             return nullptr;
         }
     }
@@ -538,18 +565,23 @@ const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf
 }
 
 PlainFont* FontFaces::PlainFontFor(int pixelSize, bool bold) {
-    if (lastPlain_ != nullptr && lastPlain_->pixelSize_ == pixelSize && lastPlain_->bold_ == bold) return lastPlain_;
+    const std::size_t slot = static_cast<std::size_t>(pixelSize) * 2 + (bold ? 1 : 0);
+    if (pixelSize > 0 && slot < plainBySize_.size() && plainBySize_[slot] != nullptr) return plainBySize_[slot];
     for (const std::unique_ptr<PlainFont>& font : plainFonts_) {
-        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return lastPlain_ = font.get();
+        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return font.get();
     }
     // Tables for the sizes in use; texts of any further size are shaped by Qt.
     if (plainFonts_.size() >= 64) return nullptr;
     plainFonts_.push_back(std::make_unique<PlainFont>());
-    lastPlain_ = plainFonts_.back().get();
-    lastPlain_->pixelSize_ = pixelSize;
-    lastPlain_->bold_ = bold;
-    lastPlain_->ascent_ = Metrics(pixelSize, bold).ascent;
-    return lastPlain_;
+    PlainFont* const font = plainFonts_.back().get();
+    font->pixelSize_ = pixelSize;
+    font->bold_ = bold;
+    font->ascent_ = Metrics(pixelSize, bold).ascent;
+    if (pixelSize > 0 && slot < 2 * kSizesAtHand) {
+        if (plainBySize_.size() <= slot) plainBySize_.resize(slot + 1, nullptr);
+        plainBySize_[slot] = font;
+    }
+    return font;
 }
 
 // A character is plain when Qt draws it alone as one glyph of the report's character set at

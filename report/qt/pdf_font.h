@@ -236,6 +236,7 @@ private:
     ShapedText ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64 = nullptr);
     int WidthWithQt(int pixelSize, bool bold, std::string_view utf8);
     PlainFont* PlainFontFor(int pixelSize, bool bold);
+    const PlainFont* CheckPlain(int pixelSize, bool bold, std::string_view utf8);
     bool LearnCharacter(PlainFont& font, char c);
     bool LearnPair(PlainFont& font, char a, char b);
 
@@ -261,7 +262,15 @@ private:
     std::map<std::pair<int, bool>, LineMetrics> metrics_;
     std::map<std::pair<int, bool>, std::unique_ptr<QFontMetrics>> fontMetrics_;
     std::vector<std::unique_ptr<PlainFont>> plainFonts_;
-    PlainFont* lastPlain_ = nullptr;
+    // The tables of pixel sizes below kSizesAtHand at pixel size * 2 + bold.
+    static constexpr std::size_t kSizesAtHand = 1024;
+    std::vector<PlainFont*> plainBySize_;
+    // The last short text Plain was asked about, and its answer.
+    std::array<char, kShortText> lastPlainText_{};
+    std::size_t lastPlainSize_ = 0;
+    int lastPlainPixelSize_ = 0;
+    bool lastPlainBold_ = false;
+    const PlainFont* lastPlainFont_ = nullptr;
 };
 
 // The process's faces and shapes (one thread draws reports).
