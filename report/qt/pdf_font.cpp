@@ -137,6 +137,35 @@ void Number(std::string& out, double value) {
     out.append(text, static_cast<std::size_t>(WriteNumber(text, value) - text));
 }
 
+namespace {
+
+// The decimal digits of a whole number at out, two at a time; returns the end.
+char* WriteDigits(char* out, std::uint64_t value) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    int count = 1;
+    for (std::uint64_t rest = value; rest >= 10; rest /= 10) ++count;
+    char* const end = out + count;
+    char* at = end;
+    while (value >= 100) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+        value /= 100;
+        *--at = kPairs[pair + 1];
+        *--at = kPairs[pair];
+    }
+    if (value >= 10) {
+        *--at = kPairs[value * 2 + 1];
+        *--at = kPairs[value * 2];
+    } else {
+        *--at = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+}  // namespace
+
 char* WriteNumber(char* end, double value) {
     if (std::isnan(value)) {
         *end++ = '0';
@@ -153,14 +182,9 @@ char* WriteNumber(char* end, double value) {
         ++whole;
         fraction = 0;
     }
-    char digits[16];
-    int count = 0;
-    while (whole != 0) {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    }
-    if (count == 0) *end++ = '0';
-    for (int i = count; i > 0;) *end++ = digits[--i];
+    char* const digits = end;
+    end = WriteDigits(end, whole);
+    const int count = whole == 0 ? 0 : static_cast<int>(end - digits);
     // The fraction to nine digits in all, cut, each place written.
     static constexpr int kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     if (count < 9 && (fraction /= kPowers[count]) != 0) {
@@ -176,16 +200,7 @@ char* WriteNumber(char* end, double value) {
 namespace {
 
 // The digits of a whole number, at out; returns the end.
-char* WriteWhole(char* out, std::uint64_t whole) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole != 0);
-    while (count > 0) *out++ = digits[--count];
-    return out;
-}
+char* WriteWhole(char* out, std::uint64_t whole) { return WriteDigits(out, whole); }
 
 // A fraction of places decimal digits at out, trailing zeros left out; returns the end.
 char* WriteFraction(char* out, std::uint64_t fraction, int places) {
@@ -493,7 +508,8 @@ ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text,
 
 int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
     if (utf8.size() <= kShortText) {
-        if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) return plain->Width(utf8);
+        int width = 0;
+        if (Plain(pixelSize, bold, utf8, &width) != nullptr) return width;
     }
     TextMap<int>& widths = TextsFor(pixelSize, bold).widths;
     const auto found = widths.find(utf8);
@@ -518,26 +534,32 @@ int PlainFont::Width(std::string_view plain) const {
     return static_cast<int>((sum + 32) >> 6);
 }
 
-const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8) {
+const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8, int* width) {
     if (utf8.empty()) return nullptr;
     // A text is mostly measured, then drawn: the second asks what the first was told.
     const bool memo = utf8.size() <= lastPlainText_.size();
     if (memo && utf8.size() == lastPlainSize_ && pixelSize == lastPlainPixelSize_ && bold == lastPlainBold_ &&
         std::equal(utf8.begin(), utf8.end(), lastPlainText_.begin())) {
+        if (width != nullptr) *width = lastPlainWidth_;
         return lastPlainFont_;
     }
-    const PlainFont* const plain = CheckPlain(pixelSize, bold, utf8);
+    std::int64_t advance64 = 0;
+    const PlainFont* const plain = CheckPlain(pixelSize, bold, utf8, advance64);
+    // Half a pixel up, as Qt rounds its 1/64 pixels.
+    const int plainWidth = static_cast<int>((advance64 + 32) >> 6);
     if (memo) {
         std::copy(utf8.begin(), utf8.end(), lastPlainText_.begin());
         lastPlainSize_ = utf8.size();
         lastPlainPixelSize_ = pixelSize;
         lastPlainBold_ = bold;
         lastPlainFont_ = plain;
+        lastPlainWidth_ = plainWidth;
     }
+    if (width != nullptr) *width = plainWidth;
     return plain;
 }
 
-const PlainFont* FontFaces::CheckPlain(int pixelSize, bool bold, std::string_view utf8) {
+const PlainFont* FontFaces::CheckPlain(int pixelSize, bool bold, std::string_view utf8, std::int64_t& advance64) {
     PlainFont* tables = PlainFontFor(pixelSize, bold);
     if (tables == nullptr) return nullptr;
     PlainFont& font = *tables;
@@ -549,18 +571,22 @@ const PlainFont* FontFaces::CheckPlain(int pixelSize, bool bold, std::string_vie
         return known == PlainFont::Known::Plain || (known == PlainFont::Known::NotYet && LearnCharacter(font, c));
     };
     if (!inRange(utf8[0])) return nullptr;
-    if (utf8.size() == 1) return plainCharacter(utf8[0]) ? &font : nullptr;
-    // A pair is plain only when both its characters are.
+    if (utf8.size() == 1 && !plainCharacter(utf8[0])) return nullptr;
+    // A pair is plain only when both its characters are. The text's advance on the way.
+    std::int64_t sum = 0;
     for (std::size_t i = 1; i < utf8.size(); ++i) {
         const char a = utf8[i - 1];
         const char b = utf8[i];
         if (!inRange(b)) return nullptr;
-        const PlainFont::Known pair = font.pairs_[PlainFont::Index(a) * PlainFont::kCount + PlainFont::Index(b)];
-        if (pair == PlainFont::Known::Plain) continue;
-        if (pair == PlainFont::Known::NotPlain || !plainCharacter(a) || !plainCharacter(b) || !LearnPair(font, a, b)) {
+        const std::size_t at = PlainFont::Index(a) * PlainFont::kCount + PlainFont::Index(b);
+        if (font.pairs_[at] != PlainFont::Known::Plain &&
+            (font.pairs_[at] == PlainFont::Known::NotPlain || !plainCharacter(a) || !plainCharacter(b) ||
+             !LearnPair(font, a, b))) {
             return nullptr;
         }
+        sum += font.advance64_[PlainFont::Index(a)] + font.kern64_[at];
     }
+    advance64 = sum + font.advance64_[PlainFont::Index(utf8.back())];
     return &font;
 }
 

@@ -219,8 +219,9 @@ public:
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
     int Width(int pixelSize, bool bold, std::string_view utf8);
-    // The font's tables when utf8 is plain (see PlainFont), else nullptr.
-    const PlainFont* Plain(int pixelSize, bool bold, std::string_view utf8);
+    // The font's tables when utf8 is plain (see PlainFont), else nullptr; and then its width
+    // in pixels at width.
+    const PlainFont* Plain(int pixelSize, bool bold, std::string_view utf8, int* width = nullptr);
     // Ascent and descent in pixels, as QFontMetrics gives them.
     struct LineMetrics {
         int ascent = 0;
@@ -236,7 +237,7 @@ private:
     ShapedText ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64 = nullptr);
     int WidthWithQt(int pixelSize, bool bold, std::string_view utf8);
     PlainFont* PlainFontFor(int pixelSize, bool bold);
-    const PlainFont* CheckPlain(int pixelSize, bool bold, std::string_view utf8);
+    const PlainFont* CheckPlain(int pixelSize, bool bold, std::string_view utf8, std::int64_t& advance64);
     bool LearnCharacter(PlainFont& font, char c);
     bool LearnPair(PlainFont& font, char a, char b);
 
@@ -271,6 +272,7 @@ private:
     int lastPlainPixelSize_ = 0;
     bool lastPlainBold_ = false;
     const PlainFont* lastPlainFont_ = nullptr;
+    int lastPlainWidth_ = 0;
 };
 
 // The process's faces and shapes (one thread draws reports).
