@@ -281,7 +281,8 @@ char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, s
     // text matrix (which turns the glyphs upright on the page that runs downwards), each next
     // by its step from the one before. All are whole 64ths of a pixel, exact in any reader's
     // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
-    if (!continuing || (&font != textFont_ && font != *textFont_)) {
+    // The font is part of the graphics state: it holds from one text object to the next.
+    if (textFont_ == nullptr || (&font != textFont_ && font != *textFont_)) {
         out = std::copy(font.begin(), font.end(), out);
         textFont_ = &font;
     }

@@ -85,7 +85,7 @@ private:
     std::optional<Rgb> strokeSet_;
     std::optional<std::pair<int, PenStyle>> strokeStyleSet_;
     // The content's size right after the last text object when nothing came after it (a next
-    // text joins it), the font it set last and the start of its last line (1/64 pixel).
+    // text joins it), the font set last and the start of the last text line (1/64 pixel).
     std::size_t textEnd_ = 0;
     const std::string* textFont_ = nullptr;
     std::int64_t lineX64_ = 0;

@@ -231,7 +231,8 @@ char* WriteMillionthsAsThey(char* out, std::int64_t millionths) {
     if (millionths < 0) *out++ = '-';
     const std::uint64_t magnitude =
         millionths < 0 ? 0 - static_cast<std::uint64_t>(millionths) : static_cast<std::uint64_t>(millionths);
-    out = WriteWhole(out, magnitude / 1000);
+    // Less than one thousandth without its 0 (".03", "-.248"), as PDF numbers may be written.
+    if (magnitude >= 1000 || magnitude == 0) out = WriteWhole(out, magnitude / 1000);
     return WriteFraction(out, magnitude % 1000, 3);
 }
 

@@ -27,7 +27,7 @@ struct GlyphRun {
     std::vector<std::int64_t> x64;
     std::vector<std::int64_t> y64;
     // The page content that shows the glyphs once the text position is at the first:
-    // "[<0013>0.03<0014>]TJ\n" (see GlyphSpacing), or a step to each glyph when they do not
+    // "[<0013>.03<0014>]TJ\n" (see GlyphSpacing), or a step to each glyph when they do not
     // share a baseline; and where that leaves the start of the line, from the first glyph.
     std::string show;
     std::int64_t lineX64 = 0;
@@ -103,7 +103,7 @@ private:
     std::int64_t widths_ = 0;   // thousandths of the em
     std::int64_t shifted_ = 0;  // millionths of the em, written so far
 };
-// A GlyphSpacing number as the content writes it, in thousandths: "0.03", "-74"; no space.
+// A GlyphSpacing number as the content writes it, in thousandths: ".03", "-74"; no space.
 // out has room for 32 characters.
 char* WriteMillionths(char* out, std::int64_t millionths);
 
