@@ -393,24 +393,28 @@ const std::string& PdfCanvas::ShapedFont(int face) {
 void PdfCanvas::DrawLine(int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2)) return;
     UsePen();
-    Number(content_, x1);
-    Number(content_, y1);
-    content_ += "m\n";
-    Number(content_, x2);
-    Number(content_, y2);
-    content_ += "l\nS\n";
+    char text[128];
+    char* out = pdf::WriteSixtyFourths(text, std::int64_t{x1} * 64);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{y1} * 64);
+    out = std::copy_n("m\n", 2, out);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{x2} * 64);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{y2} * 64);
+    out = std::copy_n("l\nS\n", 4, out);
+    content_.append(text, static_cast<std::size_t>(out - text));
 }
 
 void PdfCanvas::DrawRect(int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2)) return;
     if (brush_) UseFill(*brush_);
     UsePen();
-    const QRectF rect = Corners(x1, y1, x2, y2);
-    Number(content_, rect.x());
-    Number(content_, rect.y());
-    Number(content_, rect.width());
-    Number(content_, rect.height());
-    content_ += "re\n";
+    // Whole pixels, written as Number writes them.
+    char text[128];
+    char* out = pdf::WriteSixtyFourths(text, std::int64_t{std::min(x1, x2)} * 64);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{std::min(y1, y2)} * 64);
+    out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{x2} - x1) * 64);
+    out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{y2} - y1) * 64);
+    out = std::copy_n("re\n", 3, out);
+    content_.append(text, static_cast<std::size_t>(out - text));
     Paint("B", "S");
 }
 
