@@ -343,7 +343,8 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
             put("[<");
             code(text[0]);
             for (std::size_t i = 1; i < text.size(); ++i) {
-                const std::int64_t step = spacing.Next(plain->PdfWidth(text[i - 1]), plain->SpacingStep(text[i - 1], text[i]));
+                const std::int64_t step =
+                    spacing.Next(plain->PdfWidth(text[i - 1]), plain->SpacingStep(text[i - 1], text[i]));
                 if (step != 0) {
                     *out++ = '>';
                     out = pdf::WriteMillionths(out, step);

@@ -1,10 +1,11 @@
 #pragma once
 // Report pages written straight into a PDF file. The page drawing is the same as for the
-// printer, the preview and JPEG (Qt's device); this device writes what Qt's PDF engine
-// writes for the same calls (A4 at 600 pixels per inch, text as text in the report's
-// embedded font, pictures at full resolution without loss), but takes from earlier reports
-// of the process what does not change between them: text shapes, the font program cut to
-// the glyphs in use, the compressed pictures.
+// printer, the preview and JPEG (Qt's device); this device draws what Qt's PDF engine draws
+// for the same calls (A4 at 600 pixels per inch, text as text in the report's embedded font,
+// every glyph where Qt places it, pictures at full resolution without loss), with each text
+// written more briefly than Qt writes it (see pdf::GlyphSpacing), and takes from earlier
+// reports of the process what does not change between them: text shapes, the font program
+// cut to the glyphs in use, the compressed pictures.
 #include <QImage>
 #include <array>
 #include <cstdint>

@@ -84,7 +84,8 @@ void ShowRun(GlyphRun& run, const FontFace& face, int pixelSize) {
     if (count == 0) return;
     char text[64];
     const auto put = [&run, &text](char* end) { run.show.append(text, static_cast<std::size_t>(end - text)); };
-    const bool oneBaseline = std::all_of(run.y64.begin(), run.y64.end(), [&run](std::int64_t y) { return y == run.y64[0]; });
+    const bool oneBaseline =
+        std::all_of(run.y64.begin(), run.y64.end(), [&run](std::int64_t y) { return y == run.y64[0]; });
     if (count == 1 || !oneBaseline) {
         // Glyphs off one baseline (none in the report's texts) each get their own step.
         run.show += '<';
@@ -106,8 +107,8 @@ void ShowRun(GlyphRun& run, const FontFace& face, int pixelSize) {
     Hex4(run.show, run.glyphs[0]);
     for (std::size_t i = 1; i < count; ++i) {
         char* end = text;
-        if (const std::int64_t step = spacing.Next(face.Width(run.glyphs[i - 1]), spacing.Split(run.x64[i] - run.x64[i - 1]));
-            step != 0) {
+        const std::int64_t step = spacing.Next(face.Width(run.glyphs[i - 1]), spacing.Split(run.x64[i] - run.x64[i - 1]));
+        if (step != 0) {
             *end++ = '>';
             end = WriteMillionths(end, step);
             *end++ = '<';
@@ -218,7 +219,8 @@ char* WriteFraction(char* out, std::uint64_t fraction, int places) {
 
 char* WriteSixtyFourths(char* out, std::int64_t value64) {
     if (value64 < 0) *out++ = '-';
-    const std::uint64_t magnitude = value64 < 0 ? 0 - static_cast<std::uint64_t>(value64) : static_cast<std::uint64_t>(value64);
+    const std::uint64_t magnitude =
+        value64 < 0 ? 0 - static_cast<std::uint64_t>(value64) : static_cast<std::uint64_t>(value64);
     out = WriteWhole(out, magnitude >> 6);
     out = WriteFraction(out, (magnitude & 63) * 15625, 6);  // 1/64 = 0.015625
     *out++ = ' ';
@@ -260,7 +262,9 @@ const std::array<WrittenNumber, 2 * kWrittenMillionths>& WrittenMillionths() {
 }  // namespace
 
 char* WriteMillionths(char* out, std::int64_t millionths) {
-    if (millionths < -kWrittenMillionths || millionths >= kWrittenMillionths) return WriteMillionthsAsThey(out, millionths);
+    if (millionths < -kWrittenMillionths || millionths >= kWrittenMillionths) {
+        return WriteMillionthsAsThey(out, millionths);
+    }
     static const std::array<WrittenNumber, 2 * kWrittenMillionths>& table = WrittenMillionths();
     const WrittenNumber& number = table[static_cast<std::size_t>(millionths + kWrittenMillionths)];
     std::memcpy(out, &number, sizeof number);  // the size lands after the text, to be written over

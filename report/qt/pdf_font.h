@@ -1,9 +1,9 @@
 #pragma once
-// The report's typeface as the PDF device writes it. Texts are shaped by Qt exactly as Qt
-// shapes them for the printer, the preview and Qt's own PDF engine (so every width, glyph
-// and place is the same), but each text once per process: a batch draws the same labels and
-// messages for thousands of herds. Each PDF embeds the font program cut down to the glyphs
-// it uses, made once for each set of glyphs.
+// The report's typeface as the PDF device writes it. Texts are shaped as Qt shapes them for
+// the printer, the preview and Qt's own PDF engine (so every width, glyph and place is the
+// same): by Qt, each text once per process (a batch draws the same labels and messages for
+// thousands of herds), or from tables learnt from Qt's shaping (see PlainFont). Each PDF
+// embeds the font program cut down to the glyphs it uses, made once for each set of glyphs.
 #include <QFont>
 #include <QFontMetrics>
 #include <QRawFont>
@@ -137,7 +137,8 @@ public:
     // The step from c to the next character as GlyphSpacing counts it.
     GlyphSpacing::Step SpacingStep(char c, char next) const {
         const std::size_t pair = Index(c) * kCount + Index(next);
-        return kern64_[pair] == 0 ? advanceSteps_[Index(c)] : GlyphSpacing(pixelSize_).Split(advance64_[Index(c)] + kern64_[pair]);
+        if (kern64_[pair] == 0) return advanceSteps_[Index(c)];
+        return GlyphSpacing(pixelSize_).Split(advance64_[Index(c)] + kern64_[pair]);
     }
     bool Kerned(char c, char next) const { return kern64_[Index(c) * kCount + Index(next)] != 0; }
 

@@ -278,7 +278,9 @@ TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
                 const pdf::PlainFont* kerned = faces.Plain(pixelSize, bold, pair);
                 EXPECT_TRUE(kerned != nullptr && kerned->Kerned(pair[0], pair[1])) << pair;
             }
-            for (const char* other : {"\xC3\xA9t\xC3\xA9", "a\tb", "x\x7Fy"}) EXPECT_EQ(faces.Plain(pixelSize, bold, other), nullptr);
+            for (const char* other : {"\xC3\xA9t\xC3\xA9", "a\tb", "x\x7Fy"}) {
+                EXPECT_EQ(faces.Plain(pixelSize, bold, other), nullptr) << other;
+            }
         }
     }
     EXPECT_GT(plainTexts, 1000);
@@ -365,7 +367,8 @@ TEST(PdfCanvas, GlyphsLandWhereQtPlacesThem) {
         {198, 276, 8, false, "12/08/25", false},       {795, 276, 8, false, "7", false},
         {1200, 276, 8, true, "AVAV To Yo", false},     {198, 452, 8, false, "J3328", true},
         {30, 900, 11, true, "37 cows not mated in the first 3 weeks (continued)", false},
-        {30, 1100, 7, false, "M\xC3\xA9tairie \xE2\x82\xAC 12", false}, {4000, 1100, 7, false, "\xC5\x80\xCE\xA9 x", false},
+        {30, 1100, 7, false, "M\xC3\xA9tairie \xE2\x82\xAC 12", false},
+        {4000, 1100, 7, false, "\xC5\x80\xCE\xA9 x", false},
         {-40, 7000, 16, false, "a  b ", true},         {4900, 20, 5, true, "~{}|", false},
     };
     std::mt19937 random(44);
