@@ -18,15 +18,14 @@ const char* ListSubject(CowListKind kind) {
     return "";
 }
 
-std::string TwoDigits(int value) {
-    return std::string(1, static_cast<char>('0' + value / 10 % 10)) + static_cast<char>('0' + value % 10);
-}
-
-// "dd/mm/yy"; empty for no date.
+// "dd/mm/yy"; empty for no date. Written in place: a herd has thousands of these.
 std::string ShortDate(Date date) {
     if (date == 0) return {};
     const CalendarDate d = DecodeDate(date);
-    return TwoDigits(d.day) + '/' + TwoDigits(d.month) + '/' + TwoDigits(d.year % 100);
+    const int year = d.year % 100;
+    return {static_cast<char>('0' + d.day / 10 % 10), static_cast<char>('0' + d.day % 10), '/',
+            static_cast<char>('0' + d.month / 10 % 10), static_cast<char>('0' + d.month % 10), '/',
+            static_cast<char>('0' + year / 10), static_cast<char>('0' + year % 10)};
 }
 
 std::string NumberOrEmpty(std::int64_t value) { return value == 0 ? std::string() : IntToText(value); }
@@ -74,6 +73,7 @@ CowListTexts InterpretCowLists(const CowLists& lists) {
         section.kind = list.kind;
         section.heading = CowListHeading(list.kind, list.cows.size());
         section.advice = CowListAdvice(list.kind);
+        section.rows.reserve(list.cows.size());
         for (const CowListEntry& cow : list.cows) {
             section.rows.push_back({RecordTextToUtf8(cow.cowId), ShortDate(cow.calved), NumberOrEmpty(cow.age),
                                     ShortDate(cow.firstMating), IntToText(cow.matings),

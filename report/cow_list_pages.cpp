@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "herd/textutil.h"
@@ -22,12 +23,12 @@ constexpr double kAdviceSize = 8;
 constexpr double kColumnHeadSize = 7;
 constexpr double kRowSize = 8;
 
-// text cut (whole characters) so that it fits width page percent in the current font.
-std::string Fitting(ReportCanvas& canvas, std::string text, double width) {
+// The start of text (whole characters) that fits width page percent in the current font.
+std::string_view Fitting(ReportCanvas& canvas, std::string_view text, double width) {
     while (!text.empty() && canvas.TextWidth(text) > width) {
         std::size_t cut = text.size() - 1;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-        text.erase(cut);
+        text = text.substr(0, cut);
     }
     return text;
 }
@@ -37,7 +38,7 @@ std::vector<std::string> Wrapped(ReportCanvas& canvas, const std::string& text, 
     std::vector<std::string> lines;
     canvas.WrapText(text, lines, width);
     if (lines.size() > most) lines.resize(most);
-    for (std::string& line : lines) line = Fitting(canvas, line, width);
+    for (std::string& line : lines) line.resize(Fitting(canvas, line, width).size());
     return lines;
 }
 

@@ -195,7 +195,7 @@ std::string CreationDate() {
 
 // ---- the page ---------------------------------------------------------------------------
 
-PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document) {
+PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document), faces_(pdf::ReportFontFaces()) {
     // Page pixels at 600 per inch, y downwards, over the page's 595 x 842 points.
     content_ = "/GSa gs\n0.12 0 0 -0.12 0 842 cm\n";
     content_.reserve(1 << 17);
@@ -209,15 +209,15 @@ void PdfCanvas::SetFont(double pointSize, bool bold) {
 
 int PdfCanvas::TextWidth(std::string_view text) {
     if (text.empty()) return 0;
-    return pdf::ReportFontFaces().Width(pixelSize_, bold_, text);
+    return faces_.Width(pixelSize_, bold_, text);
 }
 
 int PdfCanvas::TextHeight(std::string_view /*text*/) {
-    const auto& metrics = pdf::ReportFontFaces().Metrics(pixelSize_, bold_);
+    const auto& metrics = faces_.Metrics(pixelSize_, bold_);
     return metrics.ascent + metrics.descent;
 }
 
-int PdfCanvas::TextAscent() { return pdf::ReportFontFaces().Metrics(pixelSize_, bold_).ascent; }
+int PdfCanvas::TextAscent() { return faces_.Metrics(pixelSize_, bold_).ascent; }
 
 void PdfCanvas::SetPen(Rgb colour, int width, PenStyle style) {
     penColour_ = colour;
@@ -227,16 +227,29 @@ void PdfCanvas::SetPen(Rgb colour, int width, PenStyle style) {
 
 void PdfCanvas::SetBrush(std::optional<Rgb> fill) { brush_ = fill; }
 
+const std::string& PdfCanvas::ColourText(Rgb colour) {
+    // A page switches between a few colours many times (a table's rows and their text).
+    for (const auto& [known, text] : colours_) {
+        if (known == colour && !text.empty()) return text;
+    }
+    auto& [known, text] = colours_[nextColour_];
+    nextColour_ = (nextColour_ + 1) % colours_.size();
+    known = colour;
+    text.clear();
+    Colour(text, colour);
+    return text;
+}
+
 void PdfCanvas::UseFill(Rgb colour) {
     if (fillSet_ == colour) return;
-    Colour(content_, colour);
+    content_ += ColourText(colour);
     content_ += "rg\n";
     fillSet_ = colour;
 }
 
 void PdfCanvas::UsePen() {
     if (strokeSet_ != penColour_) {
-        Colour(content_, penColour_);
+        content_ += ColourText(penColour_);
         content_ += "RG\n";
         strokeSet_ = penColour_;
     }
@@ -263,44 +276,86 @@ void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
     content_ += '\n';
 }
 
+char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64) {
+    // One text object holds the texts drawn one after another: its first text placed by the
+    // text matrix (which turns the glyphs upright on the page that runs downwards), each next
+    // by its step from the one before. All are whole 64ths of a pixel, exact in any reader's
+    // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
+    // The font is part of the graphics state: it holds from one text object to the next.
+    if (textFont_ == nullptr || (&font != textFont_ && font != *textFont_)) {
+        out = std::copy(font.begin(), font.end(), out);
+        textFont_ = &font;
+    }
+    if (continuing) {
+        out = pdf::WriteSixtyFourths(out, x64 - lineX64_);
+        out = pdf::WriteSixtyFourths(out, lineY64_ - y64);
+        out = std::copy_n("Td ", 3, out);
+    } else {
+        out = std::copy_n("1 0 0 -1 ", 9, out);
+        out = pdf::WriteSixtyFourths(out, x64);
+        out = pdf::WriteSixtyFourths(out, y64);
+        out = std::copy_n("Tm ", 3, out);
+    }
+    lineX64_ = x64;
+    lineY64_ = y64;
+    return out;
+}
+
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     if (!WithinReach(x, y, 0, 0) || text.empty()) return;
-    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    pdf::FontFaces& faces = faces_;
     const std::int64_t x64 = std::int64_t{x} * 64;
-    UseFill(penColour_);  // text is filled in the pen's colour
-    if (const pdf::PlainFont* plain = faces.Plain(pixelSize_, bold_, text)) {
-        // The same content as below, from the font's tables: the first glyph at the pen, each
-        // next one a step along the baseline. Written in place, each piece copied whole.
+    // A text right after another joins its text object: only what is drawn in between (a
+    // box, a line, a picture) ends one.
+    bool continuing = textEnd_ == content_.size();
+    if (continuing) {
+        content_.resize(content_.size() - 3);  // "ET\n"
+        UseFill(penColour_);  // text is filled in the pen's colour
+    } else {
+        UseFill(penColour_);
+        content_ += "BT\n";
+    }
+    const pdf::PlainFont* plain =
+        text.size() <= pdf::FontFaces::kShortText ? faces.Plain(pixelSize_, bold_, text) : nullptr;
+    if (plain != nullptr) {
+        // A table cell: from the font's tables, the glyphs in one TJ, each spaced from the one
+        // before (see GlyphSpacing); written in place. The same content as a shaped text's.
         const std::int64_t baseline64 = (std::int64_t{y} + plain->Ascent()) * 64;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
-        const std::string& font = plain->FontOperators();
-        const std::size_t at = content_.size();
-        content_.resize(at + font.size() + 4 * pdf::PlainFont::kPieceSize + 2 * pdf::PlainFont::kPieceSize * text.size());
-        char* out = content_.data() + at;
+        const std::string& font = plain->FontOperator();
+        // Room for the font ("/F1 67 Tf\n"), the place (two numbers of up to 28 characters)
+        // and at most 32 characters a glyph: a number of up to 25, its brackets and the code.
+        std::array<char, 256 + 32 * pdf::FontFaces::kShortText> buffer;
+        char* const start = buffer.data();
+        char* out = OpenText(start, continuing, font, x64, baseline64);
         const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
-        put("BT\n");
-        put(font);
-        out = pdf::WriteNumber(out, static_cast<double>(x64) / 64);
-        out = pdf::WriteNumber(out, static_cast<double>(-baseline64) / 64);
-        put("Td <");
-        out = pdf::WriteHex4(out, plain->Glyph(text[0]));
-        put("> Tj\n");
-        used.Add(plain->Glyph(text[0]));
-        for (std::size_t i = 1; i < text.size(); ++i) {
-            if (plain->Kerned(text[i - 1], text[i])) {
-                out = pdf::WriteNumber(out, static_cast<double>(plain->Step64(text[i - 1], text[i])) / 64);
-            } else {
-                const pdf::PlainFont::Piece& step = plain->AdvanceText(text[i - 1]);
-                std::memcpy(out, step.text.data(), pdf::PlainFont::kPieceSize);
-                out += step.size;
+        const auto code = [&out, plain, &used](char c) {
+            const std::array<char, 4>& hex = plain->Code(c);
+            out = std::copy(hex.begin(), hex.end(), out);
+            used.Add(plain->Glyph(c));
+        };
+        if (text.size() == 1) {
+            *out++ = '<';
+            code(text[0]);
+            put(">Tj\nET\n");
+        } else {
+            pdf::GlyphSpacing spacing(plain->PixelSize());
+            put("[<");
+            code(text[0]);
+            for (std::size_t i = 1; i < text.size(); ++i) {
+                const std::int64_t step =
+                    spacing.Next(plain->PdfWidth(text[i - 1]), plain->SpacingStep(text[i - 1], text[i]));
+                if (step != 0) {
+                    *out++ = '>';
+                    out = pdf::WriteMillionths(out, step);
+                    *out++ = '<';
+                }
+                code(text[i]);
             }
-            const pdf::PlainFont::Piece& glyph = plain->GlyphText(text[i]);
-            std::memcpy(out, glyph.text.data(), pdf::PlainFont::kPieceSize);
-            out += glyph.size;
-            used.Add(plain->Glyph(text[i]));
+            put(">]TJ\nET\n");
         }
-        put("ET\n");
-        content_.resize(static_cast<std::size_t>(out - content_.data()));
+        content_.append(start, static_cast<std::size_t>(out - start));
+        textEnd_ = content_.size();
         return;
     }
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
@@ -309,45 +364,58 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
         if (run.glyphs.empty()) continue;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
         for (const std::uint16_t g : run.glyphs) used.Add(g);
-        content_ += "BT\n/F";
-        content_ += std::to_string(run.face + 1);
-        content_ += ' ';
-        Number(content_, pixelSize_);
-        // The first glyph placed from the text's origin, each next one from the last, as Qt's
-        // PDF engine places them: the steps are whole 64ths of a pixel, exact in any reader's
-        // arithmetic, so every glyph lands on the same fraction of a pixel as in Qt's files.
-        content_ += "Tf 1 0 0 -1 0 0 Tm\n";
-        Number(content_, static_cast<double>(x64 + run.x64[0]) / 64);
-        Number(content_, static_cast<double>(-(baseline64 + run.y64[0])) / 64);
-        content_ += "Td <";
-        Hex4(content_, run.glyphs[0]);
-        content_ += "> Tj\n";
-        content_ += run.rest;
-        content_ += "ET\n";
+        const std::string& font = ShapedFont(run.face);
+        char head[160];
+        const std::int64_t glyphX64 = x64 + run.x64[0];
+        const std::int64_t glyphY64 = baseline64 + run.y64[0];
+        content_.append(head, static_cast<std::size_t>(OpenText(head, continuing, font, glyphX64, glyphY64) - head));
+        content_ += run.show;
+        lineX64_ += run.lineX64;
+        lineY64_ += run.lineY64;
+        continuing = true;
     }
+    content_ += "ET\n";
+    textEnd_ = content_.size();
+}
+
+const std::string& PdfCanvas::ShapedFont(int face) {
+    // "/F1 38 Tf\n" for each face at the current size.
+    const auto key = std::make_pair(face, pixelSize_);
+    auto found = shapedFonts_.find(key);
+    if (found == shapedFonts_.end()) {
+        std::string text = "/F" + std::to_string(face + 1) + ' ';
+        Number(text, pixelSize_);
+        text += "Tf\n";
+        found = shapedFonts_.emplace(key, std::move(text)).first;
+    }
+    return found->second;
 }
 
 void PdfCanvas::DrawLine(int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2)) return;
     UsePen();
-    Number(content_, x1);
-    Number(content_, y1);
-    content_ += "m\n";
-    Number(content_, x2);
-    Number(content_, y2);
-    content_ += "l\nS\n";
+    char text[128];
+    char* out = pdf::WriteSixtyFourths(text, std::int64_t{x1} * 64);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{y1} * 64);
+    out = std::copy_n("m\n", 2, out);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{x2} * 64);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{y2} * 64);
+    out = std::copy_n("l\nS\n", 4, out);
+    content_.append(text, static_cast<std::size_t>(out - text));
 }
 
 void PdfCanvas::DrawRect(int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2)) return;
     if (brush_) UseFill(*brush_);
     UsePen();
-    const QRectF rect = Corners(x1, y1, x2, y2);
-    Number(content_, rect.x());
-    Number(content_, rect.y());
-    Number(content_, rect.width());
-    Number(content_, rect.height());
-    content_ += "re\n";
+    // Whole pixels, written as Number writes them.
+    char text[128];
+    char* out = pdf::WriteSixtyFourths(text, std::int64_t{std::min(x1, x2)} * 64);
+    out = pdf::WriteSixtyFourths(out, std::int64_t{std::min(y1, y2)} * 64);
+    out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{x2} - x1) * 64);
+    out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{y2} - y1) * 64);
+    out = std::copy_n("re\n", 3, out);
+    content_.append(text, static_cast<std::size_t>(out - text));
     Paint("B", "S");
 }
 
@@ -451,17 +519,43 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     for (const auto& page : pages_) contents += page->content_.size();
     std::string pdf;
     pdf.reserve(contents + (std::size_t{1} << 18));
-    pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    Write([&pdf](std::string_view piece) { pdf += piece; }, title, creator, producer);
+    return pdf;
+}
+
+void PdfDocument::Write(const std::function<void(std::string_view)>& sink, const std::string& title,
+                        const std::string& creator, const std::string& producer) const {
+    // The file's own text is gathered and handed on in pieces; page contents, font programs
+    // and pictures are handed on as they are, not copied.
+    struct Output {
+        const std::function<void(std::string_view)>& sink;
+        std::string text;
+        std::size_t handedOn = 0;
+        std::size_t Size() const { return handedOn + text.size(); }
+        void HandOn(std::string_view data) {
+            if (!text.empty()) {
+                sink(text);
+                handedOn += text.size();
+                text.clear();
+            }
+            if (!data.empty()) {
+                sink(data);
+                handedOn += data.size();
+            }
+        }
+    } out{sink, {}, 0};
+    out.text.reserve(std::size_t{1} << 16);
+    out.text = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets(1, 0);  // object 0 is the free list's head
-    const auto begin = [&pdf, &offsets](int number) {
+    const auto begin = [&out, &offsets](int number) {
         if (offsets.size() <= static_cast<std::size_t>(number)) offsets.resize(static_cast<std::size_t>(number) + 1, 0);
-        offsets[static_cast<std::size_t>(number)] = pdf.size();
-        pdf += std::to_string(number) + " 0 obj\n";
+        offsets[static_cast<std::size_t>(number)] = out.Size();
+        out.text += std::to_string(number) + " 0 obj\n";
     };
-    const auto stream = [&pdf](const std::string& dictionary, const std::string& data) {
-        pdf += "<<" + dictionary + " /Length " + std::to_string(data.size()) + ">>\nstream\n";
-        pdf += data;
-        pdf += "\nendstream\nendobj\n";
+    const auto stream = [&out](const std::string& dictionary, std::string_view data) {
+        out.text += "<<" + dictionary + " /Length " + std::to_string(data.size()) + ">>\nstream\n";
+        out.HandOn(data);
+        out.text += "\nendstream\nendobj\n";
     };
 
     // Numbers: 1 information, 2 catalogue, 3 page tree, 4 resources, 5 graphics state, then
@@ -484,31 +578,31 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
     }
 
     begin(1);
-    pdf += "<< /Title " + Literal(title) + " /Creator " + Literal(creator) + " /Producer " + Literal(producer) +
+    out.text += "<< /Title " + Literal(title) + " /Creator " + Literal(creator) + " /Producer " + Literal(producer) +
            " /CreationDate (D:" + CreationDate() + "Z) >>\nendobj\n";
     begin(2);
-    pdf += "<< /Type /Catalog /Pages 3 0 R >>\nendobj\n";
+    out.text += "<< /Type /Catalog /Pages 3 0 R >>\nendobj\n";
     begin(3);
-    pdf += "<< /Type /Pages /Kids [";
-    for (const int page : pageObjects) pdf += std::to_string(page) + " 0 R ";
-    pdf += "] /Count " + std::to_string(pages_.size()) + " >>\nendobj\n";
+    out.text += "<< /Type /Pages /Kids [";
+    for (const int page : pageObjects) out.text += std::to_string(page) + " 0 R ";
+    out.text += "] /Count " + std::to_string(pages_.size()) + " >>\nendobj\n";
     begin(4);
-    pdf += "<< /ProcSet [/PDF /Text /ImageB /ImageC] /ExtGState << /GSa 5 0 R >> /Font <<";
+    out.text += "<< /ProcSet [/PDF /Text /ImageB /ImageC] /ExtGState << /GSa 5 0 R >> /Font <<";
     for (const auto& [face, object] : fontObjects) {
-        pdf += " /F" + std::to_string(face + 1) + " " + std::to_string(object) + " 0 R";
+        out.text += " /F" + std::to_string(face + 1) + " " + std::to_string(object) + " 0 R";
     }
-    pdf += " >> /XObject <<";
+    out.text += " >> /XObject <<";
     for (std::size_t i = 0; i < imagesUsed_.size(); ++i) {
-        pdf += " " + imagesUsed_[i].name + " " + std::to_string(imageObjects[i]) + " 0 R";
+        out.text += " " + imagesUsed_[i].name + " " + std::to_string(imageObjects[i]) + " 0 R";
     }
-    pdf += " >> >>\nendobj\n";
+    out.text += " >> >>\nendobj\n";
     begin(5);
-    pdf += "<< /Type /ExtGState /SA true /SM 0.02 /ca 1.0 /CA 1.0 /AIS false /SMask /None >>\nendobj\n";
+    out.text += "<< /Type /ExtGState /SA true /SM 0.02 /ca 1.0 /CA 1.0 /AIS false /SMask /None >>\nendobj\n";
 
     for (std::size_t i = 0; i < pages_.size(); ++i) {
         const int object = pageObjects[i];
         begin(object);
-        pdf += "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 595 842] /Resources 4 0 R /Contents " +
+        out.text += "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 595 842] /Resources 4 0 R /Contents " +
                std::to_string(object + 1) + " 0 R >>\nendobj\n";
         begin(object + 1);
         // Page content as it is, neither compressed nor encoded.
@@ -528,22 +622,22 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         name += "+" + face.BaseName();
 
         begin(object);
-        pdf += "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
+        out.text += "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
                std::to_string(object + 1) + " 0 R] /ToUnicode " + std::to_string(object + 4) + " 0 R >>\nendobj\n";
         begin(object + 1);
-        pdf += "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+        out.text += "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
                " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
                std::to_string(object + 2) + " 0 R /CIDToGIDMap /Identity /W [";
         for (std::size_t i = 0; i < glyphs.size();) {
             std::size_t j = i;
-            pdf += std::to_string(glyphs[i]) + " [";
+            out.text += std::to_string(glyphs[i]) + " [";
             for (; j < glyphs.size() && glyphs[j] == glyphs[i] + (j - i); ++j) {
-                pdf += std::to_string(face.Width(glyphs[j])) + " ";
+                out.text += std::to_string(face.Width(glyphs[j])) + " ";
             }
-            pdf += "] ";
+            out.text += "] ";
             i = j;
         }
-        pdf += "] >>\nendobj\n";
+        out.text += "] >>\nendobj\n";
         std::string descriptor;
         descriptor += "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [";
         for (int k = 0; k < 4; ++k) Number(descriptor, face.Box()[k]);
@@ -556,7 +650,7 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
         descriptor += "/StemV ";
         Number(descriptor, face.StemV());
         begin(object + 2);
-        pdf += descriptor + "/FontFile2 " + std::to_string(object + 3) + " 0 R >>\nendobj\n";
+        out.text += descriptor + "/FontFile2 " + std::to_string(object + 3) + " 0 R >>\nendobj\n";
         begin(object + 3);
         stream(" /Length1 " + std::to_string(program.length) + " /Filter /FlateDecode", program.compressed);
 
@@ -605,23 +699,23 @@ std::string PdfDocument::Finish(const std::string& title, const std::string& cre
                encoded.colours);
         begin(object + 1);
         if (encoded.alpha.empty()) {
-            pdf += "null\nendobj\n";
+            out.text += "null\nendobj\n";
         } else {
             stream(" /Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceGray /Filter /FlateDecode",
                    encoded.alpha);
         }
     }
 
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(offsets.size()) + "\n0000000000 65535 f \n";
+    const std::size_t xref = out.Size();
+    out.text += "xref\n0 " + std::to_string(offsets.size()) + "\n0000000000 65535 f \n";
     for (std::size_t i = 1; i < offsets.size(); ++i) {
         char entry[24];
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offsets[i]);
-        pdf += entry;
+        out.text += entry;
     }
-    pdf += "trailer\n<< /Size " + std::to_string(offsets.size()) + " /Root 2 0 R /Info 1 0 R >>\nstartxref\n" +
+    out.text += "trailer\n<< /Size " + std::to_string(offsets.size()) + " /Root 2 0 R /Info 1 0 R >>\nstartxref\n" +
            std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    out.HandOn({});
 }
 
 }  // namespace ovista

@@ -1,17 +1,20 @@
 #pragma once
 // Report pages written straight into a PDF file. The page drawing is the same as for the
-// printer, the preview and JPEG (Qt's device); this device writes what Qt's PDF engine
-// writes for the same calls (A4 at 600 pixels per inch, text as text in the report's
-// embedded font, pictures at full resolution without loss), but takes from earlier reports
-// of the process what does not change between them: text shapes, the font program cut to
-// the glyphs in use, the compressed pictures.
+// printer, the preview and JPEG (Qt's device); this device draws what Qt's PDF engine draws
+// for the same calls (A4 at 600 pixels per inch, text as text in the report's embedded font,
+// every glyph where Qt places it, pictures at full resolution without loss), with each text
+// written more briefly than Qt writes it (see pdf::GlyphSpacing), and takes from earlier
+// reports of the process what does not change between them: text shapes, the font program
+// cut to the glyphs in use, the compressed pictures.
 #include <QImage>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/device_canvas.h"
@@ -20,6 +23,9 @@
 namespace ovista {
 
 class PdfDocument;
+namespace pdf {
+class FontFaces;
+}
 
 // One page of a PdfDocument.
 class PdfCanvas : public DeviceCanvas {
@@ -53,12 +59,21 @@ private:
     friend class PdfDocument;
     explicit PdfCanvas(PdfDocument& document);
 
+    // Writes at out what a text at (x64, y64) (1/64 pixel, y downwards) in font ("/F1 38
+    // Tf\n") needs before its glyphs: the font, when it changed, and the text position; in a
+    // new text object or continuing the last. Returns the end.
+    char* OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64);
+    // "/F1 38 Tf\n": a face at the current size.
+    const std::string& ShapedFont(int face);
+    // "r g b " of a colour in the content.
+    const std::string& ColourText(Rgb colour);
     // The pen's colour and stroke state into the content, when they changed.
     void UsePen();
     void UseFill(Rgb colour);
     void Paint(const char* fillAndStroke, const char* strokeOnly);
 
     PdfDocument& document_;
+    pdf::FontFaces& faces_;  // the drawing thread's
     std::string content_;
     int pixelSize_ = 1;
     bool bold_ = false;
@@ -70,6 +85,15 @@ private:
     std::optional<Rgb> fillSet_;
     std::optional<Rgb> strokeSet_;
     std::optional<std::pair<int, PenStyle>> strokeStyleSet_;
+    // The content's size right after the last text object when nothing came after it (a next
+    // text joins it), the font set last and the start of the last text line (1/64 pixel).
+    std::size_t textEnd_ = 0;
+    const std::string* textFont_ = nullptr;
+    std::int64_t lineX64_ = 0;
+    std::int64_t lineY64_ = 0;
+    std::map<std::pair<int, int>, std::string> shapedFonts_;
+    std::array<std::pair<Rgb, std::string>, 4> colours_;  // the last colours written, and their text
+    std::size_t nextColour_ = 0;
 };
 
 // A PDF of report pages, built in memory.
@@ -85,6 +109,9 @@ public:
     PdfCanvas& NewPage();
     // The whole file: the pages, their fonts and pictures, and the document information.
     std::string Finish(const std::string& title, const std::string& creator, const std::string& producer) const;
+    // The same file handed to sink piece by piece, in order.
+    void Write(const std::function<void(std::string_view)>& sink, const std::string& title, const std::string& creator,
+               const std::string& producer) const;
 
 private:
     friend class PdfCanvas;

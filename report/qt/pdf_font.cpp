@@ -8,6 +8,7 @@
 #include <hb-subset.h>
 #include <iterator>
 #include <cmath>
+#include <cstring>
 
 namespace ovista::pdf {
 namespace {
@@ -74,6 +75,49 @@ std::vector<GlyphRun> InLineOrder(const std::vector<GlyphRun>& runs) {
     return ordered;
 }
 
+// The content that shows a run's glyphs from its first (GlyphRun::show).
+void ShowRun(GlyphRun& run, const FontFace& face, int pixelSize) {
+    const std::size_t count = run.glyphs.size();
+    run.show.clear();
+    run.lineX64 = 0;
+    run.lineY64 = 0;
+    if (count == 0) return;
+    char text[64];
+    const auto put = [&run, &text](char* end) { run.show.append(text, static_cast<std::size_t>(end - text)); };
+    const bool oneBaseline =
+        std::all_of(run.y64.begin(), run.y64.end(), [&run](std::int64_t y) { return y == run.y64[0]; });
+    if (count == 1 || !oneBaseline) {
+        // Glyphs off one baseline (none in the report's texts) each get their own step.
+        run.show += '<';
+        Hex4(run.show, run.glyphs[0]);
+        run.show += ">Tj\n";
+        for (std::size_t i = 1; i < count; ++i) {
+            char* end = WriteSixtyFourths(text, run.x64[i] - run.x64[i - 1]);
+            end = WriteSixtyFourths(end, run.y64[i - 1] - run.y64[i]);
+            end = std::copy_n("Td <", 4, end);
+            end = WriteHex4(end, run.glyphs[i]);
+            put(std::copy_n(">Tj\n", 4, end));
+        }
+        run.lineX64 = run.x64[count - 1] - run.x64[0];
+        run.lineY64 = run.y64[count - 1] - run.y64[0];
+        return;
+    }
+    GlyphSpacing spacing(pixelSize);
+    run.show += "[<";
+    Hex4(run.show, run.glyphs[0]);
+    for (std::size_t i = 1; i < count; ++i) {
+        char* end = text;
+        const std::int64_t step = spacing.Next(face.Width(run.glyphs[i - 1]), spacing.Split(run.x64[i] - run.x64[i - 1]));
+        if (step != 0) {
+            *end++ = '>';
+            end = WriteMillionths(end, step);
+            *end++ = '<';
+        }
+        put(WriteHex4(end, run.glyphs[i]));
+    }
+    run.show += ">]TJ\n";
+}
+
 }  // namespace
 
 char* WriteHex4(char* out, std::uint32_t value) {
@@ -90,9 +134,38 @@ void Hex4(std::string& out, std::uint32_t value) {
 // Readers take the same values from our files and Qt's, so shapes and glyphs fall on the
 // same fractions of a pixel.
 void Number(std::string& out, double value) {
-    char text[PlainFont::kPieceSize];
+    char text[24];
     out.append(text, static_cast<std::size_t>(WriteNumber(text, value) - text));
 }
+
+namespace {
+
+// The decimal digits of a whole number at out, two at a time; returns the end.
+char* WriteDigits(char* out, std::uint64_t value) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    int count = 1;
+    for (std::uint64_t rest = value; rest >= 10; rest /= 10) ++count;
+    char* const end = out + count;
+    char* at = end;
+    while (value >= 100) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+        value /= 100;
+        *--at = kPairs[pair + 1];
+        *--at = kPairs[pair];
+    }
+    if (value >= 10) {
+        *--at = kPairs[value * 2 + 1];
+        *--at = kPairs[value * 2];
+    } else {
+        *--at = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+}  // namespace
 
 char* WriteNumber(char* end, double value) {
     if (std::isnan(value)) {
@@ -110,14 +183,9 @@ char* WriteNumber(char* end, double value) {
         ++whole;
         fraction = 0;
     }
-    char digits[16];
-    int count = 0;
-    while (whole != 0) {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    }
-    if (count == 0) *end++ = '0';
-    for (int i = count; i > 0;) *end++ = digits[--i];
+    char* const digits = end;
+    end = WriteDigits(end, whole);
+    const int count = whole == 0 ? 0 : static_cast<int>(end - digits);
     // The fraction to nine digits in all, cut, each place written.
     static constexpr int kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
     if (count < 9 && (fraction /= kPowers[count]) != 0) {
@@ -128,6 +196,79 @@ char* WriteNumber(char* end, double value) {
     }
     *end++ = ' ';
     return end;
+}
+
+namespace {
+
+// The digits of a whole number, at out; returns the end.
+char* WriteWhole(char* out, std::uint64_t whole) { return WriteDigits(out, whole); }
+
+// A fraction of places decimal digits at out, trailing zeros left out; returns the end.
+char* WriteFraction(char* out, std::uint64_t fraction, int places) {
+    if (fraction == 0) return out;
+    *out++ = '.';
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --places;
+    }
+    for (int i = places - 1; i >= 0; --i, fraction /= 10) out[i] = static_cast<char>('0' + fraction % 10);
+    return out + places;
+}
+
+}  // namespace
+
+char* WriteSixtyFourths(char* out, std::int64_t value64) {
+    if (value64 < 0) *out++ = '-';
+    const std::uint64_t magnitude =
+        value64 < 0 ? 0 - static_cast<std::uint64_t>(value64) : static_cast<std::uint64_t>(value64);
+    out = WriteWhole(out, magnitude >> 6);
+    out = WriteFraction(out, (magnitude & 63) * 15625, 6);  // 1/64 = 0.015625
+    *out++ = ' ';
+    return out;
+}
+
+namespace {
+
+char* WriteMillionthsAsThey(char* out, std::int64_t millionths) {
+    if (millionths < 0) *out++ = '-';
+    const std::uint64_t magnitude =
+        millionths < 0 ? 0 - static_cast<std::uint64_t>(millionths) : static_cast<std::uint64_t>(millionths);
+    // Less than one thousandth without its 0 (".03", "-.248"), as PDF numbers may be written.
+    if (magnitude >= 1000 || magnitude == 0) out = WriteWhole(out, magnitude / 1000);
+    return WriteFraction(out, magnitude % 1000, 3);
+}
+
+// The numbers between glyphs are mostly small: those are written from a table.
+constexpr std::int64_t kWrittenMillionths = 8192;
+struct WrittenNumber {
+    std::array<char, 7> text{};
+    std::uint8_t size = 0;
+};
+static_assert(sizeof(WrittenNumber) == 8);
+const std::array<WrittenNumber, 2 * kWrittenMillionths>& WrittenMillionths() {
+    static const auto table = [] {
+        std::array<WrittenNumber, 2 * kWrittenMillionths> numbers;
+        for (std::int64_t m = -kWrittenMillionths; m < kWrittenMillionths; ++m) {
+            char text[32];
+            WrittenNumber& number = numbers[static_cast<std::size_t>(m + kWrittenMillionths)];
+            number.size = static_cast<std::uint8_t>(WriteMillionthsAsThey(text, m) - text);
+            std::copy_n(text, number.size, number.text.begin());
+        }
+        return numbers;
+    }();
+    return table;
+}
+
+}  // namespace
+
+char* WriteMillionths(char* out, std::int64_t millionths) {
+    if (millionths < -kWrittenMillionths || millionths >= kWrittenMillionths) {
+        return WriteMillionthsAsThey(out, millionths);
+    }
+    static const std::array<WrittenNumber, 2 * kWrittenMillionths>& table = WrittenMillionths();
+    const WrittenNumber& number = table[static_cast<std::size_t>(millionths + kWrittenMillionths)];
+    std::memcpy(out, &number, sizeof number);  // the size lands after the text, to be written over
+    return out + number.size;
 }
 
 std::string SubsetProgram(const QRawFont& font, const std::vector<std::uint16_t>& glyphs) {
@@ -288,15 +429,42 @@ int FontFaces::FaceOf(const QRawFont& font) {
     return index;
 }
 
+FontFaces::FontTexts& FontFaces::TextsFor(int pixelSize, bool bold) {
+    if (lastTexts_ != nullptr && lastTexts_->pixelSize == pixelSize && lastTexts_->bold == bold) return *lastTexts_;
+    for (const std::unique_ptr<FontTexts>& texts : texts_) {
+        if (texts->pixelSize == pixelSize && texts->bold == bold) return *(lastTexts_ = texts.get());
+    }
+    texts_.push_back(std::make_unique<FontTexts>());
+    lastTexts_ = texts_.back().get();
+    lastTexts_->pixelSize = pixelSize;
+    lastTexts_->bold = bold;
+    return *lastTexts_;
+}
+
 const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view utf8) {
-    std::string key = std::to_string(pixelSize);
-    key += bold ? 'b' : 'r';
-    key += utf8;
-    auto found = shaped_.find(key);
-    if (found != shaped_.end()) return found->second;
-    if (shaped_.size() >= 100000) shaped_.clear();  // a long batch of ever new texts
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    return shaped_.emplace(std::move(key), ShapeWithQt(pixelSize, bold, text)).first->second;
+    TextMap<ShapedText>& shaped = TextsFor(pixelSize, bold).shaped;
+    const auto found = shaped.find(utf8);
+    if (found != shaped.end()) return found->second;
+    if (shaped.size() >= 50000) shaped.clear();  // a long batch of ever new texts
+    ShapedText text;
+    if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) {
+        // The same glyphs and places as Qt's shaping, from the tables.
+        GlyphRun run;
+        run.face = plain->Face();
+        std::int64_t x64 = 0;
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            run.glyphs.push_back(plain->Glyph(utf8[i]));
+            run.x64.push_back(x64);
+            run.y64.push_back(0);
+            x64 += plain->Step64(utf8[i], i + 1 < utf8.size() ? utf8[i + 1] : 0);
+        }
+        ShowRun(run, Face(run.face), pixelSize);
+        text.width = plain->Width(utf8);
+        text.runs.push_back(std::move(run));
+    } else {
+        text = ShapeWithQt(pixelSize, bold, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    }
+    return shaped.emplace(std::string(utf8), std::move(text)).first->second;
 }
 
 ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64) {
@@ -339,35 +507,29 @@ ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text,
         shaped.runs.push_back(std::move(run));
     }
     if (shaped.runs.size() > 1) shaped.runs = InLineOrder(shaped.runs);
-    for (GlyphRun& run : shaped.runs) {
-        for (std::size_t i = 1; i < run.glyphs.size(); ++i) {
-            Number(run.rest, static_cast<double>(run.x64[i] - run.x64[i - 1]) / 64);
-            Number(run.rest, static_cast<double>(run.y64[i - 1] - run.y64[i]) / 64);
-            run.rest += "Td <";
-            Hex4(run.rest, run.glyphs[i]);
-            run.rest += "> Tj\n";
-        }
-    }
+    for (GlyphRun& run : shaped.runs) ShowRun(run, Face(run.face), pixelSize);
     return shaped;
 }
 
 int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
-    if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) return plain->Width(utf8);
-    return WidthWithQt(pixelSize, bold, utf8);
+    if (utf8.size() <= kShortText) {
+        int width = 0;
+        if (Plain(pixelSize, bold, utf8, &width) != nullptr) return width;
+    }
+    TextMap<int>& widths = TextsFor(pixelSize, bold).widths;
+    const auto found = widths.find(utf8);
+    if (found != widths.end()) return found->second;
+    if (widths.size() >= 100000) widths.clear();
+    const PlainFont* plain = utf8.size() > kShortText ? Plain(pixelSize, bold, utf8) : nullptr;
+    const int width = plain != nullptr ? plain->Width(utf8) : WidthWithQt(pixelSize, bold, utf8);
+    widths.emplace(std::string(utf8), width);
+    return width;
 }
 
 int FontFaces::WidthWithQt(int pixelSize, bool bold, std::string_view utf8) {
-    std::string key = std::to_string(pixelSize);
-    key += bold ? 'b' : 'r';
-    key += utf8;
-    const auto found = widths_.find(key);
-    if (found != widths_.end()) return found->second;
-    if (widths_.size() >= 200000) widths_.clear();
     std::unique_ptr<QFontMetrics>& metrics = fontMetrics_[{pixelSize, bold}];
     if (!metrics) metrics = std::make_unique<QFontMetrics>(ReportFont(pixelSize, bold), &PdfResolutionDevice());
-    const int width = metrics->horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-    widths_.emplace(std::move(key), width);
-    return width;
+    return metrics->horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 int PlainFont::Width(std::string_view plain) const {
@@ -377,40 +539,80 @@ int PlainFont::Width(std::string_view plain) const {
     return static_cast<int>((sum + 32) >> 6);
 }
 
-const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8) {
+const PlainFont* FontFaces::Plain(int pixelSize, bool bold, std::string_view utf8, int* width) {
     if (utf8.empty()) return nullptr;
+    // A text is mostly measured, then drawn: the second asks what the first was told.
+    const bool memo = utf8.size() <= lastPlainText_.size();
+    if (memo && utf8.size() == lastPlainSize_ && pixelSize == lastPlainPixelSize_ && bold == lastPlainBold_ &&
+        std::equal(utf8.begin(), utf8.end(), lastPlainText_.begin())) {
+        if (width != nullptr) *width = lastPlainWidth_;
+        return lastPlainFont_;
+    }
+    std::int64_t advance64 = 0;
+    const PlainFont* const plain = CheckPlain(pixelSize, bold, utf8, advance64);
+    // Half a pixel up, as Qt rounds its 1/64 pixels.
+    const int plainWidth = static_cast<int>((advance64 + 32) >> 6);
+    if (memo) {
+        std::copy(utf8.begin(), utf8.end(), lastPlainText_.begin());
+        lastPlainSize_ = utf8.size();
+        lastPlainPixelSize_ = pixelSize;
+        lastPlainBold_ = bold;
+        lastPlainFont_ = plain;
+        lastPlainWidth_ = plainWidth;
+    }
+    if (width != nullptr) *width = plainWidth;
+    return plain;
+}
+
+const PlainFont* FontFaces::CheckPlain(int pixelSize, bool bold, std::string_view utf8, std::int64_t& advance64) {
     PlainFont* tables = PlainFontFor(pixelSize, bold);
     if (tables == nullptr) return nullptr;
     PlainFont& font = *tables;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c < PlainFont::kFirst || c >= PlainFont::kFirst + PlainFont::kCount) return nullptr;
+    const auto inRange = [](char c) {
+        return static_cast<unsigned>(static_cast<unsigned char>(c) - PlainFont::kFirst) < PlainFont::kCount;
+    };
+    const auto plainCharacter = [this, &font](char c) {
         const PlainFont::Known known = font.chars_[PlainFont::Index(c)];
-        if (known == PlainFont::Known::NotPlain || (known == PlainFont::Known::NotYet && !LearnCharacter(font, c))) {
+        return known == PlainFont::Known::Plain || (known == PlainFont::Known::NotYet && LearnCharacter(font, c));
+    };
+    if (!inRange(utf8[0])) return nullptr;
+    if (utf8.size() == 1 && !plainCharacter(utf8[0])) return nullptr;
+    // A pair is plain only when both its characters are. The text's advance on the way.
+    std::int64_t sum = 0;
+    for (std::size_t i = 1; i < utf8.size(); ++i) {
+        const char a = utf8[i - 1];
+        const char b = utf8[i];
+        if (!inRange(b)) return nullptr;
+        const std::size_t at = PlainFont::Index(a) * PlainFont::kCount + PlainFont::Index(b);
+        if (font.pairs_[at] != PlainFont::Known::Plain &&
+            (font.pairs_[at] == PlainFont::Known::NotPlain || !plainCharacter(a) || !plainCharacter(b) ||
+             !LearnPair(font, a, b))) {
             return nullptr;
         }
-        if (i == 0) continue;
-        const PlainFont::Known pair = font.pairs_[PlainFont::Index(utf8[i - 1]) * PlainFont::kCount + PlainFont::Index(c)];
-        if (pair == PlainFont::Known::NotPlain || (pair == PlainFont::Known::NotYet && !LearnPair(font, utf8[i - 1], c))) {
-            return nullptr;
-        }
+        sum += font.advance64_[PlainFont::Index(a)] + font.kern64_[at];
     }
+    advance64 = sum + font.advance64_[PlainFont::Index(utf8.back())];
     return &font;
 }
 
 PlainFont* FontFaces::PlainFontFor(int pixelSize, bool bold) {
-    if (lastPlain_ != nullptr && lastPlain_->pixelSize_ == pixelSize && lastPlain_->bold_ == bold) return lastPlain_;
+    const std::size_t slot = static_cast<std::size_t>(pixelSize) * 2 + (bold ? 1 : 0);
+    if (pixelSize > 0 && slot < plainBySize_.size() && plainBySize_[slot] != nullptr) return plainBySize_[slot];
     for (const std::unique_ptr<PlainFont>& font : plainFonts_) {
-        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return lastPlain_ = font.get();
+        if (font->pixelSize_ == pixelSize && font->bold_ == bold) return font.get();
     }
     // Tables for the sizes in use; texts of any further size are shaped by Qt.
     if (plainFonts_.size() >= 64) return nullptr;
     plainFonts_.push_back(std::make_unique<PlainFont>());
-    lastPlain_ = plainFonts_.back().get();
-    lastPlain_->pixelSize_ = pixelSize;
-    lastPlain_->bold_ = bold;
-    lastPlain_->ascent_ = Metrics(pixelSize, bold).ascent;
-    return lastPlain_;
+    PlainFont* const font = plainFonts_.back().get();
+    font->pixelSize_ = pixelSize;
+    font->bold_ = bold;
+    font->ascent_ = Metrics(pixelSize, bold).ascent;
+    if (pixelSize > 0 && slot < 2 * kSizesAtHand) {
+        if (plainBySize_.size() <= slot) plainBySize_.resize(slot + 1, nullptr);
+        plainBySize_[slot] = font;
+    }
+    return font;
 }
 
 // A character is plain when Qt draws it alone as one glyph of the report's character set at
@@ -433,21 +635,15 @@ bool FontFaces::LearnCharacter(PlainFont& font, char c) {
     const GlyphRun& run = shaped.runs[0];
     if (font.face_ < 0) {
         font.face_ = run.face;
-        font.fontOperators_ = "/F" + std::to_string(run.face + 1) + ' ';
-        Number(font.fontOperators_, font.pixelSize_);
-        font.fontOperators_ += "Tf 1 0 0 -1 0 0 Tm\n";
+        font.fontOperator_ = "/F" + std::to_string(run.face + 1) + ' ';
+        Number(font.fontOperator_, font.pixelSize_);
+        font.fontOperator_ += "Tf\n";
     }
     font.glyph_[at] = run.glyphs[0];
     font.advance64_[at] = static_cast<std::int32_t>(advance64);
-    PlainFont::Piece& step = font.advanceText_[at];
-    step.size = static_cast<std::uint8_t>(WriteNumber(step.text.data(), static_cast<double>(advance64) / 64) -
-                                          step.text.data());
-    PlainFont::Piece& draw = font.glyphText_[at];
-    std::string text = "0 Td <";
-    Hex4(text, run.glyphs[0]);
-    text += "> Tj\n";
-    std::copy(text.begin(), text.end(), draw.text.begin());
-    draw.size = static_cast<std::uint8_t>(text.size());
+    WriteHex4(font.code_[at].data(), run.glyphs[0]);
+    font.pdfWidth_[at] = Face(run.face).Width(run.glyphs[0]);
+    font.advanceSteps_[at] = GlyphSpacing(font.pixelSize_).Split(advance64);
     return true;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// The report's typeface as the PDF device writes it. Texts are shaped by Qt exactly as Qt
-// shapes them for the printer, the preview and Qt's own PDF engine (so every width, glyph
-// and place is the same), but each text once per process: a batch draws the same labels and
-// messages for thousands of herds. Each PDF embeds the font program cut down to the glyphs
-// it uses, made once for each set of glyphs.
+// The report's typeface as the PDF device writes it. Texts are shaped as Qt shapes them for
+// the printer, the preview and Qt's own PDF engine (so every width, glyph and place is the
+// same): by Qt, each text once per process (a batch draws the same labels and messages for
+// thousands of herds), or from tables learnt from Qt's shaping (see PlainFont). Each PDF
+// embeds the font program cut down to the glyphs it uses, made once for each set of glyphs.
 #include <QFont>
 #include <QFontMetrics>
 #include <QRawFont>
@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -25,9 +26,12 @@ struct GlyphRun {
     std::vector<std::uint16_t> glyphs;
     std::vector<std::int64_t> x64;
     std::vector<std::int64_t> y64;
-    // The page content that draws the glyphs after the first, each placed from the one
-    // before: "5.734375 0 Td <0013> Tj\n"...
-    std::string rest;
+    // The page content that shows the glyphs once the text position is at the first:
+    // "[<0013>.03<0014>]TJ\n" (see GlyphSpacing), or a step to each glyph when they do not
+    // share a baseline; and where that leaves the start of the line, from the first glyph.
+    std::string show;
+    std::int64_t lineX64 = 0;
+    std::int64_t lineY64 = 0;
 };
 
 // A text shaped at one pixel size and weight.
@@ -41,30 +45,82 @@ struct ShapedText {
 void Number(std::string& out, double value);
 // The same at out, which has room for 24 characters; returns the end.
 char* WriteNumber(char* out, double value);
+// A length in 1/64 pixel as the exact decimal number of pixels ("3371", "-18.609375"); then a
+// space. out has room for 28 characters.
+char* WriteSixtyFourths(char* out, std::int64_t value64);
 // Four hexadecimal digits, capitals: a glyph's code in the content.
 void Hex4(std::string& out, std::uint32_t value);
 char* WriteHex4(char* out, std::uint32_t value);
 
+// The glyphs of a text shown by one TJ operator: a reader advances each glyph by its width
+// in the font's /W array (whole thousandths of the em), and the number written after it moves
+// the next one back by that many thousandths. The numbers put every glyph where Qt places it
+// (whole 64ths of a pixel from the first) and a hair further, at most a millionth of the em
+// (1e-4 pixel at 100 pixels): readers round a glyph's place down to a fraction of a
+// device pixel, and the places that are exactly on such a boundary (common: a quarter of a
+// pixel at 100 dpi is a pixel and a half at 600) must not slip to the fraction before. Each
+// number is worked out from where the glyph must land, not from the glyph before, so that
+// nothing adds up along a text.
+class GlyphSpacing {
+public:
+    explicit GlyphSpacing(int pixelSize) : pixelSize_(pixelSize > 0 ? pixelSize : 1) {}
+    // A pen step in 1/64 pixel as millionths of the em: whole ones and what is left over, in
+    // (1/64 pixel) / pixelSize (step64 * 15625 = whole * pixelSize + rest, 0 <= rest < pixelSize).
+    struct Step {
+        std::int64_t whole = 0;
+        std::int64_t rest = 0;
+    };
+    Step Split(std::int64_t step64) const {
+        const std::int64_t scaled = step64 * 15625;
+        Step step{scaled / pixelSize_, scaled % pixelSize_};
+        if (step.rest < 0) {
+            step.rest += pixelSize_;
+            --step.whole;
+        }
+        return step;
+    }
+    // The number to write between the glyph before, of width thousandths of the em, and the
+    // next glyph, step further along (see Split), in millionths of the em; 0 writes none.
+    std::int64_t Next(int width, Step step) {
+        place_ += step.whole;
+        rest_ += step.rest;
+        if (rest_ >= pixelSize_) {
+            rest_ -= pixelSize_;
+            ++place_;
+        }
+        widths_ += width;
+        // The whole millionth after the glyph's place, from where the widths alone put it.
+        const std::int64_t shift = widths_ * 1000 - (place_ + 1);
+        const std::int64_t number = shift - shifted_;
+        shifted_ = shift;
+        return number;
+    }
+
+private:
+    std::int64_t pixelSize_;
+    std::int64_t place_ = 0;    // millionths of the em from the first glyph, whole
+    std::int64_t rest_ = 0;     // and the rest, in 1 / pixelSize millionths
+    std::int64_t widths_ = 0;   // thousandths of the em
+    std::int64_t shifted_ = 0;  // millionths of the em, written so far
+};
+// A GlyphSpacing number as the content writes it, in thousandths: ".03", "-74"; no space.
+// out has room for 32 characters.
+char* WriteMillionths(char* out, std::int64_t millionths);
+
 // Texts that Qt shapes character by character, at one pixel size and weight: every character
-// printable ASCII but the space, each its own glyph, each glyph placed at the sum of the
+// printable ASCII (the space too), each its own glyph, each glyph placed at the sum of the
 // advances before it and of the kerning of each pair before it. What each character and each
 // pair of neighbours does is learnt from Qt's own shaping (and width) of them, the first time
 // they are met; a text with a character or pair that Qt shapes otherwise is not plain.
-// Table cells of figures, dates and cow numbers are drawn from these tables without shaping
-// or looking the text up.
+// Table cells, labels and sentences are drawn from these tables without shaping or looking
+// the text up.
 class PlainFont {
 public:
-    static constexpr int kFirst = 0x21;
+    static constexpr int kFirst = 0x20;
     static constexpr int kCount = 0x7F - kFirst;
 
-    // Content of at most kPieceSize characters, kept where it can be copied whole.
-    static constexpr std::size_t kPieceSize = 24;
-    struct Piece {
-        std::array<char, kPieceSize> text{};
-        std::uint8_t size = 0;
-    };
-
     int Face() const { return face_; }
+    int PixelSize() const { return pixelSize_; }
     int Ascent() const { return ascent_; }
     std::uint16_t Glyph(char c) const { return glyph_[Index(c)]; }
     // Pen step from c's glyph to the next character's, in 1/64 pixel; next 0 at the end.
@@ -73,12 +129,17 @@ public:
     }
     // Width in pixels, rounded as Qt rounds a text's width.
     int Width(std::string_view plain) const;
-    // "/F1 38 Tf 1 0 0 -1 0 0 Tm\n": the font of a text object in the page content.
-    const std::string& FontOperators() const { return fontOperators_; }
-    // The step from c to the next character, as the content writes it when there is no
-    // kerning ("5.734375 "), and "0 Td <0013> Tj\n" that draws c after a step.
-    const Piece& AdvanceText(char c) const { return advanceText_[Index(c)]; }
-    const Piece& GlyphText(char c) const { return glyphText_[Index(c)]; }
+    // "/F1 38 Tf\n": the font of a text in the page content.
+    const std::string& FontOperator() const { return fontOperator_; }
+    // c's glyph code in the content ("0013") and its width in the PDF (thousandths of the em).
+    const std::array<char, 4>& Code(char c) const { return code_[Index(c)]; }
+    int PdfWidth(char c) const { return pdfWidth_[Index(c)]; }
+    // The step from c to the next character as GlyphSpacing counts it.
+    GlyphSpacing::Step SpacingStep(char c, char next) const {
+        const std::size_t pair = Index(c) * kCount + Index(next);
+        if (kern64_[pair] == 0) return advanceSteps_[Index(c)];
+        return GlyphSpacing(pixelSize_).Split(advance64_[Index(c)] + kern64_[pair]);
+    }
     bool Kerned(char c, char next) const { return kern64_[Index(c) * kCount + Index(next)] != 0; }
 
 private:
@@ -90,12 +151,13 @@ private:
     bool bold_ = false;
     int face_ = -1;
     int ascent_ = 0;
-    std::string fontOperators_;
+    std::string fontOperator_;
     std::array<Known, kCount> chars_{};
     std::array<std::uint16_t, kCount> glyph_{};
     std::array<std::int32_t, kCount> advance64_{};
-    std::array<Piece, kCount> advanceText_;
-    std::array<Piece, kCount> glyphText_;
+    std::array<std::array<char, 4>, kCount> code_{};
+    std::array<int, kCount> pdfWidth_{};
+    std::array<GlyphSpacing::Step, kCount> advanceSteps_{};
     std::vector<Known> pairs_ = std::vector<Known>(kCount * kCount, Known::NotYet);
     std::vector<std::int32_t> kern64_ = std::vector<std::int32_t>(kCount * kCount, 0);
 };
@@ -150,12 +212,17 @@ public:
     // The font the report draws its text in (Liberation Sans) at pixelSize.
     static QFont ReportFont(int pixelSize, bool bold);
 
+    // Texts of at most this many bytes are drawn and measured from the plain tables when they
+    // are plain; longer ones (labels, sentences: the same for every herd) are looked up.
+    static constexpr std::size_t kShortText = 16;
+
     // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
     int Width(int pixelSize, bool bold, std::string_view utf8);
-    // The font's tables when utf8 is plain (see PlainFont), else nullptr.
-    const PlainFont* Plain(int pixelSize, bool bold, std::string_view utf8);
+    // The font's tables when utf8 is plain (see PlainFont), else nullptr; and then its width
+    // in pixels at width.
+    const PlainFont* Plain(int pixelSize, bool bold, std::string_view utf8, int* width = nullptr);
     // Ascent and descent in pixels, as QFontMetrics gives them.
     struct LineMetrics {
         int ascent = 0;
@@ -171,17 +238,42 @@ private:
     ShapedText ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64 = nullptr);
     int WidthWithQt(int pixelSize, bool bold, std::string_view utf8);
     PlainFont* PlainFontFor(int pixelSize, bool bold);
+    const PlainFont* CheckPlain(int pixelSize, bool bold, std::string_view utf8, std::int64_t& advance64);
     bool LearnCharacter(PlainFont& font, char c);
     bool LearnPair(PlainFont& font, char a, char b);
 
+    // The texts met at one pixel size and weight, looked up by the text alone.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    template <class T>
+    using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+    struct FontTexts {
+        int pixelSize = 0;
+        bool bold = false;
+        TextMap<ShapedText> shaped;
+        TextMap<int> widths;
+    };
+    FontTexts& TextsFor(int pixelSize, bool bold);
+
     std::vector<std::unique_ptr<FontFace>> faces_;
     std::map<std::string, int> faceIndex_;  // family and style -> index
-    std::unordered_map<std::string, ShapedText> shaped_;
-    std::unordered_map<std::string, int> widths_;
+    std::vector<std::unique_ptr<FontTexts>> texts_;
+    FontTexts* lastTexts_ = nullptr;
     std::map<std::pair<int, bool>, LineMetrics> metrics_;
     std::map<std::pair<int, bool>, std::unique_ptr<QFontMetrics>> fontMetrics_;
     std::vector<std::unique_ptr<PlainFont>> plainFonts_;
-    PlainFont* lastPlain_ = nullptr;
+    // The tables of pixel sizes below kSizesAtHand at pixel size * 2 + bold.
+    static constexpr std::size_t kSizesAtHand = 1024;
+    std::vector<PlainFont*> plainBySize_;
+    // The last short text Plain was asked about, and its answer.
+    std::array<char, kShortText> lastPlainText_{};
+    std::size_t lastPlainSize_ = 0;
+    int lastPlainPixelSize_ = 0;
+    bool lastPlainBold_ = false;
+    const PlainFont* lastPlainFont_ = nullptr;
+    int lastPlainWidth_ = 0;
 };
 
 // The process's faces and shapes (one thread draws reports).

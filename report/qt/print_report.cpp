@@ -179,9 +179,14 @@ void WriteReportPdf(const HerdReport& report, const std::string& path,
         if (pageNo > 1) canvas.SetDevice(document.NewPage());
         pages.Draw(canvas, pageNo);
     }
-    const std::string pdf = document.Finish(kJobTitle.toStdString(), kMadeBy, kMadeBy);
-    if (file.write(pdf.data(), static_cast<qint64>(pdf.size())) != static_cast<qint64>(pdf.size()) ||
-        !file.commit()) {
+    bool written = true;
+    document.Write(
+        [&file, &written](std::string_view piece) {
+            const auto size = static_cast<qint64>(piece.size());
+            written = written && file.write(piece.data(), size) == size;
+        },
+        kJobTitle.toStdString(), kMadeBy, kMadeBy);
+    if (!written || !file.commit()) {
         throw ReportFileError(Native(fileName), file.errorString().toStdString());
     }
 }

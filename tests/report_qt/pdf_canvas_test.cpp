@@ -21,7 +21,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -239,11 +238,12 @@ TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
     QPainterCanvas qt(painter, QSize(4958, 7017), CurrentReportImages(ProgramFolder()));
     pdf::FontFaces& faces = pdf::ReportFontFaces();
     std::vector<std::string> texts = {"12/08/25", "0", "7", "J3328", "11", "111/11/11", "AVAV", "To", "Yo", "W.A",
-                                      "r.", "L'T", "fi", "ffi", "1/1", "~", "(100%)", "a-b_c", "{x}|"};
+                                      "r.", "L'T", "fi", "ffi", "1/1", "~", "(100%)", "a-b_c", "{x}|", " ", "A T",
+                                      " Yo", "To ", "a  b", "37 cows not mated in the first 3 weeks", "Page 1 of 3"};
     std::mt19937 random(36);
-    for (int n = 0; n < 300; ++n) {
-        std::string text(1 + random() % 12, ' ');
-        for (char& c : text) c = static_cast<char>(0x21 + random() % 94);
+    for (int n = 0; n < 400; ++n) {
+        std::string text(1 + random() % 16, ' ');
+        for (char& c : text) c = static_cast<char>(0x20 + random() % 95);
         texts.push_back(text);
     }
     int plainTexts = 0;
@@ -270,17 +270,149 @@ TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
                     x64 += plain->Step64(text[i], i + 1 < text.size() ? text[i + 1] : 0);
                 }
             }
-            // Figures and dates, the cells of the cow lists, are plain.
-            for (const char* cell : {"12/08/25", "J3328", "140"}) EXPECT_NE(faces.Plain(pixelSize, bold, cell), nullptr) << cell;
+            // Figures, dates and sentences, the cells and headings of the cow lists, are plain.
+            for (const char* cell : {"12/08/25", "J3328", "140", "1 2", "Not in calf"}) {
+                EXPECT_NE(faces.Plain(pixelSize, bold, cell), nullptr) << cell;
+            }
             for (const char* pair : {"AV", "11"}) {
                 const pdf::PlainFont* kerned = faces.Plain(pixelSize, bold, pair);
                 EXPECT_TRUE(kerned != nullptr && kerned->Kerned(pair[0], pair[1])) << pair;
             }
-            EXPECT_EQ(faces.Plain(pixelSize, bold, "1 2"), nullptr);
-            EXPECT_EQ(faces.Plain(pixelSize, bold, "\xC3\xA9t\xC3\xA9"), nullptr);
+            for (const char* other : {"\xC3\xA9t\xC3\xA9", "a\tb", "x\x7Fy"}) {
+                EXPECT_EQ(faces.Plain(pixelSize, bold, other), nullptr) << other;
+            }
         }
     }
-    EXPECT_GT(plainTexts, 600);
+    EXPECT_GT(plainTexts, 1000);
+}
+
+// Where a reader puts the glyphs of a page's content: the text matrix and its steps, each
+// glyph advanced by its width in the PDF and moved back by the numbers of a TJ.
+struct PlacedGlyph {
+    int face;
+    std::uint16_t glyph;
+    double x;  // page pixels, y downwards
+    double y;
+    double size;
+};
+std::vector<PlacedGlyph> ReadGlyphs(const std::string& content) {
+    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    std::vector<PlacedGlyph> placed;
+    std::vector<double> numbers;
+    int face = 0;
+    double size = 0, lineX = 0, lineY = 0, penX = 0;
+    for (std::size_t at = 0; at < content.size();) {
+        const char c = content[at];
+        if (c == ' ' || c == '\n' || c == '[' || c == ']') {
+            ++at;
+        } else if (c == '<') {
+            const std::size_t end = content.find('>', at);
+            for (std::size_t code = at + 1; code + 4 <= end; code += 4) {
+                const auto glyph = static_cast<std::uint16_t>(std::stoul(content.substr(code, 4), nullptr, 16));
+                placed.push_back({face, glyph, penX, lineY, size});
+                penX += faces.Face(face).Width(glyph) * size / 1000;
+            }
+            at = end + 1;
+        } else if (c == '/') {
+            const std::size_t end = content.find(' ', at);
+            if (content[at + 1] == 'F') face = std::stoi(content.substr(at + 2, end - at - 2)) - 1;
+            at = end;
+        } else if (c == '-' || c == '.' || (c >= '0' && c <= '9')) {
+            std::size_t used = 0;
+            const double number = std::stod(content.substr(at, 32), &used);
+            // A number inside a TJ moves the next glyph back by thousandths of the font size.
+            if (content[at - 1] == '>') {
+                penX -= number * size / 1000;
+            } else {
+                numbers.push_back(number);
+            }
+            at += used;
+        } else {
+            const std::size_t end = content.find_first_of(" \n[<", at);
+            const std::string op = content.substr(at, end - at);
+            if (op == "Tf") size = numbers.back();
+            if (op == "Tm") {
+                lineX = numbers[numbers.size() - 2];
+                lineY = numbers.back();
+            }
+            if (op == "Td") {
+                lineX += numbers[numbers.size() - 2];
+                lineY -= numbers.back();
+            }
+            if (op == "Tm" || op == "Td") penX = lineX;
+            numbers.clear();
+            at = end;
+        }
+    }
+    return placed;
+}
+
+// Texts drawn one after another share a text object, each glyph shown in one TJ for its
+// text: every glyph where Qt places it or at most a millionth of the em further (a reader
+// rounds places down to fractions of its pixels), never before; whatever ends a text object
+// in between (a box) or changes within it (font, size, colour).
+TEST(PdfCanvas, GlyphsLandWhereQtPlacesThem) {
+    testing::EnsureApplication();
+    PdfDocument document(CurrentReportImages(ProgramFolder()));
+    PdfCanvas& page = document.NewPage();
+    pdf::FontFaces& faces = pdf::ReportFontFaces();
+    struct Drawn {
+        int x, y;
+        double size;
+        bool bold;
+        std::string text;
+        bool boxBefore;
+    };
+    std::vector<Drawn> drawn = {
+        {198, 276, 8, false, "12/08/25", false},       {795, 276, 8, false, "7", false},
+        {1200, 276, 8, true, "AVAV To Yo", false},     {198, 452, 8, false, "J3328", true},
+        {30, 900, 11, true, "37 cows not mated in the first 3 weeks (continued)", false},
+        {30, 1100, 7, false, "M\xC3\xA9tairie \xE2\x82\xAC 12", false},
+        {4000, 1100, 7, false, "\xC5\x80\xCE\xA9 x", false},
+        {-40, 7000, 16, false, "a  b ", true},         {4900, 20, 5, true, "~{}|", false},
+    };
+    std::mt19937 random(44);
+    for (int n = 0; n < 60; ++n) {
+        std::string text(1 + random() % 20, ' ');
+        for (char& c : text) c = static_cast<char>(0x20 + random() % 95);
+        drawn.push_back({static_cast<int>(random() % 4900), static_cast<int>(random() % 7000), 5.0 + random() % 12,
+                         random() % 2 == 0, text, random() % 5 == 0});
+    }
+    std::vector<PlacedGlyph> expected;
+    int boxes = 0;
+    for (const Drawn& d : drawn) {
+        if (d.boxBefore) {
+            page.SetBrush(Rgb{200, 200, 200});
+            page.DrawRect(d.x, d.y, d.x + 40, d.y + 40);
+            ++boxes;
+        }
+        page.SetPen(Rgb{static_cast<std::uint8_t>(d.bold ? 0 : 90), 0, 0}, 1, PenStyle::Solid);
+        page.SetFont(d.size, d.bold);
+        page.DrawText(d.x, d.y, d.text);
+        const int pixelSize = QPainterCanvas::FontPixelSize(d.size, PdfCanvas::kPageHeight);
+        const double baseline = d.y + faces.Metrics(pixelSize, d.bold).ascent;
+        for (const pdf::GlyphRun& run : faces.Shape(pixelSize, d.bold, d.text).runs) {
+            for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+                expected.push_back({run.face, run.glyphs[i], d.x + run.x64[i] / 64.0, baseline + run.y64[i] / 64.0,
+                                    static_cast<double>(pixelSize)});
+            }
+        }
+    }
+    const std::string& content = page.Content();
+    std::size_t textObjects = 0;
+    for (std::size_t at = 0; (at = content.find("BT\n", at)) != std::string::npos; ++at) ++textObjects;
+    EXPECT_EQ(textObjects, static_cast<std::size_t>(boxes) + 1);
+    const std::vector<PlacedGlyph> got = ReadGlyphs(content);
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE("glyph " + std::to_string(i));
+        EXPECT_EQ(got[i].face, expected[i].face);
+        EXPECT_EQ(got[i].glyph, expected[i].glyph);
+        EXPECT_EQ(got[i].size, expected[i].size);
+        EXPECT_EQ(got[i].y, expected[i].y);
+        EXPECT_GE(got[i].x - expected[i].x, -1e-9);
+        EXPECT_LE(got[i].x - expected[i].x, expected[i].size * 1e-6 + 1e-9);
+    }
 }
 
 // The text of object n of a PDF, up to its "endobj".
@@ -308,13 +440,19 @@ TEST(PdfCanvas, EveryDrawnGlyphHasItsOutlineInTheEmbeddedProgram) {
     }
     const std::string pdf = document.Finish("t", "t", "t");
 
-    // The glyphs drawn in each font, from the page's content.
+    // The glyphs drawn in each font, from the page's content: "/F1 ... Tf" sets the font,
+    // each <...> holds glyph codes of four hexadecimal digits.
     std::map<std::string, std::set<std::uint16_t>> drawn;
     std::string font;
-    std::istringstream content(page.Content());
-    for (std::string word; content >> word;) {
-        if (word.starts_with("/F")) font = word;
-        if (word.size() == 6 && word.front() == '<') drawn[font].insert(static_cast<std::uint16_t>(std::stoul(word.substr(1, 4), nullptr, 16)));
+    const std::string& content = page.Content();
+    for (std::size_t at = 0; at < content.size(); ++at) {
+        if (content.compare(at, 2, "/F") == 0) font = content.substr(at, content.find(' ', at) - at);
+        if (content[at] != '<') continue;
+        const std::size_t end = content.find('>', at);
+        for (std::size_t code = at + 1; code + 4 <= end; code += 4) {
+            drawn[font].insert(static_cast<std::uint16_t>(std::stoul(content.substr(code, 4), nullptr, 16)));
+        }
+        at = end;
     }
     ASSERT_EQ(drawn.size(), 2u);
     const std::string resources = Object(pdf, 4);
