@@ -375,9 +375,8 @@ void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
     HerdReport& report = context.report;
     const PeriodSummary& latest = context.Period(0);
     CrossCheckWindows windows(report.CrossCheckStart, yearEnd, latest.start, latest.end);
-    for (int i = 1; i <= context.herd.Count(); ++i) {
-        CountEvents(report, context.herd.RecordAt(i), windows);
-    }
+    RequireLeftOutUnchanged(context, false);  // rare for an earlier season: not worth showing
+    ForEachLactation(context, [&](const CowRecord& cow) { CountEvents(report, cow, windows); });
 }
 
 }  // namespace
@@ -536,11 +535,14 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
     RankTechnicians(report);
     // An earlier season leaves it out, unless counting it could raise the range error that
     // fails the herd's analysis.
-    if (context.extent == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
+    if (context.extent.fill == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
         FillRecordsCrossCheck(context, yearEnd);
     }
 
-    if (context.cowLists != nullptr) *context.cowLists = MakeCowLists(context);
+    if (context.cowLists != nullptr) {
+        RequireLeftOutUnchanged(context, false);  // the lists are of the current season
+        *context.cowLists = MakeCowLists(context);
+    }
     if (context.writeSummary) context.writeSummary(report);
     return true;
 }
