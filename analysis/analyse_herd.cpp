@@ -128,10 +128,11 @@ PeriodCounts CountsOf(const CowRecord& record) {
     counts.mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
     const Date firstTest = record.PregTests[0].Date;
     counts.tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
+    // Without a branch a test: every lactation of every analysis passes here.
     for (const PregTestRecord& test : record.PregTests) {
-        if (test.Date == 0) continue;
-        ++counts.tests;
-        if (test.Weeks <= kEarlyTestWeeks) ++counts.early;
+        const int dated = test.Date != 0;
+        counts.tests += dated;
+        counts.early += dated & static_cast<int>(test.Weeks <= kEarlyTestWeeks);
     }
     return counts;
 }

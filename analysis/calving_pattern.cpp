@@ -359,8 +359,18 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
     }
 }
 
-// Whether a count of the records cross check could pass 16 bits. Each counts events of one
-// kind: at most a calving, a culling and six tests a lactation, and the herd's AI services.
+void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
+    HerdReport& report = context.report;
+    const PeriodSummary& latest = context.Period(0);
+    CrossCheckWindows windows(report.CrossCheckStart, yearEnd, latest.start, latest.end);
+    RequireLeftOutUnchanged(context, false);  // rare for an earlier season: no walk is asked for
+    ForEachLactation(context, [&](const CowRecord& cow) { CountEvents(report, cow, windows); });
+}
+
+}  // namespace
+
+// Each count of the cross check counts events of one kind: at most a calving, a culling and
+// six tests a lactation, and the herd's AI services.
 bool CrossCheckMayOverflow(const HerdList& herd) {
     constexpr std::int64_t kMost = 32767;
     const std::int64_t lactations = herd.Count();
@@ -370,16 +380,6 @@ bool CrossCheckMayOverflow(const HerdList& herd) {
     for (int i = 1; i <= herd.Count(); ++i) services += ServiceSlotsInUse(herd.RecordAt(i));
     return services > kMost;
 }
-
-void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
-    HerdReport& report = context.report;
-    const PeriodSummary& latest = context.Period(0);
-    CrossCheckWindows windows(report.CrossCheckStart, yearEnd, latest.start, latest.end);
-    RequireLeftOutUnchanged(context, false);  // rare for an earlier season: not worth showing
-    ForEachLactation(context, [&](const CowRecord& cow) { CountEvents(report, cow, windows); });
-}
-
-}  // namespace
 
 int MonthsBetween(Date a, Date b) {
     int month = MonthOf(a) - MonthOf(b) + 1;

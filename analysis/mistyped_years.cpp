@@ -94,11 +94,10 @@ Date LactationDateSpan::Add(const CowRecord& r) {
     for (const ServiceRecord& service : ServicesInUse(r)) add(service.Date);
     std::int64_t conceived = earliest;
     for (const PregTestRecord& test : r.PregTests) {
+        if (test.Date == 0) continue;  // most of the six slots are empty
         add(test.Date);
         // A conception on day 0 is a date like any other.
-        if (test.Date != 0 && test.Weeks > 0) {
-            conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
-        }
+        if (test.Weeks > 0) conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
     }
     if (latest != std::numeric_limits<std::int64_t>::min()) {
         if (!any_ || earliest < earliest_) earliest_ = static_cast<Date>(earliest);

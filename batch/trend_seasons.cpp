@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "analysis/calving_pattern.h"
 #include "analysis/mistyped_years.h"
 #include "batch/stop_signals.h"
 #include "formats/summary_file.h"
@@ -109,6 +110,8 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
     EarlierSeasons seasons;
     QuietServices quiet(services);
     LactationWalk walk;
+    // A season that counts the records cross check walks the whole herd for it.
+    const bool walks = !CrossCheckMayOverflow(herd);
     for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
         HerdReport report;
         ClearHerdReport(report);
@@ -129,9 +132,12 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                 loaded.RestoreInto(herd);
                 AnalyseLeavingOutMistypedYears(
                     herd, date, {}, {}, [&](HerdList& lactations) { attempt(lactations, nullptr); }, quiet);
+            } else if (!walks) {
+                loaded.RestoreInto(herd);
+                attempt(herd, nullptr);  // nothing to leave out: the retry's own first step
             } else {
-                // Nothing to leave out for the retry. The lactations that calve long after the
-                // season's date are not walked, nor those outside the mating groups by the passes
+                // Nothing to leave out for the retry either. The lactations that calve long after
+                // the season's date are not walked, nor those outside the mating groups by the passes
                 // after the calving pattern, unless the analysis cannot show that they would
                 // change nothing.
                 loaded.RestoreWalkInto(herd, date, walk);

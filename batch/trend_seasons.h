@@ -66,7 +66,8 @@ struct EarlierSeasons {
     std::vector<HerdReport> reports;
 };
 
-// Analyses herd (put back from loaded before each analysis) as of 1 to kEarlierSeasonCount
+// Analyses herd (put back from loaded before each analysis, as far as it walks it: an earlier
+// season leaves out the lactations that can change nothing of it) as of 1 to kEarlierSeasonCount
 // years before analysisDate with the run's analysis step. A season whose analysis fails (an
 // error, no summary row) is left out; one bound to fail so (steps.mayGiveRow) is not
 // analysed at all. A stop signal ends the series where it is. Their messages are not shown;
