@@ -128,11 +128,10 @@ PeriodCounts CountsOf(const CowRecord& record) {
     counts.mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
     const Date firstTest = record.PregTests[0].Date;
     counts.tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
-    // Without a branch a test: every lactation of every analysis passes here.
     for (const PregTestRecord& test : record.PregTests) {
-        const int dated = test.Date != 0;
-        counts.tests += dated;
-        counts.early += dated & static_cast<int>(test.Weeks <= kEarlyTestWeeks);
+        if (test.Date == 0) continue;
+        ++counts.tests;
+        if (test.Weeks <= kEarlyTestWeeks) ++counts.early;
     }
     return counts;
 }
@@ -343,6 +342,7 @@ void ResetDriverState(AnalysisContext& context) {
     context.PregTestPeriod = -1;
     context.MatingPeriod = -1;
     context.AnalysisPeriod = -1;
+    context.AllLactations.clear();  // made again from the herd as it is now
     context.GroupWalk.clear();
     context.GroupWalkNarrowed = false;
 }

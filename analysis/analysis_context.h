@@ -272,9 +272,13 @@ struct AnalysisContext {
     IndexedArray<std::int32_t, 1, kMatingDays> ReturnsByDay;
     AnalysisCounters counters;
 
-    // ---- the lactations the passes after the calving pattern walk, when narrowed ----
-    // Those of extent.walk that calve in a window of the mating groups (NarrowToMatingGroups);
-    // not narrowed: those of ForEachLactation.
+    // ---- the lactations the passes walk ----
+    // Every lactation of herd in list order, made again by the first pass of each analysis:
+    // the passes walk these pointers rather than asking the list for each record.
+    std::vector<CowRecord*> AllLactations;
+    // Those of the passes after the calving pattern when narrowed: the lactations of
+    // extent.walk that calve in a window of the mating groups (NarrowToMatingGroups); not
+    // narrowed, those of ForEachLactation.
     std::vector<CowRecord*> GroupWalk;
     bool GroupWalkNarrowed = false;
 
@@ -315,27 +319,23 @@ public:
     const PeriodSummary& Period(int r) const { return PeriodSummaries[r]; }
 };
 
-// Calls pass(lactation) for every lactation the analysis walks (extent.walk, else the
-// herd's), in list order.
+// The lactations the analysis walks, in list order: extent.walk's, else every lactation of
+// herd (AllLactations, made again when the herd's count is no longer its size).
+const std::vector<CowRecord*>& WalkedLactations(AnalysisContext& context);
+
+// Calls pass(lactation) for every lactation the analysis walks.
 template <typename Pass>
 void ForEachLactation(AnalysisContext& context, Pass&& pass) {
-    if (const LactationWalk* walk = context.extent.walk) {
-        for (CowRecord* lactation : walk->lactations) pass(*lactation);
-        return;
-    }
-    HerdList& herd = context.herd;
-    for (int i = 1; i <= herd.Count(); ++i) pass(herd.RecordAt(i));
+    for (CowRecord* lactation : WalkedLactations(context)) pass(*lactation);
 }
 
 // The same for the passes after the calving pattern: the lactations of the group walk when
 // narrowed.
 template <typename Pass>
 void ForEachInGroups(AnalysisContext& context, Pass&& pass) {
-    if (context.GroupWalkNarrowed) {
-        for (CowRecord* lactation : context.GroupWalk) pass(*lactation);
-        return;
-    }
-    ForEachLactation(context, pass);
+    const std::vector<CowRecord*>& lactations =
+        context.GroupWalkNarrowed ? context.GroupWalk : WalkedLactations(context);
+    for (CowRecord* lactation : lactations) pass(*lactation);
 }
 
 // With extent.walk, and allowed: narrows the walk of the passes after the calving pattern to
