@@ -342,17 +342,26 @@ void ResetDriverState(AnalysisContext& context) {
     context.PregTestPeriod = -1;
     context.MatingPeriod = -1;
     context.AnalysisPeriod = -1;
+    context.AllLactations.clear();  // made again from the herd as it is now
+    context.GroupWalk.clear();
+    context.GroupWalkNarrowed = false;
 }
 
 // Walks the herd once, completing each lactation; returns the keys of the lactations whose calving
 // could not be placed in the histograms.
 std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
     std::vector<std::string> unplaced;
-    HerdList& herd = context.herd;
     MonthlyPeriodCounts monthly;
-    const bool byMonth = MonthlyPeriodCounts::Fits(herd) && monthly.TakeMonths(context);
-    for (int index = 1; index <= herd.Count(); ++index) {
-        CowRecord& record = herd.RecordAt(index);
+    const bool byMonth = MonthlyPeriodCounts::Fits(context.herd) && monthly.TakeMonths(context);
+    // A lactation left out calves after the counted future calvings, conceives after the
+    // counted future conceptions and the periods, and is served after the analysis date, all
+    // within 16-bit day counts of it.
+    const std::int64_t today = context.AnalysisDate;
+    RequireLeftOutUnchanged(context, LeftOutAfter(context, today + kFutureCalvingDays) &&
+                                         LeftOutAfter(context, today + kFutureConceptionDays) &&
+                                         LeftOutAfter(context, context.Period(0).end) &&
+                                         LeftOutDaysFit(context, today + 1));
+    ForEachLactation(context, [&](CowRecord& record) {
         CullTrim(record);
         const bool placeable = CalvingPlaceable(record, context.AnalysisDate);
         if (placeable) {
@@ -369,7 +378,7 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
                 CountInPeriods(context, record);
             }
         }
-    }
+    });
     if (byMonth) monthly.Into(context);
     return unplaced;
 }

@@ -1,6 +1,8 @@
 #include "analysis/analysis_context.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -9,6 +11,60 @@ namespace ovista {
 AnalysisContext::AnalysisContext(HerdList& herdList, HerdReport& herdReport, Date analysisDate,
                                  SummaryWriter summaryWriter)
     : herd(herdList), report(herdReport), writeSummary(std::move(summaryWriter)), AnalysisDate(analysisDate) {}
+
+const std::vector<CowRecord*>& WalkedLactations(AnalysisContext& context) {
+    if (context.extent.walk != nullptr) return context.extent.walk->lactations;
+    std::vector<CowRecord*>& all = context.AllLactations;
+    HerdList& herd = context.herd;
+    if (all.size() != static_cast<std::size_t>(herd.Count())) {
+        all.clear();
+        all.reserve(static_cast<std::size_t>(herd.Count()));
+        for (int i = 1; i <= herd.Count(); ++i) all.push_back(&herd.RecordAt(i));
+    }
+    return all;
+}
+
+void NarrowToMatingGroups(AnalysisContext& context, bool allowed) {
+    context.GroupWalk.clear();
+    context.GroupWalkNarrowed = false;
+    const LactationWalk* walk = context.extent.walk;
+    if (walk == nullptr || !allowed) return;
+    const std::int64_t from = walk->datesFrom;
+    const std::int64_t to = walk->datesTo;
+    // A conception date of a test is a date of the calendar.
+    if (from < kFirstDate || to > kLastDate || from > to) return;
+    const auto fits = [](std::int64_t days) { return days >= -32767 && days <= 32767; };
+    struct Window {
+        std::int64_t first;
+        std::int64_t last;
+    };
+    std::array<Window, 2> windows{};
+    std::size_t count = 0;
+    const std::int16_t pattern = context.report.AnalysisCalvingPattern;
+    if (pattern == kYearRoundCalving) {
+        // Days to culling and from calving: between two dates of the herd.
+        if (!fits(to - from)) return;
+        const std::int64_t stop = context.report.CalvingStop;
+        windows[count++] = {stop - 464, stop};  // the groups up to stop and stop - 100
+    } else if (pattern == kSeasonalCalving || pattern == kSplitCalving) {
+        // Days to culling and from the mating starts, one more or less.
+        const std::int64_t msd = context.MSD;
+        const std::int64_t prevMsd = context.PrevMSD;
+        // Those from PrevMSD are counted below 700 only.
+        if (!fits(from - msd + 1) || !fits(to - msd + 1) || from - prevMsd + 1 < -32767) return;
+        windows[count++] = {msd - 130, msd + 59};
+        if (prevMsd > 0) windows[count++] = {prevMsd - 130, prevMsd + 59};
+    }
+    ForEachLactation(context, [&](CowRecord& cow) {
+        for (std::size_t w = 0; w < count; ++w) {
+            if (cow.Calved >= windows[w].first && cow.Calved <= windows[w].last) {
+                context.GroupWalk.push_back(&cow);
+                return;
+            }
+        }
+    });
+    context.GroupWalkNarrowed = true;
+}
 
 namespace {
 

@@ -11,11 +11,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <vector>
 
 #include "analysis/herd_report.h"
 #include "analysis/trace.h"
+#include "herd/cow_record.h"
 #include "herd/errors.h"
 #include "herd/herd_list.h"
 #include "herd/services.h"
@@ -171,10 +173,39 @@ struct AnalysisCounters {
 
 struct CowLists;
 
-// How much of the report an analysis fills: all of it, or what the summary row and a season
-// column of the trend page carry (an earlier season): the records cross check, which page 2
-// alone shows, stays as cleared.
-enum class ReportExtent { Whole, SummaryRow };
+// The lactations an earlier season's analysis walks: those of the herd that can matter as of
+// its date, in list order. Each lactation left out has every date, and every conception date
+// its pregnancy tests point to, in leftOutFrom..leftOutTo, at most 32767 days apart: after
+// every window that counts a lactation outside the mating group, yet near enough to the
+// analysis date for its day counts. Every lactation of the herd has them in datesFrom..datesTo,
+// so that the passes after the calving pattern can tell whether the lactations outside the
+// mating groups' windows can be left out too (NarrowToMatingGroups).
+// A pass that cannot show, from the dates of the analysis, that a lactation left out would
+// neither count, nor fail a range check, nor change an order throws LeftOutMayMatter: the
+// caller then analyses the whole herd. The messages the analysis would give about a lactation
+// left out are not given (an earlier season shows none).
+struct LactationWalk {
+    std::vector<CowRecord*> lactations;
+    Date leftOutFrom = 0;
+    Date leftOutTo = 0;
+    Date datesFrom = 0;
+    Date datesTo = 0;
+};
+
+class LeftOutMayMatter : public std::exception {
+public:
+    const char* what() const noexcept override { return "lactations left out may matter"; }
+};
+
+// How much of the report an analysis fills, and of the herd it walks: all of it, or what the
+// summary row and a season column of the trend page carry (an earlier season): the records
+// cross check, which page 2 alone shows, stays as cleared. walk: null for every lactation.
+struct ReportExtent {
+    enum Fill { Whole, SummaryRow };
+    ReportExtent(Fill fill_ = Whole, const LactationWalk* walk_ = nullptr) : fill(fill_), walk(walk_) {}
+    Fill fill;
+    const LactationWalk* walk;
+};
 
 // Writes the herd's summary row and conception line; it may set fields of the record
 // (the report date). The run control supplies it, so the analysis knows no output files.
@@ -241,6 +272,16 @@ struct AnalysisContext {
     IndexedArray<std::int32_t, 1, kMatingDays> ReturnsByDay;
     AnalysisCounters counters;
 
+    // ---- the lactations the passes walk ----
+    // Every lactation of herd in list order, made again by the first pass of each analysis:
+    // the passes walk these pointers rather than asking the list for each record.
+    std::vector<CowRecord*> AllLactations;
+    // Those of the passes after the calving pattern when narrowed: the lactations of
+    // extent.walk that calve in a window of the mating groups (NarrowToMatingGroups); not
+    // narrowed, those of ForEachLactation.
+    std::vector<CowRecord*> GroupWalk;
+    bool GroupWalkNarrowed = false;
+
     // ---- year-round herds ----
     Date LastAIMating = 0;
     Date LastPregTest = 0;
@@ -277,5 +318,51 @@ public:
     PeriodSummary& Period(int r) { return PeriodSummaries[r]; }
     const PeriodSummary& Period(int r) const { return PeriodSummaries[r]; }
 };
+
+// The lactations the analysis walks, in list order: extent.walk's, else every lactation of
+// herd (AllLactations, made again when the herd's count is no longer its size).
+const std::vector<CowRecord*>& WalkedLactations(AnalysisContext& context);
+
+// Calls pass(lactation) for every lactation the analysis walks.
+template <typename Pass>
+void ForEachLactation(AnalysisContext& context, Pass&& pass) {
+    for (CowRecord* lactation : WalkedLactations(context)) pass(*lactation);
+}
+
+// The same for the passes after the calving pattern: the lactations of the group walk when
+// narrowed.
+template <typename Pass>
+void ForEachInGroups(AnalysisContext& context, Pass&& pass) {
+    const std::vector<CowRecord*>& lactations =
+        context.GroupWalkNarrowed ? context.GroupWalk : WalkedLactations(context);
+    for (CowRecord* lactation : lactations) pass(*lactation);
+}
+
+// With extent.walk, and allowed: narrows the walk of the passes after the calving pattern to
+// the lactations that calve within a window of the mating groups (InMatingGroup; those of the
+// MSD and PrevMSD, or the year-round groups' up to the period's end), when the dates of the
+// herd show that no other can fail a range check of those passes (its days to culling and
+// from the mating starts). The passes never count a lactation outside its group. Else, or
+// not allowed (a second analysis of the same period, which walks what the first left), the
+// walk is not narrowed. Called once the mating starts are final.
+void NarrowToMatingGroups(AnalysisContext& context, bool allowed);
+
+// For a pass over extent.walk: LeftOutMayMatter unless shown holds. No walk: nothing to show.
+inline void RequireLeftOutUnchanged(const AnalysisContext& context, bool shown) {
+    if (context.extent.walk != nullptr && !shown) throw LeftOutMayMatter();
+}
+
+// Whether every date left out lies after last (true without a walk).
+inline bool LeftOutAfter(const AnalysisContext& context, std::int64_t last) {
+    const LactationWalk* walk = context.extent.walk;
+    return walk == nullptr || walk->leftOutFrom > last;
+}
+
+// Whether the day counts date - origin + 1 of every date left out fit 16 bits.
+inline bool LeftOutDaysFit(const AnalysisContext& context, std::int64_t origin) {
+    const LactationWalk* walk = context.extent.walk;
+    return walk == nullptr ||
+           (walk->leftOutFrom - origin + 1 >= -32768 && walk->leftOutTo - origin + 1 <= 32767);
+}
 
 }  // namespace ovista

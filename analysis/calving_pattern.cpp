@@ -359,8 +359,18 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
     }
 }
 
-// Whether a count of the records cross check could pass 16 bits. Each counts events of one
-// kind: at most a calving, a culling and six tests a lactation, and the herd's AI services.
+void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
+    HerdReport& report = context.report;
+    const PeriodSummary& latest = context.Period(0);
+    CrossCheckWindows windows(report.CrossCheckStart, yearEnd, latest.start, latest.end);
+    RequireLeftOutUnchanged(context, false);  // rare for an earlier season: no walk is asked for
+    ForEachLactation(context, [&](const CowRecord& cow) { CountEvents(report, cow, windows); });
+}
+
+}  // namespace
+
+// Each count of the cross check counts events of one kind: at most a calving, a culling and
+// six tests a lactation, and the herd's AI services.
 bool CrossCheckMayOverflow(const HerdList& herd) {
     constexpr std::int64_t kMost = 32767;
     const std::int64_t lactations = herd.Count();
@@ -370,17 +380,6 @@ bool CrossCheckMayOverflow(const HerdList& herd) {
     for (int i = 1; i <= herd.Count(); ++i) services += ServiceSlotsInUse(herd.RecordAt(i));
     return services > kMost;
 }
-
-void FillRecordsCrossCheck(AnalysisContext& context, Date yearEnd) {
-    HerdReport& report = context.report;
-    const PeriodSummary& latest = context.Period(0);
-    CrossCheckWindows windows(report.CrossCheckStart, yearEnd, latest.start, latest.end);
-    for (int i = 1; i <= context.herd.Count(); ++i) {
-        CountEvents(report, context.herd.RecordAt(i), windows);
-    }
-}
-
-}  // namespace
 
 int MonthsBetween(Date a, Date b) {
     int month = MonthOf(a) - MonthOf(b) + 1;
@@ -536,11 +535,14 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
     RankTechnicians(report);
     // An earlier season leaves it out, unless counting it could raise the range error that
     // fails the herd's analysis.
-    if (context.extent == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
+    if (context.extent.fill == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
         FillRecordsCrossCheck(context, yearEnd);
     }
 
-    if (context.cowLists != nullptr) *context.cowLists = MakeCowLists(context);
+    if (context.cowLists != nullptr) {
+        RequireLeftOutUnchanged(context, false);  // the lists are of the current season
+        *context.cowLists = MakeCowLists(context);
+    }
     if (context.writeSummary) context.writeSummary(report);
     return true;
 }

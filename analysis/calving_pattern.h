@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "analysis/analysis_context.h"
+#include "herd/herd_list.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -23,6 +24,10 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period);
 // left 0 when no week of the period holds 1% of its calvings), Cdate MSD, PD MSD and, for
 // split herds, PrevPdMsd. Returns false and sets Error 2 when the period holds no calving.
 bool ClassifyCalvingPattern(AnalysisContext& context);
+
+// Whether a count of the records cross check could pass 16 bits: an earlier season counts it
+// then, so that its range error stays.
+bool CrossCheckMayOverflow(const HerdList& herd);
 
 // Month of a within a year that begins in b's month: 1 for b's own month, up to 12.
 int MonthsBetween(Date a, Date b);

@@ -225,14 +225,6 @@ std::int16_t VoluntaryWaitingPeriod(const AnalysisContext& context, int& k) {
     return 0;
 }
 
-template <typename Pass>
-void ForEachLactation(AnalysisContext& context, Pass pass) {
-    HerdList& herd = context.herd;
-    for (int i = 1; i <= herd.Count(); ++i) {
-        pass(context, herd.RecordAt(i));
-    }
-}
-
 }  // namespace
 
 std::vector<AnalysisStage> StageSequence(std::int16_t pattern, std::int16_t basis, bool matingData) {
@@ -323,6 +315,7 @@ void AnalyseSeasonal(AnalysisContext& context, bool recalvingOnly) {
     TraceDate(context, "Previous MSD = ", context.PrevMSD);
 
     context.report.AnalType = context.AnalysisBasis;
+    NarrowToMatingGroups(context, !recalvingOnly);
     BuildServiceArrays(context);
     RunStageSequence(context);
 }
@@ -359,6 +352,7 @@ void AnalyseSplit(AnalysisContext& context) {
     }
 
     report.AnalType = context.AnalysisBasis;
+    NarrowToMatingGroups(context, true);
     BuildServiceArrays(context);
     TraceDate(context, "Previous MSD = ", context.PrevMSD);
     TraceDate(context, "Previous End Of AI = ", context.PrevEOAI);
@@ -403,7 +397,11 @@ void AnalyseYearRound(AnalysisContext& context) {
     context.GroupCount = 0;
     context.LastAIMating = 0;
     context.LastPregTest = 0;
-    ForEachLactation(context, FirstPassYearRound);
+    // The groups of the year-round passes end by the period's last day; a lactation left out
+    // has its days to culling within 16 bits (its dates lie within 32767 days of each other).
+    RequireLeftOutUnchanged(context, LeftOutAfter(context, report.CalvingStop));
+    NarrowToMatingGroups(context, true);
+    ForEachInGroups(context, [&context](CowRecord& cow) { FirstPassYearRound(context, cow); });
 
     int k = 1;
     report.VWP = VoluntaryWaitingPeriod(context, k);
@@ -415,7 +413,7 @@ void AnalyseYearRound(AnalysisContext& context) {
     TraceDate(context, "Last yr AI mating = ", context.LastAIMating);
     TraceDate(context, "Last yr Preg Test = ", context.LastPregTest);
 
-    ForEachLactation(context, SecondPassYearRound);
+    ForEachInGroups(context, [&context](CowRecord& cow) { SecondPassYearRound(context, cow); });
 
     report.AnalType = context.AnalysisBasis;
     RunStageSequence(context);

@@ -347,6 +347,24 @@ void ClearTables(TableSet& tables, int rows) {
     }
 }
 
+// Whether the estimates of a lactation left out can fail no range check: its days from the
+// mating starts and to culling (one less or more), that of the day after the end of AI, and
+// the period read for its mating data. Year-round herds count from the lactation's own
+// calving, between two of its dates (those left out) or of the herd's (NarrowToMatingGroups).
+bool LeftOutEstimatesFit(const AnalysisContext& context, bool split) {
+    const LactationWalk* walk = context.extent.walk;
+    if (walk == nullptr || context.report.AnalysisCalvingPattern == kYearRoundCalving) return true;
+    const std::int64_t from = context.GroupWalkNarrowed ? walk->datesFrom : walk->leftOutFrom;
+    const std::int64_t to = context.GroupWalkNarrowed ? walk->datesTo : walk->leftOutTo;
+    const auto fits = [](std::int64_t days) { return days >= -32767 && days <= 32767; };
+    const auto daysFit = [&](std::int64_t origin) { return fits(from - origin + 1) && fits(to - origin + 1); };
+    const std::int64_t msd = context.MSD;
+    const std::int64_t prevMsd = context.PrevMSD;
+    return daysFit(msd) && context.PeriodIndex >= 0 && context.PeriodIndex < kPeriodCount &&
+           fits(std::int64_t{context.EOAI} + 1 - msd + 1) &&
+           (!split || (daysFit(prevMsd) && fits(std::int64_t{context.PrevEOAI} + 1 - prevMsd + 1)));
+}
+
 // A not-in-calf rate: the share not in calf by day d, as a whole percentage.
 std::int16_t NotInCalf(const LifeTable& table, int d) { return RoundToInt16((1 - table[d].CPreg) * 100); }
 std::int16_t InCalf(const LifeTable& table, int d) { return RoundToInt16(table[d].CPreg * 100); }
@@ -362,9 +380,8 @@ void ComputeConceptionTimes(AnalysisContext& context) {
     if (context.PrevEOAI == 0) context.PrevEOAI = context.EOAI;
 
     const bool split = context.report.AnalysisCalvingPattern == kSplitCalving;
-    HerdList& herd = context.herd;
-    for (int i = 1; i <= herd.Count(); ++i) {
-        CowRecord& cow = herd.RecordAt(i);
+    RequireLeftOutUnchanged(context, LeftOutEstimatesFit(context, split));
+    ForEachInGroups(context, [&context, split](CowRecord& cow) {
         const TestSlots tests = FindTests(cow);
         const Estimates e = CurrentEstimates(context, cow, tests);
         cow.DaysToConception = e.central;
@@ -383,7 +400,7 @@ void ComputeConceptionTimes(AnalysisContext& context) {
             cow.PrevPessDays = p.pessimistic;
             cow.PrevPessConceived = p.pessimisticFlag;
         }
-    }
+    });
 }
 
 void ComputeLifeTable(LifeTable& table, int rows) {
@@ -410,13 +427,11 @@ void BuildConceptionTables(AnalysisContext& context) {
 
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
     const Date calvingStop = context.report.CalvingStop;
-    HerdList& herd = context.herd;
-    for (int i = 1; i <= herd.Count(); ++i) {
-        const CowRecord& cow = herd.RecordAt(i);
+    ForEachInGroups(context, [&](const CowRecord& cow) {
         const Estimates e = CappedAtCulling({cow.DaysToConception, cow.Conceived, cow.OptDays, cow.OptConceived,
                                              cow.PessDays, cow.PessConceived},
                                             cow.DaysToCull);
-        if (e.central < 1) continue;
+        if (e.central < 1) return;
         if (InMatingGroup(context, cow, calvingStop, false, true)) {
             DetailLine(context, "1 ", cow, e);
             AddToTables(main, e, kLifeTableDays);
@@ -427,7 +442,7 @@ void BuildConceptionTables(AnalysisContext& context) {
             DetailLine(context, "2 ", cow, e);
             AddToTables(year, e, kLifeTableDays);
         }
-    }
+    });
 
     ComputeLifeTable(main.central, kLifeTableDays);
     for (int d = 1; d <= kLifeTableDays; ++d) {
@@ -439,14 +454,13 @@ void BuildConceptionTables(AnalysisContext& context) {
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;
     TableSet previous = TablesOf(context, LifeTableSet::Previous, kLifeTableRows);
     ClearTables(previous, kLifeTableRows);
-    for (int i = 1; i <= herd.Count(); ++i) {
-        const CowRecord& cow = herd.RecordAt(i);
-        if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) continue;
+    ForEachInGroups(context, [&](const CowRecord& cow) {
+        if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) return;
         const Estimates raw{cow.PrevDays,    cow.PrevConceived, cow.PrevOptDays,
                             cow.PrevOptConceived, cow.PrevPessDays, cow.PrevPessConceived};
         DetailLine(context, "3 ", cow, raw);
         AddToTables(previous, CappedAtCulling(raw, cow.DaysToCullPrev), kLifeTableRows);
-    }
+    });
     CompleteAndTrace(context, previous, kLifeTableRows, "Conception probabilities in previous mating period");
 }
 

@@ -363,13 +363,16 @@ void ResetAnalysisCounters(AnalysisContext& context) {
 }
 
 void BuildServiceArrays(AnalysisContext& context) {
-    HerdList& herd = context.herd;
-    for (int i = 1; i <= herd.Count(); ++i) {
-        CowRecord& cow = herd.RecordAt(i);
+    // A lactation left out calves after the groups of both mating starts, and its days to
+    // culling from the MSD fit 16 bits (those from PrevMSD are counted below 700 only).
+    RequireLeftOutUnchanged(context, LeftOutAfter(context, std::int64_t{context.MSD} + 59) &&
+                                         LeftOutAfter(context, std::int64_t{context.PrevMSD} + 59) &&
+                                         LeftOutDaysFit(context, context.MSD));
+    ForEachInGroups(context, [&context](CowRecord& cow) {
         MarkCulling(context, cow);
         if (InMatingGroup(context, cow, 0, false, true)) CountServices(context, cow);
         if (InMatingGroup(context, cow, 0, true, true)) NotePreviousMating(context, cow);
-    }
+    });
 
     const bool split = context.report.AnalysisCalvingPattern == kSplitCalving;
     const Date pdMSD = context.report.PDMSD;
@@ -413,9 +416,7 @@ void BuildServiceArrays(AnalysisContext& context) {
     }
     context.EOMating = std::max(context.EOMating, context.EOAI);
 
-    for (int i = 1; i <= herd.Count(); ++i) {
-        CountCow(context, herd.RecordAt(i));
-    }
+    ForEachInGroups(context, [&context](const CowRecord& cow) { CountCow(context, cow); });
     TraceServiceArrays(context);
 }
 

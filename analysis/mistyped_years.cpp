@@ -1,8 +1,10 @@
 #include "analysis/mistyped_years.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 #include "analysis/trace.h"
@@ -77,19 +79,35 @@ bool HoldsMistypedDate(const CowRecord& r, Date analysisDate) {
 
 }  // namespace
 
-void LactationDateSpan::Add(const CowRecord& r) {
-    const auto add = [this](Date date) {
+Date LactationDateSpan::Add(const CowRecord& r) {
+    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t latest = std::numeric_limits<std::int64_t>::min();
+    const auto add = [&earliest, &latest](Date date) {
         if (date == 0) return;
-        if (!any_ || date < earliest_) earliest_ = date;
-        if (!any_ || date > latest_) latest_ = date;
-        any_ = true;
+        earliest = std::min<std::int64_t>(earliest, date);
+        latest = std::max<std::int64_t>(latest, date);
     };
     add(r.Calved);
     add(r.Dryoff);
     add(r.Culled);
     add(r.NextCalve);
     for (const ServiceRecord& service : ServicesInUse(r)) add(service.Date);
-    for (const PregTestRecord& test : r.PregTests) add(test.Date);
+    std::int64_t conceived = earliest;
+    for (const PregTestRecord& test : r.PregTests) {
+        if (test.Date == 0) continue;  // most of the six slots are empty
+        add(test.Date);
+        // A conception on day 0 is a date like any other.
+        if (test.Weeks > 0) conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
+    }
+    if (latest != std::numeric_limits<std::int64_t>::min()) {
+        if (!any_ || earliest < earliest_) earliest_ = static_cast<Date>(earliest);
+        if (!any_ || latest > latest_) latest_ = static_cast<Date>(latest);
+        any_ = true;
+    }
+    const Date lowest = std::numeric_limits<Date>::min();
+    const Date result = r.Calved == 0 ? lowest : static_cast<Date>(std::max<std::int64_t>(std::min(conceived, earliest), lowest));
+    withConceptions_ = std::min(withConceptions_, result);
+    return result;
 }
 
 bool LactationDateSpan::HoldsMistyped(Date analysisDate) const {

@@ -4,6 +4,7 @@
 // herd's report. Such a herd is analysed once more without the lactations that hold a date
 // no farm record can have: one more than 25 years before or after the analysis date.
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,20 @@ std::vector<MistypedLactation> FindMistypedLactations(const HerdList& herd, Date
 // as of several dates is walked once to tell that none of its dates is mistyped for any.
 class LactationDateSpan {
 public:
-    void Add(const CowRecord& lactation);
+    // Adds the lactation's dates; returns the earliest of them and of the conception dates its
+    // pregnancy tests point to (a test's date less its weeks pregnant, for weeks above 0); the
+    // lowest Date for a lactation without a calving date.
+    Date Add(const CowRecord& lactation);
     // True when a date added lies more than kMistypedYearDays from analysisDate.
     bool HoldsMistyped(Date analysisDate) const;
+    // The earliest that Add returned, and the latest date added (0 when none was).
+    Date EarliestWithConceptions() const { return withConceptions_; }
+    Date Latest() const { return latest_; }
 
 private:
     Date earliest_ = 0;
     Date latest_ = 0;
+    Date withConceptions_ = std::numeric_limits<Date>::max();
     bool any_ = false;
 };
 

@@ -95,9 +95,8 @@ void ConceptionRateByTech(AnalysisContext& context) {
     counters.CountedServices = 0;
     counters.ConceptionServices = 0;
     const bool yearRound = IsYearRound(context);
-    for (int i = 1; i <= context.herd.Count(); ++i) {
-        const CowRecord& cow = context.herd.RecordAt(i);
-        if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) continue;
+    ForEachInGroups(context, [&](const CowRecord& cow) {
+        if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) return;
         for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
             if (!service.CountedService) continue;
             if (!yearRound && service.Date < context.MSD) continue;
@@ -109,7 +108,7 @@ void ConceptionRateByTech(AnalysisContext& context) {
             Increment(entry.Insems);
             if (service.ConceptionService) Increment(entry.Pregs);
         }
-    }
+    });
 }
 
 void HerdRates(AnalysisContext& context) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "analysis/calving_pattern.h"
 #include "analysis/mistyped_years.h"
 #include "batch/stop_signals.h"
 #include "formats/summary_file.h"
@@ -54,15 +55,18 @@ LoadedHerd::LoadedHerd(const HerdList& herd) {
     for (int index = 1; index <= herd.Count(); ++index) size += kBeforeServices + SlotBytes(herd.RecordAt(index));
     bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
     calvings_.reserve(static_cast<std::size_t>(herd.Count()));
+    offsets_.reserve(static_cast<std::size_t>(herd.Count()));
+    earliest_.reserve(static_cast<std::size_t>(herd.Count()));
     unsigned char* to = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
+        offsets_.push_back(static_cast<std::size_t>(to - bytes_.get()));
+        earliest_.push_back(dates_.Add(record));
         std::memcpy(to, static_cast<const void*>(&record), kBeforeServices);
         to += kBeforeServices;
         const std::size_t slotBytes = SlotBytes(record);
         std::memcpy(to, record.Services.data(), slotBytes);
         to += slotBytes;
-        dates_.Add(record);
         if (record.Calved != 0) calvings_.push_back(record.Calved);
     }
 }
@@ -79,12 +83,35 @@ void LoadedHerd::RestoreInto(HerdList& herd) const {
     }
 }
 
+void LoadedHerd::RestoreWalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk) const {
+    // After every window of the analysis that counts a lactation outside the mating group;
+    // kMistypedYearDays - kFutureCalvingDays apart, within 16 bits.
+    const std::int64_t from = std::int64_t{analysisDate} + kFutureCalvingDays + 1;
+    walk.lactations.clear();
+    walk.leftOutFrom = static_cast<Date>(from);
+    walk.leftOutTo = static_cast<Date>(std::int64_t{analysisDate} + kMistypedYearDays);
+    walk.datesFrom = dates_.EarliestWithConceptions();
+    walk.datesTo = dates_.Latest();
+    for (int index = 1; index <= herd.Count(); ++index) {
+        const auto place = static_cast<std::size_t>(index - 1);
+        if (earliest_[place] >= from) continue;
+        CowRecord& record = herd.RecordAt(index);
+        const unsigned char* bytes = bytes_.get() + offsets_[place];
+        std::memcpy(static_cast<void*>(&record), bytes, kBeforeServices);  // with the count of slots in use
+        std::memcpy(record.Services.data(), bytes + kBeforeServices, SlotBytes(record));
+        walk.lactations.push_back(&record);
+    }
+}
+
 EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
                                      const std::string& herdNumber, Date analysisDate,
                                      const std::string& owner, const std::string& address,
                                      const RunSteps& steps, UserServices& services) {
     EarlierSeasons seasons;
     QuietServices quiet(services);
+    LactationWalk walk;
+    // A season that counts the records cross check walks the whole herd for it.
+    const bool walks = !CrossCheckMayOverflow(herd);
     for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
         HerdReport report;
         ClearHerdReport(report);
@@ -94,18 +121,32 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
             // A herd file reaching back fewer years than the series: spare the analysis.
             if (steps.mayGiveRow && !steps.mayGiveRow(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
-            auto attempt = [&](HerdList& lactations) {
+            auto attempt = [&](HerdList& lactations, const LactationWalk* walked) {
                 row.clear();
                 // The row alone: the conception lines and cow lists are of the current season only.
                 const SummaryWriter writer = [&row](HerdReport& analysed) { row = SummaryRowLine(analysed); };
                 steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr,
-                              ReportExtent::SummaryRow);
+                              ReportExtent(ReportExtent::SummaryRow, walked));
             };
-            loaded.RestoreInto(herd);
             if (loaded.HoldsMistypedYears(date)) {
-                AnalyseLeavingOutMistypedYears(herd, date, {}, {}, attempt, quiet);
+                loaded.RestoreInto(herd);
+                AnalyseLeavingOutMistypedYears(
+                    herd, date, {}, {}, [&](HerdList& lactations) { attempt(lactations, nullptr); }, quiet);
+            } else if (!walks) {
+                loaded.RestoreInto(herd);
+                attempt(herd, nullptr);  // nothing to leave out: the retry's own first step
             } else {
-                attempt(herd);  // nothing to leave out: the retry's own first step
+                // Nothing to leave out for the retry either. The lactations that calve long after
+                // the season's date are not walked, nor those outside the mating groups by the passes
+                // after the calving pattern, unless the analysis cannot show that they would
+                // change nothing.
+                loaded.RestoreWalkInto(herd, date, walk);
+                try {
+                    attempt(herd, &walk);
+                } catch (const LeftOutMayMatter&) {
+                    loaded.RestoreInto(herd);
+                    attempt(herd, nullptr);
+                }
             }
         } catch (const std::exception&) {
             continue;  // no row, as the batch line would get none

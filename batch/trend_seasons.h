@@ -6,10 +6,12 @@
 // mistyped years included, and its summary row is the one a batch line with that analysis
 // date would give. It writes no trace and shows no message: the reader and the analysis of
 // the report's own season have said what there is to say about the file.
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
 #include "analysis/mistyped_years.h"
 #include "batch/runs.h"
@@ -37,6 +39,11 @@ public:
     // Puts the records back into herd, the list they were taken from (its keys unchanged), as
     // they were loaded to the byte.
     void RestoreInto(HerdList& herd) const;
+    // The same for the lactations an analysis as of analysisDate walks, named in walk: all but
+    // those that calve, are served, tested and conceive more than the counted future calvings
+    // after it. Only for a date of which no date of the herd is mistyped: the dates left out
+    // then lie within kMistypedYearDays of it.
+    void RestoreWalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk) const;
     // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
     bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
     // The calving dates of the lactations: what tells a season bound to give nothing.
@@ -46,6 +53,8 @@ private:
     // Each record up to its last service slot in use, one after the other: the slots after it
     // are empty as loaded, and no analysis fills them, so they need no copy either way.
     std::unique_ptr<unsigned char[]> bytes_;
+    std::vector<std::size_t> offsets_;  // of each record in bytes_
+    std::vector<Date> earliest_;        // EarliestDate of each record
     LactationDateSpan dates_;
     std::vector<Date> calvings_;
 };
@@ -57,7 +66,8 @@ struct EarlierSeasons {
     std::vector<HerdReport> reports;
 };
 
-// Analyses herd (put back from loaded before each analysis) as of 1 to kEarlierSeasonCount
+// Analyses herd (put back from loaded before each analysis, as far as it walks it: an earlier
+// season leaves out the lactations that can change nothing of it) as of 1 to kEarlierSeasonCount
 // years before analysisDate with the run's analysis step. A season whose analysis fails (an
 // error, no summary row) is left out; one bound to fail so (steps.mayGiveRow) is not
 // analysed at all. A stop signal ends the series where it is. Their messages are not shown;

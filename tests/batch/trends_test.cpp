@@ -1,6 +1,7 @@
 // Season trends: earlier analysis dates, and the built program with TRENDS on the sample
-// herds, a herd analysed on 29 February (its earliest seasons lie before its records) and a
-// herd with a mistyped year, against a batch of the same herds with the moved dates.
+// herds, a herd analysed on 29 February (its earliest seasons lie before its records), a
+// herd with a mistyped year and one with lactations calved long after its seasons that still
+// count in them, against a batch of the same herds with the moved dates.
 #include "batch/trend_seasons.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +68,21 @@ protected:
         mistyped.insert(mistyped.find('\n', mistyped.find("\nCowID")) + 1, "x9,01/08/2024,,,,,,01/01/2202\n");
         WriteFile(folder_ / "mistyped.csv", mistyped);
         lines.push_back((folder_ / "mistyped.csv").string() + ",2,Owner,Address,31/05/2026");
+        // Lactations calved long after every season that still count in some: conceptions
+        // their tests point to in the winters of 2023 and 2024, and a week of services in
+        // April 2025, dated long before their calvings.
+        std::string late = ReadFile(examples / "herd001.csv");
+        late.replace(late.find("590001"), 6, "590097");
+        std::string rows;
+        for (int cow = 1; cow <= 6; ++cow) {
+            const std::string id = std::to_string(cow);
+            rows += "e" + id + ",01/08/2040,,,,,,,5,0,0" + std::string(57, ',') + "01/10/2040," +
+                    (cow <= 3 ? "846" : "898") + std::string(10, ',') + "\n";
+            rows += "f" + id + ",01/08/2045,,,,,,,5,0,0,0" + id + "/04/2025,TRUE,X" + std::string(65, ',') + "\n";
+        }
+        late.insert(late.find('\n', late.find("\nCowID")) + 1, rows);
+        WriteFile(folder_ / "late.csv", late);
+        lines.push_back((folder_ / "late.csv").string() + ",3,Owner,Address,31/05/2026");
 
         // The same herds as batch lines with the analysis dates moved back.
         std::string batch, moved;
