@@ -1,6 +1,7 @@
 // Batch and herd files line by line: ReadTextLine then SplitCsvLine over any bytes. Other
 // software writes these files, so every byte sequence must split into at most 100 clean
-// fields without reading past the line.
+// fields without reading past the line. Herd files are cut a slice at a time: wherever the
+// slices end, the lines must be ReadTextLine's.
 #include <algorithm>
 #include <cstdint>
 #include <sstream>
@@ -52,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t lineFeeds = 0;
     for (char c : input) lineFeeds += c == '\n';
 
+    // Slices of 1 to 64 bytes, as the first byte says, so that rows straddle them.
+    std::istringstream sliced{std::string(input)};
+    SlicedLines cut(*sliced.rdbuf(), size == 0 ? 1 : 1 + data[0] % 64);
+    std::string_view slicedLine;
+
     std::string line;
     CsvFields fields;
     std::size_t lines = 0;
@@ -61,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(lines <= lineFeeds + 1, "more lines than line feeds allow");
         FUZZ_CHECK(line.find('\n') == std::string::npos, "");
         bytesKept += line.size();
+        FUZZ_CHECK(cut.Next(slicedLine) && slicedLine == line, "sliced: " + std::string(slicedLine));
 
         SplitCsvLine(line, fields);
         FUZZ_CHECK(fields == ReferenceSplit(line), line);
@@ -82,5 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(bytesKept <= size, "");
     FUZZ_CHECK(!ReadTextLine(in, line) && line.empty(), "a read after the end gives nothing");
+    FUZZ_CHECK(!cut.Next(slicedLine), "sliced: a line more than ReadTextLine gives");
     return 0;
 }
