@@ -199,31 +199,14 @@ public:
         auto k = static_cast<std::size_t>((calved - firsts_[0]) / kLongestMonth);
         while (firsts_[k + 1] <= calved) ++k;
         const PeriodCounts counts = CountsOf(record);
-        Month& month = months_[k];
-        ++month.Calved;
-        month.Culled += counts.culledEarly;
-        month.Cul365 += counts.culledInYear;
-        month.ReCalv += counts.recalved;
-        month.Mated += counts.mated;
-        month.Tested += counts.tested;
-        month.TotPD += counts.tests;
-        month.Early += counts.early;
+        months_[k] += Month{1, counts.culledEarly, counts.culledInYear, counts.recalved,
+                            counts.mated, counts.tested, counts.tests, counts.early};
     }
 
     void Into(AnalysisContext& context) const {
         for (int r = 0; r < kPeriodCount; ++r) {
             Month sum;
-            for (int k = kPeriodCount - 1 - r; k < kMonths - r; ++k) {
-                const Month& month = months_[static_cast<std::size_t>(k)];
-                sum.Calved += month.Calved;
-                sum.Culled += month.Culled;
-                sum.Cul365 += month.Cul365;
-                sum.ReCalv += month.ReCalv;
-                sum.Mated += month.Mated;
-                sum.Tested += month.Tested;
-                sum.TotPD += month.TotPD;
-                sum.Early += month.Early;
-            }
+            for (int k = kPeriodCount - 1 - r; k < kMonths - r; ++k) sum += months_[static_cast<std::size_t>(k)];
             PeriodSummary& period = context.Period(r);
             period.Calved = static_cast<std::int16_t>(sum.Calved);
             period.Culled = static_cast<std::int16_t>(sum.Culled);
@@ -240,6 +223,18 @@ private:
     static constexpr int kLongestMonth = 31;
     struct Month {
         std::int32_t Calved = 0, Culled = 0, Cul365 = 0, ReCalv = 0, Mated = 0, Tested = 0, TotPD = 0, Early = 0;
+
+        Month& operator+=(const Month& other) {
+            Calved += other.Calved;
+            Culled += other.Culled;
+            Cul365 += other.Cul365;
+            ReCalv += other.ReCalv;
+            Mated += other.Mated;
+            Tested += other.Tested;
+            TotPD += other.TotPD;
+            Early += other.Early;
+            return *this;
+        }
     };
     std::array<Date, kMonths + 1> firsts_{};  // first day of each month, and the day after the last
     std::array<Month, kMonths> months_{};
