@@ -94,7 +94,8 @@ private:
         friend bool operator==(const PlaceCode&, const PlaceCode&) = default;
         friend auto operator<=>(const PlaceCode&, const PlaceCode&) = default;
     };
-    // Copies of key texts and sort keys, in blocks that never move, freed all at once.
+    // Copies of sort keys, of keys too long for an item and of other spellings of a key, in
+    // blocks that never move, freed all at once.
     class TextStore {
     public:
         std::string_view Keep(std::string_view text);
