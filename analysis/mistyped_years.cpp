@@ -144,12 +144,22 @@ void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
         analyse(herd);
         return;
     }
-    // The analysis trims and completes the records it walks: keep them as loaded.
-    std::vector<std::pair<std::string, CowRecord>> loaded(static_cast<std::size_t>(herd.Count()));
+    // The analysis trims and completes the records it walks: the other lactations are kept
+    // as loaded in a list of their own, which a second attempt analyses, so the herd is held
+    // twice at most; the left-out ones are kept for their messages.
+    HerdList kept;
+    kept.CopyTechnicians(herd);  // the records keep their technicians' numbers
+    kept.Reserve(static_cast<std::size_t>(herd.Count()) - mistyped.size());
+    std::vector<CowRecord> leftOut;
+    leftOut.reserve(mistyped.size());
+    std::size_t next = 0;  // into mistyped, in list order as loaded
     for (int index = 1; index <= herd.Count(); ++index) {
-        auto& [key, record] = loaded[static_cast<std::size_t>(index - 1)];
-        key = herd.KeyAt(index);
-        herd.GetRecord(index, record);
+        if (next < mistyped.size() && mistyped[next].index == index) {
+            leftOut.push_back(herd.RecordAt(index));
+            ++next;
+            continue;
+        }
+        kept.FindOrAdd(herd.KeyAt(index)) = herd.RecordAt(index);
     }
     try {
         analyse(herd);
@@ -157,20 +167,8 @@ void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
     } catch (const RangeError&) {
     }
 
-    HerdList kept;
-    kept.CopyTechnicians(herd);  // the records keep their technicians' numbers
-    std::size_t next = 0;  // into mistyped, in list order as loaded
-    for (std::size_t i = 0; i < loaded.size(); ++i) {
-        const auto& [key, record] = loaded[i];
-        if (next < mistyped.size() && mistyped[next].index == static_cast<int>(i) + 1) {
-            services.ShowInfo(herdFile + ": " + LeftOutMessage(record, mistyped[next]));
-            ++next;
-            continue;
-        }
-        CowRecord added;
-        int at = 0;
-        kept.FindOrAddRecord(key, added, at);
-        kept.PutRecord(at, record);
+    for (std::size_t i = 0; i < mistyped.size(); ++i) {
+        services.ShowInfo(herdFile + ": " + LeftOutMessage(leftOut[i], mistyped[i]));
     }
     {
         TraceWriter trace;

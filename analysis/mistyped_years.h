@@ -58,7 +58,8 @@ std::string LeftOutMessage(const CowRecord& lactation, const MistypedLactation& 
 // analyse runs once more on a list of the other lactations as loaded; its outcome, error
 // included, is the herd's. Any other error, or a range error of a herd without mistyped
 // lactations, comes out of the first attempt as it is. A herd without mistyped lactations
-// costs one pass over its dates; the others are copied before the first attempt.
+// costs one pass over its dates; of the others, the lactations that are not mistyped are
+// copied as loaded into a list of their own before the first attempt.
 void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
                                     const std::string& herdFile,
                                     const std::string& workingFolder,

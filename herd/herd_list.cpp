@@ -392,6 +392,20 @@ std::string_view HerdList::TextStore::Keep(std::string_view text) {
     return kept;
 }
 
+void HerdList::KeyText::Set(std::string_view text, TextStore& texts) {
+    if (text.size() <= kInside) {
+        std::memcpy(chars_, text.data(), text.size());
+        size_ = static_cast<std::uint8_t>(text.size());
+        return;
+    }
+    const std::string_view kept = texts.Keep(text);
+    const char* const data = kept.data();
+    const std::size_t size = kept.size();
+    std::memcpy(chars_, &data, sizeof data);
+    std::memcpy(chars_ + sizeof data, &size, sizeof size);
+    size_ = kElsewhere;
+}
+
 void HerdList::TextStore::Clear() {
     blocks_.clear();
     free_ = nullptr;
@@ -495,7 +509,7 @@ HerdList::Item* HerdList::CodeIndex::Find(const PlaceCode& code, ItemOf itemOf) 
     for (std::size_t at = hash & mask; slots_[at].number != 0; at = (at + 1) & mask) {
         if (slots_[at].hash != hash) continue;
         Item& item = itemOf(slots_[at].number - 1);
-        if (item.code == code) return &item;
+        if (item.code() == code) return &item;
     }
     return nullptr;
 }
@@ -529,13 +543,14 @@ void HerdList::UsePlaceTexts() const {
     // Codes order as place texts do: the order stays, only what holds it changes.
     placeCodes_ = false;
     byCode_.Clear();
+    codesIndexed_ = false;
     byCollationKey_.Clear();
     byCollationKey_.Reserve(items_.capacity());
     std::string placeText;
     for (Item* item : items_) {
-        KeyCollator::PlainSortKey(item->key, placeText);
-        item->collationKey = texts_.Keep(placeText);
-        byCollationKey_.Add(item->collationKey, item);
+        KeyCollator::PlainSortKey(item->key(), placeText);
+        item->SetCollationKey(texts_.Keep(placeText));
+        byCollationKey_.Add(item->collationKey(), item);
     }
 }
 
@@ -545,24 +560,25 @@ void HerdList::UseCollationKeys() const {
     plainKeys_ = false;
     placeCodes_ = false;
     byCode_.Clear();
+    codesIndexed_ = false;
     byCollationKey_.Clear();
     byCollationKey_.Reserve(items_.size());
     byText_.Clear();
     byText_.Reserve(items_.size());
     std::string sortKey;
     for (Item* item : items_) {
-        Collator().SortKey(item->key, sortKey);
-        item->collationKey = texts_.Keep(sortKey);
-        byCollationKey_.Add(item->collationKey, item);
-        byText_.Add(item->key, item);
+        Collator().SortKey(item->key(), sortKey);
+        item->SetCollationKey(texts_.Keep(sortKey));
+        byCollationKey_.Add(item->collationKey(), item);
+        byText_.Add(item->key(), item);
     }
 }
 
 int HerdList::Compare(const Item& item, const Probe& probe) const {
-    if (compare_) return compare_(item.key, probe.key);
-    const int byCollation = CompareBytes(item.collationKey, probe.collationKey);
+    if (compare_) return compare_(item.key(), probe.key);
+    const int byCollation = CompareBytes(item.collationKey(), probe.collationKey);
     if (byCollation != 0) return byCollation < 0 ? -1 : 1;
-    return Collator().CompareFolded(item.key, probe.key);
+    return Collator().CompareFolded(item.key(), probe.key);
 }
 
 void HerdList::EnsureOrdered() const {
@@ -570,14 +586,14 @@ void HerdList::EnsureOrdered() const {
     // Keys in the list are all different, so the order is total and any sort gives the one
     // that insertions in sorted place would have given.
     if (placeCodes_) {
-        std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) { return a->code < b->code; });
+        std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) { return a->code() < b->code(); });
         ordered_ = true;
         return;
     }
     std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) {
-        const int byCollation = CompareBytes(a->collationKey, b->collationKey);
+        const int byCollation = CompareBytes(a->collationKey(), b->collationKey());
         if (byCollation != 0) return byCollation < 0;
-        return Collator().CompareFolded(a->key, b->key) < 0;
+        return Collator().CompareFolded(a->key(), b->key()) < 0;
     });
     ordered_ = true;
 }
@@ -615,13 +631,13 @@ std::size_t HerdList::LowerBound(const Probe& probe) const {
 
 HerdList::Item* HerdList::FindEqual(const Probe& probe) const {
     return byCollationKey_.Find(probe.collationKey, [&](const Item* item) {
-        return Collator().CompareFolded(item->key, probe.key) == 0;
+        return Collator().CompareFolded(item->key(), probe.key) == 0;
     });
 }
 
 void HerdList::Remember(std::string_view key, Item* item) {
     if (compare_) return;
-    if (key != item->key) key = texts_.Keep(key);
+    if (key != item->key()) key = texts_.Keep(key);
     byText_.Add(key, item);
 }
 
@@ -666,13 +682,13 @@ HerdList::~HerdList() { GiveBackBlocks(); }
 
 HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     Item& item = NewItem();
-    item.key = texts_.Keep(probe.key);
-    item.collationKey = texts_.Keep(probe.collationKey);
+    item.keyText.Set(probe.key, texts_);
+    item.SetCollationKey(texts_.Keep(probe.collationKey));
     item.record.Key = probe.key.substr(0, kKeyMaxLength);
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item);
     if (!compare_) {
-        byCollationKey_.Add(item.collationKey, &item);
-        if (!plainKeys_) Remember(item.key, &item);
+        byCollationKey_.Add(item.collationKey(), &item);
+        if (!plainKeys_) Remember(item.key(), &item);
     }
     return item;
 }
@@ -702,20 +718,41 @@ bool HerdList::FindOrAddRecord(std::string_view key, CowRecord& destination, int
     return true;
 }
 
+void HerdList::IndexCodes() {
+    byCode_.Reserve(std::max(expectedItems_ + expectedItems_ / 8, items_.size()));
+    for (std::uint32_t number = 0; number < itemsMade_; ++number) byCode_.Add(ItemNumbered(number).code(), number);
+    codesIndexed_ = true;
+}
+
 CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code) {
     // A herd file sorted by cow gives each row the calving its previous row added.
-    if (latest_ != nullptr && latest_->code == code) return latest_->record;
-    if (Item* known = byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); })) {
-        latest_ = known;
-        return known->record;
+    if (latest_ != nullptr && latest_->code() == code) return latest_->record;
+    const bool afterLast = ordered_ && (items_.empty() || items_.back()->code() < code);
+    if (!afterLast) {
+        Item* known = nullptr;
+        if (codesIndexed_) {
+            known = byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); });
+        } else {  // still in order
+            const auto at = std::lower_bound(items_.begin(), items_.end(), code,
+                                             [](const Item* item, const PlaceCode& c) { return item->code() < c; });
+            if (at != items_.end() && (*at)->code() == code) known = *at;
+        }
+        if (known != nullptr) {
+            latest_ = known;
+            return known->record;
+        }
     }
     Item& item = NewItem();
-    item.key = texts_.Keep(key);
-    item.code = code;
+    item.keyText.Set(key, texts_);
+    item.SetCode(code);
     item.record.Key = key.substr(0, kKeyMaxLength);
-    if (!items_.empty() && !(items_.back()->code < code)) ordered_ = false;
     items_.push_back(&item);
-    byCode_.Add(code, LatestNumber());
+    if (codesIndexed_) {
+        byCode_.Add(code, LatestNumber());
+    } else if (!afterLast) {
+        IndexCodes();
+    }
+    if (!afterLast) ordered_ = false;
     latest_ = &item;
     return item.record;
 }
@@ -724,7 +761,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
     if (placeCodes_) {
         // A herd file sorted by cow gives each row the calving its previous row added, as a
         // rule in the same letters: the same text is the same item.
-        if (latest_ != nullptr && SameBytes(latest_->key, key)) return latest_->record;
+        if (latest_ != nullptr && SameBytes(latest_->key(), key)) return latest_->record;
         PlaceCode code;
         if (PlaceCodeOf(key, code.high, code.low)) return FindOrAddByCode(key, code);
         UsePlaceTexts();
@@ -740,7 +777,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         KeyCollator::PlainSortKey(key, probeKey_);
         const Probe probe{key, probeKey_};
         // A herd file sorted by cow gives each row the calving its previous row added.
-        if (latest_ != nullptr && SameBytes(latest_->collationKey, probe.collationKey)) return latest_->record;
+        if (latest_ != nullptr && SameBytes(latest_->collationKey(), probe.collationKey)) return latest_->record;
         if (Item* known = byCollationKey_.Find(probe.collationKey, [](const Item*) { return true; })) {
             latest_ = known;
             return known->record;
@@ -771,10 +808,7 @@ void HerdList::Reserve(std::size_t count) {
     count += count / 8;
     items_.reserve(count);
     if (compare_) return;
-    if (placeCodes_) {
-        byCode_.Reserve(count);
-        return;
-    }
+    if (placeCodes_) return;  // the code index is sized when a key first comes out of order
     if (!plainKeys_) byText_.Reserve(count);
     byCollationKey_.Reserve(count);
 }
@@ -819,6 +853,7 @@ void HerdList::FreeRecords() {
     byText_.Clear();
     byCollationKey_.Clear();
     byCode_.Clear();
+    codesIndexed_ = false;
     items_.clear();
     GiveBackBlocks();
     texts_.Clear();

@@ -5,6 +5,7 @@
 // Indexes are 1-based, as the analysis walks the herd by position. A list is used by one
 // thread at a time, also to read.
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,7 +46,7 @@ public:
     // Copies source into the record at index (1..Count). RangeError for a bad index.
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count), valid until the list is freed. RangeError for a bad index.
-    std::string_view KeyAt(int index) const { return At(index).key; }
+    std::string_view KeyAt(int index) const { return At(index).key(); }
     // The record at index (1..Count) to read or change without a copy, valid while no key is
     // added or the list freed. RangeError for a bad index.
     CowRecord& RecordAt(int index) { return At(index).record; }
@@ -93,19 +94,8 @@ private:
         friend bool operator==(const PlaceCode&, const PlaceCode&) = default;
         friend auto operator<=>(const PlaceCode&, const PlaceCode&) = default;
     };
-    struct Item {
-        std::string_view key;           // in texts_
-        std::string_view collationKey;  // in texts_; empty with a replaced comparator or a code
-        PlaceCode code;                 // while the list orders by codes
-        CowRecord record;
-    };
-    // A key to search for: its text, and its sort key under the default order.
-    struct Probe {
-        std::string_view key;
-        std::string_view collationKey;  // in probeKey_, until the next probe
-    };
-
-    // Copies of key texts and sort keys, in blocks that never move, freed all at once.
+    // Copies of sort keys, of keys too long for an item and of other spellings of a key, in
+    // blocks that never move, freed all at once.
     class TextStore {
     public:
         std::string_view Keep(std::string_view text);
@@ -115,6 +105,51 @@ private:
         std::vector<std::unique_ptr<char[]>> blocks_;
         char* free_ = nullptr;  // the free end of the last block
         std::size_t left_ = 0;
+    };
+
+    // An item's key in 24 bytes: a herd file's keys (20 characters) inside the item, longer
+    // ones in the list's texts.
+    class KeyText {
+    public:
+        void Set(std::string_view text, TextStore& texts);
+        std::string_view View() const {
+            if (size_ != kElsewhere) return {chars_, size_};
+            const char* data = nullptr;
+            std::size_t size = 0;
+            std::memcpy(&data, chars_, sizeof data);
+            std::memcpy(&size, chars_ + sizeof data, sizeof size);
+            return {data, size};
+        }
+
+    private:
+        static constexpr std::uint8_t kInside = 23;
+        static constexpr std::uint8_t kElsewhere = 255;  // chars_ holds the text's address and size
+        char chars_[kInside]{};
+        std::uint8_t size_ = 0;
+    };
+    struct Item {
+        // What orders the item: its place code while the list orders by codes, else its sort
+        // key (in texts_; empty with a replaced comparator). The list knows which it holds.
+        union Order {
+            PlaceCode code;
+            std::string_view collationKey;
+            Order() : code() {}
+        };
+        Order order;
+        KeyText keyText;
+        CowRecord record;
+
+        std::string_view key() const { return keyText.View(); }
+        const PlaceCode& code() const { return order.code; }
+        std::string_view collationKey() const { return order.collationKey; }
+        void SetCode(const PlaceCode& code) { std::construct_at(&order.code, code); }
+        void SetCollationKey(std::string_view key) { std::construct_at(&order.collationKey, key); }
+    };
+    static_assert(sizeof(Item) == sizeof(CowRecord) + 40);
+    // A key to search for: its text, and its sort key under the default order.
+    struct Probe {
+        std::string_view key;
+        std::string_view collationKey;  // in probeKey_, until the next probe
     };
 
     // Items by a text (key text or sort key) in an open-addressed table; one text may map
@@ -195,7 +230,7 @@ private:
     // Items live in blocks that never move; items_ holds them in key order, so an insertion
     // moves 8 bytes per item and the indexes below can point at items.
     // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
-    // first block of 256 (86 KB) from the heap, then blocks of 2 MB taken from the system on
+    // first block of 256 (84 KB) from the heap, then blocks of 2 MB taken from the system on
     // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
     // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB.
     struct ItemRoom {
@@ -219,7 +254,11 @@ private:
     // True while, besides, every key has a place code: items are then found and ordered by
     // their codes (no sort keys are made), the common case of a herd file.
     mutable bool placeCodes_ = false;
+    // Items by code, made once a key comes out of order: until then a new key is one after
+    // the last, and a known one is found by halving the ordered items.
     mutable CodeIndex byCode_;
+    mutable bool codesIndexed_ = false;
+    void IndexCodes();
     Item* latest_ = nullptr;  // the item a plain key last found or added
     // Technicians by number (0: the empty text), and numbers by text.
     std::vector<ShortText<kTechMaxLength>> technicians_{1};

@@ -208,6 +208,48 @@ TEST(HerdList, ALargeHerdFilledInPlaceFindsEveryKeyAgainAlsoAfterFreeing) {
     }
 }
 
+// A herd file sorted by cow adds each key after the last and finds a repeated one among the
+// ordered keys; the first key out of order turns the search to an index of every key so far.
+// Each sequence must give every key once, in order, with what was stored under it.
+TEST(HerdList, KeysFilledInOrderThenRepeatedOrOutOfOrderAreEachFoundOnce) {
+    const auto key = [](int cow, int day) {
+        char text[32];
+        std::snprintf(text, sizeof text, "C%05d%14d", cow, day);
+        return std::string(text);
+    };
+    const std::string longKey(40, 'x');  // beyond what an item holds inside itself
+    const struct {
+        const char* name;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {"ascending", {key(1, 38000), key(1, 38400), key(2, 38000), key(3, 37000)}},
+        {"a repeat while in order", {key(1, 38000), key(2, 38000), key(3, 38000), key(1, 38000), key(2, 38000), key(4, 1)}},
+        {"one key back, then repeats", {key(1, 38000), key(3, 38000), key(2, 38000), key(3, 38000), key(1, 38000), key(4, 1), key(2, 38000)}},
+        {"descending", {key(9, 5), key(8, 5), key(7, 5), key(8, 5), key(9, 5)}},
+        {"case variants of a repeat", {"cow1", "cow2", "COW1", "Cow2", "cow3"}},
+        {"a long key", {key(1, 38000), longKey, key(2, 38000), longKey}},
+    };
+    for (const auto& c : cases) {
+        HerdList list;
+        std::vector<std::string> unique;
+        for (std::size_t i = 0; i < c.keys.size(); ++i) {
+            CowRecord& record = list.FindOrAdd(c.keys[i]);
+            record.Days = static_cast<std::int16_t>(record.Days + 1);
+            const bool seen = std::any_of(unique.begin(), unique.end(), [&](const std::string& k) {
+                return CompareKeysCaseBlind(k, c.keys[i]) == 0;
+            });
+            if (!seen) unique.push_back(c.keys[i]);
+        }
+        std::sort(unique.begin(), unique.end(), [](const std::string& a, const std::string& b) {
+            return CompareKeysCaseBlind(a, b) < 0;
+        });
+        EXPECT_EQ(Keys(list), unique) << c.name;
+        int days = 0;
+        for (int i = 1; i <= list.Count(); ++i) days += list.RecordAt(i).Days;
+        EXPECT_EQ(days, static_cast<int>(c.keys.size())) << c.name;
+    }
+}
+
 // Filling a herd in place orders its keys once at the end; the list must come out as key by
 // key insertion leaves it, with case variants, accents and characters the collation ignores
 // among the keys.
