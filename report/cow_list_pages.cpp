@@ -87,10 +87,10 @@ const std::vector<CowListPages::Block>& CowListPages::Blocks(int pageNo) const {
     return pages_[static_cast<std::size_t>(pageNo - 1)];
 }
 
-void CowListPages::Draw(ReportCanvas& canvas, int pageNo) const {
+void CowListPages::Draw(ReportCanvas& canvas, int pageNo, const Page1BandMarks* band) const {
     if (pageNo < 1 || pageNo > PageCount()) return;
     canvas.SetPageNo(kCowListPageNo);
-    DrawPage1Band(canvas);
+    DrawPage1Band(canvas, band);
 
     canvas.SetFont(8, false);
     double introRight = kRightEdge;

@@ -91,7 +91,15 @@ namespace {
 // as infinitely wide): such values land on 0 or far off the page, never converted blindly.
 int ToPixel(double product) {
     if (std::isnan(product)) return 0;
-    return static_cast<int>(std::clamp(RoundHalfEven(product), -1e9, 1e9));
+    // RoundHalfEven by the processor's own rounding (every page place goes through here):
+    // below 2^51, adding 2^52 of the same sign leaves no fraction, rounded to the nearest,
+    // halves to even; taking it away again is exact.
+    double whole = product;
+    if (std::fabs(product) < 0x1p51) {
+        const double shift = std::copysign(0x1p52, product);
+        whole = (product + shift) - shift;
+    }
+    return static_cast<int>(std::clamp(whole, -1e9, 1e9));
 }
 }  // namespace
 

@@ -339,15 +339,28 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
             code(text[0]);
             put(">Tj\nET\n");
         } else {
-            pdf::GlyphSpacing spacing(plain->PixelSize());
+            // GlyphSpacing's numbers from the font's gaps: only the rests of the steps are
+            // added up here, to know where they carry into a whole millionth.
+            const std::int64_t pixelSize = plain->PixelSize();
+            std::int64_t rest = 0;
             put("[<");
             code(text[0]);
             for (std::size_t i = 1; i < text.size(); ++i) {
-                const std::int64_t step =
-                    spacing.Next(plain->PdfWidth(text[i - 1]), plain->SpacingStep(text[i - 1], text[i]));
-                if (step != 0) {
+                const char a = text[i - 1];
+                const bool kerned = plain->Kerned(a, text[i]);
+                const pdf::GlyphSpacing::Step step = kerned ? plain->SpacingStep(a, text[i]) : plain->AdvanceStep(a);
+                rest += step.rest;
+                const bool carried = rest >= pixelSize;
+                if (carried) rest -= pixelSize;
+                const int less = carried || i == 1 ? 1 : 0;
+                const pdf::PlainFont::Gap& gap = plain->PlainGap(a, less);
+                if (!kerned && gap.size != pdf::PlainFont::kNoGap) {
+                    std::memcpy(out, gap.text.data(), gap.text.size());
+                    out += gap.size;
+                } else if (const std::int64_t number = std::int64_t{plain->PdfWidth(a)} * 1000 - step.whole - less;
+                           number != 0) {
                     *out++ = '>';
-                    out = pdf::WriteMillionths(out, step);
+                    out = pdf::WriteMillionths(out, number);
                     *out++ = '<';
                 }
                 code(text[i]);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "herd/textutil.h"
 #include "interpret/ratings.h"
 #include "report/recording_canvas.h"
 
@@ -87,6 +90,12 @@ TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
     EXPECT_EQ(c.PixelX(1.25), 2);  // 2.5 -> 2
     EXPECT_EQ(c.PixelX(1.75), 4);  // 3.5 -> 4
     EXPECT_EQ(c.PixelY(2.5), 2);
+    // Every place rounds as RoundHalfEven does: halves both ways, negatives, a hair off a
+    // half, past 2^51 (clamped).
+    for (const double y : {-3.5, -2.5, -0.5, -0.3, 0.5, 1.5, 0.49999999999999994, 2.5000000000000004, 123456.5,
+                           8388609.5, 0x1p52 + 2, -2e9}) {
+        EXPECT_EQ(c.PixelY(y), static_cast<int>(std::clamp(RoundHalfEven(y), -1e9, 1e9))) << y;
+    }
 
     // A degenerate one-pixel page draws without failing (every length there is 0 or infinite).
     RecordingCanvas dot(1, 1);

@@ -227,6 +227,20 @@ TEST(PdfCanvas, TextIsMeasuredAsOnQtsDevices) {
 // Plain texts (table cells: figures, dates, cow numbers) are drawn from per-character tables
 // without shaping: the same glyphs at the same places and the same widths as Qt's shaping,
 // kerned pairs included, and texts Qt shapes otherwise are left to Qt.
+TEST(PdfCanvas, PlacesAreWrittenAsTheirExactDecimals) {
+    // Whole pixels of every digit count, 64ths, negatives; then a space.
+    const std::pair<std::int64_t, const char*> rows[] = {
+        {0, "0 "},          {9 * 64, "9 "},        {10 * 64, "10 "},         {99 * 64, "99 "},
+        {100 * 64, "100 "}, {999 * 64, "999 "},    {1000 * 64, "1000 "},     {9999 * 64, "9999 "},
+        {10000 * 64, "10000 "}, {123456789LL * 64, "123456789 "}, {-3371 * 64, "-3371 "},
+        {-1191, "-18.609375 "}, {1, "0.015625 "}, {32, "0.5 "}, {4958 * 64 + 48, "4958.75 "},
+    };
+    for (const auto& [value64, text] : rows) {
+        char out[32];
+        EXPECT_EQ(std::string(out, pdf::WriteSixtyFourths(out, value64)), text) << value64;
+    }
+}
+
 TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
     testing::EnsureApplication();
     const QTemporaryDir folder;
