@@ -155,7 +155,7 @@ void CowListPages::DrawBlock(ReportCanvas& canvas, const Block& block) const {
         canvas.DrawBox(false, true, canvas.PanelColour(), kLeftMargin, y, kRightEdge, y + kRowHeight);
         for (std::size_t c = 0; c < kCowListColumns; ++c) {
             const double cell = kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad;
-            canvas.DrawTextAt(Fitting(canvas, section.rows[r][c], cell), kColumnX[c] + kCellPad, y + 0.2);
+            canvas.DrawTextFitting(section.rows[r][c], kColumnX[c] + kCellPad, y + 0.2, cell);
         }
         y += kRowHeight;
     }

@@ -3,6 +3,7 @@
 // preview window or of a PDF file, or a recording of the calls for tests. The report pages
 // never talk to a device directly; they go through ReportCanvas, which turns page percent
 // into the pixels these calls take.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,18 @@ public:
     // and its left edge at x. Text is drawn as text, never as outlines, and never paints
     // a background.
     virtual void DrawText(int x, int y, std::string_view text) = 0;
+    // DrawText of the longest start of text (whole UTF-8 characters) that TextWidth measures
+    // no wider than maxWidth, the empty one when none is; returns its length in bytes. A table
+    // cell is measured and drawn in one call.
+    virtual std::size_t DrawTextFitting(int x, int y, std::string_view text, int maxWidth) {
+        while (!text.empty() && TextWidth(text) > maxWidth) {
+            std::size_t cut = text.size() - 1;
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+            text = text.substr(0, cut);
+        }
+        DrawText(x, y, text);
+        return text.size();
+    }
     virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
     // Rectangle with corners (x1, y1) and (x2, y2), filled with the brush, outlined with the pen.
     virtual void DrawRect(int x1, int y1, int x2, int y2) = 0;

@@ -137,6 +137,23 @@ void ReportCanvas::DrawTextAt(std::string_view text, double x, double y) {
     device_->DrawText(PixelX(x), PixelY(y), text);
 }
 
+void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, double width) {
+    // The most pixels that TextWidth (pixels / scaleX_) gives as no wider than width.
+    int most = -1;
+    if (scaleX_ > 0 && std::isfinite(width) && std::fabs(width * scaleX_) < 1e9) {
+        most = static_cast<int>(std::floor(width * scaleX_));
+        while (static_cast<double>(most + 1) / scaleX_ <= width) ++most;
+        while (most >= 0 && static_cast<double>(most) / scaleX_ > width) --most;
+        most = std::max(most, -1);
+    } else {
+        // A page without width or a width beyond any page: measured as before.
+        while (!text.empty() && TextWidth(text) > width) text = text.substr(0, LastCharStart(text));
+        DrawTextAt(text, x, y);
+        return;
+    }
+    device_->DrawTextFitting(PixelX(x), PixelY(y), text, most);
+}
+
 void ReportCanvas::DrawTextRight(std::string_view text, double x, double y) {
     device_->DrawText(PixelX(x) - device_->TextWidth(text), PixelY(y), text);
 }

@@ -112,6 +112,9 @@ public:
     void DrawBox(bool rounded, bool outlined, Rgb colour, double x1, double y1, double x2, double y2);
     // Top-left corner of the text cell at (x, y).
     void DrawTextAt(std::string_view text, double x, double y);
+    // Text with the top-left of its cell at (x, y), cut after as many whole characters as
+    // TextWidth measures no wider than width (none fitting: nothing).
+    void DrawTextFitting(std::string_view text, double x, double y, double width);
     // Text ending at x.
     void DrawTextRight(std::string_view text, double x, double y);
     // Text centred on x; measureText (when not empty) gives the centring width.

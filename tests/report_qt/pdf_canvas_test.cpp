@@ -241,6 +241,32 @@ TEST(PdfCanvas, PlacesAreWrittenAsTheirExactDecimals) {
     }
 }
 
+TEST(PdfCanvas, EllipsesAreThePathsQtMakes) {
+    // Boxes of every shape, corners either way round, thin and empty ones among them.
+    std::mt19937 random(5);
+    PdfDocument document(CurrentReportImages(ProgramFolder()));
+    PdfCanvas& page = document.NewPage();
+    for (int i = 0; i < 3000; ++i) {
+        const int x1 = static_cast<int>(random() % 5000), y1 = static_cast<int>(random() % 7000);
+        const int x2 = x1 + static_cast<int>(random() % 301) - 150, y2 = y1 + static_cast<int>(random() % (i % 7 == 0 ? 2 : 301)) - 150 * (i % 7 != 0);
+        QPainterPath path;
+        path.addEllipse(QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)), QPointF(std::max(x1, x2), std::max(y1, y2))));
+        std::string expected;
+        for (int e = 0; e < path.elementCount(); ++e) {
+            pdf::Number(expected, path.elementAt(e).x);
+            pdf::Number(expected, path.elementAt(e).y);
+            if (e == 0) expected += "m\n";
+            if (e > 0 && e % 3 == 0) expected += "c\n";
+        }
+        if (path.elementCount() > 0) expected += "h\n";
+        const std::size_t before = page.Content().size();
+        page.DrawEllipse(x1, y1, x2, y2);
+        // The pen's state the first time, then the path and its painting.
+        const std::string drawn = page.Content().substr(before);
+        EXPECT_NE(drawn.find(expected + "S\n"), std::string::npos) << x1 << ' ' << y1 << ' ' << x2 << ' ' << y2;
+    }
+}
+
 TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
     testing::EnsureApplication();
     const QTemporaryDir folder;
