@@ -90,7 +90,12 @@ const std::vector<CowListPages::Block>& CowListPages::Blocks(int pageNo) const {
 void CowListPages::Draw(ReportCanvas& canvas, int pageNo, const Page1BandMarks* band) const {
     if (pageNo < 1 || pageNo > PageCount()) return;
     canvas.SetPageNo(kCowListPageNo);
-    DrawPage1Band(canvas, band);
+    // Every page of the lists begins with the same band: drawn once, then copied where the
+    // device can.
+    if (!canvas.TakeStart(kCowListPageNo)) {
+        DrawPage1Band(canvas, band);
+        canvas.KeepStart(kCowListPageNo);
+    }
 
     canvas.SetFont(8, false);
     double introRight = kRightEdge;

@@ -78,6 +78,14 @@ public:
     // Ellipse inside the rectangle with corners (x1, y1) and (x2, y2).
     virtual void DrawEllipse(int x1, int y1, int x2, int y2) = 0;
 
+    // Pages that begin alike (each cow-list page begins with page 1's band). TakeStart notes
+    // the state the page starts from and, when take is true and a start kept under key began
+    // from the same state, puts that start on the page in one step and gives true: the caller
+    // leaves that part out. Otherwise the caller draws it and calls KeepStart, and a device
+    // that can copy a page keeps what the page holds now and the state noted, giving true.
+    virtual bool TakeStart(int /*key*/, bool /*take*/) { return false; }
+    virtual bool KeepStart(int /*key*/) { return false; }
+
     // Stretches the image into the rectangle (x1, y1)-(x2, y2). White parts of the image
     // let the page show through (the page colour multiplied by the image). Nothing is drawn
     // when the image is not loaded.

@@ -518,6 +518,60 @@ std::optional<DeviceCanvas::ImageSize> PdfCanvas::GetImageSize(ReportImage image
     return ImageSize{source.width(), source.height()};
 }
 
+bool PdfCanvas::SameAs(const PdfCanvas& other) const {
+    const bool sameFont = textFont_ == other.textFont_ ||
+                          (textFont_ != nullptr && other.textFont_ != nullptr && *textFont_ == *other.textFont_);
+    return sameFont && content_ == other.content_ && pixelSize_ == other.pixelSize_ && bold_ == other.bold_ &&
+           penColour_ == other.penColour_ && penWidth_ == other.penWidth_ && penStyle_ == other.penStyle_ &&
+           brush_ == other.brush_ && fillSet_ == other.fillSet_ && strokeSet_ == other.strokeSet_ &&
+           strokeStyleSet_ == other.strokeStyleSet_ && textEnd_ == other.textEnd_ && lineX64_ == other.lineX64_ &&
+           lineY64_ == other.lineY64_;
+}
+
+void PdfCanvas::TakeStateOf(const PdfCanvas& other) {
+    content_ = other.content_;
+    content_.reserve(1 << 17);
+    pixelSize_ = other.pixelSize_;
+    bold_ = other.bold_;
+    penColour_ = other.penColour_;
+    penWidth_ = other.penWidth_;
+    penStyle_ = other.penStyle_;
+    brush_ = other.brush_;
+    fillSet_ = other.fillSet_;
+    strokeSet_ = other.strokeSet_;
+    strokeStyleSet_ = other.strokeStyleSet_;
+    textEnd_ = other.textEnd_;
+    textFont_ = other.textFont_;
+    lineX64_ = other.lineX64_;
+    lineY64_ = other.lineY64_;
+    shapedFonts_ = other.shapedFonts_;
+    colours_ = other.colours_;
+    nextColour_ = other.nextColour_;
+}
+
+bool PdfCanvas::TakeStart(int key, bool take) {
+    // The glyphs and pictures of the kept start are the document's already.
+    for (const PdfDocument::KeptStart& kept : document_.keptStarts_) {
+        if (take && kept.key == key && SameAs(*kept.before)) {
+            TakeStateOf(*kept.after);
+            document_.startingPage_ = nullptr;
+            return true;
+        }
+    }
+    document_.startingFrom_.reset(new PdfCanvas(*this));
+    document_.startingPage_ = this;
+    return false;
+}
+
+bool PdfCanvas::KeepStart(int key) {
+    if (document_.startingPage_ != this || !document_.startingFrom_) return false;
+    std::erase_if(document_.keptStarts_, [key](const PdfDocument::KeptStart& kept) { return kept.key == key; });
+    document_.keptStarts_.push_back(
+        {key, std::move(document_.startingFrom_), std::unique_ptr<PdfCanvas>(new PdfCanvas(*this))});
+    document_.startingPage_ = nullptr;
+    return true;
+}
+
 // ---- the document -----------------------------------------------------------------------
 
 PdfDocument::PdfDocument(const ReportImages& images) : images_(images) {}

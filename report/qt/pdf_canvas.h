@@ -53,6 +53,8 @@ public:
     void DrawEllipse(int x1, int y1, int x2, int y2) override;
     void DrawImage(ReportImage image, int x1, int y1, int x2, int y2) override;
     std::optional<ImageSize> GetImageSize(ReportImage image) const override;
+    bool TakeStart(int key, bool take) override;
+    bool KeepStart(int key) override;
 
     // The page's content stream so far.
     const std::string& Content() const { return content_; }
@@ -60,6 +62,10 @@ public:
 private:
     friend class PdfDocument;
     explicit PdfCanvas(PdfDocument& document);
+    PdfCanvas(const PdfCanvas&) = default;
+    // Whether what the page holds and the state the next call starts from are other's.
+    bool SameAs(const PdfCanvas& other) const;
+    void TakeStateOf(const PdfCanvas& other);
 
     // Writes at out what a text at (x64, y64) (1/64 pixel, y downwards) in font ("/F1 38
     // Tf\n") needs before its glyphs: the font, when it changed, and the text position; in a
@@ -156,6 +162,16 @@ private:
     std::vector<UsedImage> imagesUsed_;  // in the order first drawn
     std::array<PlacedImage, 4> placed_;
     std::size_t nextPlaced_ = 0;
+    // Page starts kept for the next pages that begin alike (see DeviceCanvas::KeepStart): the
+    // page before and after, and the one about to be drawn.
+    struct KeptStart {
+        int key = 0;
+        std::unique_ptr<PdfCanvas> before;
+        std::unique_ptr<PdfCanvas> after;
+    };
+    std::vector<KeptStart> keptStarts_;
+    std::unique_ptr<PdfCanvas> startingFrom_;  // as startingPage_ began
+    const PdfCanvas* startingPage_ = nullptr;
 };
 
 }  // namespace ovista

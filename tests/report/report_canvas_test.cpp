@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "herd/textutil.h"
 #include "interpret/ratings.h"
@@ -106,6 +107,33 @@ TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
     onDot.DrawTextBox("Title", "Body text", kBlack, 10, 10, 40, 20, 8, 7);
     onDot.DrawTextRight("right", 50, 50);
     EXPECT_FALSE(dot.Calls().empty());
+}
+
+TEST(ReportCanvas, CellTextsAreCutToTheStartThatMeasuresNoWiderThanTheirWidth) {
+    // Widths on and a hair beside each character's boundary, none, below none, beyond any
+    // page; pages of odd scales; a two-byte character is never split.
+    for (const int pageWidth : {4961, 4958, 201, 1}) {
+        RecordingCanvas device(pageWidth, 7016);
+        const HerdReport report;
+        ReportCanvas canvas(report, device, 600);
+        canvas.SetFont(10, false);
+        const std::string text = "ab\xc3\xa9" "cd";
+        std::vector<double> widths = {0, -0.5, -1e12, 1e12, std::nan("")};
+        for (int chars = 1; chars <= 5; ++chars) {
+            const double edge = canvas.TextWidth(text.substr(0, chars + (chars >= 3 ? 1 : 0)));
+            widths.insert(widths.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e9)});
+        }
+        for (const double width : widths) {
+            std::string_view expected = text;
+            while (!expected.empty() && canvas.TextWidth(expected) > width) {
+                expected.remove_suffix(expected.size() >= 2 && expected[expected.size() - 2] == '\xc3' ? 2 : 1);
+            }
+            const std::size_t before = device.Calls().size();
+            canvas.DrawTextFitting(text, 10, 10, width);
+            ASSERT_EQ(device.Calls().size(), before + 1);
+            EXPECT_EQ(device.Calls().back().text, expected) << pageWidth << ' ' << width;
+        }
+    }
 }
 
 TEST(ReportCanvas, StarRowsKeepInsideTheirCell) {
