@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/cow_lists.h"
+#include "herd/textutil.h"
 #include "interpret/interpretation.h"
 #include "interpret/trends.h"
 #include "report/qt/pdf_canvas.h"
@@ -264,6 +266,48 @@ TEST(PdfCanvas, EllipsesAreThePathsQtMakes) {
         // The pen's state the first time, then the path and its painting.
         const std::string drawn = page.Content().substr(before);
         EXPECT_NE(drawn.find(expected + "S\n"), std::string::npos) << x1 << ' ' << y1 << ' ' << x2 << ' ' << y2;
+    }
+}
+
+TEST(PdfCanvas, CowListPagesThatCopyTheirBandAreThoseDrawnWhole) {
+    CowLists lists;
+    lists.made = true;
+    lists.system = kSeasonalCalving;
+    lists.basis = kBasisEarlyPregTest;
+    for (std::size_t k = 0; k < kCowListKinds; ++k) {
+        lists.lists[k].kind = static_cast<CowListKind>(k);
+        lists.lists[k].applies = true;
+        for (std::size_t i = 0; i < 30 * k; ++i) {
+            lists.lists[k].cows.push_back({"C" + std::to_string(i), MakeDate(28, 8, 2025), 3, MakeDate(28, 12, 2025), 2, 40});
+        }
+    }
+    HerdReport report;
+    report.SHNO = "590001";
+    report.ActCalvingPattern = kSeasonalCalving;
+    const Interpretation interpretation = InterpretReport(report);
+    const HerdReportPages pages(interpretation, report, nullptr, &lists);
+    ASSERT_GE(pages.PageCount(), 5);
+    // One document drawn page after page (the band copied from the first list page on), and
+    // each page alone in a document of its own.
+    PdfDocument all(CurrentReportImages(ProgramFolder()));
+    std::vector<const PdfCanvas*> drawn;
+    PdfCanvas& first = all.NewPage();
+    ReportCanvas canvas(report, first, 600);
+    for (int n = 1; n <= pages.PageCount(); ++n) {
+        PdfCanvas& page = n == 1 ? first : all.NewPage();
+        if (n > 1) canvas.SetDevice(page);
+        // A pen left otherwise before a page: that page draws its band again.
+        if (n == 4) canvas.SetPen(Rgb{1, 2, 3}, 1, PenStyle::Dot);
+        pages.Draw(canvas, n);
+        drawn.push_back(&page);
+    }
+    for (int n = 1; n <= pages.PageCount(); ++n) {
+        PdfDocument alone(CurrentReportImages(ProgramFolder()));
+        PdfCanvas& page = alone.NewPage();
+        ReportCanvas single(report, page, 600);
+        if (n == 4) single.SetPen(Rgb{1, 2, 3}, 1, PenStyle::Dot);
+        pages.Draw(single, n);
+        EXPECT_EQ(drawn[static_cast<std::size_t>(n - 1)]->Content(), page.Content()) << "page " << n;
     }
 }
 
