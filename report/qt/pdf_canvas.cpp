@@ -368,7 +368,8 @@ void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainF
     // Room for the font ("/F1 67 Tf\n"), the place (two numbers of up to 28 characters)
     // and at most 32 characters a glyph: a number of up to 25, its brackets and the code.
     std::array<char, 256 + 32 * pdf::FontFaces::kShortText> buffer;
-    char* const start = buffer.data();
+    if (text.size() > pdf::FontFaces::kShortText) longText_.resize(256 + 32 * text.size());
+    char* const start = text.size() > pdf::FontFaces::kShortText ? longText_.data() : buffer.data();
     char* out = OpenText(start, continuing, font, x64, baseline64);
     const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
     const auto code = [&out, &plain, &used](char c) {
@@ -422,11 +423,18 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
         }
     }
     pdf::FontFaces& faces = faces_;
+    const pdf::PlainFont* plain = nullptr;
+    const pdf::ShapedText* shaped = text.size() <= pdf::FontFaces::kShortText
+                                        ? &faces.Shape(pixelSize_, bold_, text)
+                                        : faces.ShapeOrPlain(pixelSize_, bold_, text, plain);
+    if (shaped == nullptr) {
+        DrawPlain(x, y, text, *plain);
+        return;
+    }
     const std::int64_t x64 = std::int64_t{x} * 64;
     bool continuing = BeginText();
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
-    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
-    for (const pdf::GlyphRun& run : shaped.runs) {
+    for (const pdf::GlyphRun& run : shaped->runs) {
         if (run.glyphs.empty()) continue;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
         for (const std::uint16_t g : run.glyphs) used.Add(g);

@@ -105,6 +105,7 @@ private:
     std::int64_t lineY64_ = 0;
     std::map<std::pair<int, int>, std::string> shapedFonts_;
     std::array<std::pair<Rgb, std::string>, 4> colours_;  // the last colours written, and their text
+    std::vector<char> longText_;  // room to write a long plain text in
     std::size_t nextColour_ = 0;
 };
 

@@ -468,6 +468,16 @@ const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view ut
     return shaped.emplace(std::string(utf8), std::move(text)).first->second;
 }
 
+const ShapedText* FontFaces::ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain) {
+    plain = nullptr;
+    FontTexts& texts = TextsFor(pixelSize, bold);
+    if (const auto found = texts.shaped.find(utf8); found != texts.shaped.end()) return &found->second;
+    if (texts.seen.size() >= 100000) texts.seen.clear();
+    // A text whose hash was met before is taken as met (a rare other one only gets kept).
+    if (texts.seen.insert(TextHash{}(utf8)).second && (plain = Plain(pixelSize, bold, utf8)) != nullptr) return nullptr;
+    return &Shape(pixelSize, bold, utf8);
+}
+
 ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64) {
     ShapedText shaped;
     if (advance64 != nullptr) *advance64 = -1;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace ovista::pdf {
@@ -231,6 +232,10 @@ public:
 
     // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
+    // The same for a text met before or one that the plain tables do not draw; for a plain
+    // text met the first time nullptr, and its font's tables at plain: a herd's own sentence
+    // is mostly met once, and is drawn from the tables rather than shaped and kept for nothing.
+    const ShapedText* ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
     int Width(int pixelSize, bool bold, std::string_view utf8);
     // The font's tables when utf8 is plain (see PlainFont), else nullptr; and then its width
@@ -267,6 +272,8 @@ private:
         bool bold = false;
         TextMap<ShapedText> shaped;
         TextMap<int> widths;
+        std::unordered_set<std::size_t> seen;  // hashes of the texts ShapeOrPlain met
+
     };
     FontTexts& TextsFor(int pixelSize, bool bold);
 
