@@ -473,8 +473,12 @@ const ShapedText* FontFaces::ShapeOrPlain(int pixelSize, bool bold, std::string_
     FontTexts& texts = TextsFor(pixelSize, bold);
     if (const auto found = texts.shaped.find(utf8); found != texts.shaped.end()) return &found->second;
     if (texts.seen.size() >= 100000) texts.seen.clear();
-    // A text whose hash was met before is taken as met (a rare other one only gets kept).
-    if (texts.seen.insert(TextHash{}(utf8)).second && (plain = Plain(pixelSize, bold, utf8)) != nullptr) return nullptr;
+    // Texts are told apart by their hashes (a rare other one only gets kept sooner).
+    std::uint8_t& met = texts.seen[TextHash{}(utf8)];
+    if (met < 2) {
+        ++met;
+        if ((plain = Plain(pixelSize, bold, utf8)) != nullptr) return nullptr;
+    }
     return &Shape(pixelSize, bold, utf8);
 }
 

@@ -15,7 +15,6 @@
 #include <functional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace ovista::pdf {
@@ -232,9 +231,10 @@ public:
 
     // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
-    // The same for a text met before or one that the plain tables do not draw; for a plain
-    // text met the first time nullptr, and its font's tables at plain: a herd's own sentence
-    // is mostly met once, and is drawn from the tables rather than shaped and kept for nothing.
+    // The same for a text met twice before or one that the plain tables do not draw; for a
+    // plain text met the first or second time nullptr, and its font's tables at plain: a
+    // herd's own sentence or name is met once or twice (page 1's band on page 3), and is
+    // drawn from the tables rather than shaped and kept for nothing.
     const ShapedText* ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
     int Width(int pixelSize, bool bold, std::string_view utf8);
@@ -272,7 +272,7 @@ private:
         bool bold = false;
         TextMap<ShapedText> shaped;
         TextMap<int> widths;
-        std::unordered_set<std::size_t> seen;  // hashes of the texts ShapeOrPlain met
+        std::unordered_map<std::size_t, std::uint8_t> seen;  // hashes of the texts ShapeOrPlain met, how often
 
     };
     FontTexts& TextsFor(int pixelSize, bool bold);
