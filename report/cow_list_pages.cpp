@@ -87,10 +87,15 @@ const std::vector<CowListPages::Block>& CowListPages::Blocks(int pageNo) const {
     return pages_[static_cast<std::size_t>(pageNo - 1)];
 }
 
-void CowListPages::Draw(ReportCanvas& canvas, int pageNo) const {
+void CowListPages::Draw(ReportCanvas& canvas, int pageNo, const Page1BandMarks* band) const {
     if (pageNo < 1 || pageNo > PageCount()) return;
     canvas.SetPageNo(kCowListPageNo);
-    DrawPage1Band(canvas);
+    // Every page of the lists begins with the same band: drawn once, then copied where the
+    // device can.
+    if (!canvas.TakeStart(kCowListPageNo)) {
+        DrawPage1Band(canvas, band);
+        canvas.KeepStart(kCowListPageNo);
+    }
 
     canvas.SetFont(8, false);
     double introRight = kRightEdge;
@@ -155,7 +160,7 @@ void CowListPages::DrawBlock(ReportCanvas& canvas, const Block& block) const {
         canvas.DrawBox(false, true, canvas.PanelColour(), kLeftMargin, y, kRightEdge, y + kRowHeight);
         for (std::size_t c = 0; c < kCowListColumns; ++c) {
             const double cell = kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad;
-            canvas.DrawTextAt(Fitting(canvas, section.rows[r][c], cell), kColumnX[c] + kCellPad, y + 0.2);
+            canvas.DrawTextFitting(section.rows[r][c], kColumnX[c] + kCellPad, y + 0.2, cell);
         }
         y += kRowHeight;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "interpret/cow_lists_text.h"
+#include "report/page_header.h"
 #include "report/report_canvas.h"
 
 namespace ovista {
@@ -36,8 +37,9 @@ public:
     // At least 1: a herd without a list has the page that says why.
     int PageCount() const { return pages_.empty() ? 1 : static_cast<int>(pages_.size()); }
     // Draws page pageNo (from 1) onto the canvas's current device page; its record gives the
-    // header band. Nothing for a page number outside 1..PageCount().
-    void Draw(ReportCanvas& canvas, int pageNo) const;
+    // header band (band: its marks, made once for the herd's pages). Nothing for a page
+    // number outside 1..PageCount().
+    void Draw(ReportCanvas& canvas, int pageNo, const Page1BandMarks* band = nullptr) const;
 
     // The part of a list on a page: rows firstRow.. of section, its heading's top at top.
     struct Block {

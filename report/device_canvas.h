@@ -3,6 +3,7 @@
 // preview window or of a PDF file, or a recording of the calls for tests. The report pages
 // never talk to a device directly; they go through ReportCanvas, which turns page percent
 // into the pixels these calls take.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,18 @@ public:
     // and its left edge at x. Text is drawn as text, never as outlines, and never paints
     // a background.
     virtual void DrawText(int x, int y, std::string_view text) = 0;
+    // DrawText of the longest start of text (whole UTF-8 characters) that TextWidth measures
+    // no wider than maxWidth, the empty one when none is; returns its length in bytes. A table
+    // cell is measured and drawn in one call.
+    virtual std::size_t DrawTextFitting(int x, int y, std::string_view text, int maxWidth) {
+        while (!text.empty() && TextWidth(text) > maxWidth) {
+            std::size_t cut = text.size() - 1;
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+            text = text.substr(0, cut);
+        }
+        DrawText(x, y, text);
+        return text.size();
+    }
     virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
     // Rectangle with corners (x1, y1) and (x2, y2), filled with the brush, outlined with the pen.
     virtual void DrawRect(int x1, int y1, int x2, int y2) = 0;
@@ -64,6 +77,14 @@ public:
     virtual void DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) = 0;
     // Ellipse inside the rectangle with corners (x1, y1) and (x2, y2).
     virtual void DrawEllipse(int x1, int y1, int x2, int y2) = 0;
+
+    // Pages that begin alike (each cow-list page begins with page 1's band). TakeStart notes
+    // the state the page starts from and, when take is true and a start kept under key began
+    // from the same state, puts that start on the page in one step and gives true: the caller
+    // leaves that part out. Otherwise the caller draws it and calls KeepStart, and a device
+    // that can copy a page keeps what the page holds now and the state noted, giving true.
+    virtual bool TakeStart(int /*key*/, bool /*take*/) { return false; }
+    virtual bool KeepStart(int /*key*/) { return false; }
 
     // Stretches the image into the rectangle (x1, y1)-(x2, y2). White parts of the image
     // let the page show through (the page colour multiplied by the image). Nothing is drawn

@@ -203,10 +203,19 @@ void DrawPageHeader(ReportCanvas& canvas, int system, double y0) {
 
 void DrawHeaderValues(ReportCanvas& canvas) { DrawPageMarks(canvas, HeaderValueMarks(canvas.Report(), 2)); }
 
-void DrawPage1Band(ReportCanvas& canvas) {
+Page1BandMarks MakePage1BandMarks(const HerdReport& report) {
+    return {OwnerBlockMarks(report), HeaderValueMarks(report, 1)};
+}
+
+void DrawPage1Band(ReportCanvas& canvas, const Page1BandMarks* marks) {
     const HerdReport& report = canvas.Report();
     canvas.DrawBox(false, false, kBackgroundColour, 0, 0, 100, 100);
     DrawPageHeader(canvas, report.ActCalvingPattern, 2);
+    if (marks != nullptr) {
+        DrawPageMarks(canvas, marks->owner);
+        DrawPageMarks(canvas, marks->values);
+        return;
+    }
     DrawPageMarks(canvas, OwnerBlockMarks(report));
     DrawPageMarks(canvas, HeaderValueMarks(report, 1));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The header band of both report pages: title, left panel, labelled value boxes and the
 // logo block.
+#include "interpret/page_marks.h"
 #include "report/report_canvas.h"
 
 namespace ovista {
@@ -21,8 +22,17 @@ void DrawPageHeader(ReportCanvas& canvas, int system, double y0);
 // The value texts of the header boxes of page 2.
 void DrawHeaderValues(ReportCanvas& canvas);
 
+// The marks of page 1's band that a herd's pages after page 2 repeat: its owner block and the
+// values in its boxes.
+struct Page1BandMarks {
+    PageMarks owner;
+    PageMarks values;
+};
+Page1BandMarks MakePage1BandMarks(const HerdReport& report);
+
 // The pages after page 2 (trend page, cows to act on): the background and page 1's band with
-// its owner block and values, on the canvas's current page.
-void DrawPage1Band(ReportCanvas& canvas);
+// its owner block and values, on the canvas's current page; marks, when given, are the
+// canvas's report's (made once for the herd's pages).
+void DrawPage1Band(ReportCanvas& canvas, const Page1BandMarks* marks = nullptr);
 
 }  // namespace ovista

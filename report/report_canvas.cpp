@@ -91,13 +91,40 @@ namespace {
 // as infinitely wide): such values land on 0 or far off the page, never converted blindly.
 int ToPixel(double product) {
     if (std::isnan(product)) return 0;
-    return static_cast<int>(std::clamp(RoundHalfEven(product), -1e9, 1e9));
+    // RoundHalfEven by the processor's own rounding (every page place goes through here):
+    // below 2^51, adding 2^52 of the same sign leaves no fraction, rounded to the nearest,
+    // halves to even; taking it away again is exact.
+    double whole = product;
+    if (std::fabs(product) < 0x1p51) {
+        const double shift = std::copysign(0x1p52, product);
+        whole = (product + shift) - shift;
+    }
+    return static_cast<int>(std::clamp(whole, -1e9, 1e9));
 }
 }  // namespace
 
 int ReportCanvas::PixelX(double x) const { return ToPixel(x * scaleX_); }
 
 int ReportCanvas::PixelY(double y) const { return ToPixel(y * scaleY_); }
+
+bool ReportCanvas::TakeStart(int key) {
+    takingFrom_ = {penColour_, penWidth_, penStyle_};
+    const auto kept = std::find_if(keptStarts_.begin(), keptStarts_.end(),
+                                   [key](const KeptStart& start) { return start.key == key; });
+    // A start kept from another pen is drawn again.
+    const bool take = kept != keptStarts_.end() && kept->before == takingFrom_;
+    if (!device_->TakeStart(key, take) || !take) return false;
+    penColour_ = kept->after.colour;
+    penWidth_ = kept->after.width;
+    penStyle_ = kept->after.style;
+    return true;
+}
+
+void ReportCanvas::KeepStart(int key) {
+    if (!device_->KeepStart(key)) return;
+    std::erase_if(keptStarts_, [key](const KeptStart& kept) { return kept.key == key; });
+    keptStarts_.push_back({key, takingFrom_, {penColour_, penWidth_, penStyle_}});
+}
 
 void ReportCanvas::SetFont(double pointSize, bool bold) { device_->SetFont(pointSize, bold); }
 
@@ -127,6 +154,22 @@ void ReportCanvas::DrawBox(bool rounded, bool outlined, Rgb colour, double x1, d
 
 void ReportCanvas::DrawTextAt(std::string_view text, double x, double y) {
     device_->DrawText(PixelX(x), PixelY(y), text);
+}
+
+void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, double width) {
+    // The most pixels that TextWidth (pixels / scaleX_) gives as no wider than width.
+    int most = -1;  // a width below 0: not even an empty text's 0 pixels
+    if (scaleX_ > 0 && width >= 0 && width * scaleX_ < 1e9) {
+        most = static_cast<int>(width * scaleX_);
+        while (static_cast<double>(most + 1) / scaleX_ <= width) ++most;
+        while (most >= 0 && static_cast<double>(most) / scaleX_ > width) --most;
+    } else if (!(scaleX_ > 0 && width < 0 && width > -1e9)) {
+        // A page without width or a width beyond any page: measured a cut at a time.
+        while (!text.empty() && TextWidth(text) > width) text = text.substr(0, LastCharStart(text));
+        DrawTextAt(text, x, y);
+        return;
+    }
+    device_->DrawTextFitting(PixelX(x), PixelY(y), text, most);
 }
 
 void ReportCanvas::DrawTextRight(std::string_view text, double x, double y) {

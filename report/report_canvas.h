@@ -99,6 +99,11 @@ public:
     int PixelX(double x) const;
     int PixelY(double y) const;
 
+    // The start of a page drawn once and copied to the next pages that begin alike, where the
+    // device can (see DeviceCanvas::TakeStart); the canvas's pen goes with it.
+    bool TakeStart(int key);
+    void KeepStart(int key);
+
     // Font state of the device (point size and bold).
     void SetFont(double pointSize, bool bold);
     // Pen state of the device, remembered so a thick rule can restore it.
@@ -112,6 +117,9 @@ public:
     void DrawBox(bool rounded, bool outlined, Rgb colour, double x1, double y1, double x2, double y2);
     // Top-left corner of the text cell at (x, y).
     void DrawTextAt(std::string_view text, double x, double y);
+    // Text with the top-left of its cell at (x, y), cut after as many whole characters as
+    // TextWidth measures no wider than width (none fitting: nothing).
+    void DrawTextFitting(std::string_view text, double x, double y, double width);
     // Text ending at x.
     void DrawTextRight(std::string_view text, double x, double y);
     // Text centred on x; measureText (when not empty) gives the centring width.
@@ -155,6 +163,19 @@ private:
     int penWidth_ = 0;
     PenStyle penStyle_ = PenStyle::Solid;
     std::vector<CellBox> cells_;
+    struct Pen {
+        Rgb colour;
+        int width = 0;
+        PenStyle style = PenStyle::Solid;
+        bool operator==(const Pen&) const = default;
+    };
+    struct KeptStart {
+        int key = 0;
+        Pen before;
+        Pen after;
+    };
+    std::vector<KeptStart> keptStarts_;
+    Pen takingFrom_;  // the pen at the last TakeStart that gave false
 };
 
 }  // namespace ovista

@@ -27,12 +27,16 @@ HerdReportPages::HerdReportPages(const Interpretation& interpretation, const Her
                                  const CowLists* cowLists)
     : interpretation_(interpretation) {
     if (earlierSeasons != nullptr) trends_ = InterpretTrends(report, *earlierSeasons);
-    if (cowLists != nullptr) cowLists_.emplace(InterpretCowLists(*cowLists));
+    if (cowLists != nullptr) {
+        cowLists_.emplace(InterpretCowLists(*cowLists));
+        band_ = MakePage1BandMarks(report);
+    }
 }
 
 void HerdReportPages::Draw(ReportCanvas& canvas, int pageNo) const {
     if (pageNo > ReportPageCount()) {
-        if (cowLists_) cowLists_->Draw(canvas, pageNo - ReportPageCount());
+        // The canvas's report is the one the pages were made for.
+        if (cowLists_) cowLists_->Draw(canvas, pageNo - ReportPageCount(), &*band_);
         return;
     }
     if (pageNo == kTrendPageNo && trends_) {

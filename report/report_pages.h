@@ -39,6 +39,7 @@ private:
     const Interpretation& interpretation_;
     std::optional<TrendPage> trends_;
     std::optional<CowListPages> cowLists_;
+    std::optional<Page1BandMarks> band_;  // for the cow-list pages, made once
 };
 
 }  // namespace ovista

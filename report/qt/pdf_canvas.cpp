@@ -34,6 +34,7 @@ QRectF Corners(int x1, int y1, int x2, int y2) {
 
 using pdf::Hex4;
 using pdf::Number;
+using pdf::WriteNumber;
 
 void Colour(std::string& out, Rgb colour) {
     // A page switches between a few colours many times (a table's rows and their text).
@@ -89,6 +90,36 @@ void PathOf(std::string& out, const QPainterPath& path) {
     if (count > 0 && closes(count - 1)) out += "h\n";
 }
 
+// The path QPainterPath::addEllipse makes for the box and PathOf writes, worked out as Qt
+// works it out (the same sums in the same order, so the same doubles): a move to the right
+// end, four curves round (down first), closed. Chart points take a new place each.
+void EllipsePath(std::string& out, int x1, int y1, int x2, int y2) {
+    constexpr double kKappa = 0.5522847498;  // Qt's control-point distance for a quarter circle
+    const double x = std::min(x1, x2);
+    const double y = std::min(y1, y2);
+    const double w = std::max(x1, x2) - x;
+    const double h = std::max(y1, y2) - y;
+    const double w2 = w / 2;
+    const double w2k = w2 * kKappa;
+    const double h2 = h / 2;
+    const double h2k = h2 * kKappa;
+    const double points[13][2] = {
+        {x + w, y + h2},       {x + w, y + h2 + h2k}, {x + w2 + w2k, y + h}, {x + w2, y + h}, {x + w2 - w2k, y + h},
+        {x, y + h2 + h2k},     {x, y + h2},           {x, y + h2 - h2k},     {x + w2 - w2k, y}, {x + w2, y},
+        {x + w2 + w2k, y},     {x + w, y + h2 - h2k}, {x + w, y + h2}};
+    char text[24 * 6 + 4];
+    char* end = WriteNumber(WriteNumber(text, points[0][0]), points[0][1]);
+    out.append(text, static_cast<std::size_t>(end - text));
+    out += "m\n";
+    for (int curve = 0; curve < 4; ++curve) {
+        end = text;
+        for (int k = 1; k <= 3; ++k) end = WriteNumber(WriteNumber(end, points[curve * 3 + k][0]), points[curve * 3 + k][1]);
+        out.append(text, static_cast<std::size_t>(end - text));
+        out += "c\n";
+    }
+    out += "h\n";
+}
+
 // The path of a rounded box or an ellipse in the content, made once for each place and size:
 // every page draws the same header boxes.
 enum class Outline { RoundRect, Ellipse };
@@ -99,15 +130,15 @@ const std::string& OutlineOf(Outline shape, const std::array<int, 6>& box) {
     if (found != outlines.end()) return found->second;
     if (outlines.size() >= 4096) outlines.clear();
     const auto [x1, y1, x2, y2, cornerWidth, cornerHeight] = box;
-    QPainterPath path;
+    std::string text;
     if (shape == Outline::RoundRect) {
+        QPainterPath path;
         path.addRoundedRect(Corners(x1, y1, x2, y2), std::abs(cornerWidth) / 2.0, std::abs(cornerHeight) / 2.0,
                             Qt::AbsoluteSize);
-    } else {
-        path.addEllipse(Corners(x1, y1, x2, y2));
+        PathOf(text, path);
+    } else if (x1 != x2 || y1 != y2) {
+        EllipsePath(text, x1, y1, x2, y2);
     }
-    std::string text;
-    PathOf(text, path);
     return outlines.emplace(key, std::move(text)).first->second;
 }
 
@@ -301,13 +332,10 @@ char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, s
     return out;
 }
 
-void PdfCanvas::DrawText(int x, int y, std::string_view text) {
-    if (!WithinReach(x, y, 0, 0) || text.empty()) return;
-    pdf::FontFaces& faces = faces_;
-    const std::int64_t x64 = std::int64_t{x} * 64;
+bool PdfCanvas::BeginText() {
     // A text right after another joins its text object: only what is drawn in between (a
     // box, a line, a picture) ends one.
-    bool continuing = textEnd_ == content_.size();
+    const bool continuing = textEnd_ == content_.size();
     if (continuing) {
         content_.resize(content_.size() - 3);  // "ET\n"
         UseFill(penColour_);  // text is filled in the pen's colour
@@ -315,52 +343,98 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
         UseFill(penColour_);
         content_ += "BT\n";
     }
-    const pdf::PlainFont* plain =
-        text.size() <= pdf::FontFaces::kShortText ? faces.Plain(pixelSize_, bold_, text) : nullptr;
-    if (plain != nullptr) {
-        // A table cell: from the font's tables, the glyphs in one TJ, each spaced from the one
-        // before (see GlyphSpacing); written in place. The same content as a shaped text's.
-        const std::int64_t baseline64 = (std::int64_t{y} + plain->Ascent()) * 64;
-        PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain->Face());
-        const std::string& font = plain->FontOperator();
-        // Room for the font ("/F1 67 Tf\n"), the place (two numbers of up to 28 characters)
-        // and at most 32 characters a glyph: a number of up to 25, its brackets and the code.
-        std::array<char, 256 + 32 * pdf::FontFaces::kShortText> buffer;
-        char* const start = buffer.data();
-        char* out = OpenText(start, continuing, font, x64, baseline64);
-        const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
-        const auto code = [&out, plain, &used](char c) {
-            const std::array<char, 4>& hex = plain->Code(c);
-            out = std::copy(hex.begin(), hex.end(), out);
-            used.Add(plain->Glyph(c));
-        };
-        if (text.size() == 1) {
-            *out++ = '<';
-            code(text[0]);
-            put(">Tj\nET\n");
-        } else {
-            pdf::GlyphSpacing spacing(plain->PixelSize());
-            put("[<");
-            code(text[0]);
-            for (std::size_t i = 1; i < text.size(); ++i) {
-                const std::int64_t step =
-                    spacing.Next(plain->PdfWidth(text[i - 1]), plain->SpacingStep(text[i - 1], text[i]));
-                if (step != 0) {
-                    *out++ = '>';
-                    out = pdf::WriteMillionths(out, step);
-                    *out++ = '<';
-                }
-                code(text[i]);
+    return continuing;
+}
+
+std::size_t PdfCanvas::DrawTextFitting(int x, int y, std::string_view text, int maxWidth) {
+    // A cell that fits as it is (most do) is checked and measured once for both.
+    int width = 0;
+    const pdf::PlainFont* plain = !text.empty() && text.size() <= pdf::FontFaces::kShortText
+                                      ? faces_.Plain(pixelSize_, bold_, text, &width)
+                                      : nullptr;
+    if (plain == nullptr || width > maxWidth) return DeviceCanvas::DrawTextFitting(x, y, text, maxWidth);
+    if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain);
+    return text.size();
+}
+
+void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain) {
+    // A table cell: from the font's tables, the glyphs in one TJ, each spaced from the one
+    // before (see GlyphSpacing); written in place. The same content as a shaped text's.
+    const bool continuing = BeginText();
+    const std::int64_t x64 = std::int64_t{x} * 64;
+    const std::int64_t baseline64 = (std::int64_t{y} + plain.Ascent()) * 64;
+    PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain.Face());
+    const std::string& font = plain.FontOperator();
+    // Room for the font ("/F1 67 Tf\n"), the place (two numbers of up to 28 characters)
+    // and at most 32 characters a glyph: a number of up to 25, its brackets and the code.
+    std::array<char, 256 + 32 * pdf::FontFaces::kShortText> buffer;
+    if (text.size() > pdf::FontFaces::kShortText) longText_.resize(256 + 32 * text.size());
+    char* const start = text.size() > pdf::FontFaces::kShortText ? longText_.data() : buffer.data();
+    char* out = OpenText(start, continuing, font, x64, baseline64);
+    const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
+    const auto code = [&out, &plain, &used](char c) {
+        const std::array<char, 4>& hex = plain.Code(c);
+        out = std::copy(hex.begin(), hex.end(), out);
+        used.Add(plain.Glyph(c));
+    };
+    if (text.size() == 1) {
+        *out++ = '<';
+        code(text[0]);
+        put(">Tj\nET\n");
+    } else {
+        // GlyphSpacing's numbers from the font's gaps: only the rests of the steps are
+        // added up here, to know where they carry into a whole millionth.
+        const std::int64_t pixelSize = plain.PixelSize();
+        std::int64_t rest = 0;
+        put("[<");
+        code(text[0]);
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            const char a = text[i - 1];
+            const bool kerned = plain.Kerned(a, text[i]);
+            const pdf::GlyphSpacing::Step step = kerned ? plain.SpacingStep(a, text[i]) : plain.AdvanceStep(a);
+            rest += step.rest;
+            const bool carried = rest >= pixelSize;
+            if (carried) rest -= pixelSize;
+            const int less = carried || i == 1 ? 1 : 0;
+            const pdf::PlainFont::Gap& gap = plain.PlainGap(a, less);
+            if (!kerned && gap.size != pdf::PlainFont::kNoGap) {
+                std::memcpy(out, gap.text.data(), gap.text.size());
+                out += gap.size;
+            } else if (const std::int64_t number = std::int64_t{plain.PdfWidth(a)} * 1000 - step.whole - less;
+                       number != 0) {
+                *out++ = '>';
+                out = pdf::WriteMillionths(out, number);
+                *out++ = '<';
             }
-            put(">]TJ\nET\n");
+            code(text[i]);
         }
-        content_.append(start, static_cast<std::size_t>(out - start));
-        textEnd_ = content_.size();
+        put(">]TJ\nET\n");
+    }
+    content_.append(start, static_cast<std::size_t>(out - start));
+    textEnd_ = content_.size();
+}
+
+void PdfCanvas::DrawText(int x, int y, std::string_view text) {
+    if (!WithinReach(x, y, 0, 0) || text.empty()) return;
+    if (text.size() <= pdf::FontFaces::kShortText) {
+        if (const pdf::PlainFont* plain = faces_.Plain(pixelSize_, bold_, text)) {
+            DrawPlain(x, y, text, *plain);
+            return;
+        }
+    }
+    pdf::FontFaces& faces = faces_;
+    const pdf::PlainFont* plain = nullptr;
+    const pdf::ShapedText* shaped = text.size() <= pdf::FontFaces::kShortText
+                                        ? &faces.Shape(pixelSize_, bold_, text)
+                                        : faces.ShapeOrPlain(pixelSize_, bold_, text, plain);
+    if (shaped == nullptr) {
+        DrawPlain(x, y, text, *plain);
         return;
     }
+    const std::int64_t x64 = std::int64_t{x} * 64;
+    bool continuing = BeginText();
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
-    const pdf::ShapedText& shaped = faces.Shape(pixelSize_, bold_, text);
-    for (const pdf::GlyphRun& run : shaped.runs) {
+    for (const pdf::GlyphRun& run : shaped->runs) {
         if (run.glyphs.empty()) continue;
         PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
         for (const std::uint16_t g : run.glyphs) used.Add(g);
@@ -439,33 +513,71 @@ void PdfCanvas::DrawImage(ReportImage image, int x1, int y1, int x2, int y2) {
     if (!WithinReach(x1, y1, x2, y2) || x1 == x2 || y1 == y2) return;
     const QImage& source = document_.Source(image);
     if (source.isNull()) return;
-    const QRectF rect = Corners(x1, y1, x2, y2);
-    // As on Qt's devices: stars and chart points made for their box and kept without loss,
-    // the logos at their own size.
-    const bool mark = image == ReportImage::Star || image == ReportImage::Ball;
-    const QImage picture = PictureForBox(source, mark ? rect.size().toSize() : source.size(), true);
-    const std::string& name = document_.ImageName(picture, mark);
-    content_ += "q\n";
-    Number(content_, rect.width() / picture.width());
-    content_ += "0 0 ";
-    Number(content_, rect.height() / picture.height());
-    Number(content_, rect.x());
-    Number(content_, rect.y());
-    content_ += "cm\n";
-    Number(content_, picture.width());
-    content_ += "0 0 ";
-    Number(content_, -picture.height());
-    content_ += "0 ";
-    Number(content_, picture.height());
-    content_ += "cm\n";
-    content_ += name;
-    content_ += " Do\nQ\n";
+    const PdfDocument::PlacedImage& placed = document_.Placed(image, source, std::abs(x2 - x1), std::abs(y2 - y1));
+    content_ += placed.head;
+    Number(content_, std::min(x1, x2));
+    Number(content_, std::min(y1, y2));
+    content_ += placed.tail;
 }
 
 std::optional<DeviceCanvas::ImageSize> PdfCanvas::GetImageSize(ReportImage image) const {
     const QImage& source = document_.Source(image);
     if (source.isNull()) return std::nullopt;
     return ImageSize{source.width(), source.height()};
+}
+
+bool PdfCanvas::SameAs(const PdfCanvas& other) const {
+    const bool sameFont = textFont_ == other.textFont_ ||
+                          (textFont_ != nullptr && other.textFont_ != nullptr && *textFont_ == *other.textFont_);
+    return sameFont && content_ == other.content_ && pixelSize_ == other.pixelSize_ && bold_ == other.bold_ &&
+           penColour_ == other.penColour_ && penWidth_ == other.penWidth_ && penStyle_ == other.penStyle_ &&
+           brush_ == other.brush_ && fillSet_ == other.fillSet_ && strokeSet_ == other.strokeSet_ &&
+           strokeStyleSet_ == other.strokeStyleSet_ && textEnd_ == other.textEnd_ && lineX64_ == other.lineX64_ &&
+           lineY64_ == other.lineY64_;
+}
+
+void PdfCanvas::TakeStateOf(const PdfCanvas& other) {
+    content_ = other.content_;
+    content_.reserve(1 << 17);
+    pixelSize_ = other.pixelSize_;
+    bold_ = other.bold_;
+    penColour_ = other.penColour_;
+    penWidth_ = other.penWidth_;
+    penStyle_ = other.penStyle_;
+    brush_ = other.brush_;
+    fillSet_ = other.fillSet_;
+    strokeSet_ = other.strokeSet_;
+    strokeStyleSet_ = other.strokeStyleSet_;
+    textEnd_ = other.textEnd_;
+    textFont_ = other.textFont_;
+    lineX64_ = other.lineX64_;
+    lineY64_ = other.lineY64_;
+    shapedFonts_ = other.shapedFonts_;
+    colours_ = other.colours_;
+    nextColour_ = other.nextColour_;
+}
+
+bool PdfCanvas::TakeStart(int key, bool take) {
+    // The glyphs and pictures of the kept start are the document's already.
+    for (const PdfDocument::KeptStart& kept : document_.keptStarts_) {
+        if (take && kept.key == key && SameAs(*kept.before)) {
+            TakeStateOf(*kept.after);
+            document_.startingPage_ = nullptr;
+            return true;
+        }
+    }
+    document_.startingFrom_.reset(new PdfCanvas(*this));
+    document_.startingPage_ = this;
+    return false;
+}
+
+bool PdfCanvas::KeepStart(int key) {
+    if (document_.startingPage_ != this || !document_.startingFrom_) return false;
+    std::erase_if(document_.keptStarts_, [key](const PdfDocument::KeptStart& kept) { return kept.key == key; });
+    document_.keptStarts_.push_back(
+        {key, std::move(document_.startingFrom_), std::unique_ptr<PdfCanvas>(new PdfCanvas(*this))});
+    document_.startingPage_ = nullptr;
+    return true;
 }
 
 // ---- the document -----------------------------------------------------------------------
@@ -487,6 +599,35 @@ const QImage& PdfDocument::Source(ReportImage image) const {
         case ReportImage::CentreLogo: break;
     }
     return images_.centreLogo;
+}
+
+const PdfDocument::PlacedImage& PdfDocument::Placed(ReportImage image, const QImage& source, int width, int height) {
+    const qint64 key = source.cacheKey();
+    for (const PlacedImage& placed : placed_) {
+        if (!placed.head.empty() && placed.image == image && placed.source == key && placed.width == width &&
+            placed.height == height) {
+            return placed;
+        }
+    }
+    PlacedImage& placed = placed_[nextPlaced_];
+    nextPlaced_ = (nextPlaced_ + 1) % placed_.size();
+    placed = {image, key, width, height, "q\n", "cm\n"};
+    // As on Qt's devices: stars and chart points made for their box and kept without loss,
+    // the logos at their own size.
+    const bool mark = image == ReportImage::Star || image == ReportImage::Ball;
+    const QImage picture = PictureForBox(source, mark ? QSize(width, height) : source.size(), true);
+    Number(placed.head, static_cast<double>(width) / picture.width());
+    placed.head += "0 0 ";
+    Number(placed.head, static_cast<double>(height) / picture.height());
+    Number(placed.tail, picture.width());
+    placed.tail += "0 0 ";
+    Number(placed.tail, -picture.height());
+    placed.tail += "0 ";
+    Number(placed.tail, picture.height());
+    placed.tail += "cm\n";
+    placed.tail += ImageName(picture, mark);
+    placed.tail += " Do\nQ\n";
+    return placed;
 }
 
 const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) {

@@ -25,6 +25,7 @@ namespace ovista {
 class PdfDocument;
 namespace pdf {
 class FontFaces;
+class PlainFont;
 }
 
 // One page of a PdfDocument.
@@ -45,12 +46,15 @@ public:
     void SetPen(Rgb colour, int width, PenStyle style) override;
     void SetBrush(std::optional<Rgb> fill) override;
     void DrawText(int x, int y, std::string_view text) override;
+    std::size_t DrawTextFitting(int x, int y, std::string_view text, int maxWidth) override;
     void DrawLine(int x1, int y1, int x2, int y2) override;
     void DrawRect(int x1, int y1, int x2, int y2) override;
     void DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) override;
     void DrawEllipse(int x1, int y1, int x2, int y2) override;
     void DrawImage(ReportImage image, int x1, int y1, int x2, int y2) override;
     std::optional<ImageSize> GetImageSize(ReportImage image) const override;
+    bool TakeStart(int key, bool take) override;
+    bool KeepStart(int key) override;
 
     // The page's content stream so far.
     const std::string& Content() const { return content_; }
@@ -58,11 +62,19 @@ public:
 private:
     friend class PdfDocument;
     explicit PdfCanvas(PdfDocument& document);
+    PdfCanvas(const PdfCanvas&) = default;
+    // Whether what the page holds and the state the next call starts from are other's.
+    bool SameAs(const PdfCanvas& other) const;
+    void TakeStateOf(const PdfCanvas& other);
 
     // Writes at out what a text at (x64, y64) (1/64 pixel, y downwards) in font ("/F1 38
     // Tf\n") needs before its glyphs: the font, when it changed, and the text position; in a
     // new text object or continuing the last. Returns the end.
     char* OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64);
+    // Starts a text: the fill, and a new text object or the last one reopened; true for the latter.
+    bool BeginText();
+    // A text that the font's plain tables draw.
+    void DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain);
     // "/F1 38 Tf\n": a face at the current size.
     const std::string& ShapedFont(int face);
     // "r g b " of a colour in the content.
@@ -93,6 +105,7 @@ private:
     std::int64_t lineY64_ = 0;
     std::map<std::pair<int, int>, std::string> shapedFonts_;
     std::array<std::pair<Rgb, std::string>, 4> colours_;  // the last colours written, and their text
+    std::vector<char> longText_;  // room to write a long plain text in
     std::size_t nextColour_ = 0;
 };
 
@@ -125,6 +138,18 @@ private:
     };
     GlyphSet& UsedGlyphs(int face);
     const QImage& Source(ReportImage image) const;
+    // What the content holds around the place (x, y) of a picture drawn width x height pixels:
+    // "q\n0.5 0 0 0.5 " before it, "cm\n... /Im1 Do\nQ\n" after it; kept for the last few
+    // (stars and chart points come many to a page at one size).
+    struct PlacedImage {
+        ReportImage image = ReportImage::Star;
+        qint64 source = 0;
+        int width = 0;
+        int height = 0;
+        std::string head;
+        std::string tail;
+    };
+    const PlacedImage& Placed(ReportImage image, const QImage& source, int width, int height);
 
     const ReportImages& images_;
     std::vector<std::unique_ptr<PdfCanvas>> pages_;
@@ -136,6 +161,18 @@ private:
         std::string name;
     };
     std::vector<UsedImage> imagesUsed_;  // in the order first drawn
+    std::array<PlacedImage, 4> placed_;
+    std::size_t nextPlaced_ = 0;
+    // Page starts kept for the next pages that begin alike (see DeviceCanvas::KeepStart): the
+    // page before and after, and the one about to be drawn.
+    struct KeptStart {
+        int key = 0;
+        std::unique_ptr<PdfCanvas> before;
+        std::unique_ptr<PdfCanvas> after;
+    };
+    std::vector<KeptStart> keptStarts_;
+    std::unique_ptr<PdfCanvas> startingFrom_;  // as startingPage_ began
+    const PdfCanvas* startingPage_ = nullptr;
 };
 
 }  // namespace ovista

@@ -146,8 +146,9 @@ char* WriteDigits(char* out, std::uint64_t value) {
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    int count = 1;
-    for (std::uint64_t rest = value; rest >= 10; rest /= 10) ++count;
+    // Places on a page have four digits or fewer.
+    int count = value < 100 ? (value < 10 ? 1 : 2) : (value < 1000 ? 3 : 4);
+    for (std::uint64_t rest = value / 10000; rest != 0; rest /= 10) ++count;
     char* const end = out + count;
     char* at = end;
     while (value >= 100) {
@@ -222,7 +223,7 @@ char* WriteSixtyFourths(char* out, std::int64_t value64) {
     const std::uint64_t magnitude =
         value64 < 0 ? 0 - static_cast<std::uint64_t>(value64) : static_cast<std::uint64_t>(value64);
     out = WriteWhole(out, magnitude >> 6);
-    out = WriteFraction(out, (magnitude & 63) * 15625, 6);  // 1/64 = 0.015625
+    if ((magnitude & 63) != 0) out = WriteFraction(out, (magnitude & 63) * 15625, 6);  // 1/64 = 0.015625
     *out++ = ' ';
     return out;
 }
@@ -467,6 +468,20 @@ const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view ut
     return shaped.emplace(std::string(utf8), std::move(text)).first->second;
 }
 
+const ShapedText* FontFaces::ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain) {
+    plain = nullptr;
+    FontTexts& texts = TextsFor(pixelSize, bold);
+    if (const auto found = texts.shaped.find(utf8); found != texts.shaped.end()) return &found->second;
+    if (texts.seen.size() >= 100000) texts.seen.clear();
+    // Texts are told apart by their hashes (a rare other one only gets kept sooner).
+    std::uint8_t& met = texts.seen[TextHash{}(utf8)];
+    if (met < 2) {
+        ++met;
+        if ((plain = Plain(pixelSize, bold, utf8)) != nullptr) return nullptr;
+    }
+    return &Shape(pixelSize, bold, utf8);
+}
+
 ShapedText FontFaces::ShapeWithQt(int pixelSize, bool bold, const QString& text, std::int64_t* advance64) {
     ShapedText shaped;
     if (advance64 != nullptr) *advance64 = -1;
@@ -644,6 +659,20 @@ bool FontFaces::LearnCharacter(PlainFont& font, char c) {
     WriteHex4(font.code_[at].data(), run.glyphs[0]);
     font.pdfWidth_[at] = Face(run.face).Width(run.glyphs[0]);
     font.advanceSteps_[at] = GlyphSpacing(font.pixelSize_).Split(advance64);
+    for (int carried = 0; carried < 2; ++carried) {
+        const std::int64_t number = std::int64_t{font.pdfWidth_[at]} * 1000 - font.advanceSteps_[at].whole - carried;
+        PlainFont::Gap& gap = font.gaps_[at][static_cast<std::size_t>(carried)];
+        char text[40];
+        char* end = text;
+        if (number != 0) {
+            *end++ = '>';
+            end = WriteMillionths(end, number);
+            *end++ = '<';
+        }
+        const auto size = static_cast<std::size_t>(end - text);
+        gap.size = size <= gap.text.size() ? static_cast<std::uint8_t>(size) : PlainFont::kNoGap;
+        if (size <= gap.text.size()) std::copy_n(text, size, gap.text.begin());
+    }
     return true;
 }
 

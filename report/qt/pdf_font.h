@@ -140,7 +140,19 @@ public:
         if (kern64_[pair] == 0) return advanceSteps_[Index(c)];
         return GlyphSpacing(pixelSize_).Split(advance64_[Index(c)] + kern64_[pair]);
     }
+    const GlyphSpacing::Step& AdvanceStep(char c) const { return advanceSteps_[Index(c)]; }
     bool Kerned(char c, char next) const { return kern64_[Index(c) * kCount + Index(next)] != 0; }
+    // What a TJ holds between c's glyph and the next one's when the pair is not kerned: the
+    // GlyphSpacing number in its angle brackets (">.03<"), or nothing when it is 0. With the
+    // advance's rest carried into a whole millionth, and after the first glyph, the number is
+    // one less: carried 1, else 0 (see GlyphSpacing::Next). Empty with size kNoGap when the
+    // number is too long to keep: it is written as it comes.
+    struct Gap {
+        std::array<char, 15> text{};
+        std::uint8_t size = 0;
+    };
+    static constexpr std::uint8_t kNoGap = 0xFF;
+    const Gap& PlainGap(char c, int carried) const { return gaps_[Index(c)][static_cast<std::size_t>(carried)]; }
 
 private:
     friend class FontFaces;
@@ -158,6 +170,7 @@ private:
     std::array<std::array<char, 4>, kCount> code_{};
     std::array<int, kCount> pdfWidth_{};
     std::array<GlyphSpacing::Step, kCount> advanceSteps_{};
+    std::array<std::array<Gap, 2>, kCount> gaps_{};
     std::vector<Known> pairs_ = std::vector<Known>(kCount * kCount, Known::NotYet);
     std::vector<std::int32_t> kern64_ = std::vector<std::int32_t>(kCount * kCount, 0);
 };
@@ -218,6 +231,11 @@ public:
 
     // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
+    // The same for a text met twice before or one that the plain tables do not draw; for a
+    // plain text met the first or second time nullptr, and its font's tables at plain: a
+    // herd's own sentence or name is met once or twice (page 1's band on page 3), and is
+    // drawn from the tables rather than shaped and kept for nothing.
+    const ShapedText* ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
     int Width(int pixelSize, bool bold, std::string_view utf8);
     // The font's tables when utf8 is plain (see PlainFont), else nullptr; and then its width
@@ -254,6 +272,8 @@ private:
         bool bold = false;
         TextMap<ShapedText> shaped;
         TextMap<int> widths;
+        std::unordered_map<std::size_t, std::uint8_t> seen;  // hashes of the texts ShapeOrPlain met, how often
+
     };
     FontTexts& TextsFor(int pixelSize, bool bold);
 

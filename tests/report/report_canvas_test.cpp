@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
+#include "herd/textutil.h"
 #include "interpret/ratings.h"
 #include "report/recording_canvas.h"
 
@@ -87,6 +91,12 @@ TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
     EXPECT_EQ(c.PixelX(1.25), 2);  // 2.5 -> 2
     EXPECT_EQ(c.PixelX(1.75), 4);  // 3.5 -> 4
     EXPECT_EQ(c.PixelY(2.5), 2);
+    // Every place rounds as RoundHalfEven does: halves both ways, negatives, a hair off a
+    // half, past 2^51 (clamped).
+    for (const double y : {-3.5, -2.5, -0.5, -0.3, 0.5, 1.5, 0.49999999999999994, 2.5000000000000004, 123456.5,
+                           8388609.5, 0x1p52 + 2, -2e9}) {
+        EXPECT_EQ(c.PixelY(y), static_cast<int>(std::clamp(RoundHalfEven(y), -1e9, 1e9))) << y;
+    }
 
     // A degenerate one-pixel page draws without failing (every length there is 0 or infinite).
     RecordingCanvas dot(1, 1);
@@ -97,6 +107,33 @@ TEST(ReportCanvas, StarsAreCentredAndPixelsRoundHalfToEven) {
     onDot.DrawTextBox("Title", "Body text", kBlack, 10, 10, 40, 20, 8, 7);
     onDot.DrawTextRight("right", 50, 50);
     EXPECT_FALSE(dot.Calls().empty());
+}
+
+TEST(ReportCanvas, CellTextsAreCutToTheStartThatMeasuresNoWiderThanTheirWidth) {
+    // Widths on and a hair beside each character's boundary, none, below none, beyond any
+    // page; pages of odd scales; a two-byte character is never split.
+    for (const int pageWidth : {4961, 4958, 201, 1}) {
+        RecordingCanvas device(pageWidth, 7016);
+        const HerdReport report;
+        ReportCanvas canvas(report, device, 600);
+        canvas.SetFont(10, false);
+        const std::string text = "ab\xc3\xa9" "cd";
+        std::vector<double> widths = {0, -0.5, -1e12, 1e12, std::nan("")};
+        for (int chars = 1; chars <= 5; ++chars) {
+            const double edge = canvas.TextWidth(text.substr(0, chars + (chars >= 3 ? 1 : 0)));
+            widths.insert(widths.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e9)});
+        }
+        for (const double width : widths) {
+            std::string_view expected = text;
+            while (!expected.empty() && canvas.TextWidth(expected) > width) {
+                expected.remove_suffix(expected.size() >= 2 && expected[expected.size() - 2] == '\xc3' ? 2 : 1);
+            }
+            const std::size_t before = device.Calls().size();
+            canvas.DrawTextFitting(text, 10, 10, width);
+            ASSERT_EQ(device.Calls().size(), before + 1);
+            EXPECT_EQ(device.Calls().back().text, expected) << pageWidth << ' ' << width;
+        }
+    }
 }
 
 TEST(ReportCanvas, StarRowsKeepInsideTheirCell) {

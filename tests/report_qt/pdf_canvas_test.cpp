@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/cow_lists.h"
+#include "herd/textutil.h"
 #include "interpret/interpretation.h"
 #include "interpret/trends.h"
 #include "report/qt/pdf_canvas.h"
@@ -227,6 +229,107 @@ TEST(PdfCanvas, TextIsMeasuredAsOnQtsDevices) {
 // Plain texts (table cells: figures, dates, cow numbers) are drawn from per-character tables
 // without shaping: the same glyphs at the same places and the same widths as Qt's shaping,
 // kerned pairs included, and texts Qt shapes otherwise are left to Qt.
+TEST(PdfCanvas, PlacesAreWrittenAsTheirExactDecimals) {
+    // Whole pixels of every digit count, 64ths, negatives; then a space.
+    const std::pair<std::int64_t, const char*> rows[] = {
+        {0, "0 "},          {9 * 64, "9 "},        {10 * 64, "10 "},         {99 * 64, "99 "},
+        {100 * 64, "100 "}, {999 * 64, "999 "},    {1000 * 64, "1000 "},     {9999 * 64, "9999 "},
+        {10000 * 64, "10000 "}, {123456789LL * 64, "123456789 "}, {-3371 * 64, "-3371 "},
+        {-1191, "-18.609375 "}, {1, "0.015625 "}, {32, "0.5 "}, {4958 * 64 + 48, "4958.75 "},
+    };
+    for (const auto& [value64, text] : rows) {
+        char out[32];
+        EXPECT_EQ(std::string(out, pdf::WriteSixtyFourths(out, value64)), text) << value64;
+    }
+}
+
+TEST(PdfCanvas, EllipsesAreThePathsQtMakes) {
+    // Boxes of every shape, corners either way round, thin and empty ones among them.
+    std::mt19937 random(5);
+    PdfDocument document(CurrentReportImages(ProgramFolder()));
+    PdfCanvas& page = document.NewPage();
+    for (int i = 0; i < 3000; ++i) {
+        const int x1 = static_cast<int>(random() % 5000), y1 = static_cast<int>(random() % 7000);
+        const int x2 = x1 + static_cast<int>(random() % 301) - 150, y2 = y1 + static_cast<int>(random() % (i % 7 == 0 ? 2 : 301)) - 150 * (i % 7 != 0);
+        QPainterPath path;
+        path.addEllipse(QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)), QPointF(std::max(x1, x2), std::max(y1, y2))));
+        std::string expected;
+        for (int e = 0; e < path.elementCount(); ++e) {
+            pdf::Number(expected, path.elementAt(e).x);
+            pdf::Number(expected, path.elementAt(e).y);
+            if (e == 0) expected += "m\n";
+            if (e > 0 && e % 3 == 0) expected += "c\n";
+        }
+        if (path.elementCount() > 0) expected += "h\n";
+        const std::size_t before = page.Content().size();
+        page.DrawEllipse(x1, y1, x2, y2);
+        // The pen's state the first time, then the path and its painting.
+        const std::string drawn = page.Content().substr(before);
+        EXPECT_NE(drawn.find(expected + "S\n"), std::string::npos) << x1 << ' ' << y1 << ' ' << x2 << ' ' << y2;
+    }
+}
+
+TEST(PdfCanvas, CowListPagesThatCopyTheirBandAreThoseDrawnWhole) {
+    CowLists lists;
+    lists.made = true;
+    lists.system = kSeasonalCalving;
+    lists.basis = kBasisEarlyPregTest;
+    for (std::size_t k = 0; k < kCowListKinds; ++k) {
+        lists.lists[k].kind = static_cast<CowListKind>(k);
+        lists.lists[k].applies = true;
+        for (std::size_t i = 0; i < 30 * k; ++i) {
+            lists.lists[k].cows.push_back({"C" + std::to_string(i), MakeDate(28, 8, 2025), 3, MakeDate(28, 12, 2025), 2, 40});
+        }
+    }
+    HerdReport report;
+    report.SHNO = "590001";
+    report.ActCalvingPattern = kSeasonalCalving;
+    const Interpretation interpretation = InterpretReport(report);
+    const HerdReportPages pages(interpretation, report, nullptr, &lists);
+    ASSERT_GE(pages.PageCount(), 5);
+    // One document drawn page after page (the band copied from the first list page on), and
+    // each page alone in a document of its own.
+    PdfDocument all(CurrentReportImages(ProgramFolder()));
+    std::vector<const PdfCanvas*> drawn;
+    PdfCanvas& first = all.NewPage();
+    ReportCanvas canvas(report, first, 600);
+    for (int n = 1; n <= pages.PageCount(); ++n) {
+        PdfCanvas& page = n == 1 ? first : all.NewPage();
+        if (n > 1) canvas.SetDevice(page);
+        // A pen left otherwise before a page: that page draws its band again.
+        if (n == 4) canvas.SetPen(Rgb{1, 2, 3}, 1, PenStyle::Dot);
+        pages.Draw(canvas, n);
+        drawn.push_back(&page);
+    }
+    for (int n = 1; n <= pages.PageCount(); ++n) {
+        PdfDocument alone(CurrentReportImages(ProgramFolder()));
+        PdfCanvas& page = alone.NewPage();
+        ReportCanvas single(report, page, 600);
+        if (n == 4) single.SetPen(Rgb{1, 2, 3}, 1, PenStyle::Dot);
+        pages.Draw(single, n);
+        EXPECT_EQ(drawn[static_cast<std::size_t>(n - 1)]->Content(), page.Content()) << "page " << n;
+    }
+}
+
+TEST(PdfCanvas, ALongTextIsWrittenAlikeTheFirstTimeAndAfter) {
+    // Twice from the plain tables, then shaped, then as kept: the same content.
+    PdfDocument document(CurrentReportImages(ProgramFolder()));
+    for (const char* text : {"Submission rate up 5 points since 2023 (AVAToday, \"LT\" Wy.)",
+                             "Cows calved between 01/07/2023 and 30/06/2024 - 17 more",
+                             "Not plain: caf\xc3\xa9 \xe2\x80\x93 \xc2\xa9 2026 and a long tail of words"}) {
+        for (const double size : {7.5, 11.0}) {
+            std::string first;
+            for (int time = 0; time < 4; ++time) {
+                PdfCanvas& page = document.NewPage();
+                page.SetFont(size, false);
+                page.DrawText(300, 400, text);
+                if (time == 0) first = page.Content();
+                EXPECT_EQ(page.Content(), first) << text << ' ' << size << ' ' << time;
+            }
+        }
+    }
+}
+
 TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
     testing::EnsureApplication();
     const QTemporaryDir folder;
