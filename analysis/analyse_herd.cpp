@@ -517,9 +517,11 @@ PeriodBounds AnalysisPeriodBounds(Date analysisDate, int r) {
 bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate) {
     const Date first = AnalysisPeriodBounds(analysisDate, kPeriodCount - 1).start;
     const Date last = AnalysisPeriodBounds(analysisDate, 0).end;
-    const auto within = std::count_if(calvings.begin(), calvings.end(),
-                                      [first, last](Date calved) { return calved >= first && calved <= last; });
-    return within > kSufficientCalvings;
+    int within = 0;  // up to the first count that is enough
+    for (const Date calved : calvings) {
+        if (calved >= first && calved <= last && ++within > kSufficientCalvings) return true;
+    }
+    return false;
 }
 
 void CullTrim(CowRecord& record) {
