@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,9 +38,9 @@ int CappedDay(int n) { return std::min(n, kCappedDay); }
 
 // True when the calving can be placed in the day histograms: it has a date within 16-bit
 // day counts of the analysis date.
-bool CalvingPlaceable(const CowRecord& record, Date analysisDate) {
-    if (record.Calved == 0) return false;
-    const std::int64_t n = static_cast<std::int64_t>(analysisDate) - record.Calved;
+bool CalvingPlaceable(Date calved, Date analysisDate) {
+    if (calved == 0) return false;
+    const std::int64_t n = static_cast<std::int64_t>(analysisDate) - calved;
     return std::llabs(n) <= 32767;
 }
 
@@ -45,18 +48,25 @@ void AddCount(std::int16_t& count) { count = CheckedInt16(static_cast<std::int64
 
 // The calving, at n days before the analysis date. Calvings expected within the next
 // year are counted too, except those of heifers (two-year-olds), whose due dates are less sure.
-void CountCalving(AnalysisContext& context, const CowRecord& record) {
-    const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - record.Calved));
+[[gnu::always_inline]] inline void CountCalving(AnalysisContext& context, Date calved, bool heifer) {
+    const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - calved));
     if (n > 0) {
         ++context.DailyCalvings[n];
-    } else if (n >= -kFutureCalvingDays && record.Age != 2) {
+    } else if (n >= -kFutureCalvingDays && !heifer) {
         ++context.DailyCalvings[n];
     }
 }
 
+[[gnu::always_inline]] inline void CountService(AnalysisContext& context, Date served) {
+    const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - served));
+    if (n > 0) ++context.DailyServices[n];
+}
+
 // One walk over the services: those with a sire within 200 days after calving into the
-// histogram (when count), and the last heat and the last and first service with a sire.
-void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bool count) {
+// histogram (when count; their dates also into counted when given), and the last heat and the
+// last and first service with a sire.
+void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bool count,
+                                 std::vector<Date>* counted = nullptr) {
     Date lastHeat = 0;
     Date lastService = 0;
     Date firstService = 0;
@@ -71,8 +81,8 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
             firstServiceAI = service.AI;
         }
         if (!count || static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
-        const int n = CappedDay(CheckedInt16(static_cast<std::int64_t>(context.AnalysisDate) - service.Date));
-        if (n > 0) ++context.DailyServices[n];
+        CountService(context, service.Date);
+        if (counted != nullptr) counted->push_back(service.Date);
     }
     record.LastHeat = lastHeat;
     record.LastService = lastService;
@@ -86,37 +96,41 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
         .ShowInfo("First conception range error for cow " + record.Key.substr(0, kMessageKeyLength));
 }
 
-// The conception dated by the first test that found the cow pregnant within 250
-// days of calving.
-void CountConception(AnalysisContext& context, CowRecord& record) {
+// The test that dates the lactation's conception: the first that found the cow pregnant
+// within 250 days of calving; nullptr when none did.
+const PregTestRecord* ConceptionTest(const CowRecord& record) {
     for (const PregTestRecord& test : record.PregTests) {
         if (test.Date == 0 || test.Weeks == 0) continue;
         if (static_cast<std::int64_t>(test.Date) - record.Calved > kConceptionTestWindowDays) continue;
-        record.ConceptionDate = test.Date - 7 * test.Weeks;
-        const std::int64_t n = static_cast<std::int64_t>(context.AnalysisDate) - record.ConceptionDate;
-        if (n < -32768 || n > 32767) {
-            ShowConceptionRangeError(context, record);
-        } else if (n > -kFutureConceptionDays && n <= kHistogramDays) {
-            ++context.DailyConceptions[static_cast<int>(n)];
-        }
-        return;
+        return &test;
     }
+    return nullptr;
+}
+
+Date ConceptionFrom(const PregTestRecord& test) { return test.Date - 7 * test.Weeks; }
+
+[[gnu::always_inline]] inline void CountConceptionOn(AnalysisContext& context, const CowRecord& record,
+                                                     Date conception) {
+    const std::int64_t n = static_cast<std::int64_t>(context.AnalysisDate) - conception;
+    if (n < -32768 || n > 32767) {
+        ShowConceptionRangeError(context, record);
+    } else if (n > -kFutureConceptionDays && n <= kHistogramDays) {
+        ++context.DailyConceptions[static_cast<int>(n)];
+    }
+}
+
+// True when a test dates the conception.
+bool CountConception(AnalysisContext& context, CowRecord& record) {
+    const PregTestRecord* test = ConceptionTest(record);
+    if (test == nullptr) return false;
+    record.ConceptionDate = ConceptionFrom(*test);
+    CountConceptionOn(context, record, record.ConceptionDate);
+    return true;
 }
 
 void AddCounts(std::int16_t& count, int added) {
     count = CheckedInt16(static_cast<std::int64_t>(count) + added);
 }
-
-// What a lactation adds to each 12-month period that holds its calving.
-struct PeriodCounts {
-    bool culledEarly = false;
-    bool culledInYear = false;
-    bool recalved = false;
-    bool mated = false;
-    bool tested = false;
-    int tests = 0;
-    int early = 0;
-};
 
 PeriodCounts CountsOf(const CowRecord& record) {
     const std::int64_t calved = record.Calved;
@@ -143,10 +157,8 @@ bool WithinPeriods(const AnalysisContext& context, Date calved) {
 // The lactation in every 12-month period that holds its calving. Periods run back a month
 // at a time, so those holding a calving are a run of at most twelve: the walk stops at the
 // first period that ends before the calving.
-void CountInPeriods(AnalysisContext& context, const CowRecord& record) {
-    const std::int64_t calved = record.Calved;
-    if (!WithinPeriods(context, record.Calved)) return;
-    const PeriodCounts counts = CountsOf(record);
+void CountInPeriods(AnalysisContext& context, Date calvedOn, const PeriodCounts& counts) {
+    const std::int64_t calved = calvedOn;
     for (int r = 0; r < kPeriodCount; ++r) {
         PeriodSummary& period = context.Period(r);
         if (calved > period.end) break;
@@ -192,13 +204,11 @@ public:
         return true;
     }
 
-    void Add(const AnalysisContext& context, const CowRecord& record) {
-        if (!WithinPeriods(context, record.Calved)) return;
-        const Date calved = record.Calved;
+    // A lactation calved within the periods.
+    void Add(Date calved, const PeriodCounts& counts) {
         // No month is longer than 31 days, so this month is never past the calving's.
         auto k = static_cast<std::size_t>((calved - firsts_[0]) / kLongestMonth);
         while (firsts_[k + 1] <= calved) ++k;
-        const PeriodCounts counts = CountsOf(record);
         months_[k] += Month{1, counts.culledEarly, counts.culledInYear, counts.recalved,
                             counts.mated, counts.tested, counts.tests, counts.early};
     }
@@ -356,24 +366,66 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
                                          LeftOutAfter(context, today + kFutureConceptionDays) &&
                                          LeftOutAfter(context, context.Period(0).end) &&
                                          LeftOutDaysFit(context, today + 1));
-    ForEachLactation(context, [&](CowRecord& record) {
-        CullTrim(record);
-        const bool placeable = CalvingPlaceable(record, context.AnalysisDate);
-        if (placeable) {
-            CountCalving(context, record);
+    // A lactation calved within the periods.
+    const auto countInPeriods = [&](Date calved, const PeriodCounts& counts) {
+        if (byMonth) {
+            monthly.Add(calved, counts);
         } else {
-            unplaced.push_back(record.Key.str());
+            CountInPeriods(context, calved, counts);
         }
-        CountServicesAndDeriveDates(context, record, placeable);
-        if (placeable) {
-            CountConception(context, record);
-            if (byMonth) {
-                monthly.Add(context, record);
-            } else {
-                CountInPeriods(context, record);
+    };
+    if (const PreparedHerd* prepared = context.extent.prepared) {
+        // The lactations are trimmed and completed: only what depends on the date is left.
+        const LactationWalk* walk = context.extent.walk;
+        const std::vector<CowRecord*>& lactations = WalkedLactations(context);
+        for (std::size_t i = 0; i < lactations.size(); ++i) {
+            const PreparedLactation& lactation = prepared->At(walk != nullptr ? walk->places[i] : i);
+            if (!CalvingPlaceable(lactation.calved, context.AnalysisDate)) {
+                // With no date mistyped, only a lactation without a calving date.
+                if (lactation.calved != 0) throw std::logic_error("a prepared herd with a mistyped year");
+                unplaced.push_back(lactations[i]->Key.str());
+                continue;
             }
+            CountCalving(context, lactation.calved, lactation.heifer);
+            for (const Date served : prepared->CountedServices(lactation)) CountService(context, served);
+            if (lactation.conceived) CountConceptionOn(context, *lactations[i], lactation.conception);
+            if (WithinPeriods(context, lactation.calved)) countInPeriods(lactation.calved, lactation.counts);
         }
-    });
+    } else {
+        PreparedHerd* const prepare = context.extent.walk == nullptr ? context.extent.prepare : nullptr;
+        bool everyCalvingPlaced = true;
+        if (prepare != nullptr) prepare->Restart(static_cast<std::size_t>(context.herd.Count()));
+        ForEachLactation(context, [&](CowRecord& record) {
+            CullTrim(record);
+            const bool placeable = CalvingPlaceable(record.Calved, context.AnalysisDate);
+            if (placeable) {
+                CountCalving(context, record.Calved, record.Age == 2);
+            } else {
+                unplaced.push_back(record.Key.str());
+                if (record.Calved != 0) everyCalvingPlaced = false;
+            }
+            PreparedLactation taken;
+            if (prepare != nullptr) taken.firstService = static_cast<std::uint32_t>(prepare->ServiceDates().size());
+            CountServicesAndDeriveDates(context, record, placeable, prepare != nullptr ? &prepare->ServiceDates() : nullptr);
+            if (placeable) {
+                const bool conceived = CountConception(context, record);
+                if (prepare == nullptr) {
+                    if (WithinPeriods(context, record.Calved)) countInPeriods(record.Calved, CountsOf(record));
+                } else {
+                    const PeriodCounts counts = CountsOf(record);
+                    if (WithinPeriods(context, record.Calved)) countInPeriods(record.Calved, counts);
+                    taken.calved = record.Calved;
+                    taken.conception = record.ConceptionDate;
+                    taken.services = static_cast<std::uint8_t>(prepare->ServiceDates().size() - taken.firstService);
+                    taken.heifer = record.Age == 2;
+                    taken.conceived = conceived;
+                    taken.counts = counts;
+                }
+            }
+            if (prepare != nullptr) prepare->Add(taken);
+        });
+        if (prepare != nullptr && everyCalvingPlaced) prepare->Finish(CrossCheckMayOverflow(context.herd));
+    }
     if (byMonth) monthly.Into(context);
     return unplaced;
 }
@@ -465,9 +517,11 @@ PeriodBounds AnalysisPeriodBounds(Date analysisDate, int r) {
 bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate) {
     const Date first = AnalysisPeriodBounds(analysisDate, kPeriodCount - 1).start;
     const Date last = AnalysisPeriodBounds(analysisDate, 0).end;
-    const auto within = std::count_if(calvings.begin(), calvings.end(),
-                                      [first, last](Date calved) { return calved >= first && calved <= last; });
-    return within > kSufficientCalvings;
+    int within = 0;  // up to the first count that is enough
+    for (const Date calved : calvings) {
+        if (calved >= first && calved <= last && ++within > kSufficientCalvings) return true;
+    }
+    return false;
 }
 
 void CullTrim(CowRecord& record) {
@@ -486,6 +540,74 @@ void CullTrim(CowRecord& record) {
     }
     for (PregTestRecord& test : record.PregTests) {
         if (test.Date > record.Culled) test = PregTestRecord{};
+    }
+}
+
+void PreparedHerd::Restart(std::size_t lactations) {
+    lactations_.clear();
+    serviceDates_.clear();
+    lactations_.reserve(lactations);
+    taken_ = false;
+}
+
+void PreparedHerd::Prepare(HerdList& herd) {
+    Restart(static_cast<std::size_t>(herd.Count()));
+    for (int index = 1; index <= herd.Count(); ++index) {
+        CowRecord& record = herd.RecordAt(index);
+        CullTrim(record);
+        ClearWorkingFields(record);
+        PreparedLactation lactation;
+        lactation.calved = record.Calved;
+        lactation.heifer = record.Age == 2;
+        lactation.firstService = static_cast<std::uint32_t>(serviceDates_.size());
+        Date lastHeat = 0;
+        Date lastService = 0;
+        Date firstService = 0;
+        bool firstServiceAI = false;
+        for (const ServiceRecord& service : ServicesInUse(record)) {
+            if (service.Date == 0) continue;
+            lastHeat = service.Date;
+            if (!service.HasSire) continue;
+            lastService = service.Date;
+            if (firstService == 0) {
+                firstService = service.Date;
+                firstServiceAI = service.AI;
+            }
+            if (static_cast<std::int64_t>(service.Date) - record.Calved <= kServiceWindowDays) {
+                serviceDates_.push_back(service.Date);
+            }
+        }
+        record.LastHeat = lastHeat;
+        record.LastService = lastService;
+        record.FirstService = firstService;
+        record.FirstServiceAI = firstServiceAI;
+        // A lactation without a calving date is never counted, nor its conception dated.
+        record.ConceptionDate = 0;
+        if (record.Calved != 0) {
+            lactation.services = static_cast<std::uint8_t>(serviceDates_.size() - lactation.firstService);
+            if (const PregTestRecord* test = ConceptionTest(record)) {
+                record.ConceptionDate = ConceptionFrom(*test);
+                lactation.conception = record.ConceptionDate;
+                lactation.conceived = true;
+            }
+        } else {
+            serviceDates_.resize(lactation.firstService);
+        }
+        lactation.counts = CountsOf(record);
+        lactations_.push_back(lactation);
+    }
+    Finish(ovista::CrossCheckMayOverflow(herd));
+}
+
+void PreparedHerd::ClearWorkingFields(CowRecord& lactation) {
+    constexpr std::size_t from = offsetof(CowRecord, TestConception);
+    constexpr std::size_t to = offsetof(CowRecord, PrevPessConceived) + sizeof(CowRecord::PrevPessConceived);
+    std::memset(reinterpret_cast<unsigned char*>(&lactation) + from, 0, to - from);
+    lactation.LogisticTerm = 0.0;
+    for (ServiceRecord& service : ServicesInUse(lactation)) {
+        service.CountedService = false;
+        service.ConceptionService = false;
+        service.InferredFailure = false;
     }
 }
 

@@ -3,9 +3,11 @@
 // herd's day-by-day histograms and its 37 rolling 12-month period summaries, rejects herds
 // whose records cannot carry an analysis, and hands the most recent usable period to the
 // calving-pattern stage, which fills the rest of the report and has the summary row written.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "analysis/analysis_context.h"
 #include "analysis/cow_lists.h"
@@ -52,6 +54,73 @@ bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate);
 // and the services and pregnancy tests dated after it, are removed. Nothing changes for a
 // lactation without a culling date.
 void CullTrim(CowRecord& record);
+
+// What a lactation adds to each 12-month period that holds its calving.
+struct PeriodCounts {
+    bool culledEarly = false;   // culled at most 200 days after calving
+    bool culledInYear = false;  // culled at most 365 days after calving
+    bool recalved = false;
+    bool mated = false;
+    bool tested = false;
+    int tests = 0;  // tests with a date
+    int early = 0;  // of them, at most 17 weeks pregnant
+};
+
+// What the driver's walk counts of a lactation whatever the analysis date.
+struct PreparedLactation {
+    Date calved = 0;
+    Date conception = 0;  // ConceptionDate when conceived
+    // Its services with a sire within 200 days of calving: PreparedHerd::CountedServices.
+    std::uint32_t firstService = 0;
+    std::uint8_t services = 0;
+    bool heifer = false;     // a two-year-old: an expected calving is not counted
+    bool conceived = false;  // a pregnancy test within 250 days of calving dates a conception
+    PeriodCounts counts;
+};
+
+// The lactations of a herd as the first walk of every analysis leaves them, whatever its date
+// when no date of the herd is mistyped as of it: trimmed to their culling (CullTrim), their
+// service and conception dates derived, the working fields of the later passes as loaded
+// (zero); and what that walk counts of each. The earlier seasons of a herd start from these
+// rather than from a copy of the lactations as loaded, and their walks count without going
+// through the slots again.
+class PreparedHerd {
+public:
+    // Trims and completes every lactation of herd in place, as loaded or as analyses left it
+    // (both give the same), and takes what the walk counts of each.
+    void Prepare(HerdList& herd);
+    // True once taken, by Prepare or by the walk of an analysis of the whole herd asked to
+    // (ReportExtent::prepare) that placed every calving; the working fields are then those
+    // that analysis left.
+    bool Taken() const { return taken_; }
+    // Puts back as loaded what the passes after the driver write into a lactation: the
+    // working fields and the services' conception-rate marks.
+    static void ClearWorkingFields(CowRecord& lactation);
+
+    // The lactation at place (from 0) in the herd list.
+    const PreparedLactation& At(std::size_t place) const { return lactations_[place]; }
+    std::span<const Date> CountedServices(const PreparedLactation& lactation) const {
+        return {serviceDates_.data() + lactation.firstService, lactation.services};
+    }
+    // CrossCheckMayOverflow of the herd.
+    bool CrossCheckMayOverflow() const { return crossCheckMayOverflow_; }
+
+    // For the driver's walk over every lactation of the herd in list order: it starts again,
+    // adds each lactation (its counted services first, after ServiceDates' end), and finishes.
+    void Restart(std::size_t lactations);
+    std::vector<Date>& ServiceDates() { return serviceDates_; }
+    void Add(const PreparedLactation& lactation) { lactations_.push_back(lactation); }
+    void Finish(bool crossCheckMayOverflow) {
+        crossCheckMayOverflow_ = crossCheckMayOverflow;
+        taken_ = true;
+    }
+
+private:
+    std::vector<PreparedLactation> lactations_;
+    std::vector<Date> serviceDates_;
+    bool crossCheckMayOverflow_ = false;
+    bool taken_ = false;
+};
 
 // First and last day of period r (0..36): period 0 ends on the last day of the analysis
 // date's month and starts one year before the first day of the following month; each

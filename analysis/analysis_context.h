@@ -172,6 +172,7 @@ struct AnalysisCounters {
 };
 
 struct CowLists;
+class PreparedHerd;
 
 // The lactations an earlier season's analysis walks: those of the herd that can matter as of
 // its date, in list order. Each lactation left out has every date, and every conception date
@@ -186,6 +187,7 @@ struct CowLists;
 // left out are not given (an earlier season shows none).
 struct LactationWalk {
     std::vector<CowRecord*> lactations;
+    std::vector<std::uint32_t> places;  // of each in the herd list, from 0
     Date leftOutFrom = 0;
     Date leftOutTo = 0;
     Date datesFrom = 0;
@@ -200,11 +202,20 @@ public:
 // How much of the report an analysis fills, and of the herd it walks: all of it, or what the
 // summary row and a season column of the trend page carry (an earlier season): the records
 // cross check, which page 2 alone shows, stays as cleared. walk: null for every lactation.
+// prepared: not null when the herd is that list as prepared (analyse_herd.h), the working
+// fields of the lactations walked cleared since, and no date of the herd is mistyped as of
+// the analysis date: the driver then counts from it instead of trimming and completing the
+// lactations again.
+// prepare: not null, and no walk: the driver's walk takes the prepared herd as it goes.
 struct ReportExtent {
     enum Fill { Whole, SummaryRow };
-    ReportExtent(Fill fill_ = Whole, const LactationWalk* walk_ = nullptr) : fill(fill_), walk(walk_) {}
+    ReportExtent(Fill fill_ = Whole, const LactationWalk* walk_ = nullptr, const PreparedHerd* prepared_ = nullptr,
+                 PreparedHerd* prepare_ = nullptr)
+        : fill(fill_), walk(walk_), prepared(prepared_), prepare(prepare_) {}
     Fill fill;
     const LactationWalk* walk;
+    const PreparedHerd* prepared;
+    PreparedHerd* prepare;
 };
 
 // Writes the herd's summary row and conception line; it may set fields of the record

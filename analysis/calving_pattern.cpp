@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analyse_herd.h"
 #include "analysis/calving_system.h"
 #include "analysis/cow_lists.h"
 #include "herd/cow_record.h"
@@ -535,7 +536,9 @@ bool AnalysePeriod(AnalysisContext& context, std::int16_t period) {
     RankTechnicians(report);
     // An earlier season leaves it out, unless counting it could raise the range error that
     // fails the herd's analysis.
-    if (context.extent.fill == ReportExtent::Whole || CrossCheckMayOverflow(context.herd)) {
+    const PreparedHerd* prepared = context.extent.prepared;
+    if (context.extent.fill == ReportExtent::Whole ||
+        (prepared != nullptr ? prepared->CrossCheckMayOverflow() : CrossCheckMayOverflow(context.herd))) {
         FillRecordsCrossCheck(context, yearEnd);
     }
 

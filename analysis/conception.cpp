@@ -444,11 +444,10 @@ void BuildConceptionTables(AnalysisContext& context) {
         }
     });
 
-    ComputeLifeTable(main.central, kLifeTableDays);
+    CompleteAndTrace(context, main, kLifeTableDays, "Conception probabilities");
     for (int d = 1; d <= kLifeTableDays; ++d) {
         context.report.ConceptionByDay[static_cast<std::size_t>(d - 1)] = main.central[d].CPreg;
     }
-    CompleteAndTrace(context, main, kLifeTableDays, "Conception probabilities");
     CompleteAndTrace(context, year, kLifeTableDays, "Conception probabilities for yr 200 day NICR");
 
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/analysis_context.h"
 #include "analysis/mating_arrays.h"
@@ -50,6 +52,28 @@ TechnicianEntry& TechnicianFor(HerdReport& report, std::string_view tech) {
     return report.Technicians[kUnspecifiedTechnician];
 }
 
+// The entries of the technicians met so far, by their number in the herd: a number finds the
+// same entry every time (entries are taken in order and never given up), so its text is
+// looked for once. A herd's services name few technicians.
+class TechnicianEntries {
+public:
+    TechnicianEntries(HerdReport& report, const HerdList& herd) : report_(report), herd_(herd) {}
+
+    TechnicianEntry& For(std::uint32_t number) {
+        for (const auto& [known, entry] : known_) {
+            if (known == number) return *entry;
+        }
+        TechnicianEntry& entry = TechnicianFor(report_, herd_.Technician(number));
+        known_.emplace_back(number, &entry);
+        return entry;
+    }
+
+private:
+    HerdReport& report_;
+    const HerdList& herd_;
+    std::vector<std::pair<std::uint32_t, TechnicianEntry*>> known_;
+};
+
 // Mean daily yield with one decimal.
 double MeanYield(double sum, std::int16_t count) {
     return RoundHalfEven(sum / count * 10) / 10;
@@ -95,6 +119,7 @@ void ConceptionRateByTech(AnalysisContext& context) {
     counters.CountedServices = 0;
     counters.ConceptionServices = 0;
     const bool yearRound = IsYearRound(context);
+    TechnicianEntries entries(report, context.herd);
     ForEachInGroups(context, [&](const CowRecord& cow) {
         if (!InMatingGroup(context, cow, report.CalvingStop, false, true)) return;
         for (const ServiceRecord& service : ServicesInUseLatestFirst(cow)) {
@@ -104,7 +129,7 @@ void ConceptionRateByTech(AnalysisContext& context) {
             if (service.ConceptionService) Increment(counters.ConceptionServices);
             if (report.CRSTart == 0 || report.CRSTart > service.Date) report.CRSTart = service.Date;
             if (service.Date > report.CRStop) report.CRStop = service.Date;
-            TechnicianEntry& entry = TechnicianFor(report, context.herd.Technician(service.Tech));
+            TechnicianEntry& entry = entries.For(service.Tech);
             Increment(entry.Insems);
             if (service.ConceptionService) Increment(entry.Pregs);
         }

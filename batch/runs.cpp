@@ -186,7 +186,9 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     ReportOutput reportOutput = output;
     // The analysis trims and completes the records: the earlier seasons start from a copy.
     std::optional<LoadedHerd> loaded;
-    if (scope.trends) loaded.emplace(herd);
+    if (scope.trends) loaded.emplace(herd, analysisDate);
+    // Taken by the walk of this season's analysis of the herd itself, for the earlier seasons.
+    PreparedHerd prepared;
     CowLists cowLists;
     try {
         // Of the attempt that ends the analysis.
@@ -202,13 +204,15 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
                 // The lists are complete when the summary row is written, and go with it.
                 if (lists != nullptr) cowListLines = CowListRows(analysed.SHNO, *lists);
             };
+            const ReportExtent extent(ReportExtent::Whole, nullptr, nullptr,
+                                      loaded && &lactations == &herd ? &prepared : nullptr);
             if (herdFile.empty()) {
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer, *scope.messages, lists, ReportExtent::Whole);
+                              files.TraceFolder(), writer, *scope.messages, lists, extent);
             } else {
                 MessagesNamingFile naming(*scope.messages, herdFile);
                 steps.analyse(herdNumber, analysisDate, owner, address, lactations, report,
-                              files.TraceFolder(), writer, naming, lists, ReportExtent::Whole);
+                              files.TraceFolder(), writer, naming, lists, extent);
             }
             summaryText = summaryLines.str();
             conceptionText = conceptionLines.str();
@@ -219,7 +223,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
         files.CheckTraces();
         std::string trendText;
         if (loaded) {
-            EarlierSeasons earlier = AnalyseEarlierSeasons(*loaded, herd, herdNumber, analysisDate,
+            EarlierSeasons earlier = AnalyseEarlierSeasons(*loaded, prepared, herd, herdNumber, analysisDate,
                                                            owner, address, steps, *scope.messages);
             trendText = std::move(earlier.trendLines);
             reportOutput.earlierSeasons = std::move(earlier.reports);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include "analysis/calving_pattern.h"
@@ -50,28 +51,39 @@ std::size_t SlotBytes(const CowRecord& record) {
 
 }  // namespace
 
-LoadedHerd::LoadedHerd(const HerdList& herd) {
+LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate) {
+    calvings_.reserve(static_cast<std::size_t>(herd.Count()));
+    earliest_.reserve(static_cast<std::size_t>(herd.Count()));
+    for (int index = 1; index <= herd.Count(); ++index) {
+        const CowRecord& record = herd.RecordAt(index);
+        earliest_.push_back(dates_.Add(record));
+        if (record.Calved != 0) calvings_.push_back(record.Calved);
+    }
+    bool keep = false;
+    for (int years = 1; years <= kEarlierSeasonCount && !keep; ++years) {
+        try {
+            keep = HoldsMistypedYears(EarlierAnalysisDate(analysisDate, years));
+        } catch (const std::exception&) {
+            // no such season: none is analysed
+        }
+    }
+    if (!keep) return;
     std::size_t size = 0;
     for (int index = 1; index <= herd.Count(); ++index) size += kBeforeServices + SlotBytes(herd.RecordAt(index));
     bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
-    calvings_.reserve(static_cast<std::size_t>(herd.Count()));
-    offsets_.reserve(static_cast<std::size_t>(herd.Count()));
-    earliest_.reserve(static_cast<std::size_t>(herd.Count()));
     unsigned char* to = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
-        offsets_.push_back(static_cast<std::size_t>(to - bytes_.get()));
-        earliest_.push_back(dates_.Add(record));
         std::memcpy(to, static_cast<const void*>(&record), kBeforeServices);
         to += kBeforeServices;
         const std::size_t slotBytes = SlotBytes(record);
         std::memcpy(to, record.Services.data(), slotBytes);
         to += slotBytes;
-        if (record.Calved != 0) calvings_.push_back(record.Calved);
     }
 }
 
 void LoadedHerd::RestoreInto(HerdList& herd) const {
+    if (!bytes_) throw std::logic_error("the lactations as loaded are not kept");
     const unsigned char* from = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         CowRecord& record = herd.RecordAt(index);
@@ -83,35 +95,61 @@ void LoadedHerd::RestoreInto(HerdList& herd) const {
     }
 }
 
-void LoadedHerd::RestoreWalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk) const {
+void LoadedHerd::WalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk, bool narrowing) const {
     // After every window of the analysis that counts a lactation outside the mating group;
     // kMistypedYearDays - kFutureCalvingDays apart, within 16 bits.
     const std::int64_t from = std::int64_t{analysisDate} + kFutureCalvingDays + 1;
-    walk.lactations.clear();
+    if (narrowing && from <= walk.leftOutFrom) {
+        // The lactations an earlier date walks are among those of the later one.
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < walk.places.size(); ++i) {
+            if (earliest_[walk.places[i]] >= from) continue;
+            walk.lactations[kept] = walk.lactations[i];
+            walk.places[kept] = walk.places[i];
+            ++kept;
+        }
+        walk.lactations.resize(kept);
+        walk.places.resize(kept);
+    } else {
+        walk.lactations.clear();
+        walk.places.clear();
+        walk.lactations.reserve(static_cast<std::size_t>(herd.Count()));
+        walk.places.reserve(static_cast<std::size_t>(herd.Count()));
+        for (int index = 1; index <= herd.Count(); ++index) {
+            const auto place = static_cast<std::size_t>(index - 1);
+            if (earliest_[place] >= from) continue;
+            walk.lactations.push_back(&herd.RecordAt(index));
+            walk.places.push_back(static_cast<std::uint32_t>(place));
+        }
+    }
     walk.leftOutFrom = static_cast<Date>(from);
     walk.leftOutTo = static_cast<Date>(std::int64_t{analysisDate} + kMistypedYearDays);
     walk.datesFrom = dates_.EarliestWithConceptions();
     walk.datesTo = dates_.Latest();
-    for (int index = 1; index <= herd.Count(); ++index) {
-        const auto place = static_cast<std::size_t>(index - 1);
-        if (earliest_[place] >= from) continue;
-        CowRecord& record = herd.RecordAt(index);
-        const unsigned char* bytes = bytes_.get() + offsets_[place];
-        std::memcpy(static_cast<void*>(&record), bytes, kBeforeServices);  // with the count of slots in use
-        std::memcpy(record.Services.data(), bytes + kBeforeServices, SlotBytes(record));
-        walk.lactations.push_back(&record);
-    }
 }
 
-EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
+namespace {
+
+void ClearWorkingFields(const std::vector<CowRecord*>& lactations) {
+    for (CowRecord* lactation : lactations) PreparedHerd::ClearWorkingFields(*lactation);
+}
+
+void ClearWorkingFields(HerdList& herd) {
+    for (int index = 1; index <= herd.Count(); ++index) PreparedHerd::ClearWorkingFields(herd.RecordAt(index));
+}
+
+}  // namespace
+
+EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, PreparedHerd& prepared, HerdList& herd,
                                      const std::string& herdNumber, Date analysisDate,
                                      const std::string& owner, const std::string& address,
                                      const RunSteps& steps, UserServices& services) {
     EarlierSeasons seasons;
     QuietServices quiet(services);
     LactationWalk walk;
-    // A season that counts the records cross check walks the whole herd for it.
-    const bool walks = !CrossCheckMayOverflow(herd);
+    bool fresh = prepared.Taken();  // as the walk of the herd's own season took it
+    bool cleared = false;  // no analysis has written the working fields since it was prepared
+    bool walked = false;   // walk holds the lactations of a season
     for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
         HerdReport report;
         ClearHerdReport(report);
@@ -121,31 +159,44 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
             // A herd file reaching back fewer years than the series: spare the analysis.
             if (steps.mayGiveRow && !steps.mayGiveRow(loaded.Calvings(), date)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
-            auto attempt = [&](HerdList& lactations, const LactationWalk* walked) {
+            auto attempt = [&](HerdList& lactations, const LactationWalk* walked, const PreparedHerd* from) {
                 row.clear();
                 // The row alone: the conception lines and cow lists are of the current season only.
                 const SummaryWriter writer = [&row](HerdReport& analysed) { row = SummaryRowLine(analysed); };
                 steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr,
-                              ReportExtent(ReportExtent::SummaryRow, walked));
+                              ReportExtent(ReportExtent::SummaryRow, walked, from));
             };
             if (loaded.HoldsMistypedYears(date)) {
                 loaded.RestoreInto(herd);
+                fresh = false;
                 AnalyseLeavingOutMistypedYears(
-                    herd, date, {}, {}, [&](HerdList& lactations) { attempt(lactations, nullptr); }, quiet);
-            } else if (!walks) {
-                loaded.RestoreInto(herd);
-                attempt(herd, nullptr);  // nothing to leave out: the retry's own first step
+                    herd, date, {}, {}, [&](HerdList& lactations) { attempt(lactations, nullptr, nullptr); }, quiet);
             } else {
-                // Nothing to leave out for the retry either. The lactations that calve long after
-                // the season's date are not walked, nor those outside the mating groups by the passes
-                // after the calving pattern, unless the analysis cannot show that they would
-                // change nothing.
-                loaded.RestoreWalkInto(herd, date, walk);
-                try {
-                    attempt(herd, &walk);
-                } catch (const LeftOutMayMatter&) {
-                    loaded.RestoreInto(herd);
-                    attempt(herd, nullptr);
+                if (!fresh) {
+                    prepared.Prepare(herd);
+                    fresh = true;
+                    cleared = true;
+                }
+                if (prepared.CrossCheckMayOverflow()) {
+                    // A season that counts the records cross check walks the whole herd for it.
+                    if (!cleared) ClearWorkingFields(herd);
+                    cleared = false;
+                    attempt(herd, nullptr, &prepared);  // nothing to leave out: the retry's own first step
+                } else {
+                    // Nothing to leave out for the retry either. The lactations that calve long after
+                    // the season's date are not walked, nor those outside the mating groups by the
+                    // passes after the calving pattern, unless the analysis cannot show that they
+                    // would change nothing.
+                    loaded.WalkInto(herd, date, walk, walked);
+                    walked = true;
+                    if (!cleared) ClearWorkingFields(walk.lactations);
+                    cleared = false;
+                    try {
+                        attempt(herd, &walk, &prepared);
+                    } catch (const LeftOutMayMatter&) {
+                        ClearWorkingFields(herd);
+                        attempt(herd, nullptr, &prepared);
+                    }
                 }
             }
         } catch (const std::exception&) {

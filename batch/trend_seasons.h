@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analyse_herd.h"
 #include "analysis/analysis_context.h"
 #include "analysis/herd_report.h"
 #include "analysis/mistyped_years.h"
@@ -31,19 +32,26 @@ inline constexpr int kEarlierSeasonCount = 4;
 // RangeError before the year 1.
 Date EarlierAnalysisDate(Date analysisDate, int years);
 
-// The lactations of a herd as loaded. The analysis trims and completes the records it walks,
-// so a herd is put back as loaded before each further analysis.
+// What the earlier seasons need of a herd as loaded, taken before the analysis of its own
+// season trims and completes the records: the dates of its lactations, and the lactations
+// themselves when a date of the herd is mistyped as of an earlier season (that season is
+// analysed as a batch line would analyse it, from the lactations as loaded). The other
+// seasons start from the lactations prepared (PreparedHerd), which the trimming leaves the same.
 class LoadedHerd {
 public:
-    explicit LoadedHerd(const HerdList& herd);
+    // analysisDate: that of the herd's own season.
+    LoadedHerd(const HerdList& herd, Date analysisDate);
+    // True when the lactations are kept as loaded.
+    bool KeepsLactations() const { return bytes_ != nullptr; }
     // Puts the records back into herd, the list they were taken from (its keys unchanged), as
-    // they were loaded to the byte.
+    // they were loaded to the byte. Only when KeepsLactations.
     void RestoreInto(HerdList& herd) const;
-    // The same for the lactations an analysis as of analysisDate walks, named in walk: all but
-    // those that calve, are served, tested and conceive more than the counted future calvings
-    // after it. Only for a date of which no date of the herd is mistyped: the dates left out
-    // then lie within kMistypedYearDays of it.
-    void RestoreWalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk) const;
+    // Names in walk the lactations of herd an analysis as of analysisDate walks: all but those
+    // that calve, are served, tested and conceive more than the counted future calvings after
+    // it. Only for a date of which no date of the herd is mistyped: the dates left out then
+    // lie within kMistypedYearDays of it. narrowing: walk holds those of a later date of the
+    // same herd, among which they are.
+    void WalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk, bool narrowing = false) const;
     // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
     bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
     // The calving dates of the lactations: what tells a season bound to give nothing.
@@ -53,7 +61,6 @@ private:
     // Each record up to its last service slot in use, one after the other: the slots after it
     // are empty as loaded, and no analysis fills them, so they need no copy either way.
     std::unique_ptr<unsigned char[]> bytes_;
-    std::vector<std::size_t> offsets_;  // of each record in bytes_
     std::vector<Date> earliest_;        // EarliestDate of each record
     LactationDateSpan dates_;
     std::vector<Date> calvings_;
@@ -66,13 +73,15 @@ struct EarlierSeasons {
     std::vector<HerdReport> reports;
 };
 
-// Analyses herd (put back from loaded before each analysis, as far as it walks it: an earlier
-// season leaves out the lactations that can change nothing of it) as of 1 to kEarlierSeasonCount
-// years before analysisDate with the run's analysis step. A season whose analysis fails (an
-// error, no summary row) is left out; one bound to fail so (steps.mayGiveRow) is not
-// analysed at all. A stop signal ends the series where it is. Their messages are not shown;
-// services pumps the messages meanwhile. herd is left as the last analysis left it.
-EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, HerdList& herd,
+// Analyses herd (prepared, or put back as loaded, before each analysis, as far as it walks it:
+// an earlier season leaves out the lactations that can change nothing of it) as of 1 to
+// kEarlierSeasonCount years before analysisDate with the run's analysis step. prepared: as the
+// analysis of the herd's own season took it, or not taken (then it is prepared here). A season
+// whose analysis fails (an error, no summary row) is left out; one bound to fail so
+// (steps.mayGiveRow) is not analysed at all. A stop signal ends the series where it is. Their
+// messages are not shown; services pumps the messages meanwhile. herd is left as the last
+// analysis left it.
+EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, PreparedHerd& prepared, HerdList& herd,
                                      const std::string& herdNumber, Date analysisDate,
                                      const std::string& owner, const std::string& address,
                                      const RunSteps& steps, UserServices& services);

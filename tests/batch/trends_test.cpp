@@ -1,7 +1,8 @@
 // Season trends: earlier analysis dates, and the built program with TRENDS on the sample
 // herds, a herd analysed on 29 February (its earliest seasons lie before its records), a
-// herd with a mistyped year and one with lactations calved long after its seasons that still
-// count in them, against a batch of the same herds with the moved dates.
+// herd with a mistyped year (in every season, and in the latest two only) and one with
+// lactations calved long after its seasons that still count in them, against a batch of the
+// same herds with the moved dates.
 #include "batch/trend_seasons.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,12 @@ protected:
         mistyped.insert(mistyped.find('\n', mistyped.find("\nCowID")) + 1, "x9,01/08/2024,,,,,,01/01/2202\n");
         WriteFile(folder_ / "mistyped.csv", mistyped);
         lines.push_back((folder_ / "mistyped.csv").string() + ",2,Owner,Address,31/05/2026");
+        // A culling mistyped for the herd's own season and the one before, not for the others.
+        std::string once = ReadFile(examples / "herd004.csv");
+        once.replace(once.find("680004"), 6, "680096");
+        once.insert(once.find('\n', once.find("\nCowID")) + 1, "x8,01/08/2024,,,,,,01/12/1999\n");
+        WriteFile(folder_ / "once.csv", once);
+        lines.push_back((folder_ / "once.csv").string() + ",4,Owner,Address,31/05/2026");
         // Lactations calved long after every season that still count in some: conceptions
         // their tests point to in the winters of 2023 and 2024, and a week of services in
         // April 2025, dated long before their calvings.
@@ -135,12 +142,15 @@ TEST_F(TrendRuns, RowsAreThoseOfTheMovedDatesWithOneOrTwoWorkersAndMergedShards)
     // too begin in 2022, so the season four years back gives none.
     int leapRows = 0;
     int mistypedRows = 0;
+    int onceRows = 0;
     for (const std::string& row : Lines(trends)) {
         leapRows += row.find(",590099,") != std::string::npos;
         mistypedRows += row.find(",680098,") != std::string::npos;
+        onceRows += row.find(",680096,") != std::string::npos;
     }
     EXPECT_EQ(leapRows, 1);
     EXPECT_EQ(mistypedRows, 3);
+    EXPECT_EQ(onceRows, 3);
 
     // Reports get the third page.
     const std::string info = "pdfinfo '" + (folder_ / "pdf" / "herd001.pdf").string() + "' | grep Pages: > '" +
