@@ -22,46 +22,56 @@ bool StillInHerd(const CowRecord& cow) { return cow.Culled == 0; }
 
 bool OnTestBasis(std::int16_t basis) { return basis == kBasisEarlyPregTest || basis == kBasisPregTest; }
 
-CowListEntry EntryOf(const AnalysisContext& context, const CowRecord& cow) {
+CowListEntry EntryOf(const AnalysisContext& context, const CowRecord& cow, int matings) {
     CowListEntry entry;
     entry.cowId = std::string(CowIdOfKey(std::string_view(cow.Key)));
     entry.calved = cow.Calved;
     entry.age = cow.Age;
     entry.firstMating = cow.FirstService;
-    entry.matings = MatingsInSeason(context, cow);
+    entry.matings = matings;
     if (OnTestBasis(context.report.AnalType) && cow.Conceived == 1 && cow.DaysToConception >= 1) {
         entry.inCalfDay = cow.DaysToConception;
     }
     return entry;
 }
 
-// Which lists a lactation still in the herd is on, each flag for its CowListKind.
-std::array<bool, kCowListKinds> ListsOf(const AnalysisContext& context, const CowRecord& cow,
-                                        const std::array<bool, kCowListKinds>& applies) {
+using ListFlags = std::uint8_t;  // bit k: on the list of CowListKind k
+constexpr ListFlags Flag(CowListKind kind) { return static_cast<ListFlags>(1U << static_cast<unsigned>(kind)); }
+
+// Which lists a lactation still in the herd is on (applies: the rules' flags), and its matings
+// in the season when a list is asked of them. Still in the herd, a lactation was culled before
+// no next calving, so each mating group is asked once, with or without the culling.
+ListFlags ListsOf(const AnalysisContext& context, const CowRecord& cow, ListFlags applies, int& matings) {
     const HerdReport& report = context.report;
-    std::array<bool, kCowListKinds> on{};
-    const auto set = [&](CowListKind kind, bool value) {
-        on[static_cast<std::size_t>(kind)] = applies[static_cast<std::size_t>(kind)] && value;
-    };
     const Date stop = report.CalvingStop;
+    ListFlags on = 0;
+    const auto set = [&](CowListKind kind, bool value) {
+        if (value) on |= Flag(kind);
+    };
+    matings = -1;  // not counted
+    const auto repeat = [&] {
+        if ((applies & Flag(CowListKind::Repeat)) == 0) return false;
+        matings = MatingsInSeason(context, cow);
+        return matings >= kRepeatMatings;
+    };
     if (report.AnalysisCalvingPattern == kYearRoundCalving) {
-        set(CowListKind::NotMated80d, NotSubmittedBy80Days(context, cow));
-        const bool tested =
-            InMatingGroup(context, cow, stop - kYearTableDays, false, true) && cow.DaysToConception >= 1;
-        set(CowListKind::NotInCalf, tested && cow.Conceived == 0);
-        set(CowListKind::Repeat,
-            InMatingGroup(context, cow, stop, false, true) && MatingsInSeason(context, cow) >= kRepeatMatings);
-        return on;
+        const bool yearToStop = InMatingGroup(context, cow, stop, false, false);
+        set(CowListKind::NotMated80d,
+            yearToStop && EligibleFor80DaySubmission(context, cow) && !SubmittedBy80Days(context, cow));
+        set(CowListKind::NotInCalf, cow.DaysToConception >= 1 && cow.Conceived == 0 &&
+                                        InMatingGroup(context, cow, stop - kYearTableDays, false, false));
+        set(CowListKind::Repeat, yearToStop && repeat());
+        return on & applies;
     }
-    set(CowListKind::NotMated3Wk, NotSubmittedIn3Weeks(context, cow));
-    const bool tested = InMatingGroup(context, cow, stop, false, true) && cow.DaysToConception >= 1;
+    // Seasonal and split herds: the group does not depend on the date asked.
+    if (!InMatingGroup(context, cow, 0, false, false)) return 0;
+    set(CowListKind::NotMated3Wk, EligibleFor3WeekSubmission(cow, context.MSD) && !SubmittedIn3Weeks(cow, context.MSD));
+    const bool tested = cow.DaysToConception >= 1;
     set(CowListKind::NotInCalf, tested && cow.Conceived == 0);
     set(CowListKind::InCalfLate, tested && cow.Conceived == 1 && cow.DaysToConception > kInCalfWeek6Day);
-    set(CowListKind::Repeat,
-        InMatingGroup(context, cow, 0, false, true) && MatingsInSeason(context, cow) >= kRepeatMatings);
-    set(CowListKind::CalvedLate,
-        InMatingGroup(context, cow, 0, false, false) && !CalvedSixWeeksBeforeMating(cow, report.MSD));
-    return on;
+    set(CowListKind::Repeat, repeat());
+    set(CowListKind::CalvedLate, !CalvedSixWeeksBeforeMating(cow, report.MSD));
+    return on & applies;
 }
 
 // Which rules the herd's figures allow, each flag for its CowListKind.
@@ -148,22 +158,55 @@ CowLists MakeCowLists(const AnalysisContext& context) {
     for (std::size_t k = 0; k < kCowListKinds; ++k) result.lists[k].applies = applies[k];
     if (!result.AnyApplies()) return result;
 
+    ListFlags ruleFlags = 0;
+    for (std::size_t k = 0; k < kCowListKinds; ++k) {
+        if (applies[k]) ruleFlags |= Flag(static_cast<CowListKind>(k));
+    }
+    // The listed lactations in the herd's order (cow, then calving), then by calving date with
+    // the cows of one day in that order: each list takes its own in that order.
+    struct Listed {
+        Date calved;
+        int index;
+        ListFlags on;
+        int matings;
+    };
+    std::vector<Listed> listed;
+    // Every list is of a mating group: a lactation that calved outside all of the herd's
+    // groups (most of a herd's past ones) is passed at a look at its calving date. The bounds
+    // are InMatingGroup's: year-round the years up to CalvingStop - 100 and up to CalvingStop.
+    std::int64_t calvedFrom = 0;
+    std::int64_t calvedTo = 0;
+    if (report.AnalysisCalvingPattern == kYearRoundCalving) {
+        calvedFrom = std::int64_t{report.CalvingStop} - kYearTableDays - 364;
+        calvedTo = report.CalvingStop;
+    } else {
+        const bool seasonal = report.AnalysisCalvingPattern == kSeasonalCalving;
+        calvedFrom = std::int64_t{context.MSD} - (seasonal ? 130 : 120);
+        calvedTo = std::int64_t{context.MSD} + (seasonal ? 59 : 0);
+    }
     const HerdList& herd = context.herd;
     for (int i = 1; i <= herd.Count(); ++i) {
         const CowRecord& cow = herd.RecordAt(i);
-        if (!StillInHerd(cow)) continue;
-        const std::array<bool, kCowListKinds> on = ListsOf(context, cow, applies);
-        if (std::none_of(on.begin(), on.end(), [](bool b) { return b; })) continue;
-        const CowListEntry entry = EntryOf(context, cow);
-        for (std::size_t k = 0; k < kCowListKinds; ++k) {
-            if (on[k]) result.lists[k].cows.push_back(entry);
-        }
+        if (!StillInHerd(cow) || cow.Calved < calvedFrom || cow.Calved > calvedTo) continue;
+        int matings = 0;
+        const ListFlags on = ListsOf(context, cow, ruleFlags, matings);
+        if (on != 0) listed.push_back({cow.Calved, i, on, matings});
     }
-    // The herd walks its cows in key order (cow, then calving), so a stable sort by calving
-    // date leaves the cows of one day in the herd's own order.
-    for (CowList& list : result.lists) {
-        std::stable_sort(list.cows.begin(), list.cows.end(),
-                         [](const CowListEntry& a, const CowListEntry& b) { return a.calved < b.calved; });
+    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+        return a.calved != b.calved ? a.calved < b.calved : a.index < b.index;
+    });
+    std::array<std::size_t, kCowListKinds> sizes{};
+    for (const Listed& cow : listed) {
+        for (std::size_t k = 0; k < kCowListKinds; ++k) sizes[k] += (cow.on >> k) & 1U;
+    }
+    for (std::size_t k = 0; k < kCowListKinds; ++k) result.lists[k].cows.reserve(sizes[k]);
+    for (const Listed& cow : listed) {
+        const CowRecord& record = herd.RecordAt(cow.index);
+        const CowListEntry entry =
+            EntryOf(context, record, cow.matings >= 0 ? cow.matings : MatingsInSeason(context, record));
+        for (std::size_t k = 0; k < kCowListKinds; ++k) {
+            if (((cow.on >> k) & 1U) != 0) result.lists[k].cows.push_back(entry);
+        }
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #include "analysis/mistyped_years.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -80,32 +81,38 @@ bool HoldsMistypedDate(const CowRecord& r, Date analysisDate) {
 }  // namespace
 
 Date LactationDateSpan::Add(const CowRecord& r) {
-    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
-    std::int64_t latest = std::numeric_limits<std::int64_t>::min();
+    Date earliest = std::numeric_limits<Date>::max();
+    Date latest = std::numeric_limits<Date>::min();
     const auto add = [&earliest, &latest](Date date) {
         if (date == 0) return;
-        earliest = std::min<std::int64_t>(earliest, date);
-        latest = std::max<std::int64_t>(latest, date);
+        earliest = std::min(earliest, date);
+        latest = std::max(latest, date);
     };
     add(r.Calved);
     add(r.Dryoff);
     add(r.Culled);
     add(r.NextCalve);
     for (const ServiceRecord& service : ServicesInUse(r)) add(service.Date);
-    std::int64_t conceived = earliest;
-    for (const PregTestRecord& test : r.PregTests) {
-        if (test.Date == 0) continue;  // most of the six slots are empty
-        add(test.Date);
-        // A conception on day 0 is a date like any other.
-        if (test.Weeks > 0) conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
+    std::int64_t conceived = std::numeric_limits<std::int64_t>::max();
+    // Most lactations have no pregnancy test: their six empty slots are passed at one look.
+    const std::array<PregTestRecord, kPregTestSlots>& tests = r.PregTests;
+    static_assert(kPregTestSlots == 6);
+    if ((tests[0].Date | tests[1].Date | tests[2].Date | tests[3].Date | tests[4].Date | tests[5].Date) != 0) {
+        for (const PregTestRecord& test : tests) {
+            if (test.Date == 0) continue;
+            add(test.Date);
+            // A conception on day 0 is a date like any other.
+            if (test.Weeks > 0) conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
+        }
     }
-    if (latest != std::numeric_limits<std::int64_t>::min()) {
-        if (!any_ || earliest < earliest_) earliest_ = static_cast<Date>(earliest);
-        if (!any_ || latest > latest_) latest_ = static_cast<Date>(latest);
+    if (earliest <= latest) {  // a date was added
+        if (!any_ || earliest < earliest_) earliest_ = earliest;
+        if (!any_ || latest > latest_) latest_ = latest;
         any_ = true;
     }
     const Date lowest = std::numeric_limits<Date>::min();
-    const Date result = r.Calved == 0 ? lowest : static_cast<Date>(std::max<std::int64_t>(std::min(conceived, earliest), lowest));
+    const Date result =
+        r.Calved == 0 ? lowest : static_cast<Date>(std::max<std::int64_t>(std::min<std::int64_t>(conceived, earliest), lowest));
     withConceptions_ = std::min(withConceptions_, result);
     return result;
 }

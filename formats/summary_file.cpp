@@ -1,5 +1,6 @@
 #include "formats/summary_file.h"
 
+#include <charconv>
 #include <ostream>
 #include <variant>
 
@@ -123,19 +124,57 @@ std::string HerdNumberText(std::string_view shno) {
     return std::string(shno);
 }
 
-std::string ColumnText(const HerdReport& report, const Column& column) {
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+void AppendInteger(std::string& out, std::int64_t value) {
+    char text[24];
+    out.append(text, static_cast<std::size_t>(std::to_chars(text, text + sizeof text, value).ptr - text));
+}
+
+// A row's columns appended in place: a TRENDS run writes five rows a herd.
+void AppendColumn(std::string& out, const HerdReport& report, const Column& column) {
     struct Visitor {
+        std::string& out;
         const HerdReport& r;
-        std::string operator()(const TextColumn& c) const {
-            return c.quoted ? Quoted(r.*c.field) : HerdNumberText(r.*c.field);
+        void operator()(const TextColumn& c) const {
+            const std::string& text = r.*c.field;
+            if (c.quoted || text.find_first_of(",\"") != std::string::npos) {
+                AppendQuoted(out, text);
+            } else {
+                out += text;
+            }
         }
-        std::string operator()(const DateColumn& c) const {
-            return "\"" + FormatDateSlash(r.*c.field) + "\"";
+        void operator()(const DateColumn& c) const {
+            // FormatDateSlash, written by hand.
+            const Date date = r.*c.field;
+            const char sep = GetDateSettings().separator;
+            char text[10] = {'"', ' ', ' ', sep, ' ', ' ', sep, ' ', ' ', '"'};
+            if (date != 0) {
+                const CalendarDate d = DecodeDate(date);
+                const int year = d.year % 100;
+                text[1] = static_cast<char>('0' + d.day / 10);
+                text[2] = static_cast<char>('0' + d.day % 10);
+                text[4] = static_cast<char>('0' + d.month / 10);
+                text[5] = static_cast<char>('0' + d.month % 10);
+                text[7] = static_cast<char>('0' + year / 10);
+                text[8] = static_cast<char>('0' + year % 10);
+            }
+            for (std::size_t i = 1; i < 9; ++i) {
+                if (text[i] == '.') text[i] = '/';
+            }
+            out.append(text, sizeof text);
         }
-        std::string operator()(const CountColumn& c) const { return IntToText(r.*c.field); }
-        std::string operator()(const YieldColumn& c) const { return FormatYield(r.*c.field); }
+        void operator()(const CountColumn& c) const { AppendInteger(out, r.*c.field); }
+        void operator()(const YieldColumn& c) const { out += FormatYield(r.*c.field); }
     };
-    return std::visit(Visitor{report}, column);
+    std::visit(Visitor{out, report}, column);
 }
 
 void ReadColumn(HerdReport& report, const Column& column, const std::string& text) {
@@ -178,20 +217,27 @@ std::string FormatConceptionValue(double value) { return FormatFixed(value, 2); 
 
 std::string SummaryRowText(const HerdReport& report) {
     std::string row;
+    row.reserve(512);
     for (const Column& column : Columns()) {
-        row += ColumnText(report, column);
+        AppendColumn(row, report, column);
         row += ',';
     }
     for (std::size_t i = 0; i < kNamedTechnicians; ++i) {
         const TechnicianEntry& entry = report.Technicians[i];
         if (entry.Insems <= 0) continue;
-        row += Quoted(entry.Tech) + ',' + IntToText(entry.Insems) + ',' +
-               IntToText(entry.Pregs) + ',';
+        AppendQuoted(row, entry.Tech);
+        row += ',';
+        AppendInteger(row, entry.Insems);
+        row += ',';
+        AppendInteger(row, entry.Pregs);
+        row += ',';
     }
     const TechnicianEntry& unspecified = report.Technicians[kUnspecifiedTechnician];
     if (unspecified.Insems > 0) {
-        row += "\"UNSPEC\"," + IntToText(unspecified.Insems) + ',' +
-               IntToText(unspecified.Pregs);
+        row += "\"UNSPEC\",";
+        AppendInteger(row, unspecified.Insems);
+        row += ',';
+        AppendInteger(row, unspecified.Pregs);
     }
     return row;
 }

@@ -180,6 +180,13 @@ TEST(CowLists, EachRuleAtItsBoundaries) {
              h.cow.DaysToConception = 73;
          },
          {"NOTMATED3WK", "INCALFLATE", "REPEAT", "CALVEDLATE"}},
+        // The seasonal group calved M - 130 .. M + 59.
+        {"calved M - 131: not in the group", seasonal, [](H& h) { h.cow.Calved = M - 131; Unserve(h.cow); }, {}},
+        {"calved M - 130, not mated", seasonal, [](H& h) { h.cow.Calved = M - 130; Unserve(h.cow); },
+         {"NOTMATED3WK"}},
+        {"calved M + 59, not mated", seasonal, [](H& h) { h.cow.Calved = M + 59; Unserve(h.cow); },
+         {"NOTMATED3WK", "CALVEDLATE"}},
+        {"calved M + 60: not in the group", seasonal, [](H& h) { h.cow.Calved = M + 60; Unserve(h.cow); }, {}},
         // Split herds: the group calved M - 120 .. M.
         {"split, calved M - 121: not in the group", seasonal,
          [](H& h) { h.r.AnalysisCalvingPattern = kSplitCalving; h.cow.Calved = M - 121; Unserve(h.cow); },
@@ -190,6 +197,9 @@ TEST(CowLists, EachRuleAtItsBoundaries) {
         {"split, calved on M", seasonal,
          [](H& h) { h.r.AnalysisCalvingPattern = kSplitCalving; h.cow.Calved = M; },
          {"CALVEDLATE"}},
+        {"split, calved M + 1: not in the group", seasonal,
+         [](H& h) { h.r.AnalysisCalvingPattern = kSplitCalving; h.cow.Calved = M + 1; Unserve(h.cow); },
+         {}},
         {"no report: no lists", seasonal,
          [](H& h) { h.r.Error = kErrorNoAnalysisBasis; Unserve(h.cow); }, {}},
         // Year-round: 80-day submission once the AI records run more than 80 days past calving.
@@ -222,6 +232,22 @@ TEST(CowLists, EachRuleAtItsBoundaries) {
               h.cow.Calved = S - 99;
               Unserve(h.cow);
               Serve(h.cow, {S - 60});
+              h.cow.Conceived = 0;
+              h.cow.DaysToConception = 201;
+          },
+         {}},
+        {"open, calved 464 days before the stop: in the 200-day group", yearRound,
+         [](H& h) {
+              h.cow.Calved = S - 464;
+              Unserve(h.cow);
+              h.cow.Conceived = 0;
+              h.cow.DaysToConception = 201;
+          },
+         {"NOTINCALF"}},
+        {"open, calved 465 days before the stop", yearRound,
+         [](H& h) {
+              h.cow.Calved = S - 465;
+              Unserve(h.cow);
               h.cow.Conceived = 0;
               h.cow.DaysToConception = 201;
           },

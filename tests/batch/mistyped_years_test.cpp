@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <set>
 #include <sstream>
 #include <string>
@@ -55,6 +56,51 @@ TEST(MistypedYears, TheFirstDateMoreThan25YearsFromTheAnalysisDateIsNamed) {
         EXPECT_EQ(found[0].field, field);
         EXPECT_EQ(found[0].date, date);
     }
+}
+
+// Each lactation's earliest date, conceptions from its tests included, and the herd's span.
+TEST(LactationDateSpan, EarliestDatesWithConceptionsAndTheSpanOverLactations) {
+    const Date c = MakeDate(1, 8, 2025);
+    using Set = void (*)(CowRecord&);
+    struct Case {
+        const char* name;
+        Set set;
+        Date earliest;  // what Add returns
+        Date first;     // the span after it alone: 0, 0 when no date was added
+        Date last;
+    };
+    const Date lowest = std::numeric_limits<Date>::min();
+    const Case cases[] = {
+        {"calving only", [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); }, c, c, c},
+        {"no calving: the lowest date, the others spanned", [](CowRecord& r) { r.Dryoff = MakeDate(1, 8, 2025); },
+         lowest, c, c},
+        {"no date at all", [](CowRecord&) {}, lowest, 0, 0},
+        {"a test in the last slot only, 10 weeks pregnant",
+         [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.PregTests[5] = {MakeDate(1, 8, 2025) + 30, 10}; },
+         c + 30 - 70, c, c + 30},
+        {"weeks without a test date count for nothing",
+         [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.PregTests[2] = {0, 40}; }, c, c, c},
+        {"a service and a next calving",
+         [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.Services[0].Date = MakeDate(1, 8, 2025) - 5;
+                            r.NextCalve = MakeDate(1, 8, 2026); },
+         c - 5, c - 5, MakeDate(1, 8, 2026)},
+        {"dates before day 0", [](CowRecord& r) { r.Calved = -400; r.Culled = -20; }, -400, -400, -20},
+        {"a conception below the lowest date is the lowest",
+         [](CowRecord& r) { r.Calved = lowest + 3; r.PregTests[0] = {lowest + 5, 2}; }, lowest, lowest + 3, lowest + 5},
+    };
+    LactationDateSpan herd;
+    for (const Case& k : cases) {
+        CowRecord record;
+        k.set(record);
+        LactationDateSpan alone;
+        EXPECT_EQ(alone.Add(record), k.earliest) << k.name;
+        EXPECT_EQ(alone.Latest(), k.last) << k.name;
+        EXPECT_EQ(alone.HoldsMistyped(k.first + kMistypedYearDays + 1), k.last != 0) << k.name;
+        herd.Add(record);
+    }
+    EXPECT_EQ(herd.EarliestWithConceptions(), lowest);
+    EXPECT_EQ(herd.Latest(), MakeDate(1, 8, 2026));
+    EXPECT_TRUE(herd.HoldsMistyped(c));
 }
 
 class MistypedYearRuns : public ::testing::Test {
