@@ -62,11 +62,10 @@ void AddCount(std::int16_t& count) { count = CheckedInt16(static_cast<std::int64
     if (n > 0) ++context.DailyServices[n];
 }
 
-// One walk over the services: those with a sire within 200 days after calving into the
-// histogram (when count; their dates also into counted when given), and the last heat and the
-// last and first service with a sire.
-void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bool count,
-                                 std::vector<Date>* counted = nullptr) {
+// One walk over the services: the last heat and the last and first service with a sire into
+// the record; each service with a sire within 200 days after calving handed to inWindow.
+template <class InWindow>
+[[gnu::always_inline]] inline void DeriveServiceDates(CowRecord& record, InWindow&& inWindow) {
     Date lastHeat = 0;
     Date lastService = 0;
     Date firstService = 0;
@@ -80,14 +79,23 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
             firstService = service.Date;
             firstServiceAI = service.AI;
         }
-        if (!count || static_cast<std::int64_t>(service.Date) - record.Calved > kServiceWindowDays) continue;
-        CountService(context, service.Date);
-        if (counted != nullptr) counted->push_back(service.Date);
+        if (static_cast<std::int64_t>(service.Date) - record.Calved <= kServiceWindowDays) inWindow(service.Date);
     }
     record.LastHeat = lastHeat;
     record.LastService = lastService;
     record.FirstService = firstService;
     record.FirstServiceAI = firstServiceAI;
+}
+
+// The services' dates derived, and those within the window counted into the histogram (when
+// count; their dates also into counted when given).
+void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bool count,
+                                 std::vector<Date>* counted = nullptr) {
+    DeriveServiceDates(record, [&](Date served) {
+        if (!count) return;
+        CountService(context, served);
+        if (counted != nullptr) counted->push_back(served);
+    });
 }
 
 // Out of line: it is rare, and its text would weigh on the walk over every lactation.
@@ -560,27 +568,7 @@ void PreparedHerd::Prepare(HerdList& herd) {
         lactation.calved = record.Calved;
         lactation.heifer = record.Age == 2;
         lactation.firstService = static_cast<std::uint32_t>(serviceDates_.size());
-        Date lastHeat = 0;
-        Date lastService = 0;
-        Date firstService = 0;
-        bool firstServiceAI = false;
-        for (const ServiceRecord& service : ServicesInUse(record)) {
-            if (service.Date == 0) continue;
-            lastHeat = service.Date;
-            if (!service.HasSire) continue;
-            lastService = service.Date;
-            if (firstService == 0) {
-                firstService = service.Date;
-                firstServiceAI = service.AI;
-            }
-            if (static_cast<std::int64_t>(service.Date) - record.Calved <= kServiceWindowDays) {
-                serviceDates_.push_back(service.Date);
-            }
-        }
-        record.LastHeat = lastHeat;
-        record.LastService = lastService;
-        record.FirstService = firstService;
-        record.FirstServiceAI = firstServiceAI;
+        DeriveServiceDates(record, [&](Date served) { serviceDates_.push_back(served); });
         // A lactation without a calving date is never counted, nor its conception dated.
         record.ConceptionDate = 0;
         if (record.Calved != 0) {
