@@ -108,22 +108,6 @@ const std::vector<Column>& Columns() {
 constexpr std::size_t kNamedTechnicians = 10;
 
 // Text inside double quotes, a double quote in it doubled so a reader keeps the columns.
-std::string Quoted(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-    return out;
-}
-
-// SHNO goes bare, as it always has, unless it would break the row.
-std::string HerdNumberText(std::string_view shno) {
-    if (shno.find_first_of(",\"") != std::string_view::npos) return Quoted(shno);
-    return std::string(shno);
-}
-
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (char c : text) {
@@ -131,6 +115,21 @@ void AppendQuoted(std::string& out, std::string_view text) {
         out += c;
     }
     out += '"';
+}
+
+// SHNO goes bare, as it always has, unless it would break the row.
+void AppendHerdNumber(std::string& out, std::string_view shno) {
+    if (shno.find_first_of(",\"") != std::string_view::npos) {
+        AppendQuoted(out, shno);
+    } else {
+        out += shno;
+    }
+}
+
+std::string HerdNumberText(std::string_view shno) {
+    std::string out;
+    AppendHerdNumber(out, shno);
+    return out;
 }
 
 void AppendInteger(std::string& out, std::int64_t value) {
@@ -144,31 +143,17 @@ void AppendColumn(std::string& out, const HerdReport& report, const Column& colu
         std::string& out;
         const HerdReport& r;
         void operator()(const TextColumn& c) const {
-            const std::string& text = r.*c.field;
-            if (c.quoted || text.find_first_of(",\"") != std::string::npos) {
-                AppendQuoted(out, text);
+            if (c.quoted) {
+                AppendQuoted(out, r.*c.field);
             } else {
-                out += text;
+                AppendHerdNumber(out, r.*c.field);
             }
         }
         void operator()(const DateColumn& c) const {
-            // FormatDateSlash, written by hand.
-            const Date date = r.*c.field;
-            const char sep = GetDateSettings().separator;
-            char text[10] = {'"', ' ', ' ', sep, ' ', ' ', sep, ' ', ' ', '"'};
-            if (date != 0) {
-                const CalendarDate d = DecodeDate(date);
-                const int year = d.year % 100;
-                text[1] = static_cast<char>('0' + d.day / 10);
-                text[2] = static_cast<char>('0' + d.day % 10);
-                text[4] = static_cast<char>('0' + d.month / 10);
-                text[5] = static_cast<char>('0' + d.month % 10);
-                text[7] = static_cast<char>('0' + year / 10);
-                text[8] = static_cast<char>('0' + year % 10);
-            }
-            for (std::size_t i = 1; i < 9; ++i) {
-                if (text[i] == '.') text[i] = '/';
-            }
+            char text[kDateTextLength + 2];
+            text[0] = '"';
+            PutDateSlash(text + 1, r.*c.field);
+            text[kDateTextLength + 1] = '"';
             out.append(text, sizeof text);
         }
         void operator()(const CountColumn& c) const { AppendInteger(out, r.*c.field); }

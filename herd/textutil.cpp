@@ -1,6 +1,7 @@
 #include "herd/textutil.h"
 
 #include <algorithm>
+#include <cstring>
 #include <bit>
 #include <charconv>
 #include <chrono>
@@ -401,22 +402,38 @@ Date ParseHerdDate(std::string_view text) {
     return ParseDateText(t);
 }
 
-std::string FormatDateText(Date date) {
+char* PutDateText(char* out, Date date) {
     const char sep = GetDateSettings().separator;
-    if (date == 0) return std::string("  ") + sep + "  " + sep + "  ";
+    if (date == 0) {
+        const char blank[kDateTextLength] = {' ', ' ', sep, ' ', ' ', sep, ' ', ' '};
+        std::memcpy(out, blank, sizeof blank);
+        return out + sizeof blank;
+    }
     const CalendarDate c = DecodeDate(date);
-    // Written by hand: traces format thousands of dates a herd.
+    // Written by hand: traces and summary rows format thousands of dates a herd.
     const int year = c.year % 100;
-    const char text[8] = {static_cast<char>('0' + c.day / 10),   static_cast<char>('0' + c.day % 10),   sep,
-                          static_cast<char>('0' + c.month / 10), static_cast<char>('0' + c.month % 10), sep,
-                          static_cast<char>('0' + year / 10),    static_cast<char>('0' + year % 10)};
-    return std::string(text, sizeof text);
+    const char text[kDateTextLength] = {
+        static_cast<char>('0' + c.day / 10),   static_cast<char>('0' + c.day % 10),   sep,
+        static_cast<char>('0' + c.month / 10), static_cast<char>('0' + c.month % 10), sep,
+        static_cast<char>('0' + year / 10),    static_cast<char>('0' + year % 10)};
+    std::memcpy(out, text, sizeof text);
+    return out + sizeof text;
+}
+
+char* PutDateSlash(char* out, Date date) {
+    char* const end = PutDateText(out, date);
+    std::replace(out, end, '.', '/');
+    return end;
+}
+
+std::string FormatDateText(Date date) {
+    char text[kDateTextLength];
+    return std::string(text, static_cast<std::size_t>(PutDateText(text, date) - text));
 }
 
 std::string FormatDateSlash(Date date) {
-    std::string text = FormatDateText(date);
-    std::replace(text.begin(), text.end(), '.', '/');
-    return text;
+    char text[kDateTextLength];
+    return std::string(text, static_cast<std::size_t>(PutDateSlash(text, date) - text));
 }
 
 CalendarDate DecodeDate(Date date) {

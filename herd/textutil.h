@@ -112,6 +112,10 @@ Date ParseHerdDate(std::string_view text);
 std::string FormatDateText(Date date);
 // FormatDateText with every '.' replaced by '/'.
 std::string FormatDateSlash(Date date);
+// The same texts written at out (kDateTextLength bytes); the end returned.
+inline constexpr std::size_t kDateTextLength = 8;
+char* PutDateText(char* out, Date date);
+char* PutDateSlash(char* out, Date date);
 
 struct CalendarDate {
     int year;

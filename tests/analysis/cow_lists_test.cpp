@@ -81,6 +81,15 @@ void Unserve(CowRecord& cow) {
     cow.FirstService = 0;
 }
 
+// Not in calf at the end of its 200-day record, calved on the given day, with these services.
+void Open(CowRecord& cow, Date calved, std::initializer_list<Date> services = {}) {
+    cow.Calved = calved;
+    Unserve(cow);
+    if (services.size() > 0) Serve(cow, services);
+    cow.Conceived = 0;
+    cow.DaysToConception = 201;
+}
+
 // The codes of the lists the one cow of the herd is on.
 std::vector<std::string> ListsOfOneCow(const HerdSetup& base, const Change& change) {
     HerdList herd([](std::string_view a, std::string_view b) { return a.compare(b); });
@@ -219,38 +228,16 @@ TEST(CowLists, EachRuleAtItsBoundaries) {
         {"calved 365 days before the stop: outside the year", yearRound,
          [](H& h) { h.cow.Calved = S - 365; Unserve(h.cow); }, {}},
         {"open, calved 100 days before the stop: in the 200-day group", yearRound,
-         [](H& h) {
-              h.cow.Calved = S - 100;
-              Unserve(h.cow);
-              Serve(h.cow, {S - 60});
-              h.cow.Conceived = 0;
-              h.cow.DaysToConception = 201;
-          },
+         [](H& h) { Open(h.cow, S - 100, {S - 60}); },
          {"NOTINCALF"}},
         {"open, calved 99 days before the stop", yearRound,
-         [](H& h) {
-              h.cow.Calved = S - 99;
-              Unserve(h.cow);
-              Serve(h.cow, {S - 60});
-              h.cow.Conceived = 0;
-              h.cow.DaysToConception = 201;
-          },
+         [](H& h) { Open(h.cow, S - 99, {S - 60}); },
          {}},
         {"open, calved 464 days before the stop: in the 200-day group", yearRound,
-         [](H& h) {
-              h.cow.Calved = S - 464;
-              Unserve(h.cow);
-              h.cow.Conceived = 0;
-              h.cow.DaysToConception = 201;
-          },
+         [](H& h) { Open(h.cow, S - 464); },
          {"NOTINCALF"}},
         {"open, calved 465 days before the stop", yearRound,
-         [](H& h) {
-              h.cow.Calved = S - 465;
-              Unserve(h.cow);
-              h.cow.Conceived = 0;
-              h.cow.DaysToConception = 201;
-          },
+         [](H& h) { Open(h.cow, S - 465); },
          {}},
         {"open on mating records", yearRound,
          [](H& h) { h.r.AnalType = kBasisMatingRecords; h.cow.Conceived = 0; h.cow.DaysToConception = 201; },
