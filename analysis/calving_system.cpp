@@ -94,7 +94,7 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
                 service.Tech = 0;
             }
         }
-        for (PregTestRecord& test : cow.PregTests) {
+        for (PregTestRecord& test : TestsInUse(cow)) {
             if (test.Date > cow.Culled) test = PregTestRecord{};
         }
     }
@@ -111,8 +111,9 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
         }
         break;
     }
-    for (int t = kPregTestSlots - 1; t >= 0; --t) {
-        const PregTestRecord& test = cow.PregTests[static_cast<std::size_t>(t)];
+    const std::span<const PregTestRecord> tests = TestsInUse(cow);
+    for (int t = TestSlotsInUse(cow) - 1; t >= 0; --t) {
+        const PregTestRecord& test = tests[static_cast<std::size_t>(t)];
         if (test.Date == 0) continue;
         if (test.Date > context.LastPregTest) context.LastPregTest = test.Date;
         break;
@@ -178,9 +179,10 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
     cow.ServedBy100d = cow.FirstService - calved <= 100 ? 1 : 0;
     cow.Served101To130 = 0;
     // From the last slot back; the slots not in use have no date.
-    Date later = cow.Services[kServiceSlots - 1].Date;
+    Date later = ServiceDate(cow, kServiceSlots - 1);
+    const std::span<const ServiceRecord> services = ServicesInUse(cow);
     for (int s = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; s >= 0; --s) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
+        const ServiceRecord& service = services[static_cast<std::size_t>(s)];
         if (service.Date == 0) continue;
         const std::int64_t date = service.Date;
         const bool hasSire = service.HasSire;

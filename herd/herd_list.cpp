@@ -606,12 +606,80 @@ HerdList::Item& HerdList::AtChecked(int index) const {
     return *items_[static_cast<std::size_t>(index - 1)];
 }
 
-void HerdList::GetRecord(int index, CowRecord& destination) const {
-    destination = At(index).record;
+void HerdList::GetRecord(int index, FullCowRecord& destination) const {
+    destination = FullCowRecord(At(index).record);
 }
 
 void HerdList::PutRecord(int index, const CowRecord& source) {
-    At(index).record = source;
+    Assign(At(index).record, source);
+}
+
+unsigned char* HerdList::SlotPool::Take(std::size_t count) {
+    if (count > left_) {
+        blocks_.reserve(blocks_.size() + 1);  // before the block, which it must not lose
+        blocks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kBlockSlots));
+        free_ = reinterpret_cast<unsigned char*>(blocks_.back().get());
+        left_ = kBlockSlots;
+    }
+    unsigned char* const run = free_;
+    std::memset(run, 0, count * sizeof(std::uint64_t));
+    free_ += count * sizeof(std::uint64_t);
+    left_ -= count;
+    latest_ = run;
+    return run;
+}
+
+bool HerdList::SlotPool::ResizeLatest(unsigned char* run, std::size_t had, std::size_t count) {
+    if (run != latest_ || had == 0 || count > had + left_) return false;
+    if (count > had) std::memset(run + had * sizeof(std::uint64_t), 0, (count - had) * sizeof(std::uint64_t));
+    free_ = run + count * sizeof(std::uint64_t);
+    left_ = left_ + had - count;
+    return true;
+}
+
+void HerdList::SlotPool::Clear() {
+    blocks_.clear();
+    latest_ = free_ = nullptr;
+    left_ = 0;
+}
+
+void HerdList::SetSlotsInUse(CowRecord& record, int services, int tests) {
+    const auto newServices = static_cast<std::size_t>(std::clamp(services, 0, kServiceSlots));
+    const auto newTests = static_cast<std::size_t>(std::clamp(tests, 0, kPregTestSlots));
+    const std::size_t oldServices = record.serviceSlots_;  // a record of a list has no more room
+    const std::size_t oldTests = record.testSlots_;
+    if (newServices == oldServices && newTests == oldTests) return;
+    const std::size_t keptServices = std::min(oldServices, newServices);
+    const std::size_t keptTests = std::min(oldTests, newTests);
+    constexpr std::size_t kSlot = sizeof(ServiceRecord);
+    auto* const old = reinterpret_cast<unsigned char*>(record.ServiceSlots());
+    unsigned char* run = old;
+    if (slots_.ResizeLatest(old, oldServices + oldTests, newServices + newTests)) {
+        // The tests move to follow the new service room; the slots between are emptied.
+        std::memmove(run + newServices * kSlot, old + oldServices * kSlot, keptTests * kSlot);
+        if (newServices > oldServices) std::memset(run + oldServices * kSlot, 0, (newServices - oldServices) * kSlot);
+        std::memset(run + (newServices + keptTests) * kSlot, 0, (newTests - keptTests) * kSlot);
+    } else {
+        run = slots_.Take(newServices + newTests);
+        std::memcpy(run, old, keptServices * kSlot);
+        std::memcpy(run + newServices * kSlot, old + oldServices * kSlot, keptTests * kSlot);
+    }
+    record.serviceSlots_ = static_cast<std::uint8_t>(newServices);
+    record.testSlots_ = static_cast<std::uint8_t>(newTests);
+    record.serviceRoom_ = static_cast<std::uint8_t>(newServices);
+    record.slotsAt_ = run - reinterpret_cast<unsigned char*>(&record);
+}
+
+void HerdList::Assign(CowRecord& record, const CowRecord& from) {
+    if (&record == &from) return;
+    SetSlotsInUse(record, from.ServiceSlotsInUse(), from.TestSlotsInUse());
+    const std::uint8_t room = record.serviceRoom_;
+    const std::int64_t slotsAt = record.slotsAt_;
+    record = from;
+    record.serviceRoom_ = room;
+    record.slotsAt_ = slotsAt;
+    std::copy_n(from.ServiceSlots(), from.ServiceSlotsInUse(), record.ServiceSlots());
+    std::copy_n(from.TestSlots(), from.TestSlotsInUse(), record.TestSlots());
 }
 
 std::size_t HerdList::LowerBound(const Probe& probe) const {
@@ -693,11 +761,11 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     return item;
 }
 
-bool HerdList::LocateRecord(std::string_view key, CowRecord& destination, int& index) const {
+bool HerdList::LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
     if (at < items_.size() && Compare(*items_[at], probe) == 0) {
-        destination = items_[at]->record;
+        destination = FullCowRecord(items_[at]->record);
         index = static_cast<int>(at) + 1;
         return true;
     }
@@ -705,15 +773,15 @@ bool HerdList::LocateRecord(std::string_view key, CowRecord& destination, int& i
     return false;
 }
 
-bool HerdList::FindOrAddRecord(std::string_view key, CowRecord& destination, int& index) {
+bool HerdList::FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index) {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
     if (at < items_.size() && Compare(*items_[at], probe) == 0) {
-        destination = items_[at]->record;
+        destination = FullCowRecord(items_[at]->record);
         index = static_cast<int>(at) + 1;
         return true;
     }
-    destination = Insert(at, probe).record;
+    destination = FullCowRecord(Insert(at, probe).record);
     index = static_cast<int>(at) + 1;
     return true;
 }
@@ -767,7 +835,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         UsePlaceTexts();
     }
     if (compare_) {
-        CowRecord ignored;
+        FullCowRecord ignored;
         int index = 0;
         FindOrAddRecord(key, ignored, index);
         return At(index).record;
@@ -857,6 +925,7 @@ void HerdList::FreeRecords() {
     items_.clear();
     GiveBackBlocks();
     texts_.Clear();
+    slots_.Clear();
     latest_ = nullptr;
     technicians_.resize(1);
     technicianNumbers_.clear();

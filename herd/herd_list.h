@@ -3,7 +3,8 @@
 // compare without regard to letter case, in the collation of the user's locale, so "cow1"
 // and "COW1" are the same cow. The list owns its records; callers work on copies.
 // Indexes are 1-based, as the analysis walks the herd by position. A list is used by one
-// thread at a time, also to read.
+// thread at a time, also to read. A record's service and test slots in use lie in the list's
+// pool of slots, one run per record.
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -41,9 +42,11 @@ public:
     // Number of lactations; 0 for the empty list.
     int Count() const { return static_cast<int>(items_.size()); }
 
-    // Copies the record at index (1..Count) into destination. RangeError for a bad index.
-    void GetRecord(int index, CowRecord& destination) const;
-    // Copies source into the record at index (1..Count). RangeError for a bad index.
+    // Copies the record at index (1..Count), its slots in use with it, into destination.
+    // RangeError for a bad index.
+    void GetRecord(int index, FullCowRecord& destination) const;
+    // Copies source (its slots in use with it) into the record at index (1..Count).
+    // RangeError for a bad index.
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count), valid until the list is freed. RangeError for a bad index.
     std::string_view KeyAt(int index) const { return At(index).key(); }
@@ -54,24 +57,32 @@ public:
 
     // When the key is present: copies its record out, sets index and returns true.
     // When absent: returns false, sets index to -1 and leaves destination untouched.
-    bool LocateRecord(std::string_view key, CowRecord& destination, int& index) const;
+    bool LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const;
 
     // Always true. When the key is present, as LocateRecord; when absent, inserts a zeroed
     // record holding the key (its first kKeyMaxLength characters) at its sorted place,
     // copies it out and sets index to that place (later items move up by one).
-    bool FindOrAddRecord(std::string_view key, CowRecord& destination, int& index);
+    bool FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index);
 
     // The stored record of key, added as FindOrAddRecord adds it when absent, to be changed
     // in place. No index is handed back, so a list being filled this way orders its new keys
     // once, when an index is next asked for, instead of at every insertion.
     CowRecord& FindOrAdd(std::string_view key);
 
+    // Gives a record of this list services and tests slots in use (at most kServiceSlots and
+    // kPregTestSlots), keeping what its slots held up to those counts; slots added are empty.
+    // The record's slots may move: spans of them taken before are stale.
+    void SetSlotsInUse(CowRecord& record, int services, int tests);
+    // Sets a record of this list to a copy of from (a FullCowRecord, or a record of this or
+    // another list), its slots in use with it.
+    void Assign(CowRecord& record, const CowRecord& from);
+
     // Makes room for about count keys and an eighth more, so a list being filled grows its
     // tables at most once; blocks of items are given pages of 2 MB only where count tells
     // that they will be half used.
     void Reserve(std::size_t count);
 
-    // Releases every record and empties the list, its technicians too.
+    // Releases every record and its slots and empties the list, its technicians too.
     void FreeRecords();
 
     // The herd's technicians, each text (cut to kTechMaxLength) once, numbered from 1 in the
@@ -105,6 +116,26 @@ private:
         std::vector<std::unique_ptr<char[]>> blocks_;
         char* free_ = nullptr;  // the free end of the last block
         std::size_t left_ = 0;
+    };
+
+    // The records' slots in use in blocks that never move: each record's services, then its
+    // tests, in one run. A run that grows takes a new one unless it is the latest taken (the
+    // old one is left unused: a key met again with more slots than before is rare).
+    class SlotPool {
+    public:
+        // A run of count empty slots.
+        unsigned char* Take(std::size_t count);
+        // Makes run, of had slots, count slots long where it lies: true when it is the run
+        // taken last and its block has room.
+        bool ResizeLatest(unsigned char* run, std::size_t had, std::size_t count);
+        void Clear();
+
+    private:
+        static constexpr std::size_t kBlockSlots = 8192;  // 64 KB
+        std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
+        unsigned char* latest_ = nullptr;  // the run taken last
+        unsigned char* free_ = nullptr;    // the free end of the last block
+        std::size_t left_ = 0;             // slots free in it
     };
 
     // An item's key in 24 bytes: a herd file's keys (20 characters) inside the item, longer
@@ -248,6 +279,7 @@ private:
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
     mutable TextStore texts_;
     mutable std::string probeKey_;  // sort key of the latest probe
+    SlotPool slots_;
     // True while every key is plain and the collation orders plain keys by place: the sort
     // keys are then places. The first key that is not plain turns them into collation keys.
     mutable bool plainKeys_ = false;
