@@ -129,6 +129,8 @@ struct CowRecord {
     std::int64_t slotsAt_ = 0;
 
     CowRecord() = default;
+    // Every field, where the slots lie included: for FullCowRecords, whose slots lie alike.
+    // Records of lists compare as FullCowRecord copies.
     bool operator==(const CowRecord&) const = default;
 
     int ServiceSlotsInUse() const { return serviceSlots_; }

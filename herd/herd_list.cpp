@@ -781,7 +781,9 @@ bool HerdList::FindOrAddRecord(std::string_view key, FullCowRecord& destination,
         index = static_cast<int>(at) + 1;
         return true;
     }
-    destination = FullCowRecord(Insert(at, probe).record);
+    CowRecord& added = Insert(at, probe).record;
+    SetSlotsInUse(added, kServiceSlots, kPregTestSlots);
+    destination = FullCowRecord(added);
     index = static_cast<int>(at) + 1;
     return true;
 }
@@ -835,10 +837,10 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         UsePlaceTexts();
     }
     if (compare_) {
-        FullCowRecord ignored;
-        int index = 0;
-        FindOrAddRecord(key, ignored, index);
-        return At(index).record;
+        const Probe probe = MakeProbe(key);
+        const std::size_t at = LowerBound(probe);
+        if (at < items_.size() && Compare(*items_[at], probe) == 0) return items_[at]->record;
+        return Insert(at, probe).record;
     }
     if (plainKeys_ && KeyCollator::IsPlain(key)) {
         // Plain keys are the same cow exactly when their place keys are equal.

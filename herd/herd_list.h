@@ -60,12 +60,13 @@ public:
     bool LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const;
 
     // Always true. When the key is present, as LocateRecord; when absent, inserts a zeroed
-    // record holding the key (its first kKeyMaxLength characters) at its sorted place,
-    // copies it out and sets index to that place (later items move up by one).
+    // record holding the key (its first kKeyMaxLength characters) at its sorted place, with
+    // every slot in use as a new FullCowRecord has, copies it out and sets index to that
+    // place (later items move up by one).
     bool FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index);
 
-    // The stored record of key, added as FindOrAddRecord adds it when absent, to be changed
-    // in place. No index is handed back, so a list being filled this way orders its new keys
+    // The stored record of key, added as FindOrAddRecord adds it but with no slot in use when
+    // absent, to be changed in place. No index is handed back, so a list being filled this way orders its new keys
     // once, when an index is next asked for, instead of at every insertion.
     CowRecord& FindOrAdd(std::string_view key);
 
