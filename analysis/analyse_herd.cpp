@@ -592,7 +592,6 @@ void PreparedHerd::ClearWorkingFields(CowRecord& lactation) {
     constexpr std::size_t from = offsetof(CowRecord, TestConception);
     constexpr std::size_t to = offsetof(CowRecord, PrevPessConceived) + sizeof(CowRecord::PrevPessConceived);
     std::memset(reinterpret_cast<unsigned char*>(&lactation) + from, 0, to - from);
-    lactation.LogisticTerm = 0.0;
     for (ServiceRecord& service : ServicesInUse(lactation)) {
         service.CountedService = false;
         service.ConceptionService = false;

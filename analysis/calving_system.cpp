@@ -129,9 +129,8 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
 }
 
 // Adds one cow to the estimated number in calf by 100 days.
-void AddToEstimate(AnalysisContext& context, CowRecord& cow, double z) {
+void AddToEstimate(AnalysisContext& context, double z) {
     Increment(context.report.Est100dN);
-    cow.LogisticTerm = std::exp(z);
     context.counters.Est100dTotal += Logistic(z);
 }
 
@@ -172,7 +171,7 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
 
     if (cow.FirstService <= 0) {
         cow.DaysToFirstService = 0;
-        if (sinceCalvingToLastAI > kEstimateDays) AddToEstimate(context, cow, -2.162);
+        if (sinceCalvingToLastAI > kEstimateDays) AddToEstimate(context, -2.162);
         return;
     }
 
@@ -203,7 +202,7 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
     }
     cow.DaysToFirstService = CheckedInt16(std::int64_t{cow.FirstService} - calved);
     if (sinceCalvingToLastAI > kEstimateDays) {
-        AddToEstimate(context, cow,
+        AddToEstimate(context,
                       -0.01717 * cow.DaysToFirstService - 2.162 + 4.543 * cow.ServedBy100d -
                           4.768 * cow.Served101To130);
     }

@@ -64,7 +64,7 @@ void PrintTo(const CowRecord& r, std::ostream* os) {
         << " DaysToCullPrev=" << r.DaysToCullPrev << " PrevDays=" << r.PrevDays
         << " PrevConceived=" << r.PrevConceived << " PrevOptDays=" << r.PrevOptDays
         << " PrevOptConceived=" << r.PrevOptConceived << " PrevPessDays=" << r.PrevPessDays
-        << " PrevPessConceived=" << r.PrevPessConceived << " LogisticTerm=" << r.LogisticTerm
+        << " PrevPessConceived=" << r.PrevPessConceived
         << "}";
 }
 

@@ -123,8 +123,6 @@ struct CowRecord {
     // FullCowRecord.
     std::uint8_t serviceRoom_ = 0;
 
-    double LogisticTerm = 0.0;     // analysis, year-round herds: e^z of the 100-day estimate term
-
     // Bytes from this record to its first service slot; the test slots follow the service room.
     std::int64_t slotsAt_ = 0;
 
@@ -160,7 +158,7 @@ private:
 static_assert(std::is_trivially_copyable_v<CowRecord>);  // copied as bytes into itself (trend seasons)
 static_assert(std::is_standard_layout_v<CowRecord>);  // the working fields are cleared as one span
 static_assert(sizeof(ServiceRecord) == sizeof(PregTestRecord));  // the slots of a record are one run
-static_assert(sizeof(CowRecord) == 136);  // a herd holds tens of thousands
+static_assert(sizeof(CowRecord) == 128);  // a herd holds tens of thousands
 
 // A lactation with all fourteen service and six test slots, as a value: for records built or
 // held outside a herd list (tests, messages, copies). A new one has every slot in use; one
