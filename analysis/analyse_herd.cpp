@@ -356,7 +356,6 @@ void ResetDriverState(AnalysisContext& context) {
     context.PregTestPeriod = -1;
     context.MatingPeriod = -1;
     context.AnalysisPeriod = -1;
-    context.AllLactations.clear();  // made again from the herd as it is now
     context.GroupWalk.clear();
     context.GroupWalkNarrowed = false;
 }

@@ -547,7 +547,8 @@ void HerdList::UsePlaceTexts() const {
     byCollationKey_.Clear();
     byCollationKey_.Reserve(items_.capacity());
     std::string placeText;
-    for (Item* item : items_) {
+    for (CowRecord* record : items_) {
+        Item* const item = ItemOfRecord(record);
         KeyCollator::PlainSortKey(item->key(), placeText);
         item->SetCollationKey(texts_.Keep(placeText));
         byCollationKey_.Add(item->collationKey(), item);
@@ -566,7 +567,8 @@ void HerdList::UseCollationKeys() const {
     byText_.Clear();
     byText_.Reserve(items_.size());
     std::string sortKey;
-    for (Item* item : items_) {
+    for (CowRecord* record : items_) {
+        Item* const item = ItemOfRecord(record);
         Collator().SortKey(item->key(), sortKey);
         item->SetCollationKey(texts_.Keep(sortKey));
         byCollationKey_.Add(item->collationKey(), item);
@@ -586,11 +588,14 @@ void HerdList::EnsureOrdered() const {
     // Keys in the list are all different, so the order is total and any sort gives the one
     // that insertions in sorted place would have given.
     if (placeCodes_) {
-        std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) { return a->code() < b->code(); });
+        std::sort(items_.begin(), items_.end(),
+                  [](const CowRecord* a, const CowRecord* b) { return ItemOfRecord(a)->code() < ItemOfRecord(b)->code(); });
         ordered_ = true;
         return;
     }
-    std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) {
+    std::sort(items_.begin(), items_.end(), [](const CowRecord* x, const CowRecord* y) {
+        const Item* const a = ItemOfRecord(x);
+        const Item* const b = ItemOfRecord(y);
         const int byCollation = CompareBytes(a->collationKey(), b->collationKey());
         if (byCollation != 0) return byCollation < 0;
         return Collator().CompareFolded(a->key(), b->key()) < 0;
@@ -603,7 +608,7 @@ HerdList::Item& HerdList::AtChecked(int index) const {
         throw RangeError("List index out of bounds (" + std::to_string(index) + ")");
     }
     EnsureOrdered();
-    return *items_[static_cast<std::size_t>(index - 1)];
+    return *ItemOfRecord(items_[static_cast<std::size_t>(index - 1)]);
 }
 
 void HerdList::GetRecord(int index, FullCowRecord& destination) const {
@@ -688,7 +693,7 @@ std::size_t HerdList::LowerBound(const Probe& probe) const {
     std::size_t high = items_.size();
     while (low < high) {
         std::size_t mid = low + (high - low) / 2;
-        if (Compare(*items_[mid], probe) < 0) {
+        if (Compare(*ItemOfRecord(items_[mid]), probe) < 0) {
             low = mid + 1;
         } else {
             high = mid;
@@ -753,7 +758,7 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     item.keyText.Set(probe.key, texts_);
     item.SetCollationKey(texts_.Keep(probe.collationKey));
     item.record.Key = probe.key.substr(0, kKeyMaxLength);
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item);
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item.record);
     if (!compare_) {
         byCollationKey_.Add(item.collationKey(), &item);
         if (!plainKeys_) Remember(item.key(), &item);
@@ -764,8 +769,8 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
 bool HerdList::LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
-    if (at < items_.size() && Compare(*items_[at], probe) == 0) {
-        destination = FullCowRecord(items_[at]->record);
+    if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) {
+        destination = FullCowRecord(*items_[at]);
         index = static_cast<int>(at) + 1;
         return true;
     }
@@ -776,8 +781,8 @@ bool HerdList::LocateRecord(std::string_view key, FullCowRecord& destination, in
 bool HerdList::FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index) {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
-    if (at < items_.size() && Compare(*items_[at], probe) == 0) {
-        destination = FullCowRecord(items_[at]->record);
+    if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) {
+        destination = FullCowRecord(*items_[at]);
         index = static_cast<int>(at) + 1;
         return true;
     }
@@ -797,15 +802,15 @@ void HerdList::IndexCodes() {
 CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code) {
     // A herd file sorted by cow gives each row the calving its previous row added.
     if (latest_ != nullptr && latest_->code() == code) return latest_->record;
-    const bool afterLast = ordered_ && (items_.empty() || items_.back()->code() < code);
+    const bool afterLast = ordered_ && (items_.empty() || ItemOfRecord(items_.back())->code() < code);
     if (!afterLast) {
         Item* known = nullptr;
         if (codesIndexed_) {
             known = byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); });
         } else {  // still in order
             const auto at = std::lower_bound(items_.begin(), items_.end(), code,
-                                             [](const Item* item, const PlaceCode& c) { return item->code() < c; });
-            if (at != items_.end() && (*at)->code() == code) known = *at;
+                                             [](const CowRecord* record, const PlaceCode& c) { return ItemOfRecord(record)->code() < c; });
+            if (at != items_.end() && ItemOfRecord(*at)->code() == code) known = ItemOfRecord(*at);
         }
         if (known != nullptr) {
             latest_ = known;
@@ -816,7 +821,7 @@ CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code
     item.keyText.Set(key, texts_);
     item.SetCode(code);
     item.record.Key = key.substr(0, kKeyMaxLength);
-    items_.push_back(&item);
+    items_.push_back(&item.record);
     if (codesIndexed_) {
         byCode_.Add(code, LatestNumber());
     } else if (!afterLast) {
@@ -839,7 +844,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
     if (compare_) {
         const Probe probe = MakeProbe(key);
         const std::size_t at = LowerBound(probe);
-        if (at < items_.size() && Compare(*items_[at], probe) == 0) return items_[at]->record;
+        if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) return *items_[at];
         return Insert(at, probe).record;
     }
     if (plainKeys_ && KeyCollator::IsPlain(key)) {
@@ -852,7 +857,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
             latest_ = known;
             return known->record;
         }
-        const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
+        const bool afterLast = items_.empty() || Compare(*ItemOfRecord(items_.back()), probe) < 0;
         Item& item = Insert(items_.size(), probe);
         if (!afterLast) ordered_ = false;
         latest_ = &item;
@@ -867,7 +872,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         Remember(key, equal);  // the same cow written another way
         return equal->record;
     }
-    const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
+    const bool afterLast = items_.empty() || Compare(*ItemOfRecord(items_.back()), probe) < 0;
     Item& item = Insert(items_.size(), probe);
     if (!afterLast) ordered_ = false;
     return item.record;

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -54,6 +56,12 @@ public:
     // added or the list freed. RangeError for a bad index.
     CowRecord& RecordAt(int index) { return At(index).record; }
     const CowRecord& RecordAt(int index) const { return At(index).record; }
+    // Every record in key order (index - 1 is its place), for walks over the whole herd;
+    // valid while no key is added or the list freed.
+    const std::vector<CowRecord*>& Records() {
+        EnsureOrdered();
+        return items_;
+    }
 
     // When the key is present: copies its record out, sets index and returns true.
     // When absent: returns false, sets index to -1 and leaves destination untouched.
@@ -167,9 +175,9 @@ private:
             std::string_view collationKey;
             Order() : code() {}
         };
+        CowRecord record;  // first: the list holds items by their records' addresses
         Order order;
         KeyText keyText;
-        CowRecord record;
 
         std::string_view key() const { return keyText.View(); }
         const PlaceCode& code() const { return order.code; }
@@ -178,6 +186,9 @@ private:
         void SetCollationKey(std::string_view key) { std::construct_at(&order.collationKey, key); }
     };
     static_assert(sizeof(Item) == sizeof(CowRecord) + 40);
+    static_assert(std::is_standard_layout_v<Item>);  // an item is at its record's address
+    static Item* ItemOfRecord(CowRecord* record) { return std::launder(reinterpret_cast<Item*>(record)); }
+    static const Item* ItemOfRecord(const CowRecord* record) { return std::launder(reinterpret_cast<const Item*>(record)); }
     // A key to search for: its text, and its sort key under the default order.
     struct Probe {
         std::string_view key;
@@ -254,15 +265,16 @@ private:
     // Every pass of the analysis walks the herd through At: the usual case stays inline.
     Item& At(int index) const {
         if (index < 1 || index > Count() || !ordered_) return AtChecked(index);
-        return *items_[static_cast<std::size_t>(index - 1)];
+        return *ItemOfRecord(items_[static_cast<std::size_t>(index - 1)]);
     }
     Item& AtChecked(int index) const;
 
     KeyComparator compare_;  // empty: the default order, through sort keys
-    // Items live in blocks that never move; items_ holds them in key order, so an insertion
-    // moves 8 bytes per item and the indexes below can point at items.
+    // Items live in blocks that never move; items_ holds their records in key order, so an
+    // insertion moves 8 bytes per item, the indexes below can point at items and the
+    // analysis walks the records without a list of its own.
     // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
-    // first block of 256 (84 KB) from the heap, then blocks of 2 MB taken from the system on
+    // first block of 256 (42 KB) from the heap, then blocks of 2 MB taken from the system on
     // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
     // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB.
     struct ItemRoom {
@@ -276,7 +288,7 @@ private:
     std::size_t itemsMade_ = 0;
     std::size_t expectedItems_ = 0;  // Reserve's count
     void GiveBackBlocks();
-    mutable std::vector<Item*> items_;
+    mutable std::vector<CowRecord*> items_;
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
     mutable TextStore texts_;
     mutable std::string probeKey_;  // sort key of the latest probe
