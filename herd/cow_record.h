@@ -133,7 +133,9 @@ struct CowRecord {
 
     int ServiceSlotsInUse() const { return serviceSlots_; }
     int TestSlotsInUse() const { return testSlots_; }
-    ServiceRecord* ServiceSlots() { return reinterpret_cast<ServiceRecord*>(reinterpret_cast<unsigned char*>(this) + slotsAt_); }
+    ServiceRecord* ServiceSlots() {
+        return reinterpret_cast<ServiceRecord*>(reinterpret_cast<unsigned char*>(this) + slotsAt_);
+    }
     const ServiceRecord* ServiceSlots() const {
         return reinterpret_cast<const ServiceRecord*>(reinterpret_cast<const unsigned char*>(this) + slotsAt_);
     }

@@ -808,8 +808,8 @@ CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code
         if (codesIndexed_) {
             known = byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); });
         } else {  // still in order
-            const auto at = std::lower_bound(items_.begin(), items_.end(), code,
-                                             [](const CowRecord* record, const PlaceCode& c) { return ItemOfRecord(record)->code() < c; });
+            const auto before = [](const CowRecord* record, const PlaceCode& c) { return ItemOfRecord(record)->code() < c; };
+            const auto at = std::lower_bound(items_.begin(), items_.end(), code, before);
             if (at != items_.end() && ItemOfRecord(*at)->code() == code) known = ItemOfRecord(*at);
         }
         if (known != nullptr) {
