@@ -107,7 +107,7 @@ void CountServicesAndDeriveDates(AnalysisContext& context, CowRecord& record, bo
 // The test that dates the lactation's conception: the first that found the cow pregnant
 // within 250 days of calving; nullptr when none did.
 const PregTestRecord* ConceptionTest(const CowRecord& record) {
-    for (const PregTestRecord& test : record.PregTests) {
+    for (const PregTestRecord& test : TestsInUse(record)) {
         if (test.Date == 0 || test.Weeks == 0) continue;
         if (static_cast<std::int64_t>(test.Date) - record.Calved > kConceptionTestWindowDays) continue;
         return &test;
@@ -146,11 +146,12 @@ PeriodCounts CountsOf(const CowRecord& record) {
     counts.culledEarly = record.Culled != 0 && record.Culled - calved <= kCulledEarlyDays;
     counts.culledInYear = record.Culled != 0 && record.Culled - calved <= kCulledInYearDays;
     counts.recalved = record.NextCalve != 0;
-    const Date firstService = record.Services[0].Date;
+    const Date firstService = ServiceDate(record, 0);
     counts.mated = firstService != 0 && firstService <= calved + kServiceWindowDays;
-    const Date firstTest = record.PregTests[0].Date;
+    const std::span<const PregTestRecord> tests = TestsInUse(record);
+    const Date firstTest = tests.empty() ? 0 : tests[0].Date;
     counts.tested = firstTest != 0 && firstTest <= calved + kCulledInYearDays;
-    for (const PregTestRecord& test : record.PregTests) {
+    for (const PregTestRecord& test : tests) {
         if (test.Date == 0) continue;
         ++counts.tests;
         if (test.Weeks <= kEarlyTestWeeks) ++counts.early;
@@ -355,7 +356,6 @@ void ResetDriverState(AnalysisContext& context) {
     context.PregTestPeriod = -1;
     context.MatingPeriod = -1;
     context.AnalysisPeriod = -1;
-    context.AllLactations.clear();  // made again from the herd as it is now
     context.GroupWalk.clear();
     context.GroupWalkNarrowed = false;
 }
@@ -546,7 +546,7 @@ void CullTrim(CowRecord& record) {
             service.ConceptionService = false;
         }
     }
-    for (PregTestRecord& test : record.PregTests) {
+    for (PregTestRecord& test : TestsInUse(record)) {
         if (test.Date > record.Culled) test = PregTestRecord{};
     }
 }
@@ -591,7 +591,6 @@ void PreparedHerd::ClearWorkingFields(CowRecord& lactation) {
     constexpr std::size_t from = offsetof(CowRecord, TestConception);
     constexpr std::size_t to = offsetof(CowRecord, PrevPessConceived) + sizeof(CowRecord::PrevPessConceived);
     std::memset(reinterpret_cast<unsigned char*>(&lactation) + from, 0, to - from);
-    lactation.LogisticTerm = 0.0;
     for (ServiceRecord& service : ServicesInUse(lactation)) {
         service.CountedService = false;
         service.ConceptionService = false;

@@ -14,14 +14,7 @@ AnalysisContext::AnalysisContext(HerdList& herdList, HerdReport& herdReport, Dat
 
 const std::vector<CowRecord*>& WalkedLactations(AnalysisContext& context) {
     if (context.extent.walk != nullptr) return context.extent.walk->lactations;
-    std::vector<CowRecord*>& all = context.AllLactations;
-    HerdList& herd = context.herd;
-    if (all.size() != static_cast<std::size_t>(herd.Count())) {
-        all.clear();
-        all.reserve(static_cast<std::size_t>(herd.Count()));
-        for (int i = 1; i <= herd.Count(); ++i) all.push_back(&herd.RecordAt(i));
-    }
-    return all;
+    return context.herd.Records();
 }
 
 void NarrowToMatingGroups(AnalysisContext& context, bool allowed) {

@@ -284,9 +284,6 @@ struct AnalysisContext {
     AnalysisCounters counters;
 
     // ---- the lactations the passes walk ----
-    // Every lactation of herd in list order, made again by the first pass of each analysis:
-    // the passes walk these pointers rather than asking the list for each record.
-    std::vector<CowRecord*> AllLactations;
     // Those of the passes after the calving pattern when narrowed: the lactations of
     // extent.walk that calve in a window of the mating groups (NarrowToMatingGroups); not
     // narrowed, those of ForEachLactation.
@@ -331,7 +328,8 @@ public:
 };
 
 // The lactations the analysis walks, in list order: extent.walk's, else every lactation of
-// herd (AllLactations, made again when the herd's count is no longer its size).
+// herd (the list's own records in order: the passes walk these pointers rather than asking
+// the list for each record).
 const std::vector<CowRecord*>& WalkedLactations(AnalysisContext& context);
 
 // Calls pass(lactation) for every lactation the analysis walks.

@@ -354,7 +354,7 @@ void CountEvents(HerdReport& report, const CowRecord& cow, CrossCheckWindows& wi
         if (service.AI) count(kCrossCheckAIMatings, service.Date);
     }
     count(kCrossCheckCulledOrDied, cow.Culled);
-    for (const PregTestRecord& test : cow.PregTests) {
+    for (const PregTestRecord& test : TestsInUse(cow)) {
         if (test.Date == 0) continue;
         count(test.Weeks <= kEarlyTestMaxWeeks ? kCrossCheckEarlyPregTests : kCrossCheckLatePregTests, test.Date);
     }

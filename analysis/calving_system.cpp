@@ -94,7 +94,7 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
                 service.Tech = 0;
             }
         }
-        for (PregTestRecord& test : cow.PregTests) {
+        for (PregTestRecord& test : TestsInUse(cow)) {
             if (test.Date > cow.Culled) test = PregTestRecord{};
         }
     }
@@ -111,8 +111,9 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
         }
         break;
     }
-    for (int t = kPregTestSlots - 1; t >= 0; --t) {
-        const PregTestRecord& test = cow.PregTests[static_cast<std::size_t>(t)];
+    const std::span<const PregTestRecord> tests = TestsInUse(cow);
+    for (int t = TestSlotsInUse(cow) - 1; t >= 0; --t) {
+        const PregTestRecord& test = tests[static_cast<std::size_t>(t)];
         if (test.Date == 0) continue;
         if (test.Date > context.LastPregTest) context.LastPregTest = test.Date;
         break;
@@ -128,9 +129,8 @@ void FirstPassYearRound(AnalysisContext& context, CowRecord& cow) {
 }
 
 // Adds one cow to the estimated number in calf by 100 days.
-void AddToEstimate(AnalysisContext& context, CowRecord& cow, double z) {
+void AddToEstimate(AnalysisContext& context, double z) {
     Increment(context.report.Est100dN);
-    cow.LogisticTerm = std::exp(z);
     context.counters.Est100dTotal += Logistic(z);
 }
 
@@ -171,16 +171,17 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
 
     if (cow.FirstService <= 0) {
         cow.DaysToFirstService = 0;
-        if (sinceCalvingToLastAI > kEstimateDays) AddToEstimate(context, cow, -2.162);
+        if (sinceCalvingToLastAI > kEstimateDays) AddToEstimate(context, -2.162);
         return;
     }
 
     cow.ServedBy100d = cow.FirstService - calved <= 100 ? 1 : 0;
     cow.Served101To130 = 0;
     // From the last slot back; the slots not in use have no date.
-    Date later = cow.Services[kServiceSlots - 1].Date;
+    Date later = ServiceDate(cow, kServiceSlots - 1);
+    const std::span<const ServiceRecord> services = ServicesInUse(cow);
     for (int s = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; s >= 0; --s) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(s)];
+        const ServiceRecord& service = services[static_cast<std::size_t>(s)];
         if (service.Date == 0) continue;
         const std::int64_t date = service.Date;
         const bool hasSire = service.HasSire;
@@ -201,7 +202,7 @@ void SecondPassYearRound(AnalysisContext& context, CowRecord& cow) {
     }
     cow.DaysToFirstService = CheckedInt16(std::int64_t{cow.FirstService} - calved);
     if (sinceCalvingToLastAI > kEstimateDays) {
-        AddToEstimate(context, cow,
+        AddToEstimate(context,
                       -0.01717 * cow.DaysToFirstService - 2.162 + 4.543 * cow.ServedBy100d -
                           4.768 * cow.Served101To130);
     }

@@ -76,8 +76,9 @@ struct TestSlots {
 
 TestSlots FindTests(const CowRecord& cow) {
     TestSlots slots;
-    for (int i = 0; i < kPregTestSlots; ++i) {
-        const PregTestRecord& test = cow.PregTests[static_cast<std::size_t>(i)];
+    const std::span<const PregTestRecord> tests = TestsInUse(cow);
+    for (int i = 0; i < TestSlotsInUse(cow); ++i) {
+        const PregTestRecord& test = tests[static_cast<std::size_t>(i)];
         if (test.Date == 0) continue;
         if (slots.firstPositive < 0 && test.Weeks > 0) slots.firstPositive = i;
         slots.last = i;
@@ -128,7 +129,7 @@ Estimates CurrentEstimates(AnalysisContext& context, CowRecord& cow, const TestS
         }
     } else if (tests.firstPositive < 0) {
         // Tested, never found pregnant.
-        const PregTestRecord& last = cow.PregTests[static_cast<std::size_t>(tests.last)];
+        const PregTestRecord& last = TestsInUse(cow)[static_cast<std::size_t>(tests.last)];
         if (yearRound) {
             if (std::int64_t{last.Date} >= std::int64_t{cow.Calved} + 235) {
                 e.central = e.optimistic = e.pessimistic = kYearOpenDay;
@@ -153,7 +154,7 @@ Estimates CurrentEstimates(AnalysisContext& context, CowRecord& cow, const TestS
             }
         }
     } else {
-        cow.TestConception = ConceptionFromTest(cow, cow.PregTests[static_cast<std::size_t>(tests.firstPositive)]);
+        cow.TestConception = ConceptionFromTest(cow, TestsInUse(cow)[static_cast<std::size_t>(tests.firstPositive)]);
         e.central = e.optimistic = e.pessimistic = DayFrom(origin, cow.TestConception);
         e.centralFlag = e.optimisticFlag = e.pessimisticFlag = 1;
     }
@@ -176,7 +177,7 @@ void MarkServices(const AnalysisContext& context, CowRecord& cow, const TestSlot
         const bool eligible = Eligible(service);
         if (tests.firstPositive >= 0) {
             service.CountedService = false;
-            const Date tested = cow.PregTests[static_cast<std::size_t>(tests.firstPositive)].Date;
+            const Date tested = TestsInUse(cow)[static_cast<std::size_t>(tests.firstPositive)].Date;
             if (eligible && std::int64_t{service.Date} <= std::int64_t{tested} - kTestDelay) {
                 service.CountedService = true;
                 service.ConceptionService = service.Date == cow.TestConception;
@@ -187,7 +188,7 @@ void MarkServices(const AnalysisContext& context, CowRecord& cow, const TestSlot
         service.CountedService = service.ConceptionService = service.InferredFailure = false;
         if (!eligible) continue;
         if (tests.last >= 0) {
-            const Date tested = cow.PregTests[static_cast<std::size_t>(tests.last)].Date;
+            const Date tested = TestsInUse(cow)[static_cast<std::size_t>(tests.last)].Date;
             if (std::int64_t{service.Date} <= std::int64_t{tested} - kTestDelay) {
                 service.CountedService = true;  // the empty test shows it failed
                 continue;
@@ -222,7 +223,7 @@ Estimates PreviousEstimates(AnalysisContext& context, CowRecord& cow, const Test
                                                                     : kPrevOpenDay;
         }
     } else if (tests.firstPositive < 0) {
-        const PregTestRecord& last = cow.PregTests[static_cast<std::size_t>(tests.last)];
+        const PregTestRecord& last = TestsInUse(cow)[static_cast<std::size_t>(tests.last)];
         if (culled) {
             e.central = cow.DaysToCullPrev >= kPrevOpenDay ? kPrevOpenDay : CheckedInt16(cow.DaysToCullPrev - 1);
         } else {
@@ -237,7 +238,7 @@ Estimates PreviousEstimates(AnalysisContext& context, CowRecord& cow, const Test
         }
     } else {
         cow.PrevTestConception =
-            ConceptionFromTest(cow, cow.PregTests[static_cast<std::size_t>(tests.firstPositive)]);
+            ConceptionFromTest(cow, TestsInUse(cow)[static_cast<std::size_t>(tests.firstPositive)]);
         e.central = e.optimistic = e.pessimistic = DayFrom(origin, cow.PrevTestConception);
         e.centralFlag = e.optimisticFlag = e.pessimisticFlag = 1;
     }

@@ -104,8 +104,9 @@ void CountServices(AnalysisContext& context, const CowRecord& cow) {
     }
     if (cow.FirstService <= 0) return;
     Date later = 0;
+    const std::span<const ServiceRecord> services = ServicesInUse(cow);
     for (int slot = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; slot >= 0; --slot) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+        const ServiceRecord& service = services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (later != 0) {
             const std::int64_t interval = std::int64_t{later} - service.Date;
@@ -227,9 +228,10 @@ void CountCow(AnalysisContext& context, const CowRecord& cow) {
 
     if (cow.FirstService <= 0) return;
     // From the last slot back; the slots not in use have no date.
-    Date later = cow.Services[kServiceSlots - 1].Date;
+    Date later = ServiceDate(cow, kServiceSlots - 1);
+    const std::span<const ServiceRecord> services = ServicesInUse(cow);
     for (int slot = std::min(ServiceSlotsInUse(cow), kServiceSlots - 1) - 1; slot >= 0; --slot) {
-        const ServiceRecord& service = cow.Services[static_cast<std::size_t>(slot)];
+        const ServiceRecord& service = services[static_cast<std::size_t>(slot)];
         if (service.Date == 0) continue;
         if (HasSire(service) && service.AI) {
             const int k = MatingDay(context, service.Date);

@@ -53,7 +53,7 @@ bool FindMistypedDate(const CowRecord& r, Date analysisDate, MistypedLactation& 
             return true;
         }
     }
-    for (const PregTestRecord& test : r.PregTests) {
+    for (const PregTestRecord& test : TestsInUse(r)) {
         if (Mistyped(test.Date, analysisDate)) {
             found.field = "pregnancy test date";
             found.date = test.Date;
@@ -74,7 +74,7 @@ bool HoldsMistypedDate(const CowRecord& r, Date analysisDate) {
     unsigned found = unsigned{outside(r.Calved)} | unsigned{outside(r.Dryoff)} |
                      unsigned{outside(r.Culled)} | unsigned{outside(r.NextCalve)};
     for (const ServiceRecord& service : ServicesInUse(r)) found |= unsigned{outside(service.Date)};
-    for (const PregTestRecord& test : r.PregTests) found |= unsigned{outside(test.Date)};
+    for (const PregTestRecord& test : TestsInUse(r)) found |= unsigned{outside(test.Date)};
     return found != 0;
 }
 
@@ -94,16 +94,11 @@ Date LactationDateSpan::Add(const CowRecord& r) {
     add(r.NextCalve);
     for (const ServiceRecord& service : ServicesInUse(r)) add(service.Date);
     std::int64_t conceived = std::numeric_limits<std::int64_t>::max();
-    // Most lactations have no pregnancy test: their six empty slots are passed at one look.
-    const std::array<PregTestRecord, kPregTestSlots>& tests = r.PregTests;
-    static_assert(kPregTestSlots == 6);
-    if ((tests[0].Date | tests[1].Date | tests[2].Date | tests[3].Date | tests[4].Date | tests[5].Date) != 0) {
-        for (const PregTestRecord& test : tests) {
-            if (test.Date == 0) continue;
-            add(test.Date);
-            // A conception on day 0 is a date like any other.
-            if (test.Weeks > 0) conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
-        }
+    for (const PregTestRecord& test : TestsInUse(r)) {
+        if (test.Date == 0) continue;
+        add(test.Date);
+        // A conception on day 0 is a date like any other.
+        if (test.Weeks > 0) conceived = std::min(conceived, std::int64_t{test.Date} - 7 * std::int64_t{test.Weeks});
     }
     if (earliest <= latest) {  // a date was added
         if (!any_ || earliest < earliest_) earliest_ = earliest;
@@ -157,16 +152,16 @@ void AnalyseLeavingOutMistypedYears(HerdList& herd, Date analysisDate,
     HerdList kept;
     kept.CopyTechnicians(herd);  // the records keep their technicians' numbers
     kept.Reserve(static_cast<std::size_t>(herd.Count()) - mistyped.size());
-    std::vector<CowRecord> leftOut;
+    std::vector<FullCowRecord> leftOut;
     leftOut.reserve(mistyped.size());
     std::size_t next = 0;  // into mistyped, in list order as loaded
     for (int index = 1; index <= herd.Count(); ++index) {
         if (next < mistyped.size() && mistyped[next].index == index) {
-            leftOut.push_back(herd.RecordAt(index));
+            leftOut.emplace_back(herd.RecordAt(index));
             ++next;
             continue;
         }
-        kept.FindOrAdd(herd.KeyAt(index)) = herd.RecordAt(index);
+        kept.Assign(kept.FindOrAdd(herd.KeyAt(index)), herd.RecordAt(index));
     }
     try {
         analyse(herd);

@@ -43,11 +43,8 @@ Date EarlierAnalysisDate(Date analysisDate, int years) {
 
 namespace {
 
-// A record's bytes before its service slots, and those of the slots in use.
-constexpr std::size_t kBeforeServices = offsetof(CowRecord, Services);
-std::size_t SlotBytes(const CowRecord& record) {
-    return static_cast<std::size_t>(ServiceSlotsInUse(record)) * sizeof(ServiceRecord);
-}
+// A record's own bytes; its slots in use follow them in the copy.
+constexpr std::size_t kRecordBytes = sizeof(CowRecord);
 
 }  // namespace
 
@@ -69,15 +66,15 @@ LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate) {
     }
     if (!keep) return;
     std::size_t size = 0;
-    for (int index = 1; index <= herd.Count(); ++index) size += kBeforeServices + SlotBytes(herd.RecordAt(index));
+    for (int index = 1; index <= herd.Count(); ++index) size += kRecordBytes + herd.RecordAt(index).SlotBytes();
     bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
     unsigned char* to = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
-        std::memcpy(to, static_cast<const void*>(&record), kBeforeServices);
-        to += kBeforeServices;
-        const std::size_t slotBytes = SlotBytes(record);
-        std::memcpy(to, record.Services.data(), slotBytes);
+        std::memcpy(to, static_cast<const void*>(&record), kRecordBytes);
+        to += kRecordBytes;
+        const std::size_t slotBytes = record.SlotBytes();
+        std::memcpy(to, record.ServiceSlots(), slotBytes);
         to += slotBytes;
     }
 }
@@ -87,10 +84,11 @@ void LoadedHerd::RestoreInto(HerdList& herd) const {
     const unsigned char* from = bytes_.get();
     for (int index = 1; index <= herd.Count(); ++index) {
         CowRecord& record = herd.RecordAt(index);
-        std::memcpy(static_cast<void*>(&record), from, kBeforeServices);  // with the count of slots in use
-        from += kBeforeServices;
-        const std::size_t slotBytes = SlotBytes(record);
-        std::memcpy(record.Services.data(), from, slotBytes);
+        // Where its slots lie is the same: the analysis moves no record's slots.
+        std::memcpy(static_cast<void*>(&record), from, kRecordBytes);
+        from += kRecordBytes;
+        const std::size_t slotBytes = record.SlotBytes();
+        std::memcpy(record.ServiceSlots(), from, slotBytes);
         from += slotBytes;
     }
 }

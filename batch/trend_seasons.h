@@ -58,8 +58,8 @@ public:
     const std::vector<Date>& Calvings() const { return calvings_; }
 
 private:
-    // Each record up to its last service slot in use, one after the other: the slots after it
-    // are empty as loaded, and no analysis fills them, so they need no copy either way.
+    // Each record and its slots in use, one after the other: no analysis changes which slots
+    // a record uses, nor where they lie.
     std::unique_ptr<unsigned char[]> bytes_;
     std::vector<Date> earliest_;        // EarliestDate of each record
     LactationDateSpan dates_;

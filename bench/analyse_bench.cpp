@@ -81,7 +81,7 @@ private:
     std::string herdNumber_;
     ovista::Date analysisDate_ = 0;
     std::unique_ptr<ovista::HerdList> list_;
-    std::vector<ovista::CowRecord> original_;
+    std::vector<ovista::FullCowRecord> original_;
 };
 
 LoadedHerd& Herd(herdgen::Pattern pattern, herdgen::Quality quality) {

@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(header[0].empty() || header[0].size() == 9, header[0]);  // cleared, or "FARMER ID" in any case
 
     // Keys are distinct and in ascending order; every record carries a key of its own.
-    CowRecord record;
+    FullCowRecord record;
     for (int i = 1; i <= list->Count(); ++i) {
         list->GetRecord(i, record);
         FUZZ_CHECK(list->KeyAt(i).size() <= kKeyMaxLength, std::string(list->KeyAt(i)));

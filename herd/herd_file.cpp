@@ -176,10 +176,8 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         return;
     }
     MakeHerdKeyInto(key, f[kColCowId], calved);
-    const int countBefore = list.Count();
+    // A record just added has no slot in use; one met before keeps what it knew.
     CowRecord& work = list.FindOrAdd(key);
-    // A record just added has every slot empty; one met before keeps what it knew.
-    const int inUseBefore = list.Count() != countBefore ? 0 : ServiceSlotsInUse(work);
 
     std::int16_t inducedCode = work.InducedCode;
     const std::string induced = UpperTrimmed(f[kColInduced]);
@@ -215,6 +213,7 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
 
     std::array<PregTestEntry, kPregTestSlots> tests;
     std::size_t testCount = 0;
+    std::size_t testsWritten = 0;  // up to the last filled slot
     for (std::size_t k = 0; k < kPregTestSlots; ++k) {
         const std::size_t col = kColFirstPregTest + 2 * k;
         if (f[col].empty() || StartsWith(f[col], "--/--")) {
@@ -224,6 +223,7 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
         if (f[col + 1].empty()) {
             continue;
         }
+        testsWritten = testCount;
         test.filled = true;
         test.date = ParseHerdDate(f[col]);
         test.weeks = ParseInt16(f[col + 1]);
@@ -247,28 +247,29 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
     work.Age = age;
     work.Days = days;
     work.Litres = litres;
+    // The slots in use: those of this row, and those of an earlier row of the key beyond them.
+    list.SetSlotsInUse(work, std::max(ServiceSlotsInUse(work), static_cast<int>(serviceCount)),
+                       std::max(TestSlotsInUse(work), static_cast<int>(testsWritten)));
+    const std::span<ServiceRecord> serviceSlots = ServicesInUse(work);
     for (std::size_t slot = 0; slot < serviceCount; ++slot) {
-        ServiceRecord& service = work.Services[slot];
+        ServiceRecord& service = serviceSlots[slot];
         service.Date = services[slot].date;
         service.AI = services[slot].ai;
         service.HasSire = !f[services[slot].column + 2].empty();
         service.Tech = techs[slot];
     }
-    work.EmptyServiceSlots =
-        static_cast<std::uint8_t>(kServiceSlots - std::max(inUseBefore, static_cast<int>(serviceCount)));
-    for (std::size_t slot = 0; slot < testCount; ++slot) {
+    const std::span<PregTestRecord> testSlots = TestsInUse(work);
+    for (std::size_t slot = 0; slot < testsWritten; ++slot) {
         if (!tests[slot].filled) continue;
-        work.PregTests[slot].Date = tests[slot].date;
-        work.PregTests[slot].Weeks = tests[slot].weeks;
+        testSlots[slot].Date = tests[slot].date;
+        testSlots[slot].Weeks = tests[slot].weeks;
     }
 
     // The following calving starts the cow's next lactation.
     const std::string_view nextCalveText = f[kColNextCalve];
     if (nextCalve != 0 && !nextCalveText.empty() && !StartsWith(nextCalveText, "--")) {
         MakeHerdKeyInto(key, f[kColCowId], nextCalve);
-        const int countBeforeNext = list.Count();
-        CowRecord& next = list.FindOrAdd(key);
-        if (list.Count() != countBeforeNext) next.EmptyServiceSlots = kServiceSlots;
+        CowRecord& next = list.FindOrAdd(key);  // added with no slot in use
         std::int16_t nextAge = next.Age;
         if (hasAge && age > 0) nextAge = CheckedInt16(std::int64_t{age} + 1);
         next.Key.assign(key, 0, kKeyMaxLength);

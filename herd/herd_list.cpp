@@ -547,7 +547,8 @@ void HerdList::UsePlaceTexts() const {
     byCollationKey_.Clear();
     byCollationKey_.Reserve(items_.capacity());
     std::string placeText;
-    for (Item* item : items_) {
+    for (CowRecord* record : items_) {
+        Item* const item = ItemOfRecord(record);
         KeyCollator::PlainSortKey(item->key(), placeText);
         item->SetCollationKey(texts_.Keep(placeText));
         byCollationKey_.Add(item->collationKey(), item);
@@ -566,7 +567,8 @@ void HerdList::UseCollationKeys() const {
     byText_.Clear();
     byText_.Reserve(items_.size());
     std::string sortKey;
-    for (Item* item : items_) {
+    for (CowRecord* record : items_) {
+        Item* const item = ItemOfRecord(record);
         Collator().SortKey(item->key(), sortKey);
         item->SetCollationKey(texts_.Keep(sortKey));
         byCollationKey_.Add(item->collationKey(), item);
@@ -586,11 +588,14 @@ void HerdList::EnsureOrdered() const {
     // Keys in the list are all different, so the order is total and any sort gives the one
     // that insertions in sorted place would have given.
     if (placeCodes_) {
-        std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) { return a->code() < b->code(); });
+        std::sort(items_.begin(), items_.end(),
+                  [](const CowRecord* a, const CowRecord* b) { return ItemOfRecord(a)->code() < ItemOfRecord(b)->code(); });
         ordered_ = true;
         return;
     }
-    std::sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) {
+    std::sort(items_.begin(), items_.end(), [](const CowRecord* x, const CowRecord* y) {
+        const Item* const a = ItemOfRecord(x);
+        const Item* const b = ItemOfRecord(y);
         const int byCollation = CompareBytes(a->collationKey(), b->collationKey());
         if (byCollation != 0) return byCollation < 0;
         return Collator().CompareFolded(a->key(), b->key()) < 0;
@@ -603,15 +608,83 @@ HerdList::Item& HerdList::AtChecked(int index) const {
         throw RangeError("List index out of bounds (" + std::to_string(index) + ")");
     }
     EnsureOrdered();
-    return *items_[static_cast<std::size_t>(index - 1)];
+    return *ItemOfRecord(items_[static_cast<std::size_t>(index - 1)]);
 }
 
-void HerdList::GetRecord(int index, CowRecord& destination) const {
-    destination = At(index).record;
+void HerdList::GetRecord(int index, FullCowRecord& destination) const {
+    destination = FullCowRecord(At(index).record);
 }
 
 void HerdList::PutRecord(int index, const CowRecord& source) {
-    At(index).record = source;
+    Assign(At(index).record, source);
+}
+
+unsigned char* HerdList::SlotPool::Take(std::size_t count) {
+    if (count > left_) {
+        blocks_.reserve(blocks_.size() + 1);  // before the block, which it must not lose
+        blocks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kBlockSlots));
+        free_ = reinterpret_cast<unsigned char*>(blocks_.back().get());
+        left_ = kBlockSlots;
+    }
+    unsigned char* const run = free_;
+    std::memset(run, 0, count * sizeof(std::uint64_t));
+    free_ += count * sizeof(std::uint64_t);
+    left_ -= count;
+    latest_ = run;
+    return run;
+}
+
+bool HerdList::SlotPool::ResizeLatest(unsigned char* run, std::size_t had, std::size_t count) {
+    if (run != latest_ || had == 0 || count > had + left_) return false;
+    if (count > had) std::memset(run + had * sizeof(std::uint64_t), 0, (count - had) * sizeof(std::uint64_t));
+    free_ = run + count * sizeof(std::uint64_t);
+    left_ = left_ + had - count;
+    return true;
+}
+
+void HerdList::SlotPool::Clear() {
+    blocks_.clear();
+    latest_ = free_ = nullptr;
+    left_ = 0;
+}
+
+void HerdList::SetSlotsInUse(CowRecord& record, int services, int tests) {
+    const auto newServices = static_cast<std::size_t>(std::clamp(services, 0, kServiceSlots));
+    const auto newTests = static_cast<std::size_t>(std::clamp(tests, 0, kPregTestSlots));
+    const std::size_t oldServices = record.serviceSlots_;  // a record of a list has no more room
+    const std::size_t oldTests = record.testSlots_;
+    if (newServices == oldServices && newTests == oldTests) return;
+    const std::size_t keptServices = std::min(oldServices, newServices);
+    const std::size_t keptTests = std::min(oldTests, newTests);
+    constexpr std::size_t kSlot = sizeof(ServiceRecord);
+    auto* const old = reinterpret_cast<unsigned char*>(record.ServiceSlots());
+    unsigned char* run = old;
+    if (slots_.ResizeLatest(old, oldServices + oldTests, newServices + newTests)) {
+        // The tests move to follow the new service room; the slots between are emptied.
+        std::memmove(run + newServices * kSlot, old + oldServices * kSlot, keptTests * kSlot);
+        if (newServices > oldServices) std::memset(run + oldServices * kSlot, 0, (newServices - oldServices) * kSlot);
+        std::memset(run + (newServices + keptTests) * kSlot, 0, (newTests - keptTests) * kSlot);
+    } else {
+        run = slots_.Take(newServices + newTests);
+        std::memcpy(run, old, keptServices * kSlot);
+        std::memcpy(run + newServices * kSlot, old + oldServices * kSlot, keptTests * kSlot);
+    }
+    record.serviceSlots_ = static_cast<std::uint8_t>(newServices);
+    record.testSlots_ = static_cast<std::uint8_t>(newTests);
+    record.serviceRoom_ = static_cast<std::uint8_t>(newServices);
+    record.slotsAt_ = run - reinterpret_cast<unsigned char*>(&record);
+}
+
+void HerdList::Assign(CowRecord& record, const CowRecord& from) {
+    if (&record == &from) return;
+    SetSlotsInUse(record, from.ServiceSlotsInUse(), from.TestSlotsInUse());
+    const std::uint8_t room = record.serviceRoom_;
+    const std::int64_t slotsAt = record.slotsAt_;
+    record = from;
+    record.serviceRoom_ = room;
+    record.slotsAt_ = slotsAt;
+    std::copy_n(from.ServiceSlots(), from.ServiceSlotsInUse(), record.ServiceSlots());
+    std::copy_n(from.TestSlots(), from.TestSlotsInUse(), record.TestSlots());
 }
 
 std::size_t HerdList::LowerBound(const Probe& probe) const {
@@ -620,7 +693,7 @@ std::size_t HerdList::LowerBound(const Probe& probe) const {
     std::size_t high = items_.size();
     while (low < high) {
         std::size_t mid = low + (high - low) / 2;
-        if (Compare(*items_[mid], probe) < 0) {
+        if (Compare(*ItemOfRecord(items_[mid]), probe) < 0) {
             low = mid + 1;
         } else {
             high = mid;
@@ -685,7 +758,7 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     item.keyText.Set(probe.key, texts_);
     item.SetCollationKey(texts_.Keep(probe.collationKey));
     item.record.Key = probe.key.substr(0, kKeyMaxLength);
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item);
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), &item.record);
     if (!compare_) {
         byCollationKey_.Add(item.collationKey(), &item);
         if (!plainKeys_) Remember(item.key(), &item);
@@ -693,11 +766,11 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
     return item;
 }
 
-bool HerdList::LocateRecord(std::string_view key, CowRecord& destination, int& index) const {
+bool HerdList::LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
-    if (at < items_.size() && Compare(*items_[at], probe) == 0) {
-        destination = items_[at]->record;
+    if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) {
+        destination = FullCowRecord(*items_[at]);
         index = static_cast<int>(at) + 1;
         return true;
     }
@@ -705,15 +778,17 @@ bool HerdList::LocateRecord(std::string_view key, CowRecord& destination, int& i
     return false;
 }
 
-bool HerdList::FindOrAddRecord(std::string_view key, CowRecord& destination, int& index) {
+bool HerdList::FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index) {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
-    if (at < items_.size() && Compare(*items_[at], probe) == 0) {
-        destination = items_[at]->record;
+    if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) {
+        destination = FullCowRecord(*items_[at]);
         index = static_cast<int>(at) + 1;
         return true;
     }
-    destination = Insert(at, probe).record;
+    CowRecord& added = Insert(at, probe).record;
+    SetSlotsInUse(added, kServiceSlots, kPregTestSlots);
+    destination = FullCowRecord(added);
     index = static_cast<int>(at) + 1;
     return true;
 }
@@ -727,15 +802,15 @@ void HerdList::IndexCodes() {
 CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code) {
     // A herd file sorted by cow gives each row the calving its previous row added.
     if (latest_ != nullptr && latest_->code() == code) return latest_->record;
-    const bool afterLast = ordered_ && (items_.empty() || items_.back()->code() < code);
+    const bool afterLast = ordered_ && (items_.empty() || ItemOfRecord(items_.back())->code() < code);
     if (!afterLast) {
         Item* known = nullptr;
         if (codesIndexed_) {
             known = byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); });
         } else {  // still in order
-            const auto at = std::lower_bound(items_.begin(), items_.end(), code,
-                                             [](const Item* item, const PlaceCode& c) { return item->code() < c; });
-            if (at != items_.end() && (*at)->code() == code) known = *at;
+            const auto before = [](const CowRecord* record, const PlaceCode& c) { return ItemOfRecord(record)->code() < c; };
+            const auto at = std::lower_bound(items_.begin(), items_.end(), code, before);
+            if (at != items_.end() && ItemOfRecord(*at)->code() == code) known = ItemOfRecord(*at);
         }
         if (known != nullptr) {
             latest_ = known;
@@ -746,7 +821,7 @@ CowRecord& HerdList::FindOrAddByCode(std::string_view key, const PlaceCode& code
     item.keyText.Set(key, texts_);
     item.SetCode(code);
     item.record.Key = key.substr(0, kKeyMaxLength);
-    items_.push_back(&item);
+    items_.push_back(&item.record);
     if (codesIndexed_) {
         byCode_.Add(code, LatestNumber());
     } else if (!afterLast) {
@@ -767,10 +842,10 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         UsePlaceTexts();
     }
     if (compare_) {
-        CowRecord ignored;
-        int index = 0;
-        FindOrAddRecord(key, ignored, index);
-        return At(index).record;
+        const Probe probe = MakeProbe(key);
+        const std::size_t at = LowerBound(probe);
+        if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) return *items_[at];
+        return Insert(at, probe).record;
     }
     if (plainKeys_ && KeyCollator::IsPlain(key)) {
         // Plain keys are the same cow exactly when their place keys are equal.
@@ -782,7 +857,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
             latest_ = known;
             return known->record;
         }
-        const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
+        const bool afterLast = items_.empty() || Compare(*ItemOfRecord(items_.back()), probe) < 0;
         Item& item = Insert(items_.size(), probe);
         if (!afterLast) ordered_ = false;
         latest_ = &item;
@@ -797,7 +872,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
         Remember(key, equal);  // the same cow written another way
         return equal->record;
     }
-    const bool afterLast = items_.empty() || Compare(*items_.back(), probe) < 0;
+    const bool afterLast = items_.empty() || Compare(*ItemOfRecord(items_.back()), probe) < 0;
     Item& item = Insert(items_.size(), probe);
     if (!afterLast) ordered_ = false;
     return item.record;
@@ -857,6 +932,7 @@ void HerdList::FreeRecords() {
     items_.clear();
     GiveBackBlocks();
     texts_.Clear();
+    slots_.Clear();
     latest_ = nullptr;
     technicians_.resize(1);
     technicianNumbers_.clear();

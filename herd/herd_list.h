@@ -3,13 +3,16 @@
 // compare without regard to letter case, in the collation of the user's locale, so "cow1"
 // and "COW1" are the same cow. The list owns its records; callers work on copies.
 // Indexes are 1-based, as the analysis walks the herd by position. A list is used by one
-// thread at a time, also to read.
+// thread at a time, also to read. A record's service and test slots in use lie in the list's
+// pool of slots, one run per record.
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -41,9 +44,11 @@ public:
     // Number of lactations; 0 for the empty list.
     int Count() const { return static_cast<int>(items_.size()); }
 
-    // Copies the record at index (1..Count) into destination. RangeError for a bad index.
-    void GetRecord(int index, CowRecord& destination) const;
-    // Copies source into the record at index (1..Count). RangeError for a bad index.
+    // Copies the record at index (1..Count), its slots in use with it, into destination.
+    // RangeError for a bad index.
+    void GetRecord(int index, FullCowRecord& destination) const;
+    // Copies source (its slots in use with it) into the record at index (1..Count).
+    // RangeError for a bad index.
     void PutRecord(int index, const CowRecord& source);
     // The key at index (1..Count), valid until the list is freed. RangeError for a bad index.
     std::string_view KeyAt(int index) const { return At(index).key(); }
@@ -51,27 +56,42 @@ public:
     // added or the list freed. RangeError for a bad index.
     CowRecord& RecordAt(int index) { return At(index).record; }
     const CowRecord& RecordAt(int index) const { return At(index).record; }
+    // Every record in key order (index - 1 is its place), for walks over the whole herd;
+    // valid while no key is added or the list freed.
+    const std::vector<CowRecord*>& Records() {
+        EnsureOrdered();
+        return items_;
+    }
 
     // When the key is present: copies its record out, sets index and returns true.
     // When absent: returns false, sets index to -1 and leaves destination untouched.
-    bool LocateRecord(std::string_view key, CowRecord& destination, int& index) const;
+    bool LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const;
 
     // Always true. When the key is present, as LocateRecord; when absent, inserts a zeroed
-    // record holding the key (its first kKeyMaxLength characters) at its sorted place,
-    // copies it out and sets index to that place (later items move up by one).
-    bool FindOrAddRecord(std::string_view key, CowRecord& destination, int& index);
+    // record holding the key (its first kKeyMaxLength characters) at its sorted place, with
+    // every slot in use as a new FullCowRecord has, copies it out and sets index to that
+    // place (later items move up by one).
+    bool FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index);
 
-    // The stored record of key, added as FindOrAddRecord adds it when absent, to be changed
-    // in place. No index is handed back, so a list being filled this way orders its new keys
+    // The stored record of key, added as FindOrAddRecord adds it but with no slot in use when
+    // absent, to be changed in place. No index is handed back, so a list being filled this way orders its new keys
     // once, when an index is next asked for, instead of at every insertion.
     CowRecord& FindOrAdd(std::string_view key);
+
+    // Gives a record of this list services and tests slots in use (at most kServiceSlots and
+    // kPregTestSlots), keeping what its slots held up to those counts; slots added are empty.
+    // The record's slots may move: spans of them taken before are stale.
+    void SetSlotsInUse(CowRecord& record, int services, int tests);
+    // Sets a record of this list to a copy of from (a FullCowRecord, or a record of this or
+    // another list), its slots in use with it.
+    void Assign(CowRecord& record, const CowRecord& from);
 
     // Makes room for about count keys and an eighth more, so a list being filled grows its
     // tables at most once; blocks of items are given pages of 2 MB only where count tells
     // that they will be half used.
     void Reserve(std::size_t count);
 
-    // Releases every record and empties the list, its technicians too.
+    // Releases every record and its slots and empties the list, its technicians too.
     void FreeRecords();
 
     // The herd's technicians, each text (cut to kTechMaxLength) once, numbered from 1 in the
@@ -107,6 +127,26 @@ private:
         std::size_t left_ = 0;
     };
 
+    // The records' slots in use in blocks that never move: each record's services, then its
+    // tests, in one run. A run that grows takes a new one unless it is the latest taken (the
+    // old one is left unused: a key met again with more slots than before is rare).
+    class SlotPool {
+    public:
+        // A run of count empty slots.
+        unsigned char* Take(std::size_t count);
+        // Makes run, of had slots, count slots long where it lies: true when it is the run
+        // taken last and its block has room.
+        bool ResizeLatest(unsigned char* run, std::size_t had, std::size_t count);
+        void Clear();
+
+    private:
+        static constexpr std::size_t kBlockSlots = 8192;  // 64 KB
+        std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
+        unsigned char* latest_ = nullptr;  // the run taken last
+        unsigned char* free_ = nullptr;    // the free end of the last block
+        std::size_t left_ = 0;             // slots free in it
+    };
+
     // An item's key in 24 bytes: a herd file's keys (20 characters) inside the item, longer
     // ones in the list's texts.
     class KeyText {
@@ -135,9 +175,9 @@ private:
             std::string_view collationKey;
             Order() : code() {}
         };
+        CowRecord record;  // first: the list holds items by their records' addresses
         Order order;
         KeyText keyText;
-        CowRecord record;
 
         std::string_view key() const { return keyText.View(); }
         const PlaceCode& code() const { return order.code; }
@@ -146,6 +186,9 @@ private:
         void SetCollationKey(std::string_view key) { std::construct_at(&order.collationKey, key); }
     };
     static_assert(sizeof(Item) == sizeof(CowRecord) + 40);
+    static_assert(std::is_standard_layout_v<Item>);  // an item is at its record's address
+    static Item* ItemOfRecord(CowRecord* record) { return std::launder(reinterpret_cast<Item*>(record)); }
+    static const Item* ItemOfRecord(const CowRecord* record) { return std::launder(reinterpret_cast<const Item*>(record)); }
     // A key to search for: its text, and its sort key under the default order.
     struct Probe {
         std::string_view key;
@@ -222,15 +265,16 @@ private:
     // Every pass of the analysis walks the herd through At: the usual case stays inline.
     Item& At(int index) const {
         if (index < 1 || index > Count() || !ordered_) return AtChecked(index);
-        return *items_[static_cast<std::size_t>(index - 1)];
+        return *ItemOfRecord(items_[static_cast<std::size_t>(index - 1)]);
     }
     Item& AtChecked(int index) const;
 
     KeyComparator compare_;  // empty: the default order, through sort keys
-    // Items live in blocks that never move; items_ holds them in key order, so an insertion
-    // moves 8 bytes per item and the indexes below can point at items.
+    // Items live in blocks that never move; items_ holds their records in key order, so an
+    // insertion moves 8 bytes per item, the indexes below can point at items and the
+    // analysis walks the records without a list of its own.
     // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
-    // first block of 256 (84 KB) from the heap, then blocks of 2 MB taken from the system on
+    // first block of 256 (42 KB) from the heap, then blocks of 2 MB taken from the system on
     // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
     // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB.
     struct ItemRoom {
@@ -244,10 +288,11 @@ private:
     std::size_t itemsMade_ = 0;
     std::size_t expectedItems_ = 0;  // Reserve's count
     void GiveBackBlocks();
-    mutable std::vector<Item*> items_;
+    mutable std::vector<CowRecord*> items_;
     mutable bool ordered_ = true;  // false after FindOrAdd appended keys out of order
     mutable TextStore texts_;
     mutable std::string probeKey_;  // sort key of the latest probe
+    SlotPool slots_;
     // True while every key is plain and the collation orders plain keys by place: the sort
     // keys are then places. The first key that is not plain turns them into collation keys.
     mutable bool plainKeys_ = false;

@@ -52,8 +52,8 @@ public:
     }
 
     // Adds a lactation calved on the given date; returns it for further filling by Put.
-    CowRecord Add(Date calved, std::int16_t age = 5) {
-        CowRecord record;
+    FullCowRecord Add(Date calved, std::int16_t age = 5) {
+        FullCowRecord record;
         const std::string key = MakeHerdKey("C" + std::to_string(++added_), calved);
         int index = 0;
         list.FindOrAddRecord(key, record, index);
@@ -62,14 +62,14 @@ public:
         list.PutRecord(index, record);
         return record;
     }
-    void Put(const CowRecord& record) {
-        CowRecord stored;
+    void Put(const FullCowRecord& record) {
+        FullCowRecord stored;
         int index = 0;
         ASSERT_TRUE(list.LocateRecord(record.Key, stored, index));
         list.PutRecord(index, record);
     }
-    CowRecord Get(std::string_view key) const {
-        CowRecord record;
+    FullCowRecord Get(std::string_view key) const {
+        FullCowRecord record;
         int index = 0;
         EXPECT_TRUE(list.LocateRecord(key, record, index));
         return record;
@@ -141,7 +141,7 @@ TEST(AnalysisPeriodBounds, TwoDigitYearsReadAsThisOrLastCenturyAndYear10000IsARa
 // ---- trimming to the culling date -----------------------------------------------------
 
 TEST(CullTrim, RemovesWhatFollowsTheCullingDateAndKeepsTheCullingDayItself) {
-    CowRecord record;
+    FullCowRecord record;
     record.Calved = 1000;
     record.Culled = 1200;
     record.Dryoff = 1201;
@@ -164,11 +164,11 @@ TEST(CullTrim, RemovesWhatFollowsTheCullingDateAndKeepsTheCullingDayItself) {
     EXPECT_EQ(record.PregTests[0], (PregTestRecord{1200, 8}));
     EXPECT_EQ(record.PregTests[1], PregTestRecord{});
 
-    CowRecord notCulled = record;
+    FullCowRecord notCulled = record;
     notCulled.Culled = 0;
     notCulled.Dryoff = 1300;
     notCulled.Services[3] = Service(1500);
-    const CowRecord expected = notCulled;
+    const FullCowRecord expected = notCulled;
     CullTrim(notCulled);
     EXPECT_EQ(notCulled, expected);
 }
@@ -177,7 +177,7 @@ TEST(CullTrim, RemovesWhatFollowsTheCullingDateAndKeepsTheCullingDayItself) {
 
 TEST_F(AnalyseHerdTest, ServicesAndTestsAfterCullingAreRemovedBeforeAnythingIsCounted) {
     TestHerd herd;
-    CowRecord cow = herd.Add(analysisDate - 200);
+    FullCowRecord cow = herd.Add(analysisDate - 200);
     cow.Culled = analysisDate - 100;
     cow.Dryoff = analysisDate - 50;
     cow.Services[0] = Service(analysisDate - 150);
@@ -192,7 +192,7 @@ TEST_F(AnalyseHerdTest, ServicesAndTestsAfterCullingAreRemovedBeforeAnythingIsCo
     EXPECT_EQ(context.DailyServices[90], 0);
     EXPECT_EQ(context.DailyConceptions[80 + 35], 0);
     EXPECT_EQ(context.Period(0).TotPD, 1);
-    const CowRecord stored = herd.Get(cow.Key);
+    const FullCowRecord stored = herd.Get(cow.Key);
     EXPECT_EQ(stored.Dryoff, 0);
     EXPECT_EQ(stored.LastService, analysisDate - 150);
     EXPECT_EQ(stored.LastHeat, analysisDate - 150);
@@ -216,7 +216,7 @@ TEST_F(AnalyseHerdTest, ACalvingDueAfterTheAnalysisDateCountsOnlyWhenTheCowIsNot
 TEST_F(AnalyseHerdTest, DerivesServiceDatesAndDatesTheConceptionFromTheFirstUsableTest) {
     TestHerd herd;
     const Date calved = analysisDate - 300;
-    CowRecord cow = herd.Add(calved);
+    FullCowRecord cow = herd.Add(calved);
     cow.Services[0] = Service(calved + 40, false);        // heat without a sire
     cow.Services[1] = Service(calved + 60, true, false);  // natural service
     cow.Services[2] = Service(calved + 81);
@@ -230,7 +230,7 @@ TEST_F(AnalyseHerdTest, DerivesServiceDatesAndDatesTheConceptionFromTheFirstUsab
 
     AnalysisContext& context = Run(herd, analysisDate);
 
-    const CowRecord stored = herd.Get(cow.Key);
+    const FullCowRecord stored = herd.Get(cow.Key);
     EXPECT_EQ(stored.FirstService, calved + 60);
     EXPECT_FALSE(stored.FirstServiceAI);
     EXPECT_EQ(stored.LastService, calved + 201);
@@ -251,11 +251,11 @@ TEST_F(AnalyseHerdTest, DerivesServiceDatesAndDatesTheConceptionFromTheFirstUsab
 TEST_F(AnalyseHerdTest, ALactationWithoutAPlaceableCalvingIsCompletedButNotCounted) {
     TempFolder folder;
     TestHerd herd;
-    CowRecord noDate = herd.Add(0);
+    FullCowRecord noDate = herd.Add(0);
     noDate.Services[0] = Service(analysisDate - 20);
     noDate.Culled = analysisDate - 30;
     herd.Put(noDate);
-    CowRecord farAway = herd.Add(analysisDate - 40000);
+    FullCowRecord farAway = herd.Add(analysisDate - 40000);
     farAway.PregTests[0] = {analysisDate - 39900, 6};
     herd.Put(farAway);
 
@@ -263,7 +263,7 @@ TEST_F(AnalyseHerdTest, ALactationWithoutAPlaceableCalvingIsCompletedButNotCount
 
     EXPECT_EQ(context.DailyServices[20], 0);
     EXPECT_EQ(context.DailyCalvings[kHistogramDays], 0);
-    const CowRecord stored = herd.Get(noDate.Key);
+    const FullCowRecord stored = herd.Get(noDate.Key);
     EXPECT_EQ(stored.Services[0], ServiceRecord{});  // trimmed: after the culling
     EXPECT_EQ(herd.Get(farAway.Key).ConceptionDate, 0);
     const std::string trace = folder.Trace();
@@ -277,7 +277,7 @@ TEST_F(AnalyseHerdTest, ALactationWithoutAPlaceableCalvingIsCompletedButNotCount
 TEST_F(AnalyseHerdTest, ATestDatingTheConceptionBeyond16BitDaysIsReportedAndSkipped) {
     testing::RecordingServices services;
     TestHerd herd;
-    CowRecord cow = herd.Add(analysisDate - 100);
+    FullCowRecord cow = herd.Add(analysisDate - 100);
     cow.PregTests[0] = {analysisDate - 50, 5000};
     herd.Put(cow);
     Run(herd, analysisDate);
@@ -288,7 +288,7 @@ TEST_F(AnalyseHerdTest, ATestDatingTheConceptionBeyond16BitDaysIsReportedAndSkip
 TEST_F(AnalyseHerdTest, AServiceDayCountBeyond16BitsIsARangeErrorAndFreesTheWorkAreas) {
     TempFolder folder;
     TestHerd herd;
-    CowRecord cow = herd.Add(analysisDate - 100);
+    FullCowRecord cow = herd.Add(analysisDate - 100);
     cow.Services[0] = Service(analysisDate - 40000);
     herd.Put(cow);
     AnalysisContext context(herd.list, report, analysisDate);
@@ -300,7 +300,7 @@ TEST_F(AnalyseHerdTest, AServiceDayCountBeyond16BitsIsARangeErrorAndFreesTheWork
 TEST_F(AnalyseHerdTest, AZeroAnalysisDateIsRefusedWithNothingTouched) {
     TempFolder folder;
     TestHerd herd;
-    CowRecord cow = herd.Add(MakeDate(1, 8, 2005));
+    FullCowRecord cow = herd.Add(MakeDate(1, 8, 2005));
     cow.Culled = cow.Calved + 10;
     cow.Services[0] = Service(cow.Calved + 20);
     herd.Put(cow);
@@ -450,7 +450,7 @@ struct InformationHerd {
     void Build(TestHerd& herd) const {
         const Date base = MakeDate(1, 8, 2005);
         for (int i = 0; i < calved + culledEarly + culledInYear; ++i) {
-            CowRecord cow = herd.Add(base + i % 7);
+            FullCowRecord cow = herd.Add(base + i % 7);
             if (i >= calved + culledInYear) {
                 cow.Culled = cow.Calved + 100;
             } else if (i >= calved) {
@@ -505,13 +505,13 @@ TEST_F(AnalyseHerdTest, PeriodsBeforeTheSufficientOneAreNotFlaggedAndTheSmallest
     TempFolder folder;
     TestHerd herd;
     for (int i = 0; i < 100; ++i) {
-        CowRecord cow = herd.Add(MakeDate(1 + i % 25, 6, 2005));  // periods 1 to 12
+        FullCowRecord cow = herd.Add(MakeDate(1 + i % 25, 6, 2005));  // periods 1 to 12
         cow.Services[0] = Service(cow.Calved + 60);
         if (i < 80) cow.NextCalve = cow.Calved + 370;
         herd.Put(cow);
     }
     for (int i = 0; i < 40; ++i) {  // period 0 only, too few to be sufficient
-        CowRecord cow = herd.Add(analysisDate - 1 - i % 14);
+        FullCowRecord cow = herd.Add(analysisDate - 1 - i % 14);
         cow.Services[0] = Service(analysisDate + 10);
         herd.Put(cow);
     }
@@ -539,7 +539,7 @@ TEST_F(AnalyseHerdTest, PeriodsBeforeTheSufficientOneAreNotFlaggedAndTheSmallest
 TEST_F(AnalyseHerdTest, TheSummaryTableIsAppendedWithRightAlignedColumnsAndCrLf) {
     TempFolder folder;
     TestHerd herd;
-    CowRecord cow = herd.Add(MakeDate(20, 5, 2006));
+    FullCowRecord cow = herd.Add(MakeDate(20, 5, 2006));
     cow.Culled = MakeDate(1, 6, 2006);
     cow.PregTests[0] = {MakeDate(30, 5, 2006), 3};
     herd.Put(cow);

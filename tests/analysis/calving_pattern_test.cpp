@@ -46,8 +46,8 @@ protected:
     }
     void ConceiveOn(Date date, int count) { context->DailyConceptions[today - date] += count; }
 
-    CowRecord& AddLactation(Date calved) {
-        CowRecord cow;
+    FullCowRecord& AddLactation(Date calved) {
+        FullCowRecord cow;
         int index = 0;
         herd.FindOrAddRecord(MakeHerdKey("C" + std::to_string(herd.Count() + 1), calved), cow, index);
         cow.Calved = calved;
@@ -55,8 +55,8 @@ protected:
         return lactations.back();
     }
     void StoreLactations() {
-        for (const CowRecord& cow : lactations) {
-            CowRecord stored;
+        for (const FullCowRecord& cow : lactations) {
+            FullCowRecord stored;
             int index = 0;
             ASSERT_TRUE(herd.LocateRecord(cow.Key, stored, index));
             herd.PutRecord(index, cow);
@@ -70,7 +70,7 @@ protected:
     Date today;
     Date start;
     std::unique_ptr<AnalysisContext> context;
-    std::deque<CowRecord> lactations;  // references stay valid as lactations are added
+    std::deque<FullCowRecord> lactations;  // references stay valid as lactations are added
     int rowsWritten = 0;
     HerdReport written;
 };
@@ -231,7 +231,7 @@ TEST_F(PeriodTest, CrossCheckCountsTheYearByMonthAndTheLatestPeriod) {
     // Year-round herd analysed over period 1: the cross-check year is 01/05/2009..30/04/2010,
     // the latest period 01/06/2009..31/05/2010.
     for (int d = 0; d < 365; ++d) CalveOn(MakeDate(1, 5, 2009) + d, 1);
-    CowRecord& a = AddLactation(MakeDate(15, 5, 2009));
+    FullCowRecord& a = AddLactation(MakeDate(15, 5, 2009));
     a.Services[0] = {.Date = MakeDate(20, 6, 2009), .Tech = herd.TechnicianNumber("T1"), .AI = true, .HasSire = true};
     a.Services[1] = {.Date = MakeDate(21, 6, 2009), .HasSire = true};  // natural mating: not counted
     a.PregTests[0] = {MakeDate(10, 8, 2009), 0};

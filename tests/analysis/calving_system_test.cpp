@@ -82,21 +82,21 @@ protected:
     }
 
     // Adds a lactation under a fresh cow id, with the dates the driver derives from its services.
-    void AddCow(CowRecord cow) {
+    void AddCow(FullCowRecord cow) {
         for (const ServiceRecord& service : cow.Services) {
             if (service.Date == 0 || !service.HasSire) continue;
             if (cow.FirstService == 0) cow.FirstService = service.Date;
             cow.LastService = service.Date;
         }
         cow.Key = MakeHerdKey("C" + std::to_string(++cows_), cow.Calved);
-        CowRecord stored;
+        FullCowRecord stored;
         int index = 0;
         herd.FindOrAddRecord(cow.Key, stored, index);
         herd.PutRecord(index, cow);
     }
 
-    CowRecord Cow(Date calved, std::int16_t age = 5) {
-        CowRecord cow;
+    FullCowRecord Cow(Date calved, std::int16_t age = 5) {
+        FullCowRecord cow;
         cow.Calved = calved;
         cow.Age = age;
         return cow;
@@ -211,7 +211,7 @@ TEST_F(CalvingSystemTest, SeasonalHerdOnEarlyTestsWithoutAPDMSDFailsOnTheFirstCu
     report.AnalysisCalvingPattern = kSeasonalCalving;
     context.EarlyPDPeriod = 20;
     report.CdateMSD = MakeDate(3, 10, 2005);
-    CowRecord cow = Cow(MakeDate(1, 8, 2005));
+    FullCowRecord cow = Cow(MakeDate(1, 8, 2005));
     cow.Culled = MakeDate(1, 12, 2005);
     cow.PregTests[0] = {MakeDate(1, 11, 2005), 4};
     AddCow(cow);
@@ -225,11 +225,11 @@ TEST_F(CalvingSystemTest, SeasonalRecalvingEstimateAndYieldsOverLactationsLonger
     report.CdateMSD = msd;
     context.RecalvingPeriod = 0;
     context.Period(0).RecalvingOK = true;
-    CowRecord shortLactation = Cow(msd - 60, 2);
+    FullCowRecord shortLactation = Cow(msd - 60, 2);
     shortLactation.Days = 100;
     shortLactation.Litres = 2000;
     AddCow(shortLactation);
-    CowRecord counted = Cow(msd - 50, 2);
+    FullCowRecord counted = Cow(msd - 50, 2);
     counted.Days = 101;
     counted.Litres = 3000;
     counted.NextCalve = msd + 290;
@@ -344,7 +344,7 @@ TEST_P(VoluntaryWaitingPeriodTest, IsTheIntervalFivePercentOfTheServedCowsReache
     YearRoundOnRecalvings();
     const Date calved = report.CalvingStop - 200;
     for (int i = 0; i < GetParam().group; ++i) {
-        CowRecord cow = Cow(calved);
+        FullCowRecord cow = Cow(calved);
         // Served in descending order, so the list must sort them.
         if (i < GetParam().served) cow.Services[0] = AIService(calved + 30 + (GetParam().served - 1 - i));
         AddCow(cow);
@@ -368,7 +368,7 @@ TEST_F(CalvingSystemTest, VoluntaryWaitingPeriodMustBeBelowTwoHundredDays) {
     YearRoundOnRecalvings();
     const Date calved = report.CalvingStop - 300;
     for (int i = 0; i < 60; ++i) {
-        CowRecord cow = Cow(calved);
+        FullCowRecord cow = Cow(calved);
         cow.Services[0] = AIService(calved + 200 + i);
         AddCow(cow);
     }
@@ -380,7 +380,7 @@ TEST_F(CalvingSystemTest, VoluntaryWaitingPeriodMustBeBelowTwoHundredDays) {
 TEST_F(CalvingSystemTest, AnUnservedCow140DaysCalvedAtTheLastAIMatingAddsItsProbability) {
     YearRoundOnRecalvings();
     const Date lastAI = report.CalvingStop - 10;
-    CowRecord served = Cow(lastAI - 100);  // served at 100 days: too early for the estimate
+    FullCowRecord served = Cow(lastAI - 100);  // served at 100 days: too early for the estimate
     served.Services[0] = AIService(lastAI);
     AddCow(served);
     AddCow(Cow(lastAI - 140));
@@ -400,7 +400,7 @@ TEST_F(CalvingSystemTest, YearRoundServicesGiveHeatIntervalsNonReturnsAndTheEsti
     YearRoundOnRecalvings();
     const Date calved = report.CalvingStop - 300;
     const Date first = calved + 60;
-    CowRecord cow = Cow(calved);
+    FullCowRecord cow = Cow(calved);
     cow.Services[0] = AIService(first);
     cow.Services[1] = AIService(first + 18);  // a normal return
     cow.Services[2] = AIService(first + 91);  // 73 days on: no heat interval
@@ -417,7 +417,7 @@ TEST_F(CalvingSystemTest, YearRoundServicesGiveHeatIntervalsNonReturnsAndTheEsti
     EXPECT_EQ(report.NRRSTart, first);
     EXPECT_EQ(report.NRRStop, first + 18);
     EXPECT_EQ(c.Submitted80d, 1);
-    CowRecord stored;
+    FullCowRecord stored;
     herd.GetRecord(1, stored);
     EXPECT_EQ(stored.ServedBy100d, 1);
     EXPECT_EQ(stored.Served101To130, 0);
@@ -431,18 +431,18 @@ TEST_F(CalvingSystemTest, YearRoundServicesGiveHeatIntervalsNonReturnsAndTheEsti
 TEST_F(CalvingSystemTest, YearRoundRecalvingCountsUseTheLastNaturalRecalving) {
     YearRoundOnRecalvings();
     const Date stop = report.CalvingStop;
-    CowRecord latest = Cow(stop - 300);
+    FullCowRecord latest = Cow(stop - 300);
     latest.NextCalve = stop + 80;  // the last recalving; 380 days: not itself counted
     AddCow(latest);
-    CowRecord induced = Cow(stop - 200);
+    FullCowRecord induced = Cow(stop - 200);
     induced.NextCalve = stop + 100;
     induced.NextInduced = true;
     AddCow(induced);
-    CowRecord recalved = Cow(stop - 340);
+    FullCowRecord recalved = Cow(stop - 340);
     recalved.NextCalve = stop - 340 + 300;
     AddCow(recalved);
     AddCow(Cow(stop - 330));
-    CowRecord tooSoon = Cow(stop - 320);
+    FullCowRecord tooSoon = Cow(stop - 320);
     tooSoon.NextCalve = stop - 320 + 250;
     AddCow(tooSoon);
 
@@ -457,11 +457,11 @@ TEST_F(CalvingSystemTest, YearRoundRecalvingCountsUseTheLastNaturalRecalving) {
 
 TEST_F(CalvingSystemTest, YearRoundYieldsCountLactationsOfAnyLength) {
     YearRoundOnRecalvings();
-    CowRecord shortLactation = Cow(report.CalvingStop - 200, 2);
+    FullCowRecord shortLactation = Cow(report.CalvingStop - 200, 2);
     shortLactation.Days = 100;
     shortLactation.Litres = 3000;
     AddCow(shortLactation);
-    CowRecord mature = Cow(report.CalvingStop - 150, 0);
+    FullCowRecord mature = Cow(report.CalvingStop - 150, 0);
     mature.Days = 0;
     mature.Litres = 6100;
     AddCow(mature);
@@ -476,7 +476,7 @@ TEST_F(CalvingSystemTest, YearRoundYieldsCountLactationsOfAnyLength) {
 
 TEST_F(CalvingSystemTest, YearRoundCullingMarksCountDaysFromCalving) {
     YearRoundOnRecalvings();
-    CowRecord culled = Cow(report.CalvingStop - 200);
+    FullCowRecord culled = Cow(report.CalvingStop - 200);
     culled.Culled = report.CalvingStop - 100;
     culled.NextCalve = report.CalvingStop - 20;  // after culling: dropped
     culled.Services[0] = AIService(report.CalvingStop - 150);
@@ -485,7 +485,7 @@ TEST_F(CalvingSystemTest, YearRoundCullingMarksCountDaysFromCalving) {
 
     AnalyseYearRound(context);
 
-    CowRecord stored;
+    FullCowRecord stored;
     herd.GetRecord(1, stored);
     EXPECT_EQ(stored.CulledFlag, 1);
     EXPECT_EQ(stored.DaysToCull, 100);

@@ -18,14 +18,14 @@ namespace {
 const Date kAnalysisDate = MakeDate(30, 6, 2006);
 const Date kMSD = MakeDate(1, 10, 2005);
 
-CowRecord Cow(const std::string& key, Date calved) {
-    CowRecord cow;
+FullCowRecord Cow(const std::string& key, Date calved) {
+    FullCowRecord cow;
     cow.Key = key;
     cow.Calved = calved;
     return cow;
 }
 
-void AddService(CowRecord& cow, Date date, bool ai = true) {
+void AddService(FullCowRecord& cow, Date date, bool ai = true) {
     for (ServiceRecord& slot : cow.Services) {
         if (slot.Date != 0) continue;
         slot.Date = date;
@@ -37,7 +37,7 @@ void AddService(CowRecord& cow, Date date, bool ai = true) {
     }
 }
 
-void AddTest(CowRecord& cow, Date date, std::int16_t weeks) {
+void AddTest(FullCowRecord& cow, Date date, std::int16_t weeks) {
     for (PregTestRecord& slot : cow.PregTests) {
         if (slot.Date != 0) continue;
         slot = {date, weeks};
@@ -45,7 +45,7 @@ void AddTest(CowRecord& cow, Date date, std::int16_t weeks) {
     }
 }
 
-void Cull(CowRecord& cow, Date culled, Date origin) {
+void Cull(FullCowRecord& cow, Date culled, Date origin) {
     cow.Culled = culled;
     cow.CulledFlag = 1;
     cow.DaysToCull = CheckedInt16(std::int64_t{culled} - origin + 1);
@@ -89,14 +89,14 @@ protected:
         context.TakeWorkAreas();
     }
 
-    void Store(const CowRecord& cow) {
-        CowRecord stored;
+    void Store(const FullCowRecord& cow) {
+        FullCowRecord stored;
         int index = 0;
         herd.FindOrAddRecord(cow.Key, stored, index);
         herd.PutRecord(index, cow);
     }
-    CowRecord Stored(const std::string& key) const {
-        CowRecord cow;
+    FullCowRecord Stored(const std::string& key) const {
+        FullCowRecord cow;
         int index = 0;
         herd.LocateRecord(key, cow, index);
         return cow;
@@ -116,10 +116,10 @@ std::ostream& operator<<(std::ostream& out, const Days& d) {
     return out << d.central << "/" << d.centralFlag << " " << d.optimistic << "/" << d.optimisticFlag << " "
                << d.pessimistic << "/" << d.pessimisticFlag;
 }
-Days CurrentDays(const CowRecord& c) {
+Days CurrentDays(const FullCowRecord& c) {
     return {c.DaysToConception, c.Conceived, c.OptDays, c.OptConceived, c.PessDays, c.PessConceived};
 }
-Days PreviousDays(const CowRecord& c) {
+Days PreviousDays(const FullCowRecord& c) {
     return {c.PrevDays, c.PrevConceived, c.PrevOptDays, c.PrevOptConceived, c.PrevPessDays, c.PrevPessConceived};
 }
 
@@ -229,18 +229,18 @@ TEST(LifeTable, TheNextAnalysisTakesTheWorkAreasZeroed) {
 class WorkedCows : public Conception {
 protected:
     WorkedCows() {
-        CowRecord pregnant = Cow("A-PREGNANT", kMSD - 60);
+        FullCowRecord pregnant = Cow("A-PREGNANT", kMSD - 60);
         AddService(pregnant, kMSD + 10);
         AddService(pregnant, kMSD + 33);
         AddTest(pregnant, kMSD + 100, 10);
         Store(pregnant);
 
-        CowRecord culled = Cow("B-CULLED", kMSD - 60);
+        FullCowRecord culled = Cow("B-CULLED", kMSD - 60);
         AddService(culled, kMSD + 39);
         Cull(culled, kMSD + 60, kMSD);
         Store(culled);
 
-        CowRecord empty = Cow("C-EMPTY", kMSD - 60);
+        FullCowRecord empty = Cow("C-EMPTY", kMSD - 60);
         AddTest(empty, kMSD + 60, 0);
         Cull(empty, kMSD + 100, kMSD);
         Store(empty);
@@ -249,7 +249,7 @@ protected:
 
 TEST_F(WorkedCows, EachCowGetsTheDaysOfTheThreeEstimates) {
     ComputeConceptionTimes(context);
-    const CowRecord pregnant = Stored("A-PREGNANT");
+    const FullCowRecord pregnant = Stored("A-PREGNANT");
     EXPECT_EQ(pregnant.TestConception, kMSD + 33);  // from MSD + 30, moved to the service
     EXPECT_EQ(CurrentDays(pregnant), (Days{34, 1, 34, 1, 34, 1}));
     EXPECT_EQ(CurrentDays(Stored("B-CULLED")), (Days{60, 0, 40, 1, 148, 0}));
@@ -258,7 +258,7 @@ TEST_F(WorkedCows, EachCowGetsTheDaysOfTheThreeEstimates) {
 
 TEST_F(WorkedCows, ServicesBeforeThePositiveTestAreCountedAndTheConceptionMarked) {
     ComputeConceptionTimes(context);
-    const CowRecord pregnant = Stored("A-PREGNANT");
+    const FullCowRecord pregnant = Stored("A-PREGNANT");
     EXPECT_TRUE(pregnant.Services[0].CountedService);
     EXPECT_FALSE(pregnant.Services[0].ConceptionService);
     EXPECT_TRUE(pregnant.Services[1].CountedService);
@@ -317,7 +317,7 @@ TEST_F(WorkedCows, TraceHoldsEachCowsDaysAndTheTables) {
 
 TEST_F(Conception, CowCulledAfterAIWithoutServiceMayHaveConceivedToTheBull) {
     context.Period(0).MatingOK = true;
-    CowRecord cow = Cow("COW", kMSD - 60);
+    FullCowRecord cow = Cow("COW", kMSD - 60);
     Cull(cow, kMSD + 119, kMSD);  // day 120, after the end of AI on day 81
     Store(cow);
     ComputeConceptionTimes(context);
@@ -333,7 +333,7 @@ TEST_F(Conception, CowCulledAfterAIWithoutServiceMayHaveConceivedToTheBull) {
 }
 
 TEST_F(Conception, CowCulledOnTheDayOfHerLastServiceConceivedTheDayBefore) {
-    CowRecord cow = Cow("COW", kMSD - 60);
+    FullCowRecord cow = Cow("COW", kMSD - 60);
     AddService(cow, kMSD + 39);
     Cull(cow, kMSD + 39, kMSD);
     Store(cow);
@@ -342,7 +342,7 @@ TEST_F(Conception, CowCulledOnTheDayOfHerLastServiceConceivedTheDayBefore) {
 }
 
 TEST_F(Conception, CowConceivingOnHerCullingDayStaysConceivedInTheTables) {
-    CowRecord cow = Cow("COW", kMSD - 60);
+    FullCowRecord cow = Cow("COW", kMSD - 60);
     AddTest(cow, kMSD + 75, 6);  // conceived on MSD + 33, day 34
     Cull(cow, kMSD + 33, kMSD);
     Store(cow);
@@ -392,7 +392,7 @@ TEST_F(Conception, EarlyTestBasisReadsWeeklyInCalfRatesRoundedHalfToEven) {
 
 TEST_F(Conception, YearRoundCowNeverTestedNorCulledIsAtRiskButNeverCounted) {
     report.AnalysisCalvingPattern = kYearRoundCalving;
-    CowRecord cow = Cow("COW", report.CalvingStop - 150);
+    FullCowRecord cow = Cow("COW", report.CalvingStop - 150);
     AddService(cow, cow.Calved + 60);
     Store(cow);
     ComputeConceptionTimes(context);
@@ -412,14 +412,14 @@ TEST_F(Conception, YearRoundCowNeverTestedNorCulledIsAtRiskButNeverCounted) {
 
 TEST_F(Conception, YearRoundServiceFollowedByHeatsAndTestsIsAnInferredFailure) {
     report.AnalysisCalvingPattern = kYearRoundCalving;
-    CowRecord cow = Cow("COW", kMSD - 300);
+    FullCowRecord cow = Cow("COW", kMSD - 300);
     AddService(cow, kMSD - 250);
     AddService(cow, kMSD - 200);
     Store(cow);
     context.LastAIMating = kMSD - 179;  // first service is 71 days before it
     context.LastPregTest = kMSD - 214;  // 36 days after the first service
     ComputeConceptionTimes(context);
-    const CowRecord stored = Stored("COW");
+    const FullCowRecord stored = Stored("COW");
     EXPECT_TRUE(stored.Services[0].CountedService);
     EXPECT_TRUE(stored.Services[0].InferredFailure);
     EXPECT_FALSE(stored.Services[1].CountedService);  // the last heat itself
@@ -430,13 +430,13 @@ TEST_F(Conception, YearRoundServiceFollowedByHeatsAndTestsIsAnInferredFailure) {
 }
 
 TEST_F(Conception, EmptyTestCountsTheServicesFiveWeeksBeforeIt) {
-    CowRecord cow = Cow("COW", kMSD - 60);
+    FullCowRecord cow = Cow("COW", kMSD - 60);
     AddService(cow, kMSD + 5);
     AddService(cow, kMSD + 26);
     AddTest(cow, kMSD + 60, 0);
     Store(cow);
     ComputeConceptionTimes(context);
-    const CowRecord stored = Stored("COW");
+    const FullCowRecord stored = Stored("COW");
     EXPECT_TRUE(stored.Services[0].CountedService);
     EXPECT_FALSE(stored.Services[1].CountedService);  // 34 days before the test
     EXPECT_EQ(CurrentDays(stored), (Days{148, 0, 148, 0, 148, 0}));  // not culled
@@ -446,7 +446,7 @@ TEST_F(Conception, SplitHerdReadsTheNotInCalfRateOverBothMatingPeriods) {
     report.AnalysisCalvingPattern = kSplitCalving;
     context.PrevMSD = kMSD - 180;
     context.AnalysisBasis = kBasisPregTest;
-    CowRecord pregnant = Cow("A", kMSD - 250);
+    FullCowRecord pregnant = Cow("A", kMSD - 250);
     AddTest(pregnant, kMSD - 60, 10);  // conceived on PrevMSD + 50
     Store(pregnant);
     Store(Cow("B", kMSD - 200));  // never tested, not culled
@@ -481,7 +481,7 @@ TEST_F(Conception, SplitHerdReadsTheNotInCalfRateOverBothMatingPeriods) {
 }
 
 TEST_F(Conception, ConceptionDayBeyondSixteenBitsIsARangeError) {
-    CowRecord cow = Cow("COW", kMSD - 60);
+    FullCowRecord cow = Cow("COW", kMSD - 60);
     AddTest(cow, kMSD + 40000, 5);
     Store(cow);
     EXPECT_THROW(ComputeConceptionTimes(context), RangeError);
@@ -494,7 +494,7 @@ TEST_F(Conception, DatesComputedBeyondTheCalendarAreRangeErrors) {
 
     context.MSD = kFirstDate + 10;  // 5 weeks before a test on MSD + 10 lies before 01/01/0001
     context.EOMating = context.EOAI = 0;
-    CowRecord cow = Cow("COW", kFirstDate);
+    FullCowRecord cow = Cow("COW", kFirstDate);
     AddTest(cow, kFirstDate + 20, 5);
     Store(cow);
     EXPECT_THROW(ComputeConceptionTimes(context), RangeError);

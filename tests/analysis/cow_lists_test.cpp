@@ -25,7 +25,7 @@ const Date S = MakeDate(31, 5, 2006);      // year-round CalvingStop
 const Date L = MakeDate(20, 6, 2006);      // year-round last AI mating
 
 // Fills the service slots in order; heats (no sire) where sire is false.
-void Serve(CowRecord& cow, std::initializer_list<Date> dates, bool sire = true) {
+void Serve(FullCowRecord& cow, std::initializer_list<Date> dates, bool sire = true) {
     int slot = 0;
     while (slot < kServiceSlots && cow.Services[static_cast<std::size_t>(slot)].Date != 0) ++slot;
     for (Date d : dates) {
@@ -39,7 +39,7 @@ void Serve(CowRecord& cow, std::initializer_list<Date> dates, bool sire = true) 
 
 // A seasonal herd analysed on early pregnancy tests whose every figure is computed, and a
 // cow of its mating group, mated on day 6, in calf on day 6: on no list.
-void SeasonalHerd(HerdReport& r, AnalysisContext& c, CowRecord& cow) {
+void SeasonalHerd(HerdReport& r, AnalysisContext& c, FullCowRecord& cow) {
     r.AnalysisCalvingPattern = kSeasonalCalving;
     r.AnalType = kBasisEarlyPregTest;
     r.MSD = c.MSD = M;
@@ -54,7 +54,7 @@ void SeasonalHerd(HerdReport& r, AnalysisContext& c, CowRecord& cow) {
 
 // A year-round herd on pregnancy tests, and a cow calved 200 days before the calving stop,
 // served at 40 days and in calf: on no list.
-void YearRoundHerd(HerdReport& r, AnalysisContext& c, CowRecord& cow) {
+void YearRoundHerd(HerdReport& r, AnalysisContext& c, FullCowRecord& cow) {
     r.AnalysisCalvingPattern = kYearRoundCalving;
     r.AnalType = kBasisPregTest;
     r.CalvingStop = S;
@@ -66,23 +66,23 @@ void YearRoundHerd(HerdReport& r, AnalysisContext& c, CowRecord& cow) {
     cow.Conceived = 1;
 }
 
-using HerdSetup = std::function<void(HerdReport&, AnalysisContext&, CowRecord&)>;
+using HerdSetup = std::function<void(HerdReport&, AnalysisContext&, FullCowRecord&)>;
 
 // What a case changes in the herd's report and analysis state and in its one cow.
 struct H {
     HerdReport& r;
     AnalysisContext& c;
-    CowRecord& cow;
+    FullCowRecord& cow;
 };
 using Change = std::function<void(H&)>;
 
-void Unserve(CowRecord& cow) {
+void Unserve(FullCowRecord& cow) {
     cow.Services = {};
     cow.FirstService = 0;
 }
 
 // Not in calf at the end of its 200-day record, calved on the given day, with these services.
-void Open(CowRecord& cow, Date calved, std::initializer_list<Date> services = {}) {
+void Open(FullCowRecord& cow, Date calved, std::initializer_list<Date> services = {}) {
     cow.Calved = calved;
     Unserve(cow);
     if (services.size() > 0) Serve(cow, services);
@@ -95,12 +95,12 @@ std::vector<std::string> ListsOfOneCow(const HerdSetup& base, const Change& chan
     HerdList herd([](std::string_view a, std::string_view b) { return a.compare(b); });
     HerdReport report;
     AnalysisContext context(herd, report, kAnalysisDate);
-    CowRecord cow;
+    FullCowRecord cow;
     cow.Key = "COW1";
     base(report, context, cow);
     H h{report, context, cow};
     change(h);
-    CowRecord stored;
+    FullCowRecord stored;
     int index = 0;
     herd.FindOrAddRecord(cow.Key, stored, index);
     herd.PutRecord(index, cow);
@@ -263,20 +263,20 @@ TEST(CowLists, RowsByCalvingDateThenCow) {
     HerdList herd([](std::string_view a, std::string_view b) { return a.compare(b); });
     HerdReport report;
     AnalysisContext context(herd, report, kAnalysisDate);
-    CowRecord base;
+    FullCowRecord base;
     SeasonalHerd(report, context, base);
     struct Cow {
         const char* id;
         Date calved;
     };
     for (const Cow& c : {Cow{"B", M - 30}, Cow{"C", M - 40}, Cow{"A", M - 30}}) {
-        CowRecord cow = base;
+        FullCowRecord cow = base;
         cow.Key = MakeHerdKey(c.id, c.calved);
         cow.Calved = c.calved;
         cow.Age = 3;
         Serve(cow, {M + 26, M + 47});
         cow.DaysToConception = 48;  // the third mating
-        CowRecord stored;
+        FullCowRecord stored;
         int index = 0;
         herd.FindOrAddRecord(cow.Key, stored, index);
         herd.PutRecord(index, cow);

@@ -25,7 +25,7 @@ public:
         list.TechnicianNumber("T1");
         list.TechnicianNumber("T2");
     }
-    CowRecord& Add(const std::string& cow, Date calved, std::int16_t age = 5) {
+    FullCowRecord& Add(const std::string& cow, Date calved, std::int16_t age = 5) {
         const std::string key = MakeHerdKey(cow, calved);
         list.FindOrAddRecord(key, work_, index_);
         work_.Calved = calved;
@@ -38,7 +38,7 @@ public:
     HerdList list;
 
 private:
-    CowRecord work_;
+    FullCowRecord work_;
     int index_ = 0;
 };
 
@@ -70,7 +70,7 @@ void FillSeasonalHerd(Herd& herd, int analysisYear, const SeasonalShape& shape) 
         const Date blockStart = MakeDate(1, 7, y);
         const Date msd = MakeDate(1, 10, y);
         for (int c = 0; c < shape.cowsPerYear; ++c) {
-            CowRecord& r = herd.Add("C" + std::to_string(y) + "_" + std::to_string(c), blockStart + (c * 61) / shape.cowsPerYear,
+            FullCowRecord& r = herd.Add("C" + std::to_string(y) + "_" + std::to_string(c), blockStart + (c * 61) / shape.cowsPerYear,
                                     static_cast<std::int16_t>(2 + c % 8));
             // Cows conceive to their first, second or third service, one in ten not at all.
             const int conceivedAt = c % 10 == 9 ? -1 : c % 3;
@@ -141,7 +141,7 @@ protected:
 
 TEST_F(ExtremeHerds, OneCowIsTooFewCalvingsAndWritesNoRow) {
     Herd herd;
-    CowRecord& r = herd.Add("ONLY", MakeDate(10, 7, 2025));
+    FullCowRecord& r = herd.Add("ONLY", MakeDate(10, 7, 2025));
     r.Services[0] = AIService(MakeDate(1, 10, 2025));
     r.PregTests[0] = {MakeDate(15, 1, 2026), 15};
     herd.Put();
@@ -165,7 +165,7 @@ TEST_F(ExtremeHerds, TwentyThousandLactationsAreAnalysedInAFewSeconds) {
 TEST_F(ExtremeHerds, AHerdThatCalvedAllOnOneDayIsRefusedAsBatchRecorded) {
     Herd herd;
     for (int c = 0; c < 300; ++c) {
-        CowRecord& r = herd.Add("C" + std::to_string(c), MakeDate(15, 7, 2025));
+        FullCowRecord& r = herd.Add("C" + std::to_string(c), MakeDate(15, 7, 2025));
         r.Services[0] = AIService(MakeDate(1, 10, 2025) + c % 21);
         herd.Put();
     }
@@ -216,19 +216,19 @@ TEST_F(ExtremeHerds, ALactationOf1950InAHerdOf2090FailsOnlyWhenItsDaysAreCounted
         herd.Put();
         return Analyse(herd.list, MakeDate(31, 5, 2090));
     };
-    const auto calvingOnly = [](CowRecord&) {};
-    const auto served = [](CowRecord& r) {
+    const auto calvingOnly = [](FullCowRecord&) {};
+    const auto served = [](FullCowRecord& r) {
         r.Services[0] = AIService(MakeDate(1, 10, 1950));
     };
-    const auto testedEmpty = [](CowRecord& r) { r.PregTests[0] = {MakeDate(15, 1, 1951), 0}; };
+    const auto testedEmpty = [](FullCowRecord& r) { r.PregTests[0] = {MakeDate(15, 1, 1951), 0}; };
     EXPECT_EQ(Figures(withOldLactation(calved1950, calvingOnly).report), expected);
     EXPECT_EQ(Figures(withOldLactation(calved1950, served).report), expected);
     EXPECT_EQ(Figures(withOldLactation(calved1950, testedEmpty).report), expected);
     // A row without calving date ("--/--/--") is carried the same way.
     EXPECT_EQ(Figures(withOldLactation(0, served).report), expected);
 
-    const auto culled = [](CowRecord& r) { r.Culled = MakeDate(1, 1, 1951); };
-    const auto testedInCalf = [](CowRecord& r) {
+    const auto culled = [](FullCowRecord& r) { r.Culled = MakeDate(1, 1, 1951); };
+    const auto testedInCalf = [](FullCowRecord& r) {
         r.Services[0] = AIService(MakeDate(1, 10, 1950));
         r.PregTests[0] = {MakeDate(15, 1, 1951), 15};
     };

@@ -34,8 +34,8 @@ protected:
     }
 
     // Adds a lactation with the derived service dates the driver would have filled in.
-    CowRecord& Add(Date calved, std::initializer_list<Service> services = {}) {
-        CowRecord& cow = cows.emplace_back();
+    FullCowRecord& Add(Date calved, std::initializer_list<Service> services = {}) {
+        FullCowRecord& cow = cows.emplace_back();
         cow.Key = "COW" + std::to_string(cows.size() + 100);
         cow.Calved = calved;
         int slot = 0;
@@ -49,7 +49,7 @@ protected:
     }
 
     void Store() {
-        for (CowRecord& cow : cows) {
+        for (FullCowRecord& cow : cows) {
             for (const ServiceRecord& s : cow.Services) {
                 if (s.Date == 0) continue;
                 cow.LastHeat = s.Date;
@@ -57,15 +57,15 @@ protected:
                 if (cow.FirstService == 0) cow.FirstService = s.Date;
                 cow.LastService = s.Date;
             }
-            CowRecord stored;
+            FullCowRecord stored;
             int index = 0;
             herd.FindOrAddRecord(cow.Key, stored, index);
             herd.PutRecord(index, cow);
         }
     }
 
-    CowRecord Stored(int index) const {
-        CowRecord cow;
+    FullCowRecord Stored(int index) const {
+        FullCowRecord cow;
         herd.GetRecord(index, cow);
         return cow;
     }
@@ -77,7 +77,7 @@ protected:
     HerdList herd;
     HerdReport report;
     AnalysisContext context;
-    std::deque<CowRecord> cows;  // references stay valid as cows are added
+    std::deque<FullCowRecord> cows;  // references stay valid as cows are added
 };
 
 // Reads the trace written during a test; the folder is removed afterwards.
@@ -119,11 +119,11 @@ TEST_F(MatingArrays, SplitGroupRunsFrom120DaysBeforeToTheMSD) {
 TEST_F(MatingArrays, YearRoundCowCulledWithin49DaysOfCalvingLeavesTheGroup) {
     report.AnalysisCalvingPattern = kYearRoundCalving;
     const Date d = kAnalysisDate;
-    CowRecord& day49 = Add(d - 100);
+    FullCowRecord& day49 = Add(d - 100);
     day49.Culled = day49.Calved + 49;
-    CowRecord& day50 = Add(d - 100);
+    FullCowRecord& day50 = Add(d - 100);
     day50.Culled = day50.Calved + 50;
-    CowRecord& recalvedFirst = Add(d - 100);
+    FullCowRecord& recalvedFirst = Add(d - 100);
     recalvedFirst.Culled = recalvedFirst.Calved + 10;
     recalvedFirst.NextCalve = recalvedFirst.Calved + 5;
     EXPECT_FALSE(InMatingGroup(context, day49, d, false, true));
@@ -138,11 +138,11 @@ TEST_F(MatingArrays, YearRoundCowCulledWithin49DaysOfCalvingLeavesTheGroup) {
 }
 
 TEST_F(MatingArrays, CowCulledBeforeMatingStartsOrEmbryoTransferCowIsOutOfTheGroup) {
-    CowRecord& culled = Add(kMSD - 50);
+    FullCowRecord& culled = Add(kMSD - 50);
     culled.Culled = kMSD - 1;
-    CowRecord& culledOnMSD = Add(kMSD - 50);
+    FullCowRecord& culledOnMSD = Add(kMSD - 50);
     culledOnMSD.Culled = kMSD;
-    CowRecord& et = Add(kMSD - 50);
+    FullCowRecord& et = Add(kMSD - 50);
     et.ETCow = true;
     EXPECT_FALSE(InMatingGroup(context, culled, 0, false, true));
     EXPECT_TRUE(InMatingGroup(context, culled, 0, false, false));
@@ -152,7 +152,7 @@ TEST_F(MatingArrays, CowCulledBeforeMatingStartsOrEmbryoTransferCowIsOutOfTheGro
 
 TEST_F(MatingArrays, PreviousGroupNeedsAPreviousMatingStart) {
     report.AnalysisCalvingPattern = kSplitCalving;
-    CowRecord& cow = Add(kMSD - 200);
+    FullCowRecord& cow = Add(kMSD - 200);
     EXPECT_FALSE(InMatingGroup(context, cow, 0, true, false));
     context.PrevMSD = kMSD - 180;
     EXPECT_TRUE(InMatingGroup(context, cow, 0, true, false));
@@ -271,7 +271,7 @@ TEST_F(MatingArrays, ReturnIntervalsCountFrom2To72DaysAndNormalOnesFrom18To24) {
     Date d = kMSD;
     std::vector<Date> dates{d};
     for (int gap : {1, 2, 17, 18, 24, 25, 72, 73}) dates.push_back(d += gap);
-    CowRecord& cow = Add(kMSD - 60);
+    FullCowRecord& cow = Add(kMSD - 60);
     for (std::size_t i = 0; i < dates.size(); ++i) {
         cow.Services[i].Date = dates[i];
         cow.Services[i].HasSire = true;
@@ -297,7 +297,7 @@ TEST_F(MatingArrays, ServicesCountByMatingDayFromTheMSDAsDayOne) {
 }
 
 TEST_F(MatingArrays, FourteenthSlotIsOnlyTheLaterEventOfTheThirteenth) {
-    CowRecord& full = Add(kMSD - 60);
+    FullCowRecord& full = Add(kMSD - 60);
     for (int slot = 0; slot < kServiceSlots; ++slot) {
         ServiceRecord& service = full.Services[static_cast<std::size_t>(slot)];
         service.Date = kMSD + 3 * slot;
@@ -346,7 +346,6 @@ TEST_F(MatingArrays, SeasonalAIEndsOnlyWhereAIDaysLieWithinAWeek) {
     Add(kMSD - 60, {{kMSD}, {kMSD + 7}});  // 6 free days between
     Store();
     context.AIByDay.Clear();
-    context.AllLactations.clear();  // as a new analysis of the refilled herd starts
     BuildServiceArrays(context);
     EXPECT_EQ(context.EOAI, kMSD + 7);
 }
@@ -414,7 +413,7 @@ TEST_F(MatingArrays, SplitHerdsFindBothMatingEndsFromConceptions) {
 TEST_F(MatingArrays, CulledCowsAreMarkedWithTheirDaysFromTheMatingStart) {
     context.PrevMSD = kMSD - 365;
     Add(kMSD - 60).Culled = kMSD + 60;
-    CowRecord& recalved = Add(kMSD - 60);
+    FullCowRecord& recalved = Add(kMSD - 60);
     recalved.Culled = kMSD + 400;
     recalved.NextCalve = kMSD + 300;
     Add(kMSD - 60).Culled = context.PrevMSD + 699;
@@ -434,13 +433,13 @@ TEST_F(MatingArrays, CulledCowsAreMarkedWithTheirDaysFromTheMatingStart) {
 
 TEST_F(MatingArrays, CountsCalvingSpreadSubmissionAndYields) {
     Add(kMSD - 63, {{kMSD + 5}}).Age = 2;   // calved in week 1, submitted on day 6
-    CowRecord& induced = Add(kMSD - 30, {{kMSD + 20}});
+    FullCowRecord& induced = Add(kMSD - 30, {{kMSD + 20}});
     induced.InducedCode = 1;
-    CowRecord& served = Add(kMSD - 100, {{kMSD - 5}});  // served before mating: not eligible
+    FullCowRecord& served = Add(kMSD - 100, {{kMSD - 5}});  // served before mating: not eligible
     served.Days = 0;
     served.Litres = 6000;
     served.Age = 5;
-    CowRecord& culled = Add(kMSD - 20);
+    FullCowRecord& culled = Add(kMSD - 20);
     culled.Culled = kMSD - 1;
     Store();
     BuildServiceArrays(context);

@@ -43,9 +43,9 @@ protected:
     }
 
     // Adds a lactation under a fresh cow id.
-    void AddCow(CowRecord cow) {
+    void AddCow(FullCowRecord cow) {
         cow.Key = MakeHerdKey("C" + std::to_string(++cows_), cow.Calved);
-        CowRecord stored;
+        FullCowRecord stored;
         int index = 0;
         herd.FindOrAddRecord(cow.Key, stored, index);
         herd.PutRecord(index, cow);
@@ -140,14 +140,14 @@ TEST_F(RatesTest, YearRoundNonReturnRateAboveSeventyIsDroppedWithItsCount) {
 // ---- conception rate by technician ----------------------------------------------------
 
 TEST_F(RatesTest, TechniciansFillTenNamedEntriesAndTheRestGoToTheLast) {
-    CowRecord first;
+    FullCowRecord first;
     first.Calved = msd - 50;
     for (int i = 0; i < 10; ++i) {
         first.Services[static_cast<std::size_t>(i)] = CountedService(msd + 2 * i, "tech" + std::to_string(i + 1));
     }
     AddCow(first);
 
-    CowRecord second;
+    FullCowRecord second;
     second.Calved = msd - 40;
     second.Services[0] = CountedService(msd - 5, "tech1");  // before mating: not counted
     second.Services[1] = CountedService(msd + 30, "Tech11", true);
@@ -157,7 +157,7 @@ TEST_F(RatesTest, TechniciansFillTenNamedEntriesAndTheRestGoToTheLast) {
     second.Services[4].CountedService = false;
     AddCow(second);
 
-    CowRecord outside;  // calved after the group window
+    FullCowRecord outside;  // calved after the group window
     outside.Calved = msd + 60;
     outside.Services[0] = CountedService(msd + 100, "tech1", true);
     AddCow(outside);
@@ -183,7 +183,7 @@ TEST_F(RatesTest, YearRoundConceptionRateCountsServicesBeforeAnyMatingStart) {
     report.AnalysisCalvingPattern = kYearRoundCalving;
     report.CalvingStop = MakeDate(30, 6, 2006);
     context.MSD = 0;
-    CowRecord cow;
+    FullCowRecord cow;
     cow.Calved = MakeDate(1, 1, 2006);
     cow.Services[0] = CountedService(MakeDate(1, 3, 2006), "ab");
     cow.Services[1] = CountedService(MakeDate(22, 3, 2006), "AB", true);

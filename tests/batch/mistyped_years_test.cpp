@@ -29,20 +29,20 @@ using testing::WriteFile;
 
 TEST(MistypedYears, TheFirstDateMoreThan25YearsFromTheAnalysisDateIsNamed) {
     const Date day = MakeDate(31, 5, 2026);
-    using Set = void (*)(CowRecord&, Date);
+    using Set = void (*)(FullCowRecord&, Date);
     const std::vector<std::tuple<Set, Date, std::string>> cases = {
-        {[](CowRecord& r, Date d) { r.Culled = d; }, day + 9131, ""},
-        {[](CowRecord& r, Date d) { r.Culled = d; }, day + 9132, "culling date"},
-        {[](CowRecord& r, Date d) { r.Dryoff = d; }, day - 9131, ""},
-        {[](CowRecord& r, Date d) { r.Dryoff = d; }, day - 9132, "dry-off date"},
-        {[](CowRecord& r, Date d) { r.NextCalve = d; }, MakeDate(3, 8, 2062), "next calving date"},
-        {[](CowRecord& r, Date d) { r.Services[13].Date = d; }, MakeDate(3, 8, 1926), "service date"},
-        {[](CowRecord& r, Date d) { r.PregTests[5].Date = d; }, MakeDate(3, 8, 2206), "pregnancy test date"},
-        {[](CowRecord& r, Date d) { r.Calved = r.Culled = d; }, MakeDate(3, 8, 1925), "calving date"},
+        {[](FullCowRecord& r, Date d) { r.Culled = d; }, day + 9131, ""},
+        {[](FullCowRecord& r, Date d) { r.Culled = d; }, day + 9132, "culling date"},
+        {[](FullCowRecord& r, Date d) { r.Dryoff = d; }, day - 9131, ""},
+        {[](FullCowRecord& r, Date d) { r.Dryoff = d; }, day - 9132, "dry-off date"},
+        {[](FullCowRecord& r, Date d) { r.NextCalve = d; }, MakeDate(3, 8, 2062), "next calving date"},
+        {[](FullCowRecord& r, Date d) { r.Services[13].Date = d; }, MakeDate(3, 8, 1926), "service date"},
+        {[](FullCowRecord& r, Date d) { r.PregTests[5].Date = d; }, MakeDate(3, 8, 2206), "pregnancy test date"},
+        {[](FullCowRecord& r, Date d) { r.Calved = r.Culled = d; }, MakeDate(3, 8, 1925), "calving date"},
     };
     for (const auto& [set, date, field] : cases) {
         HerdList herd;
-        CowRecord record;
+        FullCowRecord record;
         int index = 0;
         herd.FindOrAddRecord("A1", record, index);  // no date at all: not mistyped
         herd.FindOrAddRecord("B2", record, index);
@@ -61,7 +61,7 @@ TEST(MistypedYears, TheFirstDateMoreThan25YearsFromTheAnalysisDateIsNamed) {
 // Each lactation's earliest date, conceptions from its tests included, and the herd's span.
 TEST(LactationDateSpan, EarliestDatesWithConceptionsAndTheSpanOverLactations) {
     const Date c = MakeDate(1, 8, 2025);
-    using Set = void (*)(CowRecord&);
+    using Set = void (*)(FullCowRecord&);
     struct Case {
         const char* name;
         Set set;
@@ -71,26 +71,26 @@ TEST(LactationDateSpan, EarliestDatesWithConceptionsAndTheSpanOverLactations) {
     };
     const Date lowest = std::numeric_limits<Date>::min();
     const Case cases[] = {
-        {"calving only", [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); }, c, c, c},
-        {"no calving: the lowest date, the others spanned", [](CowRecord& r) { r.Dryoff = MakeDate(1, 8, 2025); },
+        {"calving only", [](FullCowRecord& r) { r.Calved = MakeDate(1, 8, 2025); }, c, c, c},
+        {"no calving: the lowest date, the others spanned", [](FullCowRecord& r) { r.Dryoff = MakeDate(1, 8, 2025); },
          lowest, c, c},
-        {"no date at all", [](CowRecord&) {}, lowest, 0, 0},
+        {"no date at all", [](FullCowRecord&) {}, lowest, 0, 0},
         {"a test in the last slot only, 10 weeks pregnant",
-         [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.PregTests[5] = {MakeDate(1, 8, 2025) + 30, 10}; },
+         [](FullCowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.PregTests[5] = {MakeDate(1, 8, 2025) + 30, 10}; },
          c + 30 - 70, c, c + 30},
         {"weeks without a test date count for nothing",
-         [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.PregTests[2] = {0, 40}; }, c, c, c},
+         [](FullCowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.PregTests[2] = {0, 40}; }, c, c, c},
         {"a service and a next calving",
-         [](CowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.Services[0].Date = MakeDate(1, 8, 2025) - 5;
+         [](FullCowRecord& r) { r.Calved = MakeDate(1, 8, 2025); r.Services[0].Date = MakeDate(1, 8, 2025) - 5;
                             r.NextCalve = MakeDate(1, 8, 2026); },
          c - 5, c - 5, MakeDate(1, 8, 2026)},
-        {"dates before day 0", [](CowRecord& r) { r.Calved = -400; r.Culled = -20; }, -400, -400, -20},
+        {"dates before day 0", [](FullCowRecord& r) { r.Calved = -400; r.Culled = -20; }, -400, -400, -20},
         {"a conception below the lowest date is the lowest",
-         [](CowRecord& r) { r.Calved = lowest + 3; r.PregTests[0] = {lowest + 5, 2}; }, lowest, lowest + 3, lowest + 5},
+         [](FullCowRecord& r) { r.Calved = lowest + 3; r.PregTests[0] = {lowest + 5, 2}; }, lowest, lowest + 3, lowest + 5},
     };
     LactationDateSpan herd;
     for (const Case& k : cases) {
-        CowRecord record;
+        FullCowRecord record;
         k.set(record);
         LactationDateSpan alone;
         EXPECT_EQ(alone.Add(record), k.earliest) << k.name;

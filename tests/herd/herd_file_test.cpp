@@ -169,14 +169,14 @@ protected:
         return LoadHerdFile(Write(text), "H1", list, header);
     }
 
-    CowRecord Record(int index) {
-        CowRecord record;
+    FullCowRecord Record(int index) {
+        FullCowRecord record;
         list->GetRecord(index, record);
         return record;
     }
 
-    CowRecord Find(const std::string& cow, Date calved) {
-        CowRecord record;
+    FullCowRecord Find(const std::string& cow, Date calved) {
+        FullCowRecord record;
         int index = 0;
         EXPECT_TRUE(list->LocateRecord(MakeHerdKey(cow, calved), record, index))
             << cow << " calved " << calved;
@@ -320,7 +320,7 @@ TEST_F(HerdFile, ALactationRowFillsEveryColumnItUses) {
     row[TestCol(1, 1)] = "9";
     ASSERT_TRUE(Load(Row(row)));
     ASSERT_EQ(list->Count(), 1);
-    const CowRecord r = Record(1);
+    const FullCowRecord r = Record(1);
     EXPECT_EQ(r.Key, MakeHerdKey("Daisy", MakeDate(15, 8, 2025)));
     EXPECT_EQ(r.Calved, MakeDate(15, 8, 2025));
     EXPECT_EQ(r.InducedCode, 1);
@@ -359,7 +359,7 @@ TEST_F(HerdFile, DateSpellingsOfOneDayMakeOneLactation) {
                      Row({{1, "C1"}, {2, "12.05.05"}, {11, "3000"}}) + "\n" +
                      Row({{1, "c1"}, {2, "12/05/2005"}, {9, "4"}})));
     ASSERT_EQ(list->Count(), 1);
-    const CowRecord r = Record(1);
+    const FullCowRecord r = Record(1);
     EXPECT_EQ(r.Calved, MakeDate(12, 5, 2005));
     // Later rows overwrite what they carry and keep the rest.
     EXPECT_EQ(r.Days, 100);
@@ -386,11 +386,65 @@ TEST_F(HerdFile, ALaterRowRefillsServiceSlotsFromTheFirst) {
     second[ServiceCol(2, 3)] = "NEW";
     ASSERT_TRUE(Load(Row(first) + "\n" + Row(second)));
     ASSERT_EQ(list->Count(), 1);
-    const CowRecord r = Record(1);
+    const FullCowRecord r = Record(1);
     EXPECT_EQ(r.Services[0].Date, MakeDate(20, 10, 2025));
     EXPECT_EQ(list->Technician(r.Services[0].Tech), "NEW");
     EXPECT_EQ(list->Technician(r.Services[1].Tech), "T2");
     EXPECT_EQ(list->Technician(r.Services[2].Tech), "T3");
+}
+
+// The list holds only the slots in use: a key met again takes more where its earlier row
+// left off, whether that row was read just before, before another cow's, or gave it as the
+// next calving of an earlier lactation.
+TEST_F(HerdFile, AKeyMetAgainKeepsTheSlotsOfItsEarlierRowBeyondItsOwn) {
+    std::map<int, std::string> first{{1, "C1"}, {2, "01/08/25"}};
+    first[ServiceCol(1, 0)] = "01/10/25";
+    first[TestCol(1, 0)] = "01/11/25";
+    first[TestCol(1, 1)] = "6";
+    std::map<int, std::string> other{{1, "C2"}, {2, "01/08/25"}};
+    other[ServiceCol(1, 0)] = "02/10/25";
+    other[ServiceCol(2, 0)] = "03/10/25";
+    other[TestCol(1, 0)] = "02/11/25";
+    other[TestCol(1, 1)] = "5";
+    const std::string earlier = Row({{1, "C1"}, {2, "01/08/24"}, {5, "01/08/25"}});  // no slots
+    std::map<int, std::string> again{{1, "C1"}, {2, "01/08/25"}};
+    for (int k = 1; k <= 3; ++k) again[ServiceCol(k, 0)] = std::to_string(10 + k) + "/10/25";
+    again[TestCol(1, 0)] = "05/11/25";  // dated without weeks: their slots used up, not written
+    again[TestCol(2, 0)] = "06/11/25";
+    again[TestCol(3, 0)] = "01/12/25";
+    again[TestCol(3, 1)] = "10";
+    const PregTestRecord firstTest{MakeDate(1, 11, 2025), 6};
+    const struct {
+        const char* name;
+        std::string rows;
+        Date firstService;        // C1's first slot
+        PregTestRecord testOne;   // and first test
+        bool other;               // C2 read too
+    } cases[] = {
+        {"just after", Row(first) + "\n" + Row(again), MakeDate(11, 10, 2025), firstTest, false},
+        {"after another cow", Row(first) + "\n" + Row(other) + "\n" + Row(again), MakeDate(11, 10, 2025), firstTest, true},
+        {"first as a next calving", earlier + "\n" + Row(other) + "\n" + Row(again), MakeDate(11, 10, 2025), {}, true},
+        {"the fewer last", Row(again) + "\n" + Row(other) + "\n" + Row(first), MakeDate(1, 10, 2025), firstTest, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Load(c.rows));
+        const FullCowRecord r = Find("C1", MakeDate(1, 8, 2025));
+        ASSERT_EQ(ServiceSlotsInUse(r), 3);
+        ASSERT_EQ(TestSlotsInUse(r), 3);
+        EXPECT_EQ(r.Services[0].Date, c.firstService);
+        EXPECT_EQ(r.Services[1].Date, MakeDate(12, 10, 2025));
+        EXPECT_EQ(r.Services[2].Date, MakeDate(13, 10, 2025));
+        EXPECT_EQ(r.PregTests[0], c.testOne);
+        EXPECT_EQ(r.PregTests[1], PregTestRecord{});
+        EXPECT_EQ(r.PregTests[2], (PregTestRecord{MakeDate(1, 12, 2025), 10}));
+        if (!c.other) continue;
+        const FullCowRecord o = Find("C2", MakeDate(1, 8, 2025));  // untouched by C1's slots
+        ASSERT_EQ(ServiceSlotsInUse(o), 2);
+        ASSERT_EQ(TestSlotsInUse(o), 1);
+        EXPECT_EQ(o.Services[1].Date, MakeDate(3, 10, 2025));
+        EXPECT_EQ(o.PregTests[0], (PregTestRecord{MakeDate(2, 11, 2025), 5}));
+    }
 }
 
 TEST_F(HerdFile, AServiceDatedWithDotDashesTakesASlotWithoutADate) {
@@ -399,7 +453,7 @@ TEST_F(HerdFile, AServiceDatedWithDotDashesTakesASlotWithoutADate) {
     row[ServiceCol(1, 2)] = "HEAT";
     row[ServiceCol(2, 0)] = "05/10/25";
     ASSERT_TRUE(Load(Row(row)));
-    const CowRecord r = Record(1);
+    const FullCowRecord r = Record(1);
     EXPECT_EQ(r.Services[0].Date, 0);
     EXPECT_TRUE(r.Services[0].HasSire);
     EXPECT_EQ(r.Services[1].Date, MakeDate(5, 10, 2025));
@@ -414,7 +468,7 @@ TEST_F(HerdFile, ATestWithoutWeeksUsesUpItsSlotWithoutWritingIt) {
     second[TestCol(2, 0)] = "01/12/25";
     second[TestCol(2, 1)] = "10";
     ASSERT_TRUE(Load(Row(first) + "\n" + Row(second)));
-    const CowRecord r = Record(1);
+    const FullCowRecord r = Record(1);
     EXPECT_EQ(r.PregTests[0], (PregTestRecord{MakeDate(1, 11, 2025), 6}));
     EXPECT_EQ(r.PregTests[1], (PregTestRecord{MakeDate(1, 12, 2025), 10}));
     EXPECT_TRUE(services.infos.empty());
@@ -427,19 +481,19 @@ TEST_F(HerdFile, NextCalvingMakesTheFollowingLactation) {
     row[ServiceCol(1, 0)] = "01/11/05";
     ASSERT_TRUE(Load(Row(row)));
     ASSERT_EQ(list->Count(), 2);
-    const CowRecord first = Find("C1", MakeDate(1, 8, 2005));
+    const FullCowRecord first = Find("C1", MakeDate(1, 8, 2005));
     EXPECT_EQ(first.NextCalve, MakeDate(10, 3, 2006));
     EXPECT_EQ(first.NextInducedCode, 2);
     EXPECT_TRUE(first.NextInduced);
 
-    CowRecord expected;
+    FullCowRecord expected;
     expected.Key = MakeHerdKey("C1", MakeDate(10, 3, 2006));
     expected.Calved = MakeDate(10, 3, 2006);
     expected.InducedCode = 2;
     expected.Induced = true;
     expected.Culled = MakeDate(1, 9, 2006);
     expected.Age = 4;
-    expected.EmptyServiceSlots = kServiceSlots;  // known from its next calving alone: no services
+    expected.SetSlotsInUse(0, 0);  // known from its next calving alone: no services, no tests
     EXPECT_EQ(Find("C1", MakeDate(10, 3, 2006)), expected);
 }
 
@@ -449,7 +503,7 @@ TEST_F(HerdFile, NextCalvingOverwritesCullingAndInductionOfAnExistingLactation) 
     const std::string earlier = Row({{1, "C1"}, {2, "01/08/05"}, {5, "10/03/06"}, {9, "0"}});
     ASSERT_TRUE(Load(later + "\n" + earlier));
     ASSERT_EQ(list->Count(), 2);
-    const CowRecord next = Find("C1", MakeDate(10, 3, 2006));
+    const FullCowRecord next = Find("C1", MakeDate(10, 3, 2006));
     EXPECT_EQ(next.Culled, 0);        // the earlier row had no culling date
     EXPECT_EQ(next.InducedCode, 3);   // empty induction leaves the code
     EXPECT_EQ(next.Age, 4);           // age 0 is not carried on
@@ -475,7 +529,7 @@ TEST_F(HerdFile, InductionTextsGiveCodesAndFlags) {
                           {"?", 0, true},    {"", 0, false},      {"-5", 0, true}};
     for (const Case& c : cases) {
         ASSERT_TRUE(Load(Row({{1, "C1"}, {2, "01/08/25"}, {3, c.text}, {6, c.text}})));
-        const CowRecord r = Record(1);
+        const FullCowRecord r = Record(1);
         EXPECT_EQ(r.InducedCode, c.code) << c.text;
         EXPECT_EQ(r.Induced, c.flag) << c.text;
         EXPECT_EQ(r.NextInducedCode, c.code) << c.text;
@@ -532,8 +586,9 @@ TEST_F(HerdFile, BadRowsAreReportedWithTheirLineAndTheRestLoads) {
 
     // What a bad row had stored stays: a bare key before the record was written back, the
     // complete first lactation when only the next one failed.
-    CowRecord bare;
+    FullCowRecord bare;
     bare.Key = MakeHerdKey("Bad2", MakeDate(1, 8, 2025));
+    bare.SetSlotsInUse(0, 0);
     EXPECT_EQ(Find("Bad2", MakeDate(1, 8, 2025)), bare);
     EXPECT_EQ(Find("Bad3", MakeDate(1, 8, 2025)).Age, 32767);
     EXPECT_EQ(Find("Bad3", MakeDate(1, 5, 2026)).Calved, 0);

@@ -18,29 +18,29 @@ std::vector<std::string> Keys(const HerdList& list) {
 
 TEST(HerdList, FirstAddOnAnEmptyListGivesIndexOneAndAZeroedRecordHoldingTheKey) {
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     record.Age = 7;  // must be overwritten by the new record
     int index = 0;
     EXPECT_TRUE(list.FindOrAddRecord("COW1", record, index));
     EXPECT_EQ(index, 1);
     EXPECT_EQ(list.Count(), 1);
-    CowRecord expected;
+    FullCowRecord expected;
     expected.Key = "COW1";
     EXPECT_EQ(record, expected);
-    CowRecord stored;
+    FullCowRecord stored;
     list.GetRecord(1, stored);
     EXPECT_EQ(stored, expected);
 }
 
 TEST(HerdList, KeysStayInAscendingOrderAndIndexesFollowInsertions) {
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     list.FindOrAddRecord("B1", record, index);
     EXPECT_EQ(index, 1);
     list.FindOrAddRecord("A1", record, index);
     EXPECT_EQ(index, 1);
-    CowRecord found;
+    FullCowRecord found;
     ASSERT_TRUE(list.LocateRecord("B1", found, index));
     EXPECT_EQ(index, 2);
     EXPECT_EQ(found.Key, "B1");
@@ -48,14 +48,14 @@ TEST(HerdList, KeysStayInAscendingOrderAndIndexesFollowInsertions) {
 
 TEST(HerdList, KeysDifferingOnlyInLetterCaseAreTheSameLactation) {
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     int first = 0;
     list.FindOrAddRecord("Buttercup", record, first);
     record.Litres = 5000;
     list.PutRecord(first, record);
 
     int again = 0;
-    CowRecord found;
+    FullCowRecord found;
     EXPECT_TRUE(list.FindOrAddRecord("BUTTERCUP", found, again));
     EXPECT_EQ(again, first);
     EXPECT_EQ(list.Count(), 1);
@@ -66,7 +66,7 @@ TEST(HerdList, KeysDifferingOnlyInLetterCaseAreTheSameLactation) {
 
 TEST(HerdList, OrderIgnoresLetterCaseInsteadOfFollowingByteValues) {
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     for (const char* key : {"cherry", "Banana", "apple", "APRICOT", "banana2"}) {
         list.FindOrAddRecord(key, record, index);
@@ -86,7 +86,7 @@ TEST(HerdList, KeysTheCollatorIgnoresPartsOfAreStillDifferentCows) {
 
 TEST(HerdList, ComparatorCanBeReplaced) {
     HerdList list([](std::string_view a, std::string_view b) { return a.compare(b); });
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     list.FindOrAddRecord("apple", record, index);
     list.FindOrAddRecord("Banana", record, index);
@@ -96,13 +96,13 @@ TEST(HerdList, ComparatorCanBeReplaced) {
 
 TEST(HerdList, LocatingAnAbsentKeyLeavesTheDestinationUntouched) {
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     list.FindOrAddRecord("A", record, index);
-    CowRecord destination;
+    FullCowRecord destination;
     destination.Key = "unchanged";
     destination.Age = 5;
-    const CowRecord before = destination;
+    const FullCowRecord before = destination;
     EXPECT_FALSE(list.LocateRecord("B", destination, index));
     EXPECT_EQ(index, -1);
     EXPECT_EQ(destination, before);
@@ -112,7 +112,7 @@ TEST(HerdList, FreeRecordsEmptiesTheListAndDoesNothingWhenEmpty) {
     HerdList list;
     list.FreeRecords();
     EXPECT_EQ(list.Count(), 0);
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     list.FindOrAddRecord("A", record, index);
     list.FindOrAddRecord("B", record, index);
@@ -145,7 +145,7 @@ TEST(HerdList, TechniciansAreNumberedOnceEachAndFreedWithTheRecords) {
 
 TEST(HerdList, IndexesOutsideTheListAreRangeErrors) {
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     EXPECT_THROW(list.GetRecord(1, record), RangeError);
     list.FindOrAddRecord("A", record, index);
@@ -155,6 +155,41 @@ TEST(HerdList, IndexesOutsideTheListAreRangeErrors) {
     record.Age = 4;
     EXPECT_NO_THROW(list.PutRecord(1, record));
     EXPECT_EQ(list.RecordAt(1).Age, 4);
+}
+
+// A record holds the slots it is given: more or fewer than before, its slots taken last or
+// before another record's, from a value or from a record of another list.
+TEST(HerdList, ARecordPutAgainCarriesItsSlotsInUseAndLeavesTheOthersAlone) {
+    const auto full = [](int services, int tests, Date from) {
+        FullCowRecord record;
+        record.SetSlotsInUse(services, tests);
+        for (int k = 0; k < services; ++k) record.Services[static_cast<std::size_t>(k)] = {from + k, k + 1u};
+        for (int k = 0; k < tests; ++k) record.PregTests[static_cast<std::size_t>(k)] = {from + 100 + k, 6};
+        record.Days = static_cast<std::int16_t>(services * 10 + tests);
+        return record;
+    };
+    HerdList list;
+    HerdList other;
+    CowRecord& a = list.FindOrAdd("A");
+    CowRecord& b = list.FindOrAdd("B");
+    list.Assign(b, full(2, 1, 500));
+    const struct {
+        int services, tests;
+        bool bAfter;  // B takes new slots after A's, so A's are not the latest
+    } steps[] = {{1, 0, false}, {3, 2, false}, {14, 6, false}, {2, 6, true}, {14, 1, true}, {0, 0, false}, {5, 5, true}};
+    Date from = 1000;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(::testing::Message() << step.services << " services, " << step.tests << " tests");
+        const FullCowRecord value = full(step.services, step.tests, from += 1000);
+        list.Assign(a, value);
+        EXPECT_EQ(FullCowRecord(a), value);
+        if (step.bAfter) list.Assign(b, full(2, 1, from + 500));
+        EXPECT_EQ(FullCowRecord(list.RecordAt(1)), value);
+        EXPECT_EQ(FullCowRecord(list.RecordAt(2)), full(2, 1, step.bAfter ? from + 500 : b.ServiceSlots()[0].Date));
+        CowRecord& copy = other.FindOrAdd("A");
+        other.Assign(copy, a);  // from another list, over the previous step's copy
+        EXPECT_EQ(FullCowRecord(copy), value);
+    }
 }
 
 TEST(HerdList, ManyKeysInRandomOrderComeOutSortedAndFindable) {
@@ -167,7 +202,7 @@ TEST(HerdList, ManyKeysInRandomOrderComeOutSortedAndFindable) {
     std::mt19937 random(42);
     std::shuffle(keys.begin(), keys.end(), random);
     HerdList list;
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     for (const std::string& key : keys) list.FindOrAddRecord(key, record, index);
     ASSERT_EQ(list.Count(), 3000);
@@ -262,7 +297,7 @@ TEST(HerdList, FillingInPlaceGivesTheOrderAndRecordsOfInsertionsOneByOne) {
     }
     HerdList oneByOne;
     HerdList inPlace;
-    CowRecord record;
+    FullCowRecord record;
     int index = 0;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         oneByOne.FindOrAddRecord(keys[i], record, index);
@@ -276,7 +311,9 @@ TEST(HerdList, FillingInPlaceGivesTheOrderAndRecordsOfInsertionsOneByOne) {
     }
     ASSERT_EQ(Keys(inPlace), Keys(oneByOne));
     for (int i = 1; i <= oneByOne.Count(); ++i) {
-        EXPECT_EQ(inPlace.RecordAt(i), oneByOne.RecordAt(i)) << i;
+        FullCowRecord added(inPlace.RecordAt(i));
+        added.SetSlotsInUse(kServiceSlots, kPregTestSlots);  // added in place without slots, all empty
+        EXPECT_EQ(added, FullCowRecord(oneByOne.RecordAt(i))) << i;
     }
     inPlace.FreeRecords();
     EXPECT_EQ(inPlace.Count(), 0);
@@ -312,7 +349,7 @@ TEST(HerdList, PlainKeysOrderAsTheCollationOrdersThemBeforeAndAfterAnOtherKey) {
             keys.push_back(key);
             list.FindOrAdd(key).Days = static_cast<std::int16_t>(key.size());
         };
-        CowRecord found;
+        FullCowRecord found;
         int index = 0;
         for (int i = 0; i < 600; ++i) add(20);
         expectCollationOrder();

@@ -77,7 +77,7 @@ TEST_F(SampleHerds, MessyFileKeepsEveryDateOfItsRows) {
     ASSERT_GT(list->Count(), 0);
     int dated = 0;
     for (int i = 1; i <= list->Count(); ++i) {
-        CowRecord record;
+        FullCowRecord record;
         list->GetRecord(i, record);
         EXPECT_GT(record.Calved, MakeDate(1, 1, 2022)) << record.Key;
         EXPECT_LE(record.Calved, MakeDate(31, 5, 2026)) << record.Key;
