@@ -769,7 +769,7 @@ HerdList::Item& HerdList::Insert(std::size_t at, const Probe& probe) {
 bool HerdList::LocateRecord(std::string_view key, FullCowRecord& destination, int& index) const {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
-    if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) {
+    if (Holds(at, probe)) {
         destination = FullCowRecord(*items_[at]);
         index = static_cast<int>(at) + 1;
         return true;
@@ -781,7 +781,7 @@ bool HerdList::LocateRecord(std::string_view key, FullCowRecord& destination, in
 bool HerdList::FindOrAddRecord(std::string_view key, FullCowRecord& destination, int& index) {
     const Probe probe = MakeProbe(key);
     std::size_t at = LowerBound(probe);
-    if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) {
+    if (Holds(at, probe)) {
         destination = FullCowRecord(*items_[at]);
         index = static_cast<int>(at) + 1;
         return true;
@@ -844,7 +844,7 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
     if (compare_) {
         const Probe probe = MakeProbe(key);
         const std::size_t at = LowerBound(probe);
-        if (at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0) return *items_[at];
+        if (Holds(at, probe)) return *items_[at];
         return Insert(at, probe).record;
     }
     if (plainKeys_ && KeyCollator::IsPlain(key)) {

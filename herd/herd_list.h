@@ -250,6 +250,10 @@ private:
     int Compare(const Item& item, const Probe& probe) const;
     // Position (0-based) of the first item whose key is not before the probe's.
     std::size_t LowerBound(const Probe& probe) const;
+    // True when the item at position at (from LowerBound) holds the probe's key.
+    bool Holds(std::size_t at, const Probe& probe) const {
+        return at < items_.size() && Compare(*ItemOfRecord(items_[at]), probe) == 0;
+    }
     // The item of an equal key, or nullptr; the list need not be in order.
     Item* FindEqual(const Probe& probe) const;
     Item& Insert(std::size_t at, const Probe& probe);
