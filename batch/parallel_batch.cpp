@@ -264,6 +264,9 @@ struct Worker {
     // Batch lines and trace requests not sent yet: all go in one send before the batch
     // process waits (Flush), so the worker's trace writer is woken once for them.
     std::string outgoing;
+    std::size_t linesOutgoing = 0;  // the batch lines in it
+    bool requestOutgoing = false;   // it holds a trace request
+    std::optional<unsigned> heldAt;  // the batch process's wake when it was first held back
     int traceSocket = -1;       // its trace writer's answers, read apart from the herds' answers
     std::string traceReceived;  // an incomplete answer of the trace writer
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
@@ -488,6 +491,7 @@ private:
             if (worker == nullptr) return;
             herd.sent = true;
             worker->queue.push_back(herd.number);
+            ++worker->linesOutgoing;
             std::string& command = worker->outgoing;
             command += std::to_string(herd.number);
             command += ' ';
@@ -499,16 +503,26 @@ private:
     // Sends each worker what waits for it, in one send. False when a worker was gone: it is
     // taken out as Lost (its end is noticed as a crash of the herd it was on, its queued herds
     // and the traces it was asked for are left to others), so the herds to hand out changed.
+    // Batch lines alone for a worker with a trace writer that is still on an earlier herd wait
+    // for one wake of the batch process: every send wakes the trace writer, the worker needs
+    // the line only when that herd is done, and the next wake nearly always asks the same
+    // worker for traces, which then go with it.
     bool Flush() {
         bool allSent = true;
         for (std::size_t i = 0; i < workers_.size();) {
             Worker& worker = workers_[i];
-            if (worker.outgoing.empty()) {
+            const bool busy = worker.queue.size() > worker.linesOutgoing;
+            if (worker.outgoing.empty() ||
+                (worker.writesTraces && busy && !worker.requestOutgoing && worker.heldAt.value_or(wakes_) == wakes_)) {
+                if (!worker.outgoing.empty()) worker.heldAt = wakes_;
                 ++i;
                 continue;
             }
             const bool sent = SendAll(worker.socket, worker.outgoing);
             worker.outgoing.clear();
+            worker.linesOutgoing = 0;
+            worker.requestOutgoing = false;
+            worker.heldAt.reset();
             if (sent) {
                 ++i;
                 continue;
@@ -866,6 +880,7 @@ private:
         constexpr int kLookForStopMs = 200;
         for (;;) {
             const int ready = ::poll(polled.data(), polled.size(), kLookForStopMs);
+            ++wakes_;
             if (ready > 0) break;
             if (ready < 0 && errno != EINTR) {
                 throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
@@ -1173,6 +1188,7 @@ private:
             if (worker.pid != herd.traceWriter) continue;
             // Sent with what else goes to the worker (Flush). A worker that is gone is noticed
             // as such; the herd's traces are then appended here.
+            worker.requestOutgoing = true;
             std::string& requests = worker.outgoing;
             requests += kTraceRequest;
             requests += std::to_string(herd.number);
@@ -1292,6 +1308,7 @@ private:
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};
     std::vector<pollfd> polled_;  // WaitForWorkers's, kept for its room
+    unsigned wakes_ = 0;          // the returns from its poll, for Flush
     long long next_ = 0;
 };
 
