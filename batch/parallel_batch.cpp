@@ -1132,12 +1132,8 @@ private:
             }
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
-            // The next herd's traces and lines are written while this one is taken over, when
-            // taking it over writes into none of the files they go to.
-            if (WrittenByItsWorker(herd) && !herds_.empty() && herds_.front().done &&
-                herds_.front().traceWriter != 0) {
-                AskForTraces(herds_.front());
-            }
+            // The next herd's worker is asked at the top of the loop, after this one is taken
+            // over: the request leaves with the next Flush in any case.
             TakeOver(herd);
             // A worker that answered has cleared the folder, unless it holds the PDF or the
             // traces, which its trace writer clears.
@@ -1152,12 +1148,6 @@ private:
             }
             if (sinks_.herdDone) sinks_.herdDone();
         }
-    }
-
-    // Its worker wrote the herd's traces, rows and log lines: the batch process writes none
-    // of them (nor a line saying why they are missing).
-    static bool WrittenByItsWorker(const Herd& herd) {
-        return herd.delivered && !herd.tracesInFolder && !herd.traceFailure && herd.rowsWritten && herd.logWritten;
     }
 
     // Asks the worker that keeps the herd's traces to write them, once; none is asked while
