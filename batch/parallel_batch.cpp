@@ -505,16 +505,17 @@ private:
     // and the traces it was asked for are left to others), so the herds to hand out changed.
     // Batch lines alone for a worker with a trace writer that is still on an earlier herd wait
     // for one wake of the batch process: every send wakes the trace writer, the worker needs
-    // the line only when that herd is done, and the next wake nearly always asks the same
-    // worker for traces, which then go with it.
+    // the line only when that herd is done, and the next wake mostly asks the same worker
+    // for traces, which then go with it.
     bool Flush() {
         bool allSent = true;
         for (std::size_t i = 0; i < workers_.size();) {
             Worker& worker = workers_[i];
-            const bool busy = worker.queue.size() > worker.linesOutgoing;
-            if (worker.outgoing.empty() ||
-                (worker.writesTraces && busy && !worker.requestOutgoing && worker.heldAt.value_or(wakes_) == wakes_)) {
-                if (!worker.outgoing.empty()) worker.heldAt = wakes_;
+            const bool busy = worker.queue.size() > worker.linesOutgoing;  // on a herd sent before
+            const bool holdBack = !worker.outgoing.empty() && worker.writesTraces && busy &&
+                                  !worker.requestOutgoing && worker.heldAt.value_or(wakes_) == wakes_;
+            if (worker.outgoing.empty() || holdBack) {
+                if (holdBack) worker.heldAt = wakes_;
                 ++i;
                 continue;
             }
@@ -750,18 +751,16 @@ private:
     // lines to the main thread (commands, closed at the socket's end), and for each "T
     // <number> <trace length> <detail length> <rows> <summary length> <conception length>
     // <trends length> <cow-list length> <log length>" appends herd number's traces to the
-    // trace files, whose
-    // lengths those are (the herds before it are in them, no later one), and with rows 1
-    // then its summary, conception, trend and cow-list lines the same way, all or none, and
-    // its log lines one by one, as the batch process would. It answers "<number> <trace
-    // error> <rows error> <log error>" on its own socket, and a file and a reason for each,
-    // all after tabs:
-    // error 0 for written, else the error number with the files cut back (the log to its
-    // last whole line) and the file and reason; -1 for lines not written here (not asked
-    // for, not kept, traces that could not be written: the batch process then leaves the
-    // traces out before it appends the lines; rows that could not be written: it logs that).
-    // The herd's trace files are removed only after the answer: a worker that ends before it
-    // leaves them for the batch process.
+    // trace files, whose lengths those are (the herds before it are in them, no later one),
+    // and with rows 1 then its summary, conception, trend and cow-list lines the same way, all
+    // or none, and its log lines one by one, as the batch process would. It answers on its
+    // own socket "<number> <trace error> <rows error> <log error>" and a file and a reason for
+    // each, all after tabs: error 0 for written, else the error number with the files cut
+    // back (the log to its last whole line) and the file and reason; -1 for lines not written
+    // here (not asked for, not kept, traces that could not be written: the batch process then
+    // leaves the traces out before it appends the lines; rows that could not be written: it
+    // logs that). The herd's trace files are removed only after the answer: a worker that
+    // ends before it leaves them for the batch process.
     void WriteTraces(int socket, int answerSocket, KeptOutputs& keptOutputs, CommandQueue& commands) {
         std::array<OutputFile, 2> files;
         std::string buffer;
@@ -863,7 +862,8 @@ private:
 
     // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
     // workers are then ended by the destructor, also one deep in a big herd). What waits to
-    // be sent goes first; a worker found gone then is all there is to report.
+    // be sent goes first; a worker found gone by it returns at once, so that its herds go to
+    // the others before the batch process waits.
     void WaitForWorkers() {
         if (!Flush()) return;
         std::vector<pollfd>& polled = polled_;
