@@ -330,8 +330,6 @@ TEST_F(Runs, AHerdThatRunsOutOfMemoryIsLoggedAndTheBatchGoesOn) {
     }
 }
 
-// A worker keeps a herd's traces until the herds before it are in the trace files; when it
-// ends first, the batch process appends them from the herd's folder and loses none.
 // Services that take their time over one message, as a person reading it would.
 class SlowOverMessage : public testing::RecordingServices {
 public:
@@ -342,6 +340,8 @@ public:
     }
 };
 
+// A worker keeps a herd's traces until the herds before it are in the trace files; when it
+// ends first, the batch process appends them from the herd's folder and loses none.
 TEST_F(Runs, AWorkerThatEndsBeforeWritingAHerdsTracesLosesNone) {
     Herd("a.csv");
     const std::string a = Path("a.csv");
