@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -251,14 +252,60 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// Marks a request for a herd's traces among the batch lines a worker is sent (a batch line
+// starts with its herd's number).
+constexpr std::string_view kTraceRequest = "T ";
+
 struct Worker {
     pid_t pid = -1;
-    int socket = -1;            // commands out, "done" lines in
+    int socket = -1;            // batch lines and trace requests out, herds' answers in
     std::deque<long long> queue;  // herds handed to it, the one it works on first
-    std::string received;       // an incomplete "done" line
-    int traceSocket = -1;       // to its trace writer: herds whose traces to write, and its answers
+    std::string received;       // an incomplete herd's answer
+    // Batch lines and trace requests not sent yet: all go in one send before the batch
+    // process waits (Flush), so the worker's trace writer is woken once for them.
+    std::string outgoing;
+    std::size_t linesOutgoing = 0;  // the batch lines in it
+    bool requestOutgoing = false;   // it holds a trace request
+    std::optional<unsigned> heldAt;  // the batch process's wake when it was first held back
+    int traceSocket = -1;       // its trace writer's answers, read apart from the herds' answers
     std::string traceReceived;  // an incomplete answer of the trace writer
     bool writesTraces = false;  // it has a trace writer: traces were written when it started
+};
+
+// The batch lines a worker's trace writer, the only reader of its socket, hands to the main
+// thread.
+class CommandQueue {
+public:
+    void Push(std::string line) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            lines_.push_back(std::move(line));
+        }
+        ready_.notify_one();
+    }
+    // No more lines come: the socket has ended.
+    void Close() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_one();
+    }
+    // The next line, waiting for it; false once the queue is closed and empty.
+    bool Pop(std::string& line) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return !lines_.empty() || closed_; });
+        if (lines_.empty()) return false;
+        line = std::move(lines_.front());
+        lines_.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::string> lines_;
+    bool closed_ = false;
 };
 
 // A worker's herds' traces and summary, conception, trend, cow-list and log lines, read back
@@ -341,6 +388,8 @@ bool ReceiveLine(int socket, std::string& buffer, std::string& line, bool waitFi
 // Worker processes that take herds one at a time. The batch process hands each a batch line
 // with the herd's number; the worker runs the per-herd step into the herd's folder and
 // answers with the number. A worker that dies is replaced by a new one for the next herd.
+// What the batch process sends a worker (batch lines, requests for a herd's traces) waits in
+// the worker's outgoing text until the batch process is about to wait, and goes in one send.
 class Workers {
 public:
     Workers(int jobs, const ReportOutput& output, const HerdStepInto& step, const BatchSinks& sinks,
@@ -412,6 +461,11 @@ public:
         herds_.push_back(herd);
         Dispatch();
         TakeOverFinished();
+        // Reading the next line may wait too (a batch from a pipe).
+        while (!Flush() && StopSignal() == 0) {
+            Dispatch();
+            TakeOverFinished();
+        }
     }
 
     void Finish() {
@@ -428,7 +482,7 @@ private:
     // process between herds.
     static constexpr std::size_t kQueuedPerWorker = 2;
 
-    // Hands the herds not yet sent, in batch order, to workers with room.
+    // Hands the herds not yet sent, in batch order, to workers with room (sent by Flush).
     void Dispatch() {
         if (StopSignal() != 0) return;
         for (Herd& herd : herds_) {
@@ -437,16 +491,47 @@ private:
             if (worker == nullptr) return;
             herd.sent = true;
             worker->queue.push_back(herd.number);
-            std::string& command = outgoing_;
-            command = std::to_string(herd.number);
+            ++worker->linesOutgoing;
+            std::string& command = worker->outgoing;
+            command += std::to_string(herd.number);
             command += ' ';
             command += herd.line;
             command += '\n';
-            if (!SendAll(worker->socket, command)) {
-                Lost(*worker);  // its end is noticed as a crash of the herd it was on
-                return;         // the workers changed; the next call goes on
-            }
         }
+    }
+
+    // Sends each worker what waits for it, in one send. False when a worker was gone: it is
+    // taken out as Lost (its end is noticed as a crash of the herd it was on, its queued herds
+    // and the traces it was asked for are left to others), so the herds to hand out changed.
+    // Batch lines alone for a worker with a trace writer that is still on an earlier herd wait
+    // for one wake of the batch process: every send wakes the trace writer, the worker needs
+    // the line only when that herd is done, and the next wake mostly asks the same worker
+    // for traces, which then go with it.
+    bool Flush() {
+        bool allSent = true;
+        for (std::size_t i = 0; i < workers_.size();) {
+            Worker& worker = workers_[i];
+            const bool busy = worker.queue.size() > worker.linesOutgoing;  // on a herd sent before
+            const bool holdBack = !worker.outgoing.empty() && worker.writesTraces && busy &&
+                                  !worker.requestOutgoing && worker.heldAt.value_or(wakes_) == wakes_;
+            if (worker.outgoing.empty() || holdBack) {
+                if (holdBack) worker.heldAt = wakes_;
+                ++i;
+                continue;
+            }
+            const bool sent = SendAll(worker.socket, worker.outgoing);
+            worker.outgoing.clear();
+            worker.linesOutgoing = 0;
+            worker.requestOutgoing = false;
+            worker.heldAt.reset();
+            if (sent) {
+                ++i;
+                continue;
+            }
+            Lost(worker);  // takes it out of workers_: the next one is now at i
+            allSent = false;
+        }
+        return allSent;
     }
 
     // An idle worker, else a new one while there are fewer than jobs, else the one with the
@@ -531,15 +616,19 @@ private:
         ::signal(SIGINT, SIG_IGN);
         ::signal(SIGTERM, SIG_DFL);
         // Writing a finished herd's traces while the next herd is analysed: the batch process
-        // waits for them to take the herd over.
+        // waits for them to take the herd over. The trace writer then reads the socket and
+        // hands the batch lines on, as they come in one send with its requests.
         const bool writesTraces = !tracePaths_[0].empty() && !tracePaths_[1].empty();
-        KeptOutputs kept;  // lives until _exit
+        KeptOutputs kept;        // these live until _exit
+        CommandQueue commands;
         if (writesTraces) {
-            std::thread([this, traceSocket, &kept] { WriteTraces(traceSocket, kept); }).detach();
+            std::thread([this, socket, traceSocket, &kept, &commands] {
+                WriteTraces(socket, traceSocket, kept, commands);
+            }).detach();
         }
         std::string buffer;
         std::string command;
-        while (ReceiveLine(socket, buffer, command)) {
+        while (writesTraces ? commands.Pop(command) : ReceiveLine(socket, buffer, command)) {
             const std::size_t space = command.find(' ');
             const std::string number = command.substr(0, space);
             const std::string line = space == std::string::npos ? std::string() : command.substr(space + 1);
@@ -658,27 +747,33 @@ private:
         return answer;
     }
 
-    // The worker's trace writer: for each "<number> <trace length> <detail length> <rows>
-    // <summary length> <conception length> <trends length> <cow-list length> <log length>"
-    // the batch process sends, appends herd number's traces to the trace files, whose
-    // lengths those are (the herds before it are in them, no later one), and with rows 1
-    // then its summary, conception, trend and cow-list lines the same way, all or none, and
-    // its log lines one by one, as the batch process would. It answers "<number> <trace
-    // error> <rows error> <log error>" and a file and a reason for each, all after tabs:
-    // error 0 for written, else the error number with the files cut back (the log to its
-    // last whole line) and the file and reason; -1 for lines not written here (not asked
-    // for, not kept, traces that could not be written: the batch process then leaves the
-    // traces out before it appends the lines; rows that could not be written: it logs that).
-    // The herd's trace files are removed only after the answer: a worker that ends before it
-    // leaves them for the batch process.
-    void WriteTraces(int socket, KeptOutputs& keptOutputs) {
+    // The worker's trace writer, the only reader of the worker's socket: it hands the batch
+    // lines to the main thread (commands, closed at the socket's end), and for each "T
+    // <number> <trace length> <detail length> <rows> <summary length> <conception length>
+    // <trends length> <cow-list length> <log length>" appends herd number's traces to the
+    // trace files, whose lengths those are (the herds before it are in them, no later one),
+    // and with rows 1 then its summary, conception, trend and cow-list lines the same way, all
+    // or none, and its log lines one by one, as the batch process would. It answers on its
+    // own socket "<number> <trace error> <rows error> <log error>" and a file and a reason for
+    // each, all after tabs: error 0 for written, else the error number with the files cut
+    // back (the log to its last whole line) and the file and reason; -1 for lines not written
+    // here (not asked for, not kept, traces that could not be written: the batch process then
+    // leaves the traces out before it appends the lines; rows that could not be written: it
+    // logs that). The herd's trace files are removed only after the answer: a worker that
+    // ends before it leaves them for the batch process.
+    void WriteTraces(int socket, int answerSocket, KeptOutputs& keptOutputs, CommandQueue& commands) {
         std::array<OutputFile, 2> files;
         std::string buffer;
         std::string command;
-        // The next request comes only after this answer is read.
+        // The main thread holds its next herd already, and the next request comes only after
+        // this answer is read: what comes seldom waits already.
         while (ReceiveLine(socket, buffer, command, true)) {
+            if (!command.starts_with(kTraceRequest)) {
+                commands.Push(std::move(command));
+                continue;
+            }
             char* end = nullptr;
-            const long long number = std::strtoll(command.c_str(), &end, 10);
+            const long long number = std::strtoll(command.c_str() + kTraceRequest.size(), &end, 10);
             const std::array<std::uint64_t, 2> at{std::strtoull(end, &end, 10), std::strtoull(end, &end, 10)};
             const bool rowsAsked = std::strtol(end, &end, 10) == 1;
             std::array<std::uint64_t, 4> rowsAt{};
@@ -732,11 +827,12 @@ private:
             const std::string answer = std::to_string(number) + " " + std::to_string(traceError) + " " +
                                        std::to_string(rowsError) + " " + std::to_string(logError) + "\t" +
                                        traceWhy + "\t" + rowsWhy + "\t" + logWhy + "\n";
-            if (!SendAll(socket, answer)) return;
+            if (!SendAll(answerSocket, answer)) break;
             ::unlink((folder / kTraceFileName).c_str());
             ::unlink((folder / kDetailTraceFileName).c_str());
             ::rmdir(folder.c_str());  // fails while it holds the PDF, which the batch process moves
         }
+        commands.Close();  // the main thread ends after the herds it holds
     }
 
     // The herd's private folder, made by its worker.
@@ -765,8 +861,11 @@ private:
     }
 
     // Waits until a worker reports a herd or ends, or the run is asked to stop (the busy
-    // workers are then ended by the destructor, also one deep in a big herd).
+    // workers are then ended by the destructor, also one deep in a big herd). What waits to
+    // be sent goes first; a worker found gone by it returns at once, so that its herds go to
+    // the others before the batch process waits.
     void WaitForWorkers() {
+        if (!Flush()) return;
         std::vector<pollfd>& polled = polled_;
         polled.clear();
         for (const Worker& worker : workers_) polled.push_back({worker.socket, POLLIN, 0});
@@ -781,6 +880,7 @@ private:
         constexpr int kLookForStopMs = 200;
         for (;;) {
             const int ready = ::poll(polled.data(), polled.size(), kLookForStopMs);
+            ++wakes_;
             if (ready > 0) break;
             if (ready < 0 && errno != EINTR) {
                 throw OvistaError(std::string("Lost the worker processes: ") + std::strerror(errno));
@@ -1032,12 +1132,8 @@ private:
             }
             const Herd herd = std::move(herds_.front());
             herds_.pop_front();
-            // The next herd's traces and lines are written while this one is taken over, when
-            // taking it over writes into none of the files they go to.
-            if (WrittenByItsWorker(herd) && !herds_.empty() && herds_.front().done &&
-                herds_.front().traceWriter != 0) {
-                AskForTraces(herds_.front());
-            }
+            // The next herd's worker is asked at the top of the loop, after this one is taken
+            // over: the request leaves with the next Flush in any case.
             TakeOver(herd);
             // A worker that answered has cleared the folder, unless it holds the PDF or the
             // traces, which its trace writer clears.
@@ -1052,12 +1148,6 @@ private:
             }
             if (sinks_.herdDone) sinks_.herdDone();
         }
-    }
-
-    // Its worker wrote the herd's traces, rows and log lines: the batch process writes none
-    // of them (nor a line saying why they are missing).
-    static bool WrittenByItsWorker(const Herd& herd) {
-        return herd.delivered && !herd.tracesInFolder && !herd.traceFailure && herd.rowsWritten && herd.logWritten;
     }
 
     // Asks the worker that keeps the herd's traces to write them, once; none is asked while
@@ -1086,9 +1176,12 @@ private:
         }
         for (Worker& worker : workers_) {
             if (worker.pid != herd.traceWriter) continue;
-            // A worker that is gone is noticed as such; the herd's traces are then appended here.
-            std::string& requests = outgoing_;
-            requests = std::to_string(herd.number);
+            // Sent with what else goes to the worker (Flush). A worker that is gone is noticed
+            // as such; the herd's traces are then appended here.
+            worker.requestOutgoing = true;
+            std::string& requests = worker.outgoing;
+            requests += kTraceRequest;
+            requests += std::to_string(herd.number);
             requests += ' ';
             requests += std::to_string(herd.traceAt[0]);
             requests += ' ';
@@ -1101,7 +1194,6 @@ private:
             requests += ' ';
             requests += std::to_string(herd.logAt);
             requests += '\n';
-            SendAll(worker.traceSocket, requests);
         }
     }
 
@@ -1206,7 +1298,7 @@ private:
     std::deque<Herd> herds_;  // started and not yet taken over, in batch order
     std::array<char, kReceiveChunk> chunk_{};
     std::vector<pollfd> polled_;  // WaitForWorkers's, kept for its room
-    std::string outgoing_;        // a command or request being sent, kept for its room
+    unsigned wakes_ = 0;          // the returns from its poll, for Flush
     long long next_ = 0;
 };
 

@@ -330,42 +330,64 @@ TEST_F(Runs, AHerdThatRunsOutOfMemoryIsLoggedAndTheBatchGoesOn) {
     }
 }
 
+// Services that take their time over one message, as a person reading it would.
+class SlowOverMessage : public testing::RecordingServices {
+public:
+    static constexpr const char* kSlow = "slow";
+    void ShowInfo(const std::string& message) override {
+        if (message.ends_with(kSlow)) std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        RecordingServices::ShowInfo(message);
+    }
+};
+
 // A worker keeps a herd's traces until the herds before it are in the trace files; when it
 // ends first, the batch process appends them from the herd's folder and loses none.
 TEST_F(Runs, AWorkerThatEndsBeforeWritingAHerdsTracesLosesNone) {
     Herd("a.csv");
-    steps_.analyse = [analyse = steps_.analyse](const std::string& herdNumber, Date analysisDate,
-                                                const std::string& owner, const std::string& address,
-                                                HerdList& herd, HerdReport& report, const std::string& traces,
-                                                const SummaryWriter& writeSummary, UserServices& services,
-                                                CowLists* cowLists, ReportExtent extent) {
-        for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
-            OutputFile file;
-            file.OpenForAppending(traces + name);
-            file.Write(herdNumber + " " + name + "\r\n");
-        }
-        // The first herd is still running when the second one's worker ends.
-        if (herdNumber == "H0") std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        analyse(herdNumber, analysisDate, owner, address, herd, report, traces, writeSummary, services, cowLists,
-                extent);
-    };
     const std::string a = Path("a.csv");
-    // H0 and H2 go to one worker, H1 and H3 to the other, which ends on H3.
-    const fs::path batch = Batch(a + ",H0,Owner,Addr,15/06/2024\r\n" + a + ",H1,Owner,Addr,15/06/2024\r\n" +
-                                 a + ",H2,Owner,Addr,15/06/2024\r\n" + a + ",H3,Ends,Addr,15/06/2024\r\n");
-    setenv("OVISTA_TEST_CRASH_HERD", ",Ends,", 1);
-    EXPECT_TRUE(RunBatch(testing::Job(steps_, folder_.string(), {}, 2), batch.string()));
-    unsetenv("OVISTA_TEST_CRASH_HERD");
-    EXPECT_EQ(ReadFile(folder_ / kTraceFileName), "H0 DbugQMR.TXT\r\nH1 DbugQMR.TXT\r\nH2 DbugQMR.TXT\r\n");
-    EXPECT_EQ(ReadFile(folder_ / kDetailTraceFileName), "H0 DbugQM1.TXT\r\nH1 DbugQM1.TXT\r\nH2 DbugQM1.TXT\r\n");
-    EXPECT_EQ(Log(), "Data analysed from " + a + "\r\nData analysed from " + a + "\r\nData analysed from " + a +
-                         "\r\nAnalysis failes for " + a + ": the worker process ended on signal 6 (Aborted)\r\n");
-    // The summary rows too, which a worker appends after a herd's traces: H1's by the batch
-    // process, as its worker ended.
-    const std::vector<std::string> rows = testing::Lines(ReadFile(folder_ / kSummaryFileName));
-    ASSERT_EQ(rows.size(), 4u);
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-        EXPECT_NE(rows[i].find(",H" + std::to_string(i - 1) + ","), std::string::npos) << rows[i];
+    SlowOverMessage services;  // the batch process's from here on
+    // H0 and H2 go to one worker, H1 and H3 to the other, which ends on H3: while H0 still
+    // runs, or while the batch process takes its time over H0's message, so that it finds the
+    // worker gone only when it sends the request for H1's traces.
+    for (const bool whileTakingOver : {false, true}) {
+        SCOPED_TRACE(whileTakingOver ? "while the batch process takes H0 over" : "while H0 runs");
+        const fs::path folder = folder_ / (whileTakingOver ? "over" : "runs");
+        fs::create_directories(folder);
+        RunSteps steps = steps_;
+        steps.analyse = [analyse = steps_.analyse, whileTakingOver](
+                            const std::string& herdNumber, Date analysisDate, const std::string& owner,
+                            const std::string& address, HerdList& herd, HerdReport& report,
+                            const std::string& traces, const SummaryWriter& writeSummary, UserServices& services,
+                            CowLists* cowLists, ReportExtent extent) {
+            for (const char* name : {kTraceFileName, kDetailTraceFileName}) {
+                OutputFile file;
+                file.OpenForAppending(traces + name);
+                file.Write(herdNumber + " " + name + "\r\n");
+            }
+            if (herdNumber == (whileTakingOver ? "H1" : "H0")) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(whileTakingOver ? 200 : 400));
+            }
+            if (whileTakingOver && herdNumber == "H0") services.ShowInfo(SlowOverMessage::kSlow);
+            analyse(herdNumber, analysisDate, owner, address, herd, report, traces, writeSummary, services, cowLists,
+                    extent);
+        };
+        const fs::path batch = Batch(a + ",H0,Owner,Addr,15/06/2024\r\n" + a + ",H1,Owner,Addr,15/06/2024\r\n" +
+                                     a + ",H2,Owner,Addr,15/06/2024\r\n" + a + ",H3,Ends,Addr,15/06/2024\r\n");
+        setenv("OVISTA_TEST_CRASH_HERD", ",Ends,", 1);
+        EXPECT_TRUE(RunBatch(testing::Job(steps, folder.string(), {}, 2), batch.string()));
+        unsetenv("OVISTA_TEST_CRASH_HERD");
+        EXPECT_EQ(ReadFile(folder / kTraceFileName), "H0 DbugQMR.TXT\r\nH1 DbugQMR.TXT\r\nH2 DbugQMR.TXT\r\n");
+        EXPECT_EQ(ReadFile(folder / kDetailTraceFileName), "H0 DbugQM1.TXT\r\nH1 DbugQM1.TXT\r\nH2 DbugQM1.TXT\r\n");
+        EXPECT_EQ(ReadFile(folder / kBatchLogFileName),
+                  "Data analysed from " + a + "\r\nData analysed from " + a + "\r\nData analysed from " + a +
+                      "\r\nAnalysis failes for " + a + ": the worker process ended on signal 6 (Aborted)\r\n");
+        // The summary rows too, which a worker appends after a herd's traces: H1's by the batch
+        // process, as its worker ended.
+        const std::vector<std::string> rows = testing::Lines(ReadFile(folder / kSummaryFileName));
+        ASSERT_EQ(rows.size(), 4u);
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            EXPECT_NE(rows[i].find(",H" + std::to_string(i - 1) + ","), std::string::npos) << rows[i];
+        }
     }
 }
 
