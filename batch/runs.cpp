@@ -218,8 +218,13 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
             conceptionText = conceptionLines.str();
             cowListText = std::move(cowListLines);
         };
-        AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
-                                       attempt, *scope.messages);
+        if (loaded && !loaded->HoldsMistypedYears(analysisDate)) {
+            // The loaded herd's dates show none mistyped: no walk over the lactations to find them.
+            attempt(herd);
+        } else {
+            AnalyseLeavingOutMistypedYears(herd, analysisDate, herdFile, files.TraceFolder(),
+                                           attempt, *scope.messages);
+        }
         files.CheckTraces();
         std::string trendText;
         if (loaded) {

@@ -9,10 +9,12 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "report/qt/pdf_font.h"
 #include "report/qt/qpainter_canvas.h"
@@ -121,14 +123,28 @@ void EllipsePath(std::string& out, int x1, int y1, int x2, int y2) {
 }
 
 // The path of a rounded box or an ellipse in the content, made once for each place and size:
-// every page draws the same header boxes.
+// every page draws the same header boxes. Found by a hash: a search in a tree would chase its
+// branches through memory for every box, and chart points are each a new one.
 enum class Outline { RoundRect, Ellipse };
+struct OutlineKey {
+    Outline shape;
+    std::array<int, 6> box;
+    bool operator==(const OutlineKey&) const = default;
+};
+struct OutlineKeyHash {
+    std::size_t operator()(const OutlineKey& key) const {
+        std::uint64_t hash = 0x9e3779b97f4a7c15ULL * (static_cast<std::uint64_t>(key.shape) + 1);
+        for (const int value : key.box) hash = (hash ^ static_cast<std::uint32_t>(value)) * 0x100000001b3ULL;
+        return static_cast<std::size_t>(hash ^ (hash >> 29));
+    }
+};
 const std::string& OutlineOf(Outline shape, const std::array<int, 6>& box) {
-    thread_local std::map<std::pair<Outline, std::array<int, 6>>, std::string> outlines;
-    const auto key = std::make_pair(shape, box);
+    constexpr std::size_t kMost = 4096;
+    thread_local std::unordered_map<OutlineKey, std::string, OutlineKeyHash> outlines(2 * kMost);
+    const OutlineKey key{shape, box};
     auto found = outlines.find(key);
     if (found != outlines.end()) return found->second;
-    if (outlines.size() >= 4096) outlines.clear();
+    if (outlines.size() >= kMost) outlines.clear();
     const auto [x1, y1, x2, y2, cornerWidth, cornerHeight] = box;
     std::string text;
     if (shape == Outline::RoundRect) {
