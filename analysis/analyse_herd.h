@@ -56,27 +56,30 @@ bool MayFindSufficientPeriod(std::span<const Date> calvings, Date analysisDate);
 void CullTrim(CowRecord& record);
 
 // What a lactation adds to each 12-month period that holds its calving.
+// In two bytes: a TRENDS run keeps one for each lactation of the herd (PreparedLactation).
 struct PeriodCounts {
-    bool culledEarly = false;   // culled at most 200 days after calving
-    bool culledInYear = false;  // culled at most 365 days after calving
-    bool recalved = false;
-    bool mated = false;
-    bool tested = false;
-    int tests = 0;  // tests with a date
-    int early = 0;  // of them, at most 17 weeks pregnant
+    bool culledEarly : 1 = false;   // culled at most 200 days after calving
+    bool culledInYear : 1 = false;  // culled at most 365 days after calving
+    bool recalved : 1 = false;
+    bool mated : 1 = false;
+    bool tested : 1 = false;
+    std::uint8_t tests : 3 = 0;  // tests with a date
+    std::uint8_t early : 3 = 0;  // of them, at most 17 weeks pregnant
 };
+static_assert(kPregTestSlots <= 7, "a lactation's tests are counted in three bits");
 
-// What the driver's walk counts of a lactation whatever the analysis date.
+// What the driver's walk counts of a lactation whatever the analysis date, in 16 bytes.
 struct PreparedLactation {
     Date calved = 0;
     Date conception = 0;  // ConceptionDate when conceived
     // Its services with a sire within 200 days of calving: PreparedHerd::CountedServices.
     std::uint32_t firstService = 0;
     std::uint8_t services = 0;
-    bool heifer = false;     // a two-year-old: an expected calving is not counted
-    bool conceived = false;  // a pregnancy test within 250 days of calving dates a conception
+    bool heifer : 1 = false;     // a two-year-old: an expected calving is not counted
+    bool conceived : 1 = false;  // a pregnancy test within 250 days of calving dates a conception
     PeriodCounts counts;
 };
+static_assert(sizeof(PreparedLactation) == 16);
 
 // The lactations of a herd as the first walk of every analysis leaves them, whatever its date
 // when no date of the herd is mistyped as of it: trimmed to their culling (CullTrim), their
