@@ -287,8 +287,7 @@ const std::string& PdfCanvas::ColourText(Rgb colour) {
     return text;
 }
 
-void PdfCanvas::UseFill(Rgb colour) {
-    if (fillSet_ == colour) return;
+void PdfCanvas::SetFill(Rgb colour) {
     content_ += ColourText(colour);
     content_ += "rg\n";
     fillSet_ = colour;
@@ -335,7 +334,8 @@ char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, s
     }
     if (continuing) {
         out = pdf::WriteSixtyFourths(out, x64 - lineX64_);
-        out = pdf::WriteSixtyFourths(out, lineY64_ - y64);
+        // The next cell of a table row is on the same line.
+        out = lineY64_ == y64 ? std::copy_n("0 ", 2, out) : pdf::WriteSixtyFourths(out, lineY64_ - y64);
         out = std::copy_n("Td ", 3, out);
     } else {
         out = std::copy_n("1 0 0 -1 ", 9, out);
@@ -363,14 +363,24 @@ bool PdfCanvas::BeginText() {
 }
 
 std::size_t PdfCanvas::DrawTextFitting(int x, int y, std::string_view text, int maxWidth) {
-    // A cell that fits as it is (most do) is checked and measured once for both.
-    int width = 0;
-    const pdf::PlainFont* plain = !text.empty() && text.size() <= pdf::FontFaces::kShortText
-                                      ? faces_.Plain(pixelSize_, bold_, text, &width)
-                                      : nullptr;
-    if (plain == nullptr || width > maxWidth) return DeviceCanvas::DrawTextFitting(x, y, text, maxWidth);
-    if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain);
-    return text.size();
+    if (text.empty()) return 0;  // nothing to draw
+    if (text.size() <= pdf::FontFaces::kShortText) {
+        // A cell that fits as it is (most do) is checked and measured once for both, from the
+        // tables of the current font, kept while the font stays (a table's rows share one).
+        const int fontKey = pixelSize_ * 2 + (bold_ ? 1 : 0);
+        if (fontKey != cellFontKey_) {
+            cellFont_ = faces_.PlainTables(pixelSize_, bold_);
+            cellFontKey_ = fontKey;
+        }
+        const pdf::PlainFont* plain = cellFont_;
+        int width = plain != nullptr ? plain->KnownWidth(text) : -1;
+        if (width < 0) plain = faces_.Plain(pixelSize_, bold_, text, &width);
+        if (plain != nullptr && width <= maxWidth) {
+            if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain);
+            return text.size();
+        }
+    }
+    return DeviceCanvas::DrawTextFitting(x, y, text, maxWidth);
 }
 
 void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain) {
@@ -652,12 +662,6 @@ const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) 
     }
     imagesUsed_.push_back({picture, lossless, "/Im" + std::to_string(imagesUsed_.size() + 1)});
     return imagesUsed_.back().name;
-}
-
-PdfDocument::GlyphSet& PdfDocument::UsedGlyphs(int face) {
-    if (lastFace_ != nullptr && lastFace_->first == face) return lastFace_->second;
-    lastFace_ = &*faces_.try_emplace(face).first;
-    return lastFace_->second;
 }
 
 std::vector<std::uint16_t> PdfDocument::GlyphSet::Sorted() const {
