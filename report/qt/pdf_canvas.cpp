@@ -317,9 +317,8 @@ void PdfCanvas::UsePen() {
     strokeStyleSet_ = style;
 }
 
-void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
+void PdfCanvas::Paint(std::string_view fillAndStroke, std::string_view strokeOnly) {
     content_ += brush_ ? fillAndStroke : strokeOnly;
-    content_ += '\n';
 }
 
 char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64) {
@@ -516,7 +515,7 @@ void PdfCanvas::DrawRect(int x1, int y1, int x2, int y2) {
     out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{y2} - y1) * 64);
     out = std::copy_n("re\n", 3, out);
     content_.append(text, static_cast<std::size_t>(out - text));
-    Paint("B", "S");
+    Paint("B\n", "S\n");
 }
 
 void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
@@ -524,7 +523,7 @@ void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, i
     if (brush_) UseFill(*brush_);
     UsePen();
     content_ += OutlineOf(Outline::RoundRect, {x1, y1, x2, y2, cornerWidth, cornerHeight});
-    Paint("B*", "S");
+    Paint("B*\n", "S\n");
 }
 
 void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
@@ -532,7 +531,7 @@ void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
     if (brush_) UseFill(*brush_);
     UsePen();
     content_ += OutlineOf(Outline::Ellipse, {x1, y1, x2, y2, 0, 0});
-    Paint("B*", "S");
+    Paint("B*\n", "S\n");
 }
 
 void PdfCanvas::DrawImage(ReportImage image, int x1, int y1, int x2, int y2) {

@@ -85,7 +85,7 @@ private:
         if (fillSet_ != colour) SetFill(colour);
     }
     void SetFill(Rgb colour);
-    void Paint(const char* fillAndStroke, const char* strokeOnly);
+    void Paint(std::string_view fillAndStroke, std::string_view strokeOnly);  // each with its line end
 
     PdfDocument& document_;
     pdf::FontFaces& faces_;  // the drawing thread's
