@@ -513,9 +513,9 @@ void PdfCanvas::DrawRect(int x1, int y1, int x2, int y2) {
     out = pdf::WriteSixtyFourths(out, std::int64_t{std::min(y1, y2)} * 64);
     out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{x2} - x1) * 64);
     out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{y2} - y1) * 64);
-    out = std::copy_n("re\n", 3, out);
+    // A table has a box a row: the box and its painting in one append.
+    out = brush_ ? std::copy_n("re\nB\n", 5, out) : std::copy_n("re\nS\n", 5, out);
     content_.append(text, static_cast<std::size_t>(out - text));
-    Paint("B\n", "S\n");
 }
 
 void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
