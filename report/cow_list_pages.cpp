@@ -159,7 +159,9 @@ void CowListPages::DrawBlock(ReportCanvas& canvas, const Block& block) const {
     canvas.SetFont(kRowSize, false);
     // A column's cells all fit the same width.
     std::array<ReportCanvas::TextRoom, kCowListColumns> rooms;
-    for (std::size_t c = 0; c < kCowListColumns; ++c) rooms[c] = canvas.RoomFor(kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad);
+    for (std::size_t c = 0; c < kCowListColumns; ++c) {
+        rooms[c] = canvas.RoomFor(kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad);
+    }
     const Rgb panel = canvas.PanelColour();
     for (std::size_t r = block.firstRow; r < block.firstRow + block.rows; ++r) {
         canvas.DrawBox(false, true, panel, kLeftMargin, y, kRightEdge, y + kRowHeight);

@@ -109,11 +109,11 @@ private:
     std::map<std::pair<int, int>, std::string> shapedFonts_;
     std::array<std::pair<Rgb, std::string>, 4> colours_;  // the last colours written, and their text
     std::vector<char> longText_;  // room to write a long plain text in
+    std::size_t nextColour_ = 0;
     // The plain tables of the font DrawTextFitting last drew in, and that font (pixel size *
     // 2 + bold; -1 for none yet).
     const pdf::PlainFont* cellFont_ = nullptr;
     int cellFontKey_ = -1;
-    std::size_t nextColour_ = 0;
 };
 
 // A PDF of report pages, built in memory.
