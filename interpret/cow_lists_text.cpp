@@ -1,5 +1,7 @@
 #include "interpret/cow_lists_text.h"
 
+#include <charconv>
+
 #include "herd/text_decode.h"
 #include "herd/textutil.h"
 
@@ -18,17 +20,35 @@ const char* ListSubject(CowListKind kind) {
     return "";
 }
 
-// "dd/mm/yy"; empty for no date. Written in place: a herd has thousands of these.
-std::string ShortDate(Date date) {
-    if (date == 0) return {};
-    const CalendarDate d = DecodeDate(date);
-    const int year = d.year % 100;
-    return {static_cast<char>('0' + d.day / 10 % 10), static_cast<char>('0' + d.day % 10), '/',
-            static_cast<char>('0' + d.month / 10 % 10), static_cast<char>('0' + d.month % 10), '/',
-            static_cast<char>('0' + year / 10), static_cast<char>('0' + year % 10)};
-}
+// A row's dates as "dd/mm/yy" (none: empty), written straight into their cells: a herd has
+// thousands, and a list by calving date meets the same date many times running.
+class ShortDates {
+public:
+    void Write(std::string& cell, Date date) {
+        if (date == 0) return;
+        if (date != last_) {
+            const CalendarDate d = DecodeDate(date);
+            const int year = d.year % 100;
+            text_ = {static_cast<char>('0' + d.day / 10 % 10), static_cast<char>('0' + d.day % 10), '/',
+                     static_cast<char>('0' + d.month / 10 % 10), static_cast<char>('0' + d.month % 10), '/',
+                     static_cast<char>('0' + year / 10), static_cast<char>('0' + year % 10)};
+            last_ = date;
+        }
+        cell.assign(text_.data(), text_.size());
+    }
 
-std::string NumberOrEmpty(std::int64_t value) { return value == 0 ? std::string() : IntToText(value); }
+private:
+    Date last_ = 0;
+    std::array<char, 8> text_{};
+};
+
+// A number in its cell as IntToText writes it; none for 0 when zeroIsEmpty.
+void WriteNumber(std::string& cell, std::int64_t value, bool zeroIsEmpty) {
+    if (value == 0 && zeroIsEmpty) return;
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    cell.assign(digits, static_cast<std::size_t>(end - digits));
+}
 
 }  // namespace
 
@@ -74,10 +94,16 @@ CowListTexts InterpretCowLists(const CowLists& lists) {
         section.heading = CowListHeading(list.kind, list.cows.size());
         section.advice = CowListAdvice(list.kind);
         section.rows.reserve(list.cows.size());
+        ShortDates calved;
+        ShortDates firstMating;
         for (const CowListEntry& cow : list.cows) {
-            section.rows.push_back({RecordTextToUtf8(cow.cowId), ShortDate(cow.calved), NumberOrEmpty(cow.age),
-                                    ShortDate(cow.firstMating), IntToText(cow.matings),
-                                    NumberOrEmpty(cow.inCalfDay)});
+            std::array<std::string, kCowListColumns>& row = section.rows.emplace_back();
+            row[0] = RecordTextToUtf8(cow.cowId);
+            calved.Write(row[1], cow.calved);
+            WriteNumber(row[2], cow.age, true);
+            firstMating.Write(row[3], cow.firstMating);
+            WriteNumber(row[4], cow.matings, false);
+            WriteNumber(row[5], cow.inCalfDay, true);
         }
         texts.sections.push_back(std::move(section));
     }

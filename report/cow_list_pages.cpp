@@ -1,6 +1,7 @@
 #include "report/cow_list_pages.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -156,11 +157,16 @@ void CowListPages::DrawBlock(ReportCanvas& canvas, const Block& block) const {
     y += kTableHeadHeight;
 
     canvas.SetFont(kRowSize, false);
+    // A column's cells all fit the same width.
+    std::array<ReportCanvas::TextRoom, kCowListColumns> rooms;
+    for (std::size_t c = 0; c < kCowListColumns; ++c) {
+        rooms[c] = canvas.RoomFor(kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad);
+    }
+    const Rgb panel = canvas.PanelColour();
     for (std::size_t r = block.firstRow; r < block.firstRow + block.rows; ++r) {
-        canvas.DrawBox(false, true, canvas.PanelColour(), kLeftMargin, y, kRightEdge, y + kRowHeight);
+        canvas.DrawBox(false, true, panel, kLeftMargin, y, kRightEdge, y + kRowHeight);
         for (std::size_t c = 0; c < kCowListColumns; ++c) {
-            const double cell = kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad;
-            canvas.DrawTextFitting(section.rows[r][c], kColumnX[c] + kCellPad, y + 0.2, cell);
+            canvas.DrawTextFitting(section.rows[r][c], kColumnX[c] + kCellPad, y + 0.2, rooms[c]);
         }
         y += kRowHeight;
     }

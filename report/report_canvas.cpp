@@ -86,27 +86,6 @@ Rgb ReportCanvas::HeadingColour() const { return pageNo_ == 2 ? kHeadingGrey : k
 
 Rgb ReportCanvas::PanelColour() const { return pageNo_ == 2 ? kPanelGrey : kPanelWarm; }
 
-namespace {
-// A pixel for a product that may be out of range (a page one pixel wide measures every text
-// as infinitely wide): such values land on 0 or far off the page, never converted blindly.
-int ToPixel(double product) {
-    if (std::isnan(product)) return 0;
-    // RoundHalfEven by the processor's own rounding (every page place goes through here):
-    // below 2^51, adding 2^52 of the same sign leaves no fraction, rounded to the nearest,
-    // halves to even; taking it away again is exact.
-    double whole = product;
-    if (std::fabs(product) < 0x1p51) {
-        const double shift = std::copysign(0x1p52, product);
-        whole = (product + shift) - shift;
-    }
-    return static_cast<int>(std::clamp(whole, -1e9, 1e9));
-}
-}  // namespace
-
-int ReportCanvas::PixelX(double x) const { return ToPixel(x * scaleX_); }
-
-int ReportCanvas::PixelY(double y) const { return ToPixel(y * scaleY_); }
-
 bool ReportCanvas::TakeStart(int key) {
     takingFrom_ = {penColour_, penWidth_, penStyle_};
     const auto kept = std::find_if(keptStarts_.begin(), keptStarts_.end(),
@@ -156,20 +135,30 @@ void ReportCanvas::DrawTextAt(std::string_view text, double x, double y) {
     device_->DrawText(PixelX(x), PixelY(y), text);
 }
 
-void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, double width) {
+ReportCanvas::TextRoom ReportCanvas::RoomFor(double width) const {
     // The most pixels that TextWidth (pixels / scaleX_) gives as no wider than width.
-    int most = -1;  // a width below 0: not even an empty text's 0 pixels
     if (scaleX_ > 0 && width >= 0 && width * scaleX_ < 1e9) {
-        most = static_cast<int>(width * scaleX_);
+        int most = static_cast<int>(width * scaleX_);
         while (static_cast<double>(most + 1) / scaleX_ <= width) ++most;
         while (most >= 0 && static_cast<double>(most) / scaleX_ > width) --most;
-    } else if (!(scaleX_ > 0 && width < 0 && width > -1e9)) {
+        return {width, most};
+    }
+    if (scaleX_ > 0 && width < 0 && width > -1e9) return {width, -1};  // not even an empty text's 0 pixels
+    return {width, std::nullopt};
+}
+
+void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, double width) {
+    DrawTextFitting(text, x, y, RoomFor(width));
+}
+
+void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, const TextRoom& room) {
+    if (!room.pixels) {
         // A page without width or a width beyond any page: measured a cut at a time.
-        while (!text.empty() && TextWidth(text) > width) text = text.substr(0, LastCharStart(text));
+        while (!text.empty() && TextWidth(text) > room.width) text = text.substr(0, LastCharStart(text));
         DrawTextAt(text, x, y);
         return;
     }
-    device_->DrawTextFitting(PixelX(x), PixelY(y), text, most);
+    device_->DrawTextFitting(PixelX(x), PixelY(y), text, *room.pixels);
 }
 
 void ReportCanvas::DrawTextRight(std::string_view text, double x, double y) {

@@ -2,7 +2,10 @@
 // The drawing context of one report: page-percent coordinates over a device page, the
 // report's fixed layout values and colours, and every drawing operation the page drawers use.
 // x is a percentage of the page width from the left edge, y of the page height from the top.
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,8 +99,8 @@ public:
     Rgb PanelColour() const;
 
     // Page percent to pixels: x * scale rounded to the nearest, halves to even.
-    int PixelX(double x) const;
-    int PixelY(double y) const;
+    int PixelX(double x) const { return ToPixel(x * scaleX_); }
+    int PixelY(double y) const { return ToPixel(y * scaleY_); }
 
     // The start of a page drawn once and copied to the next pages that begin alike, where the
     // device can (see DeviceCanvas::TakeStart); the canvas's pen goes with it.
@@ -120,6 +123,17 @@ public:
     // Text with the top-left of its cell at (x, y), cut after as many whole characters as
     // TextWidth measures no wider than width (none fitting: nothing).
     void DrawTextFitting(std::string_view text, double x, double y, double width);
+    // A width as DrawTextFitting fits texts to it on this page, worked out once for the many
+    // cells of a table column: the most pixels a text may take (-1: not even an empty text's
+    // 0), or none when the page cannot say (a page without width, a width beyond any page)
+    // and each text is measured a cut at a time.
+    struct TextRoom {
+        double width = 0;
+        std::optional<int> pixels;
+    };
+    TextRoom RoomFor(double width) const;
+    // The same as DrawTextFitting with room's width, while the page is the one room was made for.
+    void DrawTextFitting(std::string_view text, double x, double y, const TextRoom& room);
     // Text ending at x.
     void DrawTextRight(std::string_view text, double x, double y);
     // Text centred on x; measureText (when not empty) gives the centring width.
@@ -153,6 +167,22 @@ public:
                      double x2, double y2, double titleSize, double bodySize);
 
 private:
+    // A pixel for a product that may be out of range (a page one pixel wide measures every
+    // text as infinitely wide): such values land on 0 or far off the page, never converted
+    // blindly.
+    static int ToPixel(double product) {
+        if (std::isnan(product)) return 0;
+        // RoundHalfEven by the processor's own rounding (every page place goes through here):
+        // below 2^51, adding 2^52 of the same sign leaves no fraction, rounded to the nearest,
+        // halves to even; taking it away again is exact.
+        double whole = product;
+        if (std::fabs(product) < 0x1p51) {
+            const double shift = std::copysign(0x1p52, product);
+            whole = (product + shift) - shift;
+        }
+        return static_cast<int>(std::clamp(whole, -1e9, 1e9));
+    }
+
     HerdReport report_;
     DeviceCanvas* device_;
     int pixelsPerInch_;

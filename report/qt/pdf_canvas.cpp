@@ -287,8 +287,7 @@ const std::string& PdfCanvas::ColourText(Rgb colour) {
     return text;
 }
 
-void PdfCanvas::UseFill(Rgb colour) {
-    if (fillSet_ == colour) return;
+void PdfCanvas::SetFill(Rgb colour) {
     content_ += ColourText(colour);
     content_ += "rg\n";
     fillSet_ = colour;
@@ -318,9 +317,8 @@ void PdfCanvas::UsePen() {
     strokeStyleSet_ = style;
 }
 
-void PdfCanvas::Paint(const char* fillAndStroke, const char* strokeOnly) {
+void PdfCanvas::Paint(std::string_view fillAndStroke, std::string_view strokeOnly) {
     content_ += brush_ ? fillAndStroke : strokeOnly;
-    content_ += '\n';
 }
 
 char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64) {
@@ -335,7 +333,8 @@ char* PdfCanvas::OpenText(char* out, bool continuing, const std::string& font, s
     }
     if (continuing) {
         out = pdf::WriteSixtyFourths(out, x64 - lineX64_);
-        out = pdf::WriteSixtyFourths(out, lineY64_ - y64);
+        // The next cell of a table row is on the same line.
+        out = lineY64_ == y64 ? std::copy_n("0 ", 2, out) : pdf::WriteSixtyFourths(out, lineY64_ - y64);
         out = std::copy_n("Td ", 3, out);
     } else {
         out = std::copy_n("1 0 0 -1 ", 9, out);
@@ -363,14 +362,24 @@ bool PdfCanvas::BeginText() {
 }
 
 std::size_t PdfCanvas::DrawTextFitting(int x, int y, std::string_view text, int maxWidth) {
-    // A cell that fits as it is (most do) is checked and measured once for both.
-    int width = 0;
-    const pdf::PlainFont* plain = !text.empty() && text.size() <= pdf::FontFaces::kShortText
-                                      ? faces_.Plain(pixelSize_, bold_, text, &width)
-                                      : nullptr;
-    if (plain == nullptr || width > maxWidth) return DeviceCanvas::DrawTextFitting(x, y, text, maxWidth);
-    if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain);
-    return text.size();
+    if (text.empty()) return 0;  // nothing to draw
+    if (text.size() <= pdf::FontFaces::kShortText) {
+        // A cell that fits as it is (most do) is checked and measured once for both, from the
+        // tables of the current font, kept while the font stays (a table's rows share one).
+        const int fontKey = pixelSize_ * 2 + (bold_ ? 1 : 0);
+        if (fontKey != cellFontKey_) {
+            cellFont_ = faces_.PlainTables(pixelSize_, bold_);
+            cellFontKey_ = fontKey;
+        }
+        const pdf::PlainFont* plain = cellFont_;
+        int width = plain != nullptr ? plain->KnownWidth(text) : -1;
+        if (width < 0) plain = faces_.Plain(pixelSize_, bold_, text, &width);
+        if (plain != nullptr && width <= maxWidth) {
+            if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain);
+            return text.size();
+        }
+    }
+    return DeviceCanvas::DrawTextFitting(x, y, text, maxWidth);
 }
 
 void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain) {
@@ -504,9 +513,9 @@ void PdfCanvas::DrawRect(int x1, int y1, int x2, int y2) {
     out = pdf::WriteSixtyFourths(out, std::int64_t{std::min(y1, y2)} * 64);
     out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{x2} - x1) * 64);
     out = pdf::WriteSixtyFourths(out, std::abs(std::int64_t{y2} - y1) * 64);
-    out = std::copy_n("re\n", 3, out);
+    // A table has a box a row: the box and its painting in one append.
+    out = brush_ ? std::copy_n("re\nB\n", 5, out) : std::copy_n("re\nS\n", 5, out);
     content_.append(text, static_cast<std::size_t>(out - text));
-    Paint("B", "S");
 }
 
 void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
@@ -514,7 +523,7 @@ void PdfCanvas::DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, i
     if (brush_) UseFill(*brush_);
     UsePen();
     content_ += OutlineOf(Outline::RoundRect, {x1, y1, x2, y2, cornerWidth, cornerHeight});
-    Paint("B*", "S");
+    Paint("B*\n", "S\n");
 }
 
 void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
@@ -522,7 +531,7 @@ void PdfCanvas::DrawEllipse(int x1, int y1, int x2, int y2) {
     if (brush_) UseFill(*brush_);
     UsePen();
     content_ += OutlineOf(Outline::Ellipse, {x1, y1, x2, y2, 0, 0});
-    Paint("B*", "S");
+    Paint("B*\n", "S\n");
 }
 
 void PdfCanvas::DrawImage(ReportImage image, int x1, int y1, int x2, int y2) {
@@ -652,12 +661,6 @@ const std::string& PdfDocument::ImageName(const QImage& picture, bool lossless) 
     }
     imagesUsed_.push_back({picture, lossless, "/Im" + std::to_string(imagesUsed_.size() + 1)});
     return imagesUsed_.back().name;
-}
-
-PdfDocument::GlyphSet& PdfDocument::UsedGlyphs(int face) {
-    if (lastFace_ != nullptr && lastFace_->first == face) return lastFace_->second;
-    lastFace_ = &*faces_.try_emplace(face).first;
-    return lastFace_->second;
 }
 
 std::vector<std::uint16_t> PdfDocument::GlyphSet::Sorted() const {

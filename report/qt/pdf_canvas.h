@@ -81,8 +81,11 @@ private:
     const std::string& ColourText(Rgb colour);
     // The pen's colour and stroke state into the content, when they changed.
     void UsePen();
-    void UseFill(Rgb colour);
-    void Paint(const char* fillAndStroke, const char* strokeOnly);
+    void UseFill(Rgb colour) {
+        if (fillSet_ != colour) SetFill(colour);
+    }
+    void SetFill(Rgb colour);
+    void Paint(std::string_view fillAndStroke, std::string_view strokeOnly);  // each with its line end
 
     PdfDocument& document_;
     pdf::FontFaces& faces_;  // the drawing thread's
@@ -107,6 +110,10 @@ private:
     std::array<std::pair<Rgb, std::string>, 4> colours_;  // the last colours written, and their text
     std::vector<char> longText_;  // room to write a long plain text in
     std::size_t nextColour_ = 0;
+    // The plain tables of the font DrawTextFitting last drew in, and that font (pixel size *
+    // 2 + bold; -1 for none yet).
+    const pdf::PlainFont* cellFont_ = nullptr;
+    int cellFontKey_ = -1;
 };
 
 // A PDF of report pages, built in memory.
@@ -136,7 +143,11 @@ private:
         void Add(std::uint16_t glyph) { words[glyph >> 6] |= std::uint64_t{1} << (glyph & 63); }
         std::vector<std::uint16_t> Sorted() const;
     };
-    GlyphSet& UsedGlyphs(int face);
+    GlyphSet& UsedGlyphs(int face) {
+        if (lastFace_ != nullptr && lastFace_->first == face) return lastFace_->second;
+        lastFace_ = &*faces_.try_emplace(face).first;
+        return lastFace_->second;
+    }
     const QImage& Source(ReportImage image) const;
     // What the content holds around the place (x, y) of a picture drawn width x height pixels:
     // "q\n0.5 0 0 0.5 " before it, "cm\n... /Im1 Do\nQ\n" after it; kept for the last few

@@ -129,6 +129,25 @@ public:
     }
     // Width in pixels, rounded as Qt rounds a text's width.
     int Width(std::string_view plain) const;
+    // The width of a text (not empty) when each of its characters and neighbouring pairs is
+    // already known to be plain; else -1, and FontFaces::Plain decides (learning what is not
+    // known yet). A table's cells mostly hold characters and pairs met many times before.
+    int KnownWidth(std::string_view text) const {
+        std::int64_t sum = 0;
+        const std::size_t last = text.size() - 1;
+        for (std::size_t i = 0; i < last; ++i) {
+            const std::size_t a = Index(text[i]);
+            const std::size_t b = Index(text[i + 1]);
+            if (a >= kCount || b >= kCount) return -1;
+            const std::size_t pair = a * kCount + b;
+            if (pairs_[pair] != Known::Plain) return -1;  // known plain only when both characters are
+            sum += advance64_[a] + kern64_[pair];
+        }
+        const std::size_t end = Index(text[last]);
+        if (end >= kCount || (last == 0 && chars_[end] != Known::Plain)) return -1;
+        // Half a pixel up, as Qt rounds its 1/64 pixels.
+        return static_cast<int>((sum + advance64_[end] + 32) >> 6);
+    }
     // "/F1 38 Tf\n": the font of a text in the page content.
     const std::string& FontOperator() const { return fontOperator_; }
     // c's glyph code in the content ("0013") and its width in the PDF (thousandths of the em).
@@ -249,6 +268,9 @@ public:
     const LineMetrics& Metrics(int pixelSize, bool bold);
 
     FontFace& Face(int index) { return *faces_[static_cast<std::size_t>(index)]; }
+    // The plain tables at a pixel size and weight, made when first asked for; nullptr past
+    // the sizes that have tables (see Plain).
+    const PlainFont* PlainTables(int pixelSize, bool bold) { return PlainFontFor(pixelSize, bold); }
 
 private:
     int FaceOf(const QRawFont& font);

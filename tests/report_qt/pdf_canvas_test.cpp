@@ -330,6 +330,38 @@ TEST(PdfCanvas, ALongTextIsWrittenAlikeTheFirstTimeAndAfter) {
     }
 }
 
+TEST(PdfCanvas, ACellDrawnToFitIsItsFittingStartDrawnAsText) {
+    // Rooms above, at and below a cell's width and none: the longest start (whole characters)
+    // that measures no wider, written as DrawText writes it, the first time (characters and
+    // pairs learnt on the way) and after (from the tables alone); kerned pairs, characters
+    // the tables do not draw, a long text and an empty one.
+    PdfDocument document(CurrentReportImages(ProgramFolder()));
+    for (const std::string text : {"12/08/25", "AVAV", "J3328", "7", "", "caf\xc3\xa9", "x\x7Fy",
+                                   "A cell longer than sixteen bytes"}) {
+        for (const double size : {6.5, 8.0}) {
+            for (int time = 0; time < 2; ++time) {
+                PdfCanvas& measure = document.NewPage();
+                measure.SetFont(size, false);
+                const int width = measure.TextWidth(text);
+                for (const int room : {width + 1, width, width - 1, 4, 0, -1}) {
+                    std::string start = text;
+                    while (!start.empty() && measure.TextWidth(start) > room) {
+                        start.pop_back();
+                        while (!start.empty() && (static_cast<unsigned char>(start.back()) & 0xC0) == 0x80) start.pop_back();
+                    }
+                    PdfCanvas& fitted = document.NewPage();
+                    fitted.SetFont(size, false);
+                    PdfCanvas& drawn = document.NewPage();
+                    drawn.SetFont(size, false);
+                    drawn.DrawText(120, 340, start);
+                    EXPECT_EQ(fitted.DrawTextFitting(120, 340, text, room), start.size()) << text << ' ' << room;
+                    EXPECT_EQ(fitted.Content(), drawn.Content()) << text << ' ' << size << ' ' << room << ' ' << time;
+                }
+            }
+        }
+    }
+}
+
 TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
     testing::EnsureApplication();
     const QTemporaryDir folder;
