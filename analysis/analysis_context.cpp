@@ -88,7 +88,12 @@ void AnalysisContext::ReleaseWorkAreas() {
         LifeTable& table = tables[place];
         for (int d = 1; d <= rowsWritten_[place]; ++d) table[d] = LifeTableRow{};
     }
-    if (tables.size() > spareTables.size()) spareTables.swap(tables);
+    // Keep the larger room even when this analysis made no table: a herd without one would
+    // otherwise hand its room back and the next herd take a new one elsewhere in the heap.
+    if (tables.size() > spareTables.size() ||
+        (tables.size() == spareTables.size() && tables.capacity() > spareTables.capacity())) {
+        spareTables.swap(tables);
+    }
 }
 
 LifeTable& AnalysisContext::TableUpTo(LifeTableSet set, Estimate estimate, int rows) {

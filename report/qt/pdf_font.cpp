@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <hb-subset.h>
 #include <iterator>
+#include <utility>
 #include <cmath>
 #include <cstring>
 
@@ -164,6 +165,17 @@ char* WriteDigits(char* out, std::uint64_t value) {
         *--at = static_cast<char>('0' + value);
     }
     return end;
+}
+
+// Room in a full table of kept texts: those not met again since it was last full go; when
+// that frees less than half of it, all go.
+template <class Map>
+void MakeRoom(Map& kept, std::size_t most) {
+    if (kept.size() < most) return;
+    for (auto at = kept.begin(); at != kept.end();) {
+        at = std::exchange(at->second.used, false) ? std::next(at) : kept.erase(at);
+    }
+    if (kept.size() >= most / 2) kept.clear();
 }
 
 }  // namespace
@@ -445,8 +457,11 @@ FontFaces::FontTexts& FontFaces::TextsFor(int pixelSize, bool bold) {
 const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view utf8) {
     TextMap<ShapedText>& shaped = TextsFor(pixelSize, bold).shaped;
     const auto found = shaped.find(utf8);
-    if (found != shaped.end()) return found->second;
-    if (shaped.size() >= 50000) shaped.clear();  // a long batch of ever new texts
+    if (found != shaped.end()) {
+        found->second.used = true;
+        return found->second.value;
+    }
+    MakeRoom(shaped, kShapesKept);
     ShapedText text;
     if (const PlainFont* plain = Plain(pixelSize, bold, utf8)) {
         // The same glyphs and places as Qt's shaping, from the tables.
@@ -465,14 +480,17 @@ const ShapedText& FontFaces::Shape(int pixelSize, bool bold, std::string_view ut
     } else {
         text = ShapeWithQt(pixelSize, bold, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     }
-    return shaped.emplace(std::string(utf8), std::move(text)).first->second;
+    return shaped.emplace(std::string(utf8), Kept<ShapedText>{std::move(text)}).first->second.value;
 }
 
 const ShapedText* FontFaces::ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain) {
     plain = nullptr;
     FontTexts& texts = TextsFor(pixelSize, bold);
-    if (const auto found = texts.shaped.find(utf8); found != texts.shaped.end()) return &found->second;
-    if (texts.seen.size() >= 100000) texts.seen.clear();
+    if (const auto found = texts.shaped.find(utf8); found != texts.shaped.end()) {
+        found->second.used = true;
+        return &found->second.value;
+    }
+    if (texts.seen.size() >= kSeenKept) texts.seen.clear();  // met twice more before it is kept
     // Texts are told apart by their hashes (a rare other one only gets kept sooner).
     std::uint8_t& met = texts.seen[TextHash{}(utf8)];
     if (met < 2) {
@@ -533,11 +551,14 @@ int FontFaces::Width(int pixelSize, bool bold, std::string_view utf8) {
     }
     TextMap<int>& widths = TextsFor(pixelSize, bold).widths;
     const auto found = widths.find(utf8);
-    if (found != widths.end()) return found->second;
-    if (widths.size() >= 100000) widths.clear();
+    if (found != widths.end()) {
+        found->second.used = true;
+        return found->second.value;
+    }
+    MakeRoom(widths, kWidthsKept);
     const PlainFont* plain = utf8.size() > kShortText ? Plain(pixelSize, bold, utf8) : nullptr;
     const int width = plain != nullptr ? plain->Width(utf8) : WidthWithQt(pixelSize, bold, utf8);
-    widths.emplace(std::string(utf8), width);
+    widths.emplace(std::string(utf8), Kept<int>{width});
     return width;
 }
 

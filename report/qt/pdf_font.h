@@ -287,8 +287,20 @@ private:
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
+    // A text's shape or width, and whether it was met again since the table was last full.
     template <class T>
-    using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+    struct Kept {
+        T value;
+        bool used = false;
+    };
+    template <class T>
+    using TextMap = std::unordered_map<std::string, Kept<T>, TextHash, std::equal_to<>>;
+    // Texts kept per size and weight. Every report repeats its labels and phrases, but a
+    // batch also meets ever new texts (names, figures, sentences); a full table lets go of
+    // those not met again since it was last full, so a long batch holds no more than this.
+    static constexpr std::size_t kShapesKept = 512;
+    static constexpr std::size_t kWidthsKept = 16384;
+    static constexpr std::size_t kSeenKept = 8192;
     struct FontTexts {
         int pixelSize = 0;
         bool bold = false;

@@ -312,21 +312,36 @@ TEST(PdfCanvas, CowListPagesThatCopyTheirBandAreThoseDrawnWhole) {
 }
 
 TEST(PdfCanvas, ALongTextIsWrittenAlikeTheFirstTimeAndAfter) {
-    // Twice from the plain tables, then shaped, then as kept: the same content.
+    // Twice from the plain tables, then shaped, then as kept, then after a long batch's ever
+    // new texts have filled the kept ones: the same content and width.
     PdfDocument document(CurrentReportImages(ProgramFolder()));
-    for (const char* text : {"Submission rate up 5 points since 2023 (AVAToday, \"LT\" Wy.)",
-                             "Cows calved between 01/07/2023 and 30/06/2024 - 17 more",
-                             "Not plain: caf\xc3\xa9 \xe2\x80\x93 \xc2\xa9 2026 and a long tail of words"}) {
+    const std::vector<std::string> texts = {"Submission rate up 5 points since 2023 (AVAToday, \"LT\" Wy.)",
+                                            "Cows calved between 01/07/2023 and 30/06/2024 - 17 more",
+                                            "Not plain: caf\xc3\xa9 \xe2\x80\x93 \xc2\xa9 2026 and a long tail of words"};
+    std::map<std::pair<std::string, double>, std::pair<std::string, int>> firsts;
+    const auto draw = [&document](const std::string& text, double size) {
+        PdfCanvas& page = document.NewPage();
+        page.SetFont(size, false);
+        page.DrawText(300, 400, text);
+        return std::make_pair(page.Content(), page.TextWidth(text));
+    };
+    for (const std::string& text : texts) {
         for (const double size : {7.5, 11.0}) {
-            std::string first;
-            for (int time = 0; time < 4; ++time) {
-                PdfCanvas& page = document.NewPage();
-                page.SetFont(size, false);
-                page.DrawText(300, 400, text);
-                if (time == 0) first = page.Content();
-                EXPECT_EQ(page.Content(), first) << text << ' ' << size << ' ' << time;
+            firsts[{text, size}] = draw(text, size);
+            for (int time = 1; time < 4; ++time) {
+                EXPECT_EQ(draw(text, size), (firsts[{text, size}])) << text << ' ' << size << ' ' << time;
             }
         }
+    }
+    PdfCanvas& batch = document.NewPage();
+    batch.SetFont(7.5, false);
+    for (int herd = 0; herd < 9000; ++herd) {
+        const std::string own = "Herd " + std::to_string(herd) + " caf\xc3\xa9 owner";
+        batch.TextWidth(own);
+        batch.DrawText(300, 400, own);
+    }
+    for (const std::string& text : texts) {
+        for (const double size : {7.5, 11.0}) EXPECT_EQ(draw(text, size), (firsts[{text, size}])) << text << ' ' << size;
     }
 }
 
