@@ -1,7 +1,5 @@
 #include "interpret/cow_lists_text.h"
 
-#include <charconv>
-
 #include "herd/text_decode.h"
 #include "herd/textutil.h"
 
@@ -42,12 +40,9 @@ private:
     std::array<char, 8> text_{};
 };
 
-// A number in its cell as IntToText writes it; none for 0 when zeroIsEmpty.
+// A number in its cell; none for 0 when zeroIsEmpty.
 void WriteNumber(std::string& cell, std::int64_t value, bool zeroIsEmpty) {
-    if (value == 0 && zeroIsEmpty) return;
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    cell.assign(digits, static_cast<std::size_t>(end - digits));
+    if (value != 0 || !zeroIsEmpty) cell = IntToText(value);
 }
 
 }  // namespace
