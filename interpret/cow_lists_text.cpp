@@ -1,5 +1,7 @@
 #include "interpret/cow_lists_text.h"
 
+#include <algorithm>
+
 #include "herd/text_decode.h"
 #include "herd/textutil.h"
 
@@ -18,11 +20,11 @@ const char* ListSubject(CowListKind kind) {
     return "";
 }
 
-// A row's dates as "dd/mm/yy" (none: empty), written straight into their cells: a herd has
+// A row's dates as "dd/mm/yy" (none: empty), written after the cells before: a herd has
 // thousands, and a list by calving date meets the same date many times running.
 class ShortDates {
 public:
-    void Write(std::string& cell, Date date) {
+    void Append(std::string& cells, Date date) {
         if (date == 0) return;
         if (date != last_) {
             const CalendarDate d = DecodeDate(date);
@@ -32,7 +34,7 @@ public:
                      static_cast<char>('0' + year / 10), static_cast<char>('0' + year % 10)};
             last_ = date;
         }
-        cell.assign(text_.data(), text_.size());
+        cells.append(text_.data(), text_.size());
     }
 
 private:
@@ -40,9 +42,18 @@ private:
     std::array<char, 8> text_{};
 };
 
-// A number in its cell; none for 0 when zeroIsEmpty.
-void WriteNumber(std::string& cell, std::int64_t value, bool zeroIsEmpty) {
-    if (value != 0 || !zeroIsEmpty) cell = IntToText(value);
+// A number; none for 0 when zeroIsEmpty.
+void AppendNumber(std::string& cells, std::int64_t value, bool zeroIsEmpty) {
+    if (value != 0 || !zeroIsEmpty) cells += IntToText(value);
+}
+
+// The cow's identifier as the page shows it: most are plain ASCII, which reads the same.
+void AppendCowId(std::string& cells, std::string_view id) {
+    if (std::all_of(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        cells += id;
+    } else {
+        cells += RecordTextToUtf8(id);
+    }
 }
 
 }  // namespace
@@ -88,17 +99,24 @@ CowListTexts InterpretCowLists(const CowLists& lists) {
         section.kind = list.kind;
         section.heading = CowListHeading(list.kind, list.cows.size());
         section.advice = CowListAdvice(list.kind);
-        section.rows.reserve(list.cows.size());
+        section.cells.reserve(list.cows.size() * 32);
+        section.ends.reserve(list.cows.size() * kCowListColumns);
+        const auto endCell = [&section] { section.ends.push_back(static_cast<std::uint32_t>(section.cells.size())); };
         ShortDates calved;
         ShortDates firstMating;
         for (const CowListEntry& cow : list.cows) {
-            std::array<std::string, kCowListColumns>& row = section.rows.emplace_back();
-            row[0] = RecordTextToUtf8(cow.cowId);
-            calved.Write(row[1], cow.calved);
-            WriteNumber(row[2], cow.age, true);
-            firstMating.Write(row[3], cow.firstMating);
-            WriteNumber(row[4], cow.matings, false);
-            WriteNumber(row[5], cow.inCalfDay, true);
+            AppendCowId(section.cells, cow.cowId);
+            endCell();
+            calved.Append(section.cells, cow.calved);
+            endCell();
+            AppendNumber(section.cells, cow.age, true);
+            endCell();
+            firstMating.Append(section.cells, cow.firstMating);
+            endCell();
+            AppendNumber(section.cells, cow.matings, false);
+            endCell();
+            AppendNumber(section.cells, cow.inCalfDay, true);
+            endCell();
         }
         texts.sections.push_back(std::move(section));
     }
