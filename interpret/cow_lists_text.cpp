@@ -1,6 +1,7 @@
 #include "interpret/cow_lists_text.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "herd/text_decode.h"
 #include "herd/textutil.h"
@@ -20,12 +21,12 @@ const char* ListSubject(CowListKind kind) {
     return "";
 }
 
-// A row's dates as "dd/mm/yy" (none: empty), written after the cells before: a herd has
-// thousands, and a list by calving date meets the same date many times running.
+// A row's dates as "dd/mm/yy" (none: empty), written at out: a herd has thousands, and a
+// list by calving date meets the same date many times running.
 class ShortDates {
 public:
-    void Append(std::string& cells, Date date) {
-        if (date == 0) return;
+    char* Put(char* out, Date date) {
+        if (date == 0) return out;
         if (date != last_) {
             const CalendarDate d = DecodeDate(date);
             const int year = d.year % 100;
@@ -34,7 +35,7 @@ public:
                      static_cast<char>('0' + year / 10), static_cast<char>('0' + year % 10)};
             last_ = date;
         }
-        cells.append(text_.data(), text_.size());
+        return std::copy(text_.begin(), text_.end(), out);
     }
 
 private:
@@ -42,9 +43,11 @@ private:
     std::array<char, 8> text_{};
 };
 
-// A number; none for 0 when zeroIsEmpty.
-void AppendNumber(std::string& cells, std::int64_t value, bool zeroIsEmpty) {
-    if (value != 0 || !zeroIsEmpty) cells += IntToText(value);
+// A number at out as IntToText writes it (out has room for 20 characters); none for 0 when
+// zeroIsEmpty.
+char* PutNumber(char* out, std::int64_t value, bool zeroIsEmpty) {
+    if (value == 0 && zeroIsEmpty) return out;
+    return std::to_chars(out, out + 20, value).ptr;
 }
 
 // The cow's identifier as the page shows it: most are plain ASCII, which reads the same.
@@ -101,22 +104,28 @@ CowListTexts InterpretCowLists(const CowLists& lists) {
         section.advice = CowListAdvice(list.kind);
         section.cells.reserve(list.cows.size() * 32);
         section.ends.reserve(list.cows.size() * kCowListColumns);
-        const auto endCell = [&section] { section.ends.push_back(static_cast<std::uint32_t>(section.cells.size())); };
         ShortDates calved;
         ShortDates firstMating;
         for (const CowListEntry& cow : list.cows) {
             AppendCowId(section.cells, cow.cowId);
-            endCell();
-            calved.Append(section.cells, cow.calved);
-            endCell();
-            AppendNumber(section.cells, cow.age, true);
-            endCell();
-            firstMating.Append(section.cells, cow.firstMating);
-            endCell();
-            AppendNumber(section.cells, cow.matings, false);
-            endCell();
-            AppendNumber(section.cells, cow.inCalfDay, true);
-            endCell();
+            section.ends.push_back(static_cast<std::uint32_t>(section.cells.size()));
+            // The other cells are short: written here, then added in one piece.
+            std::array<char, 8 + 20 + 8 + 20 + 20> row;
+            std::array<std::size_t, kCowListColumns - 1> ends{};
+            char* out = row.data();
+            out = calved.Put(out, cow.calved);
+            ends[0] = static_cast<std::size_t>(out - row.data());
+            out = PutNumber(out, cow.age, true);
+            ends[1] = static_cast<std::size_t>(out - row.data());
+            out = firstMating.Put(out, cow.firstMating);
+            ends[2] = static_cast<std::size_t>(out - row.data());
+            out = PutNumber(out, cow.matings, false);
+            ends[3] = static_cast<std::size_t>(out - row.data());
+            out = PutNumber(out, cow.inCalfDay, true);
+            ends[4] = static_cast<std::size_t>(out - row.data());
+            const std::size_t start = section.cells.size();
+            section.cells.append(row.data(), ends[4]);
+            for (const std::size_t end : ends) section.ends.push_back(static_cast<std::uint32_t>(start + end));
         }
         texts.sections.push_back(std::move(section));
     }
