@@ -164,7 +164,7 @@ void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, co
 
 void ReportCanvas::DrawRowFitting(std::span<const std::string_view> texts, std::span<const FittingColumn> columns,
                                   double y) {
-    constexpr std::size_t kMostCells = 16;
+    constexpr std::size_t kMostCells = 8;
     const std::size_t count = std::min(texts.size(), columns.size());
     const bool measured = count <= kMostCells && std::all_of(columns.begin(), columns.begin() + count,
                                                              [](const FittingColumn& c) { return c.room.pixels; });

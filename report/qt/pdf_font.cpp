@@ -493,7 +493,7 @@ const ShapedText* FontFaces::ShapeOrPlain(int pixelSize, bool bold, std::string_
     if (texts.seen.size() >= kSeenKept) texts.seen.clear();  // met twice more before it is kept
     // Texts are told apart by their hashes (a rare other one only gets kept sooner).
     std::uint8_t& met = texts.seen[TextHash{}(utf8)];
-    if (met < 2) {
+    if (met < 7) {
         ++met;
         if ((plain = Plain(pixelSize, bold, utf8)) != nullptr) return nullptr;
     }
