@@ -623,8 +623,11 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
     for (const pdf::GlyphRun& run : shaped->runs) {
         if (run.glyphs.empty()) continue;
-        PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
-        for (const std::uint16_t g : run.glyphs) used.Add(g);
+        if (run.markedIn != document_.serial_) {
+            PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
+            for (const std::uint16_t g : run.glyphs) used.Add(g);
+            run.markedIn = document_.serial_;
+        }
         const std::string& font = ShapedFont(run.face);
         char head[160];
         const std::int64_t glyphX64 = x64 + run.x64[0];
