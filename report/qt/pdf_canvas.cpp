@@ -313,8 +313,8 @@ private:
 
 // ---- the page ---------------------------------------------------------------------------
 
-PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document), faces_(pdf::ReportFontFaces()),
-      keptCells_(&KeptCells::OfThisThread()) {
+PdfCanvas::PdfCanvas(PdfDocument& document)
+    : document_(document), faces_(pdf::ReportFontFaces()), keptCells_(&KeptCells::OfThisThread()) {
     // Page pixels at 600 per inch, y downwards, over the page's 595 x 842 points.
     content_ = "/GSa gs\n0.12 0 0 -0.12 0 842 cm\n";
     content_.reserve(1 << 17);
