@@ -1,5 +1,8 @@
 #include "interpret/cow_lists_text.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "herd/text_decode.h"
 #include "herd/textutil.h"
 
@@ -18,12 +21,12 @@ const char* ListSubject(CowListKind kind) {
     return "";
 }
 
-// A row's dates as "dd/mm/yy" (none: empty), written straight into their cells: a herd has
-// thousands, and a list by calving date meets the same date many times running.
+// A row's dates as "dd/mm/yy" (none: empty), written at out: a herd has thousands, and a
+// list by calving date meets the same date many times running.
 class ShortDates {
 public:
-    void Write(std::string& cell, Date date) {
-        if (date == 0) return;
+    char* Put(char* out, Date date) {
+        if (date == 0) return out;
         if (date != last_) {
             const CalendarDate d = DecodeDate(date);
             const int year = d.year % 100;
@@ -32,7 +35,7 @@ public:
                      static_cast<char>('0' + year / 10), static_cast<char>('0' + year % 10)};
             last_ = date;
         }
-        cell.assign(text_.data(), text_.size());
+        return std::copy(text_.begin(), text_.end(), out);
     }
 
 private:
@@ -40,9 +43,20 @@ private:
     std::array<char, 8> text_{};
 };
 
-// A number in its cell; none for 0 when zeroIsEmpty.
-void WriteNumber(std::string& cell, std::int64_t value, bool zeroIsEmpty) {
-    if (value != 0 || !zeroIsEmpty) cell = IntToText(value);
+// A number at out as IntToText writes it (out has room for 20 characters); none for 0 when
+// zeroIsEmpty.
+char* PutNumber(char* out, std::int64_t value, bool zeroIsEmpty) {
+    if (value == 0 && zeroIsEmpty) return out;
+    return std::to_chars(out, out + 20, value).ptr;
+}
+
+// The cow's identifier as the page shows it: most are plain ASCII, which reads the same.
+void AppendCowId(std::string& cells, std::string_view id) {
+    if (std::all_of(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        cells += id;
+    } else {
+        cells += RecordTextToUtf8(id);
+    }
 }
 
 }  // namespace
@@ -88,17 +102,30 @@ CowListTexts InterpretCowLists(const CowLists& lists) {
         section.kind = list.kind;
         section.heading = CowListHeading(list.kind, list.cows.size());
         section.advice = CowListAdvice(list.kind);
-        section.rows.reserve(list.cows.size());
+        section.cells.reserve(list.cows.size() * 32);
+        section.ends.reserve(list.cows.size() * kCowListColumns);
         ShortDates calved;
         ShortDates firstMating;
         for (const CowListEntry& cow : list.cows) {
-            std::array<std::string, kCowListColumns>& row = section.rows.emplace_back();
-            row[0] = RecordTextToUtf8(cow.cowId);
-            calved.Write(row[1], cow.calved);
-            WriteNumber(row[2], cow.age, true);
-            firstMating.Write(row[3], cow.firstMating);
-            WriteNumber(row[4], cow.matings, false);
-            WriteNumber(row[5], cow.inCalfDay, true);
+            AppendCowId(section.cells, cow.cowId);
+            section.ends.push_back(static_cast<std::uint32_t>(section.cells.size()));
+            // The other cells are short: written here, then added in one piece.
+            std::array<char, 8 + 20 + 8 + 20 + 20> row;
+            std::array<std::size_t, kCowListColumns - 1> ends{};
+            char* out = row.data();
+            out = calved.Put(out, cow.calved);
+            ends[0] = static_cast<std::size_t>(out - row.data());
+            out = PutNumber(out, cow.age, true);
+            ends[1] = static_cast<std::size_t>(out - row.data());
+            out = firstMating.Put(out, cow.firstMating);
+            ends[2] = static_cast<std::size_t>(out - row.data());
+            out = PutNumber(out, cow.matings, false);
+            ends[3] = static_cast<std::size_t>(out - row.data());
+            out = PutNumber(out, cow.inCalfDay, true);
+            ends[4] = static_cast<std::size_t>(out - row.data());
+            const std::size_t start = section.cells.size();
+            section.cells.append(row.data(), ends[4]);
+            for (const std::size_t end : ends) section.ends.push_back(static_cast<std::uint32_t>(start + end));
         }
         texts.sections.push_back(std::move(section));
     }

@@ -4,7 +4,9 @@
 // report/ lays them out.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/cow_lists.h"
@@ -20,7 +22,17 @@ struct CowListSection {
     CowListKind kind = CowListKind::NotMated3Wk;
     std::string heading;
     std::string advice;
-    std::vector<std::array<std::string, kCowListColumns>> rows;
+    // The rows' cells, row by row, their texts one after another (a list of a thousand cows
+    // holds six thousand short texts): each cell's text ends at its entry in ends.
+    std::string cells;
+    std::vector<std::uint32_t> ends;
+
+    std::size_t Rows() const { return ends.size() / kCowListColumns; }
+    std::string_view Cell(std::size_t row, std::size_t column) const {
+        const std::size_t at = row * kCowListColumns + column;
+        const std::uint32_t begin = at == 0 ? 0 : ends[at - 1];
+        return {cells.data() + begin, ends[at] - begin};
+    }
 
     bool operator==(const CowListSection&) const = default;
 };

@@ -62,7 +62,7 @@ CowListPages::CowListPages(CowListTexts texts) : texts_(std::move(texts)) {
         top = kBodyTop;
     };
     for (std::size_t s = 0; s < texts_.sections.size(); ++s) {
-        const std::size_t total = texts_.sections[s].rows.size();
+        const std::size_t total = texts_.sections[s].Rows();
         std::size_t first = 0;
         while (first < total) {
             const bool continued = first > 0;
@@ -158,16 +158,16 @@ void CowListPages::DrawBlock(ReportCanvas& canvas, const Block& block) const {
 
     canvas.SetFont(kRowSize, false);
     // A column's cells all fit the same width.
-    std::array<ReportCanvas::TextRoom, kCowListColumns> rooms;
+    std::array<ReportCanvas::FittingColumn, kCowListColumns> columns;
     for (std::size_t c = 0; c < kCowListColumns; ++c) {
-        rooms[c] = canvas.RoomFor(kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad);
+        columns[c] = canvas.ColumnFor(kColumnX[c] + kCellPad, kColumnX[c + 1] - kColumnX[c] - 2 * kCellPad);
     }
     const Rgb panel = canvas.PanelColour();
     for (std::size_t r = block.firstRow; r < block.firstRow + block.rows; ++r) {
         canvas.DrawBox(false, true, panel, kLeftMargin, y, kRightEdge, y + kRowHeight);
-        for (std::size_t c = 0; c < kCowListColumns; ++c) {
-            canvas.DrawTextFitting(section.rows[r][c], kColumnX[c] + kCellPad, y + 0.2, rooms[c]);
-        }
+        std::array<std::string_view, kCowListColumns> cells;
+        for (std::size_t c = 0; c < kCowListColumns; ++c) cells[c] = section.Cell(r, c);
+        canvas.DrawRowFitting(cells, columns, y + 0.2);
         y += kRowHeight;
     }
     canvas.SetPen(kBlack, canvas.BoxPenWidth(), PenStyle::Solid);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,16 @@ public:
         }
         DrawText(x, y, text);
         return text.size();
+    }
+    // A cell of a table row: its text, left edge and room (see DrawRowFitting).
+    struct FittingCell {
+        std::string_view text;
+        int x = 0;
+        int maxWidth = 0;
+    };
+    // The cells of a table row, all at y: DrawTextFitting of each in turn. A row is one call.
+    virtual void DrawRowFitting(int y, std::span<const FittingCell> cells) {
+        for (const FittingCell& cell : cells) DrawTextFitting(cell.x, y, cell.text, cell.maxWidth);
     }
     virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
     // Rectangle with corners (x1, y1) and (x2, y2), filled with the brush, outlined with the pen.

@@ -1,6 +1,7 @@
 #include "report/report_canvas.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "herd/textutil.h"
@@ -159,6 +160,21 @@ void ReportCanvas::DrawTextFitting(std::string_view text, double x, double y, co
         return;
     }
     device_->DrawTextFitting(PixelX(x), PixelY(y), text, *room.pixels);
+}
+
+void ReportCanvas::DrawRowFitting(std::span<const std::string_view> texts, std::span<const FittingColumn> columns,
+                                  double y) {
+    constexpr std::size_t kMostCells = 8;
+    const std::size_t count = std::min(texts.size(), columns.size());
+    const bool measured = count <= kMostCells && std::all_of(columns.begin(), columns.begin() + count,
+                                                             [](const FittingColumn& c) { return c.room.pixels; });
+    if (!measured) {
+        for (std::size_t c = 0; c < count; ++c) DrawTextFitting(texts[c], columns[c].x, y, columns[c].room);
+        return;
+    }
+    std::array<DeviceCanvas::FittingCell, kMostCells> cells;
+    for (std::size_t c = 0; c < count; ++c) cells[c] = {texts[c], columns[c].pixelX, *columns[c].room.pixels};
+    device_->DrawRowFitting(PixelY(y), std::span<const DeviceCanvas::FittingCell>(cells.data(), count));
 }
 
 void ReportCanvas::DrawTextRight(std::string_view text, double x, double y) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,6 +135,17 @@ public:
     TextRoom RoomFor(double width) const;
     // The same as DrawTextFitting with room's width, while the page is the one room was made for.
     void DrawTextFitting(std::string_view text, double x, double y, const TextRoom& room);
+    // A column of a table drawn by rows: its cells' left edge and the room they fit, worked out
+    // once for the page.
+    struct FittingColumn {
+        double x = 0;
+        TextRoom room;
+        int pixelX = 0;  // PixelX(x)
+    };
+    FittingColumn ColumnFor(double x, double width) const { return {x, RoomFor(width), PixelX(x)}; }
+    // A table row with the top of its text cells at y: each of texts as DrawTextFitting draws it
+    // in its column (the first text in the first column), the row in one call to the device.
+    void DrawRowFitting(std::span<const std::string_view> texts, std::span<const FittingColumn> columns, double y);
     // Text ending at x.
     void DrawTextRight(std::string_view text, double x, double y);
     // Text centred on x; measureText (when not empty) gives the centring width.

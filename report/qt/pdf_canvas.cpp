@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QTimeZone>
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -238,11 +239,82 @@ std::string CreationDate() {
     return when.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString();
 }
 
+// A number for each document of the process, from 1.
+std::uint64_t NextSerial() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 }  // namespace
+
+// ---- the table cells kept -----------------------------------------------------------------
+
+// What DrawPlain writes after a cell's place: "[<0013>.03<0014>]TJ\nET\n". A date or a small
+// number comes back cell after cell (a list by calving date, the same few ages and counts),
+// and is then written from here rather than glyph by glyph.
+struct PdfCanvas::KeptCell {
+    static constexpr std::size_t kShow = 96;  // a date's glyphs and their numbers fit
+    const pdf::PlainFont* font = nullptr;     // none: the place is free
+    std::uint64_t head = 0;                   // the text (see KeptCells::Key)
+    std::uint64_t tail = 0;
+    std::uint32_t size = 0;
+    int width = 0;               // pixels
+    std::uint64_t document = 0;  // the document whose glyph set has the text's glyphs
+    std::uint32_t showSize = 0;
+    std::array<char, kShow> show{};
+};
+
+// The cells kept, one place for each hash of font and text: a text met anew takes the place
+// of the one there. A fixed table: a long batch holds no more than this.
+class PdfCanvas::KeptCells {
+public:
+    static KeptCells& OfThisThread() {
+        thread_local KeptCells cells;
+        return cells;
+    }
+    // A short text (1 to kShortText bytes) as two words that tell it from every other text of
+    // its length: its first and last 8 bytes, or fewer.
+    struct Key {
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+    };
+    static Key KeyOf(std::string_view text) {
+        const char* const p = text.data();
+        const std::size_t n = text.size();
+        Key key;
+        if (n >= 8) {
+            std::memcpy(&key.head, p, 8);
+            std::memcpy(&key.tail, p + n - 8, 8);
+        } else if (n >= 4) {
+            std::uint32_t first = 0;
+            std::uint32_t last = 0;
+            std::memcpy(&first, p, 4);
+            std::memcpy(&last, p + n - 4, 4);
+            key.head = first | (std::uint64_t{last} << 32);
+        } else {
+            const auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+            key.head = byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
+        }
+        return key;
+    }
+    KeptCell& Place(const pdf::PlainFont* font, const Key& key, std::size_t size) {
+        std::uint64_t hash = (key.head ^ (key.tail * 0xC2B2AE3D27D4EB4FULL) ^ size) * 0x9E3779B97F4A7C15ULL;
+        hash ^= reinterpret_cast<std::uintptr_t>(font) * 0xFF51AFD7ED558CCDULL;
+        return places_[static_cast<std::size_t>(hash >> (64 - kBits))];
+    }
+    static bool Holds(const KeptCell& cell, const pdf::PlainFont* font, const Key& key, std::size_t size) {
+        return cell.font == font && cell.size == size && cell.head == key.head && cell.tail == key.tail;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    std::vector<KeptCell> places_ = std::vector<KeptCell>(std::size_t{1} << kBits);
+};
 
 // ---- the page ---------------------------------------------------------------------------
 
-PdfCanvas::PdfCanvas(PdfDocument& document) : document_(document), faces_(pdf::ReportFontFaces()) {
+PdfCanvas::PdfCanvas(PdfDocument& document)
+    : document_(document), faces_(pdf::ReportFontFaces()), keptCells_(&KeptCells::OfThisThread()) {
     // Page pixels at 600 per inch, y downwards, over the page's 595 x 842 points.
     content_ = "/GSa gs\n0.12 0 0 -0.12 0 842 cm\n";
     content_.reserve(1 << 17);
@@ -361,28 +433,109 @@ bool PdfCanvas::BeginText() {
     return continuing;
 }
 
+const pdf::PlainFont* PdfCanvas::CellFont() {
+    const int fontKey = pixelSize_ * 2 + (bold_ ? 1 : 0);
+    if (fontKey != cellFontKey_) {
+        cellFont_ = faces_.PlainTables(pixelSize_, bold_);
+        cellFontKey_ = fontKey;
+    }
+    return cellFont_;
+}
+
 std::size_t PdfCanvas::DrawTextFitting(int x, int y, std::string_view text, int maxWidth) {
     if (text.empty()) return 0;  // nothing to draw
     if (text.size() <= pdf::FontFaces::kShortText) {
         // A cell that fits as it is (most do) is checked and measured once for both, from the
         // tables of the current font, kept while the font stays (a table's rows share one).
-        const int fontKey = pixelSize_ * 2 + (bold_ ? 1 : 0);
-        if (fontKey != cellFontKey_) {
-            cellFont_ = faces_.PlainTables(pixelSize_, bold_);
-            cellFontKey_ = fontKey;
+        const pdf::PlainFont* plain = CellFont();
+        KeptCell* kept = nullptr;
+        if (plain != nullptr) {
+            const KeptCells::Key key = KeptCells::KeyOf(text);
+            kept = &keptCells_->Place(plain, key, text.size());
+            if (KeptCells::Holds(*kept, plain, key, text.size())) {
+                if (kept->width <= maxWidth) {
+                    if (WithinReach(x, y, 0, 0)) {
+                        const bool continuing = BeginText();
+                        std::array<char, kKeptCellRoom> buffer;
+                        char* const end = WriteKept(buffer.data(), continuing, x, y, text, *plain, *kept);
+                        content_.append(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+                        textEnd_ = content_.size();
+                    }
+                    return text.size();
+                }
+                kept = nullptr;  // cut to fit: measured below
+            } else {
+                // Taken when the text is drawn whole in this font.
+                kept->font = nullptr;
+                kept->head = key.head;
+                kept->tail = key.tail;
+                kept->size = static_cast<std::uint32_t>(text.size());
+            }
         }
-        const pdf::PlainFont* plain = cellFont_;
         int width = plain != nullptr ? plain->KnownWidth(text) : -1;
         if (width < 0) plain = faces_.Plain(pixelSize_, bold_, text, &width);
         if (plain != nullptr && width <= maxWidth) {
-            if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain);
+            if (WithinReach(x, y, 0, 0)) DrawPlain(x, y, text, *plain, plain == cellFont_ ? kept : nullptr, width);
             return text.size();
         }
     }
     return DeviceCanvas::DrawTextFitting(x, y, text, maxWidth);
 }
 
-void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain) {
+void PdfCanvas::DrawRowFitting(int y, std::span<const FittingCell> cells) {
+    // The cells kept whole in the current font are written one after another into the row's
+    // own buffer, each joining the text object of the one before as DrawTextFitting joins
+    // them, and the row goes into the content in one piece; any other cell is drawn by
+    // DrawTextFitting in its turn.
+    const pdf::PlainFont* const plain = CellFont();
+    std::array<char, 8 * kKeptCellRoom> buffer;
+    char* out = buffer.data();
+    const auto handOn = [&] {
+        if (out == buffer.data()) return;
+        content_.append(buffer.data(), static_cast<std::size_t>(out - buffer.data()));
+        textEnd_ = content_.size();
+        out = buffer.data();
+    };
+    for (const FittingCell& cell : cells) {
+        if (cell.text.empty()) continue;
+        KeptCell* kept = nullptr;
+        if (plain != nullptr && cell.text.size() <= pdf::FontFaces::kShortText && WithinReach(cell.x, y, 0, 0)) {
+            const KeptCells::Key key = KeptCells::KeyOf(cell.text);
+            KeptCell& place = keptCells_->Place(plain, key, cell.text.size());
+            if (KeptCells::Holds(place, plain, key, cell.text.size()) && place.width <= cell.maxWidth) kept = &place;
+        }
+        if (kept == nullptr) {
+            handOn();
+            DrawTextFitting(cell.x, y, cell.text, cell.maxWidth);
+            continue;
+        }
+        if (buffer.data() + buffer.size() - out < kKeptCellRoom) handOn();
+        bool continuing = true;
+        if (out != buffer.data()) {
+            out -= 3;  // the "ET\n" of the cell before; its fill holds
+        } else {
+            continuing = BeginText();
+        }
+        out = WriteKept(out, continuing, cell.x, y, cell.text, *plain, *kept);
+    }
+    handOn();
+}
+
+char* PdfCanvas::WriteKept(char* out, bool continuing, int x, int y, std::string_view text,
+                           const pdf::PlainFont& plain, KeptCell& kept) {
+    out = OpenText(out, continuing, plain.FontOperator(), std::int64_t{x} * 64, (std::int64_t{y} + plain.Ascent()) * 64);
+    std::memcpy(out, kept.show.data(), kept.show.size());
+    out += kept.showSize;
+    if (kept.document != document_.serial_) {
+        PdfDocument::GlyphSet& used = document_.UsedGlyphs(plain.Face());
+        for (const char c : text) used.Add(plain.Glyph(c));
+        kept.document = document_.serial_;
+    }
+    return out;
+}
+
+void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain, KeptCell* keep,
+                          int width) {
     // A table cell: from the font's tables, the glyphs in one TJ, each spaced from the one
     // before (see GlyphSpacing); written in place. The same content as a shaped text's.
     const bool continuing = BeginText();
@@ -396,6 +549,7 @@ void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainF
     if (text.size() > pdf::FontFaces::kShortText) longText_.resize(256 + 32 * text.size());
     char* const start = text.size() > pdf::FontFaces::kShortText ? longText_.data() : buffer.data();
     char* out = OpenText(start, continuing, font, x64, baseline64);
+    char* const show = out;
     const auto put = [&out](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
     const auto code = [&out, &plain, &used](char c) {
         const std::array<char, 4>& hex = plain.Code(c);
@@ -437,6 +591,14 @@ void PdfCanvas::DrawPlain(int x, int y, std::string_view text, const pdf::PlainF
     }
     content_.append(start, static_cast<std::size_t>(out - start));
     textEnd_ = content_.size();
+    const auto showSize = static_cast<std::size_t>(out - show);
+    if (keep != nullptr && showSize <= KeptCell::kShow) {
+        std::memcpy(keep->show.data(), show, showSize);
+        keep->showSize = static_cast<std::uint32_t>(showSize);
+        keep->width = width;
+        keep->document = document_.serial_;
+        keep->font = &plain;
+    }
 }
 
 void PdfCanvas::DrawText(int x, int y, std::string_view text) {
@@ -461,8 +623,11 @@ void PdfCanvas::DrawText(int x, int y, std::string_view text) {
     const std::int64_t baseline64 = (std::int64_t{y} + faces.Metrics(pixelSize_, bold_).ascent) * 64;
     for (const pdf::GlyphRun& run : shaped->runs) {
         if (run.glyphs.empty()) continue;
-        PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
-        for (const std::uint16_t g : run.glyphs) used.Add(g);
+        if (run.markedIn != document_.serial_) {
+            PdfDocument::GlyphSet& used = document_.UsedGlyphs(run.face);
+            for (const std::uint16_t g : run.glyphs) used.Add(g);
+            run.markedIn = document_.serial_;
+        }
         const std::string& font = ShapedFont(run.face);
         char head[160];
         const std::int64_t glyphX64 = x64 + run.x64[0];
@@ -607,7 +772,7 @@ bool PdfCanvas::KeepStart(int key) {
 
 // ---- the document -----------------------------------------------------------------------
 
-PdfDocument::PdfDocument(const ReportImages& images) : images_(images) {}
+PdfDocument::PdfDocument(const ReportImages& images) : images_(images), serial_(NextSerial()) {}
 
 PdfDocument::~PdfDocument() = default;
 

@@ -47,6 +47,7 @@ public:
     void SetBrush(std::optional<Rgb> fill) override;
     void DrawText(int x, int y, std::string_view text) override;
     std::size_t DrawTextFitting(int x, int y, std::string_view text, int maxWidth) override;
+    void DrawRowFitting(int y, std::span<const FittingCell> cells) override;
     void DrawLine(int x1, int y1, int x2, int y2) override;
     void DrawRect(int x1, int y1, int x2, int y2) override;
     void DrawRoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) override;
@@ -73,8 +74,19 @@ private:
     char* OpenText(char* out, bool continuing, const std::string& font, std::int64_t x64, std::int64_t y64);
     // Starts a text: the fill, and a new text object or the last one reopened; true for the latter.
     bool BeginText();
-    // A text that the font's plain tables draw.
-    void DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain);
+    // A table cell as DrawPlain writes it after its place, kept (see KeptCells).
+    struct KeptCell;
+    class KeptCells;
+    // A text that the font's plain tables draw; a cell of width pixels kept at keep too.
+    void DrawPlain(int x, int y, std::string_view text, const pdf::PlainFont& plain, KeptCell* keep = nullptr,
+                   int width = 0);
+    // Writes at out a kept cell at (x, y) as DrawPlain writes it; returns the end. out has room
+    // for kKeptCellRoom characters.
+    static constexpr std::ptrdiff_t kKeptCellRoom = 224;
+    char* WriteKept(char* out, bool continuing, int x, int y, std::string_view text, const pdf::PlainFont& plain,
+                    KeptCell& kept);
+    // The plain tables of the current font, kept while the font stays; nullptr for none.
+    const pdf::PlainFont* CellFont();
     // "/F1 38 Tf\n": a face at the current size.
     const std::string& ShapedFont(int face);
     // "r g b " of a colour in the content.
@@ -114,6 +126,7 @@ private:
     // 2 + bold; -1 for none yet).
     const pdf::PlainFont* cellFont_ = nullptr;
     int cellFontKey_ = -1;
+    KeptCells* keptCells_;  // the drawing thread's
 };
 
 // A PDF of report pages, built in memory.
@@ -163,6 +176,9 @@ private:
     const PlacedImage& Placed(ReportImage image, const QImage& source, int width, int height);
 
     const ReportImages& images_;
+    // Tells this document from every other of the process: a kept cell notes the document
+    // whose glyph set holds its glyphs already.
+    const std::uint64_t serial_;
     std::vector<std::unique_ptr<PdfCanvas>> pages_;
     std::map<int, GlyphSet> faces_;  // face -> glyphs used
     std::pair<const int, GlyphSet>* lastFace_ = nullptr;

@@ -490,10 +490,10 @@ const ShapedText* FontFaces::ShapeOrPlain(int pixelSize, bool bold, std::string_
         found->second.used = true;
         return &found->second.value;
     }
-    if (texts.seen.size() >= kSeenKept) texts.seen.clear();  // met twice more before it is kept
+    if (texts.seen.size() >= kSeenKept) texts.seen.clear();  // met again as often before it is kept
     // Texts are told apart by their hashes (a rare other one only gets kept sooner).
     std::uint8_t& met = texts.seen[TextHash{}(utf8)];
-    if (met < 2) {
+    if (met < kPlainMeetings) {
         ++met;
         if ((plain = Plain(pixelSize, bold, utf8)) != nullptr) return nullptr;
     }

@@ -32,6 +32,10 @@ struct GlyphRun {
     std::string show;
     std::int64_t lineX64 = 0;
     std::int64_t lineY64 = 0;
+    // The PDF document (its serial number) whose glyph set has the glyphs already, when the
+    // run was drawn there before: the document's own labels and sentences come back page
+    // after page.
+    mutable std::uint64_t markedIn = 0;
 };
 
 // A text shaped at one pixel size and weight.
@@ -250,10 +254,11 @@ public:
 
     // The glyphs of a text; valid until the next call.
     const ShapedText& Shape(int pixelSize, bool bold, std::string_view utf8);
-    // The same for a text met twice before or one that the plain tables do not draw; for a
-    // plain text met the first or second time nullptr, and its font's tables at plain: a
-    // herd's own sentence or name is met once or twice (page 1's band on page 3), and is
-    // drawn from the tables rather than shaped and kept for nothing.
+    // The same for a text met kPlainMeetings times before or one that the plain tables do not
+    // draw; for a plain text met fewer times nullptr, and its font's tables at plain: a herd's
+    // own sentence or name is met once or twice (page 1's band on page 3), a cow list's
+    // heading with its count a few times in a batch, and is drawn from the tables rather than
+    // shaped and kept for nothing or next to nothing.
     const ShapedText* ShapeOrPlain(int pixelSize, bool bold, std::string_view utf8, const PlainFont*& plain);
     // Width in pixels, as QFontMetrics gives it on a device of the PDF's resolution.
     int Width(int pixelSize, bool bold, std::string_view utf8);
@@ -301,6 +306,8 @@ private:
     static constexpr std::size_t kShapesKept = 512;
     static constexpr std::size_t kWidthsKept = 16384;
     static constexpr std::size_t kSeenKept = 8192;
+    // Shaping a text costs as much as drawing it from the tables ten to twenty times.
+    static constexpr std::uint8_t kPlainMeetings = 7;
     struct FontTexts {
         int pixelSize = 0;
         bool bold = false;

@@ -82,6 +82,9 @@ TEST(CowListPages, OneRow) {
     EXPECT_EQ(drawn.Texts(1, 8, false),
               (std::vector<std::string>{InterpretCowLists(lists).intro, CowListAdvice(CowListKind::NotInCalf), "K2959",
                                         "24/09/25", "4", "24/01/26", "2", ""}));
+    // A cow identifier not in UTF-8 reads as Windows-1252.
+    lists.List(CowListKind::NotInCalf).cows[0].cowId = "K\xe9" "2";
+    EXPECT_EQ(InterpretCowLists(lists).sections[0].Cell(0, 0), "K\xc3\xa9" "2");
 }
 
 // A 1,000-cow herd's longest list: four pages, the heading repeated with "(continued)" on

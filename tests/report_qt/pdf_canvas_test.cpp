@@ -377,6 +377,50 @@ TEST(PdfCanvas, ACellDrawnToFitIsItsFittingStartDrawnAsText) {
     }
 }
 
+TEST(PdfCanvas, ARowDrawnInOneCallIsItsCellsDrawnOneByOne) {
+    // Rows of cells met before and new, empty ones, ones cut to fit, ones the tables do not
+    // draw, a long one, each row after a box and the rows twice over (the second time from
+    // what was kept of them), and a text shaped and kept: each document drawing them by rows
+    // writes the same file as one drawing them cell by cell before, its font subset holding
+    // the glyphs of what it drew from kept cells and shapes.
+    qputenv("SOURCE_DATE_EPOCH", "1780000000");
+    const std::vector<std::vector<std::string>> rows = {
+        {"4711", "24/09/25", "4", "", "2", "148"},
+        {"4712", "24/09/25", "caf\xc3\xa9", "12/08/25", "AVAV", "A cell longer than sixteen bytes"},
+        {"WWWWWWWWWWW", "", "7", "24/01/26", "", "1"}};
+    const auto draw = [&rows](bool byRow) {
+        PdfDocument document(CurrentReportImages(ProgramFolder()));
+        PdfCanvas& page = document.NewPage();
+        page.SetFont(8, false);
+        for (int time = 0; time < 2; ++time) {
+            for (std::size_t r = 0; r < rows.size(); ++r) {
+                const int y = 300 + 100 * static_cast<int>(r + rows.size() * static_cast<std::size_t>(time));
+                page.SetBrush(Rgb{241, 229, 207});
+                page.DrawRect(100, y, 2500, y + 90);
+                page.SetBrush(std::nullopt);
+                std::vector<DeviceCanvas::FittingCell> cells;
+                for (std::size_t c = 0; c < rows[r].size(); ++c) {
+                    cells.push_back({rows[r][c], 120 + 400 * static_cast<int>(c), c == 0 ? 150 : 380});
+                }
+                if (byRow) {
+                    page.DrawRowFitting(y, cells);
+                } else {
+                    for (const auto& cell : cells) page.DrawTextFitting(cell.x, y, cell.text, cell.maxWidth);
+                }
+            }
+        }
+        page.DrawText(120, 1200, "Caf\xc3\xa9 label shaped once");
+        return std::make_pair(page.Content(), document.Finish("t", "c", "p"));
+    };
+    const auto byCells = draw(false);
+    for (int document = 0; document < 2; ++document) {
+        const auto byRows = draw(true);
+        EXPECT_EQ(byRows.first, byCells.first) << document;
+        EXPECT_TRUE(byRows.second == byCells.second) << document;
+    }
+    qunsetenv("SOURCE_DATE_EPOCH");
+}
+
 TEST(PdfCanvas, PlainTextsAreShapedAsQtShapesThem) {
     testing::EnsureApplication();
     const QTemporaryDir folder;
