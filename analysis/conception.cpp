@@ -1,6 +1,7 @@
 #include "analysis/conception.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "analysis/mating_arrays.h"
@@ -343,8 +344,9 @@ void CompleteAndTrace(AnalysisContext& context, TableSet& tables, int rows, cons
 
 // Zeroes the rows a set's build writes and reads (1..rows); no pass writes the rows after them.
 void ClearTables(TableSet& tables, int rows) {
+    if (rows < 1) return;
     for (LifeTable* table : {&tables.central, &tables.optimistic, &tables.pessimistic}) {
-        for (int d = 1; d <= rows; ++d) (*table)[d] = LifeTableRow{};
+        for (LifeTableRow& row : table->Run(1, rows)) row = LifeTableRow{};
     }
 }
 
@@ -406,18 +408,17 @@ void ComputeConceptionTimes(AnalysisContext& context) {
 
 void ComputeLifeTable(LifeTable& table, int rows) {
     if (rows < 1 || rows > kLifeTableRows) throw RangeError();
-    for (int d = 2; d <= rows; ++d) {
-        const LifeTableRow& before = table[d - 1];
-        table[d].Start = before.Start - before.Preg - before.Cens;
-    }
-    for (int d = 1; d <= rows; ++d) {
-        LifeTableRow& row = table[d];
+    // Day by day: each row from the one before it.
+    const std::span<LifeTableRow> days = table.Run(1, rows);
+    LifeTableRow* before = nullptr;
+    for (LifeTableRow& row : days) {
+        if (before != nullptr) row.Start = before->Start - before->Preg - before->Cens;
         // No cow at risk: nothing to divide, and none left to conceive.
         row.q = row.Start >= 1 ? static_cast<double>(row.Start - row.Preg) / row.Start : 0.0;
+        row.S = before != nullptr ? before->S * row.q : row.q;
+        row.CPreg = 1 - row.S;
+        before = &row;
     }
-    table[1].S = table[1].q;
-    for (int d = 2; d <= rows; ++d) table[d].S = table[d - 1].S * table[d].q;
-    for (int d = 1; d <= rows; ++d) table[d].CPreg = 1 - table[d].S;
 }
 
 void BuildConceptionTables(AnalysisContext& context) {
