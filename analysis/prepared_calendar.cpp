@@ -85,17 +85,13 @@ bool PreparedCalendar::Take(const PreparedHerd& prepared, std::size_t lactations
     futureCalvings_.Cover(first, last + kFutureCalvingDays);
     services_.Cover(first - (kHistogramDays - 1), last - 1);
     conceptions_.Cover(first - kHistogramDays, last + kFutureConceptionDays - 1);
-    // The days kHistogramDays before the dates covered, and those before them.
-    DayCounts oldCalvings;
-    DayCounts oldServices;
-    oldCalvings.Cover(first - kHistogramDays, last - kHistogramDays);
-    oldServices.Cover(first - kHistogramDays, last - kHistogramDays);
+    // Those before the calvings and services covered: on or before oldest.
     std::int32_t calvedBefore = 0;
     std::int32_t servedBefore = 0;
     std::vector<PackedCounts> months(monthFirsts_.size() - 1);
 
     // Dates beyond oldest..newest are within 16-bit day counts of every date covered only when
-    // near enough; those within always are.
+    // near enough; those within always are, the days covered among them.
     const std::int64_t newest = std::int64_t{last} + kFutureCalvingDays;
     std::int64_t lowest = std::numeric_limits<std::int64_t>::max();
     std::int64_t highest = std::numeric_limits<std::int64_t>::min();
@@ -110,44 +106,34 @@ bool PreparedCalendar::Take(const PreparedHerd& prepared, std::size_t lactations
         const PreparedLactation& lactation = prepared.At(place);
         const Date calved = lactation.calved;
         if (calved == 0) continue;  // never counted
-        span(calved);
-        calvings_.Add(calved);
+        if (!calvings_.Add(calved)) {
+            span(calved);
+            if (calved <= oldest) ++calvedBefore;
+        }
         if (!lactation.heifer) futureCalvings_.Add(calved);
-        if (calved < oldest) {
-            ++calvedBefore;
-        } else {
-            oldCalvings.Add(calved);
-        }
         for (const Date served : prepared.CountedServices(lactation)) {
+            if (services_.Add(served)) continue;
             span(served);
-            services_.Add(served);
-            if (served < oldest) {
-                ++servedBefore;
-            } else {
-                oldServices.Add(served);
-            }
+            if (served <= oldest) ++servedBefore;
         }
-        if (lactation.conceived) {
-            span(lactation.conception);
-            conceptions_.Add(lactation.conception);
-        }
+        if (lactation.conceived && !conceptions_.Add(lactation.conception)) span(lactation.conception);
         if (calved >= firstMonth && calved < afterMonths) {
             auto k = static_cast<std::size_t>((calved - firstMonth) / kLongestMonth);
             while (monthFirsts_[k + 1] <= calved) ++k;
             months[k].Add(lactation.counts);
         }
     }
+    // On or before the days kHistogramDays before the dates covered: those before the days
+    // covered and the oldest of those.
     const std::size_t oldDays = static_cast<std::size_t>(last - first) + 1;
     calvingsUpTo_.resize(oldDays);
     servicesUpTo_.resize(oldDays);
-    std::int32_t calvedUpTo = calvedBefore;
-    std::int32_t servedUpTo = servedBefore;
-    for (std::size_t day = 0; day < oldDays; ++day) {
+    calvingsUpTo_[0] = calvedBefore;
+    servicesUpTo_[0] = servedBefore;
+    for (std::size_t day = 1; day < oldDays; ++day) {
         const Date date = first - kHistogramDays + static_cast<Date>(day);
-        calvedUpTo += *oldCalvings.At(date);
-        servedUpTo += *oldServices.At(date);
-        calvingsUpTo_[day] = calvedUpTo;
-        servicesUpTo_[day] = servedUpTo;
+        calvingsUpTo_[day] = calvingsUpTo_[day - 1] + *calvings_.At(date);
+        servicesUpTo_[day] = servicesUpTo_[day - 1] + *services_.At(date);
     }
     months_.resize(months.size());
     for (std::size_t k = 0; k < months.size(); ++k) months_[k] = months[k].Unpacked();
