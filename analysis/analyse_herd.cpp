@@ -282,9 +282,13 @@ void SmoothCalvings(AnalysisContext& context) {
     // A running sum of the window n-7..n+7 (from day 1).
     std::int64_t sum = 0;
     for (std::size_t day = 0; day < 7; ++day) sum += daily[day];
-    for (std::size_t n = 0; n < smoothed.size(); ++n) {
+    std::size_t n = 0;
+    for (; n < 8 && n < smoothed.size(); ++n) {  // the window not yet full behind day n
         sum += daily[n + 7];
-        if (n >= 8) sum -= daily[n - 8];
+        smoothed[n] = static_cast<std::int32_t>(sum);
+    }
+    for (; n < smoothed.size(); ++n) {
+        sum += daily[n + 7] - std::int64_t{daily[n - 8]};
         smoothed[n] = static_cast<std::int32_t>(sum);
     }
 }

@@ -107,6 +107,12 @@ LifeTable& AnalysisContext::TableUpTo(LifeTableSet set, Estimate estimate, int r
     return WorkAreas[place];
 }
 
+int AnalysisContext::RowsWritten(LifeTableSet set, Estimate estimate) const {
+    const std::size_t place = TablePlace(set, estimate);
+    if (!workAreasHeld_ || place >= kLifeTableCount) throw std::out_of_range("no such life table");
+    return rowsWritten_[place];
+}
+
 LifeTable& AnalysisContext::Table(LifeTableSet set, Estimate estimate) {
     return TableUpTo(set, estimate, kLifeTableRows);
 }

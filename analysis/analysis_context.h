@@ -332,6 +332,9 @@ struct AnalysisContext {
     // The same for a pass that writes rows 1..rows of the table and no others: only those are
     // zeroed again when it is given back.
     LifeTable& TableUpTo(LifeTableSet set, Estimate estimate, int rows);
+    // The rows from 1 that this analysis may have written in the table; 0 while it is as
+    // taken (zero). std::out_of_range as Table.
+    int RowsWritten(LifeTableSet set, Estimate estimate) const;
 
 private:
     bool workAreasHeld_ = false;

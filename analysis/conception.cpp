@@ -264,9 +264,22 @@ struct TableSet {
 };
 
 // The set for a build that writes its rows 1..rows.
+void ClearTables(TableSet& tables, int rows);
+
 TableSet TablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
     return {context.TableUpTo(set, Estimate::Central, rows), context.TableUpTo(set, Estimate::Optimistic, rows),
             context.TableUpTo(set, Estimate::Pessimistic, rows)};
+}
+
+// The set's tables with rows 1..rows zeroed: those this analysis wrote before (a second build
+// of the same period); the others are still zero as taken.
+TableSet ClearedTablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
+    const bool written = context.RowsWritten(set, Estimate::Central) > 0 ||
+                         context.RowsWritten(set, Estimate::Optimistic) > 0 ||
+                         context.RowsWritten(set, Estimate::Pessimistic) > 0;
+    TableSet tables = TablesOf(context, set, rows);
+    if (written) ClearTables(tables, rows);
+    return tables;
 }
 
 struct BuiltSet {
@@ -422,10 +435,8 @@ void ComputeLifeTable(LifeTable& table, int rows) {
 }
 
 void BuildConceptionTables(AnalysisContext& context) {
-    TableSet main = TablesOf(context, LifeTableSet::Main, kLifeTableDays);
-    TableSet year = TablesOf(context, LifeTableSet::Year200, kLifeTableDays);
-    ClearTables(main, kLifeTableDays);
-    ClearTables(year, kLifeTableDays);
+    TableSet main = ClearedTablesOf(context, LifeTableSet::Main, kLifeTableDays);
+    TableSet year = ClearedTablesOf(context, LifeTableSet::Year200, kLifeTableDays);
 
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
     const Date calvingStop = context.report.CalvingStop;
@@ -453,8 +464,7 @@ void BuildConceptionTables(AnalysisContext& context) {
     CompleteAndTrace(context, year, kLifeTableDays, "Conception probabilities for yr 200 day NICR");
 
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;
-    TableSet previous = TablesOf(context, LifeTableSet::Previous, kLifeTableRows);
-    ClearTables(previous, kLifeTableRows);
+    TableSet previous = ClearedTablesOf(context, LifeTableSet::Previous, kLifeTableRows);
     ForEachInGroups(context, [&](const CowRecord& cow) {
         if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) return;
         const Estimates raw{cow.PrevDays,    cow.PrevConceived, cow.PrevOptDays,

@@ -306,7 +306,11 @@ void FindMatingStarts(AnalysisContext& context, bool recalvingOnly) {
     for (int n = kHistogramDays; n >= 7; --n) {
         const std::int32_t services = servicesOn(n);
         if (services == 0) {
-            ++gap;
+            // The run of days without a service, up to the next day with one.
+            int quiet = n;
+            while (quiet > 7 && servicesOn(quiet - 1) == 0) --quiet;
+            gap += n - quiet + 1;
+            n = quiet;
             continue;
         }
         if (trace.Tracing()) {
