@@ -411,7 +411,7 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
     if (context.extent.prepared != nullptr && calendar != nullptr && byMonth && !context.trace.Tracing() &&
         calendar->Serves(context.AnalysisDate) && monthly.TakeFrom(*calendar)) {
         // The walk below, counted once for the herd. The lactations without a calving date,
-        // which it names for the trace, go untold: there is none.
+        // which it names for the trace, go untold: this analysis writes none.
         CountFromCalendar(context, *calendar);
         monthly.Into(context);
         return unplaced;

@@ -263,9 +263,9 @@ struct TableSet {
     LifeTable& pessimistic;
 };
 
-// The set for a build that writes its rows 1..rows.
 void ClearTables(TableSet& tables, int rows);
 
+// The set for a build that writes its rows 1..rows.
 TableSet TablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
     return {context.TableUpTo(set, Estimate::Central, rows), context.TableUpTo(set, Estimate::Optimistic, rows),
             context.TableUpTo(set, Estimate::Pessimistic, rows)};
