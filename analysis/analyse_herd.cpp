@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "analysis/calving_pattern.h"
+#include "analysis/prepared_calendar.h"
 #include "herd/errors.h"
 #include "herd/services.h"
 
@@ -218,8 +220,20 @@ public:
         // No month is longer than 31 days, so this month is never past the calving's.
         auto k = static_cast<std::size_t>((calved - firsts_[0]) / kLongestMonth);
         while (firsts_[k + 1] <= calved) ++k;
-        months_[k] += Month{1, counts.culledEarly, counts.culledInYear, counts.recalved,
-                            counts.mated, counts.tested, counts.tests, counts.early};
+        months_[k] += MonthCountsOf(counts);
+    }
+
+    // The months from the calendar, which lays out the same lactations by calendar month:
+    // false when it does not hold this analysis's months.
+    bool TakeFrom(const PreparedCalendar& calendar) {
+        const std::vector<Date>& firsts = calendar.MonthFirsts();
+        if (firsts.empty() || firsts_[0] < firsts.front()) return false;
+        auto k = static_cast<std::size_t>((firsts_[0] - firsts.front()) / kLongestMonth);
+        while (k < firsts.size() && firsts[k] < firsts_[0]) ++k;
+        if (k + kMonths >= firsts.size()) return false;
+        if (!std::equal(firsts_.begin(), firsts_.end(), firsts.begin() + static_cast<std::ptrdiff_t>(k))) return false;
+        std::copy_n(calendar.Months().begin() + static_cast<std::ptrdiff_t>(k), kMonths, months_.begin());
+        return true;
     }
 
     void Into(AnalysisContext& context) const {
@@ -240,21 +254,7 @@ public:
 
 private:
     static constexpr int kLongestMonth = 31;
-    struct Month {
-        std::int32_t Calved = 0, Culled = 0, Cul365 = 0, ReCalv = 0, Mated = 0, Tested = 0, TotPD = 0, Early = 0;
-
-        Month& operator+=(const Month& other) {
-            Calved += other.Calved;
-            Culled += other.Culled;
-            Cul365 += other.Cul365;
-            ReCalv += other.ReCalv;
-            Mated += other.Mated;
-            Tested += other.Tested;
-            TotPD += other.TotPD;
-            Early += other.Early;
-            return *this;
-        }
-    };
+    using Month = MonthCounts;
     std::array<Date, kMonths + 1> firsts_{};  // first day of each month, and the day after the last
     std::array<Month, kMonths> months_{};
 };
@@ -276,13 +276,20 @@ void TraceSummaries(AnalysisContext& context) {
 
 void SmoothCalvings(AnalysisContext& context) {
     context.SmoothedCalvings.Clear();
+    // Day n at n - 1 of each.
+    const std::span<const std::int32_t> daily = context.DailyCalvings.Run(1, kHistogramDays);
+    const std::span<std::int32_t> smoothed = context.SmoothedCalvings.Run(1, kSmoothedDays);
     // A running sum of the window n-7..n+7 (from day 1).
     std::int64_t sum = 0;
-    for (int day = 1; day <= 7; ++day) sum += context.DailyCalvings[day];
-    for (int n = 1; n <= kSmoothedDays; ++n) {
-        sum += context.DailyCalvings[n + 7];
-        if (n - 8 >= 1) sum -= context.DailyCalvings[n - 8];
-        context.SmoothedCalvings[n] = static_cast<std::int32_t>(sum);
+    for (std::size_t day = 0; day < 7; ++day) sum += daily[day];
+    std::size_t n = 0;
+    for (; n < 8 && n < smoothed.size(); ++n) {  // the window not yet full behind day n
+        sum += daily[n + 7];
+        smoothed[n] = static_cast<std::int32_t>(sum);
+    }
+    for (; n < smoothed.size(); ++n) {
+        sum += daily[n + 7] - std::int64_t{daily[n - 8]};
+        smoothed[n] = static_cast<std::int32_t>(sum);
     }
 }
 
@@ -291,14 +298,14 @@ void SmoothCalvings(AnalysisContext& context) {
 bool CalvingsBatchRecorded(AnalysisContext& context) {
     std::int64_t total = 0;
     std::int64_t funny = 0;
-    for (int n = 1; n <= kHistogramDays; ++n) {
-        const std::int32_t calvings = context.DailyCalvings[n];
-        const std::int32_t smoothed = context.SmoothedCalvings[n];
+    const std::span<const std::int32_t> daily = context.DailyCalvings.Run(1, kHistogramDays);
+    const std::span<const std::int32_t> smoothedDaily = context.SmoothedCalvings.Run(1, kHistogramDays);
+    for (std::size_t n = 0; n < daily.size(); ++n) {
+        const std::int32_t calvings = daily[n];
         total += calvings;
-        if (calvings > kBatchCalvingsPerDay && smoothed > 0 &&
-            static_cast<double>(calvings) / smoothed > kBatchShareOfWindow) {
-            funny += calvings;
-        }
+        if (calvings <= kBatchCalvingsPerDay) continue;
+        const std::int32_t smoothed = smoothedDaily[n];
+        if (smoothed > 0 && static_cast<double>(calvings) / smoothed > kBatchShareOfWindow) funny += calvings;
     }
     context.trace.Line("Funny calvings = ", funny);
     return total > 0 && static_cast<double>(funny) / static_cast<double>(total) > kBatchShareOfHerd;
@@ -360,6 +367,24 @@ void ResetDriverState(AnalysisContext& context) {
     context.GroupWalkNarrowed = false;
 }
 
+// The driver's histograms of a prepared herd from its calendar, which serves the analysis
+// date: what the walk over the prepared lactations would count, day by day.
+void CountFromCalendar(AnalysisContext& context, const PreparedCalendar& calendar) {
+    const Date today = context.AnalysisDate;
+    // Days first..last before today, from their counts by day (the latest first).
+    const auto copy = [today](const PreparedCalendar::DayCounts& from, std::span<std::int32_t> to, int first) {
+        std::copy_n(from.At(today - first), to.size(), to.begin());
+    };
+    // Calvings expected within the next year, heifers' left out; older ones on the last day.
+    copy(calendar.CountedFutureCalvings(), context.DailyCalvings.Run(-kFutureCalvingDays, 0), -kFutureCalvingDays);
+    copy(calendar.Calvings(), context.DailyCalvings.Run(1, kCappedDay - 1), 1);
+    context.DailyCalvings[kCappedDay] = calendar.CalvingsUpTo(today - kCappedDay);
+    copy(calendar.Services(), context.DailyServices.Run(1, kCappedDay - 1), 1);
+    context.DailyServices[kCappedDay] = calendar.ServicesUpTo(today - kCappedDay);
+    copy(calendar.Conceptions(), context.DailyConceptions.Run(1 - kFutureConceptionDays, kHistogramDays),
+         1 - kFutureConceptionDays);
+}
+
 // Walks the herd once, completing each lactation; returns the keys of the lactations whose calving
 // could not be placed in the histograms.
 std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
@@ -382,6 +407,15 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
             CountInPeriods(context, calved, counts);
         }
     };
+    const PreparedCalendar* calendar = context.extent.calendar;
+    if (context.extent.prepared != nullptr && calendar != nullptr && byMonth && !context.trace.Tracing() &&
+        calendar->Serves(context.AnalysisDate) && monthly.TakeFrom(*calendar)) {
+        // The walk below, counted once for the herd. The lactations without a calving date,
+        // which it names for the trace, go untold: this analysis writes none.
+        CountFromCalendar(context, *calendar);
+        monthly.Into(context);
+        return unplaced;
+    }
     if (const PreparedHerd* prepared = context.extent.prepared) {
         // The lactations are trimmed and completed: only what depends on the date is left.
         const LactationWalk* walk = context.extent.walk;

@@ -86,7 +86,9 @@ void AnalysisContext::ReleaseWorkAreas() {
     workAreasHeld_ = false;
     for (std::size_t place = 0; place < tables.size(); ++place) {
         LifeTable& table = tables[place];
-        for (int d = 1; d <= rowsWritten_[place]; ++d) table[d] = LifeTableRow{};
+        if (rowsWritten_[place] >= 1) {
+            for (LifeTableRow& row : table.Run(1, rowsWritten_[place])) row = LifeTableRow{};
+        }
     }
     // Keep the larger room even when this analysis made no table: a herd without one would
     // otherwise hand its room back and the next herd take a new one elsewhere in the heap.
@@ -103,6 +105,12 @@ LifeTable& AnalysisContext::TableUpTo(LifeTableSet set, Estimate estimate, int r
     int& written = rowsWritten_[place];
     written = std::max(written, std::clamp(rows, 0, kLifeTableRows));
     return WorkAreas[place];
+}
+
+int AnalysisContext::RowsWritten(LifeTableSet set, Estimate estimate) const {
+    const std::size_t place = TablePlace(set, estimate);
+    if (!workAreasHeld_ || place >= kLifeTableCount) throw std::out_of_range("no such life table");
+    return rowsWritten_[place];
 }
 
 LifeTable& AnalysisContext::Table(LifeTableSet set, Estimate estimate) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "analysis/herd_report.h"
@@ -66,6 +67,19 @@ public:
 
     void Clear() { values_.fill(T{}); }
     void Fill(const T& value) { values_.fill(value); }
+    // The values first..last in one run; RangeError when either lies outside.
+    std::span<T> Run(int first, int last) {
+        const std::size_t from = Offset(first);
+        const std::size_t to = Offset(last);
+        if (from > to) throw RangeError();
+        return {values_.data() + from, to - from + 1};
+    }
+    std::span<const T> Run(int first, int last) const {
+        const std::size_t from = Offset(first);
+        const std::size_t to = Offset(last);
+        if (from > to) throw RangeError();
+        return {values_.data() + from, to - from + 1};
+    }
 
     bool operator==(const IndexedArray&) const = default;
 
@@ -173,6 +187,7 @@ struct AnalysisCounters {
 
 struct CowLists;
 class PreparedHerd;
+class PreparedCalendar;
 
 // The lactations an earlier season's analysis walks: those of the herd that can matter as of
 // its date, in list order. Each lactation left out has every date, and every conception date
@@ -207,15 +222,18 @@ public:
 // the analysis date: the driver then counts from it instead of trimming and completing the
 // lactations again.
 // prepare: not null, and no walk: the driver's walk takes the prepared herd as it goes.
+// calendar: with prepared, that herd laid out by date (PreparedCalendar): the driver takes
+// its counts from it when it serves the analysis date, rather than walking the lactations.
 struct ReportExtent {
     enum Fill { Whole, SummaryRow };
     ReportExtent(Fill fill_ = Whole, const LactationWalk* walk_ = nullptr, const PreparedHerd* prepared_ = nullptr,
-                 PreparedHerd* prepare_ = nullptr)
-        : fill(fill_), walk(walk_), prepared(prepared_), prepare(prepare_) {}
+                 PreparedHerd* prepare_ = nullptr, const PreparedCalendar* calendar_ = nullptr)
+        : fill(fill_), walk(walk_), prepared(prepared_), prepare(prepare_), calendar(calendar_) {}
     Fill fill;
     const LactationWalk* walk;
     const PreparedHerd* prepared;
     PreparedHerd* prepare;
+    const PreparedCalendar* calendar;
 };
 
 // Writes the herd's summary row and conception line; it may set fields of the record
@@ -314,6 +332,9 @@ struct AnalysisContext {
     // The same for a pass that writes rows 1..rows of the table and no others: only those are
     // zeroed again when it is given back.
     LifeTable& TableUpTo(LifeTableSet set, Estimate estimate, int rows);
+    // The rows from 1 that this analysis may have written in the table; 0 while it is as
+    // taken (zero). std::out_of_range as Table.
+    int RowsWritten(LifeTableSet set, Estimate estimate) const;
 
 private:
     bool workAreasHeld_ = false;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <numeric>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -97,13 +99,19 @@ bool BuildWeeklyPattern(AnalysisContext& context) {
     pattern.Clear();
     std::int64_t periodTotal = 0;
     std::int64_t followingTotal = 0;
+    // Week w holds the days n = from - 7w down to from - 7w - 6, none before ReferenceTo.
     const int from = context.ReferenceFrom;
-    for (int n = from; n >= context.ReferenceTo; --n) {
-        const int w = (from - n) / 7;
-        if (w < 0 || w > kLastPatternWeek) continue;
-        const std::int32_t calvings = context.DailyCalvings[n];
-        pattern[w] += calvings;
-        (w <= kLastYearWeek ? periodTotal : followingTotal) += calvings;
+    const int to = std::max<int>(context.ReferenceTo, from - 7 * kPatternWeeks + 1);
+    if (to <= from) {
+        const std::span<const std::int32_t> days = context.DailyCalvings.Run(to, from);  // day n at n - to
+        for (int w = 0; w < kPatternWeeks && from - 7 * w >= to; ++w) {
+            const int first = from - 7 * w;
+            const int last = std::max(to, first - 6);
+            std::int64_t calvings = 0;
+            for (int n = first; n >= last; --n) calvings += days[static_cast<std::size_t>(n - to)];
+            pattern[w] = static_cast<double>(calvings);
+            (w <= kLastYearWeek ? periodTotal : followingTotal) += calvings;
+        }
     }
     if (periodTotal == 0) return false;
     for (int w = 0; w <= kLastYearWeek; ++w) {
@@ -413,7 +421,12 @@ bool ClassifyCalvingPattern(AnalysisContext& context) {
         }
     }
     trace.Line("Conception pattern");
-    for (int n = decltype(context.DailyConceptions)::kFirst; n <= decltype(context.DailyConceptions)::kLast; ++n) {
+    // Untraced, with every day of the histogram a date of the calendar, no check can fail.
+    constexpr int kFirstConceptionDay = decltype(context.DailyConceptions)::kFirst;
+    constexpr int kLastConceptionDay = decltype(context.DailyConceptions)::kLast;
+    const bool datesFit = std::int64_t{context.AnalysisDate} - kLastConceptionDay >= kFirstDate &&
+                          std::int64_t{context.AnalysisDate} - kFirstConceptionDay <= kLastDate;
+    for (int n = kFirstConceptionDay; n <= kLastConceptionDay && (tracing || !datesFit); ++n) {
         const std::int32_t conceptions = context.DailyConceptions[n];
         if (conceptions <= 0) continue;
         const Date day = AddDays(context.AnalysisDate, -n);

@@ -1,6 +1,7 @@
 #include "analysis/conception.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "analysis/mating_arrays.h"
@@ -262,10 +263,23 @@ struct TableSet {
     LifeTable& pessimistic;
 };
 
+void ClearTables(TableSet& tables, int rows);
+
 // The set for a build that writes its rows 1..rows.
 TableSet TablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
     return {context.TableUpTo(set, Estimate::Central, rows), context.TableUpTo(set, Estimate::Optimistic, rows),
             context.TableUpTo(set, Estimate::Pessimistic, rows)};
+}
+
+// The set's tables with rows 1..rows zeroed: those this analysis wrote before (a second build
+// of the same period); the others are still zero as taken.
+TableSet ClearedTablesOf(AnalysisContext& context, LifeTableSet set, int rows) {
+    const bool written = context.RowsWritten(set, Estimate::Central) > 0 ||
+                         context.RowsWritten(set, Estimate::Optimistic) > 0 ||
+                         context.RowsWritten(set, Estimate::Pessimistic) > 0;
+    TableSet tables = TablesOf(context, set, rows);
+    if (written) ClearTables(tables, rows);
+    return tables;
 }
 
 struct BuiltSet {
@@ -343,8 +357,9 @@ void CompleteAndTrace(AnalysisContext& context, TableSet& tables, int rows, cons
 
 // Zeroes the rows a set's build writes and reads (1..rows); no pass writes the rows after them.
 void ClearTables(TableSet& tables, int rows) {
+    if (rows < 1) return;
     for (LifeTable* table : {&tables.central, &tables.optimistic, &tables.pessimistic}) {
-        for (int d = 1; d <= rows; ++d) (*table)[d] = LifeTableRow{};
+        for (LifeTableRow& row : table->Run(1, rows)) row = LifeTableRow{};
     }
 }
 
@@ -406,25 +421,22 @@ void ComputeConceptionTimes(AnalysisContext& context) {
 
 void ComputeLifeTable(LifeTable& table, int rows) {
     if (rows < 1 || rows > kLifeTableRows) throw RangeError();
-    for (int d = 2; d <= rows; ++d) {
-        const LifeTableRow& before = table[d - 1];
-        table[d].Start = before.Start - before.Preg - before.Cens;
-    }
-    for (int d = 1; d <= rows; ++d) {
-        LifeTableRow& row = table[d];
+    // Day by day: each row from the one before it.
+    const std::span<LifeTableRow> days = table.Run(1, rows);
+    LifeTableRow* before = nullptr;
+    for (LifeTableRow& row : days) {
+        if (before != nullptr) row.Start = before->Start - before->Preg - before->Cens;
         // No cow at risk: nothing to divide, and none left to conceive.
         row.q = row.Start >= 1 ? static_cast<double>(row.Start - row.Preg) / row.Start : 0.0;
+        row.S = before != nullptr ? before->S * row.q : row.q;
+        row.CPreg = 1 - row.S;
+        before = &row;
     }
-    table[1].S = table[1].q;
-    for (int d = 2; d <= rows; ++d) table[d].S = table[d - 1].S * table[d].q;
-    for (int d = 1; d <= rows; ++d) table[d].CPreg = 1 - table[d].S;
 }
 
 void BuildConceptionTables(AnalysisContext& context) {
-    TableSet main = TablesOf(context, LifeTableSet::Main, kLifeTableDays);
-    TableSet year = TablesOf(context, LifeTableSet::Year200, kLifeTableDays);
-    ClearTables(main, kLifeTableDays);
-    ClearTables(year, kLifeTableDays);
+    TableSet main = ClearedTablesOf(context, LifeTableSet::Main, kLifeTableDays);
+    TableSet year = ClearedTablesOf(context, LifeTableSet::Year200, kLifeTableDays);
 
     const bool yearRound = context.report.AnalysisCalvingPattern == kYearRoundCalving;
     const Date calvingStop = context.report.CalvingStop;
@@ -452,8 +464,7 @@ void BuildConceptionTables(AnalysisContext& context) {
     CompleteAndTrace(context, year, kLifeTableDays, "Conception probabilities for yr 200 day NICR");
 
     if (context.report.AnalysisCalvingPattern != kSplitCalving) return;
-    TableSet previous = TablesOf(context, LifeTableSet::Previous, kLifeTableRows);
-    ClearTables(previous, kLifeTableRows);
+    TableSet previous = ClearedTablesOf(context, LifeTableSet::Previous, kLifeTableRows);
     ForEachInGroups(context, [&](const CowRecord& cow) {
         if (!InMatingGroup(context, cow, 0, true, true) || cow.PrevDays <= 0) return;
         const Estimates raw{cow.PrevDays,    cow.PrevConceived, cow.PrevOptDays,

@@ -1,6 +1,7 @@
 #include "analysis/mating_arrays.h"
 
 #include <algorithm>
+#include <span>
 
 #include "herd/errors.h"
 
@@ -70,6 +71,8 @@ int LastDayBeforeFreeDays(const IndexedArray<std::int32_t, 1, kMatingDays>& days
 
 void TraceMatingStarts(AnalysisContext& context) {
     TraceWriter& trace = context.trace;
+    // Every start is a day whose date was checked when it was flagged.
+    if (!trace.Tracing()) return;
     trace.Line("Mating start dates");
     int count = 0;
     for (int n = kHistogramDays; n >= 1; --n) {
@@ -297,10 +300,17 @@ void FindMatingStarts(AnalysisContext& context, bool recalvingOnly) {
     int gap = 0;
     int longestGap = 100;
     int lastStart = 2000;
+    bool anyStart = false;
+    const std::span<const std::int32_t> daily = context.DailyServices.Run(1, kHistogramDays);  // day n at n - 1
+    const auto servicesOn = [&daily](int n) { return daily[static_cast<std::size_t>(n - 1)]; };
     for (int n = kHistogramDays; n >= 7; --n) {
-        const std::int32_t services = context.DailyServices[n];
+        const std::int32_t services = servicesOn(n);
         if (services == 0) {
-            ++gap;
+            // The run of days without a service, up to the next day with one.
+            int quiet = n;
+            while (quiet > 7 && servicesOn(quiet - 1) == 0) --quiet;
+            gap += n - quiet + 1;
+            n = quiet;
             continue;
         }
         if (trace.Tracing()) {
@@ -313,10 +323,11 @@ void FindMatingStarts(AnalysisContext& context, bool recalvingOnly) {
         if (lastStart - n >= kMatingStartSpacing && longestGap > kMatingStartGap) {
             int busyDays = 0;
             for (int i = n; i >= n - 6; --i) {
-                if (context.DailyServices[i] > 0) ++busyDays;
+                if (servicesOn(i) > 0) ++busyDays;
             }
             if (busyDays >= kMatingStartBusyDays) {
                 context.MatingStartFlags[n] = 1;
+                anyStart = true;
                 lastStart = n;
                 longestGap = 0;
             }
@@ -324,22 +335,22 @@ void FindMatingStarts(AnalysisContext& context, bool recalvingOnly) {
     }
     TraceMatingStarts(context);
 
-    bool anyStart = false;
-    for (int n = 1; n <= kHistogramDays && !anyStart; ++n) anyStart = context.MatingStartFlags[n] == 1;
-    if (!anyStart) return;
+    if (!anyStart) return;  // no flag set above
 
     // Newest first: the first start inside a period with enough data is the MSD.
     context.NextMSD = 0;
     context.PrevMSD = 0;
+    const std::span<const std::int32_t> flags = context.MatingStartFlags.Run(1, kHistogramDays);  // day n at n - 1
+    const auto flagged = [&flags](int n) { return flags[static_cast<std::size_t>(n - 1)] == 1; };
     for (int n = 1; n <= kHistogramDays; ++n) {
-        if (context.MatingStartFlags[n] != 1) continue;
+        if (!flagged(n)) continue;
         const Date start = context.AnalysisDate - n;
         if (!MatchBasisPeriod(context, start, recalvingOnly)) {
             context.NextMSD = start;
             continue;
         }
         for (int older = n + 1; older <= kHistogramDays; ++older) {
-            if (context.MatingStartFlags[older] == 1) {
+            if (flagged(older)) {
                 context.PrevMSD = context.AnalysisDate - older;
                 break;
             }

@@ -9,6 +9,7 @@
 
 #include "analysis/calving_pattern.h"
 #include "analysis/mistyped_years.h"
+#include "analysis/prepared_calendar.h"
 #include "batch/stop_signals.h"
 #include "formats/summary_file.h"
 #include "herd/services.h"
@@ -148,6 +149,22 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, PreparedHerd& pre
     bool fresh = prepared.Taken();  // as the walk of the herd's own season took it
     bool cleared = false;  // no analysis has written the working fields since it was prepared
     bool walked = false;   // walk holds the lactations of a season
+    // The prepared herd laid out by date for the seasons' dates, once it is first prepared.
+    PreparedCalendar calendar;
+    bool laidOut = false;
+    Date firstDate = 0;
+    Date lastDate = 0;
+    bool anyDate = false;
+    for (int years = kEarlierSeasonCount; years >= 1; --years) {
+        try {
+            const Date date = EarlierAnalysisDate(analysisDate, years);
+            if (!anyDate) firstDate = date;
+            anyDate = true;
+            lastDate = date;
+        } catch (const std::exception&) {
+            // no such season
+        }
+    }
     for (int years = 1; years <= kEarlierSeasonCount && StopSignal() == 0; ++years) {
         HerdReport report;
         ClearHerdReport(report);
@@ -162,7 +179,8 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, PreparedHerd& pre
                 // The row alone: the conception lines and cow lists are of the current season only.
                 const SummaryWriter writer = [&row](HerdReport& analysed) { row = SummaryRowLine(analysed); };
                 steps.analyse(herdNumber, date, owner, address, lactations, report, {}, writer, quiet, nullptr,
-                              ReportExtent(ReportExtent::SummaryRow, walked, from));
+                              ReportExtent(ReportExtent::SummaryRow, walked, from, nullptr,
+                                           from != nullptr && calendar.Taken() ? &calendar : nullptr));
             };
             if (loaded.HoldsMistypedYears(date)) {
                 loaded.RestoreInto(herd);
@@ -174,6 +192,11 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, PreparedHerd& pre
                     prepared.Prepare(herd);
                     fresh = true;
                     cleared = true;
+                }
+                if (!laidOut && anyDate) {
+                    // Prepare gives the same lactations again: laid out once.
+                    laidOut = true;
+                    calendar.Take(prepared, static_cast<std::size_t>(herd.Count()), firstDate, lastDate);
                 }
                 if (prepared.CrossCheckMayOverflow()) {
                     // A season that counts the records cross check walks the whole herd for it.

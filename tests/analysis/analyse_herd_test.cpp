@@ -8,8 +8,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "analysis/prepared_calendar.h"
 #include "herd/errors.h"
 #include "herd/herd_file.h"
 #include "recording_services.h"
@@ -596,6 +598,38 @@ TEST(AnalyseHerdGolden, ASeasonalHerdWithMatingRecordsGivesTheExpectedPeriodsAnd
     const std::string expected = ReadFile(OVISTA_TEST_DATA "/analysis/seasonal_early_pd_summary.txt");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(folder.Trace().substr(0, expected.size()), expected);
+}
+// The earlier seasons' driver takes from the prepared herd's calendar what its walk would
+// count: on the calendar's first and last dates and between; dates it does not cover walk.
+TEST(PreparedCalendar, TheDriverCountsTheSameFromTheCalendarAsByTheWalk) {
+    SetToday(2026, 6, 1);
+    std::unique_ptr<HerdList> herd;
+    HerdHeaderFields header;
+    ASSERT_TRUE(LoadHerdFile(OVISTA_TEST_DATA "/analysis/seasonal_early_pd_herd.csv", "590001", herd, header));
+    const Date today = ParseDateText(header[4]);
+    PreparedHerd prepared;
+    prepared.Prepare(*herd);
+    const Date first = today - 1461;
+    const Date last = today - 365;
+    PreparedCalendar calendar;
+    ASSERT_TRUE(calendar.Take(prepared, static_cast<std::size_t>(herd->Count()), first, last));
+    const auto driverCounts = [&](Date date, const PreparedCalendar* from) {
+        for (int index = 1; index <= herd->Count(); ++index) PreparedHerd::ClearWorkingFields(herd->RecordAt(index));
+        HerdReport report;
+        AnalysisContext context(*herd, report, date);
+        context.extent = ReportExtent(ReportExtent::SummaryRow, nullptr, &prepared, nullptr, from);
+        AnalyseHerd(context, "H1", "Owner", "Address", "");
+        return std::tuple(context.DailyCalvings, context.DailyServices, context.DailyConceptions,
+                          context.PeriodSummaries, report.Error, context.MSD, context.PrevMSD);
+    };
+    const struct {
+        Date date;
+        bool served;
+    } cases[] = {{first, true}, {first + 300, true}, {last - 1, true}, {last, true}, {first - 1, false}, {last + 1, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(calendar.Serves(c.date), c.served) << FormatDateText(c.date);
+        EXPECT_TRUE(driverCounts(c.date, &calendar) == driverCounts(c.date, nullptr)) << FormatDateText(c.date);
+    }
 }
 }  // namespace
 }  // namespace ovista
