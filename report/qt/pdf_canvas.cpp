@@ -274,6 +274,7 @@ public:
     }
     // A short text (1 to kShortText bytes) as two words that tell it from every other text of
     // its length: its first and last 8 bytes, or fewer.
+    static_assert(pdf::FontFaces::kShortText <= 16, "a longer text's middle bytes would not be in its key");
     struct Key {
         std::uint64_t head = 0;
         std::uint64_t tail = 0;
