@@ -78,6 +78,7 @@ int main(int argc, char* argv[]) {
         status = RunWithMessages(services, [&] { return RunChosenMode(keys, true, services, reports); });
     }
     if (ChooseRunMode(keys) != RunMode::Interactive) {
+        NoHerdLeft();
         // The run has closed its files. Tearing down the application object, when a report
         // made one, would start Qt's font configuration only to free it again (several
         // milliseconds, at every one of the thousands of runs herd-management software may start).

@@ -186,7 +186,7 @@ HerdResult AnalyseAndPrint(const std::string& herdNumber, Date analysisDate,
     ReportOutput reportOutput = output;
     // The analysis trims and completes the records: the earlier seasons start from a copy.
     std::optional<LoadedHerd> loaded;
-    if (scope.trends) loaded.emplace(herd, analysisDate);
+    if (scope.trends) loaded.emplace(herd, analysisDate, steps.mayGiveRow);
     // Taken by the walk of this season's analysis of the herd itself, for the earlier seasons.
     PreparedHerd prepared;
     CowLists cowLists;

@@ -49,13 +49,25 @@ constexpr std::size_t kRecordBytes = sizeof(CowRecord);
 
 }  // namespace
 
-LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate) {
-    calvings_.reserve(static_cast<std::size_t>(herd.Count()));
+LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate,
+                       const std::function<bool(std::span<const Date>, Date)>& mayGiveRow) {
+    // The calving dates are asked about once a season, here: not held while the seasons
+    // are analysed, when the herd's memory peaks.
+    std::vector<Date> calvings;
+    calvings.reserve(static_cast<std::size_t>(herd.Count()));
     earliest_.reserve(static_cast<std::size_t>(herd.Count()));
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
         earliest_.push_back(dates_.Add(record));
-        if (record.Calved != 0) calvings_.push_back(record.Calved);
+        if (record.Calved != 0) calvings.push_back(record.Calved);
+    }
+    for (int years = 1; years <= kEarlierSeasonCount; ++years) {
+        bool may = false;  // no such season, or none that can be bounded: no row
+        try {
+            may = !mayGiveRow || mayGiveRow(calvings, EarlierAnalysisDate(analysisDate, years));
+        } catch (const std::exception&) {
+        }
+        mayGiveRow_[static_cast<std::size_t>(years)] = may;
     }
     bool keep = false;
     for (int years = 1; years <= kEarlierSeasonCount && !keep; ++years) {
@@ -172,7 +184,7 @@ EarlierSeasons AnalyseEarlierSeasons(const LoadedHerd& loaded, PreparedHerd& pre
         try {
             const Date date = EarlierAnalysisDate(analysisDate, years);
             // A herd file reaching back fewer years than the series: spare the analysis.
-            if (steps.mayGiveRow && !steps.mayGiveRow(loaded.Calvings(), date)) continue;
+            if (!loaded.MayGiveRow(years)) continue;
             // As a batch line with this date: the last attempt's row is the herd's.
             auto attempt = [&](HerdList& lactations, const LactationWalk* walked, const PreparedHerd* from) {
                 row.clear();

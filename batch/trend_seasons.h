@@ -6,8 +6,11 @@
 // mistyped years included, and its summary row is the one a batch line with that analysis
 // date would give. It writes no trace and shows no message: the reader and the analysis of
 // the report's own season have said what there is to say about the file.
+#include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,8 +42,10 @@ Date EarlierAnalysisDate(Date analysisDate, int years);
 // seasons start from the lactations prepared (PreparedHerd), which the trimming leaves the same.
 class LoadedHerd {
 public:
-    // analysisDate: that of the herd's own season.
-    LoadedHerd(const HerdList& herd, Date analysisDate);
+    // analysisDate: that of the herd's own season. mayGiveRow: as RunSteps::mayGiveRow, asked
+    // here of every earlier season while the calving dates are at hand (empty: every season may).
+    LoadedHerd(const HerdList& herd, Date analysisDate,
+               const std::function<bool(std::span<const Date>, Date)>& mayGiveRow = {});
     // True when the lactations are kept as loaded.
     bool KeepsLactations() const { return bytes_ != nullptr; }
     // Puts the records back into herd, the list they were taken from (its keys unchanged), as
@@ -54,8 +59,9 @@ public:
     void WalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk, bool narrowing = false) const;
     // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
     bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
-    // The calving dates of the lactations: what tells a season bound to give nothing.
-    const std::vector<Date>& Calvings() const { return calvings_; }
+    // False when the season `years` before the herd's own is bound to give no row, as
+    // mayGiveRow told it from the herd's calving dates.
+    bool MayGiveRow(int years) const { return mayGiveRow_[static_cast<std::size_t>(years)]; }
 
 private:
     // Each record and its slots in use, one after the other: no analysis changes which slots
@@ -63,7 +69,7 @@ private:
     std::unique_ptr<unsigned char[]> bytes_;
     std::vector<Date> earliest_;        // EarliestDate of each record
     LactationDateSpan dates_;
-    std::vector<Date> calvings_;
+    std::array<bool, kEarlierSeasonCount + 1> mayGiveRow_{};  // by years back; [0] unused
 };
 
 // What the earlier seasons of one herd gave.

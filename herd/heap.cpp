@@ -22,4 +22,10 @@ void HerdFinished() {
 #endif
 }
 
+void NoHerdLeft() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 }  // namespace ovista
