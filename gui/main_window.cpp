@@ -40,6 +40,7 @@
 #include "batch/run_files.h"
 #include "batch/working_folder.h"
 #include "herd/csv_line.h"
+#include "herd/heap.h"
 #include "herd/services.h"
 #include "herd/textutil.h"
 #include "report/qt/product_logo.h"
@@ -543,6 +544,8 @@ void MainWindow::RunAnalysis() {
     BatchTally tally;
     const bool ranToEnd = RunBatch(job, batchFile, &tally);
     SetRunning(false);
+    // The window stays open, maybe for hours: what the batch kept for a next herd goes back.
+    NoHerdLeft();
     // A run that stopped on an error has said so; one that went to its end says what it did.
     if (ranToEnd) {
         bool warning = false;

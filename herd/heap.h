@@ -13,9 +13,10 @@ void KeepHeapBetweenHerds();
 // the next one's needs, and a batch of thousands of herds would otherwise grow slowly.
 void HerdFinished();
 
-// Called when a run has no herd left to analyse: hands back to the system what was kept for
-// the next herd, before the run's closing work (the libraries' own teardown touches pages of
-// theirs) adds to the process's peak.
+// Called when a run has no herd left to analyse, and when a batch started from the window
+// ends: hands back to the system what was kept for the next herd, before the run's closing
+// work (the libraries' own teardown touches pages of theirs) adds to the process's peak, or
+// while the window waits.
 void NoHerdLeft();
 
 }  // namespace ovista
