@@ -55,10 +55,29 @@ LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate,
     // are analysed, when the herd's memory peaks.
     std::vector<Date> calvings;
     calvings.reserve(static_cast<std::size_t>(herd.Count()));
-    earliest_.reserve(static_cast<std::size_t>(herd.Count()));
+    // A season walks the lactations with a date before the last of its counted future
+    // calvings.
+    std::array<std::int64_t, kEarlierSeasonCount + 1> walkedBefore{};
+    for (int years = 1; years <= kEarlierSeasonCount; ++years) {
+        try {
+            const Date date = EarlierAnalysisDate(analysisDate, years);
+            seasonDates_[static_cast<std::size_t>(years)] = date;
+            hasSeason_[static_cast<std::size_t>(years)] = true;
+            walkedBefore[static_cast<std::size_t>(years)] = std::int64_t{date} + kFutureCalvingDays + 1;
+        } catch (const std::exception&) {
+            // no such season: none walks
+        }
+    }
+    walkedBy_.reserve(static_cast<std::size_t>(herd.Count()));
     for (int index = 1; index <= herd.Count(); ++index) {
         const CowRecord& record = herd.RecordAt(index);
-        earliest_.push_back(dates_.Add(record));
+        const Date earliest = dates_.Add(record);
+        std::uint8_t seasons = 0;
+        for (int years = 1; years <= kEarlierSeasonCount; ++years) {
+            const auto at = static_cast<std::size_t>(years);
+            if (hasSeason_[at] && earliest < walkedBefore[at]) seasons |= static_cast<std::uint8_t>(1u << (years - 1));
+        }
+        walkedBy_.push_back(seasons);
         if (record.Calved != 0) calvings.push_back(record.Calved);
     }
     for (int years = 1; years <= kEarlierSeasonCount; ++years) {
@@ -110,11 +129,17 @@ void LoadedHerd::WalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk
     // After every window of the analysis that counts a lactation outside the mating group;
     // kMistypedYearDays - kFutureCalvingDays apart, within 16 bits.
     const std::int64_t from = std::int64_t{analysisDate} + kFutureCalvingDays + 1;
+    std::uint8_t season = 0;  // its bit in walkedBy_
+    for (int years = 1; years <= kEarlierSeasonCount && season == 0; ++years) {
+        const auto at = static_cast<std::size_t>(years);
+        if (hasSeason_[at] && seasonDates_[at] == analysisDate) season = static_cast<std::uint8_t>(1u << (years - 1));
+    }
+    if (season == 0) throw std::logic_error("a walk for a date that is none of the herd's seasons");
     if (narrowing && from <= walk.leftOutFrom) {
         // The lactations an earlier date walks are among those of the later one.
         std::size_t kept = 0;
         for (std::size_t i = 0; i < walk.places.size(); ++i) {
-            if (earliest_[walk.places[i]] >= from) continue;
+            if ((walkedBy_[walk.places[i]] & season) == 0) continue;
             walk.lactations[kept] = walk.lactations[i];
             walk.places[kept] = walk.places[i];
             ++kept;
@@ -128,7 +153,7 @@ void LoadedHerd::WalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk
         walk.places.reserve(static_cast<std::size_t>(herd.Count()));
         for (int index = 1; index <= herd.Count(); ++index) {
             const auto place = static_cast<std::size_t>(index - 1);
-            if (earliest_[place] >= from) continue;
+            if ((walkedBy_[place] & season) == 0) continue;
             walk.lactations.push_back(&herd.RecordAt(index));
             walk.places.push_back(static_cast<std::uint32_t>(place));
         }

@@ -8,6 +8,7 @@
 // the report's own season have said what there is to say about the file.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -29,6 +30,7 @@ namespace ovista {
 inline constexpr const char* kTrendsFileName = "TRENDS.CSV";
 // Earlier seasons analysed: the analysis date moved back 1 to this many years.
 inline constexpr int kEarlierSeasonCount = 4;
+static_assert(kEarlierSeasonCount <= 8, "a record's seasons are kept in the bits of a byte");
 
 // The analysis date `years` earlier: the same day and month, 29 February taken as 28 February
 // (so that every earlier season of a herd is analysed on the same day of the year).
@@ -53,9 +55,10 @@ public:
     void RestoreInto(HerdList& herd) const;
     // Names in walk the lactations of herd an analysis as of analysisDate walks: all but those
     // that calve, are served, tested and conceive more than the counted future calvings after
-    // it. Only for a date of which no date of the herd is mistyped: the dates left out then
-    // lie within kMistypedYearDays of it. narrowing: walk holds those of a later date of the
-    // same herd, among which they are.
+    // it. Only for the date of one of the herd's earlier seasons (logic_error for another), of
+    // which no date of the herd is mistyped: the dates left out then lie within
+    // kMistypedYearDays of it. narrowing: walk holds those of a later date of the same herd,
+    // among which they are.
     void WalkInto(HerdList& herd, Date analysisDate, LactationWalk& walk, bool narrowing = false) const;
     // True when a lactation holds a date more than kMistypedYearDays from analysisDate.
     bool HoldsMistypedYears(Date analysisDate) const { return dates_.HoldsMistyped(analysisDate); }
@@ -67,7 +70,11 @@ private:
     // Each record and its slots in use, one after the other: no analysis changes which slots
     // a record uses, nor where they lie.
     std::unique_ptr<unsigned char[]> bytes_;
-    std::vector<Date> earliest_;        // EarliestDate of each record
+    // Of each record, the earlier seasons that walk it: bit years - 1 for the season that
+    // many years back. A byte where its earliest date would take four.
+    std::vector<std::uint8_t> walkedBy_;
+    std::array<Date, kEarlierSeasonCount + 1> seasonDates_{};  // by years back; [0] unused
+    std::array<bool, kEarlierSeasonCount + 1> hasSeason_{};    // false: no such date
     LactationDateSpan dates_;
     std::array<bool, kEarlierSeasonCount + 1> mayGiveRow_{};  // by years back; [0] unused
 };
