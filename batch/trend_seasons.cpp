@@ -81,12 +81,12 @@ LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate,
         if (record.Calved != 0) calvings.push_back(record.Calved);
     }
     for (int years = 1; years <= kEarlierSeasonCount; ++years) {
-        bool may = false;  // no such season, or none that can be bounded: no row
+        const auto at = static_cast<std::size_t>(years);
         try {
-            may = !mayGiveRow || mayGiveRow(calvings, EarlierAnalysisDate(analysisDate, years));
+            mayGiveRow_[at] = hasSeason_[at] && (!mayGiveRow || mayGiveRow(calvings, seasonDates_[at]));
         } catch (const std::exception&) {
+            mayGiveRow_[at] = false;  // a season whose periods cannot be dated gives no row
         }
-        mayGiveRow_[static_cast<std::size_t>(years)] = may;
     }
     bool keep = false;
     for (int years = 1; years <= kEarlierSeasonCount && !keep; ++years) {

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,37 @@ TEST(EarlierAnalysisDate, TheSameDayAndMonthWith29FebruaryAs28) {
     };
     for (const Case& c : cases) EXPECT_EQ(LongDate(EarlierAnalysisDate(c.date, c.years)), c.earlier) << c.years;
     EXPECT_THROW(EarlierAnalysisDate(kFirstDate + 400, 4), RangeError);  // February of the year 2
+}
+
+// Each earlier season walks the lactations dated before the last of its counted future
+// calvings, whether it starts afresh or narrows the walk of the season after it.
+TEST(LoadedHerd, EachSeasonWalksTheLactationsDatedBeforeItsLastCountedFutureCalving) {
+    const Date date = MakeDate(31, 5, 2026);
+    const auto lastWalked = [&](int years) { return EarlierAnalysisDate(date, years) + kFutureCalvingDays; };
+    HerdList herd([](std::string_view a, std::string_view b) { return a.compare(b); });
+    // In key order, so that each is at its place in the list.
+    const Date calvings[] = {lastWalked(4), lastWalked(4) + 1, lastWalked(1), lastWalked(1) + 1};
+    for (const Date calved : calvings) {
+        FullCowRecord cow;
+        cow.Key = "COW" + std::to_string(calved);
+        cow.Calved = calved;
+        FullCowRecord stored;
+        int index = 0;
+        herd.FindOrAddRecord(cow.Key.str(), stored, index);
+        herd.PutRecord(index, cow);
+    }
+    const LoadedHerd loaded(herd, date);
+    const std::vector<std::uint32_t> walked[] = {{}, {0, 1, 2}, {0, 1}, {0, 1}, {0}};  // by years back
+    LactationWalk narrowed;
+    for (int years = 1; years <= kEarlierSeasonCount; ++years) {
+        LactationWalk fresh;
+        loaded.WalkInto(herd, EarlierAnalysisDate(date, years), fresh);
+        loaded.WalkInto(herd, EarlierAnalysisDate(date, years), narrowed, years > 1);
+        EXPECT_EQ(fresh.places, walked[years]) << years;
+        EXPECT_EQ(narrowed.places, walked[years]) << years;
+    }
+    LactationWalk walk;
+    EXPECT_THROW(loaded.WalkInto(herd, date, walk), std::logic_error);  // the herd's own season
 }
 
 class TrendRuns : public ::testing::Test {
