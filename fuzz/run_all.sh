@@ -12,7 +12,7 @@ parallel=${2:-2}
 shift $(($# >= 2 ? 2 : 1))
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(herd_file csv_line summary_row herd_report dates_numbers report_pages benchmark)
+  targets=(herd_file csv_line summary_row herd_report dates_numbers report_pages benchmark herd_seasons)
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -24,6 +24,7 @@ cmake --build "$build" --target fuzz_all -j "$(nproc)"
 max_len() {
   case $1 in
     herd_file) echo 20000 ;;
+    herd_seasons) echo 40000 ;;  # four years of a 55-cow herd, the least that gives seasons
     summary_row | benchmark) echo 8192 ;;
     herd_report) echo 4096 ;;
     report_pages) echo 16384 ;;  # the record, the offset byte and up to six earlier seasons
@@ -36,7 +37,7 @@ max_len() {
 seed_dirs() {
   local dirs=("$root/fuzz/corpus/$1")
   case $1 in
-    herd_file | csv_line)
+    herd_file | csv_line | herd_seasons)
       for d in "$root/tests/data/herd" "$root/examples"; do
         [ -d "$d" ] && dirs+=("$d")
       done
