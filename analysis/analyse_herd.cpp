@@ -420,8 +420,10 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
         // The lactations are trimmed and completed: only what depends on the date is left.
         const LactationWalk* walk = context.extent.walk;
         const std::vector<CowRecord*>& lactations = WalkedLactations(context);
+        PreparedHerd::ServicesInOrder counted(*prepared);  // the walk goes in place order
         for (std::size_t i = 0; i < lactations.size(); ++i) {
-            const PreparedLactation& lactation = prepared->At(walk != nullptr ? walk->places[i] : i);
+            const std::size_t place = walk != nullptr ? walk->places[i] : i;
+            const PreparedLactation& lactation = prepared->At(place);
             if (!CalvingPlaceable(lactation.calved, context.AnalysisDate)) {
                 // With no date mistyped, only a lactation without a calving date.
                 if (lactation.calved != 0) throw std::logic_error("a prepared herd with a mistyped year");
@@ -429,7 +431,7 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
                 continue;
             }
             CountCalving(context, lactation.calved, lactation.heifer);
-            for (const Date served : prepared->CountedServices(lactation)) CountService(context, served);
+            for (const Date served : counted.At(place)) CountService(context, served);
             if (lactation.conceived) CountConceptionOn(context, *lactations[i], lactation.conception);
             if (WithinPeriods(context, lactation.calved)) countInPeriods(lactation.calved, lactation.counts);
         }
@@ -447,7 +449,7 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
                 if (record.Calved != 0) everyCalvingPlaced = false;
             }
             PreparedLactation taken;
-            if (prepare != nullptr) taken.firstService = static_cast<std::uint32_t>(prepare->ServiceDates().size());
+            const std::size_t firstService = prepare != nullptr ? prepare->ServiceDates().size() : 0;
             CountServicesAndDeriveDates(context, record, placeable, prepare != nullptr ? &prepare->ServiceDates() : nullptr);
             if (placeable) {
                 const bool conceived = CountConception(context, record);
@@ -458,7 +460,7 @@ std::vector<std::string> AnalyseLactations(AnalysisContext& context) {
                     if (WithinPeriods(context, record.Calved)) countInPeriods(record.Calved, counts);
                     taken.calved = record.Calved;
                     taken.conception = record.ConceptionDate;
-                    taken.services = static_cast<std::uint8_t>(prepare->ServiceDates().size() - taken.firstService);
+                    taken.services = static_cast<std::uint8_t>(prepare->ServiceDates().size() - firstService);
                     taken.heifer = record.Age == 2;
                     taken.conceived = conceived;
                     taken.counts = counts;
@@ -601,19 +603,19 @@ void PreparedHerd::Prepare(HerdList& herd) {
         PreparedLactation lactation;
         lactation.calved = record.Calved;
         lactation.heifer = record.Age == 2;
-        lactation.firstService = static_cast<std::uint32_t>(serviceDates_.size());
+        const std::size_t firstService = serviceDates_.size();
         DeriveServiceDates(record, [&](Date served) { serviceDates_.push_back(served); });
         // A lactation without a calving date is never counted, nor its conception dated.
         record.ConceptionDate = 0;
         if (record.Calved != 0) {
-            lactation.services = static_cast<std::uint8_t>(serviceDates_.size() - lactation.firstService);
+            lactation.services = static_cast<std::uint8_t>(serviceDates_.size() - firstService);
             if (const PregTestRecord* test = ConceptionTest(record)) {
                 record.ConceptionDate = ConceptionFrom(*test);
                 lactation.conception = record.ConceptionDate;
                 lactation.conceived = true;
             }
         } else {
-            serviceDates_.resize(lactation.firstService);
+            serviceDates_.resize(firstService);
         }
         lactation.counts = CountsOf(record);
         lactations_.push_back(lactation);

@@ -102,6 +102,7 @@ bool PreparedCalendar::Take(const PreparedHerd& prepared, std::size_t lactations
     };
     const Date firstMonth = monthFirsts_.front();
     const Date afterMonths = monthFirsts_.back();
+    PreparedHerd::ServicesInOrder counted(prepared);
     for (std::size_t place = 0; place < lactations; ++place) {
         const PreparedLactation& lactation = prepared.At(place);
         const Date calved = lactation.calved;
@@ -111,7 +112,7 @@ bool PreparedCalendar::Take(const PreparedHerd& prepared, std::size_t lactations
             if (calved <= oldest) ++calvedBefore;
         }
         if (!lactation.heifer) futureCalvings_.Add(calved);
-        for (const Date served : prepared.CountedServices(lactation)) {
+        for (const Date served : counted.At(place)) {
             if (services_.Add(served)) continue;
             span(served);
             if (served <= oldest) ++servedBefore;
