@@ -90,11 +90,8 @@ LoadedHerd::LoadedHerd(const HerdList& herd, Date analysisDate,
     }
     bool keep = false;
     for (int years = 1; years <= kEarlierSeasonCount && !keep; ++years) {
-        try {
-            keep = HoldsMistypedYears(EarlierAnalysisDate(analysisDate, years));
-        } catch (const std::exception&) {
-            // no such season: none is analysed
-        }
+        const auto at = static_cast<std::size_t>(years);
+        keep = hasSeason_[at] && HoldsMistypedYears(seasonDates_[at]);
     }
     if (!keep) return;
     std::size_t size = 0;

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <system_error>
 
@@ -27,15 +26,6 @@ namespace ovista {
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietServices : public UserServices {
-public:
-    void ShowInfo(const std::string&) override {}
-    std::unique_ptr<StatusWindow> ShowStatus(const std::string&) override {
-        return std::make_unique<StatusWindow>();
-    }
-    void PumpMessages() override {}
-};
 
 // Reports go nowhere: the rows are what is compared.
 class NoReports : public ReportSink {
@@ -84,9 +74,8 @@ void RunIn(const std::string& name, const std::string& batchFile, bool trends) {
     const fs::path out = Folder() / name;
     fs::remove_all(out);
     fs::create_directories(out);
-    QuietServices services;
     NoReports reports;
-    BatchJob job(services, reports);
+    BatchJob job(Services(), reports);  // nothing installed: the silent services
     job.workingFolder = out.string();
     job.traces = false;
     job.trends = trends;
