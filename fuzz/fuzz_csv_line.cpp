@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string line;
     CsvFields fields;
+    CsvSplitter splitter;  // one for all lines, as the herd reader keeps one
     std::size_t lines = 0;
     std::size_t bytesKept = 0;
     while (ReadTextLine(in, line)) {
@@ -71,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         SplitCsvLine(line, fields);
         FUZZ_CHECK(fields == ReferenceSplit(line), line);
+        const CsvFieldViews& reused = splitter.Split(line);
+        FUZZ_CHECK(std::equal(fields.begin(), fields.end(), reused.begin()), "a reused splitter: " + line);
         for (const std::string& field : fields) {
             FUZZ_CHECK(field.size() <= kCsvFieldMax, std::to_string(field.size()));
             FUZZ_CHECK(field.find('"') == std::string::npos, field);

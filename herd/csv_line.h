@@ -3,6 +3,7 @@
 // files. Both come from other programs, so the rules are lenient: LF or CR LF line ends,
 // a last line without one, double quotes around fields that hold commas.
 #include <array>
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <string>
@@ -37,9 +38,19 @@ bool ReadTextLine(std::istream& in, std::string& line);
 // stops at a NUL character. Each field keeps at most kCsvFieldMax characters and is then
 // trimmed of spaces and NULs (tabs stay). Fields after the 100th are ignored.
 void SplitCsvLine(std::string_view line, CsvFields& fields);
-// The same without a string per field: fields are views into line or into storage, valid
-// while line's text stands and until storage is used for another line.
-void SplitCsvLine(std::string_view line, std::string& storage, CsvFieldViews& fields);
+// The same without a string per field, for readers of many lines: the fields are views into
+// the line or into the splitter's own storage, valid while the line's text stands and until
+// the next split.
+class CsvSplitter {
+public:
+    const CsvFieldViews& Split(std::string_view line);
+
+private:
+    CsvFieldViews fields_{};
+    std::string storage_;
+    std::array<std::uint8_t, kCsvFields> set_{};  // the slots the last split wrote
+    std::size_t setCount_ = 0;
+};
 
 // The lines of a stream, cut as ReadTextLine cuts them, read a slice at a time: a herd file
 // is never held whole, only the slice being cut and a line that runs on past it (a line

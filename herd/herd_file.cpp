@@ -58,7 +58,7 @@ std::string UpperTrimmed(std::string_view text) {
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
+    return SameBytes(text.substr(0, prefix.size()), prefix);
 }
 
 // An integer column: optional sign and decimal digits only, into 16 bits.
@@ -385,14 +385,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     ThrowIfStopRequested();  // before the list takes its room
     list->Reserve(rows);
     std::string_view line;
-    std::string fieldText;
-    CsvFieldViews fields;
+    CsvSplitter splitter;
     std::string key;
 
     while (lines.Next(line)) {
         ThrowIfStopRequested();  // a big herd takes seconds
         ++lineNumber;
-        SplitCsvLine(line, fieldText, fields);
+        const CsvFieldViews& fields = splitter.Split(line);
         services.PumpMessages();
 
         if (EqualsUpperAscii(fields[0], "FARMER ID")) {

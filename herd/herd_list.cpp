@@ -127,10 +127,6 @@ bool PlaceCodeOf(std::string_view key, std::uint64_t& high, std::uint64_t& low) 
     return placed == key.size();
 }
 
-bool SameBytes(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
-}
-
 class KeyCollator {
 public:
     KeyCollator() {

@@ -11,6 +11,34 @@
 
 namespace ovista {
 
+// The same bytes. Keys and codes are a few dozen bytes at most: they are compared in a few
+// word loads here, where a call to the library's comparison would cost more than the bytes.
+inline bool SameBytes(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* const p = a.data();
+    const char* const q = b.data();
+    const auto word = [](const char* at) {
+        std::uint64_t w;
+        std::memcpy(&w, at, sizeof w);
+        return w;
+    };
+    if (n >= 8 && n <= 32) {
+        // The first and last eight bytes, and for more than 16 the eight after the first
+        // and before the last: every byte is in one of them.
+        std::uint64_t differ = (word(p) ^ word(q)) | (word(p + n - 8) ^ word(q + n - 8));
+        if (n > 16) differ |= (word(p + 8) ^ word(q + 8)) | (word(p + n - 16) ^ word(q + n - 16));
+        return differ == 0;
+    }
+    if (n < 8) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (p[i] != q[i]) return false;
+        }
+        return true;
+    }
+    return std::memcmp(p, q, n) == 0;
+}
+
 template <std::size_t N>
 class ShortText {
     static_assert(N < 256, "the length is kept in one byte");
@@ -45,8 +73,8 @@ public:
         return std::string(view().substr(pos, count));
     }
 
-    friend bool operator==(const ShortText& a, const ShortText& b) { return a.view() == b.view(); }
-    friend bool operator==(const ShortText& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const ShortText& a, const ShortText& b) { return SameBytes(a.view(), b.view()); }
+    friend bool operator==(const ShortText& a, std::string_view b) { return SameBytes(a.view(), b); }
     friend bool operator==(const ShortText& a, const char* b) { return a.view() == b; }
     friend bool operator==(const ShortText& a, const std::string& b) { return a.view() == b; }
     friend std::string operator+(std::string a, const ShortText& b) { return a.append(b.view()); }

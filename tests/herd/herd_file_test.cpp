@@ -9,6 +9,8 @@
 #include <map>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "herd/errors.h"
 #include "herd/herd_file.h"
@@ -127,6 +129,23 @@ TEST(SplitCsvLine, CutsLongFieldsAndIgnoresFieldsAfterTheHundredth) {
     SplitCsvLine("only", f);  // every slot is cleared for the next line
     EXPECT_EQ(f[1], "");
     EXPECT_EQ(f[99], "");
+}
+
+// A splitter reused line after line clears what the line before set, whichever way (plain or
+// quoted) either line was split, as a fresh split does.
+TEST(CsvSplitter, EachLineSplitsAsAFreshSplitDoes) {
+    std::string wide = "a";
+    for (int i = 2; i <= 100; ++i) wide += "," + std::to_string(i);
+    const std::vector<std::string> lines = {
+        wide, "x,,y", R"(q,"r, s",,t)", "only", std::string("a,b\0,c,d", 8), wide + ",\"w\"", ",,,,,,,,z", "",
+        std::string(40, ',') + "late", "a,\"b"};
+    CsvSplitter splitter;
+    for (const std::string& line : lines) {
+        CsvFields fresh;
+        SplitCsvLine(line, fresh);
+        const CsvFieldViews& reused = splitter.Split(line);
+        for (std::size_t i = 0; i < fresh.size(); ++i) EXPECT_EQ(reused[i], fresh[i]) << line << " field " << i;
+    }
 }
 
 // ---- herd files -------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "herd/errors.h"
+#include "herd/short_text.h"
 #include "herd/textutil.h"
 
 namespace ovista {
@@ -396,6 +397,20 @@ TEST(DateArithmetic, ComputedDatesOutsideTheCalendarAreRangeErrors) {
     EXPECT_EQ(AddDays(kLastDate, 0), kLastDate);
     EXPECT_EQ(FirstOfMonth(2006, 7), MakeDate(1, 7, 2006));
     EXPECT_THROW(FirstOfMonth(10000, 1), RangeError);
+}
+
+// Every length up to beyond the word-load cases, with one byte changed at every place.
+TEST(SameBytes, FindsADifferenceAtEveryPlaceOfEveryLength) {
+    for (std::size_t n = 0; n <= 40; ++n) {
+        const std::string a(n, 'k');
+        EXPECT_TRUE(SameBytes(a, std::string(n, 'k'))) << n;
+        EXPECT_FALSE(SameBytes(a, std::string(n + 1, 'k'))) << n;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string b = a;
+            b[i] = 'K';
+            EXPECT_FALSE(SameBytes(a, b)) << n << " at " << i;
+        }
+    }
 }
 
 }  // namespace
