@@ -216,18 +216,21 @@ void SplitQuotedLine(std::string_view line, std::string& storage, SetField&& set
 
 }  // namespace
 
-const CsvFieldViews& CsvSplitter::Split(std::string_view line) {
-    // Only the slots the line before set are cleared: a herd row fills about 8 of its 100.
+void CsvSplitter::ClearWritten() {
     for (std::size_t i = 0; i < setCount_; ++i) fields_[set_[i]] = {};
     setCount_ = 0;
+}
+
+const CsvFieldViews& CsvSplitter::Split(std::string_view line) {
+    // Only the slots the line before set are cleared: a herd row fills about 8 of its 100.
+    ClearWritten();
     const auto set = [this](std::size_t slot, std::string_view text) {
         fields_[slot] = text;
         set_[setCount_++] = static_cast<std::uint8_t>(slot);
     };
     if (SplitPlainLine(line, set)) return fields_;
     // A quote or a NUL: the slots the plain split set so far are cleared again.
-    for (std::size_t i = 0; i < setCount_; ++i) fields_[set_[i]] = {};
-    setCount_ = 0;
+    ClearWritten();
     SplitQuotedLine(line, storage_, set);
     return fields_;
 }

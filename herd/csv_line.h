@@ -46,6 +46,8 @@ public:
     const CsvFieldViews& Split(std::string_view line);
 
 private:
+    void ClearWritten();
+
     CsvFieldViews fields_{};
     std::string storage_;
     std::array<std::uint8_t, kCsvFields> set_{};  // the slots the last split wrote
