@@ -38,6 +38,7 @@
 #include "batch/working_folder.h"
 #include "herd/csv_line.h"
 #include "herd/errors.h"
+#include "herd/herd_file.h"
 #include "herd/services.h"
 
 namespace ovista {
@@ -1306,6 +1307,14 @@ private:
 
 void RunBatchOnWorkers(std::istream& batch, int jobs, const ReportOutput& output,
                        const HerdStepInto& step, const BatchSinks& sinks, UserServices& services) {
+    // Workers that take every core read each herd file on one.
+    const int readers = HerdFileReaders();
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    if (jobs >= processors) SetHerdFileReaders(1);
+    struct Restore {
+        int readers;
+        ~Restore() { SetHerdFileReaders(readers); }
+    } restore{readers};
     Workers workers(jobs, output, step, sinks, services);
     std::string line;
     CsvFields fields;

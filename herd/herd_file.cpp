@@ -4,7 +4,13 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <atomic>
+#include <exception>
 #include <new>
+#include <optional>
+#include <streambuf>
+#include <thread>
+#include <vector>
 
 #include "herd/errors.h"
 #include "herd/input_file.h"
@@ -281,14 +287,8 @@ void ParseLactationRow(const CsvFieldViews& f, HerdList& list, std::string& key)
     }
 }
 
-std::string BadRowMessage(const std::string& error, std::int64_t lineNumber,
-                          const CsvFieldViews& f) {
-    std::string message = "Error " + error + " at line " + IntToText(lineNumber);
-    for (std::size_t col = 0; col < kReportedColumns; ++col) {
-        message += "\r\n";
-        message += f[col];
-    }
-    return message;
+std::string BadRowMessage(const std::string& error, std::int64_t lineNumber, std::string_view fields) {
+    return "Error " + error + " at line " + IntToText(lineNumber) + std::string(fields);
 }
 
 // Text, as far as its first 4 KB tell: no NUL byte, and at most one byte in ten a control
@@ -311,6 +311,130 @@ bool LooksLikeText(std::string_view bytes) {
 std::string FurtherBadRowsMessage(std::int64_t rows) {
     return IntToText(rows) + (rows == 1 ? " further row could not be read and was skipped"
                                         : " further rows could not be read and were skipped");
+}
+
+
+// The columns shown with a bad row, each on a line of its own.
+std::string ReportedFields(const CsvFieldViews& f) {
+    std::string text;
+    for (std::size_t col = 0; col < kReportedColumns; ++col) {
+        text += "\r\n";
+        text += f[col];
+    }
+    return text;
+}
+
+std::atomic<int> gReaders{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
+std::atomic<std::uint64_t> gTwoReaderBytes{kTwoReaderBytes};
+
+// A file's bytes from an offset to its end, read apart from its stream (RegularFileInput::ReadAt).
+class RestOfFile : public std::streambuf {
+public:
+    RestOfFile(const RegularFileInput& file, std::uint64_t from) : file_(file), at_(from) {}
+    bool Failed() const { return failed_; }
+
+protected:
+    std::streamsize xsgetn(char* to, std::streamsize count) override {
+        std::streamsize done = 0;
+        while (done < count && !failed_) {
+            const std::int64_t got = file_.ReadAt(at_, to + done, static_cast<std::size_t>(count - done));
+            if (got <= 0) {
+                failed_ = got < 0;
+                break;
+            }
+            at_ += static_cast<std::uint64_t>(got);
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    const RegularFileInput& file_;
+    std::uint64_t at_;
+    bool failed_ = false;
+};
+
+// The rows of a large file's second half, read on another core into a list of their own
+// while the first half is read: what they leave, for the first reader to take over.
+struct SecondHalf {
+    struct BadRow {
+        std::string error;
+        std::int64_t line;  // from the half's start
+        std::string fields;
+    };
+    std::unique_ptr<HerdList> list = std::make_unique<HerdList>();  // made by the first reader, in its locale
+    std::int64_t lines = 0;
+    std::int64_t badRows = 0;
+    std::vector<BadRow> reported;  // the first kReportedBadRows
+    bool lactations = false;
+    // Read again by the first reader: an identification row (it names the herd in the
+    // status text), keys that are not plain, a read that failed, or a stop.
+    bool readAgain = false;
+    std::exception_ptr error;  // out of memory
+};
+
+// Where a second reader may start: the first line in 64 KB past the middle whose cow
+// differs from the line's before, so that one cow's rows stay in one half; 0 for none.
+std::uint64_t SecondHalfStart(const RegularFileInput& file) {
+    constexpr std::size_t kWindow = 64 * 1024;
+    std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(kWindow);
+    const std::int64_t got = file.ReadAt(file.Size() / 2, bytes.get(), kWindow);
+    if (got <= 0) return 0;
+    const std::string_view window(bytes.get(), static_cast<std::size_t>(got));
+    const auto cow = [](std::string_view line) { return line.substr(0, line.find_first_of(",\n")); };
+    std::size_t start = window.find('\n');
+    if (start == std::string_view::npos) return 0;
+    ++start;
+    std::string_view before;
+    for (bool first = true;; first = false) {
+        const std::size_t end = window.find('\n', start);
+        if (end == std::string_view::npos) return 0;
+        const std::string_view line = window.substr(start, end - start);
+        if (!first && cow(line) != before) return file.Size() / 2 + start;
+        before = cow(line);
+        start = end + 1;
+    }
+}
+
+void ReadSecondHalf(const RegularFileInput& file, std::uint64_t from, SecondHalf& half,
+                    const std::stop_token& stop) {
+    try {
+        RestOfFile bytes(file, from);
+        SlicedLines lines(bytes);
+        CsvSplitter splitter;
+        std::string key;
+        std::string_view line;
+        while (lines.Next(line)) {
+            if (stop.stop_requested() || StopRequest() != 0) {
+                half.readAgain = true;
+                return;
+            }
+            ++half.lines;
+            const CsvFieldViews& fields = splitter.Split(line);
+            if (EqualsUpperAscii(fields[0], "FARMER ID")) {
+                half.readAgain = true;
+                return;
+            }
+            if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) continue;
+            half.lactations = true;
+            try {
+                ParseLactationRow(fields, *half.list, key);
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const std::exception& error) {
+                if (++half.badRows <= kReportedBadRows) {
+                    half.reported.push_back({error.what(), half.lines, ReportedFields(fields)});
+                }
+            }
+            if (!half.list->FindsByPlaceCodes()) {
+                half.readAgain = true;
+                return;
+            }
+        }
+        half.readAgain = bytes.Failed();
+    } catch (...) {
+        half.error = std::current_exception();
+    }
 }
 
 }  // namespace
@@ -340,6 +464,13 @@ void DecodeInductionCode(std::string_view text, std::int16_t& code) {
     }
 }
 
+void SetHerdFileReaders(int readers, std::uint64_t minBytes) {
+    gReaders = readers;
+    if (minBytes != 0) gTwoReaderBytes = minBytes;
+}
+
+int HerdFileReaders() { return gReaders; }
+
 bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                   std::unique_ptr<HerdList>& list, HerdHeaderFields& header,
                   UserServices& services) {
@@ -347,6 +478,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     RegularFileInput file(fileName, kHerdFileInput);
     if (!file.IsOpen()) {
         return false;
+    }
+    // A large file's second half is read on another core, from the start of a cow's rows.
+    std::uint64_t half = 0;
+    if (gReaders >= 2 && file.Size() >= gTwoReaderBytes) {
+        half = SecondHalfStart(file);
+        if (half < 2 * SlicedLines::kSlice) half = 0;  // the first slice is read as it was
+        if (half != 0) file.StopAt(half);
     }
     std::istream& in = file.Stream();
     if (!SkipByteOrderMark(in)) {
@@ -356,8 +494,8 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     }
 
     // Read a slice at a time: a herd's list is what has to fit in memory, not its file too.
-    SlicedLines lines(*in.rdbuf());
-    const std::string_view start = lines.Ahead(SlicedLines::kSlice);
+    std::optional<SlicedLines> lines(std::in_place, *in.rdbuf());
+    const std::string_view start = lines->Ahead(SlicedLines::kSlice);
     if (file.ReadFailed()) {
         return false;
     }
@@ -384,36 +522,71 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     }
     ThrowIfStopRequested();  // before the list takes its room
     list->Reserve(rows);
+    SecondHalf second;
+    std::jthread secondReader;
+    if (half != 0) {
+        second.list->Reserve(static_cast<std::size_t>(static_cast<double>(rows) *
+                                                      static_cast<double>(file.Size() - half) /
+                                                      static_cast<double>(file.Size())));
+        secondReader = std::jthread(
+            [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
+    }
     std::string_view line;
     CsvSplitter splitter;
     std::string key;
 
-    while (lines.Next(line)) {
-        ThrowIfStopRequested();  // a big herd takes seconds
-        ++lineNumber;
-        const CsvFieldViews& fields = splitter.Split(line);
-        services.PumpMessages();
+    const auto readLines = [&] {
+        while (lines->Next(line)) {
+            ThrowIfStopRequested();  // a big herd takes seconds
+            ++lineNumber;
+            const CsvFieldViews& fields = splitter.Split(line);
+            services.PumpMessages();
 
-        if (EqualsUpperAscii(fields[0], "FARMER ID")) {
-            for (std::size_t i = 0; i < header.size(); ++i) header[i].assign(fields[i]);
-            label = header[1];
-            continue;
-        }
-        if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) {
-            continue;
-        }
-        if (!status) {
-            status = services.ShowStatus("Extracting Tamsel data for " + label);
-        }
-        try {
-            ParseLactationRow(fields, *list, key);
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const std::exception& error) {
-            // A file of many bad rows is one problem, not a box for every row.
-            if (++badRows <= kReportedBadRows) {
-                services.ShowMessage(MessageKind::Warning, BadRowMessage(error.what(), lineNumber, fields));
+            if (EqualsUpperAscii(fields[0], "FARMER ID")) {
+                for (std::size_t i = 0; i < header.size(); ++i) header[i].assign(fields[i]);
+                label = header[1];
+                continue;
             }
+            if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) {
+                continue;
+            }
+            if (!status) {
+                status = services.ShowStatus("Extracting Tamsel data for " + label);
+            }
+            try {
+                ParseLactationRow(fields, *list, key);
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const std::exception& error) {
+                // A file of many bad rows is one problem, not a box for every row.
+                if (++badRows <= kReportedBadRows) {
+                    services.ShowMessage(MessageKind::Warning,
+                                         BadRowMessage(error.what(), lineNumber, ReportedFields(fields)));
+                }
+            }
+        }
+    };
+    readLines();
+    if (half != 0) {
+        secondReader.join();
+        if (second.error) std::rethrow_exception(second.error);
+        ThrowIfStopRequested();
+        if (file.ReadFailed()) return false;  // the rows after a failed read are not read
+        // The second half's rows as if read here, or read here again: the first half's
+        // status text names the herd, and its keys and technicians must not meet the second's.
+        if (!second.readAgain && (status || !second.lactations) && list->TakeOver(*second.list)) {
+            for (const SecondHalf::BadRow& bad : second.reported) {
+                if (++badRows <= kReportedBadRows) {
+                    services.ShowMessage(MessageKind::Warning,
+                                         BadRowMessage(bad.error, lineNumber + bad.line, bad.fields));
+                }
+            }
+            badRows += second.badRows - static_cast<std::int64_t>(second.reported.size());
+        } else {
+            second.list.reset();
+            file.ReadOn();
+            lines.emplace(*in.rdbuf());
+            readLines();
         }
     }
     if (badRows > kReportedBadRows) {

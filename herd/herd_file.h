@@ -58,6 +58,15 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
                   std::unique_ptr<HerdList>& list, HerdHeaderFields& header,
                   UserServices& services = Services());
 
+// A herd file of at least this many bytes is read in two halves on two cores.
+inline constexpr std::uint64_t kTwoReaderBytes = 256 * kKilobyte;
+
+// How many cores read one herd file: 2 (the default on a machine of two or more) for files
+// of at least minBytes (0: as before; kTwoReaderBytes at first), else 1. For runs whose
+// other cores are busy, and for tests.
+void SetHerdFileReaders(int readers, std::uint64_t minBytes = 0);
+int HerdFileReaders();
+
 // The key of a lactation: cow identifier cut or space-filled to 11 characters, then the
 // calving day number right-aligned in 9 (20 characters in all). One cow's lactations stand
 // together in calving order.

@@ -402,6 +402,12 @@ void HerdList::KeyText::Set(std::string_view text, TextStore& texts) {
     size_ = kElsewhere;
 }
 
+void HerdList::TextStore::TakeBlocks(TextStore& other) {
+    blocks_.reserve(blocks_.size() + other.blocks_.size());
+    for (auto& block : other.blocks_) blocks_.push_back(std::move(block));
+    other.Clear();
+}
+
 void HerdList::TextStore::Clear() {
     blocks_.clear();
     free_ = nullptr;
@@ -638,6 +644,12 @@ bool HerdList::SlotPool::ResizeLatest(unsigned char* run, std::size_t had, std::
     return true;
 }
 
+void HerdList::SlotPool::TakeBlocks(SlotPool& other) {
+    blocks_.reserve(blocks_.size() + other.blocks_.size());
+    for (auto& block : other.blocks_) blocks_.push_back(std::move(block));
+    other.Clear();
+}
+
 void HerdList::SlotPool::Clear() {
     blocks_.clear();
     latest_ = free_ = nullptr;
@@ -712,29 +724,29 @@ void HerdList::Remember(std::string_view key, Item* item) {
 
 HerdList::Item& HerdList::NewItem() {
     static_assert(std::is_trivially_destructible_v<Item>, "blocks are freed without destructors");
-    ItemRoom* room = nullptr;
-    if (itemsMade_ < kFirstItems) {
-        if (!firstBlock_) firstBlock_ = std::make_unique_for_overwrite<ItemRoom[]>(kFirstItems);
-        room = &firstBlock_[itemsMade_];
-    } else {
-        const std::size_t later = itemsMade_ - kFirstItems;
-        if (later % kLargeBlockItems == 0) {
-            largeBlocks_.reserve(largeBlocks_.size() + 1);  // before the block, which it must not lose
+    if (itemBlocks_.empty() || itemsMade_ == itemBlocks_.back().first + itemBlocks_.back().size) {
+        itemBlocks_.reserve(itemBlocks_.size() + 1);  // before the block, which it must not lose
+        if (itemBlocks_.empty()) {
+            firstBlocks_.reserve(firstBlocks_.size() + 1);
+            firstBlocks_.push_back(std::make_unique_for_overwrite<ItemRoom[]>(kFirstItems));
+            itemBlocks_.push_back({firstBlocks_.back().get(), itemsMade_, kFirstItems});
+        } else {
+            largeBlocks_.reserve(largeBlocks_.size() + 1);
             const bool halfUsed = itemsMade_ + kLargeBlockItems / 2 <= expectedItems_;
             largeBlocks_.push_back(static_cast<ItemRoom*>(LargeBlocks().Take(halfUsed)));
+            itemBlocks_.push_back({largeBlocks_.back(), itemsMade_, kLargeBlockItems});
         }
-        room = &largeBlocks_[later / kLargeBlockItems][later % kLargeBlockItems];
     }
+    const ItemBlock& block = itemBlocks_.back();
+    ItemRoom* const room = &block.rooms[itemsMade_ - block.first];
     ++itemsMade_;
     return *new (room->bytes) Item{};  // a zeroed record
 }
 
 HerdList::Item& HerdList::ItemNumbered(std::uint32_t number) const {
-    ItemRoom* const room = number < kFirstItems
-                               ? &firstBlock_[number]
-                               : &largeBlocks_[(number - kFirstItems) / kLargeBlockItems]
-                                              [(number - kFirstItems) % kLargeBlockItems];
-    return *std::launder(reinterpret_cast<Item*>(room->bytes));
+    const ItemBlock* block = itemBlocks_.data();
+    while (number - block->first >= block->size) ++block;  // a list has a few blocks
+    return *std::launder(reinterpret_cast<Item*>(block->rooms[number - block->first].bytes));
 }
 
 std::uint32_t HerdList::LatestNumber() const { return static_cast<std::uint32_t>(itemsMade_ - 1); }
@@ -742,7 +754,8 @@ std::uint32_t HerdList::LatestNumber() const { return static_cast<std::uint32_t>
 void HerdList::GiveBackBlocks() {
     for (ItemRoom* block : largeBlocks_) LargeBlocks().Give(block);
     largeBlocks_.clear();
-    firstBlock_.reset();
+    firstBlocks_.clear();
+    itemBlocks_.clear();
     itemsMade_ = 0;
     expectedItems_ = 0;
 }
@@ -918,6 +931,81 @@ void HerdList::CopyTechnicians(const HerdList& from) {
     technicians_ = from.technicians_;
     technicianNumbers_ = from.technicianNumbers_;
     latestTechnician_ = 0;
+}
+
+bool HerdList::TakeOver(HerdList& rest) {
+    if (compare_ || rest.compare_ || !placeCodes_ || !rest.placeCodes_) return false;
+    // Keys in both: rest's rows would have changed this list's records, not made their own.
+    const bool follows = ordered_ && rest.ordered_ && !items_.empty() && !rest.items_.empty() &&
+                         ItemOfRecord(items_.back())->code() < ItemOfRecord(rest.items_.front())->code();
+    if (!follows && !items_.empty()) {
+        if (!codesIndexed_) {
+            byCode_.Clear();
+            IndexCodes();
+        }
+        for (const CowRecord* record : rest.items_) {
+            const PlaceCode& code = ItemOfRecord(record)->code();
+            if (byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); }) != nullptr) {
+                return false;
+            }
+        }
+    }
+    // rest's technicians after this list's, in the order rest met them.
+    std::size_t added = 0;
+    for (std::size_t n = 1; n < rest.technicians_.size(); ++n) {
+        if (!technicianNumbers_.contains(std::string(rest.technicians_[n].view()))) ++added;
+    }
+    if (technicians_.size() - 1 + added > kMaxTechnicians) return false;
+
+    const bool wasEmpty = items_.empty();
+    items_.reserve(items_.size() + rest.items_.size());
+    technicianNumbers_.reserve(technicians_.size() + added);
+    std::vector<std::uint32_t> numbers(rest.technicians_.size(), 0);
+    bool renumbered = false;
+    for (std::uint32_t n = 1; n < rest.technicians_.size(); ++n) {
+        numbers[n] = TechnicianNumber(rest.technicians_[n].view());
+        renumbered |= numbers[n] != n;
+    }
+    for (CowRecord* record : rest.items_) {
+        if (renumbered) {
+            for (ServiceRecord& service : ServicesInUse(*record)) service.Tech = numbers[service.Tech];
+        }
+        items_.push_back(record);
+    }
+
+    // The items stay where they are: their blocks take the numbers after this list's.
+    if (!itemBlocks_.empty()) itemBlocks_.back().size = itemsMade_ - itemBlocks_.back().first;
+    itemBlocks_.reserve(itemBlocks_.size() + rest.itemBlocks_.size());
+    firstBlocks_.reserve(firstBlocks_.size() + rest.firstBlocks_.size());
+    largeBlocks_.reserve(largeBlocks_.size() + rest.largeBlocks_.size());
+    for (ItemBlock block : rest.itemBlocks_) {
+        block.first += itemsMade_;
+        itemBlocks_.push_back(block);
+    }
+    for (auto& block : rest.firstBlocks_) firstBlocks_.push_back(std::move(block));
+    for (ItemRoom* block : rest.largeBlocks_) largeBlocks_.push_back(block);
+    itemsMade_ += rest.itemsMade_;
+    rest.largeBlocks_.clear();
+    rest.firstBlocks_.clear();
+    rest.itemBlocks_.clear();
+    rest.itemsMade_ = 0;
+    texts_.TakeBlocks(rest.texts_);
+    slots_.TakeBlocks(rest.slots_);
+    if (rest.latest_ != nullptr) latest_ = rest.latest_;
+
+    if (rest.items_.empty()) {
+        // the order and the index stand
+    } else if (follows || (wasEmpty && rest.ordered_)) {
+        byCode_.Clear();  // in order: found by halving
+        codesIndexed_ = false;
+    } else {
+        ordered_ = false;
+        byCode_.Clear();
+        IndexCodes();
+    }
+    rest.items_.clear();
+    rest.FreeRecords();
+    return true;
 }
 
 void HerdList::FreeRecords() {

@@ -104,6 +104,15 @@ public:
     // records copied from it.
     void CopyTechnicians(const HerdList& from);
 
+    // Takes over the records of rest, a list filled from the rows that follow this list's
+    // own, as if those rows had been read into this list: its technicians numbered after
+    // this list's. Only when no key of rest is a key here (letter case aside), both lists
+    // are found by place codes and the technicians together are within kMaxTechnicians;
+    // else false and both lists stay as they are. rest is left empty.
+    bool TakeOver(HerdList& rest);
+    // True while keys are found and ordered by place codes (every key plain and short).
+    bool FindsByPlaceCodes() const { return placeCodes_; }
+
 private:
     // A plain key of at most 20 characters as a number: its characters'
     // places, six bits each (0 past its end), the first 10 in high and the rest in low.
@@ -120,6 +129,9 @@ private:
     public:
         std::string_view Keep(std::string_view text);
         void Clear();
+
+        // Takes other's blocks, for texts of items taken over.
+        void TakeBlocks(TextStore& other);
 
     private:
         std::vector<std::unique_ptr<char[]>> blocks_;
@@ -138,6 +150,8 @@ private:
         // taken last and its block has room.
         bool ResizeLatest(unsigned char* run, std::size_t had, std::size_t count);
         void Clear();
+        // Takes other's blocks, for the slots of records taken over.
+        void TakeBlocks(SlotPool& other);
 
     private:
         static constexpr std::size_t kBlockSlots = 8192;  // 64 KB
@@ -280,14 +294,21 @@ private:
     // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
     // first block of 256 (42 KB) from the heap, then blocks of 2 MB taken from the system on
     // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
-    // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB.
+    // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB. A list
+    // that takes over another's items takes its blocks too; the numbers go on through them.
     struct ItemRoom {
         alignas(Item) unsigned char bytes[sizeof(Item)];
     };
     static constexpr std::size_t kFirstItems = 256;
     static constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
     static constexpr std::size_t kLargeBlockItems = kLargeBlockBytes / sizeof(ItemRoom);
-    std::unique_ptr<ItemRoom[]> firstBlock_;
+    struct ItemBlock {
+        ItemRoom* rooms;
+        std::size_t first;  // the number of the item in its first room
+        std::size_t size;   // rooms that take numbers
+    };
+    std::vector<ItemBlock> itemBlocks_;
+    std::vector<std::unique_ptr<ItemRoom[]>> firstBlocks_;
     std::vector<ItemRoom*> largeBlocks_;  // given back when the list is freed
     std::size_t itemsMade_ = 0;
     std::size_t expectedItems_ = 0;  // Reserve's count

@@ -40,6 +40,15 @@ public:
     Buffer& operator=(const Buffer&) = delete;
 
     bool Failed() const { return failed_; }
+    void StopAt(std::uint64_t end) { stop_ = end; }
+
+    std::int64_t ReadAt(std::uint64_t at, char* to, std::size_t count) const {
+        for (;;) {
+            const ssize_t got = ::pread(fd_, to, count, static_cast<off_t>(at));
+            if (got >= 0) return at + static_cast<std::uint64_t>(got) > limit_ ? -1 : got;
+            if (errno != EINTR) return -1;
+        }
+    }
 
 protected:
     int_type underflow() override {
@@ -70,7 +79,8 @@ private:
 
     // Up to count bytes; 0 at the end and after a failure.
     std::size_t ReadSlice(char* to, std::size_t count) {
-        if (failed_) return 0;
+        if (failed_ || read_ >= stop_) return 0;
+        count = static_cast<std::size_t>(std::min<std::uint64_t>(count, stop_ - read_));
         for (;;) {
             const ssize_t got = ::read(fd_, to, count);
             if (got >= 0) {
@@ -91,6 +101,7 @@ private:
     int fd_;
     std::uint64_t limit_;
     std::uint64_t read_ = 0;
+    std::uint64_t stop_ = UINT64_MAX;
     bool failed_ = false;
     std::unique_ptr<char[]> slice_ = std::make_unique<char[]>(kSlice);
 };
@@ -122,6 +133,14 @@ RegularFileInput::RegularFileInput(const std::string& path, const InputKind& kin
 RegularFileInput::~RegularFileInput() { stream_.rdbuf(nullptr); }
 
 bool RegularFileInput::ReadFailed() const { return buffer_ != nullptr && buffer_->Failed(); }
+
+void RegularFileInput::StopAt(std::uint64_t end) {
+    if (buffer_) buffer_->StopAt(end);
+}
+
+std::int64_t RegularFileInput::ReadAt(std::uint64_t at, char* to, std::size_t count) const {
+    return buffer_ ? buffer_->ReadAt(at, to, count) : -1;
+}
 
 std::string RegularFileInput::ReadAll() {
     std::string bytes;

@@ -53,6 +53,15 @@ public:
     // Everything not yet read.
     std::string ReadAll();
 
+    // Stream() ends at byte offset end of the file, for a reader that leaves the rest to
+    // another; ReadOn lifts that end again.
+    void StopAt(std::uint64_t end);
+    void ReadOn() { StopAt(UINT64_MAX); }
+    // Up to count bytes from byte offset at of the file, whatever Stream() reads meanwhile
+    // (another thread may use both at once): 0 at the end, -1 when the read fails or goes
+    // beyond its kind's size.
+    std::int64_t ReadAt(std::uint64_t at, char* to, std::size_t count) const;
+
 private:
     class Buffer;
     std::unique_ptr<Buffer> buffer_;
