@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -699,6 +700,108 @@ TEST_F(HerdFile, FiveThousandLactationsLoadQuickly) {
     std::printf("5000 lactations loaded in %lld ms\n",
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+}
+
+// A large file read in two halves on two cores loads as read on one: the same lactations,
+// technicians' numbers, header, status text and messages with their line numbers, also where
+// a cow, an identification row, plain keys or the first lactation row stand across the halves.
+TEST_F(HerdFile, TwoReadersLoadALargeFileAsOneDoes) {
+    const auto rows = [](int cows, int years, const std::function<std::string(int cow, int year)>& id,
+                         const std::function<std::string(int line)>& extra, bool byYear) {
+        std::string text = "FARMER ID,H7,Owner\r\nCOWID,Calved\r\n";
+        for (int outer = 0; outer < (byYear ? years : cows); ++outer) {
+            for (int inner = 0; inner < (byYear ? cows : years); ++inner) {
+                const int cow = byYear ? inner : outer;
+                const int year = byYear ? outer : inner;
+                std::map<int, std::string> row{{1, id(cow, year)},
+                                               {2, std::to_string(1 + cow % 28) + "/08/" + std::to_string(15 + year)},
+                                               {5, std::to_string(1 + cow % 28) + "/08/" + std::to_string(16 + year)},
+                                               {9, std::to_string(2 + year)},
+                                               {11, "5123.4"}};
+                for (int k = 1; k <= 1 + cow % 3; ++k) {
+                    row[ServiceCol(k, 0)] = std::to_string(k * 5) + "/11/" + std::to_string(15 + year);
+                    row[ServiceCol(k, 1)] = "TRUE";
+                    row[ServiceCol(k, 3)] = "T" + std::to_string((cow * 7 + k) % (cow < cows / 2 ? 3 : 9));
+                }
+                row[TestCol(2, 0)] = "01/02/" + std::to_string(16 + year);
+                row[TestCol(2, 1)] = std::to_string(cow % 20);
+                text += Row(row) + "\r\n" + extra(static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1);
+            }
+        }
+        return text;
+    };
+    const auto plain = [](int cow, int) { return "C" + std::to_string(cow); };
+    const auto none = [](int) { return std::string(); };
+    const auto badEvery = [](int every) {
+        return [every](int line) {
+            return line % every == 0 ? Row({{1, "Bad" + std::to_string(line)}, {2, "01/08/25"}, {9, "x"}}) + "\r\n" : std::string();
+        };
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+    };
+    const std::string sorted = rows(400, 5, plain, none, false);
+    const std::size_t middle = sorted.find('\n', sorted.size() / 2) + 1;
+    const std::vector<Case> cases{
+        {"sorted by cow", sorted},
+        {"sorted by year", rows(400, 5, plain, none, true)},
+        {"bad rows in both halves", rows(400, 5, plain, badEvery(150), false)},
+        {"bad rows in the second half only", rows(400, 5, plain, [](int line) {
+             return line > 1200 && line % 100 == 0 ? Row({{1, "Bad"}, {2, "31/02/25"}}) + "\r\n" : std::string();
+         }, false)},
+        {"a cow in other letters", rows(400, 5, [](int cow, int year) { return (year % 2 ? "c" : "C") + std::to_string(cow); }, none, false)},
+        {"an identification row in the second half",
+         sorted.substr(0, middle) + "FARMER ID,H8,Other\r\n" + sorted.substr(middle)},
+        {"a key that is not plain in the second half",
+         sorted.substr(0, middle) + Row({{1, "K\xF9"}, {2, "01/08/25"}}) + "\r\n" + sorted.substr(middle)},
+        {"no lactation before the second half", std::string(sorted.size() / 2 + 1000, '\n') + sorted},
+        {"many technicians", rows(400, 5, plain, none, false) + [] {
+             std::string more;
+             for (int i = 0; i < 300; ++i) more += Row({{1, "Z" + std::to_string(i)}, {2, "01/08/25"}, {ServiceCol(1, 0), "01/09/25"}, {ServiceCol(1, 3), "X" + std::to_string(i)}}) + "\n";
+             return more;
+         }()},
+    };
+    ASSERT_GT(sorted.size(), 256 * 1024);  // halves beyond the first slice of 64 KB and a second
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Write(c.text);
+        struct Loaded {
+            bool read;
+            std::vector<std::string> keys;
+            std::vector<FullCowRecord> records;
+            std::vector<std::string> technicians, infos, statuses;
+            HerdHeaderFields header;
+        };
+        const auto load = [&](int readers) {
+            SetHerdFileReaders(readers, 1);
+            testing::RecordingServices recorded;
+            Loaded loaded;
+            loaded.read = LoadHerdFile(path, "H1", list, loaded.header, recorded);
+            SetHerdFileReaders(2, kTwoReaderBytes);
+            for (int i = 1; i <= list->Count(); ++i) {
+                loaded.keys.emplace_back(list->KeyAt(i));
+                loaded.records.push_back(Record(i));
+            }
+            try {
+                for (std::uint32_t n = 1;; ++n) loaded.technicians.emplace_back(list->Technician(n));
+            } catch (const RangeError&) {
+            }
+            loaded.infos = recorded.infos;
+            loaded.statuses = recorded.statuses;
+            return loaded;
+        };
+        const Loaded one = load(1);
+        const Loaded two = load(2);
+        EXPECT_TRUE(two.read);
+        EXPECT_EQ(two.read, one.read);
+        EXPECT_EQ(two.keys, one.keys);
+        EXPECT_TRUE(two.records == one.records);
+        EXPECT_EQ(two.technicians, one.technicians);
+        EXPECT_EQ(two.infos, one.infos);
+        EXPECT_EQ(two.statuses, one.statuses);
+        EXPECT_EQ(two.header, one.header);
+    }
 }
 
 }  // namespace

@@ -368,5 +368,82 @@ TEST(HerdList, PlainKeysOrderAsTheCollationOrdersThemBeforeAndAfterAnOtherKey) {
     }
 }
 
+// A list that takes over the records of the rows after its own is the list that read them all:
+// the same keys in order, records, slots and technicians' numbers, found and added to after.
+// Keys met on both sides, letter case aside, leave both lists as they were.
+TEST(HerdList, TakingOverTheLaterRowsGivesTheListThatReadThemAll) {
+    const auto key = [](const std::string& cow, int day) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%-11s%9d", cow.c_str(), day);
+        return std::string(text);
+    };
+    struct Row {
+        std::string key;
+        std::string tech;
+    };
+    const auto fill = [](HerdList& list, const std::vector<Row>& rows) {
+        for (const Row& row : rows) {
+            CowRecord& record = list.FindOrAdd(row.key);
+            const std::uint32_t tech = list.TechnicianNumber(row.tech);
+            list.SetSlotsInUse(record, ServiceSlotsInUse(record) + 1, 1);
+            ++record.Days;
+            ServicesInUse(record).back().Tech = tech;
+            TestsInUse(record).back().Weeks = record.Days;
+        }
+    };
+    std::vector<Row> ordered, shuffled;
+    for (int i = 0; i < 3000; ++i) {  // past the first block of items on both sides
+        ordered.push_back({key("C" + std::to_string(10000 + i / 3), 38000 + i % 3), "T" + std::to_string(i % 7 * (i / 1500))});
+    }
+    shuffled = ordered;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(3));
+    struct Case {
+        const char* name;
+        std::vector<Row> first, rest;
+    };
+    std::vector<Row> caseClash{{key("abc", 1), "T1"}}, caseClashRest{{key("ABC", 1), "T2"}, {key("abd", 1), "T1"}};
+    const std::vector<Case> cases{
+        {"in order", {ordered.begin(), ordered.begin() + 1500}, {ordered.begin() + 1500, ordered.end()}},
+        {"out of order", {shuffled.begin(), shuffled.begin() + 1400}, {shuffled.begin() + 1400, shuffled.end()}},
+        {"first empty", {}, ordered},
+        {"rest empty", ordered, {}},
+        {"a key on both sides", {ordered.begin(), ordered.begin() + 1501}, {ordered.begin() + 1500, ordered.end()}},
+        {"a key on both sides in other letters", caseClash, caseClashRest},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HerdList whole;
+        fill(whole, c.first);
+        fill(whole, c.rest);
+        HerdList list;
+        HerdList rest;
+        fill(list, c.first);
+        fill(rest, c.rest);
+        const bool clash = std::string(c.name).starts_with("a key");
+        ASSERT_EQ(list.TakeOver(rest), !clash);
+        if (clash) {
+            EXPECT_EQ(list.Count(), static_cast<int>(c.first.size()));
+            EXPECT_EQ(rest.Count(), static_cast<int>(c.rest.size()));
+            continue;
+        }
+        EXPECT_EQ(rest.Count(), 0);
+        // Added to after, in and out of order, as the whole list is.
+        for (HerdList* each : {&whole, &list}) {
+            fill(*each, {{key("C10000", 38000), "T9"}, {ordered.back().key, "T8"}, {key("A", 1), "T8"}, {key("Z", 1), "T1"}});
+        }
+        ASSERT_EQ(Keys(list), Keys(whole));
+        for (int i = 1; i <= whole.Count(); ++i) {
+            FullCowRecord expected, got;
+            whole.GetRecord(i, expected);
+            list.GetRecord(i, got);
+            ASSERT_EQ(got, expected) << whole.KeyAt(i);
+        }
+        for (std::uint32_t n = 0; n <= 9; ++n) {
+            EXPECT_EQ(list.Technician(n), whole.Technician(n));
+        }
+        EXPECT_THROW(list.Technician(10), RangeError);
+    }
+}
+
 }  // namespace
 }  // namespace ovista
