@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "herd/errors.h"
@@ -135,6 +137,45 @@ private:
     bool unlink_ = false;
 };
 
+// Messages kept to compare two readings of one file.
+class KeptServices : public UserServices {
+public:
+    void ShowInfo(const std::string& message) override { messages.push_back(message); }
+    std::unique_ptr<StatusWindow> ShowStatus(const std::string& message) override {
+        messages.push_back("status: " + message);
+        return std::make_unique<StatusWindow>();
+    }
+    void PumpMessages() override {}
+    std::vector<std::string> messages;
+};
+
+// A reading of a file: whether it was read to its end, its messages, header, keys, records and
+// technicians, as text.
+std::string Reading(const std::string& path, int readers) {
+    SetHerdFileReaders(readers, 1);
+    KeptServices kept;
+    std::unique_ptr<HerdList> list;
+    HerdHeaderFields header;
+    std::string text;
+    try {
+        text = LoadHerdFile(path, "fuzz herd", list, header, kept) ? "read\n" : "not read\n";
+    } catch (const OvistaError& error) {
+        text = std::string("error ") + error.what() + "\n";
+    }
+    SetHerdFileReaders(1, kTwoReaderBytes);
+    for (const std::string& message : kept.messages) text += message + "\n";
+    for (const std::string& field : header) text += field + ",";
+    FullCowRecord record;
+    for (int i = 1; list != nullptr && i <= list->Count(); ++i) {
+        list->GetRecord(i, record);
+        std::ostringstream fields;
+        PrintTo(record, &fields);
+        text += "\n" + std::string(list->KeyAt(i)) + " " + fields.str();
+        for (const ServiceRecord& service : record.Services) text += " " + std::string(list->Technician(service.Tech));
+    }
+    return text;
+}
+
 CheckingServices& Checking() {
     static CheckingServices services;
     return services;
@@ -192,5 +233,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     list->FreeRecords();
     FUZZ_CHECK(list->Count() == 0, "");
+
+    // Read on two cores, the file loads as on one. Lines of blanks before and after it make it
+    // large enough, and put its middle, where the second reader starts, in its own rows.
+    static InputFile padded;
+    const std::string blanks = std::string(1023, ' ') + "\n";
+    std::string bytes;
+    for (int i = 0; i < 130; ++i) bytes += blanks;
+    bytes.append(reinterpret_cast<const char*>(data), size);
+    if (size > 0 && data[size - 1] != '\n') bytes += '\n';
+    for (int i = 0; i < 130; ++i) bytes += blanks;
+    const std::string& paddedPath = padded.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    FUZZ_CHECK(Reading(paddedPath, 2) == Reading(paddedPath, 1), "two readers read otherwise than one");
     return 0;
 }

@@ -327,6 +327,9 @@ std::string ReportedFields(const CsvFieldViews& f) {
 std::atomic<int> gReaders{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
 std::atomic<std::uint64_t> gTwoReaderBytes{kTwoReaderBytes};
 
+// The second reader's slices: smaller than the first's, as its memory comes on top.
+constexpr std::size_t kSecondSlice = 16 * 1024;
+
 // A file's bytes from an offset to its end, read apart from its stream (RegularFileInput::ReadAt).
 class RestOfFile : public std::streambuf {
 public:
@@ -373,15 +376,14 @@ struct SecondHalf {
     std::exception_ptr error;  // out of memory
 };
 
-// Where a second reader may start: the first line in 64 KB past the middle whose cow
+// Where a second reader may start: the first line in 16 KB past the middle whose cow
 // differs from the line's before, so that one cow's rows stay in one half; 0 for none.
 std::uint64_t SecondHalfStart(const RegularFileInput& file) {
-    constexpr std::size_t kWindow = 64 * 1024;
-    std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(kWindow);
-    const std::int64_t got = file.ReadAt(file.Size() / 2, bytes.get(), kWindow);
+    std::array<char, 16 * 1024> bytes;
+    const std::int64_t got = file.ReadAt(file.Size() / 2, bytes.data(), bytes.size());
     if (got <= 0) return 0;
-    const std::string_view window(bytes.get(), static_cast<std::size_t>(got));
-    const auto cow = [](std::string_view line) { return line.substr(0, line.find_first_of(",\n")); };
+    const std::string_view window(bytes.data(), static_cast<std::size_t>(got));
+    const auto cow = [](std::string_view line) { return line.substr(0, line.find(',')); };
     std::size_t start = window.find('\n');
     if (start == std::string_view::npos) return 0;
     ++start;
@@ -400,7 +402,7 @@ void ReadSecondHalf(const RegularFileInput& file, std::uint64_t from, SecondHalf
                     const std::stop_token& stop) {
     try {
         RestOfFile bytes(file, from);
-        SlicedLines lines(bytes);
+        SlicedLines lines(bytes, kSecondSlice);
         CsvSplitter splitter;
         std::string key;
         std::string_view line;
@@ -521,13 +523,16 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
             1e6));
     }
     ThrowIfStopRequested();  // before the list takes its room
-    list->Reserve(rows);
     SecondHalf second;
     std::jthread secondReader;
-    if (half != 0) {
-        second.list->Reserve(static_cast<std::size_t>(static_cast<double>(rows) *
-                                                      static_cast<double>(file.Size() - half) /
-                                                      static_cast<double>(file.Size())));
+    if (half == 0) {
+        list->Reserve(rows);
+    } else {
+        // Each list's room for its own rows: a block of items is given pages of 2 MB only
+        // where its list will fill half of it.
+        const double share = static_cast<double>(half) / static_cast<double>(file.Size());
+        list->Reserve(static_cast<std::size_t>(static_cast<double>(rows) * share));
+        second.list->Reserve(static_cast<std::size_t>(static_cast<double>(rows) * (1 - share)));
         secondReader = std::jthread(
             [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
     }

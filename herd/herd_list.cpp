@@ -521,6 +521,11 @@ void HerdList::CodeIndex::Clear() {
     used_ = 0;
 }
 
+void HerdList::CodeIndex::Release() {
+    std::vector<Slot>().swap(slots_);
+    used_ = 0;
+}
+
 void HerdList::TextIndex::Clear() {
     slots_.clear();
     used_ = 0;
@@ -726,7 +731,7 @@ HerdList::Item& HerdList::NewItem() {
     static_assert(std::is_trivially_destructible_v<Item>, "blocks are freed without destructors");
     if (itemBlocks_.empty() || itemsMade_ == itemBlocks_.back().first + itemBlocks_.back().size) {
         itemBlocks_.reserve(itemBlocks_.size() + 1);  // before the block, which it must not lose
-        if (itemBlocks_.empty()) {
+        if (itemBlocks_.empty() && expectedItems_ < 4 * kFirstItems) {
             firstBlocks_.reserve(firstBlocks_.size() + 1);
             firstBlocks_.push_back(std::make_unique_for_overwrite<ItemRoom[]>(kFirstItems));
             itemBlocks_.push_back({firstBlocks_.back().get(), itemsMade_, kFirstItems});
@@ -939,13 +944,16 @@ bool HerdList::TakeOver(HerdList& rest) {
     const bool follows = ordered_ && rest.ordered_ && !items_.empty() && !rest.items_.empty() &&
                          ItemOfRecord(items_.back())->code() < ItemOfRecord(rest.items_.front())->code();
     if (!follows && !items_.empty()) {
-        if (!codesIndexed_) {
-            byCode_.Clear();
-            IndexCodes();
-        }
+        // Out of order, this list is indexed by code; in order, it is searched by halving.
+        const auto before = [](const CowRecord* record, const PlaceCode& c) { return ItemOfRecord(record)->code() < c; };
         for (const CowRecord* record : rest.items_) {
             const PlaceCode& code = ItemOfRecord(record)->code();
-            if (byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); }) != nullptr) {
+            if (codesIndexed_) {
+                if (byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); }) != nullptr) {
+                    return false;
+                }
+            } else if (const auto at = std::lower_bound(items_.begin(), items_.end(), code, before);
+                       at != items_.end() && ItemOfRecord(*at)->code() == code) {
                 return false;
             }
         }
@@ -957,10 +965,15 @@ bool HerdList::TakeOver(HerdList& rest) {
     }
     if (technicians_.size() - 1 + added > kMaxTechnicians) return false;
 
-    const bool wasEmpty = items_.empty();
+    // Once read, the list is walked in order: it is ordered here, where the indexes by code
+    // give way to halving (they need not be in memory together with the whole list's).
+    const bool inOrder = rest.items_.empty() ? ordered_ : follows || (items_.empty() && rest.ordered_);
+    rest.byCode_.Release();
     items_.reserve(items_.size() + rest.items_.size());
     technicianNumbers_.reserve(technicians_.size() + added);
     std::vector<std::uint32_t> numbers(rest.technicians_.size(), 0);
+    byCode_.Release();
+    codesIndexed_ = false;
     bool renumbered = false;
     for (std::uint32_t n = 1; n < rest.technicians_.size(); ++n) {
         numbers[n] = TechnicianNumber(rest.technicians_[n].view());
@@ -992,17 +1005,8 @@ bool HerdList::TakeOver(HerdList& rest) {
     texts_.TakeBlocks(rest.texts_);
     slots_.TakeBlocks(rest.slots_);
     if (rest.latest_ != nullptr) latest_ = rest.latest_;
-
-    if (rest.items_.empty()) {
-        // the order and the index stand
-    } else if (follows || (wasEmpty && rest.ordered_)) {
-        byCode_.Clear();  // in order: found by halving
-        codesIndexed_ = false;
-    } else {
-        ordered_ = false;
-        byCode_.Clear();
-        IndexCodes();
-    }
+    ordered_ = inOrder;
+    EnsureOrdered();
     rest.items_.clear();
     rest.FreeRecords();
     return true;

@@ -243,6 +243,7 @@ private:
         template <class ItemOf>
         Item* Find(const PlaceCode& code, ItemOf itemOf) const;
         void Clear();
+        void Release();  // Clear, and give back its memory
 
     private:
         struct Slot {
@@ -292,7 +293,8 @@ private:
     // insertion moves 8 bytes per item, the indexes below can point at items and the
     // analysis walks the records without a list of its own.
     // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
-    // first block of 256 (42 KB) from the heap, then blocks of 2 MB taken from the system on
+    // first block of 256 (42 KB) from the heap unless Reserve expects four times as many,
+    // then blocks of 2 MB taken from the system on
     // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
     // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB. A list
     // that takes over another's items takes its blocks too; the numbers go on through them.
