@@ -403,6 +403,11 @@ void ReadSecondHalf(const RegularFileInput& file, std::uint64_t from, SecondHalf
     try {
         RestOfFile bytes(file, from);
         SlicedLines lines(bytes, kSecondSlice);
+        // The list's room, as its first slice's rows tell (as the first reader estimates).
+        const std::string_view start = lines.Ahead(kSecondSlice);
+        const auto rows = static_cast<double>(std::count(start.begin(), start.end(), '\n') + 1);
+        half.list->Reserve(static_cast<std::size_t>(std::min(
+            rows * static_cast<double>(file.Size() - from) / static_cast<double>(std::max<std::size_t>(start.size(), 1)), 1e6)));
         CsvSplitter splitter;
         std::string key;
         std::string_view line;
@@ -434,6 +439,7 @@ void ReadSecondHalf(const RegularFileInput& file, std::uint64_t from, SecondHalf
             }
         }
         half.readAgain = bytes.Failed();
+        half.list->Records();  // ordered on this core, for the first reader to merge
     } catch (...) {
         half.error = std::current_exception();
     }
@@ -486,7 +492,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     if (gReaders >= 2 && file.Size() >= gTwoReaderBytes) {
         half = SecondHalfStart(file);
         if (half < 2 * SlicedLines::kSlice) half = 0;  // the first slice is read as it was
-        if (half != 0) file.StopAt(half);
+    }
+    SecondHalf second;
+    std::jthread secondReader;  // stopped and waited for however this function ends
+    if (half != 0) {
+        file.StopAt(half);
+        secondReader = std::jthread(
+            [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
     }
     std::istream& in = file.Stream();
     if (!SkipByteOrderMark(in)) {
@@ -523,19 +535,11 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
             1e6));
     }
     ThrowIfStopRequested();  // before the list takes its room
-    SecondHalf second;
-    std::jthread secondReader;
-    if (half == 0) {
-        list->Reserve(rows);
-    } else {
-        // Each list's room for its own rows: a block of items is given pages of 2 MB only
-        // where its list will fill half of it.
-        const double share = static_cast<double>(half) / static_cast<double>(file.Size());
-        list->Reserve(static_cast<std::size_t>(static_cast<double>(rows) * share));
-        second.list->Reserve(static_cast<std::size_t>(static_cast<double>(rows) * (1 - share)));
-        secondReader = std::jthread(
-            [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
-    }
+    // Room for this reader's own rows: a block of items is given pages of 2 MB only where its
+    // list will fill half of it.
+    list->Reserve(half == 0 ? rows
+                            : static_cast<std::size_t>(static_cast<double>(rows) * static_cast<double>(half) /
+                                                       static_cast<double>(file.Size())));
     std::string_view line;
     CsvSplitter splitter;
     std::string key;

@@ -940,22 +940,18 @@ void HerdList::CopyTechnicians(const HerdList& from) {
 
 bool HerdList::TakeOver(HerdList& rest) {
     if (compare_ || rest.compare_ || !placeCodes_ || !rest.placeCodes_) return false;
-    // Keys in both: rest's rows would have changed this list's records, not made their own.
-    const bool follows = ordered_ && rest.ordered_ && !items_.empty() && !rest.items_.empty() &&
-                         ItemOfRecord(items_.back())->code() < ItemOfRecord(rest.items_.front())->code();
-    if (!follows && !items_.empty()) {
-        // Out of order, this list is indexed by code; in order, it is searched by halving.
-        const auto before = [](const CowRecord* record, const PlaceCode& c) { return ItemOfRecord(record)->code() < c; };
-        for (const CowRecord* record : rest.items_) {
-            const PlaceCode& code = ItemOfRecord(record)->code();
-            if (codesIndexed_) {
-                if (byCode_.Find(code, [this](std::uint32_t number) -> Item& { return ItemNumbered(number); }) != nullptr) {
-                    return false;
-                }
-            } else if (const auto at = std::lower_bound(items_.begin(), items_.end(), code, before);
-                       at != items_.end() && ItemOfRecord(*at)->code() == code) {
-                return false;
-            }
+    // Both in order (rest's reader orders it on its own core), they are walked side by side:
+    // a key in both means rest's rows would have changed this list's records, not made their own.
+    EnsureOrdered();
+    rest.EnsureOrdered();
+    const auto code = [](const CowRecord* record) -> const PlaceCode& { return ItemOfRecord(record)->code(); };
+    for (std::size_t i = 0, j = 0; i < items_.size() && j < rest.items_.size();) {
+        const auto order = code(items_[i]) <=> code(rest.items_[j]);
+        if (order == 0) return false;
+        if (order < 0) {
+            ++i;
+        } else {
+            ++j;
         }
     }
     // rest's technicians after this list's, in the order rest met them.
@@ -965,11 +961,10 @@ bool HerdList::TakeOver(HerdList& rest) {
     }
     if (technicians_.size() - 1 + added > kMaxTechnicians) return false;
 
-    // Once read, the list is walked in order: it is ordered here, where the indexes by code
-    // give way to halving (they need not be in memory together with the whole list's).
-    const bool inOrder = rest.items_.empty() ? ordered_ : follows || (items_.empty() && rest.ordered_);
+    // The indexes by code give way to halving: the whole list need not be in memory beside them.
     rest.byCode_.Release();
-    items_.reserve(items_.size() + rest.items_.size());
+    const std::size_t own = items_.size();
+    items_.reserve(own + rest.items_.size());
     technicianNumbers_.reserve(technicians_.size() + added);
     std::vector<std::uint32_t> numbers(rest.technicians_.size(), 0);
     byCode_.Release();
@@ -979,11 +974,19 @@ bool HerdList::TakeOver(HerdList& rest) {
         numbers[n] = TechnicianNumber(rest.technicians_[n].view());
         renumbered |= numbers[n] != n;
     }
-    for (CowRecord* record : rest.items_) {
-        if (renumbered) {
+    if (renumbered) {
+        for (CowRecord* record : rest.items_) {
             for (ServiceRecord& service : ServicesInUse(*record)) service.Tech = numbers[service.Tech];
         }
-        items_.push_back(record);
+    }
+    // The two orders merged from their ends.
+    items_.resize(own + rest.items_.size());
+    for (std::size_t k = items_.size(), i = own, j = rest.items_.size(); j > 0;) {
+        if (i > 0 && code(rest.items_[j - 1]) < code(items_[i - 1])) {
+            items_[--k] = items_[--i];
+        } else {
+            items_[--k] = rest.items_[--j];
+        }
     }
 
     // The items stay where they are: their blocks take the numbers after this list's.
@@ -1005,8 +1008,6 @@ bool HerdList::TakeOver(HerdList& rest) {
     texts_.TakeBlocks(rest.texts_);
     slots_.TakeBlocks(rest.slots_);
     if (rest.latest_ != nullptr) latest_ = rest.latest_;
-    ordered_ = inOrder;
-    EnsureOrdered();
     rest.items_.clear();
     rest.FreeRecords();
     return true;

@@ -108,7 +108,7 @@ public:
     // own, as if those rows had been read into this list: its technicians numbered after
     // this list's. Only when no key of rest is a key here (letter case aside), both lists
     // are found by place codes and the technicians together are within kMaxTechnicians;
-    // else false and both lists stay as they are. rest is left empty.
+    // else false and both lists keep their records. rest is left empty.
     bool TakeOver(HerdList& rest);
     // True while keys are found and ordered by place codes (every key plain and short).
     bool FindsByPlaceCodes() const { return placeCodes_; }
