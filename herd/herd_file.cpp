@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cstring>
-#include <atomic>
 #include <exception>
 #include <new>
 #include <optional>
 #include <streambuf>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -313,7 +314,6 @@ std::string FurtherBadRowsMessage(std::int64_t rows) {
                                         : " further rows could not be read and were skipped");
 }
 
-
 // The columns shown with a bad row, each on a line of its own.
 std::string ReportedFields(const CsvFieldViews& f) {
     std::string text;
@@ -373,7 +373,7 @@ struct SecondHalf {
     // Read again by the first reader: an identification row (it names the herd in the
     // status text), keys that are not plain, a read that failed, or a stop.
     bool readAgain = false;
-    std::exception_ptr error;  // out of memory
+    std::exception_ptr error;  // out of memory, or a stop while a slice was read
 };
 
 // Where a second reader may start: the first line in 16 KB past the middle whose cow
@@ -496,9 +496,13 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     SecondHalf second;
     std::jthread secondReader;  // stopped and waited for however this function ends
     if (half != 0) {
-        file.StopAt(half);
-        secondReader = std::jthread(
-            [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
+        try {
+            secondReader = std::jthread(
+                [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
+            file.StopAt(half);
+        } catch (const std::system_error&) {
+            half = 0;  // no thread to be had: one reader
+        }
     }
     std::istream& in = file.Stream();
     if (!SkipByteOrderMark(in)) {
