@@ -543,7 +543,8 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     // list will fill half of it.
     list->Reserve(half == 0 ? rows
                             : static_cast<std::size_t>(static_cast<double>(rows) * static_cast<double>(half) /
-                                                       static_cast<double>(file.Size())));
+                                                       static_cast<double>(file.Size())),
+                  rows);
     std::string_view line;
     CsvSplitter splitter;
     std::string key;

@@ -892,10 +892,10 @@ CowRecord& HerdList::FindOrAdd(std::string_view key) {
     return item.record;
 }
 
-void HerdList::Reserve(std::size_t count) {
+void HerdList::Reserve(std::size_t count, std::size_t total) {
     expectedItems_ = count;
     count += count / 8;
-    items_.reserve(count);
+    items_.reserve(std::max(count, total + total / 8));
     if (compare_) return;
     if (placeCodes_) return;  // the code index is sized when a key first comes out of order
     if (!plainKeys_) byText_.Reserve(count);

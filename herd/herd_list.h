@@ -88,8 +88,9 @@ public:
 
     // Makes room for about count keys and an eighth more, so a list being filled grows its
     // tables at most once; blocks of items are given pages of 2 MB only where count tells
-    // that they will be half used.
-    void Reserve(std::size_t count);
+    // that they will be half used. total: the keys it will hold once it has taken over
+    // another list's (TakeOver), for which its list of records makes room at once.
+    void Reserve(std::size_t count, std::size_t total = 0);
 
     // Releases every record and its slots and empties the list, its technicians too.
     void FreeRecords();
