@@ -12,6 +12,9 @@ void KeepHeapBetweenHerds() {
 #if defined(__GLIBC__)
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // One heap for every thread: the second reader of a large herd file would otherwise
+    // keep a heap of its own, and what it frees would not serve the rest of the herd's work.
+    mallopt(M_ARENA_MAX, 1);
 #endif
 }
 

@@ -155,7 +155,7 @@ private:
         void TakeBlocks(SlotPool& other);
 
     private:
-        static constexpr std::size_t kBlockSlots = 8192;  // 64 KB
+        static constexpr std::size_t kBlockSlots = 2048;  // 16 KB
         std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
         unsigned char* latest_ = nullptr;  // the run taken last
         unsigned char* free_ = nullptr;    // the free end of the last block
