@@ -295,10 +295,10 @@ private:
     // analysis walks the records without a list of its own.
     // Room for items, each made (all zero) when it is taken, while its memory is at hand: a
     // first block of 256 (42 KB) from the heap unless Reserve expects four times as many,
-    // then blocks of 2 MB taken from the system on
-    // 2 MB boundaries and kept for the next herd, so that where the system offers pages of
-    // 2 MB a large herd's records cost a page fault per 2 MB instead of one per 4 KB. A list
-    // that takes over another's items takes its blocks too; the numbers go on through them.
+    // then blocks of 2 MB taken from the system on 2 MB boundaries and kept for the next
+    // herd, so that where the system offers pages of 2 MB a large herd's records cost a page
+    // fault per 2 MB instead of one per 4 KB. A list that takes over another's items takes
+    // their blocks too; the item numbers go on through them.
     struct ItemRoom {
         alignas(Item) unsigned char bytes[sizeof(Item)];
     };
