@@ -314,6 +314,29 @@ std::string FurtherBadRowsMessage(std::int64_t rows) {
                                         : " further rows could not be read and were skipped");
 }
 
+// What a row of a herd file is: the farm's identification, a lactation, or neither (a heading
+// or a blank row).
+enum class RowKind { Identification, Lactation, Other };
+
+RowKind KindOf(const CsvFieldViews& fields) {
+    if (EqualsUpperAscii(fields[0], "FARMER ID")) return RowKind::Identification;
+    if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) return RowKind::Other;
+    return RowKind::Lactation;
+}
+
+// Reads a lactation row into the list: the error text of a row that cannot be read, else
+// nothing. Running out of memory is not a bad row.
+std::optional<std::string> ReadLactationRow(const CsvFieldViews& fields, HerdList& list, std::string& key) {
+    try {
+        ParseLactationRow(fields, list, key);
+        return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+}
+
 // The columns shown with a bad row, each on a line of its own.
 std::string ReportedFields(const CsvFieldViews& f) {
     std::string text;
@@ -365,7 +388,7 @@ struct SecondHalf {
         std::int64_t line;  // from the half's start
         std::string fields;
     };
-    std::unique_ptr<HerdList> list = std::make_unique<HerdList>();  // made by the first reader, in its locale
+    std::unique_ptr<HerdList> list;  // made by the first reader, in its locale
     std::int64_t lines = 0;
     std::int64_t badRows = 0;
     std::vector<BadRow> reported;  // the first kReportedBadRows
@@ -418,20 +441,16 @@ void ReadSecondHalf(const RegularFileInput& file, std::uint64_t from, SecondHalf
             }
             ++half.lines;
             const CsvFieldViews& fields = splitter.Split(line);
-            if (EqualsUpperAscii(fields[0], "FARMER ID")) {
+            const RowKind kind = KindOf(fields);
+            if (kind == RowKind::Identification) {
                 half.readAgain = true;
                 return;
             }
-            if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) continue;
+            if (kind == RowKind::Other) continue;
             half.lactations = true;
-            try {
-                ParseLactationRow(fields, *half.list, key);
-            } catch (const std::bad_alloc&) {
-                throw;
-            } catch (const std::exception& error) {
-                if (++half.badRows <= kReportedBadRows) {
-                    half.reported.push_back({error.what(), half.lines, ReportedFields(fields)});
-                }
+            if (std::optional<std::string> error = ReadLactationRow(fields, *half.list, key);
+                error && ++half.badRows <= kReportedBadRows) {
+                half.reported.push_back({std::move(*error), half.lines, ReportedFields(fields)});
             }
             if (!half.list->FindsByPlaceCodes()) {
                 half.readAgain = true;
@@ -497,6 +516,7 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
     std::jthread secondReader;  // stopped and waited for however this function ends
     if (half != 0) {
         try {
+            second.list = std::make_unique<HerdList>();
             secondReader = std::jthread(
                 [&file, half, &second](const std::stop_token& stop) { ReadSecondHalf(file, half, second, stop); });
             file.StopAt(half);
@@ -556,27 +576,21 @@ bool LoadHerdFile(const std::string& fileName, const std::string& herdLabel,
             const CsvFieldViews& fields = splitter.Split(line);
             services.PumpMessages();
 
-            if (EqualsUpperAscii(fields[0], "FARMER ID")) {
+            const RowKind kind = KindOf(fields);
+            if (kind == RowKind::Identification) {
                 for (std::size_t i = 0; i < header.size(); ++i) header[i].assign(fields[i]);
                 label = header[1];
                 continue;
             }
-            if (EqualsUpperAscii(fields[0], "COWID") || fields[0].empty()) {
-                continue;
-            }
+            if (kind == RowKind::Other) continue;
             if (!status) {
                 status = services.ShowStatus("Extracting Tamsel data for " + label);
             }
-            try {
-                ParseLactationRow(fields, *list, key);
-            } catch (const std::bad_alloc&) {
-                throw;
-            } catch (const std::exception& error) {
-                // A file of many bad rows is one problem, not a box for every row.
-                if (++badRows <= kReportedBadRows) {
-                    services.ShowMessage(MessageKind::Warning,
-                                         BadRowMessage(error.what(), lineNumber, ReportedFields(fields)));
-                }
+            // A file of many bad rows is one problem, not a box for every row.
+            if (const std::optional<std::string> error = ReadLactationRow(fields, *list, key);
+                error && ++badRows <= kReportedBadRows) {
+                services.ShowMessage(MessageKind::Warning,
+                                     BadRowMessage(*error, lineNumber, ReportedFields(fields)));
             }
         }
     };
